@@ -1,1 +1,249 @@
-int main() { return 0; }
+// alvex: command line and per-structure pipeline.
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "structure/bead.h"
+#include "structure/file.h"
+#include "structure/para.h"
+#include "structure/util.h"
+
+// Chain-group specification of the command line (sixth argument).
+std::string g_interface_define;
+
+namespace {
+
+const char* const kUsage[] = {
+    "USAGE: command -arguments path filename 5(optional) 1.4(probe radius)",
+    "   -f: reading a single file",
+    "   -l: reading a file list, all files must be in the same directory as list",
+    "   -r: reduced model. Only CA and side-chain center are used for computation",
+    "   -s: reduced model. Only SC is used for computation",
+    "   -b: reduced model. Only backbone atoms (CA, C, O, N) are used for computation",
+    "   -k: reduced model. Only CA is used for computation",
+    "   -d: print delaunay edges",
+    "   -a: print alpha edges, alpha = 5...",
+    "   -c: print contacts, alpha = 5...",
+    "   -i: print interfacial contacts, alpha = 5, every pairs with different chain id.",
+    "   -t: print surface atom and surface atom contacts",
+    "   -u: print protein sequence and mark interface residues",
+    "   -q: print individual area and volume contribution: 2 additional switch options "
+    "required:",
+    "              switch1: 0 for voids",
+    "                       1 for space filling",
+    "                       2 for envelope",
+    "                       3 for outside fringe",
+    "                       4 for checking (default)",
+    "              switch2: 5 for no cusp correction (default)",
+    "                       6 for cusp correction",
+    "   -p: print surface pockets information: 1 additional switch option required: ",
+    "              switch:  7 for pockets visualized in PyMOL",
+    "                       8 for pockets not visualized in PyMOL (default)",
+    "    path: full path of the file, such as /data/structures/set1",
+    "    5: default cutoff to define alpha contacts. Optional and adjustable.",
+    "    0: default alpha value for calculation. Optional and adjustable. ",
+    "    A or A|B or AB   ",
+    " NOTE: 'f' and 'l' are exclusive to each other;",
+    "       One or more of 'd', 'a', 'c' and 'i' can be provide together.",
+};
+
+void print_usage() {
+  std::string text;
+  for (const char* line : kUsage) {
+    text += line;
+    text += '\n';
+  }
+  std::cerr << text << std::flush;
+}
+
+bool has(const std::string& options, char c) { return options.find(c) != std::string::npos; }
+
+// Everything one structure's letters share.
+struct Run {
+  std::vector<Bead> beads;
+  std::vector<Pair> edges;
+  std::string base;
+  std::string name;
+  std::string options;
+  int cutoff;
+  double alpha;
+  double probe;
+};
+
+// Report type and cusp switch of letter q: the first digit of 0..6 found
+// decides both.
+void q_switches(const std::string& options, int& report_type, int& cusp) {
+  static const struct {
+    char digit;
+    int type;
+    int cusp;
+  } kCascade[] = {{'0', 0, 0}, {'1', 1, 0}, {'2', 2, 0}, {'3', 3, 0},
+                  {'4', 4, 0}, {'5', 4, 0}, {'6', 4, 1}};
+  report_type = 4;
+  cusp = 0;
+  for (const auto& c : kCascade)
+    if (has(options, c.digit)) {
+      report_type = c.type;
+      cusp = c.cusp;
+      return;
+    }
+}
+
+void step_d(Run& s) { print_pair_keys(s.base + ".del.edges", s.edges); }
+
+void step_a(Run& s) {
+  std::vector<Pair> out;
+  // wired when the geometry layer lands: collect_alpha_edges(s.edges, out, s.cutoff); print_pair_keys(s.base + ".alpha.edges", out);
+  (void)s;
+}
+
+void step_c(Run& s) {
+  std::vector<Pair> out;
+  // wired when the geometry layer lands: collect_contacts(s.edges, out, s.cutoff); print_contacts(s.base + ".contacts", out);
+  (void)s;
+}
+
+void step_x(Run& s) {
+  std::vector<Pair> out;
+  // wired when the geometry layer lands: label_surface_atoms(s.beads, s.probe); collect_contacts(s.edges, out, s.cutoff); print_atoms_contacts(s.base + ".atoms.contacts", s.beads, out, static_cast<double>(s.cutoff));
+  (void)s;
+}
+
+void step_i(Run& s) {
+  std::vector<Pair> out;
+  // wired when the geometry layer lands: collect_interface_contacts(s.edges, out, s.cutoff); print_contacts(s.base + ".interface.contacts", out);
+  (void)s;
+}
+
+void step_t(Run& s) {
+  std::vector<Pair> out;
+  // wired when the geometry layer lands: label_surface_atoms(s.beads, s.probe); collect_surface_contacts(s.edges, out, s.cutoff); print_surface_atom_and_contacts(s.base + ".surface.atoms.contacts", s.beads, out);
+  (void)s;
+}
+
+void step_u(Run& s) {
+  std::vector<Pair> out;
+  // wired when the geometry layer lands: label_surface_atoms(s.beads, s.probe); collect_interface_contacts(s.edges, out, s.cutoff); print_interface_residues(s.base + ".surface", s.beads, out, g_interface_define, isInterfacePair);
+  (void)s;
+}
+
+void step_p(Run& s) {
+  int pymol = has(s.options, '7') ? 1 : 0;
+  // wired when the pockets layer lands: extract_pocket_short(s.beads, s.name, pymol, s.probe, s.alpha);
+  (void)pymol;
+}
+
+void step_q(Run& s) {
+  int report_type, cusp;
+  q_switches(s.options, report_type, cusp);
+  // wired when the measure layer lands: extract_area_volume_short(s.beads, s.name, s.probe, s.alpha, report_type, cusp);
+  (void)report_type;
+  (void)cusp;
+}
+
+// The letters run in this order whatever their order on the command line:
+// later steps see the levels, counts and flags that earlier ones left.
+const struct {
+  char letter;
+  void (*run)(Run&);
+} kSteps[] = {{'d', step_d}, {'a', step_a}, {'c', step_c}, {'x', step_x}, {'i', step_i},
+              {'t', step_t}, {'u', step_u}, {'p', step_p}, {'q', step_q}};
+
+}  // namespace
+
+void delEdge_of_structure(std::string file, std::string name, std::string options, int cutoff,
+                          double alpha, double probe) {
+  time_t start = time(nullptr);
+  Run s;
+  s.name = name;
+  s.options = options;
+  s.cutoff = cutoff;
+  s.alpha = alpha;
+  s.probe = probe;
+  s.base = rm_file_ext(file);
+  read_pdb(file, s.beads);
+
+  bool reduced = true;
+  if (has(options, 'r')) {
+    s.base += ".CA_SC";
+    reduced_model_CA_SC(s.beads);
+  } else if (has(options, 'k')) {
+    s.base += ".CA";
+    reduced_model_CA(s.beads);
+  } else if (has(options, 'b')) {
+    s.base += ".BB";
+    reduced_model_BB(s.beads);
+  } else if (has(options, 's')) {
+    s.base += ".SC";
+    reduced_model_SC(s.beads);
+    print_pdb(s.base + ".pdb", s.beads);
+  } else {
+    reduced = false;
+  }
+  if (reduced) s.probe = 2.8;
+
+  // wired when the geometry layer lands: collect_del_edges(s.beads, s.edges);
+  if (s.edges.empty()) {
+    std::fflush(stdout);
+    std::cerr << s.base << " has no delaunay edges\n";
+    return;
+  }
+
+  for (const auto& step : kSteps)
+    if (has(options, step.letter)) step.run(s);
+
+  time_t end = time(nullptr);
+  std::fflush(stdout);
+  std::cerr << difftime(end, start) << " seconds for " << s.base << std::endl;
+}
+
+int main(int argc, char** argv) {
+  int nargs = argc - 1;
+  // Letters without a path and a file name cannot name a structure.
+  if (nargs < 3) {
+    print_usage();
+    return 0;
+  }
+  std::string options = argv[1];
+  std::string path = std::string(argv[2]) + "/";
+  std::string file_name = argv[3];
+
+  int cutoff = 5;
+  double alpha = 0.0;
+  double probe = 1.4;
+  g_interface_define.clear();
+  if (nargs >= 4) {
+    cutoff = static_cast<int>(std::strtol(argv[4], nullptr, 10));
+    alpha = std::strtod(argv[4], nullptr);
+    if (alpha < -2.79) {
+      std::printf("The alpha value you input has been adjusted to -2.79 by system automatically!\n");
+      std::fflush(stdout);
+      alpha = -2.79;
+    }
+    if (nargs >= 5) {
+      probe = std::strtod(argv[5], nullptr);
+      if (probe < 0) probe = 0;
+    }
+    if (nargs == 6) g_interface_define = argv[6];
+  }
+
+  construct_map_of_radius();
+  construct_abb_of_all_residues();
+
+  if (has(options, 'f')) {
+    delEdge_of_structure(path + file_name, file_name, options, cutoff, alpha, probe);
+  } else if (has(options, 'l')) {
+    std::ifstream list((path + file_name).c_str());
+    if (!list) {
+      std::cerr << "error opening file " << file_name << std::endl;
+      return 1;
+    }
+    std::string line;
+    while (std::getline(list, line)) delEdge_of_structure(path + line, line, options, cutoff, alpha, probe);
+  }
+  return 0;
+}

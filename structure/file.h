@@ -1,0 +1,96 @@
+// PDB input and output, the edge/contact/surface writers, the reduced
+// residue models and the readers of side files.
+#ifndef STRUCTURE_FILE_H
+#define STRUCTURE_FILE_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "lib/hash.h"
+#include "structure/bead.h"
+
+// ---- PDB ------------------------------------------------------------------
+
+// Replaces beads by the ATOM records of the first model of the file that
+// have a radius, in file order.  An unreadable file ends the program.
+void read_pdb(std::string path, std::vector<Bead>& beads);
+// Writes one ATOM line per bead (created or truncated).
+void print_pdb(std::string path, const std::vector<Bead>& beads);
+
+// ---- edge, contact, surface and interface files ---------------------------
+
+void print_pair_keys(std::string path, const std::vector<Pair>& pairs);
+void print_contacts(std::string path, const std::vector<Pair>& pairs);
+void print_atoms_contacts(std::string path, const std::vector<Bead>& beads,
+                          const std::vector<Pair>& pairs, double unused);
+void print_surface_atom_and_contacts(std::string path, const std::vector<Bead>& beads,
+                                     const std::vector<Pair>& pairs);
+void print_interface_contacts(std::string path, const std::vector<Pair>& pairs);
+
+// Decides whether two chain ids form an interface under a chain-group spec.
+// The writer takes the rule as an argument because it lives in a layer
+// above this one (the driver passes isInterfacePair).
+typedef bool (*InterfaceRule)(char chain1, char chain2, std::string spec);
+
+// Rewrites on_interface of the beads from the pairs and writes the sequence
+// and residue table.  A residue without a one-letter code is written 'X'.
+void print_interface_residues(std::string path, std::vector<Bead>& beads,
+                              const std::vector<Pair>& pairs, std::string spec,
+                              InterfaceRule rule);
+
+// ---- reduced residue models -------------------------------------------------
+
+void reduced_model_BB(std::vector<Bead>& beads);
+void reduced_model_CA(std::vector<Bead>& beads);
+void reduced_model_CA_SC(std::vector<Bead>& beads);
+void reduced_model_SC(std::vector<Bead>& beads);
+
+// ---- readers of contact, rmsd, potential and alpha-edge files --------------
+
+struct Simple_Pair {
+  char type_pair_key[20];
+  int alpha_level;
+  int n_all;
+};
+
+void read_contacts(std::string path, std::vector<Simple_Pair>& pairs);
+void read_interface_contacts(std::string path, std::vector<Simple_Pair>& pairs);
+void read_contacts(std::string path, StringHash<unsigned long>& index, std::vector<Bead>& beads);
+void read_contacts(std::string path, std::vector<Bead>& beads);
+void read_contacts(std::string path, std::map<std::string, std::vector<long double>>& hist,
+                   std::vector<long double>& total, int nbins, int width, int cap, int low);
+void read_contacts(std::string path, std::map<std::string, std::vector<std::vector<int>>>& hist,
+                   std::vector<std::vector<int>>& total, int nbins, int width, int cap, int low);
+int read_rmsd(std::string path, StringHash<double>& table);
+
+// Near-sequence rule applied by read_alpha_edges: true drops the pair.  It
+// belongs to the contact collectors of the layer above, so the caller hands
+// it in (the neighbour-layer routines pass near_sequence_filter).
+typedef bool (*PairFilter)(const Pair& pair);
+
+void read_alpha_edges(std::string path, std::vector<std::vector<int>>& adjacency,
+                      std::vector<Bead>& beads, StringHash<int>& index, PairFilter filter);
+void read_potentials_for_align(std::string dir, StringHash<double>& table, int n);
+void read_potentials_1body(std::string dir, StringHash<double>& table, int count);
+void read_potentials_2body(std::string dir, StringHash<double>& table, int n);
+
+// ---- line reading -----------------------------------------------------------
+
+// Reads a whole text file line by line the way every reader here does: a
+// line is the text up to the next newline, after which all white space is
+// skipped (so empty lines and leading blanks vanish).
+class LineReader {
+ public:
+  explicit LineReader(const std::string& path);
+  bool ok() const { return ok_; }
+  // Next line without its newline; false at the end.
+  bool next(std::string& line);
+
+ private:
+  std::string data_;
+  size_t pos_;
+  bool ok_;
+};
+
+#endif

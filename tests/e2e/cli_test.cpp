@@ -1,0 +1,185 @@
+// End-to-end checks of the alvex command line and the per-structure driver.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "support/run.h"
+
+namespace {
+
+using testrun::file_exists;
+using testrun::read_file;
+using testrun::RunResult;
+using testrun::split_lines;
+using testrun::TempDir;
+using testrun::write_file;
+
+RunResult alvex(const std::vector<std::string>& args, const std::string& workdir) {
+  return testrun::run_program(ALVEX_BIN, args, workdir);
+}
+
+const char kUsage[] =
+    "USAGE: command -arguments path filename 5(optional) 1.4(probe radius)\n"
+    "   -f: reading a single file\n"
+    "   -l: reading a file list, all files must be in the same directory as list\n"
+    "   -r: reduced model. Only CA and side-chain center are used for computation\n"
+    "   -s: reduced model. Only SC is used for computation\n"
+    "   -b: reduced model. Only backbone atoms (CA, C, O, N) are used for computation\n"
+    "   -k: reduced model. Only CA is used for computation\n"
+    "   -d: print delaunay edges\n"
+    "   -a: print alpha edges, alpha = 5...\n"
+    "   -c: print contacts, alpha = 5...\n"
+    "   -i: print interfacial contacts, alpha = 5, every pairs with different chain id.\n"
+    "   -t: print surface atom and surface atom contacts\n"
+    "   -u: print protein sequence and mark interface residues\n"
+    "   -q: print individual area and volume contribution: 2 additional switch options required:\n"
+    "              switch1: 0 for voids\n"
+    "                       1 for space filling\n"
+    "                       2 for envelope\n"
+    "                       3 for outside fringe\n"
+    "                       4 for checking (default)\n"
+    "              switch2: 5 for no cusp correction (default)\n"
+    "                       6 for cusp correction\n"
+    "   -p: print surface pockets information: 1 additional switch option required: \n"
+    "              switch:  7 for pockets visualized in PyMOL\n"
+    "                       8 for pockets not visualized in PyMOL (default)\n"
+    "    path: full path of the file, such as /data/structures/set1\n"
+    "    5: default cutoff to define alpha contacts. Optional and adjustable.\n"
+    "    0: default alpha value for calculation. Optional and adjustable. \n"
+    "    A or A|B or AB   \n"
+    " NOTE: 'f' and 'l' are exclusive to each other;\n"
+    "       One or more of 'd', 'a', 'c' and 'i' can be provide together.\n";
+
+const std::string kAlphaMessage =
+    "The alpha value you input has been adjusted to -2.79 by system automatically!\n";
+
+std::string atom_line(int serial, const char* name, const char* res, char chain, int resnum,
+                      double x, double y, double z) {
+  char buf[100];
+  std::snprintf(buf, sizeof buf, "ATOM  %5d  %-3s %3s %c%4d    %8.3f%8.3f%8.3f  1.00 10.00\n",
+                serial, name, res, chain, resnum, x, y, z);
+  return buf;
+}
+
+// True when the driver already builds Delaunay edges; pipeline checks that
+// need edges are skipped until then.
+bool edges_available() {
+  TempDir d;
+  write_file(d.file("two.pdb"), atom_line(1, "CA", "GLY", 'A', 1, 0, 0, 0) +
+                                    atom_line(2, "CA", "GLY", 'A', 2, 3.8, 0, 0));
+  return alvex({"-fd", d.path(), "two.pdb"}, d.path()).err.find("has no delaunay edges") ==
+         std::string::npos;
+}
+
+TEST(CliUsage, TooFewArgumentsPrintUsageAndSucceed) {
+  TempDir d;
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{}, {"-fd"}, {"-fd", d.path()}}) {
+    RunResult r = alvex(args, d.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, kUsage);
+  }
+  EXPECT_EQ(split_lines(kUsage).size(), 30u);
+  EXPECT_TRUE(testrun::list_dir(d.path()).empty());
+}
+
+TEST(CliArguments, AlphaFloorAndLettersWithoutMode) {
+  TempDir d;
+  // No f or l: the tables are built, nothing is read.
+  RunResult r = alvex({"-dc", d.path(), "absent.pdb"}, d.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out + r.err, "");
+
+  r = alvex({"-d", d.path(), "absent.pdb", "-3"}, d.path());
+  EXPECT_EQ(r.out, kAlphaMessage);
+  r = alvex({"-d", d.path(), "absent.pdb", "-2.79", "-1", "A|B"}, d.path());
+  EXPECT_EQ(r.out, "");
+  r = alvex({"-d", d.path(), "absent.pdb", "abc"}, d.path());
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(testrun::list_dir(d.path()).empty());
+}
+
+TEST(CliFailures, UnreadableInputsEndWithStatusOne) {
+  TempDir d;
+  RunResult r = alvex({"-fd", d.path(), "absent.pdb"}, d.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "failed to open " + d.path() + "/absent.pdb\n");
+
+  r = alvex({"-ld", d.path(), "absent.list"}, d.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "error opening file absent.list\n");
+
+  // A list whose second structure is missing stops there.
+  write_file(d.file("one.pdb"), atom_line(1, "CA", "GLY", 'A', 1, 0, 0, 0));
+  write_file(d.file("set.list"), "one.pdb\nabsent.pdb\none.pdb\n");
+  r = alvex({"-ld", d.path(), "set.list"}, d.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, d.path() + "/one has no delaunay edges\nfailed to open " + d.path() +
+                       "/absent.pdb\n");
+}
+
+TEST(CliPipeline, StructuresWithoutEdgesAreReportedAndSkipped) {
+  TempDir d;
+  write_file(d.file("one.pdb"), atom_line(1, "CA", "GLY", 'A', 1, 0, 0, 0));
+  write_file(d.file("none.pdb"), "REMARK no atoms\n");
+  // f wins over l; the list lines are taken whole.
+  RunResult r = alvex({"-lfdacitu", d.path(), "one.pdb"}, d.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, d.path() + "/one has no delaunay edges\n");
+  write_file(d.file("set.list"), "one.pdb\nnone.pdb");
+  r = alvex({"-ld", d.path() + "/", "set.list"}, d.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, d.path() + "//one has no delaunay edges\n" + d.path() +
+                       "//none has no delaunay edges\n");
+  EXPECT_EQ(testrun::list_dir(d.path()), (std::vector<std::string>{"none.pdb", "one.pdb", "set.list"}));
+}
+
+TEST(CliPipeline, SideChainModelIsWrittenBeforeTheEdges) {
+  TempDir d;
+  // One alanine: the side-chain model leaves a single bead, so no edge.
+  std::string pdb = atom_line(1, "N", "ALA", 'A', 1, 0, 0, 0) +
+                    atom_line(2, "CA", "ALA", 'A', 1, 1.5, 0, 0) +
+                    atom_line(3, "CB", "ALA", 'A', 1, 2, 1.5, 0);
+  write_file(d.file("ala.pdb"), pdb);
+  RunResult r = alvex({"-fsd", d.path(), "ala.pdb"}, d.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, d.path() + "/ala.SC has no delaunay edges\n");
+  EXPECT_EQ(read_file(d.file("ala.SC.pdb")),
+            "ATOM      1  SC  ALA A   1       2.000   1.500   0.000\n");
+  // The reduced models take priority r, k, b, s: only one applies.
+  r = alvex({"-fsbd", d.path(), "ala.pdb"}, d.path());
+  EXPECT_EQ(r.err.find(".BB"), d.path().size() + 4);
+}
+
+TEST(CliPipeline, TimingLineAndDelaunayEdges) {
+  if (!edges_available()) GTEST_SKIP() << "Delaunay edges not built by this driver yet";
+  TempDir d;
+  testrun::copy_file(std::string(DATA_DIR) + "/1ubq.pdb", d.file("1ubq.pdb"));
+  RunResult r = alvex({"-fd", d.path(), "1ubq.pdb"}, d.path());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("[0-9]+ seconds for " + d.path() + "/1ubq\n")))
+      << r.err;
+  std::vector<std::string> lines = split_lines(read_file(d.file("1ubq.del.edges")));
+  ASSERT_GT(lines.size(), 602u);
+  std::regex edge("[A-Z*]:-?\\d+:\\w+:\\d+:\\w+ [A-Z*]:-?\\d+:\\w+:\\d+:\\w+ \\S+ \\S+");
+  for (const std::string& l : lines) ASSERT_TRUE(std::regex_match(l, edge)) << l;
+}
+
+TEST(CliPipeline, LetterOrderDoesNotChangeOutputs) {
+  if (!edges_available()) GTEST_SKIP() << "Delaunay edges not built by this driver yet";
+  TempDir one, two;
+  for (const TempDir* d : {&one, &two})
+    testrun::copy_file(std::string(DATA_DIR) + "/1ubq.pdb", d->file("1ubq.pdb"));
+  RunResult a = alvex({"-fdc", one.path(), "1ubq.pdb"}, one.path());
+  RunResult b = alvex({"-fcd", two.path(), "1ubq.pdb"}, two.path());
+  EXPECT_EQ(a.out, b.out);
+  for (const char* ext : {".del.edges", ".contacts"})
+    EXPECT_EQ(read_file(one.file(std::string("1ubq") + ext)),
+              read_file(two.file(std::string("1ubq") + ext)))
+        << ext;
+}
+
+}  // namespace
