@@ -118,6 +118,8 @@ public:
     CD3DW(const CD3DW&) = delete;
     CD3DW& operator=(const CD3DW&) = delete;
 
+    // Sizes the containers for about n points (a hint; nothing else changes).
+    void reserve(std::size_t n);
     void add(double x, double y, double z, double w, int id, void* data);
     void new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
               CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R);

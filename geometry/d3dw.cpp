@@ -1,0 +1,475 @@
+#include "geometry/d3dw.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <new>
+
+// Triangle blocks and cells are carved from large chunks: they are never
+// freed before the triangulation dies, and one allocation per object would
+// cost both time and memory.
+struct CD3DW::Arena {
+    template <class T>
+    struct Pool {
+        std::vector<T*> chunks;
+        std::size_t used = 0, cap = 0;
+        std::size_t next_size = 256;
+        T* take() {
+            if (used == cap) {
+                chunks.push_back(static_cast<T*>(::operator new(next_size * sizeof(T))));
+                cap = next_size;
+                used = 0;
+                if (next_size < 65536) next_size *= 2;
+            }
+            return new (chunks.back() + used++) T;
+        }
+        ~Pool() {
+            for (T* c : chunks) ::operator delete(c);
+        }
+    };
+    Pool<CD3DTriangle> triangles;
+    Pool<CD3DCell> cells;
+};
+
+namespace {
+
+// The record of e's triangle that runs o -> d.
+inline CD3DEdge* rec_of(CD3DEdge* e, const CXYZW* o, const CXYZW* d) {
+    CD3DEdge* r = e->triangle()->rec;
+    for (int k = 0; k < 6; ++k)
+        if (r[k].origin == o && r[k].destination == d) return &r[k];
+    std::fprintf(stderr, "internal error: triangle record not found\n");
+    std::abort();
+}
+
+inline void kill_triangle(CD3DEdge* e) {
+    CD3DEdge* r = e->triangle()->rec;
+    for (int k = 0; k < 6; ++k) r[k].flags |= 2;
+}
+
+// For face i of a cell and its k-th record (face, enext, enext.enext): the
+// other face of the cell that holds the same edge.
+const int kOtherFace[4][3] = {{1, 3, 2}, {2, 3, 0}, {0, 3, 1}, {1, 2, 0}};
+
+}  // namespace
+
+CD3DW::CD3DW(double size) : M(size), arena_(new Arena) {
+    for (auto& s : stats) s = 0;
+    bound[0].set(0, 0, M, 0);
+    bound[1].set(0, M, -M, 0);
+    bound[2].set(-M, -M, -M, 0);
+    bound[3].set(M, -M, -M, 0);
+    for (int i = 0; i < 4; ++i) {
+        bound[i].id = -1 - i;
+        bound[i].data = nullptr;
+    }
+    CXYZW *b0 = &bound[0], *b1 = &bound[1], *b2 = &bound[2], *b3 = &bound[3];
+    CD3DEdge* T[4][6];
+    new6(T[0][0], T[0][1], T[0][2], T[0][3], T[0][4], T[0][5], b0, b1, b2);
+    new6(T[1][0], T[1][1], T[1][2], T[1][3], T[1][4], T[1][5], b0, b1, b3);
+    new6(T[2][0], T[2][1], T[2][2], T[2][3], T[2][4], T[2][5], b0, b3, b2);
+    new6(T[3][0], T[3][1], T[3][2], T[3][3], T[3][4], T[3][5], b3, b1, b2);
+    auto both = [](CD3DEdge* a, CD3DEdge* b) {
+        a->fnext = b;
+        b->fnext = a;
+    };
+    both(T[0][0], T[1][0]);
+    both(T[0][3], T[1][3]);
+    both(T[0][1], T[3][1]);
+    both(T[0][4], T[3][4]);
+    both(T[0][2], T[2][2]);
+    both(T[0][5], T[2][5]);
+    both(T[1][5], T[2][0]);
+    both(T[1][2], T[2][3]);
+    both(T[1][1], T[3][3]);
+    both(T[1][4], T[3][0]);
+    both(T[2][4], T[3][2]);
+    both(T[2][1], T[3][5]);
+    CD3DCell* root = arena_->cells.take();
+    root->vertex[0] = b0;
+    root->vertex[1] = b1;
+    root->vertex[2] = b2;
+    root->vertex[3] = b3;
+    root->face[0] = T[0][0];
+    root->face[1] = T[1][5];
+    root->face[2] = T[2][5];
+    root->face[3] = T[3][3];
+    for (auto& c : root->child) c = nullptr;
+    cells.push_back(root);
+    for (auto& t : T)
+        for (CD3DEdge* r : t) {
+            r->cell = root;
+            r->flags = 2;
+        }
+}
+
+CD3DW::~CD3DW() {
+    for (CXYZW* p : points) delete p;
+    delete arena_;
+}
+
+void CD3DW::reserve(std::size_t n) {
+    points.reserve(n);
+    // Measured on protein structures: about 45 triangles and 40 cells are
+    // made per inserted atom.
+    edges.reserve(n * 6 * 48 + 24);
+    cells.reserve(n * 44 + 1);
+}
+
+void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
+                 CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R) {
+    CD3DTriangle* t = arena_->triangles.take();
+    CXYZW* v[6][3] = {{P, Q, R}, {Q, R, P}, {R, P, Q}, {Q, P, R}, {R, Q, P}, {P, R, Q}};
+    static const int kSym[6] = {3, 4, 5, 0, 1, 2};
+    static const int kNext[6] = {1, 2, 0, 5, 3, 4};
+    for (int k = 0; k < 6; ++k) {
+        CD3DEdge& r = t->rec[k];
+        r.origin = v[k][0];
+        r.destination = v[k][1];
+        r.apex = v[k][2];
+        r.cell = nullptr;
+        r.sym = &t->rec[kSym[k]];
+        r.enext = &t->rec[kNext[k]];
+        r.fnext = nullptr;
+        r.flags = 0;
+        r.slot = (unsigned char)k;
+        r.c1simplex = nullptr;
+        r.c2simplex = nullptr;
+        r.c3simplex = nullptr;
+        edges.push_back(&r);
+    }
+    for (auto& m : t->minor) m = CInexact();
+    t->cache_point = nullptr;
+    t->cache_positive = false;
+    t->have_minors = false;
+    e0 = &t->rec[0];
+    e1 = &t->rec[1];
+    e2 = &t->rec[2];
+    e3 = &t->rec[3];
+    e4 = &t->rec[4];
+    e5 = &t->rec[5];
+}
+
+// A new cell (v0, v1, v2, v3); ti is any record of the triangle of face i.
+CD3DCell* CD3DW::new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* t0,
+                          CD3DEdge* t1, CD3DEdge* t2, CD3DEdge* t3) {
+    CD3DCell* c = arena_->cells.take();
+    c->vertex[0] = v0;
+    c->vertex[1] = v1;
+    c->vertex[2] = v2;
+    c->vertex[3] = v3;
+    c->face[0] = rec_of(t0, v0, v1);
+    c->face[1] = rec_of(t1, v0, v3);
+    c->face[2] = rec_of(t2, v0, v2);
+    c->face[3] = rec_of(t3, v1, v3);
+    for (auto& ch : c->child) ch = nullptr;
+    cells.push_back(c);
+    return c;
+}
+
+// Makes the twelve records facing into c point at c and at their ring
+// successors inside c. The ring links of all records are determined by the
+// cells they face into, so re-linking the records of every new cell restores
+// the rings around every edge a flip touches.
+void CD3DW::link_cell(CD3DCell* c) {
+    for (int i = 0; i < 4; ++i) {
+        CD3DEdge* g = c->face[i];
+        for (int k = 0; k < 3; ++k, g = g->enext) {
+            g->cell = c;
+            CD3DEdge* h = c->face[kOtherFace[i][k]];
+            if (h->origin != g->destination) h = h->enext;
+            if (h->origin != g->destination) h = h->enext;
+            g->fnext = h->sym;
+        }
+    }
+}
+
+void CD3DW::push(CD3DEdge* e) {
+    e->flags = 1;
+    flip_stack.push_back(e);
+}
+
+bool CD3DW::inside_bound(CXYZW* p) {
+    CD3DCell* root = cells[0];
+    for (int i = 0; i < 4; ++i) {
+        // Exact orientation without touching the caches.
+        CD3DEdge* f = root->face[i];
+        CXYZW* pts[4] = {f->origin, f->destination, f->apex, p};
+        f->check_minors();
+        CInexact m0 = f->minors(0), m1 = f->minors(1), m2 = f->minors(2), m3 = f->minors(3);
+        CInexact D = ((m0 - (p->x * m1)) + (p->y * m2)) - (p->z * m3);
+        bool pos;
+        if (D.err < std::fabs(D.value)) {
+            pos = D.value > 0;
+        } else {
+            int parity = 1;
+            for (int a = 1; a < 4; ++a)
+                for (int b = a; b > 0 && pts[b - 1]->id > pts[b]->id; --b) {
+                    std::swap(pts[b], pts[b - 1]);
+                    parity ^= 1;
+                }
+            pos = parity == sign4(pts);
+        }
+        if (!pos) return false;
+    }
+    return true;
+}
+
+void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
+    CXYZW* p = new CXYZW;
+    p->data = data;
+    p->set(x, y, z, w);
+    p->id = id;
+    points.push_back(p);
+
+    double size = std::fabs(x) + std::fabs(y) + std::fabs(z) + std::fabs(w);
+    bool large = 1000.0 * size > M;
+    if (large) std::fputs("coordinates too large!", stderr);
+    // A point that is not finite or lies outside the bounding tetrahedron
+    // cannot be located; inserting it would corrupt the triangulation.
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(w) ||
+        (large && !inside_bound(p))) {
+        ++stats[2];
+        return;
+    }
+
+    CD3DCell* node = cells[0];
+    auto inside = [&](CD3DCell* c) {
+        return positive(c->face[0], p) && positive(c->face[1], p) && positive(c->face[2], p) &&
+               positive(c->face[3], p);
+    };
+    while (node->child[0]) {
+        ++stats[3];
+        CD3DCell** ch = node->child;
+        if (!ch[1]) node = ch[0];
+        else if (inside(ch[0])) node = ch[0];
+        else if (!ch[2]) node = ch[1];
+        else if (inside(ch[1])) node = ch[1];
+        else if (!ch[3]) node = ch[2];
+        else if (inside(ch[2])) node = ch[2];
+        else node = ch[3];
+    }
+
+    CD3DEdge* m = node->face[0];
+    CXYZW* s = m->fnext->apex;
+    for (CXYZW* v : {m->origin, m->destination, m->apex, s}) {
+        if (v->x.value == x && v->y.value == y && v->z.value == z) {
+            ++stats[2];
+            return;
+        }
+    }
+    if (!insphere(m, p)) {
+        ++stats[2];
+        return;
+    }
+    split14(node, p);
+
+    while (!flip_stack.empty()) {
+        CD3DEdge* e = flip_stack.back();
+        flip_stack.pop_back();
+        e->flags &= 2;
+        if (e->flags) continue;
+        CXYZW* d = e->sym->fnext->apex;
+        if (!insphere(e, d)) continue;
+        bool t1 = positive(e->fnext->sym, d);
+        bool t2 = positive(e->enext->fnext->sym, d);
+        bool t3 = positive(e->enext->enext->fnext->sym, d);
+        if (t1 && t2 && t3) {
+            flip23(e);
+        } else if (!t1 && t2 && t3) {
+            if (e->fnext->fnext->apex == d) flip32(e);
+        } else if (t1 && !t2 && t3) {
+            CD3DEdge* x1 = e->enext;
+            if (x1->fnext->fnext->apex == d) flip32(x1);
+        } else if (t1 && t2 && !t3) {
+            CD3DEdge* x1 = e->enext->enext;
+            if (x1->fnext->fnext->apex == d) flip32(x1);
+        } else if (!t1 && !t2 && t3) {
+            flip41(e->enext->enext);
+        } else if (!t1 && t2 && !t3) {
+            flip41(e->enext);
+        } else if (t1 && !t2 && !t3) {
+            flip41(e);
+        }
+    }
+}
+
+void CD3DW::split14(CD3DCell* leaf, CXYZW* p) {
+    CD3DEdge* abc = leaf->face[0];
+    CD3DEdge* asb = leaf->face[1];
+    CD3DEdge* acs = leaf->face[2];
+    CD3DEdge* bsc = leaf->face[3];
+    CXYZW* a = abc->origin;
+    CXYZW* b = abc->destination;
+    CXYZW* c = abc->apex;
+    CXYZW* s = abc->fnext->apex;
+    CD3DEdge *t[6], *u[5];
+    new6(t[0], u[0], u[1], u[2], u[3], u[4], a, b, p);
+    new6(t[1], u[0], u[1], u[2], u[3], u[4], b, c, p);
+    new6(t[2], u[0], u[1], u[2], u[3], u[4], c, a, p);
+    new6(t[3], u[0], u[1], u[2], u[3], u[4], a, s, p);
+    new6(t[4], u[0], u[1], u[2], u[3], u[4], b, s, p);
+    new6(t[5], u[0], u[1], u[2], u[3], u[4], c, s, p);
+    // Triangles: abp = t0, bcp = t1, cap = t2, asp = t3, bsp = t4, csp = t5.
+    CD3DCell* c0 = new_cell(a, b, c, p, abc, t[0], t[2], t[1]);  // (a,b,c) (a,p,b) (a,c,p) (b,p,c)
+    CD3DCell* c1 = new_cell(a, c, s, p, acs, t[2], t[3], t[5]);  // (a,c,s) (a,p,c) (a,s,p) (c,p,s)
+    CD3DCell* c2 = new_cell(a, s, b, p, asb, t[3], t[0], t[4]);  // (a,s,b) (a,p,s) (a,b,p) (s,p,b)
+    CD3DCell* c3 = new_cell(b, s, c, p, bsc, t[4], t[1], t[5]);  // (b,s,c) (b,p,s) (b,c,p) (s,p,c)
+    leaf->child[0] = c0;
+    leaf->child[1] = c1;
+    leaf->child[2] = c2;
+    leaf->child[3] = c3;
+    link_cell(c0);
+    link_cell(c1);
+    link_cell(c2);
+    link_cell(c3);
+    push(abc);
+    push(acs);
+    push(asb);
+    push(bsc);
+}
+
+void CD3DW::flip23(CD3DEdge* e) {
+    ++stats[0];
+    CXYZW* a = e->origin;
+    CXYZW* b = e->destination;
+    CXYZW* c = e->apex;
+    CXYZW* p = e->fnext->apex;
+    CD3DEdge* se = e->sym;
+    CXYZW* d = se->fnext->apex;
+    CD3DEdge* abp = e->fnext;
+    CD3DEdge* bcp = e->enext->fnext;
+    CD3DEdge* cap = e->enext->enext->fnext;
+    CD3DEdge* abd = se->fnext;
+    CD3DEdge* acd = se->enext->fnext;
+    CD3DEdge* bcd = se->enext->enext->fnext;
+    CD3DCell* old1 = e->cell;
+    CD3DCell* old2 = se->cell;
+    CD3DEdge *dpa, *dpb, *dpc, *u[5];
+    new6(dpa, u[0], u[1], u[2], u[3], u[4], d, p, a);
+    new6(dpb, u[0], u[1], u[2], u[3], u[4], d, p, b);
+    new6(dpc, u[0], u[1], u[2], u[3], u[4], d, p, c);
+    CD3DCell* n1 = new_cell(d, p, a, b, dpa, dpb, abd, abp);  // (d,p,a) (d,b,p) (d,a,b) (p,b,a)
+    CD3DCell* n2 = new_cell(d, p, b, c, dpb, dpc, bcd, bcp);
+    CD3DCell* n3 = new_cell(d, p, c, a, dpc, dpa, acd, cap);
+    for (CD3DCell* o : {old1, old2}) {
+        o->child[0] = n1;
+        o->child[1] = n2;
+        o->child[2] = n3;
+    }
+    link_cell(n1);
+    link_cell(n2);
+    link_cell(n3);
+    kill_triangle(e);
+    push(rec_of(abd, a, b));
+    push(rec_of(bcd, b, c));
+    push(rec_of(acd, c, a));
+}
+
+CD3DEdge* CD3DW::flip32(CD3DEdge* x) {
+    ++stats[1];
+    CXYZW* o = x->origin;
+    CXYZW* t = x->destination;
+    CXYZW* q = x->apex;
+    CD3DEdge* y = x->fnext;
+    CD3DEdge* sx = x->sym;
+    CXYZW* v = y->apex;
+    CXYZW* u = sx->fnext->apex;
+    CD3DEdge* via_t = sx->fnext->enext->enext->fnext->sym->enext->fnext;
+    CD3DEdge* via_o = y->enext->enext->fnext->enext->enext;
+    if (via_t != via_o) {
+        std::printf("Flip 3-2 incorrect! (%d %d)\n", v->id, u->id);
+        return nullptr;
+    }
+    CD3DEdge* qov = x->enext->enext->fnext;
+    CD3DEdge* tqv = x->enext->fnext;
+    CD3DEdge* oqu = sx->enext->fnext;
+    CD3DEdge* qtu = sx->enext->enext->fnext;
+    CD3DEdge* tvu = y->enext->fnext;
+    CD3DEdge* vou = y->enext->enext->fnext;
+    CD3DCell* old1 = x->cell;
+    CD3DCell* old2 = sx->cell;
+    CD3DCell* old3 = y->cell;
+    CD3DEdge *quv, *r[5];
+    new6(quv, r[0], r[1], r[2], r[3], r[4], q, u, v);
+    CD3DCell* n1 = new_cell(q, u, v, o, quv, oqu, qov, vou);  // (q,u,v) (q,o,u) (q,v,o) (u,o,v)
+    CD3DCell* n2 = new_cell(q, v, u, t, quv, tqv, qtu, tvu);  // (q,v,u) (q,t,v) (q,u,t) (v,t,u)
+    for (CD3DCell* c : {old1, old2, old3}) {
+        c->child[0] = n1;
+        c->child[1] = n2;
+    }
+    link_cell(n1);
+    link_cell(n2);
+    kill_triangle(x);
+    kill_triangle(y);
+    kill_triangle(sx->fnext);
+    push(rec_of(oqu, o, u));
+    CD3DEdge* tq = rec_of(qtu, t, q);
+    push(tq);
+    return tq;
+}
+
+void CD3DW::flip41(CD3DEdge* r) {
+    CD3DEdge* yz = r->enext;
+    CD3DEdge* zx = r->enext->enext;
+    CXYZW* d = r->sym->fnext->apex;
+    if (yz->fnext->fnext->apex != d) return;
+    if (zx->fnext->fnext->apex != d) return;
+    ++stats[2];
+    CXYZW* x = r->origin;
+    CXYZW* y = r->destination;
+    CXYZW* p = r->fnext->apex;
+    CD3DEdge* xyp = r->fnext;
+    CD3DEdge* xyd = r->sym->fnext;
+    CD3DEdge* zxp = zx->fnext;
+    CD3DEdge* yzp = yz->fnext;
+    CD3DEdge* xpd = zxp->enext->fnext;
+    CD3DEdge* ypd = yzp->enext->enext->fnext;
+    CD3DEdge* zxd = zxp->fnext;
+    CD3DEdge* yzd = yzp->fnext;
+    CD3DEdge* zpd = zxp->enext->enext->fnext;
+    CD3DCell* olds[4] = {r->cell, r->sym->cell, yzp->cell, zxp->cell};
+    CD3DCell* n = new_cell(x, y, d, p, xyd, xyp, xpd, ypd);  // (x,y,d) (x,p,y) (x,d,p) (y,p,d)
+    for (CD3DCell* c : olds) c->child[0] = n;
+    link_cell(n);
+    for (CD3DEdge* dead : {r, zxp, yzp, zxd, yzd, zpd}) kill_triangle(dead);
+    // The face opposite the new point was regular against the removed cell,
+    // not against the new one: test it again.
+    push(n->face[0]);
+}
+
+bool edge_less(CD3DEdge* a, CD3DEdge* b) {
+    if (a->origin->id != b->origin->id) return a->origin->id < b->origin->id;
+    return a->destination->id < b->destination->id;
+}
+
+void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
+    // Filtering first keeps the sort small; stability keeps, of the records
+    // of one directed edge, the first created.
+    std::vector<CD3DEdge*>& v = *out;
+    v.clear();
+    for (CD3DEdge* e : edges)
+        if (!(e->flags & 2) && e->origin->id >= 0 && e->destination->id >= 0) v.push_back(e);
+    std::stable_sort(v.begin(), v.end(), edge_less);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        CD3DEdge* e = v[i];
+        if (kept > 0 && v[kept - 1]->origin == e->origin && v[kept - 1]->destination == e->destination)
+            continue;
+        v[kept++] = e;
+    }
+    v.resize(kept);
+}
+
+std::vector<int> seeded_insertion_order(int n) {
+    std::vector<int> perm(n > 0 ? n : 0);
+    for (int i = 0; i < n; ++i) perm[i] = i;
+    srandom(1);
+    for (int i = n - 1; i >= 1; --i) {
+        int j = rand() % (i + 1);
+        std::swap(perm[i], perm[j]);
+    }
+    return perm;
+}
