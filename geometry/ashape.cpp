@@ -1,0 +1,452 @@
+#include "geometry/ashape.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace {
+
+const double kInf = std::numeric_limits<double>::infinity();
+
+bool is_bounding(const CXYZW* p) { return p->id < 0; }
+
+// q lies inside or on the sphere of centre c and constant K (2 c.p - l_p = K
+// for the simplex's vertices p): 2 c.q >= K + l_q.
+bool inside_ortho(const double c[3], double K, const CXYZW* q) {
+  double dot = c[0] * q->x.value + c[1] * q->y.value + c[2] * q->z.value;
+  return 2.0 * dot >= K + q->lifted.value;
+}
+
+// Folds one coface's values into a simplex's (mu0, mu1). `first` starts the
+// fold from that coface; afterwards mu0 is the least of the unattached
+// cofaces' sizes and of all cofaces' mu0, mu1 the largest size or mu1, and
+// any infinity in a coface's size or mu1 makes mu1 infinite.
+void fold_coface(bool first, bool co_attached, double co_sigma, bool co_sigma_inf,
+                 double co_mu0, bool co_mu0_inf, double co_mu1, bool co_mu1_inf,
+                 double& mu0, bool& mu0_inf, double& mu1, bool& mu1_inf) {
+  if (first) {
+    if (co_attached) {
+      mu0 = co_mu0;
+      mu0_inf = co_mu0_inf;
+    } else {
+      mu0 = co_sigma;
+      mu0_inf = co_sigma_inf;
+    }
+    mu1 = co_sigma;
+    mu1_inf = co_sigma_inf;
+  }
+  if (!co_attached && !co_sigma_inf) {
+    if (mu0_inf || co_sigma < mu0) {
+      mu0 = co_sigma;
+      mu0_inf = false;
+    }
+  }
+  if (!co_mu0_inf) {
+    if (mu0_inf || co_mu0 < mu0) {
+      mu0 = co_mu0;
+      mu0_inf = false;
+    }
+  }
+  if (co_sigma_inf || co_mu1_inf) {
+    mu1_inf = true;
+  } else if (!mu1_inf) {
+    if (co_sigma > mu1) mu1 = co_sigma;
+    if (co_mu1 > mu1) mu1 = co_mu1;
+  }
+}
+
+void print_value(const char* label, bool inf, double v) {
+  if (inf)
+    printf("%s: Infinity\t", label);
+  else
+    printf("%s: %lg\t", label, v);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- CSimplex
+
+CSimplex::CSimplex() : is_attached(false), vertices{nullptr, nullptr, nullptr, nullptr} {}
+
+CSimplex::~CSimplex() {}
+
+bool CSimplex::attached() { return is_attached; }
+
+bool CSimplex::on_surface(double) { return false; }
+
+bool CSimplex::surface_rule(double alpha, double sigma, bool sigma_inf, double mu0,
+                            bool mu0_inf, double mu1, bool mu1_inf) const {
+  double lower = is_attached ? mu0 : sigma;
+  bool lower_inf = is_attached ? mu0_inf : sigma_inf;
+  if (lower_inf || lower > alpha) return false;
+  return mu1_inf || alpha <= mu1;
+}
+
+// --------------------------------------------------------------- C0Simplex
+
+C0Simplex::C0Simplex(CXYZW* p)
+    : sigma(-p->w.value), mu0(0.0), mu1(0.0), sigma_inf(false), mu0_inf(true), mu1_inf(true) {
+  vertices[0] = p;
+}
+
+void C0Simplex::geometry() {}
+
+CXYZW* C0Simplex::operator[](int i) { return i == 0 ? vertices[0] : nullptr; }
+
+int C0Simplex::size() { return 1; }
+
+bool C0Simplex::on_surface(double alpha) {
+  return surface_rule(alpha, sigma, sigma_inf, mu0, mu0_inf, mu1, mu1_inf);
+}
+
+// --------------------------------------------------------------- C1Simplex
+
+C1Simplex::C1Simplex(CD3DEdge* e)
+    : sigma(0.0), mu0(0.0), mu1(0.0), sigma_inf(false), mu0_inf(false), mu1_inf(false),
+      edge_record(e), on_conv(false) {
+  vertices[0] = e->origin;
+  vertices[1] = e->destination;
+}
+
+CXYZW* C1Simplex::operator[](int i) { return (i >= 0 && i < 2) ? vertices[i] : nullptr; }
+
+int C1Simplex::size() { return 2; }
+
+bool C1Simplex::on_surface(double alpha) {
+  return surface_rule(alpha, sigma, sigma_inf, mu0, mu0_inf, mu1, mu1_inf);
+}
+
+void C1Simplex::geometry() {
+  sigma_inf = mu0_inf = mu1_inf = false;
+  is_attached = false;
+  on_conv = false;
+
+  const CXYZW* a = vertices[0];
+  const CXYZW* b = vertices[1];
+  double ax = a->x.value, ay = a->y.value, az = a->z.value;
+  double la = a->lifted.value, lb = b->lifted.value;
+  double d[3] = {ax - b->x.value, ay - b->y.value, az - b->z.value};
+  double dd = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+  double ad = ax * d[0] + ay * d[1] + az * d[2];
+  double t = (lb - la + 2.0 * ad) / (2.0 * dd);
+  double c[3] = {ax - t * d[0], ay - t * d[1], az - t * d[2]};
+  double K = 2.0 * (ax * c[0] + ay * c[1] + az * c[2]) - la;
+  sigma = c[0] * c[0] + c[1] * c[1] + c[2] * c[2] - K;
+
+  bool any = false;
+  CD3DEdge* r = edge_record;
+  do {
+    const CXYZW* q = r->apex;
+    if (is_bounding(q)) {
+      on_conv = true;
+    } else {
+      if (inside_ortho(c, K, q)) is_attached = true;
+      const C2Simplex* T = r->c2simplex;
+      if (T) {
+        fold_coface(!any, T->is_attached, T->sigma, T->sigma_inf, T->mu0, T->mu0_inf, T->mu1,
+                    T->mu1_inf, mu0, mu0_inf, mu1, mu1_inf);
+        any = true;
+      }
+    }
+    r = r->fnext;
+  } while (r != edge_record);
+
+  if (!any) {
+    mu0_inf = true;
+    mu1_inf = true;
+  }
+}
+
+void C1Simplex::dump() {
+  printf("size: 2\t%s;\t%s;\t", is_attached ? "Attached" : "Unattached",
+         on_conv ? "On Conv" : "Not on Conv");
+  print_value("Sigma", sigma_inf, sigma);
+  print_value("Mu0", mu0_inf, mu0);
+  print_value("Mu1", mu1_inf, mu1);
+  printf("%d %d\n", vertices[0]->id, vertices[1]->id);
+}
+
+// --------------------------------------------------------------- C2Simplex
+
+C2Simplex::C2Simplex(CD3DEdge* e)
+    : sigma(0.0), mu0(0.0), mu1(0.0), sigma_inf(false), mu0_inf(false), mu1_inf(false),
+      edge_record(e), on_conv(false) {
+  vertices[0] = e->origin;
+  vertices[1] = e->destination;
+  vertices[2] = e->apex;
+}
+
+CXYZW* C2Simplex::operator[](int i) { return (i >= 0 && i < 3) ? vertices[i] : nullptr; }
+
+int C2Simplex::size() { return 3; }
+
+bool C2Simplex::on_surface(double alpha) {
+  return surface_rule(alpha, sigma, sigma_inf, mu0, mu0_inf, mu1, mu1_inf);
+}
+
+void C2Simplex::geometry() {
+  CD3DEdge* e = edge_record;
+  e->check_minors();
+  CInexact m1 = e->minors(1), m2 = e->minors(2), m3 = e->minors(3);
+  CInexact N = (m1 * m1 + m2 * m2) + m3 * m3;
+  if (!N.certain()) {
+    // Collinear within the error bound: no plane, no orthogonal centre.
+    // Infinite values keep the cofaces' rules well defined.
+    sigma = mu0 = mu1 = kInf;
+    sigma_inf = mu0_inf = mu1_inf = true;
+    is_attached = false;
+    on_conv = false;
+    fprintf(stderr, "3 - degeneracy!\n");
+    printf("%d,%d,%d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id);
+    return;
+  }
+  sigma_inf = mu0_inf = mu1_inf = false;
+  is_attached = false;
+  on_conv = false;
+
+  // The centre solves 2c.(b-a) = l_b - l_a, 2c.(p-a) = l_p - l_a and
+  // n.c = n.a, where n = (b-a) x (p-a) comes from the cached minors.
+  const CXYZW* A = vertices[0];
+  const CXYZW* B = vertices[1];
+  const CXYZW* P = vertices[2];
+  double n[3] = {m1.value, -m2.value, m3.value};
+  double nn = N.value;
+  double u[3] = {B->x.value - A->x.value, B->y.value - A->y.value, B->z.value - A->z.value};
+  double v[3] = {P->x.value - A->x.value, P->y.value - A->y.value, P->z.value - A->z.value};
+  double ru = 0.5 * (B->lifted.value - A->lifted.value);
+  double rv = 0.5 * (P->lifted.value - A->lifted.value);
+  double rn = e->minors(0).value;
+  double vxn[3] = {v[1] * n[2] - v[2] * n[1], v[2] * n[0] - v[0] * n[2], v[0] * n[1] - v[1] * n[0]};
+  double nxu[3] = {n[1] * u[2] - n[2] * u[1], n[2] * u[0] - n[0] * u[2], n[0] * u[1] - n[1] * u[0]};
+  double c[3];
+  for (int k = 0; k < 3; ++k) c[k] = (ru * vxn[k] + rv * nxu[k] + rn * n[k]) / nn;
+  double K = 2.0 * (A->x.value * c[0] + A->y.value * c[1] + A->z.value * c[2]) - A->lifted.value;
+  sigma = c[0] * c[0] + c[1] * c[1] + c[2] * c[2] - K;
+
+  // The two tetrahedra on either side; a side whose fourth vertex is a
+  // bounding vertex puts the triangle on the hull and makes mu1 infinite.
+  // A degenerate tetrahedron adds no value.
+  CD3DEdge* sides[2] = {e, e->sym};
+  bool any = false, hull = false;
+  double lo = 0.0, hi = 0.0;
+  for (CD3DEdge* s : sides) {
+    const CXYZW* q = s->fnext->apex;
+    if (is_bounding(q)) {
+      on_conv = true;
+      hull = true;
+      continue;
+    }
+    if (inside_ortho(c, K, q)) is_attached = true;
+    const C3Simplex* T = s->c3simplex;
+    if (!T || T->sigma_inf) continue;
+    if (!any) {
+      lo = hi = T->sigma;
+      any = true;
+    } else {
+      if (T->sigma < lo) lo = T->sigma;
+      if (T->sigma > hi) hi = T->sigma;
+    }
+  }
+  mu0 = lo;
+  mu0_inf = !any;
+  mu1 = hi;
+  mu1_inf = hull || !any;
+}
+
+void C2Simplex::dump() {
+  printf("size: 3\t%s;\t%s;\t", is_attached ? "Attached" : "Unattached",
+         on_conv ? "On Conv" : "Not on Conv");
+  print_value("Sigma", sigma_inf, sigma);
+  print_value("Mu0", mu0_inf, mu0);
+  print_value("Mu1", mu1_inf, mu1);
+  printf("%d %d %d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id);
+}
+
+// --------------------------------------------------------------- C3Simplex
+
+C3Simplex::C3Simplex(CD3DEdge* e)
+    : sigma(0.0), mu0(0.0), mu1(0.0), sigma_inf(false), mu0_inf(false), mu1_inf(false),
+      edge_record(e), on_conv(false) {
+  vertices[0] = e->origin;
+  vertices[1] = e->destination;
+  vertices[2] = e->apex;
+  vertices[3] = e->fnext->apex;
+}
+
+CXYZW* C3Simplex::operator[](int i) { return (i >= 0 && i < 4) ? vertices[i] : nullptr; }
+
+int C3Simplex::size() { return 4; }
+
+void C3Simplex::geometry() {
+  // Faces (a,b,c), (a,b,d), (b,c,d), (a,c,d) of the cell (a,b,c,d).
+  CD3DEdge* r = edge_record;
+  CD3DEdge* f0 = r;
+  CD3DEdge* f1 = r->fnext;
+  CD3DEdge* f2 = r->enext->fnext;
+  CD3DEdge* f3 = r->enext->enext->fnext->sym;
+  f0->check_minors();
+  f1->check_minors();
+  f2->check_minors();
+  f3->check_minors();
+
+  // det[a b c d; x y z 1] by its last column.
+  CInexact D = ((f0->minors(0) - f1->minors(0)) - f2->minors(0)) + f3->minors(0);
+  if (!D.certain()) {
+    // Coplanar within the error bound: reported, and kept with an infinite
+    // size that its faces ignore.
+    sigma = kInf;
+    sigma_inf = true;
+    mu0 = mu1 = 0.0;
+    mu0_inf = mu1_inf = false;
+    is_attached = false;
+    on_conv = false;
+    fprintf(stderr, "4 - degeneracy!\n");
+    printf("%d,%d,%d,%d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id, vertices[3]->id);
+    return;
+  }
+  sigma_inf = mu0_inf = mu1_inf = false;
+  is_attached = false;
+  on_conv = false;
+
+  // Cramer's rule on [x y z 1] (2cx, 2cy, 2cz, -K) = l, each replaced
+  // column expanded by the faces' minors.
+  double la = vertices[0]->lifted.value, lb = vertices[1]->lifted.value;
+  double lc = vertices[2]->lifted.value, ld = vertices[3]->lifted.value;
+  double F0[4], F1[4], F2[4], F3[4];
+  for (int k = 0; k < 4; ++k) {
+    F0[k] = f0->minors(k).value;
+    F1[k] = f1->minors(k).value;
+    F2[k] = f2->minors(k).value;
+    F3[k] = f3->minors(k).value;
+  }
+  double dx = la * F2[1] - lb * F3[1] + lc * F1[1] - ld * F0[1];
+  double dy = -la * F2[2] + lb * F3[2] - lc * F1[2] + ld * F0[2];
+  double dz = la * F2[3] - lb * F3[3] + lc * F1[3] - ld * F0[3];
+  double dw = -la * F2[0] + lb * F3[0] - lc * F1[0] + ld * F0[0];
+  double c[3] = {0.5 * dx / D.value, 0.5 * dy / D.value, 0.5 * dz / D.value};
+  double K = -dw / D.value;
+  sigma = c[0] * c[0] + c[1] * c[1] + c[2] * c[2] - K;
+}
+
+void C3Simplex::dump() {
+  printf("size: 4\tUnattached;\tNot on Conv;\t");
+  print_value("Sigma", sigma_inf, sigma);
+  printf("%d %d %d %d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id, vertices[3]->id);
+}
+
+// ------------------------------------------------------------------ CAlpha
+
+namespace {
+
+bool live(const CD3DEdge* r) { return (r->flags & 2) == 0; }
+
+// Steps r along enext until its origin has the smallest id of the triangle.
+CD3DEdge* lowest_origin(CD3DEdge* r) {
+  for (int k = 0; k < 2; ++k) {
+    if (r->origin->id <= r->destination->id && r->origin->id <= r->apex->id) break;
+    r = r->enext;
+  }
+  return r;
+}
+
+// Folds edge simplex s into the vertex simplex v of one of its ends.
+void update_vertex(C0Simplex* v, const C1Simplex* s, bool first) {
+  if (!s->sigma_inf && s->sigma < v->sigma) v->is_attached = true;
+  fold_coface(first, s->is_attached, s->sigma, s->sigma_inf, s->mu0, s->mu0_inf, s->mu1,
+              s->mu1_inf, v->mu0, v->mu0_inf, v->mu1, v->mu1_inf);
+}
+
+}  // namespace
+
+CAlpha::CAlpha(CD3DW* tri) {
+  std::vector<CD3DEdge*>& edges = tri->edges;
+
+  // Clear every back-pointer first, so that an earlier complex built on the
+  // same triangulation cannot leave a stale one behind.
+  for (CD3DEdge* r : edges) {
+    r->c1simplex = nullptr;
+    r->c2simplex = nullptr;
+    r->c3simplex = nullptr;
+  }
+  for (CXYZW* p : tri->points) p->vertex_simplex = nullptr;
+  for (int k = 0; k < 4; ++k) tri->bound[k].vertex_simplex = nullptr;
+
+  // Tetrahedra: each is made from the one face (with its vertices in
+  // increasing id order, facing into the cell) whose opposite vertex is not
+  // between the face's smallest and largest id.
+  for (CD3DEdge* r0 : edges) {
+    if (!live(r0) || r0->c3simplex) continue;
+    if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0 ||
+        r0->fnext->apex->id < 0)
+      continue;
+    CD3DEdge* r = lowest_origin(r0);
+    if (r->apex->id < r->destination->id) continue;
+    int t = r->fnext->apex->id;
+    if (!(t <= r->origin->id || t >= r->apex->id)) continue;
+
+    C3Simplex* s = new C3Simplex(r);
+    CD3DEdge* x = r;
+    for (int k = 0; k < 3; ++k, x = x->enext) {
+      x->c3simplex = s;
+      CD3DEdge* y = x->fnext->sym;
+      y->c3simplex = s;
+      y->enext->c3simplex = s;
+      y->enext->enext->c3simplex = s;
+    }
+    s->geometry();
+    simplices.push_back(s);
+  }
+
+  // Triangles, from the record that runs through the ids in increasing
+  // cyclic order.
+  for (CD3DEdge* r0 : edges) {
+    if (!live(r0) || r0->c2simplex) continue;
+    if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0) continue;
+    CD3DEdge* r = lowest_origin(r0);
+    if (r->destination->id > r->apex->id) r = r->sym;
+
+    C2Simplex* s = new C2Simplex(r);
+    CD3DEdge* x = r;
+    CD3DEdge* y = r->sym;
+    for (int k = 0; k < 3; ++k, x = x->enext, y = y->enext) {
+      x->c2simplex = s;
+      y->c2simplex = s;
+    }
+    s->geometry();
+    simplices.push_back(s);
+  }
+
+  // Edges, each followed by the vertex simplices it introduces.
+  for (CD3DEdge* r : edges) {
+    if (!live(r) || r->c1simplex) continue;
+    if (r->origin->id < 0 || r->destination->id < 0) continue;
+    if (!(r->origin->id < r->destination->id)) continue;
+
+    C1Simplex* s = new C1Simplex(r);
+    CD3DEdge* x = r;
+    do {
+      x->c1simplex = s;
+      x->sym->c1simplex = s;
+      x = x->fnext;
+    } while (x != r);
+    s->geometry();
+    simplices.push_back(s);
+
+    CXYZW* ends[2] = {r->origin, r->destination};
+    for (CXYZW* p : ends) {
+      bool first = false;
+      if (!p->vertex_simplex) {
+        C0Simplex* v = new C0Simplex(p);
+        p->vertex_simplex = v;
+        simplices.push_back(v);
+        first = true;
+      }
+      update_vertex(p->vertex_simplex, s, first);
+    }
+  }
+}
+
+CAlpha::~CAlpha() {
+  for (CSimplex* s : simplices) delete s;
+  simplices.clear();
+}
