@@ -1,0 +1,51 @@
+// The pocket pipeline of one structure (option letter p).
+#ifndef POCKETS_PIPELINE_H
+#define POCKETS_PIPELINE_H
+
+#include <string>
+#include <vector>
+
+#include "measure/intersectionsegmentnew.h"
+#include "pockets/pocket.h"
+
+class Bead;
+
+// Finds, measures and reports the pockets of one structure: triangulates the
+// atoms with balls expanded by the probe, classifies the simplices of the
+// alpha complex against `alpha`, assembles pockets, numbers them, finds their
+// mouths and writes the nine pocket files named from `name` (cut before its
+// first ".pdb") in the working directory.  Prints "pocket segments judging
+// done!", "pockets detection done!" and, without any pocket, "No pocket
+// detected!!" (then no file is written).  The beads are only read; `pymol`
+// (1 when the option letters hold a 7) changes no output.
+void extract_pocket_short(std::vector<Bead>& beads, std::string name, int pymol, double probe,
+                          double alpha);
+
+// The simplex records of one structure as the pocket pipeline builds them.
+struct PocketComplex {
+  std::vector<info> atoms;  // one per bead, same index
+  std::vector<tetra> tetras;
+  std::vector<tria> trias;
+  std::vector<edge> edges;
+};
+
+// Builds and classifies the records: vertex records from the beads; one
+// record per tetrahedron, triangle and edge of the alpha complex of the
+// probe-expanded balls, in the complex's order, linked to their faces,
+// edges, cofaces and neighbours; a simplex is in the complex when its signed
+// size is at most alpha; convex-hull marks; then the flow to the outside.
+// The records must not be copied or moved element-wise afterwards (they point
+// at each other).
+void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, PocketComplex& c);
+
+// The atom radius that puts the complex at alpha at size 0: the expanded
+// radius grows to sqrt((r + p)^2 + alpha^2) (alpha >= 0) or shrinks to
+// sqrt((r + p)^2 - alpha^2), never below 0.
+double alpha_radius(double radius, double probe, double alpha);
+
+// The steps after the records: assembly, radius change, numbering, mouths
+// and the report files.  Returns the number of pockets (0: nothing written).
+int run_pocket_steps(PocketComplex& c, const std::string& name, int pymol, double probe,
+                     double alpha);
+
+#endif

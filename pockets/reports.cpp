@@ -1,0 +1,224 @@
+#include "pockets/reports.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+#include "pockets/areavolume.h"
+#include "pockets/pseudoatoms.h"
+
+namespace {
+
+// A report file opened for writing; reports the path when it cannot be
+// created, and is then never written through.
+class Report {
+ public:
+  explicit Report(const std::string& path) : file_(std::fopen(path.c_str(), "w")) {
+    if (file_ == nullptr) std::cerr << "error opening file to write " << path << std::endl;
+  }
+  ~Report() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  Report(const Report&) = delete;
+  Report& operator=(const Report&) = delete;
+
+  FILE* get() const { return file_; }
+  explicit operator bool() const { return file_ != nullptr; }
+
+ private:
+  FILE* file_;
+};
+
+const char* const kHeaderTetra = "     V1       V2       V3       V4       alphavalue\n";
+
+void write_tetra_row(FILE* f, int number, const tetra& t) {
+  std::fprintf(f, "%-4d%9d%9d%9d%9d%9.4f\n", number, t.v[0]->serial, t.v[1]->serial,
+               t.v[2]->serial, t.v[3]->serial, t.signed_size);
+}
+
+std::string tag(int a, int b) { return std::to_string(a) + "." + std::to_string(b); }
+
+}  // namespace
+
+bool write_poc(const std::string& path, const std::vector<info>& atoms) {
+  Report out(path);
+  if (!out) return false;
+  for (const info& a : atoms) {
+    if (!a.marks[MARK_POCKET]) continue;
+    for (int n : a.pocket_numbers) {
+      std::fprintf(out.get(), "ATOM%7d  %-4s%3s %c%4d%12.3f%8.3f%8.3f%6.2f%6.2f%4d  POC\n",
+                   a.serial, a.atom_name, a.residue_name, a.chain_id, a.residue_number, a.x, a.y,
+                   a.z, 1.0, a.bfactor, n);
+    }
+  }
+  return true;
+}
+
+bool write_subpoc(const std::string& path, const std::vector<info>& atoms) {
+  Report out(path);
+  if (!out) return false;
+  for (const info& a : atoms) {
+    if (!a.marks[MARK_POCKET]) continue;
+    for (const sub_id& s : a.sub_ids) {
+      for (int j : s.subpockets) {
+        std::fprintf(out.get(), "ATOM%7d  %-4s%3s %c%4d%12.3f%8.3f%8.3f%6.2f%6.2f%8s  POC\n",
+                     a.serial, a.atom_name, a.residue_name, a.chain_id, a.residue_number, a.x,
+                     a.y, a.z, 1.0, a.bfactor, tag(s.pocket, j).c_str());
+      }
+    }
+  }
+  return true;
+}
+
+bool write_poc_pdb(const std::string& path, const std::vector<pocket>& pockets) {
+  Report out(path);
+  if (!out) return false;
+  const PocketRanking ranking = rank_pockets(pockets);
+  for (int position : ranking.order) {
+    const std::vector<info>& pseudo = pockets[position].pseudo_atoms;
+    for (size_t m = 0; m < pseudo.size(); ++m) {
+      const info& q = pseudo[m];
+      // One row per (pocket number, sub-pocket index) pair; an odd last
+      // entry has no partner and is left out.
+      for (size_t k = 0; k + 1 < q.pocket_numbers.size(); k += 2) {
+        const int serial = static_cast<int>(m) + 1;
+        std::fprintf(out.get(), "ATOM%7d  %-4s%3s %s%4d%12.3f%8.3f%8.3f%6.2f%6.2f%8s  POC\n",
+                     serial, "CA", "XXX", "X", serial, q.x, q.y, q.z, 1.0, q.radius,
+                     tag(q.pocket_numbers[k], q.pocket_numbers[k + 1]).c_str());
+      }
+    }
+  }
+  return true;
+}
+
+bool write_mouth(const std::string& path, const std::vector<info>& atoms) {
+  Report out(path);
+  if (!out) return false;
+  for (size_t i = 0; i < atoms.size(); ++i) {
+    const info& a = atoms[i];
+    if (!a.marks[MARK_MOUTH]) continue;
+    for (int v : a.mouth_ids) {
+      std::fprintf(out.get(), "ATOM%7d  %-4s%3s %c%4d%12.3f%8.3f%8.3f%6.2f%6.2f%4d  M4P\n",
+                   static_cast<int>(i) + 1, a.atom_name, a.residue_name, a.chain_id,
+                   a.residue_number, a.x, a.y, a.z, 1.0, a.bfactor, v);
+    }
+  }
+  return true;
+}
+
+bool write_mouth_info(const std::string& path, const std::string& base,
+                      const std::vector<mouth>& mouths) {
+  Report out(path);
+  if (!out) return false;
+  std::fputs("MTH: Molecule ID N_mth  Area_sa  Area_ms   Len_sa   Len_ms   Ntri\n", out.get());
+  for (size_t u = 0; u < mouths.size(); ++u) {
+    const mouth& m = mouths[u];
+    std::fprintf(out.get(), "MTH: %s %3d %3d  %8.3f  %7.2f  %8.3f  %7.2f  %4d\n", base.c_str(),
+                 static_cast<int>(u) + 1, m.opening_count, m.area_sa, m.area_ms, m.length_sa,
+                 m.length_ms, m.triangle_count);
+  }
+  return true;
+}
+
+bool write_poc_info(const std::string& path, const std::string& base,
+                    const std::vector<pocket>& pockets, const std::vector<mouth>& mouths) {
+  Report out(path);
+  if (!out) return false;
+  std::fputs("POC: Molecule ID N_mth  Area_sa  Area_ms   Vol_sa   Vol_ms    Lenth  cnr\n",
+             out.get());
+  const PocketRanking ranking = rank_pockets(pockets);
+  for (size_t r = 1; r <= ranking.order.size(); ++r) {
+    const pocket& p = pockets[ranking.order[r - 1]];
+    const int openings = r - 1 < mouths.size() ? mouths[r - 1].opening_count : 0;
+    std::fprintf(out.get(), "POC: %4s%7d%4d%10.3f%9.2f%10.3f%9.2f%9.2f%5d\n", base.c_str(),
+                 static_cast<int>(r), openings, p.area_sa, p.area_ms, p.volume_sa, p.volume_ms,
+                 p.length, p.cnr);
+  }
+  return true;
+}
+
+bool write_poc_info_complex(const std::string& path, const std::vector<pocket>& pockets,
+                            double alpha) {
+  Report out(path);
+  if (!out) return false;
+  std::fprintf(out.get(), "#POC%s", kHeaderTetra);
+  std::fprintf(out.get(), "#initial alpha value: %f\n", alpha);
+  const PocketRanking ranking = rank_pockets(pockets);
+  for (size_t r = 1; r <= ranking.order.size(); ++r) {
+    for (const tetra* t : pockets[ranking.order[r - 1]].tetrahedra) {
+      write_tetra_row(out.get(), static_cast<int>(r), *t);
+    }
+  }
+  return true;
+}
+
+bool write_alpha_tetra(const std::string& path, const std::vector<tetra>& tetras, double alpha) {
+  Report out(path);
+  if (!out) return false;
+  std::fprintf(out.get(), "#TET%s", kHeaderTetra);
+  std::fprintf(out.get(), "#initial alpha value: %f\n", alpha);
+  for (size_t i = 0; i < tetras.size(); ++i) {
+    if (tetras[i].in_complex) write_tetra_row(out.get(), static_cast<int>(i) + 1, tetras[i]);
+  }
+  return true;
+}
+
+bool write_subpocket_table(const std::string& path, const std::string& base,
+                           const std::vector<pocket>& pockets) {
+  std::ofstream out(path.c_str());
+  if (!out) {
+    std::cerr << "error opening file to write " << path << std::endl;
+    return false;
+  }
+  out << "# sub_pocket input file" << std::endl;
+  out << "# PDB: " << base << std::endl;
+  out << "#\n# POC: pocket id\n# SUBPOC: sub_pocket id\n# TYPE: 1-mouth, 2-neck and 3-body\n"
+         "# BEGIN: time the sub_pocket about to shrink\n# END: time the sub_pocket is dead\n"
+         "# KNOT: split juncture\n# BLANK: there is no sub_pocket\n"
+      << std::endl;
+  out << "POC\tSUBPOC\tTYPE\tBEGIN\tEND\tKNOT" << std::endl;
+  const PocketRanking ranking = rank_pockets(pockets);
+  for (size_t r = 1; r <= ranking.order.size(); ++r) {
+    const pocket& p = pockets[ranking.order[r - 1]];
+    if (p.subpockets.size() == 1) {
+      out << r << std::endl;
+      continue;
+    }
+    for (size_t j = 0; j < p.subpockets.size(); ++j) {
+      const subpocket& s = *p.subpockets[j];
+      out << r << "." << j << ";" << s.type << ";" << s.tetrahedra.size() << ";" << s.begin << ";"
+          << s.end << ";";
+      bool first = true;
+      for (size_t u = 0; u < s.knot_partners.size() && u < s.knot_tops.size(); ++u) {
+        if (s.knot_tops[u]->triangles.empty()) continue;
+        if (!first) out << ",";
+        out << s.knot_partners[u] << ":" << s.knot_tops[u]->triangles[0]->signed_size;
+        first = false;
+      }
+      out << std::endl;
+    }
+  }
+  return true;
+}
+
+void pocketsmeasure(std::vector<tetra>& tetras, std::vector<info>& atoms,
+                    std::vector<pocket>& pockets, std::vector<mouth>& mouths, std::string name,
+                    int pymol, double probe, double alpha) {
+  number_pockets(pockets);
+  pocketsareavolume(atoms, pockets, pymol, probe, alpha);
+  pocketsnegativeimage(atoms, pockets, pymol, probe, alpha);
+
+  const std::string base = pocket_base_name(name);
+  bool ok = true;
+  ok = write_poc(base + ".poc", atoms) && ok;
+  ok = write_subpoc(base + ".subpoc", atoms) && ok;
+  ok = write_poc_pdb(base + ".poc.pdb", pockets) && ok;
+  ok = write_mouth(base + ".mouth", atoms) && ok;
+  ok = write_mouth_info(base + ".mouthInfo", base, mouths) && ok;
+  ok = write_poc_info(base + ".pocInfo", base, pockets, mouths) && ok;
+  ok = write_poc_info_complex(base + ".pocInfo.complex", pockets, alpha) && ok;
+  ok = write_alpha_tetra(base + ".alpha.tetra", tetras, alpha) && ok;
+  ok = write_subpocket_table(base + ".subpocket", base, pockets) && ok;
+  if (!ok) std::exit(1);
+}
