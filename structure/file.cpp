@@ -1,5 +1,6 @@
 #include "structure/file.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -274,4 +275,356 @@ void reduced_model_SC(std::vector<Bead>& beads) {
   }
   for (size_t k = 0; k < out.size(); ++k) out[k].res_index = static_cast<int>(k) + 1;
   beads.swap(out);
+}
+
+// ---- readers of contact, rmsd, potential and alpha-edge files --------------
+
+namespace {
+
+// Scan buffers as long as the line, so no word can overrun them.
+struct LineBuffers {
+  std::vector<std::vector<char>> b;
+  LineBuffers(size_t n, size_t len) : b(n, std::vector<char>(len + 1, '\0')) {}
+  char* operator[](size_t i) { return b[i].data(); }
+};
+
+// Type keys of two atoms and the pair key, smaller type key first (the
+// first atom's on a tie).
+void fill_simple_pair(Simple_Pair& p, const std::string& rn1, const std::string& an1,
+                      const std::string& rn2, const std::string& an2) {
+  std::string t1 = rn1 + "." + an1, t2 = rn2 + "." + an2;
+  if (std::strcmp(t1.c_str(), t2.c_str()) > 0) t1.swap(t2);
+  if (std::snprintf(p.type_pair_key, sizeof p.type_pair_key, "%s:%s", t1.c_str(), t2.c_str()) < 0)
+    p.type_pair_key[0] = '\0';
+}
+
+// Fields of one contact line in the order of the reader's format; fields a
+// line does not supply keep the previous line's values, and the two
+// integers start at 0 on every line.
+struct ContactFields {
+  std::string rn1, an1, rn2, an2;
+  char c1 = 0, c2 = 0;
+  int level = 0, n_all = 0;
+
+  void read(const std::string& line) {
+    LineBuffers buf(4, line.size());
+    level = n_all = 0;
+    int got = std::sscanf(line.c_str(), "%*c:%*d:%[^:]:%*d:%s %*c:%*d:%[^:]:%*d:%s %d %d", buf[0],
+                          buf[1], buf[2], buf[3], &level, &n_all);
+    if (got >= 1) rn1 = buf[0];
+    if (got >= 2) an1 = buf[1];
+    if (got >= 3) rn2 = buf[2];
+    if (got >= 4) an2 = buf[3];
+  }
+
+  void read_with_chains(const std::string& line) {
+    LineBuffers buf(4, line.size());
+    level = n_all = 0;
+    char a = c1, b = c2;
+    int got = std::sscanf(line.c_str(), "%c:%*d:%[^:]:%*d:%s %c:%*d:%[^:]:%*d:%s %d %d", &a,
+                          buf[0], buf[1], &b, buf[2], buf[3], &level, &n_all);
+    if (got >= 1) c1 = a;
+    if (got >= 2) rn1 = buf[0];
+    if (got >= 3) an1 = buf[1];
+    if (got >= 4) c2 = b;
+    if (got >= 5) rn2 = buf[2];
+    if (got >= 6) an2 = buf[3];
+  }
+};
+
+void report_unreadable(const std::string& path) {
+  std::cerr << "failed to open " << path << std::endl;
+}
+
+// Bin of a neighbour count: 0 up to low, else ceil((min(f, cap) - low) / width).
+int count_bin(int f, int width, int cap, int low) {
+  if (f <= low) return 0;
+  if (f > cap) f = cap;
+  if (width <= 0) return 0;
+  long long span = static_cast<long long>(f) - low;
+  return static_cast<int>((span + width - 1) / width);
+}
+
+// The callers size the histograms; a slot beyond them is added rather than
+// written out of bounds.
+template <class T>
+T& slot(std::vector<T>& v, size_t i) {
+  if (i >= v.size()) v.resize(i + 1);
+  return v[i];
+}
+
+std::vector<std::string> words_of(const std::string& line) {
+  std::vector<std::string> w;
+  for (size_t i = 0; i < line.size();) {
+    while (i < line.size() && std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+    size_t start = i;
+    while (i < line.size() && !std::isspace(static_cast<unsigned char>(line[i]))) ++i;
+    if (i > start) w.push_back(line.substr(start, i - start));
+  }
+  return w;
+}
+
+bool to_double(const std::string& word, double& value) {
+  char* end = nullptr;
+  value = std::strtod(word.c_str(), &end);
+  return end != word.c_str();
+}
+
+// Reads a potential file word by word: each name is followed by `numbers`
+// values, stored under name + ":" + infix + k.
+void read_potential_words(const std::string& path, StringHash<double>& table, int numbers,
+                          const std::string& infix) {
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    std::exit(1);
+  }
+  std::vector<std::string> words;
+  std::string line;
+  while (in.next(line)) {
+    std::vector<std::string> w = words_of(line);
+    words.insert(words.end(), w.begin(), w.end());
+  }
+  size_t i = 0;
+  while (i < words.size()) {
+    const std::string name = words[i++];
+    for (int k = 0; k < numbers && i < words.size(); ++k) {
+      double v;
+      if (!to_double(words[i], v)) break;  // not a number: it is the next name
+      ++i;
+      table.insert((name + ":" + infix + std::to_string(k)).c_str(), v);
+    }
+  }
+}
+
+}  // namespace
+
+void read_contacts(std::string path, std::vector<Simple_Pair>& pairs) {
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    return;
+  }
+  ContactFields f;
+  std::string line;
+  while (in.next(line)) {
+    f.read(line);
+    Simple_Pair p;
+    fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
+    p.alpha_level = f.level;
+    p.n_all = f.n_all;
+    pairs.push_back(p);
+  }
+}
+
+void read_interface_contacts(std::string path, std::vector<Simple_Pair>& pairs) {
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    return;
+  }
+  ContactFields f;
+  std::string line;
+  while (in.next(line)) {
+    f.read_with_chains(line);
+    if (f.c1 == f.c2) continue;
+    Simple_Pair p;
+    fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
+    p.alpha_level = f.level;
+    p.n_all = f.n_all;
+    pairs.push_back(p);
+  }
+}
+
+void read_contacts(std::string path, StringHash<unsigned long>& index, std::vector<Bead>& beads) {
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    std::exit(1);
+  }
+  std::string line;
+  while (in.next(line)) {
+    std::vector<std::string> w = words_of(line);
+    if (w.size() < 6) continue;
+    // Keys the index lacks name no bead: they are passed over.
+    for (int side = 0; side < 2; ++side) {
+      const char* key = w[side].c_str();
+      if (!index.contains(key)) continue;
+      unsigned long k = index.find(key);
+      if (k < beads.size())
+        beads[k].n_contacts = static_cast<int>(std::strtol(w[4 + side].c_str(), nullptr, 10));
+    }
+  }
+}
+
+void read_contacts(std::string path, std::vector<Bead>& beads) {
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    std::exit(1);
+  }
+  StringHash<bool> seen(101);
+  Bead work;
+  std::string k1, k2;
+  int n1 = 0, n2 = 0;
+  std::string line;
+  while (in.next(line)) {
+    LineBuffers buf(2, line.size());
+    int a = n1, b = n2;
+    int got = std::sscanf(line.c_str(), "%s %s %*d %*d %d %d", buf[0], buf[1], &a, &b);
+    if (got >= 1) k1 = buf[0];
+    if (got >= 2) k2 = buf[1];
+    if (got >= 3) n1 = a;
+    if (got >= 4) n2 = b;
+    const std::string* keys[2] = {&k1, &k2};
+    int counts[2] = {n1, n2};
+    for (int side = 0; side < 2; ++side) {
+      const char* key = keys[side]->c_str();
+      if (seen.contains(key)) continue;
+      work.set_from_formatted_key(key, 0, 0, 0, 0);
+      work.n_contacts = counts[side];
+      seen.insert(key, true);
+      beads.push_back(work);
+    }
+  }
+  for (size_t k = 0; k < beads.size(); ++k) {
+    beads[k].serial = static_cast<int>(k) + 1;
+    beads[k].build_keys();
+  }
+}
+
+void read_contacts(std::string path, std::map<std::string, std::vector<long double>>& hist,
+                   std::vector<long double>& total, int nbins, int width, int cap, int low) {
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    std::exit(1);
+  }
+  ContactFields f;
+  std::string line;
+  size_t all = static_cast<size_t>(nbins) + 1;
+  while (in.next(line)) {
+    f.read(line);
+    Simple_Pair p;
+    fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
+    size_t bin = static_cast<size_t>(count_bin(f.n_all, width, cap, low));
+    std::vector<long double>& h = hist[p.type_pair_key];
+    slot(h, bin) += 1;
+    slot(h, all) += 1;
+    slot(total, bin) += 1;
+    slot(total, all) += 1;
+  }
+}
+
+void read_contacts(std::string path, std::map<std::string, std::vector<std::vector<int>>>& hist,
+                   std::vector<std::vector<int>>& total, int nbins, int width, int cap, int low) {
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    std::exit(1);
+  }
+  ContactFields f;
+  std::string line;
+  size_t all = static_cast<size_t>(nbins) + 1;
+  while (in.next(line)) {
+    f.read(line);
+    Simple_Pair p;
+    fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
+    size_t bin = static_cast<size_t>(count_bin(f.n_all, width, cap, low));
+    int row = f.level + 2;
+    std::vector<std::vector<int>>& h = hist[p.type_pair_key];
+    for (int r : {row, 8}) {
+      if (r < 0) continue;  // a level below -2 has no row
+      slot(slot(h, r), bin) += 1;
+      slot(slot(h, r), all) += 1;
+      slot(slot(total, r), bin) += 1;
+      slot(slot(total, r), all) += 1;
+    }
+  }
+}
+
+int read_rmsd(std::string path, StringHash<double>& table) {
+  LineReader in(path);
+  if (!in.ok()) {
+    std::cerr << "No " << path << "was found" << std::endl;
+    return 0;
+  }
+  std::string name;
+  double value = 0;
+  std::string line;
+  while (in.next(line)) {
+    LineBuffers buf(1, line.size());
+    double v = value;
+    int got = std::sscanf(line.c_str(), "%s %lg", buf[0], &v);
+    if (got >= 1) name = buf[0];
+    if (got >= 2) value = v;
+    std::string key = name;
+    if (key.size() >= 4) {
+      std::string tail = key.substr(key.size() - 4);
+      if (tail == ".pdb" || tail == ".PDB") key.erase(key.size() - 4);
+    }
+    table.insert(key.c_str(), value);
+  }
+  return 1;
+}
+
+void read_alpha_edges(std::string path, std::vector<std::vector<int>>& adjacency,
+                      std::vector<Bead>& beads, StringHash<int>& index, PairFilter filter) {
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    std::exit(1);
+  }
+  std::string k1, k2;
+  std::string line;
+  while (in.next(line)) {
+    LineBuffers buf(2, line.size());
+    int got = std::sscanf(line.c_str(), "%s %s ", buf[0], buf[1]);
+    if (got >= 1) k1 = buf[0];
+    if (got >= 2) k2 = buf[1];
+    int i = index[k1.c_str()];
+    int j = index[k2.c_str()];
+    size_t n = std::min(beads.size(), adjacency.size());
+    if (i < 0 || j < 0 || static_cast<size_t>(i) >= n || static_cast<size_t>(j) >= n) continue;
+    if (alpha_level_of(beads[i], beads[j]) >= 6) continue;
+    Pair p;
+    p.first = &beads[i];
+    p.second = &beads[j];
+    if (!filter(p)) {
+      beads[i].n_contacts += 1;
+      beads[j].n_contacts += 1;
+    }
+    adjacency[i].push_back(j);
+    adjacency[j].push_back(i);
+  }
+}
+
+void read_potentials_for_align(std::string dir, StringHash<double>& table, int n) {
+  read_potential_words(dir + "atomPairwise.6.pt", table, n + 2, "");
+}
+
+void read_potentials_1body(std::string dir, StringHash<double>& table, int count) {
+  std::string path = dir + "atomOnebody.1.pt";
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    std::exit(1);
+  }
+  std::string line;
+  while (in.next(line)) {
+    std::vector<std::string> w = words_of(line);
+    if (w.empty()) continue;
+    // A line with fewer numbers than expected stores the ones it has.
+    for (int k = 1; k <= count && static_cast<size_t>(k) < w.size(); ++k) {
+      double v;
+      if (!to_double(w[k], v)) break;
+      table.insert((w[0] + ":" + std::to_string(k)).c_str(), v);
+    }
+  }
+}
+
+void read_potentials_2body(std::string dir, StringHash<double>& table, int n) {
+  for (int t = -2; t <= 6; ++t)
+    read_potential_words(dir + "atomPairwise." + std::to_string(t) + ".pt", table, n + 2,
+                         std::to_string(t) + ":");
 }

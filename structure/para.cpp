@@ -1,6 +1,9 @@
 #include "structure/para.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "structure/util.h"
 
 std::map<std::string, std::string> class_of_atom;
 std::map<std::string, double> radius_of_atom_class;
@@ -203,4 +206,111 @@ void construct_abb_of_all_residues() {
 char one_letter_code(const char* res_name) {
   if (!amino_abb.contains(res_name)) return 'X';
   return amino_abb.find(res_name);
+}
+
+// ---- residue atom inventories and pair-type lists ---------------------------
+
+std::map<std::string, std::vector<std::string>> atoms_of_residue_type;
+std::vector<std::string> residue_names;
+std::vector<std::string> atom_names;
+std::vector<std::string> atom_names_reduced;
+std::vector<std::string> atom_pair_types;
+std::vector<std::string> residue_pair_types;
+std::vector<std::string> atom_pair_types_reduced;
+
+namespace {
+
+// Heavy atoms of each residue in their stored order (no hydrogens, no OXT).
+const char* kAla[] = {"C", "CA", "N", "O", "CB"};
+const char* kArg[] = {"C", "CA", "N", "O", "CB", "CG", "CD", "NE", "CZ", "NH1", "NH2"};
+const char* kAsn[] = {"C", "CA", "N", "O", "CB", "CG", "ND2", "OD1"};
+const char* kAsp[] = {"C", "CA", "N", "O", "CB", "CG", "OD1", "OD2"};
+const char* kCys[] = {"C", "CA", "N", "O", "CB", "SG"};
+const char* kGln[] = {"C", "CA", "N", "O", "CB", "CG", "CD", "NE2", "OE1"};
+const char* kGlu[] = {"C", "CA", "N", "O", "CB", "CG", "CD", "OE1", "OE2"};
+const char* kGly[] = {"C", "CA", "N", "O"};
+const char* kHis[] = {"C", "CA", "N", "O", "CB", "CG", "ND1", "CE1", "NE2", "CD2"};
+const char* kIle[] = {"C", "CA", "N", "O", "CB", "CG2", "CG1", "CD1"};
+const char* kLeu[] = {"C", "CA", "N", "O", "CB", "CG", "CD1", "CD2"};
+const char* kLys[] = {"C", "CA", "N", "O", "CB", "CG", "CD", "CE", "NZ"};
+const char* kMet[] = {"C", "CA", "N", "O", "CB", "CG", "SD", "CE"};
+const char* kPhe[] = {"C", "CA", "N", "O", "CB", "CG", "CD1", "CD2", "CE1", "CE2", "CZ"};
+const char* kPro[] = {"N", "CA", "CB", "CG", "CD", "C", "O"};
+const char* kSer[] = {"C", "CA", "N", "O", "CB", "OG"};
+const char* kThr[] = {"C", "CA", "N", "O", "CB", "CG2", "OG1"};
+const char* kTrp[] = {"C",   "CA",  "N",   "O",   "CB",  "CG",  "CD1",
+                      "CD2", "NE1", "CE2", "CE3", "CZ2", "CZ3", "CH2"};
+const char* kTyr[] = {"C", "CA", "N", "O", "CB", "CG", "CD1", "CD2", "CE1", "CE2", "CZ", "OH"};
+const char* kVal[] = {"C", "CA", "N", "O", "CB", "CG1", "CG2"};
+const char* kKcx[] = {"C", "CA", "N", "O", "CB", "CG", "CD", "CE", "NZ", "CX", "OQ1", "OQ2"};
+const char* kFin[] = {"FIN"};
+const char* kLun[] = {"V"};
+
+struct Inventory {
+  const char* res;
+  const char** atoms;
+  int n;
+};
+
+#define INVENTORY(res, arr) {res, arr, static_cast<int>(sizeof(arr) / sizeof(arr[0]))}
+const Inventory kInventories[] = {
+    INVENTORY("ALA", kAla), INVENTORY("ARG", kArg), INVENTORY("ASN", kAsn),
+    INVENTORY("ASP", kAsp), INVENTORY("CYS", kCys), INVENTORY("GLN", kGln),
+    INVENTORY("GLU", kGlu), INVENTORY("GLY", kGly), INVENTORY("HIS", kHis),
+    INVENTORY("ILE", kIle), INVENTORY("LEU", kLeu), INVENTORY("LYS", kLys),
+    INVENTORY("MET", kMet), INVENTORY("PHE", kPhe), INVENTORY("PRO", kPro),
+    INVENTORY("SER", kSer), INVENTORY("THR", kThr), INVENTORY("TRP", kTrp),
+    INVENTORY("TYR", kTyr), INVENTORY("VAL", kVal), INVENTORY("KCX", kKcx),
+    INVENTORY("FIN", kFin), INVENTORY("LUN", kLun)};
+#undef INVENTORY
+
+const char* kResidueOrder[] = {"ALA", "ARG", "ASN", "ASP", "CYS", "GLN", "GLU", "GLY",
+                               "HIS", "ILE", "LEU", "LYS", "MET", "PHE", "PRO", "SER",
+                               "THR", "TRP", "TYR", "VAL", "KCX", "FIN", "LUN"};
+
+// Every unordered pair of names, each with itself included, earlier first.
+void append_pairs(const std::vector<std::string>& names, std::vector<std::string>& pairs) {
+  for (size_t i = 0; i < names.size(); ++i)
+    for (size_t j = i; j < names.size(); ++j) pairs.push_back(names[i] + ":" + names[j]);
+}
+
+}  // namespace
+
+void map_atoms_of_residue_type() {
+  for (const Inventory& inv : kInventories)
+    atoms_of_residue_type[inv.res] = array2vector<const char*, std::string>(inv.atoms, inv.n);
+}
+
+void construct_vector_of_all_atoms() {
+  map_atoms_of_residue_type();
+  for (const auto& entry : atoms_of_residue_type)
+    for (const std::string& atom : entry.second) atom_names.push_back(entry.first + "." + atom);
+  std::sort(atom_names.begin(), atom_names.end());
+}
+
+void construct_vector_of_all_atom_pairs() {
+  construct_vector_of_all_atoms();
+  atom_pair_types.reserve(15000);
+  append_pairs(atom_names, atom_pair_types);
+}
+
+void construct_vector_of_all_residues() {
+  residue_names = array2vector<const char*, std::string>(
+      kResidueOrder, static_cast<int>(sizeof kResidueOrder / sizeof kResidueOrder[0]));
+}
+
+void construct_vector_of_all_atoms_reduced() {
+  construct_vector_of_all_residues();
+  for (const std::string& res : residue_names) atom_names_reduced.push_back(res + ".SC");
+}
+
+void construct_vector_of_all_residue_pairs() {
+  construct_vector_of_all_residues();
+  residue_pair_types.reserve(210);
+  append_pairs(residue_names, residue_pair_types);
+}
+
+void construct_vector_of_all_atom_pairs_reduced() {
+  construct_vector_of_all_atoms_reduced();
+  append_pairs(atom_names_reduced, atom_pair_types_reduced);
 }
