@@ -1,0 +1,441 @@
+// Per-atom area and volume of the union of probe-expanded balls (letter q).
+//
+// The measure is an inclusion-exclusion over the alpha complex: every vertex
+// adds its whole ball, every edge of the complex removes the two caps cut by
+// its radical plane, every triangle adds back the pieces in its wedge, every
+// tetrahedron removes the pieces in its solid angle.  The molecular surface
+// replaces each piece of the expanded sphere by its image on the atom sphere
+// and adds the re-entrant torus and probe-patch pieces.  The terms are added
+// while the simplex list is walked, in its order.
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "geometry/ashape.h"
+#include "geometry/d3dw.h"
+#include "measure/complexbuild.h"
+#include "measure/volumeareashortnew.h"
+#include "structure/bead.h"
+
+namespace {
+
+double R_of(const info& a, double p) { return a.radius + p; }
+
+// ---- terms of one simplex ------------------------------------------------
+
+void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, int cusp) {
+  const int i = T.v[0]->index, j = T.v[1]->index, k = T.v[2]->index, l = T.v[3]->index;
+  info &I = atoms[i], &J = atoms[j], &K = atoms[k], &L = atoms[l];
+
+  const double Ai = cap3_area(i, j, k, l, atoms, p), Aj = cap3_area(j, i, k, l, atoms, p),
+               Ak = cap3_area(k, i, j, l, atoms, p), Al = cap3_area(l, i, j, k, atoms, p);
+  const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p),
+              Sk = shell(k, Ak, atoms, p), Sl = shell(l, Al, atoms, p);
+
+  const double gij = segment2_angle(i, j, k, l, atoms, p), gik = segment2_angle(i, k, j, l, atoms, p),
+               gil = segment2_angle(i, l, j, k, atoms, p), gjk = segment2_angle(j, k, i, l, atoms, p),
+               gjl = segment2_angle(j, l, i, k, atoms, p), gkl = segment2_angle(k, l, i, j, atoms, p);
+  const Torus Tij = torus(i, j, atoms, p, cusp), Tik = torus(i, k, atoms, p, cusp),
+              Til = torus(i, l, atoms, p, cusp), Tjk = torus(j, k, atoms, p, cusp),
+              Tjl = torus(j, l, atoms, p, cusp), Tkl = torus(k, l, atoms, p, cusp);
+  const Patch Pijk = patch(i, j, k, atoms, p), Pijl = patch(i, j, l, atoms, p),
+              Pikl = patch(i, k, l, atoms, p), Pjkl = patch(j, k, l, atoms, p);
+
+  if (type == 4) {
+    const double Vi = cap3_volume(i, j, k, l, atoms, p), Vj = cap3_volume(j, i, k, l, atoms, p),
+                 Vk = cap3_volume(k, i, j, l, atoms, p), Vl = cap3_volume(l, i, j, k, atoms, p);
+    I.volume_sa -= Vi;
+    J.volume_sa -= Vj;
+    K.volume_sa -= Vk;
+    L.volume_sa -= Vl;
+    I.volume_ms -= gij * Tij.volume_i + gik * Tik.volume_i + gil * Til.volume_i + Vi +
+                   gij * Tij.cone_i + gik * Tik.cone_i + gil * Til.cone_i;
+    J.volume_ms -= gij * Tij.volume_j + gjk * Tjk.volume_i + gjl * Tjl.volume_i + Vj +
+                   gij * Tij.cone_j + gjk * Tjk.cone_i + gjl * Tjl.cone_i;
+    K.volume_ms -= gik * Tik.volume_j + gjk * Tjk.volume_j + gkl * Tkl.volume_i + Vk +
+                   gik * Tik.cone_j + gjk * Tjk.cone_j + gkl * Tkl.cone_i;
+    L.volume_ms -= gil * Til.volume_j + gjl * Tjl.volume_j + gkl * Tkl.volume_j + Vl +
+                   gil * Til.cone_j + gjl * Tjl.cone_j + gkl * Tkl.cone_j;
+    I.volume_ms += Pijk.volume_i + Pijl.volume_i + Pikl.volume_i + Si.volume;
+    J.volume_ms += Pijk.volume_j + Pijl.volume_j + Pjkl.volume_i + Sj.volume;
+    K.volume_ms += Pijk.volume_k + Pikl.volume_j + Pjkl.volume_j + Sk.volume;
+    L.volume_ms += Pijl.volume_k + Pikl.volume_k + Pjkl.volume_k + Sl.volume;
+  }
+
+  I.area_sa -= Ai;
+  J.area_sa -= Aj;
+  K.area_sa -= Ak;
+  L.area_sa -= Al;
+  I.area_ms -= Pijk.area_i + Pijl.area_i + Pikl.area_i + Si.area;
+  J.area_ms -= Pijk.area_j + Pijl.area_j + Pjkl.area_i + Sj.area;
+  K.area_ms -= Pijk.area_k + Pikl.area_j + Pjkl.area_j + Sk.area;
+  L.area_ms -= Pijl.area_k + Pikl.area_k + Pjkl.area_k + Sl.area;
+  I.area_ms += gij * Tij.area_i + gik * Tik.area_i + gil * Til.area_i;
+  J.area_ms += gij * Tij.area_j + gjk * Tjk.area_i + gjl * Tjl.area_i;
+  K.area_ms += gik * Tik.area_j + gjk * Tjk.area_j + gkl * Tkl.area_i;
+  L.area_ms += gil * Til.area_j + gjl * Tjl.area_j + gkl * Tkl.area_j;
+}
+
+void tria_terms(const tria& F, Atoms& atoms, double p, int type, int cusp) {
+  const int i = F.v[0]->index, j = F.v[1]->index, k = F.v[2]->index;
+  info &I = atoms[i], &J = atoms[j], &K = atoms[k];
+  const double y = F.solidangletriangle();
+
+  const double Ai = cap2_area(i, j, k, atoms, p), Aj = cap2_area(j, i, k, atoms, p),
+               Ak = cap2_area(k, i, j, atoms, p);
+  const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p),
+              Sk = shell(k, Ak, atoms, p);
+  const Torus Tij = torus(i, j, atoms, p, cusp), Tik = torus(i, k, atoms, p, cusp),
+              Tjk = torus(j, k, atoms, p, cusp);
+  const double sij = segment_angle(i, j, k, atoms, p), sik = segment_angle(i, k, j, atoms, p),
+               sjk = segment_angle(j, k, i, atoms, p);
+  const Patch P = patch(i, j, k, atoms, p);
+
+  if (type == 4) {
+    const double Vi = cap2_volume(i, j, k, atoms, p), Vj = cap2_volume(j, i, k, atoms, p),
+                 Vk = cap2_volume(k, i, j, atoms, p);
+    I.volume_sa += Vi;
+    J.volume_sa += Vj;
+    K.volume_sa += Vk;
+    I.volume_ms += sij * Tij.volume_i + sik * Tik.volume_i + Vi + sij * Tij.cone_i + sik * Tik.cone_i;
+    J.volume_ms += sij * Tij.volume_j + sjk * Tjk.volume_i + Vj + sij * Tij.cone_j + sjk * Tjk.cone_i;
+    K.volume_ms += sik * Tik.volume_j + sjk * Tjk.volume_j + Vk + sik * Tik.cone_j + sjk * Tjk.cone_j;
+    I.volume_ms -= 2 * P.volume_i + Si.volume;
+    J.volume_ms -= 2 * P.volume_j + Sj.volume;
+    K.volume_ms -= 2 * P.volume_k + Sk.volume;
+  }
+
+  I.area_sa += Ai;
+  J.area_sa += Aj;
+  K.area_sa += Ak;
+  I.area_ms += 2 * P.area_i + Si.area - (sij * Tij.area_i + sik * Tik.area_i);
+  J.area_ms += 2 * P.area_j + Sj.area - (sij * Tij.area_j + sjk * Tjk.area_i);
+  K.area_ms += 2 * P.area_k + Sk.area - (sik * Tik.area_j + sjk * Tjk.area_j);
+
+  if (y > 0) {
+    I.envelope_sa += y * Ai;
+    J.envelope_sa += y * Aj;
+    K.envelope_sa += y * Ak;
+    I.envelope_ms += y * Si.area + 2 * y * P.area_i - (y * sij * Tij.area_i + y * sik * Tik.area_i);
+    J.envelope_ms += y * Sj.area + 2 * y * P.area_j - (y * sij * Tij.area_j + y * sjk * Tjk.area_i);
+    K.envelope_ms += y * Sk.area + 2 * y * P.area_k - (y * sik * Tik.area_j + y * sjk * Tjk.area_j);
+  }
+}
+
+void edge_terms(const edge& E, Atoms& atoms, double p, int type, int cusp) {
+  const int i = E.v[0]->index, j = E.v[1]->index;
+  info &I = atoms[i], &J = atoms[j];
+  const double x = E.solidangleedge();
+  const double Ai = cap_height(i, j, atoms, p) * R_of(I, p) * AV_TWO_PI;
+  const double Aj = cap_height(j, i, atoms, p) * R_of(J, p) * AV_TWO_PI;
+  const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p);
+  const Torus T = torus(i, j, atoms, p, cusp);
+
+  if (type == 4) {
+    const double Vi = cap_volume(i, j, atoms, p), Vj = cap_volume(j, i, atoms, p);
+    I.volume_sa -= Vi;
+    J.volume_sa -= Vj;
+    I.volume_ms -= Vi + T.volume_i + T.cone_i - Si.volume;
+    J.volume_ms -= Vj + T.volume_j + T.cone_j - Sj.volume;
+  }
+  I.area_sa -= Ai;
+  J.area_sa -= Aj;
+  I.area_ms += T.area_i - Si.area;
+  J.area_ms += T.area_j - Sj.area;
+  if (x > 0) {
+    I.envelope_sa -= x * Ai;
+    J.envelope_sa -= x * Aj;
+    I.envelope_ms += x * (T.area_i - Si.area);
+    J.envelope_ms += x * (T.area_j - Sj.area);
+  }
+}
+
+void vertex_terms(info& v, Atoms& atoms, double p) {
+  const double x = v.solidanglevertex();
+  const double R = R_of(v, p);
+  const double A = R * AV_FOUR_PI * R;
+  const double V = R * AV_FOUR_PI_THIRD * R * R;
+  const Shell S = shell(v.index, A, atoms, p);
+  v.area_sa += A;
+  v.area_ms += S.area;
+  v.volume_sa += V;
+  v.volume_ms += V - S.volume;
+  if (x > 0) {
+    v.envelope_sa += x * A;
+    v.envelope_ms += x * S.area;
+  }
+}
+
+// Whether the centre of a lies outside its own power cell because of b:
+// b's power at c_a is below a's own, -R_a^2.
+bool covered_by(const info& a, const info& b, double p) {
+  double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+  double Ra = R_of(a, p), Rb = R_of(b, p);
+  return dx * dx + dy * dy + dz * dz - Rb * Rb < -(Ra * Ra);
+}
+
+void clear_measures(info& a) {
+  a.volume_sa = a.area_sa = a.volume_ms = a.area_ms = 0;
+  a.envelope_sa = a.envelope_ms = a.void_area_sa = a.void_area_ms = 0;
+}
+
+// The one real vertex of a triangulation without any edge between atoms
+// (a structure of one atom, or atoms that all coincide), -1 when none.
+int lone_vertex(const CD3DW& tri) {
+  for (const CD3DEdge* e : tri.edges) {
+    if (e->flags & 2) continue;
+    if (e->origin->id >= 0) return e->origin->id;
+    if (e->destination->id >= 0) return e->destination->id;
+    if (e->apex->id >= 0) return e->apex->id;
+  }
+  return -1;
+}
+
+}  // namespace
+
+void extract_area_volume_short(std::vector<Bead>& beads, std::string name, double probe,
+                               double alpha, int report_type, int cusp) {
+  const int n = static_cast<int>(beads.size());
+  const std::vector<int> order = seeded_insertion_order(n);
+  CD3DW* tri = new CD3DW(1e19);
+  tri->reserve(static_cast<std::size_t>(n));
+  for (int a : order) {
+    const Bead& b = beads[a];
+    double R = b.radius + probe;
+    tri->add(b.x, b.y, b.z, R * R, a, &beads[a]);
+  }
+  CAlpha* complex = new CAlpha(tri);
+
+  // Grown radii: with R'^2 = R^2 +- alpha^2 every power distance shifts by
+  // the same amount, so the complex at alpha becomes the simplices of size
+  // <= 0.  A ball whose grown square radius is negative takes no part.
+  ComplexRecords rec;
+  rec.atoms.assign(static_cast<std::size_t>(n), info());
+  for (int i = 0; i < n; ++i) {
+    info& a = rec.atoms[i];
+    a.index = i;
+    a.x = beads[i].x;
+    a.y = beads[i].y;
+    a.z = beads[i].z;
+    double R = beads[i].radius + probe;
+    double square = alpha >= 0 ? R * R + alpha * alpha : R * R - alpha * alpha;
+    if (square >= 0) {
+      a.radius = std::sqrt(square) - probe;
+    } else {
+      a.radius = -probe;
+      a.absent = true;
+    }
+  }
+
+  make_records(complex->simplices, rec, probe);
+
+  // Second pass: incidence, classification and the measure terms, in list
+  // order (all tetrahedra, all triangles, then each edge with the vertices
+  // it introduces).
+  Atoms& atoms = rec.atoms;
+  VoidComponents voids(rec.tetras);
+  std::vector<char> covered(static_cast<std::size_t>(n), 0);
+  std::size_t k4 = 0, k3 = 0, k2 = 0;
+  int void_counter = 0;
+  bool any_vertex = false;
+  for (CSimplex* s : complex->simplices) {
+    const int size = s->size();
+    if (size == 4) {
+      tetra& T = rec.tetras[k4++];
+      link_tetra(T, rec);
+      T.judge4(probe);
+      if (T.signed_size <= 0.0) {
+        T.in_complex = true;
+        for (int k = 0; k < 4; ++k) T.v[k]->complex_tetras.push_back(&T);
+        tetra_terms(T, atoms, probe, report_type, cusp);
+      } else {
+        T.void_id = ++void_counter;
+      }
+    } else if (size == 3) {
+      tria& F = rec.trias[k3++];
+      link_tria(F, rec);
+      F.judge3(probe);
+      if (F.signed_size <= 0.0) {
+        F.in_complex = true;
+        for (int k = 0; k < 3; ++k) F.v[k]->complex_trias.push_back(&F);
+        tria_terms(F, atoms, probe, report_type, cusp);
+      } else {
+        F.voidsrepresentation(voids);
+      }
+    } else if (size == 2) {
+      edge& E = rec.edges[k2++];
+      E.judge2(probe);
+      if (covered_by(*E.v[0], *E.v[1], probe)) covered[E.v[0]->index] = 1;
+      if (covered_by(*E.v[1], *E.v[0], probe)) covered[E.v[1]->index] = 1;
+      if (E.signed_size <= 0.0) {
+        E.in_complex = true;
+        E.v[0]->complex_edges.push_back(&E);
+        E.v[1]->complex_edges.push_back(&E);
+        edge_terms(E, atoms, probe, report_type, cusp);
+      }
+    } else if (size == 1) {
+      any_vertex = true;
+      info& v = atoms[s->vertices[0]->id];
+      if (!v.absent) vertex_terms(v, atoms, probe);
+    }
+  }
+  if (!any_vertex) {
+    int v = lone_vertex(*tri);
+    if (v >= 0 && !atoms[v].absent) vertex_terms(atoms[v], atoms, probe);
+  }
+  delete complex;
+  delete tri;
+
+  voids.assign();
+  // An atom whose centre lies outside its power cell and that has no edge in
+  // the complex does not meet its cell at all: its ball lies inside the union
+  // of the others and it owns no part of the surface or the volume.
+  for (int i = 0; i < n; ++i)
+    if (covered[i] && atoms[i].complex_edges.empty()) atoms[i].absent = true;
+
+  voidsmeasure(rec.tetras, atoms, probe, report_type, cusp);
+  for (info& a : atoms)
+    if (a.absent) clear_measures(a);
+  area_volume_measure(atoms, beads, name, probe, report_type, cusp);
+}
+
+void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, double probe,
+                  int /*report_type*/, int cusp) {
+  const double p = probe;
+  for (const tetra& T : tetrahedra) {
+    if (T.void_id <= 0) continue;
+    const int v[4] = {T.v[0]->index, T.v[1]->index, T.v[2]->index, T.v[3]->index};
+
+    // Vertex parts: the sphere inside the solid angle at each vertex.
+    const int others[4][3] = {{v[1], v[2], v[3]}, {v[0], v[2], v[3]}, {v[0], v[1], v[3]},
+                              {v[0], v[1], v[2]}};
+    for (int m = 0; m < 4; ++m) {
+      info& a = atoms[v[m]];
+      const double F = sector_area(v[m], others[m][0], others[m][1], others[m][2], atoms, p);
+      const Shell H = shell(v[m], F, atoms, p);
+      a.void_area_sa += F;
+      a.void_area_ms += H.area;
+      a.envelope_sa -= F;
+      a.envelope_ms -= H.area;
+    }
+
+    // Edge parts, for the edges of the complex: (a, b) with c, d the other
+    // two vertices, and the index of that edge among the tetrahedron's edges.
+    const int pairs[6][5] = {{0, 1, 2, 3, 0}, {0, 2, 1, 3, 1}, {0, 3, 1, 2, 2},
+                             {1, 3, 0, 2, 4}, {1, 2, 0, 3, 3}, {2, 3, 0, 1, 5}};
+    for (const auto& q : pairs) {
+      const edge* e = T.edges[q[4]];
+      if (e == nullptr || !e->in_complex) continue;
+      const int a = v[q[0]], b = v[q[1]], c = v[q[2]], d = v[q[3]];
+      double ca[3] = {atoms[a].x, atoms[a].y, atoms[a].z};
+      double cb[3] = {atoms[b].x, atoms[b].y, atoms[b].z};
+      double cc[3] = {atoms[c].x, atoms[c].y, atoms[c].z};
+      double cd[3] = {atoms[d].x, atoms[d].y, atoms[d].z};
+      const double w = angle_dihedral(ca, cb, cc, cd);
+      const double Ea = w * cap_height(a, b, atoms, p) * R_of(atoms[a], p) * AV_TWO_PI;
+      const double Eb = w * cap_height(b, a, atoms, p) * R_of(atoms[b], p) * AV_TWO_PI;
+      const Shell Ga = shell(a, Ea, atoms, p), Gb = shell(b, Eb, atoms, p);
+      const Torus Tab = torus(a, b, atoms, p, cusp);
+      atoms[a].void_area_sa -= Ea;
+      atoms[b].void_area_sa -= Eb;
+      atoms[a].void_area_ms += w * Tab.area_i - Ga.area;
+      atoms[b].void_area_ms += w * Tab.area_j - Gb.area;
+      atoms[a].envelope_sa += Ea;
+      atoms[b].envelope_sa += Eb;
+      atoms[a].envelope_ms += Ga.area - w * Tab.area_i;
+      atoms[b].envelope_ms += Gb.area - w * Tab.area_j;
+    }
+
+    // Face parts, for the faces of the complex: one probe patch and half of
+    // each cap and torus piece, since the void lies on one side of the face.
+    const int faces[4][3] = {{v[0], v[1], v[2]}, {v[0], v[1], v[3]}, {v[0], v[2], v[3]},
+                             {v[1], v[2], v[3]}};
+    for (int f = 0; f < 4; ++f) {
+      const tria* face = T.faces[f];
+      if (face == nullptr || !face->in_complex) continue;
+      const int a = faces[f][0], b = faces[f][1], c = faces[f][2];
+      const double Ba = cap2_area(a, b, c, atoms, p) / 2, Bb = cap2_area(b, a, c, atoms, p) / 2,
+                   Bc = cap2_area(c, a, b, atoms, p) / 2;
+      const Shell Ka = shell(a, Ba, atoms, p), Kb = shell(b, Bb, atoms, p),
+                  Kc = shell(c, Bc, atoms, p);
+      const Torus Tab = torus(a, b, atoms, p, cusp), Tac = torus(a, c, atoms, p, cusp),
+                  Tbc = torus(b, c, atoms, p, cusp);
+      const Patch P = patch(a, b, c, atoms, p);
+      const double sab = segment_angle(a, b, c, atoms, p), sac = segment_angle(a, c, b, atoms, p),
+                   sbc = segment_angle(b, c, a, atoms, p);
+      const double ta = sab * Tab.area_i / 2 + sac * Tac.area_i / 2;
+      const double tb = sab * Tab.area_j / 2 + sbc * Tbc.area_i / 2;
+      const double tc = sbc * Tbc.area_j / 2 + sac * Tac.area_j / 2;
+      atoms[a].void_area_sa += Ba;
+      atoms[b].void_area_sa += Bb;
+      atoms[c].void_area_sa += Bc;
+      atoms[a].void_area_ms += Ka.area - ta + P.area_i;
+      atoms[b].void_area_ms += Kb.area - tb + P.area_j;
+      atoms[c].void_area_ms += Kc.area - tc + P.area_k;
+      atoms[a].envelope_sa -= Ba;
+      atoms[b].envelope_sa -= Bb;
+      atoms[c].envelope_sa -= Bc;
+      atoms[a].envelope_ms += ta - Ka.area - P.area_i;
+      atoms[b].envelope_ms += tb - Kb.area - P.area_j;
+      atoms[c].envelope_ms += tc - Kc.area - P.area_k;
+    }
+  }
+}
+
+void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std::string name,
+                         double probe, int report_type, int cusp) {
+  const std::string prefix = name.substr(0, 4);
+  const std::string path = prefix + "." + std::to_string(report_type) + ".contrib";
+  std::FILE* out = std::fopen(path.c_str(), "w");
+  if (out == nullptr) {
+    std::fprintf(stderr, "error opening file to write %s\n", path.c_str());
+    std::exit(1);
+  }
+  static const char* const titles[5] = {
+      "#  individual area contributions to TOTAL VOIDS.\n#\n",
+      "#  individual area contributions to SPACE FILLING.\n#\n",
+      "#  individual area contributions to ENVELOPE.\n#\n",
+      "#  individual area contributions to OUTSIDE FRINGE.\n#\n",
+      "#  individual area & volume contributions to CHECKING.\n#\n"};
+  const int type = report_type >= 0 && report_type <= 4 ? report_type : 4;
+  std::fputs(cusp != 0 ? "# With cusp correction.\n" : "# No cusp correction.\n", out);
+  std::fputs("#\n", out);
+  std::fprintf(out, "#  file: %s,   with solv rad: %f\n", prefix.c_str(), probe);
+  std::fputs(titles[type], out);
+  if (type == 4) {
+    std::fputs("#                                           Area                    Volume\n", out);
+    std::fputs("#\t\t\t       Vert     SA\tMS              SA\tMS\n", out);
+  } else {
+    std::fputs("#\t\t\t       Vert     SA\tMS \n", out);
+  }
+  for (std::size_t n = 0; n < atoms.size() && n < beads.size(); ++n) {
+    const info& a = atoms[n];
+    const Bead& b = beads[n];
+    std::fprintf(out, "%-6s", "ATOM");
+    std::fprintf(out, "%5d  ", b.serial);
+    std::fprintf(out, "%-4s%3s ", b.atom_name, b.res_name);
+    std::fputc(b.chain_id, out);
+    std::fprintf(out, "%4d ", b.res_num);
+    std::fprintf(out, "%8d   \t", static_cast<int>(n) + 1);
+    switch (type) {
+      case 0:
+        std::fprintf(out, "%6.4f\t%6.4f  \t", a.void_area_sa, a.void_area_ms);
+        break;
+      case 1:
+        std::fprintf(out, "%6.4f\t%6.4f  \t", a.area_sa, a.area_ms);
+        break;
+      case 2:
+      case 3:
+        std::fprintf(out, "%6.4f\t%6.4f  \t", a.envelope_sa, a.envelope_ms);
+        break;
+      default:
+        std::fprintf(out, "%6.4f\t%6.4f  \t%6.4f\t%6.4f", a.area_sa, a.area_ms, a.volume_sa,
+                     a.volume_ms);
+        break;
+    }
+    std::fputc('\n', out);
+  }
+  std::fclose(out);
+}

@@ -1,0 +1,164 @@
+#include "measure/complexbuild.h"
+
+#include "geometry/ashape.h"
+
+namespace {
+
+const std::uint64_t kNone = 0xFFFFFFFFull;
+
+std::uint64_t mix(std::uint64_t x) {
+  x += 0x9E3779B97F4A7C15ull;
+  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+  return x ^ (x >> 31);
+}
+
+}  // namespace
+
+// ---- SimplexKeys -----------------------------------------------------------
+
+void SimplexKeys::pack(const int* v, int n, std::uint64_t& lo, std::uint64_t& hi) {
+  int s[4];
+  for (int k = 0; k < n; ++k) s[k] = v[k];
+  // Exchange sort, ascending.
+  for (int i = 0; i + 1 < n; ++i)
+    for (int j = i + 1; j < n; ++j)
+      if (s[j] < s[i]) {
+        int t = s[i];
+        s[i] = s[j];
+        s[j] = t;
+      }
+  std::uint64_t w[4] = {kNone, kNone, kNone, kNone};
+  for (int k = 0; k < n; ++k) w[k] = static_cast<std::uint32_t>(s[k]);
+  lo = w[0] | (w[1] << 32);
+  hi = w[2] | (w[3] << 32);
+}
+
+std::size_t SimplexKeys::slot_of(std::uint64_t lo, std::uint64_t hi) const {
+  std::size_t mask = slots_.size() - 1;
+  std::size_t k = static_cast<std::size_t>(mix(lo ^ mix(hi))) & mask;
+  while (slots_[k].id != 0 && (slots_[k].lo != lo || slots_[k].hi != hi)) k = (k + 1) & mask;
+  return k;
+}
+
+void SimplexKeys::reserve(std::size_t n) {
+  std::size_t cap = 16;
+  while (cap < 2 * n + 2) cap *= 2;
+  if (cap <= slots_.size()) return;
+  std::vector<Slot> old;
+  old.swap(slots_);
+  slots_.assign(cap, Slot{0, 0, 0});
+  for (const Slot& s : old)
+    if (s.id != 0) slots_[slot_of(s.lo, s.hi)] = s;
+}
+
+void SimplexKeys::grow() { reserve(slots_.empty() ? 8 : slots_.size()); }
+
+void SimplexKeys::insert(const int* v, int n, int id) {
+  if (2 * (count_ + 1) >= slots_.size()) grow();
+  std::uint64_t lo, hi;
+  pack(v, n, lo, hi);
+  std::size_t k = slot_of(lo, hi);
+  if (slots_[k].id != 0) return;
+  slots_[k] = Slot{lo, hi, id};
+  ++count_;
+}
+
+int SimplexKeys::find(const int* v, int n) const {
+  if (slots_.empty()) return 0;
+  std::uint64_t lo, hi;
+  pack(v, n, lo, hi);
+  return slots_[slot_of(lo, hi)].id;
+}
+
+// ---- ComplexRecords ----------------------------------------------------------
+
+tetra* ComplexRecords::find_tetra(int a, int b, int c, int d) {
+  int v[4] = {a, b, c, d};
+  int id = tetra_keys.find(v, 4);
+  return id > 0 ? &tetras[id - 1] : nullptr;
+}
+
+tria* ComplexRecords::find_tria(int a, int b, int c) {
+  int v[3] = {a, b, c};
+  int id = tria_keys.find(v, 3);
+  return id > 0 ? &trias[id - 1] : nullptr;
+}
+
+edge* ComplexRecords::find_edge(int a, int b) {
+  int v[2] = {a, b};
+  int id = edge_keys.find(v, 2);
+  return id > 0 ? &edges[id - 1] : nullptr;
+}
+
+// ---- passes -------------------------------------------------------------------
+
+void make_records(const std::vector<CSimplex*>& simplices, ComplexRecords& rec, double probe) {
+  std::size_t n4 = 0, n3 = 0, n2 = 0;
+  for (CSimplex* s : simplices) {
+    int n = s->size();
+    if (n == 4) ++n4;
+    else if (n == 3) ++n3;
+    else if (n == 2) ++n2;
+  }
+  // Sized once: no record moves after this point.
+  rec.tetras.assign(n4, tetra());
+  rec.trias.assign(n3, tria());
+  rec.edges.assign(n2, edge());
+  rec.tetra_keys.reserve(n4);
+  rec.tria_keys.reserve(n3);
+  rec.edge_keys.reserve(n2);
+
+  std::size_t k4 = 0, k3 = 0, k2 = 0;
+  for (CSimplex* s : simplices) {
+    int n = s->size();
+    if (n < 2 || n > 4) continue;
+    int v[4];
+    for (int k = 0; k < n; ++k) v[k] = s->vertices[k]->id;
+    if (n == 4) {
+      tetra& t = rec.tetras[k4++];
+      t.id = static_cast<int>(k4);
+      rec.tetra_keys.insert(v, 4, t.id);
+      for (int k = 0; k < 4; ++k) t.v[k] = &rec.atoms[v[k]];
+      t.setcenter4(probe);
+    } else if (n == 3) {
+      tria& f = rec.trias[k3++];
+      f.id = static_cast<int>(k3);
+      rec.tria_keys.insert(v, 3, f.id);
+      for (int k = 0; k < 3; ++k) f.v[k] = &rec.atoms[v[k]];
+      f.setcenter3(probe);
+    } else {
+      edge& e = rec.edges[k2++];
+      e.id = static_cast<int>(k2);
+      rec.edge_keys.insert(v, 2, e.id);
+      for (int k = 0; k < 2; ++k) e.v[k] = &rec.atoms[v[k]];
+      e.setcenter2(probe);
+    }
+  }
+}
+
+void link_tetra(tetra& t, ComplexRecords& rec) {
+  int a = t.v[0]->index, b = t.v[1]->index, c = t.v[2]->index, d = t.v[3]->index;
+  const int face[4][3] = {{a, b, c}, {a, b, d}, {a, c, d}, {b, c, d}};
+  for (int k = 0; k < 4; ++k) {
+    tria* f = rec.find_tria(face[k][0], face[k][1], face[k][2]);
+    t.faces[k] = f;
+    if (f != nullptr) f->cofaces.push_back(&t);
+  }
+  const int ends[6][2] = {{a, b}, {a, c}, {a, d}, {b, c}, {b, d}, {c, d}};
+  for (int k = 0; k < 6; ++k) {
+    edge* e = rec.find_edge(ends[k][0], ends[k][1]);
+    t.edges[k] = e;
+    if (e != nullptr) e->coface_tetras.push_back(&t);
+  }
+}
+
+void link_tria(tria& f, ComplexRecords& rec) {
+  int a = f.v[0]->index, b = f.v[1]->index, c = f.v[2]->index;
+  const int ends[3][2] = {{a, b}, {a, c}, {b, c}};
+  for (int k = 0; k < 3; ++k) {
+    edge* e = rec.find_edge(ends[k][0], ends[k][1]);
+    f.e[k] = e;
+    if (e != nullptr) e->coface_trias.push_back(&f);
+  }
+}

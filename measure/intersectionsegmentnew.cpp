@@ -1,0 +1,406 @@
+// Placement and classification of the complex records.
+#include "measure/intersectionsegmentnew.h"
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "measure/volumeareashortnew.h"
+#include "structure/util.h"
+
+namespace {
+
+const double kInfinity = std::numeric_limits<double>::infinity();
+
+// Power of the point X with respect to the expanded ball of a.
+double power(const info* a, const double* X, double p) {
+  double dx = X[0] - a->x, dy = X[1] - a->y, dz = X[2] - a->z;
+  double R = a->radius + p;
+  return dx * dx + dy * dy + dz * dz - R * R;
+}
+
+bool finite3(const double* c) {
+  return std::isfinite(c[0]) && std::isfinite(c[1]) && std::isfinite(c[2]);
+}
+
+// Signed radius of a power distance.  A simplex whose centre or size is not
+// a number (flat or collinear vertices) never enters the complex, and
+// neither does one with a vertex that takes no part in the union.
+double signed_radius(double w, const double* centre, info* const* v, int n) {
+  if (!finite3(centre) || std::isnan(w)) return kInfinity;
+  for (int k = 0; k < n; ++k)
+    if (v[k]->absent) return kInfinity;
+  return w > 0 ? std::sqrt(w) : -std::sqrt(-w);
+}
+
+void centre_of(const info* a, double* out) {
+  out[0] = a->x;
+  out[1] = a->y;
+  out[2] = a->z;
+}
+
+bool has_index(const tetra* t, int index) {
+  for (int k = 0; k < 4; ++k)
+    if (t->v[k]->index == index) return true;
+  return false;
+}
+
+bool holds(const std::vector<tetra*>& list, const tetra* t) {
+  for (const tetra* x : list)
+    if (x == t) return true;
+  return false;
+}
+
+// Whether the power centre of a lies beyond the face that a shares with b,
+// on b's side (the flow of a enters b).
+bool flows_into(const tetra* a, const tetra* b) {
+  const info* apex = nullptr;
+  const info* face[3];
+  int n = 0;
+  for (int k = 0; k < 4; ++k) {
+    if (apex == nullptr && !has_index(b, a->v[k]->index))
+      apex = a->v[k];
+    else if (n < 3)
+      face[n++] = a->v[k];
+  }
+  if (apex == nullptr || n < 3) return false;
+  double p0[3], p1[3], p2[3], q[3];
+  centre_of(face[0], p0);
+  centre_of(face[1], p1);
+  centre_of(face[2], p2);
+  centre_of(apex, q);
+  double u[3] = {p0[0] - p1[0], p0[1] - p1[1], p0[2] - p1[2]};
+  double w[3] = {p0[0] - p2[0], p0[1] - p2[1], p0[2] - p2[2]};
+  double n3[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+  double s1 = (q[0] - p0[0]) * n3[0] + (q[1] - p0[1]) * n3[1] + (q[2] - p0[2]) * n3[2];
+  double s2 = (a->center[0] - p0[0]) * n3[0] + (a->center[1] - p0[1]) * n3[1] +
+              (a->center[2] - p0[2]) * n3[2];
+  return s1 * s2 < 0;
+}
+
+// Depth-first walk over inflow lists with an explicit stack; visit(t) is
+// called when the walk leaves t, enter(u) decides whether to descend into u.
+template <class Enter, class Leave>
+void walk_inflow(tetra* start, Enter enter, Leave leave) {
+  std::vector<std::pair<tetra*, size_t>> stack;
+  stack.emplace_back(start, 0);
+  while (!stack.empty()) {
+    tetra* t = stack.back().first;
+    size_t k = stack.back().second;
+    if (k < t->inflow.size()) {
+      ++stack.back().second;
+      tetra* u = t->inflow[k];
+      if (enter(u)) stack.emplace_back(u, 0);
+    } else {
+      leave(t);
+      stack.pop_back();
+    }
+  }
+}
+
+}  // namespace
+
+// ---- info ---------------------------------------------------------------
+
+double info::solidanglevertex() const {
+  double x = 1;
+  for (const tetra* t : complex_tetras) {
+    int m = 0;
+    while (m < 4 && t->v[m]->index != index) ++m;
+    if (m == 4) continue;
+    double c[3], o[3][3];
+    centre_of(t->v[m], c);
+    int n = 0;
+    for (int k = 0; k < 4; ++k)
+      if (k != m) centre_of(t->v[k], o[n++]);
+    double d1 = angle_dihedral(c, o[0], o[1], o[2]);
+    double d2 = angle_dihedral(c, o[1], o[0], o[2]);
+    double d3 = angle_dihedral(c, o[2], o[0], o[1]);
+    x += 0.25 - (d1 + d2 + d3) / 2;
+  }
+  return x < 1e-10 ? 0 : x;
+}
+
+// ---- edge ----------------------------------------------------------------
+
+void edge::setcenter2(double probe) { power_centre2(*v[0], *v[1], probe, center); }
+
+bool edge::judge2(double probe) {
+  double w = power(v[0], center, probe);
+  signed_size = max_val2(signed_radius(w, center, v, 2), signed_size);
+  return w <= 0;
+}
+
+double edge::solidangleedge() const {
+  double x = 1;
+  double a[3], b[3];
+  centre_of(v[0], a);
+  centre_of(v[1], b);
+  for (const tetra* t : coface_tetras) {
+    if (!t->in_complex) continue;
+    double o[2][3];
+    int n = 0;
+    for (int k = 0; k < 4 && n < 2; ++k)
+      if (t->v[k]->index != v[0]->index && t->v[k]->index != v[1]->index) centre_of(t->v[k], o[n++]);
+    if (n == 2) x -= angle_dihedral(a, b, o[0], o[1]);
+  }
+  return x < 1e-9 ? 0 : x;
+}
+
+// ---- tria ----------------------------------------------------------------
+
+void tria::setcenter3(double probe) { power_centre3(*v[0], *v[1], *v[2], probe, center); }
+
+bool tria::judge3(double probe) {
+  double w = -1e6;
+  for (int k = 0; k < 3; ++k) {
+    double pk = power(v[k], center, probe);
+    if (pk > w || std::isnan(pk)) w = pk;
+  }
+  double s = signed_radius(w, center, v, 3);
+  signed_size = max_val2(s, signed_size);
+  own_size = s;
+  // Edge k and its opposite vertex: (v0,v1)-v2, (v0,v2)-v1, (v1,v2)-v0.
+  const info* opposite[3] = {v[2], v[1], v[0]};
+  for (int k = 0; k < 3; ++k) {
+    edge* ed = e[k];
+    if (opposite[k]->absent) continue;
+    if (power(ed->v[0], ed->center, probe) - power(opposite[k], ed->center, probe) > 0) {
+      ed->attached = true;
+      ed->signed_size = max_val2(min_val2(signed_size, own_size), ed->signed_size);
+      attached_edges.push_back(ed);
+    }
+  }
+  return w <= 0;
+}
+
+void tria::voidsrepresentation(VoidComponents& voids) {
+  tetra* empty[2];
+  int n = 0;
+  for (tetra* t : cofaces)
+    if (!t->in_complex && n < 2) empty[n++] = t;
+  if (n == 1)
+    voids.touch_outside(*empty[0]);
+  else if (n == 2)
+    voids.join(*empty[0], *empty[1]);
+}
+
+void tria::ancesterofoutside(double) {
+  if (cofaces.size() != 1) return;
+  tetra* t = cofaces[0];
+  const info* apex = nullptr;
+  for (int k = 0; k < 4 && apex == nullptr; ++k) {
+    int id = t->v[k]->index;
+    if (id != v[0]->index && id != v[1]->index && id != v[2]->index) apex = t->v[k];
+  }
+  if (apex == nullptr) return;
+  double c0[3], c1[3], c2[3], q[3];
+  centre_of(v[0], c0);
+  centre_of(v[1], c1);
+  centre_of(v[2], c2);
+  centre_of(apex, q);
+  double u[3] = {c0[0] - c1[0], c0[1] - c1[1], c0[2] - c1[2]};
+  double w[3] = {c0[0] - c2[0], c0[1] - c2[1], c0[2] - c2[2]};
+  double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+  double s1 = (q[0] - c0[0]) * n[0] + (q[1] - c0[1]) * n[1] + (q[2] - c0[2]) * n[2];
+  double s2 = (t->center[0] - c0[0]) * n[0] + (t->center[1] - c0[1]) * n[1] +
+              (t->center[2] - c0[2]) * n[2];
+  if (s1 * s2 < 0) t->flows_to_outside = true;
+}
+
+double tria::solidangletriangle() const {
+  int n = 0;
+  for (const tetra* t : cofaces)
+    if (t->in_complex) ++n;
+  if (n == 0) return 1.0;
+  return n == 1 ? 0.5 : 0.0;
+}
+
+bool tria::acutejudge(double) const {
+  auto square = [](const info* a, const info* b) {
+    double dx = a->x - b->x, dy = a->y - b->y, dz = a->z - b->z;
+    double l = std::sqrt(dx * dx + dy * dy + dz * dz);
+    return l * l;
+  };
+  double a2 = square(v[1], v[2]), b2 = square(v[0], v[2]), c2 = square(v[0], v[1]);
+  return a2 - b2 - c2 >= 0 && b2 - a2 - c2 >= 0 && c2 - a2 - b2 >= 0;
+}
+
+// ---- tetra ---------------------------------------------------------------
+
+void tetra::setcenter4(double probe) { power_centre4(*v[0], *v[1], *v[2], *v[3], probe, center); }
+
+bool tetra::judge4(double probe) {
+  double w = -1e6;
+  for (int k = 0; k < 4; ++k) {
+    double pk = power(v[k], center, probe);
+    if (pk > w || std::isnan(pk)) w = pk;
+  }
+  signed_size = max_val2(signed_radius(w, center, v, 4), signed_size);
+
+  // Face k with the tetrahedron's first vertex on it and the opposite one.
+  const info* first[4] = {v[0], v[0], v[0], v[1]};
+  const info* opposite[4] = {v[3], v[2], v[1], v[0]};
+  tria* found[4];
+  int n = 0;
+  for (int k = 0; k < 4; ++k) {
+    tria* f = faces[k];
+    if (opposite[k]->absent) continue;
+    if (power(first[k], f->center, probe) - power(opposite[k], f->center, probe) > 0) {
+      f->attached = true;
+      f->signed_size = max_val2(signed_size, f->signed_size);
+      attached_faces.push_back(f);
+      found[n++] = f;
+    }
+  }
+
+  auto has = [](const tria* f, int index) {
+    return f->v[0]->index == index || f->v[1]->index == index || f->v[2]->index == index;
+  };
+  if (n == 2) {
+    int common[2], m = 0;
+    for (int k = 0; k < 3 && m < 2; ++k)
+      if (has(found[1], found[0]->v[k]->index)) common[m++] = found[0]->v[k]->index;
+    if (m == 2) {
+      for (edge* ed : edges) {
+        int a = ed->v[0]->index, b = ed->v[1]->index;
+        if ((a == common[0] && b == common[1]) || (a == common[1] && b == common[0])) {
+          ed->attached = true;
+          ed->signed_size =
+              max_val3(found[0]->signed_size, found[1]->signed_size, ed->signed_size);
+          attached_edges.push_back(ed);
+          break;
+        }
+      }
+    }
+  } else if (n == 3) {
+    int common = -1;
+    for (int k = 0; k < 3 && common < 0; ++k) {
+      int id = found[0]->v[k]->index;
+      if (has(found[1], id) && has(found[2], id)) common = id;
+    }
+    if (common >= 0) {
+      for (edge* ed : edges) {
+        if (ed->v[0]->index == common || ed->v[1]->index == common) {
+          ed->attached = true;
+          ed->signed_size = max_val4(found[0]->signed_size, found[1]->signed_size,
+                                     found[2]->signed_size, ed->signed_size);
+          attached_edges.push_back(ed);
+          break;
+        }
+      }
+    }
+  }
+  return w <= 0;
+}
+
+void tetra::dfs_visit() {
+  flow_colour = 1;
+  walk_inflow(
+      this,
+      [](tetra* u) {
+        if (u->flow_colour != 0) return false;
+        u->flows_to_outside = true;
+        u->flow_colour = 1;
+        return true;
+      },
+      [](tetra* t) { t->flow_colour = 2; });
+}
+
+void tetra::pockets_dfs_visit(int id) {
+  if (pocket_colour != 0 || in_complex) return;
+  pocket_colour = 1;
+  walk_inflow(
+      this,
+      [id](tetra* u) {
+        if (u->in_complex) return false;
+        if (u->component_id != id) {
+          u->component_id = id;
+          u->visited = true;
+          u->flows_to_outside = false;
+        }
+        if (u->pocket_colour != 0) return false;
+        u->pocket_colour = 1;
+        return true;
+      },
+      [id](tetra* t) {
+        t->pocket_colour = 2;
+        t->pocket_id = id;
+      });
+}
+
+void tetra::depressions_dfs_visit(int id) {
+  if (depression_colour != 0 || in_complex) return;
+  depression_colour = 1;
+  walk_inflow(
+      this,
+      [id](tetra* u) {
+        if (u->in_complex) return false;
+        if (u->depression_component != id) u->depression_component = id;
+        if (u->depression_colour != 0) return false;
+        u->depression_colour = 1;
+        return true;
+      },
+      [id](tetra* t) {
+        t->depression_colour = 2;
+        t->depression_id = id;
+      });
+}
+
+// ---- flow ----------------------------------------------------------------
+
+void ancoutsidejudge(std::vector<tetra>& tetrahedra, double) {
+  for (tetra& t : tetrahedra) {
+    for (tetra* n : t.neighbours) {
+      if (flows_into(n, &t) && !holds(t.inflow, n)) t.inflow.push_back(n);
+      if (flows_into(&t, n) && !holds(n->inflow, &t)) n->inflow.push_back(&t);
+    }
+  }
+  for (tetra& t : tetrahedra) {
+    if (!t.flows_to_outside) continue;
+    for (size_t k = 0; k < t.inflow.size(); ++k) {
+      tetra* u = t.inflow[k];
+      if (u->flow_colour != 0) continue;
+      u->flows_to_outside = true;
+      u->dfs_visit();
+    }
+  }
+}
+
+bool descendant(const tetra* a, const tetra* b, double) { return flows_into(a, b); }
+
+// ---- void components ----------------------------------------------------
+
+VoidComponents::VoidComponents(std::vector<tetra>& tetrahedra)
+    : tetras_(tetrahedra), parent_(tetrahedra.size()), outside_(tetrahedra.size(), 0) {
+  for (size_t k = 0; k < parent_.size(); ++k) parent_[k] = static_cast<int>(k);
+}
+
+int VoidComponents::find(int k) {
+  while (parent_[k] != k) {
+    parent_[k] = parent_[parent_[k]];
+    k = parent_[k];
+  }
+  return k;
+}
+
+// The root of a component is its first tetrahedron in list order, which
+// carries the smallest void number.
+void VoidComponents::join(const tetra& a, const tetra& b) {
+  int ra = find(a.id - 1), rb = find(b.id - 1);
+  if (ra == rb) return;
+  if (rb < ra) std::swap(ra, rb);
+  parent_[rb] = ra;
+  outside_[ra] = outside_[ra] | outside_[rb];
+}
+
+void VoidComponents::touch_outside(const tetra& t) { outside_[find(t.id - 1)] = 1; }
+
+void VoidComponents::assign() {
+  for (size_t k = 0; k < tetras_.size(); ++k) {
+    tetra& t = tetras_[k];
+    if (t.in_complex) continue;
+    int r = find(static_cast<int>(k));
+    t.void_id = outside_[r] ? 0 : tetras_[r].void_id;
+  }
+}

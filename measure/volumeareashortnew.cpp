@@ -1,0 +1,645 @@
+// Closed-form geometry of intersecting balls and the probe-surface pieces.
+// Square roots and arc functions whose argument can leave its domain only by
+// rounding (near tangency) are clamped, so a touching configuration yields
+// its limit value instead of NaN.
+#include "measure/volumeareashortnew.h"
+
+#include <cmath>
+#include <utility>
+
+namespace {
+
+struct V3 {
+  double x, y, z;
+};
+
+V3 at(const Atoms& atoms, int i) { return V3{atoms[i].x, atoms[i].y, atoms[i].z}; }
+V3 at(const double* a) { return V3{a[0], a[1], a[2]}; }
+V3 sub(const V3& a, const V3& b) { return V3{a.x - b.x, a.y - b.y, a.z - b.z}; }
+double dot(const V3& a, const V3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+V3 cross(const V3& a, const V3& b) {
+  return V3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double norm(const V3& a) { return std::sqrt(dot(a, a)); }
+void put(const V3& a, double* out) {
+  out[0] = a.x;
+  out[1] = a.y;
+  out[2] = a.z;
+}
+
+double radius(const Atoms& atoms, int i, double p) { return atoms[i].radius + p; }
+
+double root(double x) { return std::sqrt(x > 0.0 ? x : 0.0); }
+double clamp1(double c) { return c < -1.0 ? -1.0 : (c > 1.0 ? 1.0 : c); }
+
+double det3(const V3& a, const V3& b, const V3& c) { return dot(a, cross(b, c)); }
+
+// Solves the rows a, b, c . x = (ra, rb, rc) by Cramer's rule.
+V3 cramer(const V3& a, const V3& b, const V3& c, double ra, double rb, double rc) {
+  double d = det3(a, b, c);
+  V3 cx{a.x, b.x, c.x}, cy{a.y, b.y, c.y}, cz{a.z, b.z, c.z}, r{ra, rb, rc};
+  // Column replacement, written on the transposed system.
+  double dx = det3(r, cy, cz);
+  double dy = det3(cx, r, cz);
+  double dz = det3(cx, cy, r);
+  return V3{dx / d, dy / d, dz / d};
+}
+
+// Radius of the radical circle of (i, j) measured on ball i.
+double rho_of(const Atoms& atoms, int i, int j, double p) {
+  double R = radius(atoms, i, p);
+  double h = cap_height(i, j, atoms, p);
+  return root((2 * R - h) * h);
+}
+
+}  // namespace
+
+// ---- centres and predicates -------------------------------------------
+
+void power_centre2(const info& a, const info& b, double p, double* out) {
+  V3 ca{a.x, a.y, a.z}, cb{b.x, b.y, b.z};
+  double Ra = a.radius + p, Rb = b.radius + p;
+  V3 d = sub(ca, cb);
+  double t = 0.5 - (Ra * Ra - Rb * Rb) / (2 * dot(d, d));
+  out[0] = t * ca.x + (1 - t) * cb.x;
+  out[1] = t * ca.y + (1 - t) * cb.y;
+  out[2] = t * ca.z + (1 - t) * cb.z;
+}
+
+// Solved relative to c_a: with X = c_a + Y and e_k = c_k - c_a, equal power
+// gives 2 Y.e_k = |e_k|^2 - R_k^2 + R_a^2, and Y lies in the plane.
+void power_centre3(const info& a, const info& b, const info& c, double p, double* out) {
+  V3 ca{a.x, a.y, a.z};
+  V3 eb = sub(V3{b.x, b.y, b.z}, ca), ec = sub(V3{c.x, c.y, c.z}, ca);
+  double Ra = a.radius + p, Rb = b.radius + p, Rc = c.radius + p;
+  V3 n = cross(eb, ec);
+  V3 y = cramer(eb, ec, n, (dot(eb, eb) - Rb * Rb + Ra * Ra) / 2,
+                (dot(ec, ec) - Rc * Rc + Ra * Ra) / 2, 0.0);
+  out[0] = ca.x + y.x;
+  out[1] = ca.y + y.y;
+  out[2] = ca.z + y.z;
+}
+
+void power_centre4(const info& a, const info& b, const info& c, const info& d, double p,
+                   double* out) {
+  V3 ca{a.x, a.y, a.z};
+  V3 eb = sub(V3{b.x, b.y, b.z}, ca), ec = sub(V3{c.x, c.y, c.z}, ca),
+     ed = sub(V3{d.x, d.y, d.z}, ca);
+  double Ra = a.radius + p, Rb = b.radius + p, Rc = c.radius + p, Rd = d.radius + p;
+  V3 y = cramer(eb, ec, ed, (dot(eb, eb) - Rb * Rb + Ra * Ra) / 2,
+                (dot(ec, ec) - Rc * Rc + Ra * Ra) / 2, (dot(ed, ed) - Rd * Rd + Ra * Ra) / 2);
+  out[0] = ca.x + y.x;
+  out[1] = ca.y + y.y;
+  out[2] = ca.z + y.z;
+}
+
+void setcenter2(int i, int j, double* out, const Atoms& atoms, double p) {
+  power_centre2(atoms[i], atoms[j], p, out);
+}
+
+void setcenter3(int i, int j, int k, double* out, const Atoms& atoms, double p) {
+  power_centre3(atoms[i], atoms[j], atoms[k], p, out);
+}
+
+void setcenter4(int i, int j, int k, int l, double* out, const Atoms& atoms, double p) {
+  power_centre4(atoms[i], atoms[j], atoms[k], atoms[l], p, out);
+}
+
+// The power centre is c_i + (1 - t)(c_j - c_i); it lies on c_j's side when
+// 1 - t > 0, that is when d^2 + R_i^2 - R_j^2 > 0.  Tested directly, so
+// centres that share a coordinate need no special care.
+bool alf_is_hidden0(int i, int j, const Atoms& atoms, double p) {
+  V3 d = sub(at(atoms, j), at(atoms, i));
+  double Ri = radius(atoms, i, p), Rj = radius(atoms, j, p);
+  return dot(d, d) + Ri * Ri - Rj * Rj > 0;
+}
+
+bool alf_is_hidden1(int i, int j, int k, const Atoms& atoms, double p) {
+  double m2[3], m3[3];
+  setcenter2(i, j, m2, atoms, p);
+  setcenter3(i, j, k, m3, atoms, p);
+  return dot(sub(at(m3), at(m2)), sub(at(atoms, k), at(m2))) > 0;
+}
+
+namespace {
+// Determinant of the rows (x, y, z, 1) of the four centres.
+double orientation(int i, int j, int k, int l, const Atoms& atoms) {
+  V3 ci = at(atoms, i);
+  V3 a = sub(at(atoms, j), ci), b = sub(at(atoms, k), ci), c = sub(at(atoms, l), ci);
+  return -det3(a, b, c);
+}
+}  // namespace
+
+bool nccw(int i, int j, int k, int l, const Atoms& atoms) {
+  return orientation(i, j, k, l, atoms) < 0;
+}
+
+double tetrahedra_volume(int i, int j, int k, int l, const Atoms& atoms) {
+  return std::fabs(orientation(i, j, k, l, atoms)) / 6;
+}
+
+double triangle_area(int i, int j, int k, const Atoms& atoms) {
+  double a = norm(sub(at(atoms, j), at(atoms, k)));
+  double b = norm(sub(at(atoms, i), at(atoms, k)));
+  double c = norm(sub(at(atoms, i), at(atoms, j)));
+  double s = (a + b + c) / 2;
+  return root(s * (s - a) * (s - b) * (s - c));
+}
+
+void triangle_dual(int i, int j, int k, double* out, const Atoms& atoms, double p) {
+  double m3[3];
+  setcenter3(i, j, k, m3, atoms, p);
+  V3 ci = at(atoms, i);
+  V3 n = cross(sub(at(atoms, j), ci), sub(at(atoms, k), ci));
+  V3 v = sub(at(m3), ci);
+  double w = dot(v, n);
+  double nn = dot(n, n);
+  double Ri = radius(atoms, i, p);
+  double t = (root(w * w - dot(v, v) * nn + Ri * Ri * nn) - w) / nn;
+  out[0] = m3[0] + t * n.x;
+  out[1] = m3[1] + t * n.y;
+  out[2] = m3[2] + t * n.z;
+}
+
+// ---- angles ---------------------------------------------------------------
+
+double angle_dihedral(const double* a, const double* b, const double* q, const double* s) {
+  V3 A = at(a), B = at(b), Q = at(q), S = at(s);
+  V3 nq = cross(sub(Q, A), sub(Q, B));
+  V3 ns = cross(sub(S, A), sub(S, B));
+  double c = dot(nq, ns) / (norm(nq) * norm(ns));
+  return std::acos(clamp1(c)) / AV_TURN;
+}
+
+double vector_angle(const double* a, const double* b, const double* q) {
+  V3 A = at(a);
+  V3 u = sub(at(b), A), v = sub(at(q), A);
+  double nu = norm(u), nv = norm(v);
+  u = V3{u.x / nu, u.y / nu, u.z / nu};
+  v = V3{v.x / nv, v.y / nv, v.z / nv};
+  double f = std::acos(clamp1(dot(u, v))) / AV_TURN;
+  if (f > 0.5) f = 1 - f;
+  return f;
+}
+
+// ---- caps and the radical circle --------------------------------------------
+
+double cap_height(int i, int j, const Atoms& atoms, double p) {
+  double m[3];
+  setcenter2(i, j, m, atoms, p);
+  double d = norm(sub(at(m), at(atoms, i)));
+  double R = radius(atoms, i, p);
+  return alf_is_hidden0(i, j, atoms, p) ? R - d : R + d;
+}
+
+double cap_area(int i, int j, const Atoms& atoms, double p) {
+  double R = radius(atoms, i, p);
+  return AV_TWO_PI * R * cap_height(i, j, atoms, p);
+}
+
+double cap_volume(int i, int j, const Atoms& atoms, double p) {
+  double R = radius(atoms, i, p);
+  double h = cap_height(i, j, atoms, p);
+  double rho = root((2 * R - h) * h);
+  return (R / 3) * (AV_TWO_PI * R * h) - (1.0 / 3) * (R - h) * AV_PI * rho * rho;
+}
+
+double disk_radius(int i, int j, const Atoms& atoms, double p) { return rho_of(atoms, i, j, p); }
+
+double disk_length(int i, int j, const Atoms& atoms, double p) {
+  return AV_TWO_PI * rho_of(atoms, i, j, p);
+}
+
+double lens_seg_length(int i, int j, const Atoms& atoms, double p) {
+  double R = radius(atoms, i, p);
+  return 2 * std::fabs(std::asin(clamp1(rho_of(atoms, i, j, p) / R))) * R;
+}
+
+double lens_seg_area(int i, int j, const Atoms& atoms, double p) {
+  double R = radius(atoms, i, p);
+  double g = 2 * std::fabs(std::asin(clamp1(rho_of(atoms, i, j, p) / R)));
+  return (g - std::sin(g)) * R * R / 2;
+}
+
+double pie_area(int i, int j, int k, const Atoms& atoms, double p) {
+  V3 ci = at(atoms, i);
+  V3 u = sub(at(atoms, j), ci), v = sub(at(atoms, k), ci);
+  double c = dot(u, v) / (norm(u) * norm(v));
+  double R = radius(atoms, i, p);
+  return std::acos(clamp1(c)) * R * R / 2;
+}
+
+double pie_length(int i, int j, int k, const Atoms& atoms, double p) {
+  double a[3], b[3], c[3];
+  put(at(atoms, i), a);
+  put(at(atoms, j), b);
+  put(at(atoms, k), c);
+  return vector_angle(a, b, c) * AV_TWO_PI * radius(atoms, i, p);
+}
+
+// ---- wedges -----------------------------------------------------------------
+
+namespace {
+double wedge_angle(int i, int j, int k, int l, const Atoms& atoms) {
+  double a[3], b[3], c[3], d[3];
+  put(at(atoms, i), a);
+  put(at(atoms, j), b);
+  put(at(atoms, k), c);
+  put(at(atoms, l), d);
+  return angle_dihedral(a, b, c, d);
+}
+}  // namespace
+
+double wedge_area(int i, int j, int k, int l, const Atoms& atoms, double p) {
+  double R = radius(atoms, i, p);
+  return wedge_angle(i, j, k, l, atoms) * AV_TWO_PI * R * cap_height(i, j, atoms, p);
+}
+
+double wedge_volume(int i, int j, int k, int l, const Atoms& atoms, double p) {
+  return wedge_angle(i, j, k, l, atoms) * cap_volume(i, j, atoms, p);
+}
+
+double wedge_length(int i, int j, int k, int l, const Atoms& atoms, double p) {
+  return wedge_angle(i, j, k, l, atoms) * AV_TWO_PI * rho_of(atoms, i, j, p);
+}
+
+// ---- the radical circle cut by a third ball ---------------------------------
+
+namespace {
+// Dihedral angle along (c_i, c_j) between the half-plane towards c_k and
+// the one towards the point q.
+double dih_to(int i, int j, int k, const double* q, const Atoms& atoms) {
+  double a[3], b[3], c[3];
+  put(at(atoms, i), a);
+  put(at(atoms, j), b);
+  put(at(atoms, k), c);
+  return angle_dihedral(a, b, c, q);
+}
+}  // namespace
+
+double segment_angle(int i, int j, int k, const Atoms& atoms, double p) {
+  double plus[3], minus[3];
+  triangle_dual(i, j, k, plus, atoms, p);
+  triangle_dual(i, k, j, minus, atoms, p);
+  return dih_to(i, j, k, plus, atoms) + dih_to(i, j, k, minus, atoms);
+}
+
+double segment_height(int i, int j, int k, const Atoms& atoms, double p) {
+  double m2[3], m3[3];
+  setcenter2(i, j, m2, atoms, p);
+  setcenter3(i, j, k, m3, atoms, p);
+  double rho = rho_of(atoms, i, j, p);
+  double d = norm(sub(at(m3), at(m2)));
+  return alf_is_hidden1(i, j, k, atoms, p) ? rho - d : rho + d;
+}
+
+double segment_area(int i, int j, int k, const Atoms& atoms, double p) {
+  double plus[3], minus[3];
+  triangle_dual(i, j, k, plus, atoms, p);
+  triangle_dual(i, k, j, minus, atoms, p);
+  double rho = rho_of(atoms, i, j, p);
+  double chord = norm(sub(at(plus), at(minus)));
+  return segment_angle(i, j, k, atoms, p) * AV_PI * rho * rho -
+         chord * (rho - segment_height(i, j, k, atoms, p)) / 2;
+}
+
+double segment_length(int i, int j, int k, const Atoms& atoms, double p) {
+  return AV_TWO_PI * rho_of(atoms, i, j, p) * segment_angle(i, j, k, atoms, p);
+}
+
+// ---- the radical circle in a tetrahedron ------------------------------------
+
+double segment2_angle(int i, int j, int k, int l, const Atoms& atoms, double p) {
+  double q1[3], q2[3];
+  triangle_dual(i, k, j, q1, atoms, p);
+  triangle_dual(i, j, l, q2, atoms, p);
+  return dih_to(i, j, k, q1, atoms) + dih_to(i, j, l, q2, atoms) - wedge_angle(i, j, k, l, atoms);
+}
+
+double segment2_length(int i, int j, int k, int l, const Atoms& atoms, double p) {
+  return AV_TWO_PI * rho_of(atoms, i, j, p) * segment2_angle(i, j, k, l, atoms, p);
+}
+
+double segment2_area(int i, int j, int k, int l, const Atoms& atoms, double p) {
+  if (nccw(i, j, k, l, atoms)) std::swap(k, l);
+  double q1[3], q2[3], m4[3];
+  triangle_dual(i, k, j, q1, atoms, p);
+  triangle_dual(i, j, l, q2, atoms, p);
+  setcenter4(i, j, k, l, m4, atoms, p);
+  double rho = rho_of(atoms, i, j, p);
+  double sk = segment_height(i, j, k, atoms, p);
+  double sl = segment_height(i, j, l, atoms, p);
+  return segment2_angle(i, j, k, l, atoms, p) * AV_PI * rho * rho -
+         (rho - sk) * norm(sub(at(q1), at(m4))) / 2 - (rho - sl) * norm(sub(at(q2), at(m4))) / 2;
+}
+
+// ---- sphere i in the wedge of a triangle --------------------------------------
+
+double cap2_area(int i, int j, int k, const Atoms& atoms, double p) {
+  double plus[3], minus[3], ci[3], cj[3], ck[3];
+  triangle_dual(i, j, k, plus, atoms, p);
+  triangle_dual(i, k, j, minus, atoms, p);
+  put(at(atoms, i), ci);
+  put(at(atoms, j), cj);
+  put(at(atoms, k), ck);
+  double a = angle_dihedral(ci, plus, cj, ck);
+  double b = angle_dihedral(ci, minus, ck, cj);
+  double R = radius(atoms, i, p);
+  double hij = cap_height(i, j, atoms, p), hik = cap_height(i, k, atoms, p);
+  return AV_TWO_PI * R * R * (1 - a - b) -
+         AV_TWO_PI * R * (R - hij) * segment_angle(i, j, k, atoms, p) -
+         AV_TWO_PI * R * (R - hik) * segment_angle(i, k, j, atoms, p);
+}
+
+double cap2_volume(int i, int j, int k, const Atoms& atoms, double p) {
+  double R = radius(atoms, i, p);
+  double hij = cap_height(i, j, atoms, p), hik = cap_height(i, k, atoms, p);
+  return (R / 3) * cap2_area(i, j, k, atoms, p) -
+         ((R - hij) / 3) * segment_area(i, j, k, atoms, p) -
+         ((R - hik) / 3) * segment_area(i, k, j, atoms, p);
+}
+
+double pawn_area(int i, int j, int k, const Atoms& atoms, double p) {
+  return cap2_area(i, j, k, atoms, p) / 2;
+}
+
+double pawn_volume(int i, int j, int k, const Atoms& atoms, double p) {
+  return cap2_volume(i, j, k, atoms, p) / 2;
+}
+
+double pawn_length(int i, int j, int k, const Atoms& atoms, double p) {
+  return (AV_TWO_PI * rho_of(atoms, i, j, p) * segment_angle(i, j, k, atoms, p) +
+          AV_TWO_PI * rho_of(atoms, i, k, p) * segment_angle(i, k, j, atoms, p) +
+          AV_TWO_PI * rho_of(atoms, j, k, p) * segment_angle(j, k, i, atoms, p)) /
+         2;
+}
+
+// ---- sphere i in the solid angle of a tetrahedron -----------------------------
+
+double cap3_area(int i, int j, int k, int l, const Atoms& atoms, double p) {
+  if (nccw(i, j, k, l, atoms)) std::swap(k, l);
+  double q1[3], q2[3], q3[3], ci[3], cj[3], ck[3], cl[3];
+  triangle_dual(i, k, j, q1, atoms, p);
+  triangle_dual(i, l, k, q2, atoms, p);
+  triangle_dual(i, j, l, q3, atoms, p);
+  put(at(atoms, i), ci);
+  put(at(atoms, j), cj);
+  put(at(atoms, k), ck);
+  put(at(atoms, l), cl);
+  double a = angle_dihedral(ci, q1, ck, cj);
+  double b = angle_dihedral(ci, q2, cl, ck);
+  double c = angle_dihedral(ci, q3, cj, cl);
+  double R = radius(atoms, i, p);
+  double hij = cap_height(i, j, atoms, p), hik = cap_height(i, k, atoms, p),
+         hil = cap_height(i, l, atoms, p);
+  return AV_TWO_PI * R * R * (1 - a - b - c) -
+         AV_TWO_PI * R *
+             (segment2_angle(i, j, k, l, atoms, p) * (R - hij) +
+              segment2_angle(i, k, l, j, atoms, p) * (R - hik) +
+              segment2_angle(i, l, j, k, atoms, p) * (R - hil));
+}
+
+double cap3_volume(int i, int j, int k, int l, const Atoms& atoms, double p) {
+  double R = radius(atoms, i, p);
+  double hij = cap_height(i, j, atoms, p), hik = cap_height(i, k, atoms, p),
+         hil = cap_height(i, l, atoms, p);
+  return (R / 3) * cap3_area(i, j, k, l, atoms, p) -
+         ((R - hij) / 3) * segment2_area(i, j, k, l, atoms, p) -
+         ((R - hik) / 3) * segment2_area(i, k, j, l, atoms, p) -
+         ((R - hil) / 3) * segment2_area(i, l, j, k, atoms, p);
+}
+
+namespace {
+// Solid angle of the tetrahedron (v, a, b, c) at v, as a fraction of the
+// whole sphere.
+double solid_fraction(int v, int a, int b, int c, const Atoms& atoms) {
+  double cv[3], ca[3], cb[3], cc[3];
+  put(at(atoms, v), cv);
+  put(at(atoms, a), ca);
+  put(at(atoms, b), cb);
+  put(at(atoms, c), cc);
+  return (angle_dihedral(cv, ca, cc, cb) + angle_dihedral(cv, cb, ca, cc) +
+          angle_dihedral(cv, cc, cb, ca)) /
+             2 -
+         0.25;
+}
+}  // namespace
+
+double sector_area(int v, int a, int b, int c, const Atoms& atoms, double p) {
+  double R = radius(atoms, v, p);
+  return solid_fraction(v, a, b, c, atoms) * AV_FOUR_PI * R * R;
+}
+
+double sector_volume(int v, int a, int b, int c, const Atoms& atoms, double p) {
+  double R = radius(atoms, v, p);
+  return solid_fraction(v, a, b, c, atoms) * AV_FOUR_PI_THIRD * R * R * R;
+}
+
+// ---- number-only closed forms ----------------------------------------------
+
+double radical_vdw(double a, double b, double c, double* s, double* q, double* ang) {
+  *s = a / b;
+  *q = std::sqrt(1 - (*s) * (*s));
+  *ang = std::asin(*s);
+  return c / *q;
+}
+
+double vol_round_pyramid(double a, double b) { return AV_PI * a * a * b / 3; }
+
+double vol_cone_frustum(double a, double b, double c) {
+  return AV_PI * c * (a * a + a * b + b * b) / 3;
+}
+
+double vol_torus_fract(double a, double b, double c, double d) {
+  return AV_PI * c * c * (b * d - 2 * c * a / 3);
+}
+
+double vol_spindle(double a, double b, double c, double d, double e) {
+  return AV_PI * e * ((b - b * b * b / 3) * e * e + d * d * b - a * e * d - e * d * b * c);
+}
+
+double vol_round_cone(double a, double b, double c, double d, double e, double f, double g) {
+  return AV_PI * g *
+         (f * f * d - b * g * f - g * f * d * e + g * g * (d - d * d * d / 3) -
+          g * g * (c - c * c * c / 3) + g * f * a);
+}
+
+// ---- probe-surface pieces -----------------------------------------------------
+
+Shell shell(int v, double A, const Atoms& atoms, double p) {
+  double r = atoms[v].radius;
+  double R = r + p;
+  Shell s;
+  s.area = A * r * r / (R * R);
+  s.volume = (A * R - r * s.area) / 3;
+  return s;
+}
+
+Annulus annulus(int v, double L, const Atoms& atoms, double p) {
+  double r = atoms[v].radius;
+  double R = r + p;
+  Annulus a;
+  a.length = r * L / R;
+  a.area = (L + a.length) * p / 2;
+  return a;
+}
+
+Fan fan(int i, int j, const Atoms& atoms, double p) {
+  double Ri = radius(atoms, i, p), Rj = radius(atoms, j, p);
+  double rho = rho_of(atoms, i, j, p);
+  double f = std::acos(clamp1(rho / Ri)) + std::acos(clamp1(rho / Rj));
+  Fan out;
+  out.area = p * p * f / 2;
+  if (p > rho) {
+    double g = 2 * std::acos(clamp1(rho / p));
+    out.area -= p * p * (g - std::sin(g)) / 2;
+  }
+  out.length = p * f;
+  return out;
+}
+
+Patch patch(int i, int j, int k, const Atoms& atoms, double p) {
+  double X[3], ci[3], cj[3], ck[3];
+  triangle_dual(i, j, k, X, atoms, p);
+  put(at(atoms, i), ci);
+  put(at(atoms, j), cj);
+  put(at(atoms, k), ck);
+  double di = angle_dihedral(X, ci, ck, cj);
+  double dj = angle_dihedral(X, cj, ci, ck);
+  double dk = angle_dihedral(X, ck, cj, ci);
+  Patch out;
+  out.area = AV_FOUR_PI * p * p * ((di + dj + dk) / 2 - 0.25);
+  out.area_i = out.area_j = out.area_k = out.area / 3;
+  out.volume = p * out.area / 3;
+  out.volume_i = out.volume_j = out.volume_k = out.volume / 3;
+  return out;
+}
+
+Torus torus(int i, int j, const Atoms& atoms, double p, int cusp) {
+  Torus out;
+  if (p < 1e-8) return out;
+  const double ri = atoms[i].radius, rj = atoms[j].radius;
+  const double Ri = ri + p, Rj = rj + p;
+  const double h = cap_height(i, j, atoms, p);
+  const double rho = root((2 * Ri - h) * h);
+  const double ai = root(Ri * Ri - rho * rho), aj = root(Rj * Rj - rho * rho);
+  const double D = norm(sub(at(atoms, i), at(atoms, j)));
+  const double si = clamp1(rho / Ri), sj = clamp1(rho / Rj);
+  const double ki = root(1 - si * si), kj = root(1 - sj * sj);
+  const double thi = std::acos(si), thj = std::acos(sj);
+  const double wi = p * ki, wj = p * kj;
+
+  double area_i, area_j, vol_i, vol_j;
+  // Only defined when the torus intersects itself (rho <= p).
+  double f0 = 0, c0 = 0, Q = 0, P = 0;
+  if (rho > p) {
+    area_i = AV_TWO_PI * p * (rho * thi - wi);
+    area_j = AV_TWO_PI * p * (rho * thj - wj);
+    vol_i = AV_PI * p * p * (rho * thi - 2 * p * ki / 3);
+    vol_j = AV_PI * p * p * (rho * thj - 2 * p * kj / 3);
+  } else {
+    const double u0 = clamp1(rho / p);
+    const double k0 = root(1 - u0 * u0);
+    f0 = std::acos(u0);
+    c0 = p * k0;
+    const double W = p * p * (k0 - k0 * k0 * k0 / 3);
+    Q = AV_TWO_PI * p * (c0 - rho * f0);
+    P = AV_PI * p * (rho * rho * k0 - p * rho * f0 - p * rho * k0 * u0 + W);
+    area_i = AV_TWO_PI * p * (rho * (thi - f0) - (wi - c0));
+    area_j = AV_TWO_PI * p * (rho * (thj - f0) - (wj - c0));
+    const double ei = si * ri, ej = sj * rj;
+    const double W2 = W - p * rho * f0;
+    vol_i = AV_PI * wi * (ei * ei + rho * rho + rho * ei) / 3 -
+            AV_PI * p *
+                (rho * rho * ki - p * rho * thi - p * rho * ki * si +
+                 p * p * (ki - ki * ki * ki / 3) - W2);
+    vol_j = AV_PI * wj * (ej * ej + rho * rho + rho * ej) / 3 -
+            AV_PI * p *
+                (rho * rho * kj - p * rho * thj - p * rho * kj * sj +
+                 p * p * (kj - kj * kj * kj / 3) - W2);
+    if (cusp == 0) {
+      area_i += Q;
+      area_j += Q;
+      vol_i -= P;
+      vol_j -= P;
+    }
+  }
+
+  // Split the torus at the radical plane of the atom spheres.
+  const double qi = (D * D + ri * ri - rj * rj) / (2 * D);
+  const double qj = (D * D + rj * rj - ri * ri) / (2 * D);
+  double g = 0, u = 0, k = 0, b = 0, t = 0, v = 0, y = 0, z = 0;
+  auto pieces = [&](double gv) {
+    g = gv;
+    u = clamp1(g / p);
+    k = root(1 - u * u);
+    b = std::asin(u);
+    t = AV_TWO_PI * p * (rho * b - g);
+    v = AV_PI * p * p * (rho * b - 2 * p * u / 3);
+    y = rho - p * k;
+    z = AV_PI * p * u * (y * y + rho * rho + rho * y) / 3;
+  };
+  const bool hid_ij = alf_is_hidden0(i, j, atoms, p);
+  const bool hid_ji = alf_is_hidden0(j, i, atoms, p);
+  if (!hid_ji && hid_ij) {
+    pieces(ai - qi);
+    out.area_i = area_i - t;
+    out.area_j = t - area_j;
+    out.volume_i = vol_i - v;
+    out.volume_j = v - vol_j;
+    out.cone_i = -z;
+    out.cone_j = z;
+  } else if (!hid_ij && hid_ji) {
+    pieces(aj - qj);
+    out.area_i = t - area_i;
+    out.area_j = area_j - t;
+    out.volume_i = v - vol_i;
+    out.volume_j = vol_j - v;
+    out.cone_i = z;
+    out.cone_j = -z;
+  } else {
+    pieces(std::fabs(ai - qi));
+    const double sg = ai < qi ? -1.0 : 1.0;
+    if (p < rho) {
+      t *= sg;
+      v *= sg;
+      z *= sg;
+      out.area_i = area_i - t;
+      out.area_j = area_j + t;
+      out.volume_i = vol_i - v;
+      out.volume_j = vol_j + v;
+      out.cone_i = z;
+      out.cone_j = -z;
+    } else {
+      double vp, Qp;
+      if (std::fabs(b) <= std::fabs(f0)) {
+        const double y2 = p * k - rho;
+        vp = AV_PI * p * u * (rho * y2 + rho * rho + y2 * y2) / 3;
+        if (cusp == 0) {
+          Qp = AV_TWO_PI * p * (g - rho * b);
+          vp -= AV_PI * p *
+                ((u - u * u * u / 3) * p * p + rho * rho * u - b * p * rho - p * rho * u * k);
+        } else {
+          Qp = 0;
+        }
+      } else {
+        vp = AV_PI * rho * rho * c0 / 3;
+        if (cusp == 0) {
+          vp -= P;
+          Qp = Q;
+        } else {
+          Qp = 0;
+        }
+      }
+      vp *= sg;
+      Qp *= sg;
+      out.area_i = area_i - Qp;
+      out.area_j = area_j + Qp;
+      out.volume_i = vol_i - vp;
+      out.volume_j = vol_j + vp;
+      out.cone_i = 0;
+      out.cone_j = 0;
+    }
+  }
+  return out;
+}
