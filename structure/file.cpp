@@ -587,10 +587,7 @@ void read_alpha_edges(std::string path, std::vector<std::vector<int>>& adjacency
     size_t n = std::min(beads.size(), adjacency.size());
     if (i < 0 || j < 0 || static_cast<size_t>(i) >= n || static_cast<size_t>(j) >= n) continue;
     if (alpha_level_of(beads[i], beads[j]) >= 6) continue;
-    Pair p;
-    p.first = &beads[i];
-    p.second = &beads[j];
-    if (!filter(p)) {
+    if (!filter(beads[i], beads[j])) {
       beads[i].n_contacts += 1;
       beads[j].n_contacts += 1;
     }

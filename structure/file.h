@@ -68,7 +68,7 @@ int read_rmsd(std::string path, StringHash<double>& table);
 // Near-sequence rule applied by read_alpha_edges: true drops the pair.  It
 // belongs to the contact collectors of the layer above, so the caller hands
 // it in (the neighbour-layer routines pass near_sequence_filter).
-typedef std::function<bool(Pair&)> PairFilter;
+typedef std::function<bool(const Bead& first, const Bead& second)> PairFilter;
 
 void read_alpha_edges(std::string path, std::vector<std::vector<int>>& adjacency,
                       std::vector<Bead>& beads, StringHash<int>& index, PairFilter filter);

@@ -60,31 +60,25 @@ TEST(StringHash, CountTracksRealFillThroughOperatorIndex) {
   EXPECT_EQ(g.count, 51u);
 }
 
-TEST(StringHash, InsertOverwritesAndIndexAddsZero) {
-  StringHash<double> h;
+TEST(StringHash, KeysValuesAndClear) {
+  StringHash<double> h(3);
   h.insert("GLY", 1.5);
   h.insert("GLY", 2.5);
   EXPECT_EQ(h.count, 1u);
   EXPECT_EQ(h.find("GLY"), 2.5);
   EXPECT_EQ(h["ALA"], 0.0);
   EXPECT_EQ(h.count, 2u);
-  EXPECT_TRUE(h.contains("ALA"));
   EXPECT_FALSE(h.contains("GLY "));  // a trailing blank makes another key
-  h.insert("GLY ", 7);
-  EXPECT_EQ(h.find("GLY"), 2.5);
-  EXPECT_EQ(h.find("GLY "), 7);
   EXPECT_FALSE(h.contains(""));
-}
-
-TEST(StringHash, EmptyKeyAndHighBytes) {
-  StringHash<int> h(3);
   h.insert("", 4);
   h.insert("\xe9\xff", 5);  // bytes above 127 count negative in the hash
-  h.insert("\x80", 6);
   EXPECT_EQ(h.find(""), 4);
   EXPECT_EQ(h.find("\xe9\xff"), 5);
-  EXPECT_EQ(h.find("\x80"), 6);
-  EXPECT_EQ(h.count, 3u);
+  unsigned size = h.size;
+  h.clear();
+  EXPECT_EQ(h.size, size);
+  EXPECT_EQ(h.count, 0u);
+  EXPECT_FALSE(h.contains("GLY"));
 }
 
 TEST(StringHash, LongKeysStayInTheirSlot) {
@@ -108,17 +102,6 @@ TEST(StringHash, LongKeysStayInTheirSlot) {
   h[std::string(120, 'z').c_str()] = 3;
   EXPECT_NE(testing::internal::GetCapturedStderr().find("is too long"), std::string::npos);
   EXPECT_EQ(h.find(std::string(99, 'z').c_str()), 3);
-}
-
-TEST(StringHash, ClearKeepsSize) {
-  StringHash<int> h;
-  for (int i = 0; i < 60; ++i) h.insert(key_of(i).c_str(), i);
-  unsigned size = h.size;
-  h.clear();
-  EXPECT_EQ(h.size, size);
-  EXPECT_EQ(h.count, 0u);
-  EXPECT_FALSE(h.contains(key_of(3).c_str()));
-  EXPECT_EQ(h[key_of(3).c_str()], 0);
 }
 
 TEST(StringHashDeathTest, FindOfAbsentKeyStops) {

@@ -116,26 +116,6 @@ TEST_F(BeadTest, OversizedKeyPartsAreCutToTheirFields) {
   EXPECT_EQ(c.serial, 44);
 }
 
-TEST_F(BeadTest, CopyCarriesEveryField) {
-  Bead b("A:1:GLY:1:CA", 0);
-  b.res_index = 17;
-  b.on_interface = 1;
-  b.on_surf = true;
-  b.group_id = 'g';
-  Bead c(b);
-  Bead d;
-  d = b;
-  for (const Bead* e : {&c, &d}) {
-    EXPECT_EQ(e->res_index, 17);
-    EXPECT_EQ(e->on_interface, 1);
-    EXPECT_TRUE(e->on_surf);
-    EXPECT_EQ(e->group_id, 'g');
-    EXPECT_STREQ(e->atom_key, "A:1:GLY:1:CA");
-  }
-  d = d;
-  EXPECT_STREQ(d.atom_key, "A:1:GLY:1:CA");
-}
-
 TEST_F(BeadTest, PairOrdersBeadsAndTypesIndependently) {
   Bead a("B:1:ALA:5:CA", 0), b("A:7:GLY:50:N", 0);
   Pair p(&a, &b, 3);
@@ -196,26 +176,6 @@ TEST_F(BeadTest, PdbLineParsing) {
   EXPECT_STREQ(d.atom_name, "N");
   EXPECT_STREQ(d.res_name, "");
   EXPECT_EQ(d.radius, 0);
-}
-
-TEST_F(BeadTest, PdbLineWriting) {
-  Bead b;
-  b.serial = 1;
-  std::strcpy(b.atom_name, "CA");
-  std::strcpy(b.res_name, "GLY");
-  b.chain_id = 'A';
-  b.res_num = 1;
-  b.x = 1;
-  b.y = 2;
-  b.z = 3;
-  std::ostringstream out;
-  b.print_bead_with_pdb_format(out);
-  EXPECT_EQ(out.str(), "ATOM      1  CA  GLY A   1       1.000   2.000   3.000\n");
-  std::strcpy(b.atom_name, "OXT1");
-  b.x = -123.4567;
-  std::ostringstream out2;
-  b.print_bead_with_pdb_format(out2);
-  EXPECT_EQ(out2.str(), "ATOM      1  OXT1 GLY A   1    -123.457   2.000   3.000\n");
 }
 
 TEST_F(BeadTest, RadiusTables) {

@@ -227,21 +227,6 @@ TEST_F(FileTest, InterfaceResidues) {
 
 class ReducedModelTest : public FileTest {};
 
-TEST_F(ReducedModelTest, BackboneAndAlphaCarbon) {
-  std::vector<Bead> beads =
-      read(atom(1, "N", "ALA", 'A', 1, 0, 0, 0) + "\n" + atom(2, "CA", "ALA", 'A', 1, 1, 0, 0) +
-           "\n" + atom(3, "C", "ALA", 'A', 1, 2, 0, 0) + "\n" + atom(4, "O", "ALA", 'A', 1, 3, 0, 0) +
-           "\n" + atom(5, "CB", "ALA", 'A', 1, 4, 0, 0) + "\n" + atom(6, "OXT", "GLY", 'A', 2, 5, 0, 0) + "\n");
-  std::vector<Bead> bb = beads, ca = beads;
-  reduced_model_BB(bb);
-  EXPECT_EQ(keys(bb), (std::vector<std::string>{"A:1:ALA:1:N", "A:1:ALA:2:CA", "A:1:ALA:3:C",
-                                                "A:1:ALA:4:O"}));
-  reduced_model_CA(ca);
-  ASSERT_EQ(ca.size(), 1u);
-  EXPECT_EQ(ca[0].serial, 2);
-  EXPECT_DOUBLE_EQ(ca[0].radius, 1.88);
-}
-
 TEST_F(ReducedModelTest, AlphaCarbonAndSideChainCentre) {
   std::vector<Bead> beads =
       read(atom(1, "N", "GLY", 'A', 1, 0, 0, 0) + "\n" + atom(2, "CA", "GLY", 'A', 1, 1, 0, 0) +

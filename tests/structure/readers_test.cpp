@@ -127,7 +127,7 @@ TEST_F(ReadersTest, AlphaEdges) {
   for (int k = 0; k < 3; ++k) index.insert(beads[k].atom_key, k);
   write_file(dir.file("e"), "A:1:GLY:1:CA A:2:GLY:2:CA 1 2\nA:1:GLY:1:CA B:5:GLY:3:CA 1 2\n");
   std::vector<std::vector<int>> adjacency(3);
-  auto same_chain = [](Pair& p) { return p.first->chain_id == p.second->chain_id; };
+  auto same_chain = [](const Bead& a, const Bead& b) { return a.chain_id == b.chain_id; };
   testing::internal::CaptureStdout();
   read_alpha_edges(dir.file("e"), adjacency, beads, index, same_chain);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "3.5344\n3.5344\n3.5344\n3.5344\n");
@@ -135,7 +135,7 @@ TEST_F(ReadersTest, AlphaEdges) {
   EXPECT_EQ(adjacency[1], std::vector<int>{0});
   EXPECT_TRUE(adjacency[2].empty());
   EXPECT_EQ(beads[0].n_contacts, 0);  // dropped by the filter, still adjacent
-  auto none = [](Pair&) { return false; };
+  auto none = [](const Bead&, const Bead&) { return false; };
   testing::internal::CaptureStdout();
   read_alpha_edges(dir.file("e"), adjacency, beads, index, none);
   testing::internal::GetCapturedStdout();
@@ -152,14 +152,6 @@ TEST_F(ReadersTest, Potentials) {
   EXPECT_EQ(align.find("GLY.N:2"), 40);
   EXPECT_EQ(align.count, 6u);
 
-  write_file(d + "atomOnebody.1.pt", "ALA.CA 0.25 0.5\nGLY.N 9\n");
-  StringHash<double> one;
-  read_potentials_1body(d, one, 2);
-  EXPECT_EQ(one.find("ALA.CA:1"), 0.25);
-  EXPECT_EQ(one.find("ALA.CA:2"), 0.5);
-  EXPECT_EQ(one.find("GLY.N:1"), 9);
-  EXPECT_FALSE(one.contains("GLY.N:2"));
-
   for (int t = -2; t <= 5; ++t)
     write_file(d + "atomPairwise." + std::to_string(t) + ".pt", "X " + std::to_string(t) + " 0 0\n");
   StringHash<double> two;
@@ -167,7 +159,7 @@ TEST_F(ReadersTest, Potentials) {
   EXPECT_EQ(two.find("X:-2:0"), -2);
   EXPECT_EQ(two.find("X:5:0"), 5);
   EXPECT_EQ(two.find("ALA.CA:6:1"), 2);
-  EXPECT_EXIT(read_potentials_1body(d + "none/", one, 1), testing::ExitedWithCode(1),
+  EXPECT_EXIT(read_potentials_2body(d + "none/", two, 1), testing::ExitedWithCode(1),
               "failed to open");
 }
 
