@@ -13,20 +13,22 @@
 struct CD3DW::Arena {
     template <class T>
     struct Pool {
-        std::vector<T*> chunks;
-        std::size_t used = 0, cap = 0;
-        std::size_t next_size = 256;
+        // Chunks of 2 MiB.
+        static constexpr std::size_t kBytes = std::size_t(2) << 20;
+        static constexpr std::size_t kPer = kBytes / sizeof(T);
+        std::vector<void*> chunks;
+        std::size_t used = kPer;
         T* take() {
-            if (used == cap) {
-                chunks.push_back(static_cast<T*>(::operator new(next_size * sizeof(T))));
-                cap = next_size;
+            if (used == kPer) {
+                void* c = std::malloc(kBytes);
+                if (!c) throw std::bad_alloc();
+                chunks.push_back(c);
                 used = 0;
-                if (next_size < 65536) next_size *= 2;
             }
-            return new (chunks.back() + used++) T;
+            return new (static_cast<T*>(chunks.back()) + used++) T;
         }
         ~Pool() {
-            for (T* c : chunks) ::operator delete(c);
+            for (void* c : chunks) std::free(c);
         }
     };
     Pool<CD3DTriangle> triangles;
@@ -55,7 +57,92 @@ const int kOtherFace[4][3] = {{1, 3, 2}, {2, 3, 0}, {0, 3, 1}, {1, 2, 0}};
 
 }  // namespace
 
-CD3DW::CD3DW(double size) : M(size), arena_(new Arena) {
+struct CD3DW::Grid {
+    struct Entry {
+        double x, y, z;
+        CD3DCell* cell;
+    };
+    std::vector<Entry> inserted;  // points that entered, with a cell made for each
+    std::vector<int> bucket;      // index into `inserted`, -1 when empty
+    int nx = 0, ny = 0, nz = 0;
+    double x0 = 0, y0 = 0, z0 = 0, inv = 0;
+    std::size_t rebuild_at = 64;
+    CD3DCell* last = nullptr;
+
+    int index(double x, double y, double z) const {
+        int i = clampi((x - x0) * inv, nx), j = clampi((y - y0) * inv, ny), k = clampi((z - z0) * inv, nz);
+        return (k * ny + j) * nx + i;
+    }
+    static int clampi(double v, int n) {
+        if (!(v > 0)) return 0;
+        if (v >= n - 1) return n - 1;
+        return int(v);
+    }
+    void rebuild() {
+        double lo[3] = {inserted[0].x, inserted[0].y, inserted[0].z}, hi[3] = {lo[0], lo[1], lo[2]};
+        for (const Entry& e : inserted) {
+            double v[3] = {e.x, e.y, e.z};
+            for (int a = 0; a < 3; ++a) {
+                if (v[a] < lo[a]) lo[a] = v[a];
+                if (v[a] > hi[a]) hi[a] = v[a];
+            }
+        }
+        double ext[3], emax = 0;
+        for (int a = 0; a < 3; ++a) {
+            ext[a] = hi[a] - lo[a];
+            if (ext[a] > emax) emax = ext[a];
+        }
+        std::size_t n = inserted.size();
+        if (!(emax > 0) || !std::isfinite(emax)) {
+            nx = ny = nz = 1;
+            inv = 0;
+        } else {
+            // About one point per bucket; flat extents get one layer.
+            double vol = 1;
+            for (double& e : ext) {
+                if (e < emax * 1e-3) e = emax * 1e-3;
+                vol *= e;
+            }
+            double h = std::cbrt(vol / double(n));
+            inv = 1.0 / h;
+            nx = int(std::min(ext[0] * inv + 1, 1024.0));
+            ny = int(std::min(ext[1] * inv + 1, 1024.0));
+            nz = int(std::min(ext[2] * inv + 1, 1024.0));
+            while (double(nx) * ny * nz > 4.0 * double(n) + 64) {
+                inv *= 0.8;
+                nx = int(ext[0] * inv + 1);
+                ny = int(ext[1] * inv + 1);
+                nz = int(ext[2] * inv + 1);
+            }
+        }
+        x0 = lo[0];
+        y0 = lo[1];
+        z0 = lo[2];
+        bucket.assign(std::size_t(nx) * ny * nz, -1);
+        for (std::size_t i = 0; i < n; ++i) bucket[index(inserted[i].x, inserted[i].y, inserted[i].z)] = int(i);
+        rebuild_at = 2 * n;
+    }
+    void note(double x, double y, double z, CD3DCell* c) {
+        inserted.push_back({x, y, z, c});
+        last = c;
+        if (inserted.size() >= rebuild_at)
+            rebuild();
+        else if (!bucket.empty())
+            bucket[index(x, y, z)] = int(inserted.size() - 1);
+    }
+    // A live cell near (x, y, z), or null.
+    CD3DCell* start(double x, double y, double z) const {
+        CD3DCell* c = last;
+        if (!bucket.empty()) {
+            int b = bucket[index(x, y, z)];
+            if (b >= 0) c = inserted[b].cell;
+        }
+        while (c && c->child[0]) c = c->child[0];
+        return c;
+    }
+};
+
+CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
     for (auto& s : stats) s = 0;
     bound[0].set(0, 0, M, 0);
     bound[1].set(0, M, -M, 0);
@@ -107,6 +194,7 @@ CD3DW::CD3DW(double size) : M(size), arena_(new Arena) {
 
 CD3DW::~CD3DW() {
     for (CXYZW* p : points) delete p;
+    delete grid_;
     delete arena_;
 }
 
@@ -121,25 +209,20 @@ void CD3DW::reserve(std::size_t n) {
 void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
                  CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R) {
     CD3DTriangle* t = arena_->triangles.take();
-    CXYZW* v[6][3] = {{P, Q, R}, {Q, R, P}, {R, P, Q}, {Q, P, R}, {R, Q, P}, {P, R, Q}};
-    static const int kSym[6] = {3, 4, 5, 0, 1, 2};
-    static const int kNext[6] = {1, 2, 0, 5, 3, 4};
     for (int k = 0; k < 6; ++k) {
         CD3DEdge& r = t->rec[k];
-        r.origin = v[k][0];
-        r.destination = v[k][1];
-        r.apex = v[k][2];
-        r.cell = nullptr;
-        r.sym = &t->rec[kSym[k]];
-        r.enext = &t->rec[kNext[k]];
         r.fnext = nullptr;
         r.flags = 0;
         r.slot = (unsigned char)k;
-        r.c1simplex = nullptr;
-        r.c2simplex = nullptr;
-        r.c3simplex = nullptr;
         edges.push_back(&r);
     }
+    t->v[0] = P;
+    t->v[1] = Q;
+    t->v[2] = R;
+    t->side[0] = t->side[1] = nullptr;
+    t->c2 = nullptr;
+    t->c3[0] = t->c3[1] = nullptr;
+    t->c1[0] = t->c1[1] = t->c1[2] = nullptr;
     for (auto& m : t->minor) m = CInexact();
     t->cache_point = nullptr;
     t->cache_positive = false;
@@ -235,26 +318,11 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
         return;
     }
 
-    CD3DCell* node = cells[0];
-    auto inside = [&](CD3DCell* c) {
-        return positive(c->face[0], p) && positive(c->face[1], p) && positive(c->face[2], p) &&
-               positive(c->face[3], p);
-    };
-    while (node->child[0]) {
-        ++stats[3];
-        CD3DCell** ch = node->child;
-        if (!ch[1]) node = ch[0];
-        else if (inside(ch[0])) node = ch[0];
-        else if (!ch[2]) node = ch[1];
-        else if (inside(ch[1])) node = ch[1];
-        else if (!ch[3]) node = ch[2];
-        else if (inside(ch[2])) node = ch[2];
-        else node = ch[3];
-    }
-
+    CD3DCell* node = locate(p);
     CD3DEdge* m = node->face[0];
     CXYZW* s = m->fnext->apex;
-    for (CXYZW* v : {m->origin, m->destination, m->apex, s}) {
+    CXYZW* corners[4] = {m->origin, m->destination, m->apex, s};
+    for (CXYZW* v : corners) {
         if (v->x.value == x && v->y.value == y && v->z.value == z) {
             ++stats[2];
             return;
@@ -265,6 +333,7 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
         return;
     }
     split14(node, p);
+    grid_->note(x, y, z, node->child[0]);
 
     while (!flip_stack.empty()) {
         CD3DEdge* e = flip_stack.back();
@@ -294,6 +363,45 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
             flip41(e);
         }
     }
+}
+
+bool CD3DW::inside(CD3DCell* c, CXYZW* p) {
+    return positive(c->face[0], p) && positive(c->face[1], p) && positive(c->face[2], p) &&
+           positive(c->face[3], p);
+}
+
+// Descends the history DAG from the root: at most three children are tested
+// per level, the last one is taken untested.
+CD3DCell* CD3DW::locate_dag(CXYZW* p) {
+    CD3DCell* node = cells[0];
+    while (node->child[0]) {
+        ++stats[3];
+        CD3DCell** ch = node->child;
+        if (!ch[1]) node = ch[0];
+        else if (inside(ch[0], p)) node = ch[0];
+        else if (!ch[2]) node = ch[1];
+        else if (inside(ch[1], p)) node = ch[1];
+        else if (!ch[3]) node = ch[2];
+        else if (inside(ch[2], p)) node = ch[2];
+        else node = ch[3];
+    }
+    return node;
+}
+
+// The live cell that contains p (ties broken by the perturbation, so it is
+// unique). A visibility walk through a regular triangulation terminates; the
+// step limit only guards the fallback.
+CD3DCell* CD3DW::locate(CXYZW* p) {
+    CD3DCell* c = grid_->start(p->x.value, p->y.value, p->z.value);
+    if (!c) return locate_dag(p);
+    for (long steps = 0; steps < 100000; ++steps) {
+        int i = 0;
+        while (i < 4 && positive(c->face[i], p)) ++i;
+        if (i == 4) return c;
+        c = c->face[i]->sym->cell;
+        if (c->child[0]) break;  // left through the bounding tetrahedron
+    }
+    return locate_dag(p);
 }
 
 void CD3DW::split14(CD3DCell* leaf, CXYZW* p) {
@@ -446,19 +554,43 @@ bool edge_less(CD3DEdge* a, CD3DEdge* b) {
 }
 
 void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
-    // Filtering first keeps the sort small; stability keeps, of the records
-    // of one directed edge, the first created.
+    // Equivalent to a stable sort of all records by (origin id, destination
+    // id) followed by the compaction, but filtered first and sorted by a
+    // counting pass on the origin id: of the records of one directed edge,
+    // the first created is kept.
     std::vector<CD3DEdge*>& v = *out;
     v.clear();
-    for (CD3DEdge* e : edges)
-        if (!(e->flags & 2) && e->origin->id >= 0 && e->destination->id >= 0) v.push_back(e);
-    std::stable_sort(v.begin(), v.end(), edge_less);
+    int max_id = -1;
+    std::size_t n = 0;
+    for (CD3DEdge* e : edges) {
+        if ((e->flags & 2) || e->origin->id < 0 || e->destination->id < 0) continue;
+        if (e->origin->id > max_id) max_id = e->origin->id;
+        ++n;
+    }
+    std::vector<std::size_t> start(std::size_t(max_id) + 2, 0);
+    for (CD3DEdge* e : edges) {
+        if ((e->flags & 2) || e->origin->id < 0 || e->destination->id < 0) continue;
+        ++start[std::size_t(e->origin->id) + 1];
+    }
+    for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    v.resize(n);
+    {
+        std::vector<std::size_t> fill(start.begin(), start.end() - 1);
+        for (CD3DEdge* e : edges) {
+            if ((e->flags & 2) || e->origin->id < 0 || e->destination->id < 0) continue;
+            v[fill[e->origin->id]++] = e;
+        }
+    }
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < v.size(); ++i) {
-        CD3DEdge* e = v[i];
-        if (kept > 0 && v[kept - 1]->origin == e->origin && v[kept - 1]->destination == e->destination)
-            continue;
-        v[kept++] = e;
+    for (std::size_t b = 0; b + 1 < start.size(); ++b) {
+        auto first = v.begin() + start[b], last = v.begin() + start[b + 1];
+        std::stable_sort(first, last, edge_less);
+        for (auto it = first; it != last; ++it) {
+            CD3DEdge* e = *it;
+            if (kept > 0 && v[kept - 1]->origin == e->origin && v[kept - 1]->destination == e->destination)
+                continue;
+            v[kept++] = e;
+        }
     }
     v.resize(kept);
 }

@@ -1,6 +1,7 @@
 #ifndef GEOMETRY_D3DW_H
 #define GEOMETRY_D3DW_H
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -29,26 +30,91 @@ public:
 
 // One directed edge of one oriented triangle: the triangle is traversed
 // origin -> destination -> apex. The six records of a triangle live together
-// in one CD3DTriangle block, which also holds what the six share: the minors
-// of the triangle and the cache of CD3DW::positive. The three records of one
-// orientation (slots 0-2) read the stored minors and cached answer as they
-// are, the three of the other orientation (slots 3-5) read them negated.
+// in one CD3DTriangle block, which holds what they share: the three vertices,
+// the cells on the two sides, the minors, the cache of CD3DW::positive and
+// the alpha-complex back-pointers. So that a record costs 24 bytes instead of
+// about 160, `origin`, `destination`, `apex`, `cell`, `sym`, `enext`,
+// `c1simplex`, `c2simplex` and `c3simplex` are one-byte views into the block:
+// they read (and, for cell and the back-pointers, assign) like pointer
+// fields: `e->origin->id`, `e->enext->fnext`, `e->c3simplex = s`,
+// `CXYZW* p = e->apex`. They cannot be copied as objects (no `auto v =
+// e->origin`; name the pointer type). The records of one orientation (slots
+// 0-2) share `cell` and `c3simplex`; a record and its `sym` share
+// `c1simplex`; all six share `c2simplex`.
+struct CD3DEdge;
+
+namespace d3dw_detail {
+
+CXYZW* origin_of(const CD3DEdge* e);
+CXYZW* destination_of(const CD3DEdge* e);
+CXYZW* apex_of(const CD3DEdge* e);
+CD3DEdge* sym_of(const CD3DEdge* e);
+CD3DEdge* enext_of(const CD3DEdge* e);
+CD3DCell* cell_of(const CD3DEdge* e);
+void set_cell(CD3DEdge* e, CD3DCell* c);
+C1Simplex* c1_of(const CD3DEdge* e);
+void set_c1(CD3DEdge* e, C1Simplex* s);
+C2Simplex* c2_of(const CD3DEdge* e);
+void set_c2(CD3DEdge* e, C2Simplex* s);
+C3Simplex* c3_of(const CD3DEdge* e);
+void set_c3(CD3DEdge* e, C3Simplex* s);
+
+// A read-only pointer view at byte offset Off of its record.
+template <class T, int Off, T* (*Get)(const CD3DEdge*)>
+class View {
+public:
+    View() = default;
+    View(const View&) = delete;
+    View& operator=(const View&) = delete;
+    operator T*() const { return Get(owner()); }
+    T* operator->() const { return Get(owner()); }
+
+private:
+    const CD3DEdge* owner() const {
+        return reinterpret_cast<const CD3DEdge*>(reinterpret_cast<const char*>(this) - Off);
+    }
+};
+
+// An assignable pointer view at byte offset Off of its record.
+template <class T, int Off, T* (*Get)(const CD3DEdge*), void (*Set)(CD3DEdge*, T*)>
+class Slot {
+public:
+    Slot() = default;
+    Slot(const Slot&) = delete;
+    operator T*() const { return Get(owner()); }
+    T* operator->() const { return Get(owner()); }
+    Slot& operator=(T* v) {
+        Set(const_cast<CD3DEdge*>(owner()), v);
+        return *this;
+    }
+    Slot& operator=(const Slot& o) { return *this = static_cast<T*>(o); }
+
+private:
+    const CD3DEdge* owner() const {
+        return reinterpret_cast<const CD3DEdge*>(reinterpret_cast<const char*>(this) - Off);
+    }
+};
+
+}  // namespace d3dw_detail
+
 struct CD3DEdge {
-    CXYZW* origin;
-    CXYZW* destination;
-    CXYZW* apex;
-    CD3DCell* cell;     // the tetrahedron on the record's positive side
-    CD3DEdge* sym;      // (destination, origin, apex)
-    CD3DEdge* enext;    // (destination, apex, origin)
-    CD3DEdge* fnext;    // (origin, destination, v) of the next triangle around origin->destination
+    CD3DEdge* fnext;      // (origin, destination, v) of the next triangle around origin->destination
     unsigned char flags;  // 1: on the flip stack; 2: dead or bounding-tetrahedron record
     unsigned char slot;   // position 0..5 in its triangle block
-    C1Simplex* c1simplex;  // written only by CAlpha
-    C2Simplex* c2simplex;
-    C3Simplex* c3simplex;
+    d3dw_detail::View<CXYZW, 10, d3dw_detail::origin_of> origin;
+    d3dw_detail::View<CXYZW, 11, d3dw_detail::destination_of> destination;
+    d3dw_detail::View<CXYZW, 12, d3dw_detail::apex_of> apex;
+    // the tetrahedron on the record's positive side
+    d3dw_detail::Slot<CD3DCell, 13, d3dw_detail::cell_of, d3dw_detail::set_cell> cell;
+    d3dw_detail::View<CD3DEdge, 14, d3dw_detail::sym_of> sym;      // (destination, origin, apex)
+    d3dw_detail::View<CD3DEdge, 15, d3dw_detail::enext_of> enext;  // (destination, apex, origin)
+    // written only by CAlpha
+    d3dw_detail::Slot<C1Simplex, 16, d3dw_detail::c1_of, d3dw_detail::set_c1> c1simplex;
+    d3dw_detail::Slot<C2Simplex, 17, d3dw_detail::c2_of, d3dw_detail::set_c2> c2simplex;
+    d3dw_detail::Slot<C3Simplex, 18, d3dw_detail::c3_of, d3dw_detail::set_c3> c3simplex;
 
-    CD3DTriangle* triangle();
-    const CD3DTriangle* triangle() const;
+    CD3DTriangle* triangle() { return reinterpret_cast<CD3DTriangle*>(this - slot); }
+    const CD3DTriangle* triangle() const { return reinterpret_cast<const CD3DTriangle*>(this - slot); }
 
     // Computes the four minors of the triangle once for all six records.
     void check_minors();
@@ -67,18 +133,47 @@ struct CD3DEdge {
 // rec[0..5] = (P,Q,R), (Q,R,P), (R,P,Q), (Q,P,R), (R,Q,P), (P,R,Q).
 struct CD3DTriangle {
     CD3DEdge rec[6];
-    CInexact minor[4];         // for the orientation of rec[0..2]
-    CXYZW* cache_point;        // last point tested by positive()
-    bool cache_positive;       // answer for rec[0..2]
+    CXYZW* v[3];          // P, Q, R
+    CD3DCell* side[2];    // cell of rec[0..2], of rec[3..5]
+    CInexact minor[4];    // for the orientation of rec[0..2]
+    CXYZW* cache_point;   // last point tested by positive()
+    C2Simplex* c2;
+    C3Simplex* c3[2];     // of rec[0..2], of rec[3..5]
+    C1Simplex* c1[3];     // of the edges PQ, QR, RP
+    bool cache_positive;  // answer for rec[0..2]
     bool have_minors;
 };
 
-inline CD3DTriangle* CD3DEdge::triangle() {
-    return reinterpret_cast<CD3DTriangle*>(this - slot);
-}
-inline const CD3DTriangle* CD3DEdge::triangle() const {
-    return reinterpret_cast<const CD3DTriangle*>(this - slot);
-}
+static_assert(offsetof(CD3DEdge, origin) == 10 && offsetof(CD3DEdge, destination) == 11 &&
+                  offsetof(CD3DEdge, apex) == 12 && offsetof(CD3DEdge, cell) == 13 &&
+                  offsetof(CD3DEdge, sym) == 14 && offsetof(CD3DEdge, enext) == 15 &&
+                  offsetof(CD3DEdge, c1simplex) == 16 && offsetof(CD3DEdge, c2simplex) == 17 &&
+                  offsetof(CD3DEdge, c3simplex) == 18,
+              "record views must sit at the offsets they assume");
+
+namespace d3dw_detail {
+// Vertex of each slot: origin, destination, apex; and the sym/enext slots.
+constexpr unsigned char kOrg[6] = {0, 1, 2, 1, 2, 0};
+constexpr unsigned char kDst[6] = {1, 2, 0, 0, 1, 2};
+constexpr unsigned char kApx[6] = {2, 0, 1, 2, 0, 1};
+constexpr signed char kSymStep[6] = {3, 3, 3, -3, -3, -3};
+constexpr signed char kNextStep[6] = {1, 1, -2, 2, -1, -1};
+
+inline CXYZW* origin_of(const CD3DEdge* e) { return e->triangle()->v[kOrg[e->slot]]; }
+inline CXYZW* destination_of(const CD3DEdge* e) { return e->triangle()->v[kDst[e->slot]]; }
+inline CXYZW* apex_of(const CD3DEdge* e) { return e->triangle()->v[kApx[e->slot]]; }
+inline CD3DEdge* sym_of(const CD3DEdge* e) { return const_cast<CD3DEdge*>(e + kSymStep[e->slot]); }
+inline CD3DEdge* enext_of(const CD3DEdge* e) { return const_cast<CD3DEdge*>(e + kNextStep[e->slot]); }
+inline CD3DCell* cell_of(const CD3DEdge* e) { return e->triangle()->side[e->slot >= 3]; }
+inline void set_cell(CD3DEdge* e, CD3DCell* c) { e->triangle()->side[e->slot >= 3] = c; }
+inline C1Simplex* c1_of(const CD3DEdge* e) { return e->triangle()->c1[e->slot % 3]; }
+inline void set_c1(CD3DEdge* e, C1Simplex* s) { e->triangle()->c1[e->slot % 3] = s; }
+inline C2Simplex* c2_of(const CD3DEdge* e) { return e->triangle()->c2; }
+inline void set_c2(CD3DEdge* e, C2Simplex* s) { e->triangle()->c2 = s; }
+inline C3Simplex* c3_of(const CD3DEdge* e) { return e->triangle()->c3[e->slot >= 3]; }
+inline void set_c3(CD3DEdge* e, C3Simplex* s) { e->triangle()->c3[e->slot >= 3] = s; }
+}  // namespace d3dw_detail
+
 inline bool CD3DEdge::minors_valid() const { return triangle()->have_minors; }
 inline CInexact CD3DEdge::minors(int k) const {
     const CInexact& m = triangle()->minor[k];
@@ -133,6 +228,15 @@ public:
 private:
     struct Arena;
     Arena* arena_;
+
+    // Location: a walk from a nearby cell, found through a coarse grid over
+    // the points inserted so far; each inserted point remembers a cell made
+    // for it. The history DAG stays the fallback.
+    struct Grid;
+    Grid* grid_;
+    CD3DCell* locate(CXYZW* p);
+    CD3DCell* locate_dag(CXYZW* p);
+    bool inside(CD3DCell* c, CXYZW* p);
 
     CD3DCell* new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* t0,
                        CD3DEdge* t1, CD3DEdge* t2, CD3DEdge* t3);
