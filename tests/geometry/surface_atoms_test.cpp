@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "geometry/surface.h"
+#include "support/alpha_reference.h"
+
+namespace {
+
+// The first n atoms of a PDB file with element radii; enough geometry for a
+// brute-force check, independent of the structure readers.
+std::vector<Bead> atoms_of(const std::string& path, size_t n) {
+  std::vector<Bead> beads;
+  std::ifstream in(path);
+  std::string line;
+  while (beads.size() < n && std::getline(in, line)) {
+    if (line.compare(0, 4, "ATOM") != 0) continue;
+    Bead b;
+    b.x = std::stod(line.substr(30, 8));
+    b.y = std::stod(line.substr(38, 8));
+    b.z = std::stod(line.substr(46, 8));
+    char element = line[13];
+    b.radius = element == 'N' ? 1.55 : element == 'O' ? 1.52 : element == 'S' ? 1.8 : 1.7;
+    beads.push_back(b);
+  }
+  return beads;
+}
+
+std::string label(std::vector<Bead>& beads) {
+  testing::internal::CaptureStdout();
+  label_surface_atoms(beads, 1.4);
+  fflush(stdout);
+  return testing::internal::GetCapturedStdout();
+}
+
+// Surface atoms by their definition: vertices of the weighted complex (weight
+// = radius) that lie on its surface at alpha 0. Also the expected size lines.
+std::vector<bool> expected_surface(const std::vector<Bead>& beads, std::string* lines) {
+  std::vector<alpharef::WPoint> pts;
+  for (const Bead& b : beads) pts.push_back({b.x, b.y, b.z, b.radius});
+  alpharef::Complex ref(pts);
+  std::vector<bool> surf(beads.size(), false);
+  int count[5] = {0, 0, 0, 0, 0};
+  for (const auto& kv : ref.simplices) {
+    count[kv.first.size()]++;
+    if (kv.first.size() == 1) surf[kv.first[0]] = ref.on_surface(kv.first, 0.0L);
+  }
+  lines->clear();
+  for (int d = 4; d >= 2; --d)
+    for (int k = 0; k < count[d]; ++k) *lines += std::to_string(d) + "\n";
+  return surf;
+}
+
+// A slightly jittered cubic lattice whose cells (orthogonal radius about
+// 0.927) are covered by balls of weight 0.9 but not of weight 0.81: its inner
+// points are buried only when the radius itself is the weight. A protein
+// fragment has all atoms exposed.
+std::vector<Bead> lattice() {
+  std::vector<Bead> beads;
+  unsigned seed = 12345;
+  auto jitter = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return ((seed >> 8) % 2001) / 100000.0 - 0.01;
+  };
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j)
+      for (int k = 0; k < 4; ++k) {
+        Bead b;
+        b.x = 1.07 * i + jitter();
+        b.y = 1.07 * j + jitter();
+        b.z = 1.07 * k + jitter();
+        b.radius = 0.9;
+        beads.push_back(b);
+      }
+  return beads;
+}
+
+TEST(SurfaceAtoms, AgreeWithTheirDefinition) {
+  std::vector<Bead> sets[2] = {lattice(), atoms_of(std::string(DATA_DIR) + "/1ubq.pdb", 40)};
+  ASSERT_EQ(sets[1].size(), 40u);
+  for (std::vector<Bead>& beads : sets) {
+    std::string lines;
+    std::vector<bool> want = expected_surface(beads, &lines);
+    for (Bead& b : beads) b.on_surf = true;  // must be cleared
+    std::string out = label(beads);
+    int buried = 0;
+    for (size_t i = 0; i < beads.size(); ++i) {
+      EXPECT_EQ(beads[i].on_surf, want[i]) << "bead " << i;
+      buried += !want[i];
+    }
+    if (&beads == &sets[0]) {
+      EXPECT_EQ(buried, 8);
+    }
+    EXPECT_EQ(out, lines);  // sizes 4, 3, 2 in list order
+    std::vector<bool> first;
+    for (const Bead& b : beads) first.push_back(b.on_surf);
+    EXPECT_EQ(label(beads), out);  // reseeded: the same again
+    for (size_t i = 0; i < beads.size(); ++i) EXPECT_EQ(beads[i].on_surf, first[i]);
+  }
+}
+
+TEST(SurfaceAtoms, PointsOutsideTheComplexAreNeverSurface) {
+  std::vector<Bead> one(1);
+  one[0].radius = 1.5;
+  one[0].on_surf = true;
+  EXPECT_EQ(label(one), "");
+  EXPECT_FALSE(one[0].on_surf);
+
+  // Bead 1 lies deep inside bead 0's weighted ball (1 - 10 < -0.5), bead 6
+  // shares bead 5's position; the others surround them.
+  double xyz[7][4] = {{0, 0, 0, 10},  {1, 0, 0, 0.5}, {6, 0, 0, 1},  {-6, 1, 0, 1},
+                      {0, 6, 1, 1},   {0, -1, 6, 1},  {0, -1, 6, 1.5}};
+  std::vector<Bead> beads(7);
+  for (int i = 0; i < 7; ++i) {
+    beads[i].x = xyz[i][0];
+    beads[i].y = xyz[i][1];
+    beads[i].z = xyz[i][2];
+    beads[i].radius = xyz[i][3];
+  }
+  label(beads);
+  EXPECT_FALSE(beads[1].on_surf);
+  EXPECT_FALSE(beads[5].on_surf && beads[6].on_surf);
+  EXPECT_TRUE(beads[2].on_surf && beads[3].on_surf && beads[4].on_surf);
+}
+
+TEST(InterfacePair, ChainGroupSpecifications) {
+  EXPECT_TRUE(isInterfacePair('A', 'A', ""));
+  EXPECT_TRUE(isInterfacePair('1', 'A', "*"));
+  EXPECT_TRUE(isInterfacePair('A', '1', "*"));
+  EXPECT_TRUE(isInterfacePair('1', '_', "*"));
+  EXPECT_TRUE(isInterfacePair('z', '9', "*"));
+  EXPECT_FALSE(isInterfacePair('A', 'B', "*"));
+  EXPECT_FALSE(isInterfacePair('1', '2', "*"));
+  EXPECT_FALSE(isInterfacePair('1', '{', "*"));
+  for (std::string spec : {"AB", "A|B", "|A||B|"}) {
+    EXPECT_TRUE(isInterfacePair('A', 'E', spec)) << spec;
+    EXPECT_TRUE(isInterfacePair('E', 'B', spec)) << spec;
+    EXPECT_FALSE(isInterfacePair('A', 'B', spec)) << spec;
+    EXPECT_FALSE(isInterfacePair('E', 'F', spec)) << spec;
+  }
+  EXPECT_FALSE(isInterfacePair('A', 'A', "A"));
+  EXPECT_FALSE(isInterfacePair('|', 'E', "A|B"));
+  // Groups longer than any fixed buffer.
+  std::string longer(5000, 'Q');
+  EXPECT_TRUE(isInterfacePair('A', 'Z', longer + "Z"));
+  EXPECT_FALSE(isInterfacePair('Q', 'Z', longer + "|Z"));
+  EXPECT_TRUE(isInterfacePair('Q', 'Z', longer + "|A"));
+}
+
+}  // namespace
