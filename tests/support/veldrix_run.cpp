@@ -11,17 +11,6 @@
 
 namespace vtest {
 
-namespace {
-
-std::string quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-}  // namespace
-
 ScratchDir::ScratchDir()
 {
     std::string templ = (std::filesystem::temp_directory_path() / "veldrix-test-XXXXXX").string();
@@ -37,15 +26,18 @@ ScratchDir::~ScratchDir()
 
 RunResult run_veldrix(const std::string& dir, const std::vector<std::string>& args)
 {
+    auto quote = [](const std::string& s) {
+        std::string q = "'";
+        for (char c : s) q += (c == '\'') ? std::string("'\\''") : std::string(1, c);
+        return q + "'";
+    };
     std::string cmd = "cd " + quote(dir) + " && " + quote(VELDRIX_BIN);
     for (const std::string& a : args) cmd += " " + quote(a);
-    cmd += " 2>&1";
     RunResult r{-1, ""};
-    FILE* p = popen(cmd.c_str(), "r");
+    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
     if (!p) return r;
     char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
+    for (std::size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.output.append(buf, n);
     const int st = pclose(p);
     r.status = (st != -1 && WIFEXITED(st)) ? WEXITSTATUS(st) : -1;
     return r;
@@ -59,11 +51,7 @@ std::string read_file(const std::string& path)
     return s.str();
 }
 
-void write_file(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
+void write_file(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
 
@@ -71,8 +59,7 @@ std::vector<std::string> lines_of(const std::string& text)
 {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    std::string l;
-    while (std::getline(in, l)) lines.push_back(l);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
     return lines;
 }
 

@@ -1,5 +1,4 @@
-// Helpers for tests of the pocket aligner: a scratch directory, running the
-// veldrix binary inside it, reading and writing small files.
+// Helpers for tests of the pocket aligner.
 #ifndef TESTS_SUPPORT_VELDRIX_RUN_H
 #define TESTS_SUPPORT_VELDRIX_RUN_H
 
@@ -8,8 +7,7 @@
 
 namespace vtest {
 
-// A fresh directory under the system's temporary folder, removed with its
-// contents on destruction.
+// A fresh temporary directory, removed with its contents on destruction.
 class ScratchDir {
 public:
     ScratchDir();
@@ -34,8 +32,6 @@ RunResult run_veldrix(const std::string& dir, const std::vector<std::string>& ar
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& text);
 bool file_exists(const std::string& path);
-
-// The lines of a text, without their line ends.
 std::vector<std::string> lines_of(const std::string& text);
 
 }  // namespace vtest
