@@ -11,34 +11,155 @@ bool holds_pointer(const std::vector<tetra*>& list, const tetra* t) {
   return std::find(list.begin(), list.end(), t) != list.end();
 }
 
-void erase_value(std::vector<int>& v, int value) {
-  for (size_t i = 0; i < v.size(); ++i) {
-    if (v[i] == value) {
-      v.erase(v.begin() + static_cast<std::ptrdiff_t>(i));
-      return;
-    }
+// Sequences of items (tetrahedra or triangles, by compact index) kept as
+// linked lists in containers, so that a merge can move the smaller of two
+// lists: either the smaller one is appended to the larger, or the larger one
+// is taken over whole and the smaller one spliced in front of it.  Every item
+// knows its live nodes, which answers "does this container hold it" in
+// constant time.
+class Sequences {
+ public:
+  explicit Sequences(size_t items) : nodes_of_(items) {}
+
+  int new_container(int owner) {
+    conts_.emplace_back();
+    conts_.back().owner = owner;
+    return static_cast<int>(conts_.size()) - 1;
   }
-}
 
-bool has_value(const std::vector<int>& v, int value) {
-  return std::find(v.begin(), v.end(), value) != v.end();
-}
+  // Appends item at the tail of c; returns the node.
+  int append(int c, int item, int value) {
+    if (static_cast<size_t>(item) >= nodes_of_.size()) nodes_of_.resize(item + 1);
+    const int k = static_cast<int>(nodes_.size());
+    nodes_.emplace_back();
+    Node& n = nodes_.back();
+    n.item = item;
+    n.cont = c;
+    n.entered = n.time = ++clock_;
+    n.value = value;
+    Cont& ct = conts_[c];
+    n.prev = ct.tail;
+    if (ct.tail >= 0) nodes_[ct.tail].next = k; else ct.head = k;
+    ct.tail = k;
+    ++ct.size;
+    nodes_of_[item].push_back(k);
+    return k;
+  }
 
-// A list of assembly records (the pockets, or the flow components) with
-// indexes in place of membership scans.  Records are addressed by creation
-// index; new records are only ever appended and removal keeps the order of
-// the others, so list order is creation order among the live records, and
-// "the last record holding X" is the largest live index holding X.
+  // The first node of item in c, in list order, or -1.
+  int node_in(int c, int item) const {
+    if (static_cast<size_t>(item) >= nodes_of_.size()) return -1;
+    for (int k : nodes_of_[item]) {
+      if (nodes_[k].cont == c) return k;
+    }
+    return -1;
+  }
+  bool holds(int c, int item) const { return node_in(c, item) >= 0; }
+
+  const std::vector<int>& nodes_of(int item) const { return nodes_of_[item]; }
+  int container_of(int node) const { return nodes_[node].cont; }
+  int owner(int c) const { return conts_[c].owner; }
+  int size(int c) const { return conts_[c].size; }
+  int head(int c) const { return conts_[c].head; }
+  int next(int node) const { return nodes_[node].next; }
+  int item(int node) const { return nodes_[node].item; }
+  std::vector<int>& dups(int c) { return conts_[c].dups; }
+
+  // Unlinks a node; its last value is handed to `keep` first.
+  template <class Keep>
+  void remove(int k, Keep keep) {
+    Node& n = nodes_[k];
+    keep(n.item, effective_time(n), effective_value(n));
+    Cont& ct = conts_[n.cont];
+    if (n.prev >= 0) nodes_[n.prev].next = n.next; else ct.head = n.next;
+    if (n.next >= 0) nodes_[n.next].prev = n.prev; else ct.tail = n.prev;
+    --ct.size;
+    std::vector<int>& list = nodes_of_[n.item];
+    list.erase(std::find(list.begin(), list.end(), k));
+    n.cont = -1;
+  }
+
+  // Container `big` passes to `owner`, whose value every node already in it
+  // takes from now on; then the nodes of `small` move in front of them,
+  // keeping their own values, and `small` is left empty.
+  void take_over(int big, int small, int owner, int value) {
+    Cont& b = conts_[big];
+    b.owner = owner;
+    b.transfer = ++clock_;
+    b.transfer_value = value;
+    const long moved = ++clock_;
+    Cont& s = conts_[small];
+    if (s.head < 0) return;
+    for (int k = s.head; k >= 0; k = nodes_[k].next) {
+      Node& n = nodes_[k];
+      n.time = effective_time(n);
+      n.value = effective_value(n);
+      n.entered = moved;
+      n.cont = big;
+    }
+    nodes_[s.tail].next = b.head;
+    if (b.head >= 0) nodes_[b.head].prev = s.tail; else b.tail = s.tail;
+    b.head = s.head;
+    b.size += s.size;
+    s.head = s.tail = -1;
+    s.size = 0;
+  }
+
+  long effective_time(int k) const { return effective_time(nodes_[k]); }
+  int effective_value(int k) const { return effective_value(nodes_[k]); }
+
+ private:
+  struct Node {
+    int item = 0;
+    int prev = -1, next = -1;
+    int cont = -1;
+    long entered = 0;  // when the node entered its container
+    long time = 0;     // when its value was given
+    int value = 0;
+  };
+  struct Cont {
+    int head = -1, tail = -1, size = 0;
+    int owner = -1;
+    long transfer = -1;  // when the container last passed to a new owner
+    int transfer_value = 0;
+    std::vector<int> dups;  // items appended while already present
+  };
+
+  long effective_time(const Node& n) const {
+    const Cont& c = conts_[n.cont];
+    return c.transfer > n.entered ? c.transfer : n.time;
+  }
+  int effective_value(const Node& n) const {
+    const Cont& c = conts_[n.cont];
+    return c.transfer > n.entered ? c.transfer_value : n.value;
+  }
+
+  std::vector<Node> nodes_;
+  std::vector<Cont> conts_;
+  std::vector<std::vector<int>> nodes_of_;
+  long clock_ = 0;
+};
+
+// A list of assembly records (the pockets, or the flow components).
+// Records are addressed by creation index; new records are only ever
+// appended and removal keeps the order of the others, so list order is
+// creation order among the live records, and "the last record holding X" is
+// the largest live index holding X.  The pocket list also tracks each
+// tetrahedron's assembly id (the id of the pocket that last took it in) and
+// the inner triangles.
 class AssemblyList {
  public:
   AssemblyList(std::vector<tetra>& tetras, bool pockets)
-      : base_(tetras.data()), pockets_(pockets), holders_(tetras.size()) {}
+      : base_(tetras.data()), pockets_(pockets), tetra_seq_(tetras.size()),
+        tria_seq_(pockets ? tetras.size() * 2 + 8 : 0), assigned_(tetras.size()) {}
 
   int create(int id, tetra* t) {
     const int k = static_cast<int>(recs_.size());
-    recs_.emplace_back();
-    recs_.back().id = id;
-    alive_.push_back(1);
+    Rec r;
+    r.id = id;
+    r.tetras = tetra_seq_.new_container(k);
+    r.trias = pockets_ ? tria_seq_.new_container(k) : -1;
+    recs_.push_back(r);
     append_tetra(k, t);
     return k;
   }
@@ -46,65 +167,188 @@ class AssemblyList {
   // The last live record holding t, or -1.
   int last_holding(const tetra* t) const {
     int best = -1;
-    for (int k : holders_[index(t)]) best = std::max(best, k);
+    for (int node : tetra_seq_.nodes_of(index(t))) {
+      best = std::max(best, tetra_seq_.owner(tetra_seq_.container_of(node)));
+    }
     return best;
   }
 
-  const std::vector<int>& holding(const tetra* t) const { return holders_[index(t)]; }
-
-  bool holds(int k, const tetra* t) const { return has_value(holders_[index(t)], k); }
-
-  void append_tetra(int k, tetra* t) {
-    recs_[k].tetrahedra.push_back(t);
-    holders_[index(t)].push_back(k);
-    if (pockets_) t->pocket_number_of = recs_[k].id;
+  std::vector<int> holding(const tetra* t) const {
+    std::vector<int> out;
+    for (int node : tetra_seq_.nodes_of(index(t))) {
+      out.push_back(tetra_seq_.owner(tetra_seq_.container_of(node)));
+    }
+    return out;
   }
+
+  int id(int k) const { return recs_[k].id; }
+
+  void append_tetra(int k, tetra* t) { tetra_seq_.append(recs_[k].tetras, index(t), recs_[k].id); }
 
   // Appends without checking: a face can stand twice in one list.
   void append_triangle(int k, tria* t) {
-    recs_[k].inner_triangles.push_back(t);
-    std::vector<int>& h = tri_holders_[t];
-    if (!has_value(h, k)) h.push_back(k);
+    const int item = tria_index(t);
+    const int c = recs_[k].trias;
+    const bool present = tria_seq_.holds(c, item);
+    tria_seq_.append(c, item, 0);
+    if (present) tria_seq_.dups(c).push_back(item);
   }
 
-  bool holds_triangle(int k, const tria* t) const {
-    auto it = tri_holders_.find(t);
-    return it != tri_holders_.end() && has_value(it->second, k);
-  }
-
-  // Moves into `into` every tetrahedron (and inner triangle) of `from` that it
+  // Moves into `into` every tetrahedron and inner triangle of `from` that it
   // lacks, in order, then removes `from`.
   void merge(int into, int from) {
-    pocket& src = recs_[from];
-    for (tetra* x : src.tetrahedra) {
-      if (!holds(into, x)) append_tetra(into, x);
-    }
-    for (tria* u : src.inner_triangles) {
-      if (!holds_triangle(into, u)) append_triangle(into, u);
-    }
-    for (tetra* x : src.tetrahedra) erase_value(holders_[index(x)], from);
-    for (tria* u : src.inner_triangles) {
-      auto it = tri_holders_.find(u);
-      if (it != tri_holders_.end()) erase_value(it->second, from);
-    }
-    std::vector<tetra*>().swap(src.tetrahedra);
-    std::vector<tria*>().swap(src.inner_triangles);
-    alive_[from] = 0;
+    Rec& a = recs_[into];
+    Rec& b = recs_[from];
+    merge_tetras(a, b);
+    if (pockets_) merge_trias(a, b);
+    b.alive = false;
   }
 
-  pocket& rec(int k) { return recs_[k]; }
   int count() const { return static_cast<int>(recs_.size()); }
-  bool alive(int k) const { return alive_[k] != 0; }
+  bool alive(int k) const { return recs_[k].alive; }
+
+  std::vector<tetra*> tetrahedra(int k) const {
+    std::vector<tetra*> out;
+    out.reserve(tetra_seq_.size(recs_[k].tetras));
+    for (int n = tetra_seq_.head(recs_[k].tetras); n >= 0; n = tetra_seq_.next(n)) {
+      out.push_back(base_ + tetra_seq_.item(n));
+    }
+    return out;
+  }
+
+  std::vector<tria*> inner_triangles(int k) const {
+    std::vector<tria*> out;
+    if (!pockets_) return out;
+    for (int n = tria_seq_.head(recs_[k].trias); n >= 0; n = tria_seq_.next(n)) {
+      out.push_back(trias_[tria_seq_.item(n)]);
+    }
+    return out;
+  }
+
+  // Writes every tetrahedron's assembly id.
+  void assign_ids() {
+    if (!pockets_) return;
+    for (size_t x = 0; x < assigned_.size(); ++x) {
+      Assigned a = assigned_[x];
+      for (int node : tetra_seq_.nodes_of(static_cast<int>(x))) {
+        const long t = tetra_seq_.effective_time(node);
+        if (t > a.time) {
+          a.time = t;
+          a.value = tetra_seq_.effective_value(node);
+        }
+      }
+      if (a.time >= 0) base_[x].pocket_number_of = a.value;
+    }
+  }
 
  private:
-  size_t index(const tetra* t) const { return static_cast<size_t>(t - base_); }
+  struct Rec {
+    int id = 0;
+    int tetras = -1;
+    int trias = -1;
+    bool alive = true;
+  };
+  struct Assigned {
+    long time = -1;
+    int value = 0;
+  };
+
+  int index(const tetra* t) const { return static_cast<int>(t - base_); }
+
+  int tria_index(tria* t) {
+    auto it = tria_ids_.find(t);
+    if (it != tria_ids_.end()) return it->second;
+    const int k = static_cast<int>(trias_.size());
+    tria_ids_.emplace(t, k);
+    trias_.push_back(t);
+    return k;
+  }
+
+  void forget(int item, long time, int value) {
+    if (!pockets_) return;
+    Assigned& a = assigned_[item];
+    if (time > a.time) {
+      a.time = time;
+      a.value = value;
+    }
+  }
+
+  void merge_tetras(Rec& a, Rec& b) {
+    auto keep = [this](int item, long time, int value) { forget(item, time, value); };
+    if (tetra_seq_.size(b.tetras) <= tetra_seq_.size(a.tetras)) {
+      // Append the smaller list: its items that `a` lacks join `a`.
+      for (int n = tetra_seq_.head(b.tetras); n >= 0; n = tetra_seq_.next(n)) {
+        const int x = tetra_seq_.item(n);
+        if (!tetra_seq_.holds(a.tetras, x)) tetra_seq_.append(a.tetras, x, a.id);
+      }
+      for (int n = tetra_seq_.head(b.tetras); n >= 0;) {
+        const int next = tetra_seq_.next(n);
+        tetra_seq_.remove(n, keep);
+        n = next;
+      }
+    } else {
+      // Take the larger list over: drop from it what `a` holds, then put
+      // a's list in front; the rest of b's items now count as taken in by a.
+      for (int n = tetra_seq_.head(a.tetras); n >= 0; n = tetra_seq_.next(n)) {
+        const int dup = tetra_seq_.node_in(b.tetras, tetra_seq_.item(n));
+        if (dup >= 0) tetra_seq_.remove(dup, keep);
+      }
+      const int big = b.tetras;
+      tetra_seq_.take_over(big, a.tetras, owner_index(a), a.id);
+      b.tetras = -1;
+      a.tetras = big;
+    }
+  }
+
+  void merge_trias(Rec& a, Rec& b) {
+    auto ignore = [](int, long, int) {};
+    if (tria_seq_.size(b.trias) <= tria_seq_.size(a.trias)) {
+      for (int n = tria_seq_.head(b.trias); n >= 0; n = tria_seq_.next(n)) {
+        const int u = tria_seq_.item(n);
+        if (!tria_seq_.holds(a.trias, u)) tria_seq_.append(a.trias, u, 0);
+      }
+      for (int n = tria_seq_.head(b.trias); n >= 0;) {
+        const int next = tria_seq_.next(n);
+        tria_seq_.remove(n, ignore);
+        n = next;
+      }
+    } else {
+      // b's list keeps only the first occurrence of each triangle that `a`
+      // lacks, and `a`'s own list (repeats included) goes in front.
+      const int big = b.trias;
+      for (int n = tria_seq_.head(a.trias); n >= 0; n = tria_seq_.next(n)) {
+        const int u = tria_seq_.item(n);
+        for (int d = tria_seq_.node_in(big, u); d >= 0; d = tria_seq_.node_in(big, u)) {
+          tria_seq_.remove(d, ignore);
+        }
+      }
+      for (int u : tria_seq_.dups(big)) {
+        const int first = tria_seq_.node_in(big, u);
+        if (first < 0) continue;
+        std::vector<int> later;
+        for (int k : tria_seq_.nodes_of(u)) {
+          if (k != first && tria_seq_.container_of(k) == big) later.push_back(k);
+        }
+        for (int k : later) tria_seq_.remove(k, ignore);
+      }
+      tria_seq_.dups(big).swap(tria_seq_.dups(a.trias));
+      tria_seq_.dups(a.trias).clear();
+      tria_seq_.take_over(big, a.trias, owner_index(a), 0);
+      b.trias = -1;
+      a.trias = big;
+    }
+  }
+
+  int owner_index(const Rec& a) const { return static_cast<int>(&a - recs_.data()); }
 
   tetra* base_;
-  bool pockets_;  // the pocket list sets the assembly id; components do not
-  std::vector<pocket> recs_;
-  std::vector<char> alive_;
-  std::vector<std::vector<int>> holders_;
-  std::unordered_map<const tria*, std::vector<int>> tri_holders_;
+  bool pockets_;
+  std::vector<Rec> recs_;
+  Sequences tetra_seq_;
+  Sequences tria_seq_;
+  std::unordered_map<const tria*, int> tria_ids_;
+  std::vector<tria*> trias_;
+  std::vector<Assigned> assigned_;
 };
 
 // The one or more knot records of `s` whose id is `partner_id` get t; without
@@ -215,23 +459,20 @@ void pocketsrepresentation(std::vector<tetra>& tetras, std::vector<pocket>& pock
     // when an earlier pocket has already taken it in.
     out.create(q, &t);
     comps.create(q, &t);
-    for (size_t k = 0; k < t.neighbours.size(); ++k) {
+    for (size_t k = 0; k < t.neighbours.size() && k < t.shared_trias.size(); ++k) {
       tetra* n = t.neighbours[k];
-      tria* face = k < t.shared_trias.size() ? t.shared_trias[k] : nullptr;
-      if (n == nullptr || face == nullptr) continue;
+      tria* face = t.shared_trias[k];
       const bool flow = holds_pointer(n->inflow, &t) || holds_pointer(t.inflow, n);
       if (!n->visited || !(flow || !face->in_complex)) continue;
 
       const int pt = out.last_holding(&t);
       const int pn = out.last_holding(n);
       if (!flow && !face->in_complex) {
-        // Copy: appending cannot change who holds t, but keep the loop plain.
-        const std::vector<int> holding = out.holding(&t);
-        for (int h : holding) out.append_triangle(h, face);
+        for (int h : out.holding(&t)) out.append_triangle(h, face);
       }
       if (pn < 0) {
         out.append_tetra(pt, n);
-      } else if (out.rec(pn).id != out.rec(pt).id) {
+      } else if (out.id(pn) != out.id(pt)) {
         out.merge(pt, pn);
       }
 
@@ -240,51 +481,52 @@ void pocketsrepresentation(std::vector<tetra>& tetras, std::vector<pocket>& pock
         const int cn = comps.last_holding(n);
         if (cn < 0) {
           comps.append_tetra(ct, n);
-        } else if (comps.rec(cn).id != comps.rec(ct).id) {
+        } else if (comps.id(cn) != comps.id(ct)) {
           comps.merge(ct, cn);
         }
       }
     }
   }
+  out.assign_ids();
 
-  // Largest size among each component's tetrahedra.
-  for (int k = 0; k < comps.count(); ++k) {
-    if (!comps.alive(k)) continue;
-    pocket& comp = comps.rec(k);
-    double m = -10000.0;
-    for (tetra* x : comp.tetrahedra) {
-      if (x->signed_size > m) {
-        comp.max_alpha = x->signed_size;
-        m = x->signed_size;
-      }
-    }
+  std::vector<int> position(out.count(), -1);
+  for (int k = 0; k < out.count(); ++k) {
+    if (!out.alive(k)) continue;
+    position[k] = static_cast<int>(pockets.size());
+    pockets.emplace_back();
+    pocket& p = pockets.back();
+    p.id = out.id(k);
+    p.tetrahedra = out.tetrahedra(k);
+    p.inner_triangles = out.inner_triangles(k);
   }
 
   // One sub-pocket per component, in every pocket that holds the component's
-  // first tetrahedron, in component order.
-  std::vector<int> holding;
+  // first tetrahedron, in component order; it keeps the largest size among
+  // its tetrahedra.
   for (int k = 0; k < comps.count(); ++k) {
     if (!comps.alive(k)) continue;
-    pocket& comp = comps.rec(k);
-    holding = out.holding(comp.tetrahedra[0]);
+    std::vector<tetra*> members = comps.tetrahedra(k);
+    double max_alpha = -10000.0;
+    double m = -10000.0;
+    for (const tetra* x : members) {
+      if (x->signed_size > m) {
+        max_alpha = x->signed_size;
+        m = x->signed_size;
+      }
+    }
+    std::vector<int> holding = out.holding(members[0]);
     std::sort(holding.begin(), holding.end());
     for (int h : holding) {
       std::shared_ptr<subpocket> s = std::make_shared<subpocket>();
-      s->tetrahedra = comp.tetrahedra;
-      s->id = comp.id;
-      s->max_alpha = comp.max_alpha;
+      s->tetrahedra = members;
+      s->id = comps.id(k);
+      s->max_alpha = max_alpha;
       s->begin = 10.0;
       s->end = -10.0;
-      out.rec(h).subpockets.push_back(s);
+      pockets[position[h]].subpockets.push_back(s);
     }
   }
 
   std::vector<std::vector<int>> subpockets_of(tetras.size());
-  for (int k = 0; k < out.count(); ++k) {
-    if (out.alive(k)) make_knots(out.rec(k), tetras, subpockets_of);
-  }
-
-  for (int k = 0; k < out.count(); ++k) {
-    if (out.alive(k)) pockets.push_back(std::move(out.rec(k)));
-  }
+  for (pocket& p : pockets) make_knots(p, tetras, subpockets_of);
 }
