@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
+#include <array>
 #include <iostream>
-#include <map>
-#include <unordered_map>
 
 #include "geometry/ashape.h"
 #include "geometry/d3dw.h"
@@ -18,55 +16,53 @@
 
 namespace {
 
-// Record ids by the sorted vertex indices of a simplex.  The indices are
-// packed into one integer when they fit, else kept as a vector key.
+// Record ids by the sorted vertex indices of a simplex, bucketed by the
+// smallest index: a look-up scans the few simplices that start at that atom,
+// in contiguous memory.
+template <int K>
 class KeyIndex {
  public:
-  explicit KeyIndex(int atoms) : packed_(atoms < (1 << 21)) {}
+  explicit KeyIndex(int atoms) : start_(atoms + 1, 0) {}
 
-  void reserve(size_t n) {
-    if (packed_) ids_.reserve(n);
+  // Keys are added in id order (ids 1, 2, ...) before any look-up.
+  void add(const int* v) {
+    std::array<int, K> key;
+    std::copy(v, v + K, key.begin());
+    std::sort(key.begin(), key.end());
+    keys_.push_back(key);
   }
 
-  void insert(int* v, int k, int id) {
-    std::sort(v, v + k);
-    if (packed_) {
-      ids_.emplace(pack(v, k), id);
-    } else {
-      wide_.emplace(std::vector<int>(v, v + k), id);
+  void finish() {
+    for (const auto& k : keys_) ++start_[k[0] + 1];
+    for (size_t i = 1; i < start_.size(); ++i) start_[i] += start_[i - 1];
+    entries_.resize(keys_.size());
+    std::vector<int> fill(start_.begin(), start_.end() - 1);
+    for (size_t id = 0; id < keys_.size(); ++id) {
+      Entry& e = entries_[fill[keys_[id][0]]++];
+      std::copy(keys_[id].begin() + 1, keys_[id].end(), e.rest);
+      e.id = static_cast<int>(id) + 1;
     }
+    std::vector<std::array<int, K>>().swap(keys_);
   }
 
-  // 0 when absent.
-  int find(int a, int b) const {
-    int v[2] = {a, b};
-    return lookup(v, 2);
-  }
-  int find(int a, int b, int c) const {
-    int v[3] = {a, b, c};
-    return lookup(v, 3);
+  // The id of the simplex with these vertices, 0 when there is none.
+  int find(std::array<int, K> key) const {
+    std::sort(key.begin(), key.end());
+    for (int i = start_[key[0]]; i < start_[key[0] + 1]; ++i) {
+      const Entry& e = entries_[i];
+      if (std::equal(key.begin() + 1, key.end(), e.rest)) return e.id;
+    }
+    return 0;
   }
 
  private:
-  static uint64_t pack(const int* v, int k) {
-    uint64_t key = 0;
-    for (int i = 0; i < k; ++i) key = (key << 21) | static_cast<uint64_t>(v[i]);
-    return key;
-  }
-
-  int lookup(int* v, int k) const {
-    std::sort(v, v + k);
-    if (packed_) {
-      auto it = ids_.find(pack(v, k));
-      return it == ids_.end() ? 0 : it->second;
-    }
-    auto it = wide_.find(std::vector<int>(v, v + k));
-    return it == wide_.end() ? 0 : it->second;
-  }
-
-  bool packed_;
-  std::unordered_map<uint64_t, int> ids_;
-  std::map<std::vector<int>, int> wide_;
+  struct Entry {
+    int rest[K - 1];
+    int id;
+  };
+  std::vector<int> start_;
+  std::vector<std::array<int, K>> keys_;
+  std::vector<Entry> entries_;
 };
 
 // Copies at most `width` characters and ends the text.
@@ -132,9 +128,8 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
   c.tetras.reserve(count[4]);
   c.trias.reserve(count[3]);
   c.edges.reserve(count[2]);
-  KeyIndex tria_ids(n), edge_ids(n);
-  tria_ids.reserve(count[3]);
-  edge_ids.reserve(count[2]);
+  KeyIndex<3> tria_ids(n);
+  KeyIndex<2> edge_ids(n);
 
   // First pass: every record, with its vertices and centre.  No pointer to a
   // record is taken before all of them exist.
@@ -153,17 +148,20 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
       tria& t = c.trias.back();
       t.id = static_cast<int>(c.trias.size());
       for (int i = 0; i < 3; ++i) t.v[i] = &c.atoms[key[i]];
-      tria_ids.insert(key, 3, t.id);
+      tria_ids.add(key);
       t.setcenter3(probe);
     } else if (k == 2) {
       c.edges.emplace_back();
       edge& e = c.edges.back();
       e.id = static_cast<int>(c.edges.size());
       for (int i = 0; i < 2; ++i) e.v[i] = &c.atoms[key[i]];
-      edge_ids.insert(key, 2, e.id);
+      edge_ids.add(key);
       e.setcenter2(probe);
     }
   }
+
+  tria_ids.finish();
+  edge_ids.finish();
 
   // Second pass: incidence and classification, in the same order, so every
   // tetrahedron is judged before any triangle and every triangle before the
@@ -179,13 +177,13 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
       const int a = t.v[0]->index, b = t.v[1]->index, cc = t.v[2]->index, d = t.v[3]->index;
       const int faces[4][3] = {{a, b, cc}, {a, b, d}, {a, cc, d}, {b, cc, d}};
       for (int f = 0; f < 4; ++f) {
-        tria* face = &c.trias[tria_ids.find(faces[f][0], faces[f][1], faces[f][2]) - 1];
+        tria* face = &c.trias[tria_ids.find({faces[f][0], faces[f][1], faces[f][2]}) - 1];
         t.faces[f] = face;
         face->cofaces.push_back(&t);
       }
       const int edges[6][2] = {{a, b}, {a, cc}, {a, d}, {b, cc}, {b, d}, {cc, d}};
       for (int e = 0; e < 6; ++e) {
-        edge* ed = &c.edges[edge_ids.find(edges[e][0], edges[e][1]) - 1];
+        edge* ed = &c.edges[edge_ids.find({edges[e][0], edges[e][1]}) - 1];
         t.edges[e] = ed;
         ed->coface_tetras.push_back(&t);
       }
@@ -203,7 +201,7 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
       const int a = f.v[0]->index, b = f.v[1]->index, cc = f.v[2]->index;
       const int edges[3][2] = {{a, b}, {a, cc}, {b, cc}};
       for (int e = 0; e < 3; ++e) {
-        edge* ed = &c.edges[edge_ids.find(edges[e][0], edges[e][1]) - 1];
+        edge* ed = &c.edges[edge_ids.find({edges[e][0], edges[e][1]}) - 1];
         f.e[e] = ed;
         ed->coface_trias.push_back(&f);
       }
