@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "geometry/edges.h"
+#include "geometry/surface.h"
+#include "measure/volumeareashortnew.h"
+#include "pockets/pipeline.h"
 #include "structure/bead.h"
 #include "structure/file.h"
 #include "structure/para.h"
@@ -97,52 +101,52 @@ void step_d(Run& s) { print_pair_keys(s.base + ".del.edges", s.edges); }
 
 void step_a(Run& s) {
   std::vector<Pair> out;
-  // wired when the geometry layer lands: collect_alpha_edges(s.edges, out, s.cutoff); print_pair_keys(s.base + ".alpha.edges", out);
-  (void)s;
+  collect_alpha_edges(s.edges, out, s.cutoff);
+  print_pair_keys(s.base + ".alpha.edges", out);
 }
 
 void step_c(Run& s) {
   std::vector<Pair> out;
-  // wired when the geometry layer lands: collect_contacts(s.edges, out, s.cutoff); print_contacts(s.base + ".contacts", out);
-  (void)s;
+  collect_contacts(s.edges, out, s.cutoff);
+  print_contacts(s.base + ".contacts", out);
 }
 
 void step_x(Run& s) {
   std::vector<Pair> out;
-  // wired when the geometry layer lands: label_surface_atoms(s.beads, s.probe); collect_contacts(s.edges, out, s.cutoff); print_atoms_contacts(s.base + ".atoms.contacts", s.beads, out, static_cast<double>(s.cutoff));
-  (void)s;
+  label_surface_atoms(s.beads, s.probe);
+  collect_contacts(s.edges, out, s.cutoff);
+  print_atoms_contacts(s.base + ".atoms.contacts", s.beads, out, static_cast<double>(s.cutoff));
 }
 
 void step_i(Run& s) {
   std::vector<Pair> out;
-  // wired when the geometry layer lands: collect_interface_contacts(s.edges, out, s.cutoff); print_contacts(s.base + ".interface.contacts", out);
-  (void)s;
+  collect_interface_contacts(s.edges, out, s.cutoff);
+  print_contacts(s.base + ".interface.contacts", out);
 }
 
 void step_t(Run& s) {
   std::vector<Pair> out;
-  // wired when the geometry layer lands: label_surface_atoms(s.beads, s.probe); collect_surface_contacts(s.edges, out, s.cutoff); print_surface_atom_and_contacts(s.base + ".surface.atoms.contacts", s.beads, out);
-  (void)s;
+  label_surface_atoms(s.beads, s.probe);
+  collect_surface_contacts(s.edges, out, s.cutoff);
+  print_surface_atom_and_contacts(s.base + ".surface.atoms.contacts", s.beads, out);
 }
 
 void step_u(Run& s) {
   std::vector<Pair> out;
-  // wired when the geometry layer lands: label_surface_atoms(s.beads, s.probe); collect_interface_contacts(s.edges, out, s.cutoff); print_interface_residues(s.base + ".surface", s.beads, out, g_interface_define, isInterfacePair);
-  (void)s;
+  label_surface_atoms(s.beads, s.probe);
+  collect_interface_contacts(s.edges, out, s.cutoff);
+  print_interface_residues(s.base + ".surface", s.beads, out, g_interface_define, isInterfacePair);
 }
 
 void step_p(Run& s) {
   int pymol = has(s.options, '7') ? 1 : 0;
-  // wired when the pockets layer lands: extract_pocket_short(s.beads, s.name, pymol, s.probe, s.alpha);
-  (void)pymol;
+  extract_pocket_short(s.beads, s.name, pymol, s.probe, s.alpha);
 }
 
 void step_q(Run& s) {
   int report_type, cusp;
   q_switches(s.options, report_type, cusp);
-  // wired when the measure layer lands: extract_area_volume_short(s.beads, s.name, s.probe, s.alpha, report_type, cusp);
-  (void)report_type;
-  (void)cusp;
+  extract_area_volume_short(s.beads, s.name, s.probe, s.alpha, report_type, cusp);
 }
 
 // The letters run in this order whatever their order on the command line:
@@ -186,7 +190,7 @@ void delEdge_of_structure(std::string file, std::string name, std::string option
   }
   if (reduced) s.probe = 2.8;
 
-  // wired when the geometry layer lands: collect_del_edges(s.beads, s.edges);
+  collect_del_edges(s.beads, s.edges);
   if (s.edges.empty()) {
     std::fflush(stdout);
     std::cerr << s.base << " has no delaunay edges\n";
