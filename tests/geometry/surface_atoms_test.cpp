@@ -99,6 +99,27 @@ TEST(SurfaceAtoms, AgreeWithTheirDefinition) {
     EXPECT_EQ(label(beads), out);  // reseeded: the same again
     for (size_t i = 0; i < beads.size(); ++i) EXPECT_EQ(beads[i].on_surf, first[i]);
   }
+  // Smaller weights leave every lattice point exposed; a result of the same
+  // beads with their old radii must not be reused.
+  std::vector<Bead>& grid = sets[0];
+  for (Bead& b : grid) b.radius = 0.81;
+  label(grid);
+  for (const Bead& b : grid) EXPECT_TRUE(b.on_surf);
+  for (Bead& b : grid) b.radius = 0.9;
+  label(grid);
+  int buried = 0;
+  for (const Bead& b : grid) buried += !b.on_surf;
+  EXPECT_EQ(buried, 8);
+}
+
+TEST(SurfaceAtoms, WarningsRepeatOnEveryCall) {
+  std::vector<Bead> beads = lattice();
+  beads[0].x = 2e16;  // far enough for the triangulation's size warning
+  for (int k = 0; k < 2; ++k) {
+    testing::internal::CaptureStderr();
+    label(beads);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "coordinates too large!");
+  }
 }
 
 TEST(SurfaceAtoms, PointsOutsideTheComplexAreNeverSurface) {
