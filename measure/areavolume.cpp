@@ -195,8 +195,8 @@ int lone_vertex(const CD3DW& tri) {
 
 }  // namespace
 
-void extract_area_volume_short(std::vector<Bead>& beads, std::string name, double probe,
-                               double alpha, int report_type, int cusp) {
+ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, double alpha,
+                                   int report_type, int cusp) {
   const int n = static_cast<int>(beads.size());
   const std::vector<int> order = seeded_insertion_order(n);
   CD3DW* tri = new CD3DW(1e19);
@@ -298,7 +298,13 @@ void extract_area_volume_short(std::vector<Bead>& beads, std::string name, doubl
   voidsmeasure(rec.tetras, atoms, probe, report_type, cusp);
   for (info& a : atoms)
     if (a.absent) clear_measures(a);
-  area_volume_measure(atoms, beads, name, probe, report_type, cusp);
+  return rec;
+}
+
+void extract_area_volume_short(std::vector<Bead>& beads, std::string name, double probe,
+                               double alpha, int report_type, int cusp) {
+  ComplexRecords rec = measure_area_volume(beads, probe, alpha, report_type, cusp);
+  area_volume_measure(rec.atoms, beads, name, probe, report_type, cusp);
 }
 
 void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, double probe,

@@ -73,6 +73,8 @@ class info {
   int filtration_ints[4] = {0, 0, 0, 0};
   int position = 0;  // 1-based place in the pocket filtration
   int stamp = -1;
+  int filter_number = 0;           // 1-based place of its filter in the filter list
+  bool functional_residue = false;  // atom of a listed functional residue
   std::vector<int> pocket_numbers;       // pockets holding the atom
   std::vector<int> spec_pocket_numbers;  // as the reduced marking fills them
   std::vector<tetra*> tetra_list;
@@ -119,6 +121,7 @@ class edge {
   int position = 0;  // 1-based place in the simplex list / filtration
   int partner = 0;
   int stamp = -1;
+  int filter_number = 0;  // 1-based place of its filter in the filter list
   info* v[2] = {nullptr, nullptr};
   std::vector<tetra*> coface_tetras;
   std::vector<tria*> coface_trias;
@@ -152,6 +155,7 @@ class tria {
   int position = 0;
   int partner = 0;
   int stamp = -1;
+  int filter_number = 0;  // 1-based place of its filter in the filter list
   info* v[3] = {nullptr, nullptr, nullptr};
   edge* e[3] = {nullptr, nullptr, nullptr};
   std::vector<tetra*> cofaces;  // one (hull) or two tetrahedra
@@ -213,6 +217,7 @@ class tetra {
   int position = 0;
   int partner = 0;
   int stamp = -1;
+  int filter_number = 0;  // 1-based place of its filter in the filter list
   info* v[4] = {nullptr, nullptr, nullptr, nullptr};
   tria* faces[4] = {nullptr, nullptr, nullptr, nullptr};
   edge* edges[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};

@@ -1,0 +1,313 @@
+// Per-atom area and volume of unions of balls against closed forms and
+// numerical estimates.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "measure/volumeareashortnew.h"
+#include "structure/bead.h"
+#include "structure/file.h"
+#include "union_sampling.h"
+
+namespace {
+
+using sampling::Ball;
+using sampling::beads_of;
+
+const double kPi = 3.14159265358979323846;
+
+std::vector<info> run(const std::vector<Ball>& balls, double probe, double alpha = 0, int type = 4,
+                      int cusp = 0) {
+  std::vector<Bead> beads = beads_of(balls);
+  ComplexRecords rec = measure_area_volume(beads, probe, alpha, type, cusp);
+  return rec.atoms;
+}
+
+double sphere_area(double R) { return R * AV_FOUR_PI * R; }
+double ball_volume(double R) { return R * AV_FOUR_PI_THIRD * R * R; }
+
+// Cap of a sphere of radius R cut off by a plane at distance x from its
+// centre (towards the cap).
+double cap_area_of(double R, double x) { return 2 * kPi * R * (R - x); }
+double cap_volume_of(double R, double x) {
+  double h = R - x;
+  return kPi * h * h * (3 * R - h) / 3;
+}
+
+void expect_all_zero(const info& a) {
+  EXPECT_EQ(a.area_sa, 0);
+  EXPECT_EQ(a.area_ms, 0);
+  EXPECT_EQ(a.volume_sa, 0);
+  EXPECT_EQ(a.volume_ms, 0);
+  EXPECT_EQ(a.envelope_sa, 0);
+  EXPECT_EQ(a.envelope_ms, 0);
+  EXPECT_EQ(a.void_area_sa, 0);
+  EXPECT_EQ(a.void_area_ms, 0);
+}
+
+TEST(AreaVolume, IsolatedBalls) {
+  const double r = 1.7, p = 1.4, R = r + p;
+  // One atom alone, and two atoms far apart.
+  for (const auto& balls : {std::vector<Ball>{{1, 2, 3, r}}, std::vector<Ball>{{0, 0, 0, r}, {20, 0, 0, r}}}) {
+    std::vector<info> a = run(balls, p);
+    for (const info& x : a) {
+      EXPECT_DOUBLE_EQ(x.area_sa, sphere_area(R));
+      EXPECT_DOUBLE_EQ(x.volume_sa, ball_volume(R));
+      EXPECT_NEAR(x.area_ms, r * AV_FOUR_PI * r, 1e-9);
+      EXPECT_NEAR(x.volume_ms, AV_FOUR_PI_THIRD * r * r * r, 1e-9);
+      EXPECT_DOUBLE_EQ(x.envelope_sa, x.area_sa);
+      EXPECT_DOUBLE_EQ(x.envelope_ms, x.area_ms);
+      EXPECT_EQ(x.void_area_sa, 0);
+    }
+  }
+}
+
+TEST(AreaVolume, TwoOverlappingBalls) {
+  const double p = 1.4, d = 3.3;
+  std::vector<info> a = run({{0, 0, 0, 1.6}, {0, d, 0, 1.9}}, p);
+  const double R1 = 3.0, R2 = 3.3;
+  const double x1 = (d * d + R1 * R1 - R2 * R2) / (2 * d), x2 = d - x1;
+  EXPECT_NEAR(a[0].area_sa, 4 * kPi * R1 * R1 - cap_area_of(R1, x1), 1e-5);
+  EXPECT_NEAR(a[1].area_sa, 4 * kPi * R2 * R2 - cap_area_of(R2, x2), 1e-5);
+  EXPECT_NEAR(a[0].volume_sa, 4 * kPi / 3 * R1 * R1 * R1 - cap_volume_of(R1, x1), 1e-5);
+  EXPECT_NEAR(a[1].volume_sa, 4 * kPi / 3 * R2 * R2 * R2 - cap_volume_of(R2, x2), 1e-5);
+  // No tetrahedron covers the edge: the whole surface is envelope.
+  EXPECT_NEAR(a[0].envelope_sa, a[0].area_sa, 1e-9);
+
+  // The radical plane behind the smaller centre (the case that once picked
+  // the wrong side when the centres share a coordinate).
+  std::vector<info> b = run({{13.467, 0.3, 2.1, 1.42}, {13.467, 1.53, 2.1, 1.88}}, p);
+  EXPECT_NEAR(b[0].area_sa, 40.65, 0.01);
+  const double Ra = 2.82, Rb = 3.28, e = 1.23;
+  const double xa = (e * e + Ra * Ra - Rb * Rb) / (2 * e);
+  EXPECT_NEAR(b[0].area_sa + b[1].area_sa,
+              4 * kPi * (Ra * Ra + Rb * Rb) - cap_area_of(Ra, xa) - cap_area_of(Rb, e - xa), 1e-5);
+}
+
+// Random clusters: every atom's SA area against sphere sampling, every
+// atom's SA volume against the volume of its ball inside its power cell.
+TEST(AreaVolume, RandomClustersMatchSampling) {
+  struct Case {
+    int n;
+    double edge, probe;
+    unsigned seed;
+  };
+  for (const Case& c : {Case{20, 8, 1.4, 1}, Case{25, 9, 1.4, 2}, Case{40, 10, 0.0, 5}, Case{12, 5, 0.6, 9}}) {
+    std::vector<Ball> balls = sampling::random_cluster(c.n, c.edge, 1.4, 2.0, c.seed);
+    std::vector<info> a = run(balls, c.probe);
+    std::vector<double> area = sampling::exposed_areas(balls, c.probe, 200000);
+    std::vector<double> sigma;
+    std::vector<double> vol = sampling::cell_volumes(balls, c.probe, 3000000, &sigma);
+    double total = 0, total_ref = 0;
+    for (int i = 0; i < c.n; ++i) {
+      EXPECT_NEAR(a[i].area_sa, area[i], 0.05 + 1e-3 * area[i]) << "seed " << c.seed << " atom " << i;
+      EXPECT_NEAR(a[i].volume_sa, vol[i], 5 * sigma[i] + 1e-3) << "seed " << c.seed << " atom " << i;
+      total += a[i].area_sa;
+      total_ref += area[i];
+    }
+    EXPECT_NEAR(total, total_ref, 1e-3 * total_ref);
+  }
+}
+
+TEST(AreaVolume, MolecularSurfaceIdentities) {
+  std::vector<Ball> balls = sampling::random_cluster(25, 8, 1.4, 2.0, 4);
+  // Without a probe the molecular surface is the union itself.
+  std::vector<info> a = run(balls, 0.0);
+  for (const info& x : a) {
+    EXPECT_NEAR(x.area_ms, x.area_sa, 1e-9);
+    EXPECT_NEAR(x.volume_ms, x.volume_sa, 1e-9);
+  }
+  // The envelope is the area less the walls of enclosed voids, atom by atom.
+  std::vector<info> b = run(balls, 1.4);
+  for (const info& x : b) {
+    EXPECT_NEAR(x.envelope_sa, x.area_sa - x.void_area_sa, 1e-6);
+    EXPECT_NEAR(x.envelope_ms, x.area_ms - x.void_area_ms, 1e-6);
+  }
+  // Report types 0 to 3 leave the volumes of the simplices out.
+  std::vector<info> c = run(balls, 1.4, 0, 1);
+  for (size_t i = 0; i < c.size(); ++i) {
+    EXPECT_DOUBLE_EQ(c[i].area_sa, b[i].area_sa);
+    EXPECT_DOUBLE_EQ(c[i].envelope_ms, b[i].envelope_ms);
+  }
+}
+
+// Two touching atoms and a probe that fits through their probe circle: the
+// molecular surface is two spherical caps and a re-entrant torus, and its
+// volume is a solid of revolution.
+TEST(AreaVolume, TwoTouchingAtomsMolecularSurface) {
+  const double r1 = 1.7, r2 = 1.5, p = 1.4, d = r1 + r2;
+  std::vector<info> a = run({{0, 0, 0, r1}, {d, 0, 0, r2}}, p);
+  const double R1 = r1 + p, R2 = r2 + p;
+  const double x1 = (d * d + R1 * R1 - R2 * R2) / (2 * d);  // probe circle plane
+  const double rho = std::sqrt(R1 * R1 - x1 * x1);
+  ASSERT_GT(rho, p);
+  // Contact angles on the two atoms.
+  const double c1 = x1 / R1, c2 = (d - x1) / R2;
+  const double caps = 2 * kPi * r1 * r1 * (1 + c1) + 2 * kPi * r2 * r2 * (1 + c2);
+  // The probe arc between its two contacts, revolved about the axis.
+  const double phi1 = std::atan2(x1, rho), phi2 = std::atan2(d - x1, rho);
+  const double torus = 2 * kPi * p * (rho * (phi1 + phi2) - p * (std::sin(phi1) + std::sin(phi2)));
+  EXPECT_NEAR(a[0].area_ms + a[1].area_ms, caps + torus, 1e-4);
+
+  // Volume: integrate the profile radius along the axis.
+  auto profile = [&](double x) {
+    const double t1 = x1 * r1 / R1, t2 = d - (d - x1) * r2 / R2;  // contact abscissae
+    if (x <= t1) return std::sqrt(std::fmax(0.0, r1 * r1 - x * x));
+    if (x >= t2) return std::sqrt(std::fmax(0.0, r2 * r2 - (x - d) * (x - d)));
+    return rho - std::sqrt(std::fmax(0.0, p * p - (x - x1) * (x - x1)));
+  };
+  const int steps = 400000;
+  const double lo = -r1, hi = d + r2, h = (hi - lo) / steps;
+  double volume = 0;
+  for (int k = 0; k < steps; ++k) {
+    double f = profile(lo + (k + 0.5) * h);
+    volume += kPi * f * f * h;
+  }
+  EXPECT_NEAR(a[0].volume_ms + a[1].volume_ms, volume, 1e-3);
+  // The cusp switch changes nothing while the probe passes the circle.
+  std::vector<info> b = run({{0, 0, 0, r1}, {d, 0, 0, r2}}, p, 0, 4, 1);
+  EXPECT_DOUBLE_EQ(a[0].area_ms, b[0].area_ms);
+  EXPECT_DOUBLE_EQ(a[1].volume_ms, b[1].volume_ms);
+}
+
+// An atom whose expanded ball lies inside the union of its neighbours (its
+// centre outside its own power cell, no edge in the complex) owns nothing.
+TEST(AreaVolume, BuriedAtomOwnsNothing) {
+  const double p = 1.4;
+  std::vector<info> a =
+      run({{0, 0, 0, 1.4}, {-0.34, 0.17, -0.43, 1.88}, {0.23, -0.39, -0.26, 1.88}}, p);
+  expect_all_zero(a[0]);
+  // The other two measure the union of their own two balls.
+  const double dx = 0.57, dy = -0.56, dz = 0.17;
+  const double d = std::sqrt(dx * dx + dy * dy + dz * dz), R = 3.28;
+  EXPECT_NEAR(a[1].area_sa + a[2].area_sa, 2 * (4 * kPi * R * R - cap_area_of(R, d / 2)), 1e-5);
+  EXPECT_NEAR(a[1].volume_sa + a[2].volume_sa,
+              2 * (4 * kPi / 3 * R * R * R - cap_volume_of(R, d / 2)), 1e-5);
+}
+
+TEST(AreaVolume, RedundantDuplicateAndAbsentAtomsAreZero) {
+  const double p = 1.4;
+  std::vector<Ball> base = {{0, 0, 0, 1.7}, {3.0, 0.2, 0, 1.6}, {1.4, 2.5, 0.3, 1.8}, {1.2, 1.0, 2.6, 1.5}};
+  std::vector<info> ref = run(base, p);
+  std::vector<Ball> more = base;
+  more.push_back({3.0, 0.2, 0, 1.6});    // duplicate of atom 1
+  more.push_back({0.1, 0.1, 0.0, 0.5});  // deep inside atom 0: not a vertex
+  std::vector<info> a = run(more, p);
+  expect_all_zero(a[5]);
+  // One of the two copies carries the atom, the other nothing.
+  const int kept = a[1].area_sa != 0 ? 1 : 4;
+  expect_all_zero(a[kept == 1 ? 4 : 1]);
+  for (int i = 0; i < 4; ++i) {
+    const info& x = a[i == 1 ? kept : i];
+    EXPECT_NEAR(x.area_sa, ref[i].area_sa, 1e-9);
+    EXPECT_NEAR(x.volume_ms, ref[i].volume_ms, 1e-9);
+  }
+
+  // A negative alpha larger than r + p removes the ball.
+  std::vector<info> b = run({{0, 0, 0, 1.5}, {1.0, 0, 0, 2.4}, {9, 0, 0, 2.4}}, 0.0, -2.0);
+  expect_all_zero(b[0]);
+  const double R = std::sqrt(2.4 * 2.4 - 4.0);
+  EXPECT_NEAR(b[1].area_sa, 4 * kPi * R * R, 1e-5);
+  EXPECT_NEAR(b[2].volume_sa, 4 * kPi / 3 * R * R * R, 1e-5);
+  EXPECT_NEAR(b[1].radius, R, 1e-12);
+}
+
+TEST(AreaVolume, AlphaGrowsOrShrinksTheBalls) {
+  std::vector<Ball> balls = {{0, 0, 0, 1.6}, {30, 0, 0, 1.6}};
+  std::vector<info> g = run(balls, 1.4, 1.5), s = run(balls, 1.4, -1.5), z = run(balls, 1.4, 0);
+  EXPECT_NEAR(z[0].radius, 1.6, 1e-12);
+  EXPECT_NEAR(g[0].radius + 1.4, std::sqrt(9 + 2.25), 1e-12);
+  EXPECT_NEAR(s[0].radius + 1.4, std::sqrt(9 - 2.25), 1e-12);
+  EXPECT_NEAR(g[0].area_sa, sphere_area(std::sqrt(11.25)), 1e-9);
+}
+
+// Exactly coplanar atoms give flat tetrahedra without a power centre; no
+// value may turn into NaN.
+TEST(AreaVolume, CoplanarAtomsStayFinite) {
+  std::vector<Ball> balls;
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) balls.push_back({2.0 * i, 2.0 * j, 0.0, 1.5});
+  std::vector<info> a = run(balls, 1.4);
+  for (const info& x : a) {
+    EXPECT_TRUE(std::isfinite(x.area_sa) && std::isfinite(x.area_ms));
+    EXPECT_TRUE(std::isfinite(x.volume_sa) && std::isfinite(x.volume_ms));
+    EXPECT_TRUE(std::isfinite(x.envelope_ms) && std::isfinite(x.void_area_ms));
+  }
+}
+
+// A closed shell of atoms around an empty cavity: the inner wall is an
+// enclosed void, the outer surface is the envelope.
+TEST(AreaVolume, EnclosedCavity) {
+  const int n = 80;
+  const double shell = 6.0, r = 1.6, p = 0.8;
+  const double golden = kPi * (3.0 - std::sqrt(5.0));
+  std::vector<Ball> balls;
+  for (int k = 0; k < n; ++k) {
+    double z = 1 - (2.0 * k + 1) / n, s = std::sqrt(1 - z * z), phi = golden * k;
+    balls.push_back({shell * s * std::cos(phi), shell * s * std::sin(phi), shell * z, r});
+  }
+  std::vector<info> a = run(balls, p);
+  double voids = 0, envelope = 0, area = 0;
+  for (const info& x : a) {
+    voids += x.void_area_sa;
+    envelope += x.envelope_sa;
+    area += x.area_sa;
+  }
+  // Reference: exposed sphere points inside / outside the shell radius.
+  const double R = r + p;
+  const int N = 40000;
+  double inner = 0, outer = 0;
+  for (int i = 0; i < n; ++i) {
+    long in = 0, out = 0;
+    for (int k = 0; k < N; ++k) {
+      double z = 1 - (2.0 * k + 1) / N, s = std::sqrt(1 - z * z), phi = golden * k;
+      double q[3] = {balls[i].x + R * s * std::cos(phi), balls[i].y + R * s * std::sin(phi),
+                     balls[i].z + R * z};
+      bool covered = false;
+      for (int j = 0; j < n && !covered; ++j) {
+        if (j == i) continue;
+        double dx = q[0] - balls[j].x, dy = q[1] - balls[j].y, dz = q[2] - balls[j].z;
+        covered = dx * dx + dy * dy + dz * dz < R * R;
+      }
+      if (covered) continue;
+      (q[0] * q[0] + q[1] * q[1] + q[2] * q[2] < shell * shell ? in : out)++;
+    }
+    inner += 4 * kPi * R * R * in / N;
+    outer += 4 * kPi * R * R * out / N;
+  }
+  ASSERT_GT(inner, 10);
+  EXPECT_NEAR(voids, inner, 2e-3 * inner + 0.5);
+  EXPECT_NEAR(envelope, outer, 2e-3 * outer + 0.5);
+  EXPECT_NEAR(area, inner + outer, 2e-3 * (inner + outer));
+  for (const info& x : a) EXPECT_NEAR(x.envelope_ms, x.area_ms - x.void_area_ms, 1e-6);
+}
+
+TEST(AreaVolume, RealStructureIsReproducibleAndConsistent) {
+  std::vector<Bead> beads;
+  read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
+  ASSERT_GT(beads.size(), 500u);
+  ComplexRecords one = measure_area_volume(beads, 1.4, 0, 4, 0);
+  ComplexRecords two = measure_area_volume(beads, 1.4, 0, 4, 0);
+  double total = 0;
+  for (size_t i = 0; i < beads.size(); ++i) {
+    const info& a = one.atoms[i];
+    EXPECT_EQ(a.area_sa, two.atoms[i].area_sa);
+    EXPECT_EQ(a.volume_ms, two.atoms[i].volume_ms);
+    EXPECT_TRUE(std::isfinite(a.area_ms) && std::isfinite(a.volume_ms));
+    EXPECT_GT(a.area_sa, -1e-5);
+    EXPECT_LE(a.area_sa, sphere_area(beads[i].radius + 1.4) + 1e-6);
+    EXPECT_NEAR(a.envelope_sa, a.area_sa - a.void_area_sa, 1e-5);
+    total += a.area_sa;
+  }
+  // The numerical estimate of the same union.
+  std::vector<Ball> balls;
+  for (const Bead& b : beads) balls.push_back({b.x, b.y, b.z, b.radius});
+  std::vector<double> ref = sampling::exposed_areas(balls, 1.4, 20000);
+  double total_ref = 0;
+  for (double v : ref) total_ref += v;
+  EXPECT_NEAR(total, total_ref, 2e-3 * total_ref);
+}
+
+}  // namespace

@@ -1,0 +1,368 @@
+// Classification of the complex records: sizes, attachment, void
+// components, flow walks, and the key lookup of records.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <random>
+#include <vector>
+
+#include "measure/complexbuild.h"
+#include "measure/intersectionsegmentnew.h"
+#include "measure/volumeareashortnew.h"
+
+namespace {
+
+info atom(int index, double x, double y, double z, double r) {
+  info a;
+  a.index = index;
+  a.x = x;
+  a.y = y;
+  a.z = z;
+  a.radius = r;
+  return a;
+}
+
+TEST(Records, DefaultsAndCopies) {
+  tetra t;
+  EXPECT_EQ(t.signed_size, -10.0);
+  EXPECT_EQ(t.void_id, -1);
+  EXPECT_EQ(t.stamp, -1);
+  EXPECT_FALSE(t.in_complex || t.hull || t.buried || t.flows_to_outside);
+  EXPECT_EQ(t.pocket_number, 0);
+  tria f;
+  EXPECT_EQ(f.own_size, -10.0);
+  EXPECT_EQ(f.e[2], nullptr);
+  info a;
+  EXPECT_EQ(a.area_sa, 0.0);
+  EXPECT_FALSE(a.marks[MARK_HULL]);
+  a.sub_ids.resize(2);
+  a.sub_ids[1].pocket = 3;
+  a.sub_ids[1].subpockets = {0, 2};
+  info b = a;
+  b.sub_ids[1].subpockets.push_back(5);
+  EXPECT_EQ(a.sub_ids[1].subpockets.size(), 2u);
+  EXPECT_EQ(b.sub_ids[1].pocket, 3);
+}
+
+TEST(Records, KeysIgnoreVertexOrder) {
+  SimplexKeys keys;
+  int t1[3] = {7, 2, 5}, t2[3] = {5, 7, 2}, t3[3] = {2, 5, 8};
+  keys.insert(t1, 3, 1);
+  EXPECT_EQ(keys.find(t2, 3), 1);
+  EXPECT_EQ(keys.find(t3, 3), 0);
+  keys.insert(t2, 3, 9);  // the first id stays
+  EXPECT_EQ(keys.find(t1, 3), 1);
+
+  // Many keys of all sizes, against an ordered map.
+  std::mt19937 gen(3);
+  std::uniform_int_distribution<int> v(0, 400000);
+  SimplexKeys big;
+  std::map<std::vector<int>, int> ref;
+  for (int k = 1; k <= 20000; ++k) {
+    int n = 2 + k % 3;
+    int key[4];
+    for (int m = 0; m < n; ++m) key[m] = v(gen);
+    std::vector<int> s(key, key + n);
+    std::sort(s.begin(), s.end());
+    if (std::adjacent_find(s.begin(), s.end()) != s.end() || ref.count(s)) continue;
+    ref[s] = k;
+    big.insert(key, n, k);
+  }
+  for (const auto& kv : ref) {
+    std::vector<int> r(kv.first.rbegin(), kv.first.rend());
+    EXPECT_EQ(big.find(r.data(), static_cast<int>(r.size())), kv.second);
+  }
+  int missing[2] = {400001, 400002};
+  EXPECT_EQ(big.find(missing, 2), 0);
+}
+
+// An obtuse triangle: the vertex opposite the long edge lies inside that
+// edge's smallest orthogonal sphere, so the edge is attached and raised to
+// the triangle's own size.
+TEST(Classification, TriangleAttachesItsLongEdge) {
+  std::vector<info> atoms = {atom(0, 0, 0, 0, 1.0), atom(1, 4, 0, 0, 1.0), atom(2, 2, 0.5, 0, 1.0)};
+  const double p = 0.5;
+  edge e01, e02, e12;
+  e01.v[0] = &atoms[0];
+  e01.v[1] = &atoms[1];
+  e02.v[0] = &atoms[0];
+  e02.v[1] = &atoms[2];
+  e12.v[0] = &atoms[1];
+  e12.v[1] = &atoms[2];
+  for (edge* e : {&e01, &e02, &e12}) e->setcenter2(p);
+  tria f;
+  f.v[0] = &atoms[0];
+  f.v[1] = &atoms[1];
+  f.v[2] = &atoms[2];
+  f.e[0] = &e01;
+  f.e[1] = &e02;
+  f.e[2] = &e12;
+  f.setcenter3(p);
+  f.judge3(p);
+  ASSERT_EQ(f.attached_edges.size(), 1u);
+  EXPECT_EQ(f.attached_edges[0], &e01);
+  EXPECT_TRUE(e01.attached);
+  EXPECT_FALSE(e02.attached || e12.attached);
+  EXPECT_DOUBLE_EQ(e01.signed_size, f.own_size);
+  // The circumcircle of the three points has radius 4.25 (power 4.25^2 - 1.5^2).
+  EXPECT_NEAR(f.own_size, std::sqrt(4.25 * 4.25 - 1.5 * 1.5), 1e-9);
+  // The edge's own size is smaller and cannot lower what was raised.
+  e01.judge2(p);
+  EXPECT_DOUBLE_EQ(e01.signed_size, f.own_size);
+  EXPECT_NEAR(f.solidangletriangle(), 1.0, 0);
+}
+
+// Records of a lone tetrahedron, built like the builders do.
+struct Tetrahedron {
+  std::vector<info> atoms;
+  ComplexRecords rec;
+  explicit Tetrahedron(const std::vector<info>& a, double p) {
+    rec.atoms = a;
+    rec.tetras.assign(1, tetra());
+    rec.trias.assign(4, tria());
+    rec.edges.assign(6, edge());
+    tetra& t = rec.tetras[0];
+    t.id = 1;
+    for (int k = 0; k < 4; ++k) t.v[k] = &rec.atoms[k];
+    const int faces[4][3] = {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}};
+    for (int k = 0; k < 4; ++k) {
+      tria& f = rec.trias[k];
+      f.id = k + 1;
+      for (int m = 0; m < 3; ++m) f.v[m] = &rec.atoms[faces[k][m]];
+      rec.tria_keys.insert(faces[k], 3, f.id);
+      f.setcenter3(p);
+    }
+    const int ends[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+    for (int k = 0; k < 6; ++k) {
+      edge& e = rec.edges[k];
+      e.id = k + 1;
+      e.v[0] = &rec.atoms[ends[k][0]];
+      e.v[1] = &rec.atoms[ends[k][1]];
+      rec.edge_keys.insert(ends[k], 2, e.id);
+      e.setcenter2(p);
+    }
+    t.setcenter4(p);
+    link_tetra(t, rec);
+    for (tria& f : rec.trias) link_tria(f, rec);
+  }
+};
+
+TEST(Classification, TetrahedronAttachment) {
+  const double p = 0.0;
+  // A flat-ish tetrahedron whose apex sits just above the centroid of the
+  // base: the base face is attached, the others are not.
+  Tetrahedron flat({atom(0, 0, 0, 0, 1), atom(1, 6, 0, 0, 1), atom(2, 3, 5, 0, 1), atom(3, 3, 1.7, 0.3, 1)}, p);
+  tetra& t = flat.rec.tetras[0];
+  t.judge4(p);
+  ASSERT_EQ(t.attached_faces.size(), 1u);
+  EXPECT_EQ(t.attached_faces[0], &flat.rec.trias[0]);
+  EXPECT_GE(flat.rec.trias[0].signed_size, t.signed_size);
+  EXPECT_TRUE(t.attached_edges.empty());
+
+  // Random tetrahedra: an attached face has its opposite vertex inside its
+  // orthosphere and takes the tetrahedron's size; with two attached faces
+  // the shared edge is raised too, with three only the first edge at the
+  // shared vertex.
+  std::mt19937 gen(11);
+  std::uniform_real_distribution<double> u(-3, 3), r(0.5, 2.0);
+  int seen[5] = {0, 0, 0, 0, 0};
+  for (int trial = 0; trial < 4000; ++trial) {
+    std::vector<info> a;
+    for (int k = 0; k < 4; ++k) a.push_back(atom(k, u(gen), u(gen), u(gen) * 0.3, r(gen)));
+    Tetrahedron q(a, 0.3);
+    tetra& T = q.rec.tetras[0];
+    T.judge4(0.3);
+    const int n = static_cast<int>(T.attached_faces.size());
+    ++seen[n];
+    for (tria* f : T.attached_faces) EXPECT_DOUBLE_EQ(f->signed_size, std::max(T.signed_size, -10.0));
+    if (n == 2) {
+      ASSERT_EQ(T.attached_edges.size(), 1u);
+      edge* e = T.attached_edges[0];
+      int shared = 0;
+      for (int m = 0; m < 2; ++m)
+        for (tria* f : T.attached_faces)
+          for (info* v : f->v)
+            if (v == e->v[m]) ++shared;
+      EXPECT_EQ(shared, 4);
+    } else if (n == 3) {
+      ASSERT_EQ(T.attached_edges.size(), 1u);
+      // The first edge, in edge order, at the vertex common to the faces.
+      int common = -1;
+      for (int k = 0; k < 4; ++k) {
+        int hits = 0;
+        for (tria* f : T.attached_faces)
+          for (info* v : f->v)
+            if (v->index == k) ++hits;
+        if (hits == 3) common = k;
+      }
+      edge* first = nullptr;
+      for (edge* e : T.edges)
+        if (first == nullptr && (e->v[0]->index == common || e->v[1]->index == common)) first = e;
+      EXPECT_EQ(T.attached_edges[0], first);
+    } else {
+      EXPECT_TRUE(T.attached_edges.empty());
+    }
+  }
+  EXPECT_GT(seen[1], 0);
+  EXPECT_GT(seen[2], 0);
+}
+
+// Coplanar and collinear centres have no power centre: such a simplex is
+// outside the complex instead of carrying a NaN size.
+TEST(Classification, DegenerateSimplicesStayOutside) {
+  Tetrahedron flat({atom(0, 0, 0, 0, 1.5), atom(1, 2, 0, 0, 1.5), atom(2, 0, 2, 0, 1.5), atom(3, 2, 2, 0, 1.5)},
+                   1.4);
+  tetra& t = flat.rec.tetras[0];
+  t.judge4(1.4);
+  EXPECT_TRUE(std::isinf(t.signed_size) && t.signed_size > 0);
+  EXPECT_FALSE(t.signed_size <= 0.0);
+
+  std::vector<info> line = {atom(0, 0, 0, 0, 1.5), atom(1, 1, 1, 1, 1.5), atom(2, 2, 2, 2, 1.5)};
+  tria f;
+  for (int k = 0; k < 3; ++k) f.v[k] = &line[k];
+  edge e[3];
+  const int ends[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+  for (int k = 0; k < 3; ++k) {
+    e[k].v[0] = &line[ends[k][0]];
+    e[k].v[1] = &line[ends[k][1]];
+    e[k].setcenter2(1.4);
+    f.e[k] = &e[k];
+  }
+  f.setcenter3(1.4);
+  f.judge3(1.4);
+  EXPECT_FALSE(f.signed_size <= 0.0);
+  EXPECT_FALSE(std::isnan(f.signed_size));
+
+  // A vertex that takes no part in the union keeps every simplex it is in
+  // out of the complex.
+  std::vector<info> pair = {atom(0, 0, 0, 0, 1.5), atom(1, 1, 0, 0, 1.5)};
+  pair[1].absent = true;
+  edge g;
+  g.v[0] = &pair[0];
+  g.v[1] = &pair[1];
+  g.setcenter2(1.4);
+  g.judge2(1.4);
+  EXPECT_FALSE(g.signed_size <= 0.0);
+}
+
+// Empty tetrahedra joined through triangles outside the complex form one
+// void; a component that reaches a convex-hull triangle is outside (0)
+// whatever the order of the triangles, otherwise it takes its smallest
+// number.
+TEST(Voids, ComponentsReachingTheHullAreOutside) {
+  std::vector<tetra> tets(5);
+  for (int k = 0; k < 5; ++k) {
+    tets[k].id = k + 1;
+    tets[k].void_id = k + 1;
+  }
+  tets[4].in_complex = true;
+  tets[4].void_id = -1;
+  // Triangles: 1|2, 2|3 shared, a hull triangle on 3, 4 alone, 4|5 with 5
+  // in the complex.
+  auto tri = [&](std::vector<int> cof) {
+    tria f;
+    for (int c : cof) f.cofaces.push_back(&tets[c]);
+    return f;
+  };
+  std::vector<tria> order1 = {tri({0, 1}), tri({1, 2}), tri({2})};
+  std::vector<tria> order2 = {tri({2}), tri({1, 2}), tri({0, 1})};
+  for (auto* order : {&order1, &order2}) {
+    for (int k = 0; k < 4; ++k) tets[k].void_id = k + 1;
+    VoidComponents voids(tets);
+    for (tria& f : *order) f.voidsrepresentation(voids);
+    tria lone = tri({3, 4});
+    lone.voidsrepresentation(voids);  // only tetrahedron 4 is empty: outside
+    voids.assign();
+    EXPECT_EQ(tets[0].void_id, 0);
+    EXPECT_EQ(tets[1].void_id, 0);
+    EXPECT_EQ(tets[2].void_id, 0);
+    EXPECT_EQ(tets[3].void_id, 0);
+    EXPECT_EQ(tets[4].void_id, -1);
+  }
+  // Without the hull triangle the three form a void numbered 1, and an
+  // isolated empty tetrahedron keeps its own number.
+  for (int k = 0; k < 4; ++k) tets[k].void_id = k + 1;
+  VoidComponents voids(tets);
+  tria a = tri({1, 2}), b = tri({0, 1});
+  a.voidsrepresentation(voids);
+  b.voidsrepresentation(voids);
+  voids.assign();
+  EXPECT_EQ(tets[0].void_id, 1);
+  EXPECT_EQ(tets[1].void_id, 1);
+  EXPECT_EQ(tets[2].void_id, 1);
+  EXPECT_EQ(tets[3].void_id, 4);
+}
+
+// The flow walks run on an explicit stack: a long chain of
+// tetrahedra is walked without exhausting the call stack.
+TEST(Flow, LongChainsDoNotRecurse) {
+  const int n = 300000;
+  std::vector<tetra> tets(n);
+  for (int k = 0; k < n; ++k) {
+    tets[k].id = k + 1;
+    if (k + 1 < n) tets[k].inflow.push_back(&tets[k + 1]);
+  }
+  tets[n / 2].in_complex = true;
+  tets[0].dfs_visit();
+  EXPECT_TRUE(tets[n - 1].flows_to_outside);
+  EXPECT_EQ(tets[n - 1].flow_colour, 2);
+  EXPECT_EQ(tets[0].flow_colour, 2);
+
+  tets[0].pockets_dfs_visit(7);
+  EXPECT_EQ(tets[1].component_id, 7);
+  EXPECT_TRUE(tets[1].visited);
+  EXPECT_FALSE(tets[1].flows_to_outside);
+  EXPECT_EQ(tets[n / 2 - 1].pocket_id, 7);
+  EXPECT_EQ(tets[n / 2].pocket_colour, 0);  // in the complex: stops the flood
+  EXPECT_EQ(tets[n / 2 + 1].pocket_colour, 0);
+
+  tets[0].depressions_dfs_visit(3);
+  EXPECT_EQ(tets[n / 2 - 1].depression_id, 3);
+  EXPECT_EQ(tets[n / 2 - 1].depression_component, 3);
+}
+
+// Two tetrahedra across one face: the flow runs from the one whose power
+// centre lies beyond the shared face; both sides are examined, each
+// neighbour is listed once.
+TEST(Flow, InflowFromThePowerCentres) {
+  std::vector<info> a = {atom(0, 0, 0, 0, 1), atom(1, 4, 0, 0, 1), atom(2, 2, 3, 0, 1),
+                         atom(3, 2, 1, 0.4, 1), atom(4, 2, 1, -3, 1)};
+  std::vector<tetra> tets(2);
+  int vs[2][4] = {{0, 1, 2, 3}, {0, 1, 2, 4}};
+  for (int k = 0; k < 2; ++k) {
+    tets[k].id = k + 1;
+    for (int m = 0; m < 4; ++m) tets[k].v[m] = &a[vs[k][m]];
+    tets[k].setcenter4(0);
+  }
+  tets[0].neighbours.push_back(&tets[1]);
+  tets[1].neighbours.push_back(&tets[0]);
+  // The flat first tetrahedron has its centre below the base plane, on the
+  // second one's side.
+  ASSERT_LT(tets[0].center[2], 0);
+  EXPECT_TRUE(descendant(&tets[0], &tets[1], 0));
+  EXPECT_FALSE(descendant(&tets[1], &tets[0], 0));
+  tets[0].flows_to_outside = false;
+  tets[1].flows_to_outside = true;
+  ancoutsidejudge(tets, 0);
+  EXPECT_EQ(tets[1].inflow.size(), 1u);
+  EXPECT_TRUE(tets[0].inflow.empty());
+  EXPECT_TRUE(tets[0].flows_to_outside);
+}
+
+TEST(Flow, HullTriangleFlowsOut) {
+  std::vector<info> a = {atom(0, 0, 0, 0, 1), atom(1, 4, 0, 0, 1), atom(2, 2, 3, 0, 1),
+                         atom(3, 2, 1, 0.4, 1)};
+  tetra t;
+  for (int m = 0; m < 4; ++m) t.v[m] = &a[m];
+  t.setcenter4(0);
+  tria f;
+  for (int m = 0; m < 3; ++m) f.v[m] = &a[m];
+  f.cofaces.push_back(&t);
+  f.ancesterofoutside(0);
+  EXPECT_TRUE(t.flows_to_outside);
+  EXPECT_FALSE(f.acutejudge(0));
+}
+
+}  // namespace
