@@ -31,7 +31,7 @@ public:
         std::uint64_t e = (bits >> 52) & 0x7ff;
         std::uint64_t out;
         if (e >= 52)
-            out = (e - 52) << 52;      // 2^(e-1074) as a normal double
+            out = (e - 51) << 52;      // 2^(e-1074) as a normal double
         else if (e == 0)
             out = 2;                   // 2^-1073
         else

@@ -1,6 +1,7 @@
 #include "support/triangulation_validator.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <set>
 #include <sstream>
@@ -136,9 +137,19 @@ std::string validate_triangulation(CD3DW& t, bool brute_force, TriangulationCoun
     }
 
     if (brute_force) {
-        // Points that repeat the position of an earlier point stay out by rule.
+        // Points that repeat the position of an earlier point stay out by
+        // rule, and so do points that are not finite or lie outside the
+        // bounding tetrahedron.
         std::vector<CXYZW*> pts;
+        CD3DCell* root = t.cells[0];
         for (std::size_t i = 0; i < t.points.size(); ++i) {
+            CXYZW* q = t.points[i];
+            if (!std::isfinite(q->x.value) || !std::isfinite(q->y.value) || !std::isfinite(q->z.value) ||
+                !std::isfinite(q->w.value))
+                continue;
+            bool inside = true;
+            for (int f = 0; f < 4; ++f) inside = inside && t.positive(root->face[f], q);
+            if (!inside) continue;
             bool repeat = false;
             for (std::size_t j = 0; j < i && !repeat; ++j) repeat = same_position(t.points[i], t.points[j]);
             if (!repeat) pts.push_back(t.points[i]);
