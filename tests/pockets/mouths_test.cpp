@@ -1,0 +1,301 @@
+// Mouth triangles, their grouping into openings, the selection by size and
+// the sub-pocket types, on hand-made records (only flags, lists and sizes
+// decide them; the measures are not looked at here).
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "pockets/mouths.h"
+
+namespace {
+
+// Records made by hand: triangles with chosen edges, tetrahedra with chosen
+// faces.  Every triangle is a convex-hull face of the tetrahedron that lists
+// it unless cofaces are set otherwise.
+struct Graph {
+  std::vector<info> atoms = std::vector<info>(8);
+  std::vector<edge> edges = std::vector<edge>(200);
+  std::vector<tria> trias = std::vector<tria>(60);
+  std::vector<tetra> tetras = std::vector<tetra>(6);
+  int next_edge = 0;
+  int next_tria = 0;
+
+  Graph() {
+    const double xyz[8][3] = {{0, 0, 0}, {3, 0, 0}, {0, 3, 0}, {0, 0, 3},
+                              {3, 3, 0}, {3, 0, 3}, {0, 3, 3}, {3, 3, 3}};
+    for (int i = 0; i < 8; ++i) {
+      atoms[i].index = i;
+      atoms[i].x = xyz[i][0];
+      atoms[i].y = xyz[i][1];
+      atoms[i].z = xyz[i][2];
+      atoms[i].radius = 1.5;
+    }
+    for (size_t k = 0; k < edges.size(); ++k) edges[k].id = static_cast<int>(k) + 1;
+    for (size_t k = 0; k < trias.size(); ++k) trias[k].id = static_cast<int>(k) + 1;
+    for (size_t k = 0; k < tetras.size(); ++k) {
+      tetras[k].id = static_cast<int>(k) + 1;
+      for (int v = 0; v < 4; ++v) tetras[k].v[v] = &atoms[v];
+    }
+  }
+
+  edge* new_edge(bool in_complex = false) {
+    EXPECT_LT(next_edge, static_cast<int>(edges.size()));
+    edge* e = &edges[next_edge++];
+    e->v[0] = &atoms[0];
+    e->v[1] = &atoms[1];
+    e->in_complex = in_complex;
+    return e;
+  }
+
+  // A triangle on vertices (0, 1, 2) with the given edges (fresh ones where
+  // null), hull face of `owner`.
+  tria* new_tria(int owner, double size, edge* a = nullptr, edge* b = nullptr, edge* c = nullptr) {
+    EXPECT_LT(next_tria, static_cast<int>(trias.size()));
+    tria* t = &trias[next_tria++];
+    t->v[0] = &atoms[0];
+    t->v[1] = &atoms[1];
+    t->v[2] = &atoms[2];
+    t->e[0] = a ? a : new_edge();
+    t->e[1] = b ? b : new_edge();
+    t->e[2] = c ? c : new_edge();
+    t->signed_size = size;
+    t->cofaces = {&tetras[owner]};
+    return t;
+  }
+
+  // A face in the complex, never a mouth.
+  tria* closed(int owner) {
+    tria* t = new_tria(owner, -1.0);
+    t->in_complex = true;
+    return t;
+  }
+
+  void faces(int t, tria* a, tria* b, tria* c, tria* d) {
+    tetras[t].faces[0] = a;
+    tetras[t].faces[1] = b;
+    tetras[t].faces[2] = c;
+    tetras[t].faces[3] = d;
+  }
+};
+
+std::shared_ptr<subpocket> sub_of(std::vector<tetra*> t) {
+  auto s = std::make_shared<subpocket>();
+  s->tetrahedra = std::move(t);
+  return s;
+}
+
+// The one-pocket case: pocket {tetra 0} with one sub-pocket.
+struct OnePocket : ::testing::Test {
+  Graph g;
+  std::vector<pocket> pockets = std::vector<pocket>(1);
+  std::vector<mouth> mouths = std::vector<mouth>(1);
+
+  void run() {
+    pockets[0].tetrahedra = {&g.tetras[0]};
+    pockets[0].subpockets = {sub_of({&g.tetras[0]})};
+    // The sub-pocket marks of the faces, as the numbering leaves them.
+    for (tria& t : g.trias) {
+      sub_id s;
+      s.pocket = 1;
+      s.subpockets = {0};
+      t.sub_ids = {s};
+    }
+    mouthsrepresentation(pockets, mouths, g.atoms, 1.4);
+  }
+  const mouth& m() const { return mouths[0]; }
+  int type() const { return pockets[0].subpockets[0]->type; }
+};
+
+TEST_F(OnePocket, BorderFacesAllInTheComplexMakeNoMouth) {
+  g.faces(0, g.closed(0), g.closed(0), g.closed(0), g.closed(0));
+  run();
+  EXPECT_EQ(m().triangle_count, 0);
+  EXPECT_EQ(m().opening_count, 0);
+  EXPECT_TRUE(m().openings.empty());
+  EXPECT_EQ(m().area_sa, 0.0);
+  EXPECT_EQ(type(), -1);
+  for (const info& a : g.atoms) EXPECT_FALSE(a.marks[MARK_MOUTH]);
+}
+
+TEST_F(OnePocket, ASingleOpeningIsKeptWhateverItsSize) {
+  tria* t = g.new_tria(0, 0.5);
+  g.faces(0, g.closed(0), t, g.closed(0), g.closed(0));
+  run();
+  EXPECT_EQ(m().triangle_count, 1);
+  EXPECT_EQ(m().opening_count, 1);
+  ASSERT_EQ(m().openings.size(), 1u);
+  EXPECT_EQ(m().openings[0], std::vector<tria*>{t});
+  EXPECT_EQ(m().opening_sizes, std::vector<double>{0.5});
+  EXPECT_TRUE(t->flags[TRIA_FLAG_MOUTH]);
+  EXPECT_TRUE(g.atoms[1].marks[MARK_MOUTH]);
+  EXPECT_EQ(g.atoms[1].mouth_ids, std::vector<int>{1});
+  EXPECT_EQ(type(), 1);
+  EXPECT_EQ(pockets[0].subpockets[0]->opening_ids, std::vector<int>{0});
+}
+
+TEST_F(OnePocket, SeveralOpeningsCountFromSize1_83) {
+  tria* a = g.new_tria(0, 1.83);
+  tria* b = g.new_tria(0, 1.82);
+  g.faces(0, a, b, g.closed(0), g.closed(0));
+  run();
+  EXPECT_EQ(m().triangle_count, 2);
+  EXPECT_EQ(m().opening_count, 2);
+  ASSERT_EQ(m().openings.size(), 1u);
+  EXPECT_EQ(m().openings[0], std::vector<tria*>{a});
+  EXPECT_EQ(type(), 1);
+}
+
+TEST_F(OnePocket, SeveralSmallOpeningsAreAllDropped) {
+  tria* a = g.new_tria(0, 1.0);
+  tria* b = g.new_tria(0, 1.5);
+  g.faces(0, a, b, g.closed(0), g.closed(0));
+  run();
+  EXPECT_EQ(m().opening_count, 2);
+  EXPECT_TRUE(m().openings.empty());
+  EXPECT_TRUE(m().opening_sizes.empty());
+  EXPECT_EQ(type(), 3);
+}
+
+TEST_F(OnePocket, ATriangleBetweenTwoOpeningsMergesThemUnderANewKey) {
+  edge* ab = g.new_edge();
+  edge* bc = g.new_edge();
+  tria* a = g.new_tria(0, 2.0, ab);
+  tria* c = g.new_tria(0, 2.0, bc);
+  tria* b = g.new_tria(0, 2.0, ab, bc);
+  g.faces(0, a, c, b, g.closed(0));
+  run();
+  EXPECT_EQ(m().opening_count, 1);
+  ASSERT_EQ(m().openings.size(), 1u);
+  EXPECT_EQ(m().openings[0], (std::vector<tria*>{b, a, c}));
+}
+
+TEST_F(OnePocket, AnEdgeInTheComplexSeparatesOpenings) {
+  edge* shared = g.new_edge(true);
+  tria* a = g.new_tria(0, 2.0, shared);
+  tria* b = g.new_tria(0, 2.0, shared);
+  g.faces(0, a, b, g.closed(0), g.closed(0));
+  run();
+  EXPECT_EQ(m().opening_count, 2);
+  EXPECT_EQ(m().openings.size(), 2u);
+}
+
+TEST_F(OnePocket, OpeningsComeLargestFirst) {
+  // Groups of 2, 1 and 3 triangles, made in that key order.
+  Graph& x = g;
+  edge* e1 = x.new_edge();
+  edge* e3 = x.new_edge();
+  edge* e4 = x.new_edge();
+  tria* a1 = x.new_tria(0, 2.0, e1);
+  tria* a2 = x.new_tria(0, 2.0, e1);
+  tria* b1 = x.new_tria(0, 2.0);
+  tria* c1 = x.new_tria(0, 2.0, e3);
+  tria* c2 = x.new_tria(1, 2.0, e3, e4);
+  tria* c3 = x.new_tria(1, 2.0, e4);
+  x.faces(0, a1, a2, b1, c1);
+  x.faces(1, c2, c3, x.closed(1), x.closed(1));
+  pockets[0].tetrahedra = {&x.tetras[0], &x.tetras[1]};
+  pockets[0].subpockets = {sub_of({&x.tetras[0], &x.tetras[1]})};
+  mouthsrepresentation(pockets, mouths, x.atoms, 1.4);
+  ASSERT_EQ(m().openings.size(), 3u);
+  EXPECT_EQ(m().openings[0], (std::vector<tria*>{c3, c2, c1}));
+  EXPECT_EQ(m().openings[1], (std::vector<tria*>{a2, a1}));
+  EXPECT_EQ(m().openings[2], (std::vector<tria*>{b1}));
+}
+
+TEST(PocketMouths, OnlyFacesOnThePocketBorderAreMouths) {
+  Graph g;
+  tria* inner = g.new_tria(0, 2.0);  // between two tetrahedra of the pocket
+  inner->cofaces = {&g.tetras[0], &g.tetras[1]};
+  tria* border = g.new_tria(0, 2.0);  // against a tetrahedron outside it
+  border->cofaces = {&g.tetras[2], &g.tetras[0]};
+  tria* hull = g.new_tria(1, 2.0);
+  tria* hull_closed = g.closed(1);
+  g.faces(0, inner, border, g.closed(0), g.closed(0));
+  g.faces(1, inner, hull, hull_closed, g.closed(1));
+  std::vector<pocket> pockets(1);
+  pockets[0].tetrahedra = {&g.tetras[0], &g.tetras[1]};
+  std::vector<mouth> mouths(1);
+  mouthsrepresentation(pockets, mouths, g.atoms, 1.4);
+  EXPECT_EQ(mouths[0].triangles, (std::vector<tria*>{border, hull}));
+  EXPECT_EQ(mouths[0].triangle_count, 2);
+}
+
+TEST(PocketMouths, ShortMouthListIsExtended) {
+  Graph g;
+  g.faces(0, g.new_tria(0, 2.0), g.closed(0), g.closed(0), g.closed(0));
+  g.faces(1, g.new_tria(1, 2.0), g.new_tria(1, 2.0), g.closed(1), g.closed(1));
+  std::vector<pocket> pockets(2);
+  pockets[0].tetrahedra = {&g.tetras[0], &g.tetras[1]};
+  pockets[1].tetrahedra = {&g.tetras[2]};
+  g.faces(2, g.closed(2), g.closed(2), g.closed(2), g.closed(2));
+  std::vector<mouth> mouths;
+  mouthsrepresentation(pockets, mouths, g.atoms, 1.4);
+  ASSERT_EQ(mouths.size(), 2u);
+  // The record at place k belongs to the pocket numbered k + 1.
+  EXPECT_EQ(mouths[1].triangle_count, 3);
+  EXPECT_EQ(mouths[0].triangle_count, 0);
+}
+
+TEST(PocketMouths, TypesSpreadFromMouthToNeckToBodies) {
+  // Sub-pockets S0 .. S3 in a chain of knots; only S0 meets the opening.
+  Graph g;
+  tria* opening = g.new_tria(0, 2.0);
+  g.faces(0, opening, g.closed(0), g.closed(0), g.closed(0));
+  for (int t = 1; t < 4; ++t) g.faces(t, g.closed(t), g.closed(t), g.closed(t), g.closed(t));
+  std::vector<pocket> pockets(1);
+  pocket& p = pockets[0];
+  for (int t = 0; t < 4; ++t) {
+    p.tetrahedra.push_back(&g.tetras[t]);
+    p.subpockets.push_back(sub_of({&g.tetras[t]}));
+    g.tetras[t].pocket_number = 1;
+    g.tetras[t].subpocket_index = t;
+  }
+  sub_id s;
+  s.pocket = 1;
+  s.subpockets = {0};
+  opening->sub_ids = {s};
+  // Knot k(i, i+1) between tetrahedra i and i+1.
+  for (int i = 0; i < 3; ++i) {
+    tria* k = g.new_tria(i, 0.0);
+    k->cofaces = {&g.tetras[i], &g.tetras[i + 1]};
+    for (int side = 0; side < 2; ++side) {
+      auto top = std::make_shared<mouth>();
+      top->triangles = {k};
+      subpocket& sp = *p.subpockets[i + side];
+      sp.knot_tops.push_back(top);
+      sp.knot_partners.push_back(i + 1 - side);
+    }
+  }
+  std::vector<mouth> mouths(1);
+  mouthsrepresentation(pockets, mouths, g.atoms, 1.4);
+  EXPECT_EQ(p.subpockets[0]->type, 1);
+  EXPECT_EQ(p.subpockets[1]->type, 2);
+  EXPECT_EQ(p.subpockets[2]->type, 3);
+  EXPECT_EQ(p.subpockets[3]->type, 4);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(p.subpockets[i]->opening_ids, std::vector<int>{0});
+}
+
+TEST(PocketMouths, KnotTopWithoutTwoCofacesIsSkipped) {
+  Graph g;
+  tria* opening = g.new_tria(0, 2.0);
+  g.faces(0, opening, g.closed(0), g.closed(0), g.closed(0));
+  g.faces(1, g.closed(1), g.closed(1), g.closed(1), g.closed(1));
+  std::vector<pocket> pockets(1);
+  pocket& p = pockets[0];
+  p.tetrahedra = {&g.tetras[0], &g.tetras[1]};
+  p.subpockets = {sub_of({&g.tetras[0]}), sub_of({&g.tetras[1]})};
+  sub_id s;
+  s.pocket = 1;
+  s.subpockets = {0};
+  opening->sub_ids = {s};
+  auto top = std::make_shared<mouth>();
+  top->triangles = {g.new_tria(1, 0.0)};
+  top->triangles[0]->cofaces.clear();
+  p.subpockets[1]->knot_tops = {top};
+  p.subpockets[1]->knot_partners = {0};
+  std::vector<mouth> mouths(1);
+  mouthsrepresentation(pockets, mouths, g.atoms, 1.4);
+  EXPECT_EQ(p.subpockets[1]->type, 3);
+}
+
+}  // namespace
