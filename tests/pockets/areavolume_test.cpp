@@ -1,0 +1,269 @@
+// Pocket area and volume against Monte Carlo estimates on one empty
+// tetrahedron whose balls overlap pairwise and three at a time, and the
+// identities between the measures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+#include "measure/volumeareashortnew.h"
+#include "pockets/areavolume.h"
+#include "pockets/pipeline.h"
+#include "structure/bead.h"
+
+namespace {
+
+// Four balls of radius r at the corners of a regular tetrahedron of edge 6.
+std::vector<Bead> regular_cell(double r) {
+  const double s = 6.0 / std::sqrt(8.0);
+  const double corners[4][3] = {{s, s, s}, {s, -s, -s}, {-s, s, -s}, {-s, -s, s}};
+  std::vector<Bead> beads(4);
+  for (int i = 0; i < 4; ++i) {
+    beads[i].x = corners[i][0];
+    beads[i].y = corners[i][1];
+    beads[i].z = corners[i][2];
+    beads[i].radius = r;
+    beads[i].serial = i + 1;
+  }
+  return beads;
+}
+
+struct Point {
+  double x, y, z;
+};
+
+Point corner(const info& a) { return {a.x, a.y, a.z}; }
+
+bool inside_ball(const Point& p, const info& a, double R) {
+  const double dx = p.x - a.x, dy = p.y - a.y, dz = p.z - a.z;
+  return dx * dx + dy * dy + dz * dz < R * R;
+}
+
+double det3(const Point& a, const Point& b, const Point& c) {
+  return a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
+}
+
+Point minus(const Point& a, const Point& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+
+bool inside_tetra(const Point& p, const Point v[4]) {
+  const double total = det3(minus(v[1], v[0]), minus(v[2], v[0]), minus(v[3], v[0]));
+  for (int k = 0; k < 4; ++k) {
+    Point w[4] = {v[0], v[1], v[2], v[3]};
+    w[k] = p;
+    const double part = det3(minus(w[1], w[0]), minus(w[2], w[0]), minus(w[3], w[0]));
+    if (part * total < 0) return false;
+  }
+  return true;
+}
+
+// Monte Carlo estimates of the empty volume of the tetrahedron, the ball
+// surface inside it that no other ball covers, and the radical-circle arcs
+// of the overlapping pairs inside it that no third ball covers.
+struct Estimate {
+  double volume, area, length;
+};
+
+Estimate monte_carlo(const std::vector<info>& atoms, double probe, int samples) {
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  std::normal_distribution<double> g(0.0, 1.0);
+  Point v[4];
+  for (int k = 0; k < 4; ++k) v[k] = corner(atoms[k]);
+  auto radius = [&](int k) { return atoms[k].radius + probe; };
+  auto covered = [&](const Point& p, int skip1, int skip2) {
+    for (int k = 0; k < 4; ++k) {
+      if (k != skip1 && k != skip2 && inside_ball(p, atoms[k], radius(k))) return true;
+    }
+    return false;
+  };
+  Estimate e{0, 0, 0};
+  const double volume = std::fabs(det3(minus(v[1], v[0]), minus(v[2], v[0]), minus(v[3], v[0]))) / 6;
+  int empty = 0;
+  for (int n = 0; n < samples; ++n) {
+    double b[3] = {u(rng), u(rng), u(rng)};
+    std::sort(b, b + 3);
+    const double w[4] = {b[0], b[1] - b[0], b[2] - b[1], 1 - b[2]};
+    Point p{0, 0, 0};
+    for (int k = 0; k < 4; ++k) {
+      p.x += w[k] * v[k].x;
+      p.y += w[k] * v[k].y;
+      p.z += w[k] * v[k].z;
+    }
+    empty += !covered(p, -1, -1);
+  }
+  e.volume = volume * empty / samples;
+  for (int k = 0; k < 4; ++k) {
+    const double R = radius(k);
+    int hits = 0;
+    for (int n = 0; n < samples; ++n) {
+      double d[3] = {g(rng), g(rng), g(rng)};
+      const double len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+      const Point p{v[k].x + R * d[0] / len, v[k].y + R * d[1] / len, v[k].z + R * d[2] / len};
+      hits += inside_tetra(p, v) && !covered(p, k, -1);
+    }
+    e.area += 4 * M_PI * R * R * hits / samples;
+  }
+  for (int i = 0; i < 4; ++i) {
+    for (int j = i + 1; j < 4; ++j) {
+      const double Ri = radius(i), Rj = radius(j);
+      const Point d = minus(v[j], v[i]);
+      const double dist = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+      if (Ri + Rj <= dist) continue;
+      const double t = (dist * dist + Ri * Ri - Rj * Rj) / (2 * dist);
+      const double rho = std::sqrt(Ri * Ri - t * t);
+      const Point axis{d.x / dist, d.y / dist, d.z / dist};
+      const Point centre{v[i].x + t * axis.x, v[i].y + t * axis.y, v[i].z + t * axis.z};
+      // Two unit vectors normal to the axis.
+      Point a = std::fabs(axis.x) < 0.9 ? Point{1, 0, 0} : Point{0, 1, 0};
+      const double dot = a.x * axis.x + a.y * axis.y + a.z * axis.z;
+      a = {a.x - dot * axis.x, a.y - dot * axis.y, a.z - dot * axis.z};
+      const double an = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+      a = {a.x / an, a.y / an, a.z / an};
+      const Point b{axis.y * a.z - axis.z * a.y, axis.z * a.x - axis.x * a.z, axis.x * a.y - axis.y * a.x};
+      int hits = 0;
+      for (int n = 0; n < samples; ++n) {
+        const double phi = 2 * M_PI * (n + 0.5) / samples;
+        const Point p{centre.x + rho * (std::cos(phi) * a.x + std::sin(phi) * b.x),
+                      centre.y + rho * (std::cos(phi) * a.y + std::sin(phi) * b.y),
+                      centre.z + rho * (std::cos(phi) * a.z + std::sin(phi) * b.z)};
+        hits += inside_tetra(p, v) && !covered(p, i, j);
+      }
+      e.length += 2 * M_PI * rho * hits / samples;
+    }
+  }
+  return e;
+}
+
+struct Cell {
+  std::vector<Bead> beads;
+  PocketComplex c;
+  std::vector<pocket> pockets = std::vector<pocket>(1);
+
+  Cell(double r, double probe) : beads(regular_cell(r)) {
+    build_pocket_complex(beads, probe, 0.0, c);
+    pockets[0].tetrahedra = {&c.tetras[0]};
+  }
+  int edges_in() const {
+    int n = 0;
+    for (const edge& e : c.edges) n += e.in_complex;
+    return n;
+  }
+  int faces_in() const {
+    int n = 0;
+    for (const tria& t : c.trias) n += t.in_complex;
+    return n;
+  }
+};
+
+TEST(PocketAreaVolume, MatchesMonteCarloOnAnEmptyCell) {
+  // Expanded balls of radius 3.2 overlap pairwise only; of radius 3.5
+  // also three at a time; the cell itself stays empty.
+  const double cases[2][2] = {{2.8, 0.4}, {3.1, 0.4}};
+  const int expected_faces[2] = {0, 4};
+  for (int k = 0; k < 2; ++k) {
+    Cell cell(cases[k][0], cases[k][1]);
+    ASSERT_EQ(cell.c.tetras.size(), 1u);
+    ASSERT_FALSE(cell.c.tetras[0].in_complex);
+    EXPECT_EQ(cell.edges_in(), 6);
+    EXPECT_EQ(cell.faces_in(), expected_faces[k]);
+    pocketsareavolume(cell.c.atoms, cell.pockets, 0, cases[k][1], 0.0);
+    const pocket& p = cell.pockets[0];
+    const Estimate e = monte_carlo(cell.c.atoms, cases[k][1], 400000);
+    // About four standard deviations of the sampling; the arcs are sampled
+    // evenly, so their estimate is much closer.
+    EXPECT_NEAR(p.volume_sa, e.volume, 0.02 * e.volume + 0.002) << "case " << k;
+    EXPECT_NEAR(p.area_sa, e.area, 0.02 * e.area + 0.01) << "case " << k;
+    EXPECT_NEAR(p.length, e.length, 0.001 * e.length + 0.001) << "case " << k;
+    EXPECT_EQ(p.cnr, expected_faces[k]);
+  }
+}
+
+TEST(PocketAreaVolume, WithoutProbeBothSurfacesAgree) {
+  Cell cell(3.6, 0.0);
+  ASSERT_EQ(cell.c.tetras.size(), 1u);
+  pocketsareavolume(cell.c.atoms, cell.pockets, 0, 0.0, 0.0);
+  const pocket& p = cell.pockets[0];
+  EXPECT_GT(p.cnr, 0);
+  EXPECT_NEAR(p.area_ms, p.area_sa, 1e-9);
+  EXPECT_NEAR(p.volume_ms, p.volume_sa, 1e-9);
+}
+
+TEST(PocketAreaVolume, MeasuresStartFromZeroAndIgnoreSwitchAndAlpha) {
+  Cell cell(3.2, 0.4);
+  pocketsareavolume(cell.c.atoms, cell.pockets, 0, 0.4, 0.0);
+  const pocket first = cell.pockets[0];
+  cell.pockets[0].area_sa = 1e6;
+  cell.pockets[0].cnr = 99;
+  pocketsareavolume(cell.c.atoms, cell.pockets, 1, 0.4, 2.5);
+  const pocket& again = cell.pockets[0];
+  EXPECT_EQ(again.area_sa, first.area_sa);
+  EXPECT_EQ(again.area_ms, first.area_ms);
+  EXPECT_EQ(again.volume_sa, first.volume_sa);
+  EXPECT_EQ(again.volume_ms, first.volume_ms);
+  EXPECT_EQ(again.length, first.length);
+  EXPECT_EQ(again.cnr, first.cnr);
+}
+
+TEST(PocketAreaVolume, TermRoutinesAddTheSameTerms) {
+  Cell cell(3.2, 0.4);
+  std::vector<info>& atoms = cell.c.atoms;
+  pocketsareavolume(atoms, cell.pockets, 0, 0.4, 0.0);
+  const pocket whole = cell.pockets[0];
+
+  const tetra& t = cell.c.tetras[0];
+  const int i0 = t.v[0]->index, i1 = t.v[1]->index, i2 = t.v[2]->index, i3 = t.v[3]->index;
+  std::vector<pocket> parts(1);
+  const double tv = tetrahedra_volume(i0, i1, i2, i3, atoms);
+  parts[0].volume_sa = tv;
+  parts[0].volume_ms = tv;
+  do_pocket_vertex(i0, i1, i2, i3, 0, atoms, parts, 0.4);
+  do_pocket_vertex(i1, i0, i2, i3, 0, atoms, parts, 0.4);
+  do_pocket_vertex(i2, i0, i1, i3, 0, atoms, parts, 0.4);
+  do_pocket_vertex(i3, i0, i1, i2, 0, atoms, parts, 0.4);
+  do_pocket_edge(i0, i1, i2, i3, 0, atoms, parts, 0.4, 0);
+  do_pocket_edge(i0, i2, i1, i3, 0, atoms, parts, 0.4, 0);
+  do_pocket_edge(i0, i3, i1, i2, 0, atoms, parts, 0.4, 0);
+  do_pocket_edge(i1, i3, i0, i2, 0, atoms, parts, 0.4, 0);
+  do_pocket_edge(i1, i2, i0, i3, 0, atoms, parts, 0.4, 0);
+  do_pocket_edge(i2, i3, i0, i1, 0, atoms, parts, 0.4, 0);
+  const int faces[4][3] = {{i0, i1, i2}, {i0, i1, i3}, {i0, i2, i3}, {i1, i2, i3}};
+  for (int f = 0; f < 4; ++f) {
+    if (t.faces[f]->in_complex) {
+      do_pocket_triangle(faces[f][0], faces[f][1], faces[f][2], -1, 0, atoms, parts, 0.4, 0);
+    }
+  }
+  EXPECT_EQ(parts[0].area_sa, whole.area_sa);
+  EXPECT_EQ(parts[0].area_ms, whole.area_ms);
+  EXPECT_EQ(parts[0].volume_sa, whole.volume_sa);
+  EXPECT_EQ(parts[0].volume_ms, whole.volume_ms);
+  EXPECT_EQ(parts[0].length, whole.length);
+  EXPECT_EQ(parts[0].cnr, whole.cnr);
+}
+
+TEST(PocketAreaVolume, BallShrunkToNothingAddsNothing) {
+  // A negative alpha beyond r + p leaves an expanded radius of 0; its vertex
+  // term must not turn the sums into NaN.
+  Cell cell(3.2, 0.4);
+  for (info& a : cell.c.atoms) a.radius = alpha_radius(a.radius, 0.4, -2.0);
+  cell.c.atoms[0].radius = alpha_radius(0.5, 0.4, -2.0);
+  EXPECT_EQ(cell.c.atoms[0].radius + 0.4, 0.0);
+  for (edge& e : cell.c.edges) e.in_complex = false;
+  for (tria& f : cell.c.trias) f.in_complex = false;
+  pocketsareavolume(cell.c.atoms, cell.pockets, 0, 0.4, -2.0);
+  const pocket& p = cell.pockets[0];
+  EXPECT_TRUE(std::isfinite(p.area_sa));
+  EXPECT_TRUE(std::isfinite(p.area_ms));
+  EXPECT_TRUE(std::isfinite(p.volume_sa));
+  EXPECT_TRUE(std::isfinite(p.volume_ms));
+}
+
+TEST(PocketAreaVolume, AlphaRadiusKeepsThePowerOrderAndNeverGoesNegative) {
+  EXPECT_NEAR(alpha_radius(1.8, 1.4, 0.0), 1.8, 1e-12);
+  EXPECT_NEAR(alpha_radius(1.8, 1.4, 1.5), std::sqrt(3.2 * 3.2 + 2.25) - 1.4, 1e-12);
+  EXPECT_NEAR(alpha_radius(1.8, 1.4, -1.5), std::sqrt(3.2 * 3.2 - 2.25) - 1.4, 1e-12);
+  EXPECT_EQ(alpha_radius(0.5, 0.0, -2.0), 0.0);
+  EXPECT_FALSE(std::isnan(alpha_radius(0.5, 0.0, -2.0)));
+}
+
+}  // namespace
