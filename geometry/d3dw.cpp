@@ -39,11 +39,17 @@ namespace {
 
 // The record of e's triangle that runs o -> d.
 inline CD3DEdge* rec_of(CD3DEdge* e, const CXYZW* o, const CXYZW* d) {
-    CD3DEdge* r = e->triangle()->rec;
-    for (int k = 0; k < 6; ++k)
-        if (r[k].origin == o && r[k].destination == d) return &r[k];
-    std::fprintf(stderr, "internal error: triangle record not found\n");
-    std::abort();
+    // slot of the record from the positions of its origin and destination
+    // among the triangle's vertices P, Q, R
+    static const signed char kSlot[3][3] = {{-1, 0, 5}, {3, -1, 1}, {2, 4, -1}};
+    CD3DTriangle* t = e->triangle();
+    int i = t->v[0] == o ? 0 : t->v[1] == o ? 1 : t->v[2] == o ? 2 : -1;
+    int j = t->v[0] == d ? 0 : t->v[1] == d ? 1 : t->v[2] == d ? 2 : -1;
+    if (i < 0 || j < 0 || i == j) {
+        std::fprintf(stderr, "internal error: triangle record not found\n");
+        std::abort();
+    }
+    return &t->rec[kSlot[i][j]];
 }
 
 inline void kill_triangle(CD3DEdge* e) {
@@ -558,41 +564,52 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
     // id) followed by the compaction, but filtered first and sorted by a
     // counting pass on the origin id: of the records of one directed edge,
     // the first created is kept.
-    std::vector<CD3DEdge*>& v = *out;
-    v.clear();
+    struct Item {
+        int o, d;
+        CD3DEdge* e;
+    };
+    std::vector<Item> items;
+    items.reserve(edges.size() / 4);
     int max_id = -1;
-    std::size_t n = 0;
-    for (CD3DEdge* e : edges) {
-        if ((e->flags & 2) || e->origin->id < 0 || e->destination->id < 0) continue;
-        if (e->origin->id > max_id) max_id = e->origin->id;
-        ++n;
+    for (std::size_t k = 0; k < edges.size(); k += 6) {
+        CD3DTriangle* t = edges[k]->triangle();
+        bool any = false;
+        for (int s = 0; s < 6; ++s) any |= !(t->rec[s].flags & 2);
+        if (!any) continue;
+        int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
+        for (int s = 0; s < 6; ++s) {
+            CD3DEdge* e = &t->rec[s];
+            if (e->flags & 2) continue;
+            int o = id[d3dw_detail::kOrg[s]], d = id[d3dw_detail::kDst[s]];
+            if (o < 0 || d < 0) continue;
+            items.push_back({o, d, e});
+            if (o > max_id) max_id = o;
+        }
     }
     std::vector<std::size_t> start(std::size_t(max_id) + 2, 0);
-    for (CD3DEdge* e : edges) {
-        if ((e->flags & 2) || e->origin->id < 0 || e->destination->id < 0) continue;
-        ++start[std::size_t(e->origin->id) + 1];
-    }
+    for (const Item& it : items) ++start[std::size_t(it.o) + 1];
     for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
-    v.resize(n);
+    std::vector<Item> sorted(items.size());
     {
         std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-        for (CD3DEdge* e : edges) {
-            if ((e->flags & 2) || e->origin->id < 0 || e->destination->id < 0) continue;
-            v[fill[e->origin->id]++] = e;
-        }
+        for (const Item& it : items) sorted[fill[it.o]++] = it;
     }
-    std::size_t kept = 0;
+    std::vector<Item>().swap(items);
+    std::vector<CD3DEdge*>& v = *out;
+    v.clear();
     for (std::size_t b = 0; b + 1 < start.size(); ++b) {
-        auto first = v.begin() + start[b], last = v.begin() + start[b + 1];
-        std::stable_sort(first, last, edge_less);
-        for (auto it = first; it != last; ++it) {
-            CD3DEdge* e = *it;
-            if (kept > 0 && v[kept - 1]->origin == e->origin && v[kept - 1]->destination == e->destination)
-                continue;
-            v[kept++] = e;
+        Item* first = sorted.data() + start[b];
+        Item* last = sorted.data() + start[b + 1];
+        // insertion sort: stable, and the buckets are small
+        for (Item* i = first + 1; i < last; ++i) {
+            Item x = *i;
+            Item* j = i;
+            for (; j > first && (j - 1)->d > x.d; --j) *j = *(j - 1);
+            *j = x;
         }
+        for (Item* i = first; i < last; ++i)
+            if (i == first || (i - 1)->d != i->d) v.push_back(i->e);
     }
-    v.resize(kept);
 }
 
 std::vector<int> seeded_insertion_order(int n) {
