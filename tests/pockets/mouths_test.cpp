@@ -3,8 +3,11 @@
 // decide them; the measures are not looked at here).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
+#include <random>
 
+#include "measure/volumeareashortnew.h"
 #include "pockets/mouths.h"
 
 namespace {
@@ -296,6 +299,94 @@ TEST(PocketMouths, KnotTopWithoutTwoCofacesIsSkipped) {
   std::vector<mouth> mouths(1);
   mouthsrepresentation(pockets, mouths, g.atoms, 1.4);
   EXPECT_EQ(p.subpockets[1]->type, 3);
+}
+
+// The measures of one mouth triangle: the plane triangle less the great
+// disks of its three balls (area), and the disk rims inside it that no other
+// disk covers (length), against sampling.
+TEST(PocketMouths, TriangleMeasuresMatchSampling) {
+  std::vector<info> atoms(3);
+  const double xyz[3][3] = {{0, 0, 0}, {6, 0, 0}, {3, 5.5, 0}};
+  const double probe = 0.4;
+  const double radius[3] = {2.8, 3.0, 2.6};
+  for (int i = 0; i < 3; ++i) {
+    atoms[i].index = i;
+    atoms[i].x = xyz[i][0];
+    atoms[i].y = xyz[i][1];
+    atoms[i].z = xyz[i][2];
+    atoms[i].radius = radius[i];
+  }
+  auto R = [&](int i) { return radius[i] + probe; };
+  auto dist = [&](int i, int j) { return std::hypot(xyz[i][0] - xyz[j][0], xyz[i][1] - xyz[j][1]); };
+  std::vector<mouth> mouths(1);
+  mouths[0].area_sa = mouths[0].area_ms = triangle_area(0, 1, 2, atoms);
+  do_mouth_vertex(0, 1, 2, 0, atoms, mouths, probe);
+  do_mouth_vertex(1, 0, 2, 0, atoms, mouths, probe);
+  do_mouth_vertex(2, 0, 1, 0, atoms, mouths, probe);
+  const int pairs[3][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}};
+  int overlapping = 0;
+  for (const auto& e : pairs) {
+    if (dist(e[0], e[1]) < R(e[0]) + R(e[1])) {
+      do_mouth_edge(e[0], e[1], e[2], 0, atoms, mouths, probe);
+      ++overlapping;
+    }
+  }
+  ASSERT_EQ(overlapping, 2);
+
+  auto covered = [&](double x, double y, int skip) {
+    for (int i = 0; i < 3; ++i) {
+      if (i != skip && std::hypot(x - xyz[i][0], y - xyz[i][1]) < R(i)) return true;
+    }
+    return false;
+  };
+  auto in_triangle = [&](double x, double y) {
+    auto side = [&](int a, int b) {
+      return (xyz[b][0] - xyz[a][0]) * (y - xyz[a][1]) - (xyz[b][1] - xyz[a][1]) * (x - xyz[a][0]);
+    };
+    const double s0 = side(0, 1), s1 = side(1, 2), s2 = side(2, 0);
+    return (s0 >= 0 && s1 >= 0 && s2 >= 0) || (s0 <= 0 && s1 <= 0 && s2 <= 0);
+  };
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  const int n = 400000;
+  int open = 0;
+  for (int k = 0; k < n; ++k) {
+    double a = u(rng), b = u(rng);
+    if (a + b > 1) {
+      a = 1 - a;
+      b = 1 - b;
+    }
+    const double x = xyz[0][0] + a * (xyz[1][0] - xyz[0][0]) + b * (xyz[2][0] - xyz[0][0]);
+    const double y = xyz[0][1] + a * (xyz[1][1] - xyz[0][1]) + b * (xyz[2][1] - xyz[0][1]);
+    open += !covered(x, y, -1);
+  }
+  const double area = triangle_area(0, 1, 2, atoms) * open / n;
+  double length = 0;
+  for (int i = 0; i < 3; ++i) {
+    int hits = 0;
+    for (int k = 0; k < n; ++k) {
+      const double phi = 2 * M_PI * (k + 0.5) / n;
+      const double x = xyz[i][0] + R(i) * std::cos(phi), y = xyz[i][1] + R(i) * std::sin(phi);
+      hits += in_triangle(x, y) && !covered(x, y, i);
+    }
+    length += 2 * M_PI * R(i) * hits / n;
+  }
+  EXPECT_NEAR(mouths[0].area_sa, area, 0.02 * area + 0.01);
+  EXPECT_NEAR(mouths[0].length_sa, length, 1e-3 * length);
+
+  // Without a probe the molecular surface measures are the same.
+  std::vector<mouth> plain(1);
+  for (info& a : atoms) a.radius += probe;
+  plain[0].area_sa = plain[0].area_ms = triangle_area(0, 1, 2, atoms);
+  do_mouth_vertex(0, 1, 2, 0, atoms, plain, 0.0);
+  do_mouth_vertex(1, 0, 2, 0, atoms, plain, 0.0);
+  do_mouth_vertex(2, 0, 1, 0, atoms, plain, 0.0);
+  for (const auto& e : pairs) {
+    if (dist(e[0], e[1]) < R(e[0]) + R(e[1])) do_mouth_edge(e[0], e[1], e[2], 0, atoms, plain, 0.0);
+  }
+  EXPECT_NEAR(plain[0].area_ms, plain[0].area_sa, 1e-9);
+  EXPECT_NEAR(plain[0].length_ms, plain[0].length_sa, 1e-9);
+  EXPECT_NEAR(plain[0].area_sa, mouths[0].area_sa, 1e-9);
 }
 
 }  // namespace
