@@ -1,0 +1,352 @@
+// The whole pocket pipeline: synthetic shells of atoms whose cavity is known,
+// and real structures, whose report files must agree with each other.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <random>
+#include <set>
+
+#include "pockets/assembly.h"
+#include "pockets/marks.h"
+#include "pockets/mouths.h"
+#include "pockets/areavolume.h"
+#include "pockets/pipeline.h"
+#include "structure/bead.h"
+#include "structure/file.h"
+#include "support/run.h"
+
+namespace {
+
+using testrun::read_file;
+using testrun::split_lines;
+using testrun::TempDir;
+
+// Atoms of radius 1.8 spread evenly over a sphere of radius 12 (about 3 A
+// apart, jittered off the common sphere), leaving out those within `hole`
+// degrees of the +z axis.
+std::vector<Bead> shell(double hole) {
+  std::mt19937 rng(7);
+  std::uniform_real_distribution<double> jitter(-0.25, 0.25);
+  const int n = 200;
+  const double radius = 12.0;
+  const double golden = M_PI * (3 - std::sqrt(5.0));
+  std::vector<Bead> beads;
+  for (int i = 0; i < n; ++i) {
+    const double z = 1 - 2 * (i + 0.5) / n;
+    const double r = std::sqrt(1 - z * z);
+    const double phi = golden * i;
+    const double dx = jitter(rng), dy = jitter(rng), dz = jitter(rng);
+    if (std::acos(z) * 180 / M_PI < hole) continue;
+    Bead b;
+    b.x = radius * r * std::cos(phi) + dx;
+    b.y = radius * r * std::sin(phi) + dy;
+    b.z = radius * z + dz;
+    b.radius = 1.8;
+    b.serial = i + 1;
+    b.res_num = i + 1;
+    std::strcpy(b.atom_name, "C");
+    std::strcpy(b.res_name, "GLY");
+    b.chain_id = 'A';
+    beads.push_back(b);
+  }
+  return beads;
+}
+
+struct Shell {
+  std::vector<Bead> beads;
+  PocketComplex c;
+  std::vector<pocket> pockets;
+  std::vector<mouth> mouths;
+
+  explicit Shell(double hole) : beads(shell(hole)) {
+    build_pocket_complex(beads, 1.4, 0.0, c);
+    pocketsrepresentation(c.tetras, pockets, 1.4);
+    mouths.resize(pockets.size());
+    pocketspocindex(c.atoms, pockets);
+    mouthsrepresentation(pockets, mouths, c.atoms, 1.4);
+    pocketsareavolume(c.atoms, pockets, 0, 1.4, 0.0);
+  }
+
+  const pocket& largest() const {
+    return *std::max_element(pockets.begin(), pockets.end(), [](const pocket& a, const pocket& b) {
+      return a.tetrahedra.size() < b.tetrahedra.size();
+    });
+  }
+};
+
+double polar_degrees(const info& a) {
+  return std::acos(a.z / std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z)) * 180 / M_PI;
+}
+
+// Volume of the pocket's tetrahedra outside every ball, by sampling each
+// (about 150 points per cubic angstrom), with its standard deviation.
+double sampled_empty_volume(const pocket& p, const std::vector<info>& atoms, double probe,
+                            double* sigma) {
+  std::mt19937_64 rng(1);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  double total = 0, variance = 0;
+  for (const tetra* t : p.tetrahedra) {
+    double v[4][3];
+    for (int k = 0; k < 4; ++k) {
+      v[k][0] = t->v[k]->x;
+      v[k][1] = t->v[k]->y;
+      v[k][2] = t->v[k]->z;
+    }
+    double e[3][3];
+    for (int k = 0; k < 3; ++k)
+      for (int d = 0; d < 3; ++d) e[k][d] = v[k + 1][d] - v[0][d];
+    const double volume = std::fabs(e[0][0] * (e[1][1] * e[2][2] - e[1][2] * e[2][1]) -
+                                    e[0][1] * (e[1][0] * e[2][2] - e[1][2] * e[2][0]) +
+                                    e[0][2] * (e[1][0] * e[2][1] - e[1][1] * e[2][0])) / 6;
+    const int samples = std::max(200, static_cast<int>(150 * volume));
+    int empty = 0;
+    for (int s = 0; s < samples; ++s) {
+      double b[3] = {u(rng), u(rng), u(rng)};
+      std::sort(b, b + 3);
+      const double w[4] = {b[0], b[1] - b[0], b[2] - b[1], 1 - b[2]};
+      double q[3] = {0, 0, 0};
+      for (int k = 0; k < 4; ++k)
+        for (int d = 0; d < 3; ++d) q[d] += w[k] * v[k][d];
+      bool covered = false;
+      for (const info& a : atoms) {
+        const double dx = q[0] - a.x, dy = q[1] - a.y, dz = q[2] - a.z, r = a.radius + probe;
+        if (dx * dx + dy * dy + dz * dz < r * r) {
+          covered = true;
+          break;
+        }
+      }
+      empty += !covered;
+    }
+    const double f = static_cast<double>(empty) / samples;
+    total += volume * f;
+    variance += volume * volume * f * (1 - f) / samples;
+  }
+  *sigma = std::sqrt(variance);
+  return total;
+}
+
+TEST(PocketPipeline, ClosedShellHoldsOneCavityWithoutMouth) {
+  Shell s(0.0);
+  ASSERT_FALSE(s.pockets.empty());
+  const pocket& cavity = s.largest();
+  EXPECT_EQ(s.mouths[cavity.number - 1].triangle_count, 0);
+  EXPECT_EQ(s.mouths[cavity.number - 1].opening_count, 0);
+  for (const auto& sub : cavity.subpockets) EXPECT_EQ(sub->type, -1);
+  // Every empty tetrahedron whose power centre lies deep inside is in it.
+  for (const tetra& t : s.c.tetras) {
+    const double r = std::sqrt(t.center[0] * t.center[0] + t.center[1] * t.center[1] +
+                               t.center[2] * t.center[2]);
+    if (!t.in_complex && r < 6.0) {
+      EXPECT_EQ(t.pocket_number, cavity.number);
+    }
+  }
+  for (const info& a : s.c.atoms) EXPECT_FALSE(a.marks[MARK_MOUTH]);
+  // Its empty volume, against sampling of its own tetrahedra.
+  double sigma = 0;
+  const double sampled = sampled_empty_volume(cavity, s.c.atoms, 1.4, &sigma);
+  EXPECT_GT(sampled, 2000.0);
+  EXPECT_LT(sigma, 0.002 * sampled);
+  EXPECT_NEAR(cavity.volume_sa, sampled, 4 * sigma);
+}
+
+TEST(PocketPipeline, ShellWithAHoleOpensAtItsRim) {
+  const double hole = 30.0;
+  Shell s(hole);
+  const pocket& cavity = s.largest();
+  const mouth& m = s.mouths[cavity.number - 1];
+  EXPECT_GT(m.triangle_count, 0);
+  EXPECT_EQ(m.opening_count, 1);
+  ASSERT_EQ(m.openings.size(), 1u);
+  int mouth_atoms = 0;
+  for (const info& a : s.c.atoms) {
+    const double polar = polar_degrees(a);
+    if (a.marks[MARK_MOUTH]) {
+      ++mouth_atoms;
+      EXPECT_EQ(a.mouth_ids, std::vector<int>{cavity.number});
+      EXPECT_LT(polar, hole + 15.0);  // on the rim, not elsewhere on the shell
+    } else {
+      EXPECT_GT(polar, hole + 6.0);  // the innermost ring is all mouth
+    }
+  }
+  EXPECT_GE(mouth_atoms, 6);
+  for (const auto& sub : cavity.subpockets) EXPECT_EQ(sub->type, 1);
+}
+
+// ---- real structures, through the report files --------------------------
+
+struct Row {
+  int pocket;
+  std::vector<int> serials;  // sorted
+  double size;
+};
+
+std::vector<Row> tetra_rows(const std::string& text) {
+  std::vector<Row> rows;
+  for (const std::string& line : split_lines(text)) {
+    if (line.empty() || line[0] == '#') continue;
+    Row r;
+    int s[4];
+    EXPECT_EQ(std::sscanf(line.c_str(), "%d %d %d %d %d %lf", &r.pocket, &s[0], &s[1], &s[2],
+                          &s[3], &r.size),
+              6)
+        << line;
+    r.serials.assign(s, s + 4);
+    std::sort(r.serials.begin(), r.serials.end());
+    rows.push_back(r);
+  }
+  return rows;
+}
+
+// Power centre of four balls: the point of equal power |x - c|^2 - R^2.
+bool power_centre(const Bead* b[4], double probe, double out[3]) {
+  double m[3][4];
+  for (int k = 1; k < 4; ++k) {
+    const double r0 = b[0]->radius + probe, rk = b[k]->radius + probe;
+    m[k - 1][0] = 2 * (b[k]->x - b[0]->x);
+    m[k - 1][1] = 2 * (b[k]->y - b[0]->y);
+    m[k - 1][2] = 2 * (b[k]->z - b[0]->z);
+    m[k - 1][3] = (b[k]->x * b[k]->x + b[k]->y * b[k]->y + b[k]->z * b[k]->z - rk * rk) -
+                  (b[0]->x * b[0]->x + b[0]->y * b[0]->y + b[0]->z * b[0]->z - r0 * r0);
+  }
+  auto det = [](double a[3][4], int skip) {
+    double c[3][3];
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0, k = 0; j < 4; ++j)
+        if (j != skip) c[i][k++] = a[i][j];
+    return c[0][0] * (c[1][1] * c[2][2] - c[1][2] * c[2][1]) -
+           c[0][1] * (c[1][0] * c[2][2] - c[1][2] * c[2][0]) +
+           c[0][2] * (c[1][0] * c[2][1] - c[1][1] * c[2][0]);
+  };
+  const double d = det(m, 3);
+  if (std::fabs(d) < 1e-12) return false;
+  // Cramer: replace column k by the right-hand side (column 3).
+  for (int k = 0; k < 3; ++k) {
+    double a[3][4];
+    for (int i = 0; i < 3; ++i) {
+      for (int j = 0; j < 3; ++j) a[i][j] = (j == k) ? m[i][3] : m[i][j];
+      a[i][3] = 0;
+    }
+    out[k] = det(a, 3) / d;
+  }
+  return true;
+}
+
+struct Structure {
+  std::string file;
+  TempDir dir;
+  std::vector<Bead> beads;
+  std::string out;
+
+  explicit Structure(const std::string& f, double alpha = 0.0, int pymol = 0) : file(f) {
+    read_pdb(std::string(DATA_DIR) + "/" + f, beads);
+    run(alpha, pymol);
+  }
+  void run(double alpha, int pymol) {
+    testing::internal::CaptureStdout();
+    extract_pocket_short(beads, dir.file(file), pymol, 1.4, alpha);
+    out = testing::internal::GetCapturedStdout();
+  }
+  std::string text(const std::string& suffix) const {
+    return read_file(dir.file(pocket_base_name(file) + suffix));
+  }
+};
+
+const char* const kSuffixes[] = {".poc", ".subpoc", ".poc.pdb", ".mouth", ".mouthInfo",
+                                 ".pocInfo", ".pocInfo.complex", ".alpha.tetra", ".subpocket"};
+
+TEST(PocketPipeline, ReportFilesAgreeWithEachOther) {
+  for (const char* f : {"1ubq.pdb", "1a0q.pdb", "1a1p.pdb"}) {
+    SCOPED_TRACE(f);
+    Structure s(f);
+    EXPECT_EQ(s.out, "pocket segments judging done!\npockets detection done!\n");
+    for (const char* suffix : kSuffixes) {
+      EXPECT_TRUE(testrun::file_exists(s.dir.file(pocket_base_name(f) + suffix))) << suffix;
+    }
+    const std::vector<Row> pocket_rows = tetra_rows(s.text(".pocInfo.complex"));
+    const std::vector<Row> complex_rows = tetra_rows(s.text(".alpha.tetra"));
+    ASSERT_FALSE(pocket_rows.empty());
+
+    // Pocket sizes do not decrease with the number; no tetrahedron twice,
+    // none also in the complex.
+    std::map<int, int> count;
+    std::map<std::vector<int>, int> owner;
+    for (const Row& r : pocket_rows) {
+      ++count[r.pocket];
+      EXPECT_TRUE(owner.emplace(r.serials, r.pocket).second) << "tetrahedron in two pockets";
+    }
+    for (const Row& r : complex_rows) EXPECT_EQ(owner.count(r.serials), 0u);
+    int previous = 0;
+    for (size_t n = 1; n <= count.size(); ++n) {
+      ASSERT_EQ(count.count(static_cast<int>(n)), 1u);
+      EXPECT_GE(count[n], previous);
+      previous = count[n];
+    }
+    EXPECT_EQ(split_lines(s.text(".pocInfo")).size(), count.size() + 1);
+    EXPECT_EQ(split_lines(s.text(".mouthInfo")).size(), count.size() + 1);
+
+    // Every pocket atom is a vertex of a tetrahedron of its pocket.
+    std::set<std::pair<int, int>> members;
+    for (const Row& r : pocket_rows)
+      for (int serial : r.serials) members.insert({serial, r.pocket});
+    for (const std::string& line : split_lines(s.text(".poc"))) {
+      const int serial = std::atoi(line.substr(4, 7).c_str());
+      const int number = std::atoi(line.substr(66, 4).c_str());
+      EXPECT_EQ(members.count({serial, number}), 1u) << line;
+    }
+
+    // Pseudo-atoms: one per tetrahedron, in the same order, each at the
+    // power centre of its tetrahedron's four expanded balls.
+    std::map<int, const Bead*> by_serial;
+    for (const Bead& b : s.beads) by_serial[b.serial] = &b;
+    const std::vector<std::string> pseudo = split_lines(s.text(".poc.pdb"));
+    ASSERT_EQ(pseudo.size(), pocket_rows.size());
+    for (size_t k = 0; k < pseudo.size(); ++k) {
+      const std::string& line = pseudo[k];
+      const double x[3] = {std::atof(line.substr(26, 12).c_str()), std::atof(line.substr(38, 8).c_str()),
+                           std::atof(line.substr(46, 8).c_str())};
+      EXPECT_EQ(std::atoi(line.substr(66, 8).c_str()), pocket_rows[k].pocket);
+      const Bead* b[4];
+      for (int i = 0; i < 4; ++i) b[i] = by_serial.at(pocket_rows[k].serials[i]);
+      double centre[3];
+      if (!power_centre(b, 1.4, centre)) continue;
+      const double scale = std::max(1.0, std::fabs(centre[0]) + std::fabs(centre[1]) + std::fabs(centre[2]));
+      for (int d = 0; d < 3; ++d) EXPECT_NEAR(x[d], centre[d], 6e-4 * scale) << line;
+    }
+  }
+}
+
+TEST(PocketPipeline, RunsAreByteIdenticalWhateverTheViewerSwitch) {
+  Structure s("1ubq.pdb", 0.0, 0);
+  std::vector<std::string> first;
+  for (const char* suffix : kSuffixes) first.push_back(s.text(suffix));
+  EXPECT_FALSE(first[5].empty());
+  for (int pymol : {0, 1}) {
+    s.run(0.0, pymol);
+    for (size_t k = 0; k < first.size(); ++k) EXPECT_EQ(s.text(kSuffixes[k]), first[k]) << kSuffixes[k];
+  }
+}
+
+TEST(PocketPipeline, NoPocketWritesNoFile) {
+  // At an alpha above every tetrahedron's size nothing is left empty.
+  Structure s("1a1p.pdb", 100.0);
+  EXPECT_EQ(s.out, "pocket segments judging done!\npockets detection done!\nNo pocket detected!!\n");
+  EXPECT_TRUE(testrun::list_dir(s.dir.path()).empty());
+}
+
+TEST(PocketPipeline, AlphaGrowsTheRadiiOnlyForTheReports) {
+  // alpha > 0 admits more of the complex: fewer or smaller pockets, and the
+  // initial alpha value is written.
+  Structure base("1ubq.pdb", 0.0), grown("1ubq.pdb", 1.0);
+  const std::vector<Row> a = tetra_rows(base.text(".pocInfo.complex"));
+  const std::vector<Row> b = tetra_rows(grown.text(".pocInfo.complex"));
+  EXPECT_LT(b.size(), a.size());
+  for (const Row& r : tetra_rows(grown.text(".alpha.tetra"))) EXPECT_LE(r.size, 1.0);
+  for (const Row& r : b) EXPECT_GE(r.size, 1.0);
+  EXPECT_NE(grown.text(".alpha.tetra").find("#initial alpha value: 1.000000\n"), std::string::npos);
+}
+
+}  // namespace
