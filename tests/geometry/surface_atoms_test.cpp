@@ -1,32 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <string>
 
 #include "geometry/surface.h"
 #include "support/alpha_reference.h"
 
 namespace {
-
-// The first n atoms of a PDB file with element radii; enough geometry for a
-// brute-force check, independent of the structure readers.
-std::vector<Bead> atoms_of(const std::string& path, size_t n) {
-  std::vector<Bead> beads;
-  std::ifstream in(path);
-  std::string line;
-  while (beads.size() < n && std::getline(in, line)) {
-    if (line.compare(0, 4, "ATOM") != 0) continue;
-    Bead b;
-    b.x = std::stod(line.substr(30, 8));
-    b.y = std::stod(line.substr(38, 8));
-    b.z = std::stod(line.substr(46, 8));
-    char element = line[13];
-    b.radius = element == 'N' ? 1.55 : element == 'O' ? 1.52 : element == 'S' ? 1.8 : 1.7;
-    beads.push_back(b);
-  }
-  return beads;
-}
 
 std::string label(std::vector<Bead>& beads) {
   testing::internal::CaptureStdout();
@@ -55,8 +35,7 @@ std::vector<bool> expected_surface(const std::vector<Bead>& beads, std::string* 
 
 // A slightly jittered cubic lattice whose cells (orthogonal radius about
 // 0.927) are covered by balls of weight 0.9 but not of weight 0.81: its inner
-// points are buried only when the radius itself is the weight. A protein
-// fragment has all atoms exposed.
+// points are buried only when the radius itself is the weight.
 std::vector<Bead> lattice() {
   std::vector<Bead> beads;
   unsigned seed = 12345;
@@ -78,38 +57,29 @@ std::vector<Bead> lattice() {
 }
 
 TEST(SurfaceAtoms, AgreeWithTheirDefinition) {
-  std::vector<Bead> sets[2] = {lattice(), atoms_of(std::string(DATA_DIR) + "/1ubq.pdb", 40)};
-  ASSERT_EQ(sets[1].size(), 40u);
-  for (std::vector<Bead>& beads : sets) {
-    std::string lines;
-    std::vector<bool> want = expected_surface(beads, &lines);
-    for (Bead& b : beads) b.on_surf = true;  // must be cleared
-    std::string out = label(beads);
-    int buried = 0;
-    for (size_t i = 0; i < beads.size(); ++i) {
-      EXPECT_EQ(beads[i].on_surf, want[i]) << "bead " << i;
-      buried += !want[i];
-    }
-    if (&beads == &sets[0]) {
-      EXPECT_EQ(buried, 8);
-    }
-    EXPECT_EQ(out, lines);  // sizes 4, 3, 2 in list order
-    std::vector<bool> first;
-    for (const Bead& b : beads) first.push_back(b.on_surf);
-    EXPECT_EQ(label(beads), out);  // reseeded: the same again
-    for (size_t i = 0; i < beads.size(); ++i) EXPECT_EQ(beads[i].on_surf, first[i]);
+  std::vector<Bead> grid = lattice();
+  std::string lines;
+  std::vector<bool> want = expected_surface(grid, &lines);
+  for (Bead& b : grid) b.on_surf = true;  // must be cleared
+  std::string out = label(grid);
+  int buried = 0;
+  for (size_t i = 0; i < grid.size(); ++i) {
+    EXPECT_EQ(grid[i].on_surf, want[i]) << "bead " << i;
+    buried += !want[i];
   }
-  // Smaller weights leave every lattice point exposed; a result of the same
+  EXPECT_EQ(buried, 8);
+  EXPECT_EQ(out, lines);  // sizes 4, 3, 2 in list order
+  EXPECT_EQ(label(grid), out);  // the same again
+  for (size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(grid[i].on_surf, want[i]);
+
+  // Smaller weights leave every point exposed; the result for the same
   // beads with their old radii must not be reused.
-  std::vector<Bead>& grid = sets[0];
   for (Bead& b : grid) b.radius = 0.81;
   label(grid);
   for (const Bead& b : grid) EXPECT_TRUE(b.on_surf);
   for (Bead& b : grid) b.radius = 0.9;
   label(grid);
-  int buried = 0;
-  for (const Bead& b : grid) buried += !b.on_surf;
-  EXPECT_EQ(buried, 8);
+  for (size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(grid[i].on_surf, want[i]);
 }
 
 TEST(SurfaceAtoms, WarningsRepeatOnEveryCall) {
