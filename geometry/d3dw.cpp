@@ -58,8 +58,11 @@ inline void kill_triangle(CD3DEdge* e) {
 }
 
 // For face i of a cell and its k-th record (face, enext, enext.enext): the
-// other face of the cell that holds the same edge.
+// other face of the cell that holds the same edge, and the rotation of that
+// face's record that starts at the edge's destination (faces by the cell
+// convention (V0,V1,V2), (V0,V3,V1), (V0,V2,V3), (V1,V3,V2)).
 const int kOtherFace[4][3] = {{1, 3, 2}, {2, 3, 0}, {0, 3, 1}, {1, 2, 0}};
+const int kOtherRot[4][3] = {{2, 2, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 1}};
 
 }  // namespace
 
@@ -265,11 +268,10 @@ CD3DCell* CD3DW::new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* 
 void CD3DW::link_cell(CD3DCell* c) {
     for (int i = 0; i < 4; ++i) {
         CD3DEdge* g = c->face[i];
+        g->cell = c;  // shared by the three records of the orientation
         for (int k = 0; k < 3; ++k, g = g->enext) {
-            g->cell = c;
             CD3DEdge* h = c->face[kOtherFace[i][k]];
-            if (h->origin != g->destination) h = h->enext;
-            if (h->origin != g->destination) h = h->enext;
+            for (int r = kOtherRot[i][k]; r > 0; --r) h = h->enext;
             g->fnext = h->sym;
         }
     }

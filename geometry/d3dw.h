@@ -32,9 +32,9 @@ public:
 // origin -> destination -> apex. The six records of a triangle live together
 // in one CD3DTriangle block, which holds what they share: the three vertices,
 // the cells on the two sides, the minors, the cache of CD3DW::positive and
-// the alpha-complex back-pointers. So that a record costs 24 bytes instead of
+// the alpha-complex back-pointers. So that a record costs 16 bytes instead of
 // about 160, `origin`, `destination`, `apex`, `cell`, `sym`, `enext`,
-// `c1simplex`, `c2simplex` and `c3simplex` are one-byte views into the block:
+// `c1simplex`, `c2simplex` and `c3simplex` are data-free views into the block:
 // they read (and, for cell and the back-pointers, assign) like pointer
 // fields: `e->origin->id`, `e->enext->fnext`, `e->c3simplex = s`,
 // `CXYZW* p = e->apex`. They cannot be copied as objects (no `auto v =
@@ -101,17 +101,20 @@ struct CD3DEdge {
     CD3DEdge* fnext;      // (origin, destination, v) of the next triangle around origin->destination
     unsigned char flags;  // 1: on the flip stack; 2: dead or bounding-tetrahedron record
     unsigned char slot;   // position 0..5 in its triangle block
-    d3dw_detail::View<CXYZW, 10, d3dw_detail::origin_of> origin;
-    d3dw_detail::View<CXYZW, 11, d3dw_detail::destination_of> destination;
-    d3dw_detail::View<CXYZW, 12, d3dw_detail::apex_of> apex;
-    // the tetrahedron on the record's positive side
-    d3dw_detail::Slot<CD3DCell, 13, d3dw_detail::cell_of, d3dw_detail::set_cell> cell;
-    d3dw_detail::View<CD3DEdge, 14, d3dw_detail::sym_of> sym;      // (destination, origin, apex)
-    d3dw_detail::View<CD3DEdge, 15, d3dw_detail::enext_of> enext;  // (destination, apex, origin)
-    // written only by CAlpha
-    d3dw_detail::Slot<C1Simplex, 16, d3dw_detail::c1_of, d3dw_detail::set_c1> c1simplex;
-    d3dw_detail::Slot<C2Simplex, 17, d3dw_detail::c2_of, d3dw_detail::set_c2> c2simplex;
-    d3dw_detail::Slot<C3Simplex, 18, d3dw_detail::c3_of, d3dw_detail::set_c3> c3simplex;
+    // The views hold no data, so they share one byte.
+    union {
+        d3dw_detail::View<CXYZW, 10, d3dw_detail::origin_of> origin;
+        d3dw_detail::View<CXYZW, 10, d3dw_detail::destination_of> destination;
+        d3dw_detail::View<CXYZW, 10, d3dw_detail::apex_of> apex;
+        // the tetrahedron on the record's positive side
+        d3dw_detail::Slot<CD3DCell, 10, d3dw_detail::cell_of, d3dw_detail::set_cell> cell;
+        d3dw_detail::View<CD3DEdge, 10, d3dw_detail::sym_of> sym;      // (destination, origin, apex)
+        d3dw_detail::View<CD3DEdge, 10, d3dw_detail::enext_of> enext;  // (destination, apex, origin)
+        // written only by CAlpha
+        d3dw_detail::Slot<C1Simplex, 10, d3dw_detail::c1_of, d3dw_detail::set_c1> c1simplex;
+        d3dw_detail::Slot<C2Simplex, 10, d3dw_detail::c2_of, d3dw_detail::set_c2> c2simplex;
+        d3dw_detail::Slot<C3Simplex, 10, d3dw_detail::c3_of, d3dw_detail::set_c3> c3simplex;
+    };
 
     CD3DTriangle* triangle() { return reinterpret_cast<CD3DTriangle*>(this - slot); }
     const CD3DTriangle* triangle() const { return reinterpret_cast<const CD3DTriangle*>(this - slot); }
@@ -144,12 +147,8 @@ struct CD3DTriangle {
     bool have_minors;
 };
 
-static_assert(offsetof(CD3DEdge, origin) == 10 && offsetof(CD3DEdge, destination) == 11 &&
-                  offsetof(CD3DEdge, apex) == 12 && offsetof(CD3DEdge, cell) == 13 &&
-                  offsetof(CD3DEdge, sym) == 14 && offsetof(CD3DEdge, enext) == 15 &&
-                  offsetof(CD3DEdge, c1simplex) == 16 && offsetof(CD3DEdge, c2simplex) == 17 &&
-                  offsetof(CD3DEdge, c3simplex) == 18,
-              "record views must sit at the offsets they assume");
+static_assert(offsetof(CD3DEdge, origin) == 10 && sizeof(CD3DEdge) == 16,
+              "record views must sit at the offset they assume");
 
 namespace d3dw_detail {
 // Vertex of each slot: origin, destination, apex; and the sym/enext slots.
