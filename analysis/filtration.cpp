@@ -1,0 +1,218 @@
+#include "analysis/filtration.h"
+
+#include <algorithm>
+#include <tuple>
+
+#include "geometry/ashape.h"
+#include "geometry/d3dw.h"
+#include "measure/complexbuild.h"
+
+namespace {
+
+filter* add_filter(FilterList& out, int dimension, double alpha, int rank) {
+  out.owned.emplace_back(new filter());
+  filter* f = out.owned.back().get();
+  f->dimension = dimension;
+  f->alpha = alpha;
+  f->rank = rank;
+  out.filters.push_back(f);
+  return f;
+}
+
+void add_vertex_filters(std::vector<info>& atoms, FilterList& out) {
+  for (size_t i = 0; i < atoms.size(); ++i) {
+    filter* f = add_filter(out, 0, atoms[i].signed_size, static_cast<int>(i) + 1);
+    f->info_ref = &atoms[i];
+    atoms[i].position = static_cast<int>(i) + 1;
+    atoms[i].filter_number = static_cast<int>(out.filters.size());
+  }
+}
+
+template <class Record>
+void add_record_filter(FilterList& out, int dimension, Record* r, int rank);
+
+template <>
+void add_record_filter(FilterList& out, int dimension, tetra* r, int rank) {
+  add_filter(out, dimension, r->signed_size, rank)->tetra_ref = r;
+  r->position = rank;
+  r->filter_number = static_cast<int>(out.filters.size());
+}
+template <>
+void add_record_filter(FilterList& out, int dimension, tria* r, int rank) {
+  add_filter(out, dimension, r->signed_size, rank)->tria_ref = r;
+  r->position = rank;
+  r->filter_number = static_cast<int>(out.filters.size());
+}
+template <>
+void add_record_filter(FilterList& out, int dimension, edge* r, int rank) {
+  add_filter(out, dimension, r->signed_size, rank)->edge_ref = r;
+  r->position = rank;
+  r->filter_number = static_cast<int>(out.filters.size());
+}
+
+// Equal-key rules of the insertion: a list element "at or after" the new
+// filter (the low test) and "at or before" it (the high test).
+bool low_test(const filter* l, const filter* f) {
+  return l->alpha > f->alpha || (l->alpha == f->alpha && l->dimension >= f->dimension);
+}
+bool high_test(const filter* l, const filter* f) {
+  return f->alpha > l->alpha || (f->alpha == l->alpha && l->dimension <= f->dimension);
+}
+
+}  // namespace
+
+FilterList build_filter_list(std::vector<info>& atoms, const std::vector<CSimplex*>& simplices,
+                             std::vector<tetra>& tetras, std::vector<tria>& trias,
+                             std::vector<edge>& edges) {
+  SimplexKeys tetra_keys, tria_keys, edge_keys;
+  tetra_keys.reserve(tetras.size());
+  tria_keys.reserve(trias.size());
+  edge_keys.reserve(edges.size());
+  for (size_t i = 0; i < tetras.size(); ++i) {
+    const int v[4] = {tetras[i].v[0]->index, tetras[i].v[1]->index, tetras[i].v[2]->index,
+                      tetras[i].v[3]->index};
+    tetra_keys.insert(v, 4, static_cast<int>(i) + 1);
+  }
+  for (size_t i = 0; i < trias.size(); ++i) {
+    const int v[3] = {trias[i].v[0]->index, trias[i].v[1]->index, trias[i].v[2]->index};
+    tria_keys.insert(v, 3, static_cast<int>(i) + 1);
+  }
+  for (size_t i = 0; i < edges.size(); ++i) {
+    const int v[2] = {edges[i].v[0]->index, edges[i].v[1]->index};
+    edge_keys.insert(v, 2, static_cast<int>(i) + 1);
+  }
+
+  FilterList out;
+  out.owned.reserve(atoms.size() + simplices.size());
+  out.filters.reserve(atoms.size() + simplices.size());
+  add_vertex_filters(atoms, out);
+  int rank = 0;
+  for (CSimplex* s : simplices) {
+    ++rank;
+    const int k = s->size();
+    if (k < 2 || k > 4) continue;
+    int v[4];
+    for (int i = 0; i < k; ++i) v[i] = s->vertices[i]->id;
+    // A simplex without a record (records built from another complex) is
+    // left out rather than pointing its filter at nothing.
+    if (k == 4) {
+      const int id = tetra_keys.find(v, 4);
+      if (id > 0) add_record_filter(out, 3, &tetras[id - 1], rank);
+    } else if (k == 3) {
+      const int id = tria_keys.find(v, 3);
+      if (id > 0) add_record_filter(out, 2, &trias[id - 1], rank);
+    } else {
+      const int id = edge_keys.find(v, 2);
+      if (id > 0) add_record_filter(out, 1, &edges[id - 1], rank);
+    }
+  }
+  return out;
+}
+
+FilterList build_filter_list(std::vector<info>& atoms, std::vector<tetra>& tetras,
+                             std::vector<tria>& trias, std::vector<edge>& edges) {
+  // (place in the simplex list, dimension, record index)
+  std::vector<std::tuple<int, int, size_t>> order;
+  order.reserve(tetras.size() + trias.size() + edges.size());
+  for (size_t i = 0; i < tetras.size(); ++i) order.emplace_back(tetras[i].position, 3, i);
+  for (size_t i = 0; i < trias.size(); ++i) order.emplace_back(trias[i].position, 2, i);
+  for (size_t i = 0; i < edges.size(); ++i) order.emplace_back(edges[i].position, 1, i);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const std::tuple<int, int, size_t>& a, const std::tuple<int, int, size_t>& b) {
+                     return std::get<0>(a) < std::get<0>(b);
+                   });
+
+  FilterList out;
+  out.owned.reserve(atoms.size() + order.size());
+  out.filters.reserve(atoms.size() + order.size());
+  add_vertex_filters(atoms, out);
+  for (const auto& o : order) {
+    const int rank = std::get<0>(o);
+    const size_t i = std::get<2>(o);
+    switch (std::get<1>(o)) {
+      case 3: add_record_filter(out, 3, &tetras[i], rank); break;
+      case 2: add_record_filter(out, 2, &trias[i], rank); break;
+      default: add_record_filter(out, 1, &edges[i], rank); break;
+    }
+  }
+  return out;
+}
+
+// Bisection between lo and hi: lo only ever moves onto elements strictly
+// before f, hi onto elements not before it.  The low test runs first in
+// every round, so a filter equal in both keys to the first element goes in
+// front; otherwise it lands directly after the first equal element that hi
+// reaches.  Files written from a filtration depend on this placement of
+// ties, so it is kept as is rather than replaced by a library search.
+void filter_sort(filter* f, std::vector<filter*>& list) {
+  const size_t n = list.size();
+  if (n == 0) {
+    list.push_back(f);
+    return;
+  }
+  if (n == 1) {
+    const filter* l = list[0];
+    if (f->alpha > l->alpha || (f->alpha == l->alpha && f->dimension >= l->dimension)) {
+      list.push_back(f);
+    } else {
+      list.insert(list.begin(), f);
+    }
+    return;
+  }
+  size_t lo = 0, hi = n - 1;
+  for (;;) {
+    if (low_test(list[lo], f)) {
+      list.insert(list.begin() + lo, f);
+      return;
+    }
+    if (high_test(list[hi], f)) {
+      list.insert(list.begin() + hi + 1, f);
+      return;
+    }
+    const size_t w = hi - lo + 1;
+    if (w == 2) break;
+    const size_t mid = lo + w / 2;
+    if (low_test(list[mid], f)) {
+      hi = mid;
+    } else {
+      lo = mid;
+    }
+  }
+  list.insert(list.begin() + hi, f);
+}
+
+void tria_sort(tria* t, std::vector<tria*>& list) {
+  const size_t n = list.size();
+  if (n == 0) {
+    list.push_back(t);
+    return;
+  }
+  if (n == 1) {
+    if (t->signed_size > list[0]->signed_size) {
+      list.push_back(t);
+    } else {
+      list.insert(list.begin(), t);
+    }
+    return;
+  }
+  size_t lo = 0, hi = n - 1;
+  for (;;) {
+    if (list[lo]->signed_size >= t->signed_size) {
+      list.insert(list.begin() + lo, t);
+      return;
+    }
+    if (t->signed_size > list[hi]->signed_size) {
+      list.insert(list.begin() + hi + 1, t);
+      return;
+    }
+    const size_t w = hi - lo + 1;
+    if (w == 2) break;
+    const size_t mid = lo + w / 2;
+    if (list[mid]->signed_size >= t->signed_size) {
+      hi = mid;
+    } else {
+      lo = mid;
+    }
+  }
+  list.insert(list.begin() + hi, t);
+}

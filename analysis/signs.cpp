@@ -1,0 +1,390 @@
+#include "analysis/signs.h"
+
+#include <algorithm>
+#include <iostream>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace {
+
+bool has_vertex(const edge* e, int u) { return e->v[0]->index == u || e->v[1]->index == u; }
+
+// The group of edges holding an edge at vertex u; the last match counts.
+int group_at(const std::vector<cycle1*>& c1, int u) {
+  int found = -1;
+  for (size_t g = 0; g < c1.size(); ++g) {
+    for (const edge* e : c1[g]->edges) {
+      if (has_vertex(e, u)) found = static_cast<int>(g);
+    }
+  }
+  return found;
+}
+
+// The vertex component holding atom index u.
+int component_at(const std::vector<cycle0*>& c0, int u) {
+  for (size_t c = 0; c < c0.size(); ++c) {
+    for (const info* a : c0[c]->atoms) {
+      if (a->index == u) return static_cast<int>(c);
+    }
+  }
+  return -1;
+}
+
+// The complement component holding the tetrahedron with this id; the last
+// match counts.
+int component_of_tetra(const std::vector<cycle3*>& c3, int id) {
+  int found = -1;
+  for (size_t c = 0; c < c3.size(); ++c) {
+    for (const tetra* t : c3[c]->tetrahedra) {
+      if (t->id == id) found = static_cast<int>(c);
+    }
+  }
+  return found;
+}
+
+template <class T>
+void remove_at(std::vector<T*>& list, int k) {
+  delete list[k];
+  list.erase(list.begin() + k);
+}
+
+// A side beyond the pocket: the first time the complement component of the
+// pocket tetrahedron t meets the outside, the triangle bounds a new void.
+void outside_rule(filter* f, const tetra* t, std::vector<cycle3*>& c3) {
+  const int k = component_of_tetra(c3, t->id);
+  // A coface the filtration lacks gives no void.
+  if (k < 0 || c3[k]->outside) {
+    f->sign = -1;
+    return;
+  }
+  c3[k]->outside = true;
+  f->sign = 1;
+}
+
+// The same judgements with the component lookups served by maps instead of
+// scans.  The lists end exactly as the scanning judges leave them: records
+// removed by a merge are deleted at once and their places closed up at the
+// end.  Valid only when every atom and every tetrahedron enters the
+// filtration at most once (then every lookup has at most one match) and the
+// lists start empty.
+class IndexedSigns {
+ public:
+  IndexedSigns(std::vector<filter*>& filters, std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
+               std::vector<cycle3*>& c3)
+      : filters_(filters), c0_(c0), c1_(c1), c3_(c3) {}
+
+  void run() {
+    const int n = static_cast<int>(filters_.size());
+    int counter = 0;
+    for (int i = 0; i < n; ++i) {
+      ++counter;
+      if (filters_[i]->dimension == 0) vertex(counter, filters_[i]);
+      if (filters_[i]->dimension == 1) edge_sign(counter, filters_[i]);
+    }
+    for (int i = n - 1; i >= 1; --i) {
+      ++counter;
+      const int d = filters_[i]->dimension;
+      if (d == 2 || d == 3) face_sign(counter, filters_[i]);
+    }
+    close_up(c0_);
+    close_up(c1_);
+    close_up(c3_);
+  }
+
+ private:
+  template <class T>
+  static void close_up(std::vector<T*>& list) {
+    list.erase(std::remove(list.begin(), list.end(), nullptr), list.end());
+  }
+
+  template <class T>
+  static T* find(const std::unordered_map<int, T*>& m, int key) {
+    auto it = m.find(key);
+    return it == m.end() ? nullptr : it->second;
+  }
+
+  void vertex(int counter, filter* f) {
+    cycle0* c = new cycle0();
+    c->id = counter;
+    c->atoms.push_back(f->info_ref);
+    c0_.push_back(c);
+    slot0_[c] = c0_.size() - 1;
+    comp0_[f->info_ref->index] = c;
+    f->sign = 1;
+  }
+
+  void edge_sign(int counter, filter* f) {
+    edge* e = f->edge_ref;
+    const int u = e->v[0]->index, w = e->v[1]->index;
+    cycle1* gu = find(group1_, u);
+    cycle1* gw = find(group1_, w);
+    if (gu != nullptr && gw != nullptr && gu != gw) {
+      gu->edges.push_back(e);
+      for (edge* x : gw->edges) {
+        gu->edges.push_back(x);
+        group1_[x->v[0]->index] = gu;
+        group1_[x->v[1]->index] = gu;
+      }
+      drop_slot(c1_, slot1_, gw);
+    } else if (gu != nullptr) {
+      gu->edges.push_back(e);
+      group1_[w] = gu;
+    } else if (gw != nullptr) {
+      gw->edges.push_back(e);
+      group1_[u] = gw;
+    } else {
+      cycle1* g = new cycle1();
+      g->id = counter;
+      g->edges.push_back(e);
+      c1_.push_back(g);
+      slot1_[g] = c1_.size() - 1;
+      group1_[u] = g;
+      group1_[w] = g;
+    }
+
+    cycle0* cu = find(comp0_, u);
+    cycle0* cw = find(comp0_, w);
+    if (cu == cw || cu == nullptr || cw == nullptr) {
+      f->sign = 1;
+      return;
+    }
+    for (info* a : cw->atoms) {
+      cu->atoms.push_back(a);
+      comp0_[a->index] = cu;
+    }
+    drop_slot(c0_, slot0_, cw);
+    f->sign = -1;
+  }
+
+  void outside(filter* f, const tetra* t) {
+    cycle3* k = find(comp3_, t->id);
+    if (k == nullptr || k->outside) {
+      f->sign = -1;
+      return;
+    }
+    k->outside = true;
+    f->sign = 1;
+  }
+
+  void face_sign(int counter, filter* f) {
+    if (f->dimension == 3) {
+      cycle3* c = new cycle3();
+      c->id = counter;
+      c->tetrahedra.push_back(f->tetra_ref);
+      c3_.push_back(c);
+      slot3_[c] = c3_.size() - 1;
+      comp3_[f->tetra_ref->id] = c;
+      f->sign = -1;
+      return;
+    }
+    const std::vector<tetra*>& cof = f->tria_ref->cofaces;
+    if (cof.size() == 1) {
+      outside(f, cof[0]);
+      return;
+    }
+    if (cof.size() != 2) {
+      f->sign = -1;
+      return;
+    }
+    const int s0 = cof[0]->stamp, s1 = cof[1]->stamp;
+    if (s0 > 0 && s1 < 0) {
+      outside(f, cof[0]);
+    } else if (s1 > 0 && s0 < 0) {
+      outside(f, cof[1]);
+    } else if (s0 != s1 || s0 <= 0) {
+      f->sign = -1;
+    } else {
+      cycle3* a = find(comp3_, cof[0]->id);
+      cycle3* b = find(comp3_, cof[1]->id);
+      if (a == nullptr || b == nullptr || a == b) {
+        f->sign = -1;
+        return;
+      }
+      const bool both_outside = a->outside && b->outside;
+      if (!a->outside && b->outside) a->outside = true;
+      for (tetra* t : b->tetrahedra) {
+        a->tetrahedra.push_back(t);
+        comp3_[t->id] = a;
+      }
+      drop_slot(c3_, slot3_, b);
+      f->sign = both_outside ? -1 : 1;
+    }
+  }
+
+  template <class T>
+  static void drop_slot(std::vector<T*>& list, std::unordered_map<const T*, size_t>& slot,
+                        T* record) {
+    auto it = slot.find(record);
+    list[it->second] = nullptr;
+    slot.erase(it);
+    delete record;
+  }
+
+  std::vector<filter*>& filters_;
+  std::vector<cycle0*>& c0_;
+  std::vector<cycle1*>& c1_;
+  std::vector<cycle3*>& c3_;
+  std::unordered_map<int, cycle0*> comp0_;   // atom index -> component
+  std::unordered_map<int, cycle1*> group1_;  // atom index -> edge group
+  std::unordered_map<int, cycle3*> comp3_;   // tetrahedron id -> component
+  std::unordered_map<const cycle0*, size_t> slot0_;
+  std::unordered_map<const cycle1*, size_t> slot1_;
+  std::unordered_map<const cycle3*, size_t> slot3_;
+};
+
+// Whether every lookup of the judges has at most one match.
+bool entries_unique(const std::vector<filter*>& filters) {
+  std::unordered_set<int> atoms, tetras;
+  for (const filter* f : filters) {
+    if (f->dimension == 0 && !atoms.insert(f->info_ref->index).second) return false;
+    if (f->dimension == 3 && !tetras.insert(f->tetra_ref->id).second) return false;
+  }
+  return true;
+}
+
+void scanning_passes(std::vector<filter*>& filters, std::vector<cycle0*>& c0,
+                     std::vector<cycle1*>& c1, std::vector<cycle2*>& c2,
+                     std::vector<cycle3*>& c3) {
+  const int n = static_cast<int>(filters.size());
+  int counter = 0;
+  for (int i = 0; i < n; ++i) {
+    ++counter;
+    if (filters[i]->dimension == 0) judge_cycle0(counter, i, filters, c0);
+    if (filters[i]->dimension == 1) judge_cycle1(counter, i, filters, c0, c1);
+  }
+  for (int i = n - 1; i >= 1; --i) {
+    ++counter;
+    const int d = filters[i]->dimension;
+    if (d == 2 || d == 3) judge_cycle2(counter, i, filters, c0, c1, c2, c3);
+  }
+}
+
+}  // namespace
+
+void judge_cycle0(int& counter, int i, std::vector<filter*>& filters, std::vector<cycle0*>& c0) {
+  filter* f = filters[i];
+  cycle0* c = new cycle0();
+  c->id = counter;
+  c->atoms.push_back(f->info_ref);
+  c0.push_back(c);
+  f->sign = 1;
+}
+
+void judge_cycle1(int& counter, int i, std::vector<filter*>& filters, std::vector<cycle0*>& c0,
+                  std::vector<cycle1*>& c1) {
+  filter* f = filters[i];
+  edge* e = f->edge_ref;
+  const int u = e->v[0]->index, w = e->v[1]->index;
+
+  const int gu = group_at(c1, u), gw = group_at(c1, w);
+  if (gu >= 0 && gw >= 0 && gu != gw) {
+    c1[gu]->edges.push_back(e);
+    const std::vector<edge*>& moved = c1[gw]->edges;
+    c1[gu]->edges.insert(c1[gu]->edges.end(), moved.begin(), moved.end());
+    remove_at(c1, gw);
+  } else if (gu >= 0) {
+    c1[gu]->edges.push_back(e);
+  } else if (gw >= 0) {
+    c1[gw]->edges.push_back(e);
+  } else {
+    cycle1* g = new cycle1();
+    g->id = counter;
+    g->edges.push_back(e);
+    c1.push_back(g);
+  }
+
+  const int cu = component_at(c0, u), cw = component_at(c0, w);
+  // An end the filtration lacks merges nothing.
+  if (cu == cw || cu < 0 || cw < 0) {
+    f->sign = 1;
+    return;
+  }
+  const std::vector<info*>& moved = c0[cw]->atoms;
+  c0[cu]->atoms.insert(c0[cu]->atoms.end(), moved.begin(), moved.end());
+  remove_at(c0, cw);
+  f->sign = -1;
+}
+
+void judge_cycle2(int& counter, int i, std::vector<filter*>& filters, std::vector<cycle0*>&,
+                  std::vector<cycle1*>&, std::vector<cycle2*>&, std::vector<cycle3*>& c3) {
+  filter* f = filters[i];
+  if (f->dimension == 3) {
+    cycle3* c = new cycle3();
+    c->id = counter;
+    c->tetrahedra.push_back(f->tetra_ref);
+    c3.push_back(c);
+    f->sign = -1;
+    return;
+  }
+  if (f->dimension != 2) return;
+  const std::vector<tetra*>& cof = f->tria_ref->cofaces;
+  if (cof.size() == 1) {
+    outside_rule(f, cof[0], c3);
+    return;
+  }
+  if (cof.size() != 2) {
+    f->sign = -1;
+    return;
+  }
+  const int s0 = cof[0]->stamp, s1 = cof[1]->stamp;
+  if (s0 > 0 && s1 < 0) {
+    outside_rule(f, cof[0], c3);
+  } else if (s1 > 0 && s0 < 0) {
+    outside_rule(f, cof[1], c3);
+  } else if (s0 != s1 || s0 <= 0) {
+    f->sign = -1;
+  } else {
+    const int a = component_of_tetra(c3, cof[0]->id);
+    const int b = component_of_tetra(c3, cof[1]->id);
+    if (a < 0 || b < 0 || a == b) {
+      f->sign = -1;
+      return;
+    }
+    const bool both_outside = c3[a]->outside && c3[b]->outside;
+    if (!c3[a]->outside && c3[b]->outside) c3[a]->outside = true;
+    const std::vector<tetra*>& moved = c3[b]->tetrahedra;
+    c3[a]->tetrahedra.insert(c3[a]->tetrahedra.end(), moved.begin(), moved.end());
+    remove_at(c3, b);
+    f->sign = both_outside ? -1 : 1;
+  }
+}
+
+void sign_detect(std::vector<filter*>& filters, std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
+                 std::vector<cycle2*>& c2, std::vector<cycle3*>& c3) {
+  // Scanning every member of every component for each simplex is quadratic
+  // in the pocket; large pockets hold tens of thousands of simplices.
+  if (c0.empty() && c1.empty() && c3.empty() && entries_unique(filters)) {
+    IndexedSigns(filters, c0, c1, c3).run();
+  } else {
+    scanning_passes(filters, c0, c1, c2, c3);
+  }
+}
+
+bool sign_detect_first(std::vector<filter*>& filters, std::vector<cycle0*>& c0,
+                       std::vector<cycle1*>& c1, std::vector<cycle2*>& c2,
+                       std::vector<cycle3*>& c3) {
+  sign_detect(filters, c0, c1, c2, c3);
+  int positive_edges = 0, negative_triangles = 0;
+  bool ok = true;
+  for (const filter* f : filters) {
+    if (f->sign > 0 && f->dimension == 1) ++positive_edges;
+    if (f->sign < 0 && f->dimension == 2) ++negative_triangles;
+    if (positive_edges < negative_triangles) {
+      std::cout << "false: betti 1: " << positive_edges << " " << negative_triangles << std::endl;
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+void release_components(std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
+                        std::vector<cycle2*>& c2, std::vector<cycle3*>& c3) {
+  for (cycle0* c : c0) delete c;
+  for (cycle1* c : c1) delete c;
+  for (cycle2* c : c2) delete c;
+  for (cycle3* c : c3) delete c;
+  c0.clear();
+  c1.clear();
+  c2.clear();
+  c3.clear();
+}
