@@ -4,29 +4,38 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <new>
 
-// Triangle blocks and cells are carved from large chunks: they are never
-// freed before the triangulation dies, and one allocation per object would
-// cost both time and memory.
+// Triangle blocks and cells are carved from large chunks and reused: about
+// three quarters of what an insertion makes is replaced by later flips of
+// the same insertion, and one allocation per object would cost both time
+// and memory.
 struct CD3DW::Arena {
     template <class T>
     struct Pool {
-        // Chunks of 2 MiB.
         static constexpr std::size_t kBytes = std::size_t(2) << 20;
         static constexpr std::size_t kPer = kBytes / sizeof(T);
         std::vector<void*> chunks;
+        std::vector<T*> free_list;
         std::size_t used = kPer;
-        T* take() {
+        // A cleared object; `fresh` tells whether it was never handed out.
+        T* take(bool* fresh) {
+            if (!free_list.empty()) {
+                T* t = free_list.back();
+                free_list.pop_back();
+                *fresh = false;
+                return new (t) T;
+            }
             if (used == kPer) {
                 void* c = std::malloc(kBytes);
                 if (!c) throw std::bad_alloc();
                 chunks.push_back(c);
                 used = 0;
             }
+            *fresh = true;
             return new (static_cast<T*>(chunks.back()) + used++) T;
         }
+        void give(T* t) { free_list.push_back(t); }
         ~Pool() {
             for (void* c : chunks) std::free(c);
         }
@@ -52,11 +61,6 @@ inline CD3DEdge* rec_of(CD3DEdge* e, const CXYZW* o, const CXYZW* d) {
     return &t->rec[kSlot[i][j]];
 }
 
-inline void kill_triangle(CD3DEdge* e) {
-    CD3DEdge* r = e->triangle()->rec;
-    for (int k = 0; k < 6; ++k) r[k].flags |= 2;
-}
-
 // For face i of a cell and its k-th record (face, enext, enext.enext): the
 // other face of the cell that holds the same edge, and the rotation of that
 // face's record that starts at the edge's destination (faces by the cell
@@ -69,14 +73,13 @@ const int kOtherRot[4][3] = {{2, 2, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 1}};
 struct CD3DW::Grid {
     struct Entry {
         double x, y, z;
-        CD3DCell* cell;
+        CXYZW* point;
     };
-    std::vector<Entry> inserted;  // points that entered, with a cell made for each
+    std::vector<Entry> inserted;  // points that entered, in order
     std::vector<int> bucket;      // index into `inserted`, -1 when empty
     int nx = 0, ny = 0, nz = 0;
     double x0 = 0, y0 = 0, z0 = 0, inv = 0;
     std::size_t rebuild_at = 64;
-    CD3DCell* last = nullptr;
 
     int index(double x, double y, double z) const {
         int i = clampi((x - x0) * inv, nx), j = clampi((y - y0) * inv, ny), k = clampi((z - z0) * inv, nz);
@@ -112,16 +115,13 @@ struct CD3DW::Grid {
                 if (e < emax * 1e-3) e = emax * 1e-3;
                 vol *= e;
             }
-            double h = std::cbrt(vol / double(n));
-            inv = 1.0 / h;
-            nx = int(std::min(ext[0] * inv + 1, 1024.0));
-            ny = int(std::min(ext[1] * inv + 1, 1024.0));
-            nz = int(std::min(ext[2] * inv + 1, 1024.0));
-            while (double(nx) * ny * nz > 4.0 * double(n) + 64) {
+            inv = 1.0 / std::cbrt(vol / double(n));
+            for (;;) {
+                nx = int(std::min(ext[0] * inv + 1, 1024.0));
+                ny = int(std::min(ext[1] * inv + 1, 1024.0));
+                nz = int(std::min(ext[2] * inv + 1, 1024.0));
+                if (double(nx) * ny * nz <= 4.0 * double(n) + 64) break;
                 inv *= 0.8;
-                nx = int(ext[0] * inv + 1);
-                ny = int(ext[1] * inv + 1);
-                nz = int(ext[2] * inv + 1);
             }
         }
         x0 = lo[0];
@@ -131,23 +131,18 @@ struct CD3DW::Grid {
         for (std::size_t i = 0; i < n; ++i) bucket[index(inserted[i].x, inserted[i].y, inserted[i].z)] = int(i);
         rebuild_at = 2 * n;
     }
-    void note(double x, double y, double z, CD3DCell* c) {
-        inserted.push_back({x, y, z, c});
-        last = c;
+    void note(CXYZW* p) {
+        inserted.push_back({p->x.value, p->y.value, p->z.value, p});
         if (inserted.size() >= rebuild_at)
             rebuild();
         else if (!bucket.empty())
-            bucket[index(x, y, z)] = int(inserted.size() - 1);
+            bucket[index(p->x.value, p->y.value, p->z.value)] = int(inserted.size() - 1);
     }
-    // A live cell near (x, y, z), or null.
-    CD3DCell* start(double x, double y, double z) const {
-        CD3DCell* c = last;
-        if (!bucket.empty()) {
-            int b = bucket[index(x, y, z)];
-            if (b >= 0) c = inserted[b].cell;
-        }
-        while (c && c->child[0]) c = c->child[0];
-        return c;
+    // A vertex near (x, y, z), or null.
+    CXYZW* near(double x, double y, double z) const {
+        if (bucket.empty()) return inserted.empty() ? nullptr : inserted.back().point;
+        int b = bucket[index(x, y, z)];
+        return b >= 0 ? inserted[b].point : inserted.back().point;
     }
 };
 
@@ -162,6 +157,23 @@ CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
         bound[i].data = nullptr;
     }
     CXYZW *b0 = &bound[0], *b1 = &bound[1], *b2 = &bound[2], *b3 = &bound[3];
+    for (int k = 0; k < 6; ++k) {
+        placeholder_.rec[k].fnext = &placeholder_.rec[k];
+        placeholder_.rec[k].flags = 2;
+        placeholder_.rec[k].slot = (unsigned char)k;
+    }
+    placeholder_.v[0] = b0;
+    placeholder_.v[1] = b1;
+    placeholder_.v[2] = b2;
+    placeholder_.side[0] = placeholder_.side[1] = nullptr;
+    placeholder_.cache_point = nullptr;
+    placeholder_.cache_positive = false;
+    placeholder_.have_minors = false;
+    placeholder_.c2 = nullptr;
+    placeholder_.c3[0] = placeholder_.c3[1] = nullptr;
+    placeholder_.c1[0] = placeholder_.c1[1] = placeholder_.c1[2] = nullptr;
+    placeholder_.pos = 0;
+
     CD3DEdge* T[4][6];
     new6(T[0][0], T[0][1], T[0][2], T[0][3], T[0][4], T[0][5], b0, b1, b2);
     new6(T[1][0], T[1][1], T[1][2], T[1][3], T[1][4], T[1][5], b0, b1, b3);
@@ -183,17 +195,19 @@ CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
     both(T[1][4], T[3][0]);
     both(T[2][4], T[3][2]);
     both(T[2][1], T[3][5]);
-    CD3DCell* root = arena_->cells.take();
+    bool fresh;
+    CD3DCell* root = arena_->cells.take(&fresh);
     root->vertex[0] = b0;
     root->vertex[1] = b1;
     root->vertex[2] = b2;
     root->vertex[3] = b3;
-    root->face[0] = T[0][0];
-    root->face[1] = T[1][5];
-    root->face[2] = T[2][5];
-    root->face[3] = T[3][3];
+    root->face[0] = bound_face_[0] = T[0][0];
+    root->face[1] = bound_face_[1] = T[1][5];
+    root->face[2] = bound_face_[2] = T[2][5];
+    root->face[3] = bound_face_[3] = T[3][3];
     for (auto& c : root->child) c = nullptr;
     cells.push_back(root);
+    for (int i = 0; i < 4; ++i) bound[i].cell_hint = root;
     for (auto& t : T)
         for (CD3DEdge* r : t) {
             r->cell = root;
@@ -209,15 +223,17 @@ CD3DW::~CD3DW() {
 
 void CD3DW::reserve(std::size_t n) {
     points.reserve(n);
-    // Measured on protein structures: about 45 triangles and 40 cells are
-    // made per inserted atom.
-    edges.reserve(n * 6 * 48 + 24);
-    cells.reserve(n * 44 + 1);
+    // About 13 live triangles and 7 live cells per point, and as many
+    // placeholder records at most as live ones.
+    edges.reserve(n * 6 * 28 + 24);
+    cells.reserve(n * 8 + 64);
 }
 
 void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
                  CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R) {
-    CD3DTriangle* t = arena_->triangles.take();
+    bool fresh;
+    CD3DTriangle* t = arena_->triangles.take(&fresh);
+    t->pos = std::uint32_t(edges.size());
     for (int k = 0; k < 6; ++k) {
         CD3DEdge& r = t->rec[k];
         r.fnext = nullptr;
@@ -247,7 +263,8 @@ void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3
 // A new cell (v0, v1, v2, v3); ti is any record of the triangle of face i.
 CD3DCell* CD3DW::new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* t0,
                           CD3DEdge* t1, CD3DEdge* t2, CD3DEdge* t3) {
-    CD3DCell* c = arena_->cells.take();
+    bool fresh;
+    CD3DCell* c = arena_->cells.take(&fresh);
     c->vertex[0] = v0;
     c->vertex[1] = v1;
     c->vertex[2] = v2;
@@ -257,7 +274,13 @@ CD3DCell* CD3DW::new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* 
     c->face[2] = rec_of(t2, v0, v2);
     c->face[3] = rec_of(t3, v1, v3);
     for (auto& ch : c->child) ch = nullptr;
-    cells.push_back(c);
+    if (fresh) cells.push_back(c);
+    // Every cell a flip replaces has all its vertices in the new cells, so
+    // each vertex always knows a live cell.
+    v0->cell_hint = c;
+    v1->cell_hint = c;
+    v2->cell_hint = c;
+    v3->cell_hint = c;
     return c;
 }
 
@@ -277,16 +300,56 @@ void CD3DW::link_cell(CD3DCell* c) {
     }
 }
 
+void CD3DW::kill_triangle(CD3DEdge* e) {
+    CD3DTriangle* t = e->triangle();
+    for (int k = 0; k < 6; ++k) t->rec[k].flags |= 2;
+    dying_blocks_.push_back(t);
+}
+
+void CD3DW::retire(CD3DCell* c) { dying_cells_.push_back(c); }
+
+// At the end of an insertion nothing refers to the triangles and cells that
+// left any more (the flip stack is empty and every vertex knows a live
+// cell): their places in `edges` get the placeholder and their storage is
+// reused.
+void CD3DW::release_dead() {
+    for (CD3DTriangle* t : dying_blocks_) {
+        for (int k = 0; k < 6; ++k) edges[t->pos + k] = &placeholder_.rec[k];
+        holes_ += 6;
+        arena_->triangles.give(t);
+    }
+    dying_blocks_.clear();
+    for (CD3DCell* c : dying_cells_) {
+        c->child[0] = c;
+        c->child[1] = c->child[2] = c->child[3] = nullptr;
+        arena_->cells.give(c);
+    }
+    dying_cells_.clear();
+    if (holes_ > 4096 && 2 * holes_ > edges.size()) compact_edges();
+}
+
+void CD3DW::compact_edges() {
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < edges.size(); k += 6) {
+        CD3DTriangle* t = edges[k]->triangle();
+        if (t == &placeholder_) continue;
+        t->pos = std::uint32_t(kept);
+        for (int j = 0; j < 6; ++j) edges[kept + j] = &t->rec[j];
+        kept += 6;
+    }
+    edges.resize(kept);
+    holes_ = 0;
+}
+
 void CD3DW::push(CD3DEdge* e) {
     e->flags = 1;
     flip_stack.push_back(e);
 }
 
 bool CD3DW::inside_bound(CXYZW* p) {
-    CD3DCell* root = cells[0];
     for (int i = 0; i < 4; ++i) {
         // Exact orientation without touching the caches.
-        CD3DEdge* f = root->face[i];
+        CD3DEdge* f = bound_face_[i];
         CXYZW* pts[4] = {f->origin, f->destination, f->apex, p};
         f->check_minors();
         CInexact m0 = f->minors(0), m1 = f->minors(1), m2 = f->minors(2), m3 = f->minors(3);
@@ -341,7 +404,6 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
         return;
     }
     split14(node, p);
-    grid_->note(x, y, z, node->child[0]);
 
     while (!flip_stack.empty()) {
         CD3DEdge* e = flip_stack.back();
@@ -371,45 +433,37 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
             flip41(e);
         }
     }
+    release_dead();
+    grid_->note(p);
 }
 
-bool CD3DW::inside(CD3DCell* c, CXYZW* p) {
-    return positive(c->face[0], p) && positive(c->face[1], p) && positive(c->face[2], p) &&
-           positive(c->face[3], p);
-}
-
-// Descends the history DAG from the root: at most three children are tested
-// per level, the last one is taken untested.
-CD3DCell* CD3DW::locate_dag(CXYZW* p) {
-    CD3DCell* node = cells[0];
-    while (node->child[0]) {
-        ++stats[3];
-        CD3DCell** ch = node->child;
-        if (!ch[1]) node = ch[0];
-        else if (inside(ch[0], p)) node = ch[0];
-        else if (!ch[2]) node = ch[1];
-        else if (inside(ch[1], p)) node = ch[1];
-        else if (!ch[3]) node = ch[2];
-        else if (inside(ch[2], p)) node = ch[2];
-        else node = ch[3];
-    }
-    return node;
-}
-
-// The live cell that contains p (ties broken by the perturbation, so it is
-// unique). A visibility walk through a regular triangulation terminates; the
-// step limit only guards the fallback.
+// The live cell that contains p (ties are broken by the perturbation, so it
+// is unique), by a visibility walk from a cell of a vertex near p. Such a
+// walk terminates in a regular triangulation; the first face tested turns
+// from step to step, and a scan of all cells stands behind the step limit.
 CD3DCell* CD3DW::locate(CXYZW* p) {
-    CD3DCell* c = grid_->start(p->x.value, p->y.value, p->z.value);
-    if (!c) return locate_dag(p);
-    for (long steps = 0; steps < 100000; ++steps) {
-        int i = 0;
-        while (i < 4 && positive(c->face[i], p)) ++i;
-        if (i == 4) return c;
-        c = c->face[i]->sym->cell;
-        if (c->child[0]) break;  // left through the bounding tetrahedron
+    CXYZW* q = grid_->near(p->x.value, p->y.value, p->z.value);
+    CD3DCell* c = q && q->cell_hint ? q->cell_hint : nullptr;
+    if (!c) {
+        for (int i = 0; i < 4 && !c; ++i)
+            if (bound[i].cell_hint && !bound[i].cell_hint->child[0]) c = bound[i].cell_hint;
     }
-    return locate_dag(p);
+    std::size_t limit = 4 * cells.size() + 64;
+    for (std::size_t steps = 0; c && steps < limit; ++steps) {
+        int first = int(walk_turn_++ & 3), i = 0;
+        for (; i < 4; ++i)
+            if (!positive(c->face[(first + i) & 3], p)) break;
+        if (i == 4) return c;
+        ++stats[3];
+        c = c->face[(first + i) & 3]->sym->cell;
+        if (c->child[0]) break;  // only through the bounding tetrahedron
+    }
+    for (CD3DCell* cell : cells)
+        if (!cell->child[0] && positive(cell->face[0], p) && positive(cell->face[1], p) &&
+            positive(cell->face[2], p) && positive(cell->face[3], p))
+            return cell;
+    std::fprintf(stderr, "internal error: point not located\n");
+    std::abort();
 }
 
 void CD3DW::split14(CD3DCell* leaf, CXYZW* p) {
@@ -437,6 +491,7 @@ void CD3DW::split14(CD3DCell* leaf, CXYZW* p) {
     leaf->child[1] = c1;
     leaf->child[2] = c2;
     leaf->child[3] = c3;
+    retire(leaf);
     link_cell(c0);
     link_cell(c1);
     link_cell(c2);
@@ -474,6 +529,7 @@ void CD3DW::flip23(CD3DEdge* e) {
         o->child[0] = n1;
         o->child[1] = n2;
         o->child[2] = n3;
+        retire(o);
     }
     link_cell(n1);
     link_cell(n2);
@@ -515,6 +571,7 @@ CD3DEdge* CD3DW::flip32(CD3DEdge* x) {
     for (CD3DCell* c : {old1, old2, old3}) {
         c->child[0] = n1;
         c->child[1] = n2;
+        retire(c);
     }
     link_cell(n1);
     link_cell(n2);
@@ -548,7 +605,11 @@ void CD3DW::flip41(CD3DEdge* r) {
     CD3DEdge* zpd = zxp->enext->enext->fnext;
     CD3DCell* olds[4] = {r->cell, r->sym->cell, yzp->cell, zxp->cell};
     CD3DCell* n = new_cell(x, y, d, p, xyd, xyp, xpd, ypd);  // (x,y,d) (x,p,y) (x,d,p) (y,p,d)
-    for (CD3DCell* c : olds) c->child[0] = n;
+    for (CD3DCell* c : olds) {
+        c->child[0] = n;
+        retire(c);
+    }
+    r->apex->cell_hint = nullptr;  // no longer a vertex
     link_cell(n);
     for (CD3DEdge* dead : {r, zxp, yzp, zxd, yzd, zpd}) kill_triangle(dead);
     // The face opposite the new point was regular against the removed cell,

@@ -70,7 +70,7 @@ TEST(Triangulation, FreshAndFirstPoints) {
     EXPECT_EQ(t.cells.size(), 5u);
     EXPECT_EQ(t.edges.size(), 60u);
     EXPECT_EQ(t.stats[0] + t.stats[1] + t.stats[2], 0u);  // the four bounding faces stay
-    EXPECT_EQ(t.cells[0]->child[3], t.cells[4]);
+    EXPECT_EQ(t.cells[0]->child[0], t.cells[0]);  // the bounding cell was replaced and set free
     t.list_edges(&out);
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(validate_triangulation(t, true), "");

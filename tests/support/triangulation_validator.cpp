@@ -49,11 +49,8 @@ std::string validate_triangulation(CD3DW& t, bool brute_force, TriangulationCoun
     std::set<std::pair<const CXYZW*, const CXYZW*>> edge_set;
     long live_cells = 0;
     for (CD3DCell* c : t.cells) {
-        if (c->child[0]) {
-            for (int i = 1; i < 4; ++i)
-                if (!c->child[i - 1] && c->child[i]) return "children not filled from the front";
-            continue;
-        }
+        if (c->child[0] == c) continue;  // free for reuse
+        if (c->child[0]) return "a replaced cell was not set free at the end of its insertion";
         ++live_cells;
         for (int i = 0; i < 4; ++i) {
             verts.insert(c->vertex[i]);
@@ -90,6 +87,9 @@ std::string validate_triangulation(CD3DW& t, bool brute_force, TriangulationCoun
     std::unordered_set<const CD3DTriangle*> bounding;
     for (int k = 0; k < 24; ++k) bounding.insert(t.edges[k]->triangle());
     long triangles = 0;
+    for (auto& kv : sides)
+        if (t.edges.size() <= kv.first->pos || t.edges[kv.first->pos] != &kv.first->rec[0])
+            return "a live triangle is missing from the record list " + triple(&kv.first->rec[0]);
     for (std::size_t k = 0; k < t.edges.size(); k += 6) {
         CD3DEdge* e = t.edges[k];
         if (e->slot != 0) return "records of a triangle not created together";
@@ -141,14 +141,14 @@ std::string validate_triangulation(CD3DW& t, bool brute_force, TriangulationCoun
         // rule, and so do points that are not finite or lie outside the
         // bounding tetrahedron.
         std::vector<CXYZW*> pts;
-        CD3DCell* root = t.cells[0];
+        CD3DEdge* root_faces[4] = {t.edges[0], t.edges[11], t.edges[17], t.edges[21]};
         for (std::size_t i = 0; i < t.points.size(); ++i) {
             CXYZW* q = t.points[i];
             if (!std::isfinite(q->x.value) || !std::isfinite(q->y.value) || !std::isfinite(q->z.value) ||
                 !std::isfinite(q->w.value))
                 continue;
             bool inside = true;
-            for (int f = 0; f < 4; ++f) inside = inside && t.positive(root->face[f], q);
+            for (int f = 0; f < 4; ++f) inside = inside && t.positive(root_faces[f], q);
             if (!inside) continue;
             bool repeat = false;
             for (std::size_t j = 0; j < i && !repeat; ++j) repeat = same_position(t.points[i], t.points[j]);
