@@ -72,6 +72,36 @@ void copy_text(char* to, const char* from, size_t width) {
   to[i] = '\0';
 }
 
+// Appends, owner by owner, the members that were noted for it, in the order
+// they were noted.  Collecting first and writing each owner's list once, in
+// owner order, spares the scattered growth of many small lists.
+class Incidence {
+ public:
+  void note(int owner, int member) { pairs_.emplace_back(owner, member); }
+
+  template <class Owner, class Member>
+  void flush(std::vector<Owner>& owners, std::vector<Member>& members,
+             std::vector<Member*> Owner::*list) {
+    if (pairs_.empty()) return;
+    std::vector<int> start(owners.size() + 1, 0);
+    for (const auto& p : pairs_) ++start[p.first + 1];
+    for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    std::vector<int> sorted(pairs_.size());
+    std::vector<int> fill(start.begin(), start.end() - 1);
+    for (const auto& p : pairs_) sorted[fill[p.first]++] = p.second;
+    for (size_t o = 0; o < owners.size(); ++o) {
+      if (start[o] == start[o + 1]) continue;
+      std::vector<Member*>& l = owners[o].*list;
+      l.reserve(l.size() + (start[o + 1] - start[o]));
+      for (int k = start[o]; k < start[o + 1]; ++k) l.push_back(&members[sorted[k]]);
+    }
+    std::vector<std::pair<int, int>>().swap(pairs_);
+  }
+
+ private:
+  std::vector<std::pair<int, int>> pairs_;
+};
+
 // Face k of a tetrahedron is shared with its neighbour across it; both keep
 // the pair in parallel lists, each neighbour once.
 void link_neighbours(tetra* a, tetra* b, tria* face) {
@@ -166,6 +196,13 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
   // Second pass: incidence and classification, in the same order, so every
   // tetrahedron is judged before any triangle and every triangle before the
   // edges.
+  // The coface lists of faces and edges are written in bulk: no step of
+  // the walk reads them before the walk has moved on to the next kind.
+  Incidence tria_cofaces, edge_cofaces, edge_coface_trias;
+  auto flush_tetra_incidence = [&]() {
+    tria_cofaces.flush(c.trias, c.tetras, &tria::cofaces);
+    edge_cofaces.flush(c.edges, c.tetras, &edge::coface_tetras);
+  };
   size_t next_tetra = 0, next_tria = 0, next_edge = 0;
   int void_counter = 0;
   int position = 0;
@@ -173,19 +210,20 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
     ++position;
     const int k = s->size();
     if (k == 4) {
+      const int me = static_cast<int>(next_tetra);
       tetra& t = c.tetras[next_tetra++];
       const int a = t.v[0]->index, b = t.v[1]->index, cc = t.v[2]->index, d = t.v[3]->index;
       const int faces[4][3] = {{a, b, cc}, {a, b, d}, {a, cc, d}, {b, cc, d}};
       for (int f = 0; f < 4; ++f) {
-        tria* face = &c.trias[tria_ids.find({faces[f][0], faces[f][1], faces[f][2]}) - 1];
-        t.faces[f] = face;
-        face->cofaces.push_back(&t);
+        const int id = tria_ids.find({faces[f][0], faces[f][1], faces[f][2]});
+        t.faces[f] = &c.trias[id - 1];
+        tria_cofaces.note(id - 1, me);
       }
       const int edges[6][2] = {{a, b}, {a, cc}, {a, d}, {b, cc}, {b, d}, {cc, d}};
       for (int e = 0; e < 6; ++e) {
-        edge* ed = &c.edges[edge_ids.find({edges[e][0], edges[e][1]}) - 1];
-        t.edges[e] = ed;
-        ed->coface_tetras.push_back(&t);
+        const int id = edge_ids.find({edges[e][0], edges[e][1]});
+        t.edges[e] = &c.edges[id - 1];
+        edge_cofaces.note(id - 1, me);
       }
       t.judge4(probe);
       for (info* v : t.v) v->all_tetras.push_back(&t);
@@ -197,13 +235,15 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
       }
       t.position = position;
     } else if (k == 3) {
+      flush_tetra_incidence();
+      const int me = static_cast<int>(next_tria);
       tria& f = c.trias[next_tria++];
       const int a = f.v[0]->index, b = f.v[1]->index, cc = f.v[2]->index;
       const int edges[3][2] = {{a, b}, {a, cc}, {b, cc}};
       for (int e = 0; e < 3; ++e) {
-        edge* ed = &c.edges[edge_ids.find({edges[e][0], edges[e][1]}) - 1];
-        f.e[e] = ed;
-        ed->coface_trias.push_back(&f);
+        const int id = edge_ids.find({edges[e][0], edges[e][1]});
+        f.e[e] = &c.edges[id - 1];
+        edge_coface_trias.note(id - 1, me);
       }
       if (f.cofaces.size() == 2) {
         link_neighbours(f.cofaces[0], f.cofaces[1], &f);
@@ -230,6 +270,8 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
       e.position = position;
     }
   }
+  flush_tetra_incidence();
+  edge_coface_trias.flush(c.edges, c.trias, &edge::coface_trias);
 
   // Only the records are read from here on.
   delete complex;
