@@ -623,55 +623,80 @@ bool edge_less(CD3DEdge* a, CD3DEdge* b) {
 }
 
 void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
-    // Equivalent to a stable sort of all records by (origin id, destination
-    // id) followed by the compaction, but filtered first and sorted by a
-    // counting pass on the origin id: of the records of one directed edge,
-    // the first created is kept.
+    // The result equals a stable sort of all records by (origin id,
+    // destination id) followed by the compaction that keeps the first record
+    // of each directed edge. The two records of an edge in one triangle come
+    // from the same block, so the first live triangle (in creation order)
+    // that holds an edge supplies both of its directions: collect the edges
+    // of the live triangles, keep the first of each, and lay both directions
+    // out by origin.
     struct Item {
-        int o, d;
-        CD3DEdge* e;
+        int u, v;  // u < v
+        CD3DEdge* uv;
+        CD3DEdge* vu;
     };
     std::vector<Item> items;
-    items.reserve(edges.size() / 4);
+    items.reserve(edges.size() / 3);
     int max_id = -1;
+    static const int kPairs[3][2] = {{0, 3}, {1, 4}, {2, 5}};  // PQ, QR, RP and their reverses
     for (std::size_t k = 0; k < edges.size(); k += 6) {
         CD3DTriangle* t = edges[k]->triangle();
-        bool any = false;
-        for (int s = 0; s < 6; ++s) any |= !(t->rec[s].flags & 2);
-        if (!any) continue;
+        if ((t->rec[0].flags & t->rec[1].flags & t->rec[2].flags & t->rec[3].flags & t->rec[4].flags &
+             t->rec[5].flags & 2))
+            continue;
         int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
-        for (int s = 0; s < 6; ++s) {
-            CD3DEdge* e = &t->rec[s];
-            if (e->flags & 2) continue;
-            int o = id[d3dw_detail::kOrg[s]], d = id[d3dw_detail::kDst[s]];
-            if (o < 0 || d < 0) continue;
-            items.push_back({o, d, e});
-            if (o > max_id) max_id = o;
+        for (const auto& pr : kPairs) {
+            CD3DEdge* a = &t->rec[pr[0]];
+            CD3DEdge* b = &t->rec[pr[1]];
+            if ((a->flags & 2) || (b->flags & 2)) continue;
+            int ia = id[d3dw_detail::kOrg[pr[0]]], ib = id[d3dw_detail::kOrg[pr[1]]];
+            if (ia < 0 || ib < 0) continue;
+            if (ia < ib)
+                items.push_back({ia, ib, a, b});
+            else
+                items.push_back({ib, ia, b, a});
+            if (ia > max_id) max_id = ia;
+            if (ib > max_id) max_id = ib;
         }
     }
-    std::vector<std::size_t> start(std::size_t(max_id) + 2, 0);
-    for (const Item& it : items) ++start[std::size_t(it.o) + 1];
-    for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    std::size_t nv = std::size_t(max_id + 1);
+    std::vector<std::size_t> start(nv + 1, 0);
+    for (const Item& it : items) ++start[std::size_t(it.u) + 1];
+    for (std::size_t i = 1; i <= nv; ++i) start[i] += start[i - 1];
     std::vector<Item> sorted(items.size());
     {
         std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-        for (const Item& it : items) sorted[fill[it.o]++] = it;
+        for (const Item& it : items) sorted[fill[it.u]++] = it;
     }
     std::vector<Item>().swap(items);
-    std::vector<CD3DEdge*>& v = *out;
-    v.clear();
-    for (std::size_t b = 0; b + 1 < start.size(); ++b) {
+    // per smaller end: stable insertion sort by the larger end, first of each kept
+    std::size_t unique = 0;
+    std::vector<std::size_t> degree(nv + 1, 0);
+    for (std::size_t b = 0; b < nv; ++b) {
         Item* first = sorted.data() + start[b];
         Item* last = sorted.data() + start[b + 1];
-        // insertion sort: stable, and the buckets are small
         for (Item* i = first + 1; i < last; ++i) {
             Item x = *i;
             Item* j = i;
-            for (; j > first && (j - 1)->d > x.d; --j) *j = *(j - 1);
+            for (; j > first && (j - 1)->v > x.v; --j) *j = *(j - 1);
             *j = x;
         }
-        for (Item* i = first; i < last; ++i)
-            if (i == first || (i - 1)->d != i->d) v.push_back(i->e);
+        for (Item* i = first; i < last; ++i) {
+            if (i != first && (i - 1)->v == i->v) continue;
+            sorted[unique++] = *i;
+            ++degree[std::size_t(i->u) + 1];
+            ++degree[std::size_t(i->v) + 1];
+        }
+    }
+    for (std::size_t i = 1; i <= nv; ++i) degree[i] += degree[i - 1];
+    // Edges arrive by ascending smaller end, so each origin receives its
+    // smaller destinations first and all of them in ascending order.
+    std::vector<CD3DEdge*>& v = *out;
+    v.assign(2 * unique, nullptr);
+    for (std::size_t i = 0; i < unique; ++i) {
+        const Item& it = sorted[i];
+        v[degree[it.u]++] = it.uv;
+        v[degree[it.v]++] = it.vu;
     }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -148,6 +149,22 @@ TEST(Triangulation, ListedEdgesAreSortedSymmetricAndUnique) {
     EXPECT_EQ(out.size(), 2 * pairs);
     EXPECT_GT(pairs, 400u * 4);
     EXPECT_LT(pairs, std::size_t(counts.edges));
+
+    // the same records as a plain stable sort of all records followed by
+    // the compaction that keeps the first record of each directed edge
+    std::vector<CD3DEdge*> naive(t.edges);
+    std::stable_sort(naive.begin(), naive.end(), edge_less);
+    std::vector<CD3DEdge*> kept;
+    for (CD3DEdge* e : naive) {
+        if ((e->flags & 2) || e->origin->id < 0 || e->destination->id < 0) continue;
+        if (!kept.empty() && kept.back()->origin == e->origin && kept.back()->destination == e->destination)
+            continue;
+        kept.push_back(e);
+    }
+    EXPECT_EQ(out, kept);
+    std::vector<CD3DEdge*> again(5, nullptr);  // a non-empty vector is replaced
+    t.list_edges(&again);
+    EXPECT_EQ(again, out);
 }
 
 // Random weighted points, widely varying weights (4-1 flips, redundant
