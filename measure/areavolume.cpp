@@ -23,29 +23,53 @@ namespace {
 
 double R_of(const info& a, double p) { return a.radius + p; }
 
+// The torus of an edge is needed by the edge and again by every triangle and
+// tetrahedron of the complex around it: keep it per edge and direction.
+class TorusCache {
+ public:
+  TorusCache(std::size_t edges, int cusp) : values_(2 * edges), have_(2 * edges, 0), cusp_(cusp) {}
+  const Torus& get(const edge* e, int i, BallCache& g) {
+    const std::size_t k = 2 * static_cast<std::size_t>(e->id - 1) + (e->v[0]->index == i ? 0 : 1);
+    if (!have_[k]) {
+      const int j = e->v[0]->index == i ? e->v[1]->index : e->v[0]->index;
+      values_[k] = g.torus(i, j, cusp_);
+      have_[k] = 1;
+    }
+    return values_[k];
+  }
+
+ private:
+  std::vector<Torus> values_;
+  std::vector<char> have_;
+  int cusp_;
+};
+
 // ---- terms of one simplex ------------------------------------------------
 
-void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, int cusp) {
+void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, BallCache& g,
+                 TorusCache& tori) {
   const int i = T.v[0]->index, j = T.v[1]->index, k = T.v[2]->index, l = T.v[3]->index;
   info &I = atoms[i], &J = atoms[j], &K = atoms[k], &L = atoms[l];
+  const int vertices[4] = {i, j, k, l};
+  g.reset(vertices, 4);
 
-  const double Ai = cap3_area(i, j, k, l, atoms, p), Aj = cap3_area(j, i, k, l, atoms, p),
-               Ak = cap3_area(k, i, j, l, atoms, p), Al = cap3_area(l, i, j, k, atoms, p);
+  const double Ai = g.cap3_area(i, j, k, l), Aj = g.cap3_area(j, i, k, l),
+               Ak = g.cap3_area(k, i, j, l), Al = g.cap3_area(l, i, j, k);
   const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p),
               Sk = shell(k, Ak, atoms, p), Sl = shell(l, Al, atoms, p);
 
-  const double gij = segment2_angle(i, j, k, l, atoms, p), gik = segment2_angle(i, k, j, l, atoms, p),
-               gil = segment2_angle(i, l, j, k, atoms, p), gjk = segment2_angle(j, k, i, l, atoms, p),
-               gjl = segment2_angle(j, l, i, k, atoms, p), gkl = segment2_angle(k, l, i, j, atoms, p);
-  const Torus Tij = torus(i, j, atoms, p, cusp), Tik = torus(i, k, atoms, p, cusp),
-              Til = torus(i, l, atoms, p, cusp), Tjk = torus(j, k, atoms, p, cusp),
-              Tjl = torus(j, l, atoms, p, cusp), Tkl = torus(k, l, atoms, p, cusp);
-  const Patch Pijk = patch(i, j, k, atoms, p), Pijl = patch(i, j, l, atoms, p),
-              Pikl = patch(i, k, l, atoms, p), Pjkl = patch(j, k, l, atoms, p);
+  const double gij = g.segment2_angle(i, j, k, l), gik = g.segment2_angle(i, k, j, l),
+               gil = g.segment2_angle(i, l, j, k), gjk = g.segment2_angle(j, k, i, l),
+               gjl = g.segment2_angle(j, l, i, k), gkl = g.segment2_angle(k, l, i, j);
+  const Torus &Tij = tori.get(T.edges[0], i, g), &Tik = tori.get(T.edges[1], i, g),
+              &Til = tori.get(T.edges[2], i, g), &Tjk = tori.get(T.edges[3], j, g),
+              &Tjl = tori.get(T.edges[4], j, g), &Tkl = tori.get(T.edges[5], k, g);
+  const Patch Pijk = g.patch(i, j, k), Pijl = g.patch(i, j, l), Pikl = g.patch(i, k, l),
+              Pjkl = g.patch(j, k, l);
 
   if (type == 4) {
-    const double Vi = cap3_volume(i, j, k, l, atoms, p), Vj = cap3_volume(j, i, k, l, atoms, p),
-                 Vk = cap3_volume(k, i, j, l, atoms, p), Vl = cap3_volume(l, i, j, k, atoms, p);
+    const double Vi = g.cap3_volume(i, j, k, l), Vj = g.cap3_volume(j, i, k, l),
+                 Vk = g.cap3_volume(k, i, j, l), Vl = g.cap3_volume(l, i, j, k);
     I.volume_sa -= Vi;
     J.volume_sa -= Vj;
     K.volume_sa -= Vk;
@@ -78,24 +102,25 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, int cusp) {
   L.area_ms += gil * Til.area_j + gjl * Tjl.area_j + gkl * Tkl.area_j;
 }
 
-void tria_terms(const tria& F, Atoms& atoms, double p, int type, int cusp) {
+void tria_terms(const tria& F, Atoms& atoms, double p, int type, BallCache& g, TorusCache& tori) {
   const int i = F.v[0]->index, j = F.v[1]->index, k = F.v[2]->index;
   info &I = atoms[i], &J = atoms[j], &K = atoms[k];
   const double y = F.solidangletriangle();
+  const int vertices[3] = {i, j, k};
+  g.reset(vertices, 3);
 
-  const double Ai = cap2_area(i, j, k, atoms, p), Aj = cap2_area(j, i, k, atoms, p),
-               Ak = cap2_area(k, i, j, atoms, p);
+  const double Ai = g.cap2_area(i, j, k), Aj = g.cap2_area(j, i, k), Ak = g.cap2_area(k, i, j);
   const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p),
               Sk = shell(k, Ak, atoms, p);
-  const Torus Tij = torus(i, j, atoms, p, cusp), Tik = torus(i, k, atoms, p, cusp),
-              Tjk = torus(j, k, atoms, p, cusp);
-  const double sij = segment_angle(i, j, k, atoms, p), sik = segment_angle(i, k, j, atoms, p),
-               sjk = segment_angle(j, k, i, atoms, p);
-  const Patch P = patch(i, j, k, atoms, p);
+  const Torus &Tij = tori.get(F.e[0], i, g), &Tik = tori.get(F.e[1], i, g),
+              &Tjk = tori.get(F.e[2], j, g);
+  const double sij = g.segment_angle(i, j, k), sik = g.segment_angle(i, k, j),
+               sjk = g.segment_angle(j, k, i);
+  const Patch P = g.patch(i, j, k);
 
   if (type == 4) {
-    const double Vi = cap2_volume(i, j, k, atoms, p), Vj = cap2_volume(j, i, k, atoms, p),
-                 Vk = cap2_volume(k, i, j, atoms, p);
+    const double Vi = g.cap2_volume(i, j, k), Vj = g.cap2_volume(j, i, k),
+                 Vk = g.cap2_volume(k, i, j);
     I.volume_sa += Vi;
     J.volume_sa += Vj;
     K.volume_sa += Vk;
@@ -124,17 +149,19 @@ void tria_terms(const tria& F, Atoms& atoms, double p, int type, int cusp) {
   }
 }
 
-void edge_terms(const edge& E, Atoms& atoms, double p, int type, int cusp) {
+void edge_terms(const edge& E, Atoms& atoms, double p, int type, BallCache& g, TorusCache& tori) {
   const int i = E.v[0]->index, j = E.v[1]->index;
   info &I = atoms[i], &J = atoms[j];
   const double x = E.solidangleedge();
-  const double Ai = cap_height(i, j, atoms, p) * R_of(I, p) * AV_TWO_PI;
-  const double Aj = cap_height(j, i, atoms, p) * R_of(J, p) * AV_TWO_PI;
+  const int vertices[2] = {i, j};
+  g.reset(vertices, 2);
+  const double Ai = g.height(i, j) * R_of(I, p) * AV_TWO_PI;
+  const double Aj = g.height(j, i) * R_of(J, p) * AV_TWO_PI;
   const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p);
-  const Torus T = torus(i, j, atoms, p, cusp);
+  const Torus& T = tori.get(&E, i, g);
 
   if (type == 4) {
-    const double Vi = cap_volume(i, j, atoms, p), Vj = cap_volume(j, i, atoms, p);
+    const double Vi = g.cap_volume(i, j), Vj = g.cap_volume(j, i);
     I.volume_sa -= Vi;
     J.volume_sa -= Vj;
     I.volume_ms -= Vi + T.volume_i + T.cone_i - Si.volume;
@@ -235,6 +262,8 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   // order (all tetrahedra, all triangles, then each edge with the vertices
   // it introduces).
   Atoms& atoms = rec.atoms;
+  BallCache geometry(atoms, probe);
+  TorusCache tori(rec.edges.size(), cusp);
   VoidComponents voids(rec.tetras);
   std::vector<char> covered(static_cast<std::size_t>(n), 0);
   std::size_t k4 = 0, k3 = 0, k2 = 0;
@@ -249,7 +278,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
       if (T.signed_size <= 0.0) {
         T.in_complex = true;
         for (int k = 0; k < 4; ++k) T.v[k]->complex_tetras.push_back(&T);
-        tetra_terms(T, atoms, probe, report_type, cusp);
+        tetra_terms(T, atoms, probe, report_type, geometry, tori);
       } else {
         T.void_id = ++void_counter;
       }
@@ -260,7 +289,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
       if (F.signed_size <= 0.0) {
         F.in_complex = true;
         for (int k = 0; k < 3; ++k) F.v[k]->complex_trias.push_back(&F);
-        tria_terms(F, atoms, probe, report_type, cusp);
+        tria_terms(F, atoms, probe, report_type, geometry, tori);
       } else {
         F.voidsrepresentation(voids);
       }
@@ -273,7 +302,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
         E.in_complex = true;
         E.v[0]->complex_edges.push_back(&E);
         E.v[1]->complex_edges.push_back(&E);
-        edge_terms(E, atoms, probe, report_type, cusp);
+        edge_terms(E, atoms, probe, report_type, geometry, tori);
       }
     } else if (size == 1) {
       any_vertex = true;
@@ -310,9 +339,11 @@ void extract_area_volume_short(std::vector<Bead>& beads, std::string name, doubl
 void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, double probe,
                   int /*report_type*/, int cusp) {
   const double p = probe;
+  BallCache g(atoms, p);
   for (const tetra& T : tetrahedra) {
     if (T.void_id <= 0) continue;
     const int v[4] = {T.v[0]->index, T.v[1]->index, T.v[2]->index, T.v[3]->index};
+    g.reset(v, 4);
 
     // Vertex parts: the sphere inside the solid angle at each vertex.
     const int others[4][3] = {{v[1], v[2], v[3]}, {v[0], v[2], v[3]}, {v[0], v[1], v[3]},
@@ -340,10 +371,10 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
       double cc[3] = {atoms[c].x, atoms[c].y, atoms[c].z};
       double cd[3] = {atoms[d].x, atoms[d].y, atoms[d].z};
       const double w = angle_dihedral(ca, cb, cc, cd);
-      const double Ea = w * cap_height(a, b, atoms, p) * R_of(atoms[a], p) * AV_TWO_PI;
-      const double Eb = w * cap_height(b, a, atoms, p) * R_of(atoms[b], p) * AV_TWO_PI;
+      const double Ea = w * g.height(a, b) * R_of(atoms[a], p) * AV_TWO_PI;
+      const double Eb = w * g.height(b, a) * R_of(atoms[b], p) * AV_TWO_PI;
       const Shell Ga = shell(a, Ea, atoms, p), Gb = shell(b, Eb, atoms, p);
-      const Torus Tab = torus(a, b, atoms, p, cusp);
+      const Torus Tab = g.torus(a, b, cusp);
       atoms[a].void_area_sa -= Ea;
       atoms[b].void_area_sa -= Eb;
       atoms[a].void_area_ms += w * Tab.area_i - Ga.area;
@@ -362,15 +393,14 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
       const tria* face = T.faces[f];
       if (face == nullptr || !face->in_complex) continue;
       const int a = faces[f][0], b = faces[f][1], c = faces[f][2];
-      const double Ba = cap2_area(a, b, c, atoms, p) / 2, Bb = cap2_area(b, a, c, atoms, p) / 2,
-                   Bc = cap2_area(c, a, b, atoms, p) / 2;
+      const double Ba = g.cap2_area(a, b, c) / 2, Bb = g.cap2_area(b, a, c) / 2,
+                   Bc = g.cap2_area(c, a, b) / 2;
       const Shell Ka = shell(a, Ba, atoms, p), Kb = shell(b, Bb, atoms, p),
                   Kc = shell(c, Bc, atoms, p);
-      const Torus Tab = torus(a, b, atoms, p, cusp), Tac = torus(a, c, atoms, p, cusp),
-                  Tbc = torus(b, c, atoms, p, cusp);
-      const Patch P = patch(a, b, c, atoms, p);
-      const double sab = segment_angle(a, b, c, atoms, p), sac = segment_angle(a, c, b, atoms, p),
-                   sbc = segment_angle(b, c, a, atoms, p);
+      const Torus Tab = g.torus(a, b, cusp), Tac = g.torus(a, c, cusp), Tbc = g.torus(b, c, cusp);
+      const Patch P = g.patch(a, b, c);
+      const double sab = g.segment_angle(a, b, c), sac = g.segment_angle(a, c, b),
+                   sbc = g.segment_angle(b, c, a);
       const double ta = sab * Tab.area_i / 2 + sac * Tac.area_i / 2;
       const double tb = sab * Tab.area_j / 2 + sbc * Tbc.area_i / 2;
       const double tc = sbc * Tbc.area_j / 2 + sac * Tac.area_j / 2;

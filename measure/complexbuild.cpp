@@ -2,23 +2,10 @@
 
 #include "geometry/ashape.h"
 
-namespace {
-
-const std::uint64_t kNone = 0xFFFFFFFFull;
-
-std::uint64_t mix(std::uint64_t x) {
-  x += 0x9E3779B97F4A7C15ull;
-  x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-  x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-  return x ^ (x >> 31);
-}
-
-}  // namespace
-
 // ---- SimplexKeys -----------------------------------------------------------
 
-void SimplexKeys::pack(const int* v, int n, std::uint64_t& lo, std::uint64_t& hi) {
-  int s[4];
+SimplexKeys::Entry SimplexKeys::pack(const int* v, int n, int id) {
+  int s[4] = {-1, -1, -1, -1};
   for (int k = 0; k < n; ++k) s[k] = v[k];
   // Exchange sort, ascending.
   for (int i = 0; i + 1 < n; ++i)
@@ -28,47 +15,41 @@ void SimplexKeys::pack(const int* v, int n, std::uint64_t& lo, std::uint64_t& hi
         s[i] = s[j];
         s[j] = t;
       }
-  std::uint64_t w[4] = {kNone, kNone, kNone, kNone};
-  for (int k = 0; k < n; ++k) w[k] = static_cast<std::uint32_t>(s[k]);
-  lo = w[0] | (w[1] << 32);
-  hi = w[2] | (w[3] << 32);
+  Entry e{s[0], {-1, -1, -1}, id};
+  for (int k = 1; k < n; ++k) e.rest[k - 1] = s[k];
+  return e;
 }
 
-std::size_t SimplexKeys::slot_of(std::uint64_t lo, std::uint64_t hi) const {
-  std::size_t mask = slots_.size() - 1;
-  std::size_t k = static_cast<std::size_t>(mix(lo ^ mix(hi))) & mask;
-  while (slots_[k].id != 0 && (slots_[k].lo != lo || slots_[k].hi != hi)) k = (k + 1) & mask;
-  return k;
-}
-
-void SimplexKeys::reserve(std::size_t n) {
-  std::size_t cap = 16;
-  while (cap < 2 * n + 2) cap *= 2;
-  if (cap <= slots_.size()) return;
-  std::vector<Slot> old;
-  old.swap(slots_);
-  slots_.assign(cap, Slot{0, 0, 0});
-  for (const Slot& s : old)
-    if (s.id != 0) slots_[slot_of(s.lo, s.hi)] = s;
-}
-
-void SimplexKeys::grow() { reserve(slots_.empty() ? 8 : slots_.size()); }
+void SimplexKeys::reserve(std::size_t n) { pending_.reserve(n); }
 
 void SimplexKeys::insert(const int* v, int n, int id) {
-  if (2 * (count_ + 1) >= slots_.size()) grow();
-  std::uint64_t lo, hi;
-  pack(v, n, lo, hi);
-  std::size_t k = slot_of(lo, hi);
-  if (slots_[k].id != 0) return;
-  slots_[k] = Slot{lo, hi, id};
-  ++count_;
+  pending_.push_back(pack(v, n, id));
+  built_ = false;
 }
 
-int SimplexKeys::find(const int* v, int n) const {
-  if (slots_.empty()) return 0;
-  std::uint64_t lo, hi;
-  pack(v, n, lo, hi);
-  return slots_[slot_of(lo, hi)].id;
+// Counting sort by smallest index; stable, so the first id given for a key
+// is met first.
+void SimplexKeys::build() {
+  int top = -1;
+  for (const Entry& e : pending_) top = e.first > top ? e.first : top;
+  start_.assign(static_cast<std::size_t>(top) + 2, 0);
+  for (const Entry& e : pending_) ++start_[static_cast<std::size_t>(e.first) + 1];
+  for (std::size_t k = 1; k < start_.size(); ++k) start_[k] += start_[k - 1];
+  entries_.resize(pending_.size());
+  std::vector<std::size_t> next(start_.begin(), start_.end() - 1);
+  for (const Entry& e : pending_) entries_[next[static_cast<std::size_t>(e.first)]++] = e;
+  built_ = true;
+}
+
+int SimplexKeys::find(const int* v, int n) {
+  if (!built_) build();
+  const Entry key = pack(v, n, 0);
+  if (key.first < 0 || static_cast<std::size_t>(key.first) + 1 >= start_.size()) return 0;
+  for (std::size_t k = start_[key.first]; k < start_[key.first + 1]; ++k) {
+    const Entry& e = entries_[k];
+    if (e.rest[0] == key.rest[0] && e.rest[1] == key.rest[1] && e.rest[2] == key.rest[2]) return e.id;
+  }
+  return 0;
 }
 
 // ---- ComplexRecords ----------------------------------------------------------

@@ -6,7 +6,6 @@
 #define MEASURE_COMPLEXBUILD_H
 
 #include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "measure/intersectionsegmentnew.h"
@@ -14,27 +13,30 @@
 class CSimplex;
 
 // Map from the vertex indices of a simplex (2 to 4 non-negative ints, in any
-// order; the key is the sorted list) to its 1-based record id.  Keys are
-// packed into two words, so a lookup allocates nothing.
+// order; the key is the sorted list) to its 1-based record id.  The keys are
+// kept in buckets by their smallest index, so a lookup allocates nothing and
+// the simplices of neighbouring atoms sit close together in memory.
 class SimplexKeys {
  public:
   void reserve(std::size_t n);
   // Keeps the first id given for a key.
   void insert(const int* v, int n, int id);
   // The id of the key, 0 when absent.
-  int find(const int* v, int n) const;
-  std::size_t size() const { return count_; }
+  int find(const int* v, int n);
+  std::size_t size() const { return pending_.size(); }
 
  private:
-  struct Slot {
-    std::uint64_t lo, hi;
-    int id;  // 0: empty
+  struct Entry {
+    int first;    // smallest index
+    int rest[3];  // the others, ascending; -1 when unused
+    int id;
   };
-  static void pack(const int* v, int n, std::uint64_t& lo, std::uint64_t& hi);
-  std::size_t slot_of(std::uint64_t lo, std::uint64_t hi) const;
-  void grow();
-  std::vector<Slot> slots_;
-  std::size_t count_ = 0;
+  static Entry pack(const int* v, int n, int id);
+  void build();
+  std::vector<Entry> pending_;     // in insertion order
+  std::vector<Entry> entries_;     // grouped by smallest index
+  std::vector<std::size_t> start_;  // bucket k is entries_[start_[k], start_[k+1])
+  bool built_ = true;
 };
 
 // The records of one triangulation.  atoms[i] belongs to atom i; the other

@@ -45,13 +45,6 @@ V3 cramer(const V3& a, const V3& b, const V3& c, double ra, double rb, double rc
   return V3{dx / d, dy / d, dz / d};
 }
 
-// Radius of the radical circle of (i, j) measured on ball i.
-double rho_of(const Atoms& atoms, int i, int j, double p) {
-  double R = radius(atoms, i, p);
-  double h = cap_height(i, j, atoms, p);
-  return root((2 * R - h) * h);
-}
-
 }  // namespace
 
 // ---- centres and predicates -------------------------------------------
@@ -114,13 +107,6 @@ bool alf_is_hidden0(int i, int j, const Atoms& atoms, double p) {
   return dot(d, d) + Ri * Ri - Rj * Rj > 0;
 }
 
-bool alf_is_hidden1(int i, int j, int k, const Atoms& atoms, double p) {
-  double m2[3], m3[3];
-  setcenter2(i, j, m2, atoms, p);
-  setcenter3(i, j, k, m3, atoms, p);
-  return dot(sub(at(m3), at(m2)), sub(at(atoms, k), at(m2))) > 0;
-}
-
 namespace {
 // Determinant of the rows (x, y, z, 1) of the four centres.
 double orientation(int i, int j, int k, int l, const Atoms& atoms) {
@@ -146,21 +132,6 @@ double triangle_area(int i, int j, int k, const Atoms& atoms) {
   return root(s * (s - a) * (s - b) * (s - c));
 }
 
-void triangle_dual(int i, int j, int k, double* out, const Atoms& atoms, double p) {
-  double m3[3];
-  setcenter3(i, j, k, m3, atoms, p);
-  V3 ci = at(atoms, i);
-  V3 n = cross(sub(at(atoms, j), ci), sub(at(atoms, k), ci));
-  V3 v = sub(at(m3), ci);
-  double w = dot(v, n);
-  double nn = dot(n, n);
-  double Ri = radius(atoms, i, p);
-  double t = (root(w * w - dot(v, v) * nn + Ri * Ri * nn) - w) / nn;
-  out[0] = m3[0] + t * n.x;
-  out[1] = m3[1] + t * n.y;
-  out[2] = m3[2] + t * n.z;
-}
-
 // ---- angles ---------------------------------------------------------------
 
 double angle_dihedral(const double* a, const double* b, const double* q, const double* s) {
@@ -182,14 +153,390 @@ double vector_angle(const double* a, const double* b, const double* q) {
   return f;
 }
 
-// ---- caps and the radical circle --------------------------------------------
+// ---- composite pieces ------------------------------------------------------
+//
+// Every composite piece is written once, over a provider G of the primitive
+// pieces (power centres, sphere intersection points, cap heights and the
+// composites themselves).  The plain functions use a provider that computes
+// everything afresh; BallCache remembers what it computed for the atoms of
+// one simplex.  Both give the same numbers, bit for bit.
+
+namespace {
+
+template <class G>
+void dual_impl(G& g, int i, int j, int k, double* out) {
+  const Atoms& atoms = g.atoms();
+  double m3[3];
+  g.centre3(i, j, k, m3);
+  V3 ci = at(atoms, i);
+  V3 n = cross(sub(at(atoms, j), ci), sub(at(atoms, k), ci));
+  V3 v = sub(at(m3), ci);
+  double w = dot(v, n);
+  double nn = dot(n, n);
+  double Ri = radius(atoms, i, g.probe());
+  double t = (root(w * w - dot(v, v) * nn + Ri * Ri * nn) - w) / nn;
+  out[0] = m3[0] + t * n.x;
+  out[1] = m3[1] + t * n.y;
+  out[2] = m3[2] + t * n.z;
+}
+
+template <class G>
+double height_impl(G& g, int i, int j) {
+  const Atoms& atoms = g.atoms();
+  double m[3];
+  g.centre2(i, j, m);
+  double d = norm(sub(at(m), at(atoms, i)));
+  double R = radius(atoms, i, g.probe());
+  return alf_is_hidden0(i, j, atoms, g.probe()) ? R - d : R + d;
+}
+
+// Radius of the radical circle of (i, j) measured on ball i.
+template <class G>
+double rho(G& g, int i, int j) {
+  double R = radius(g.atoms(), i, g.probe());
+  double h = g.height(i, j);
+  return root((2 * R - h) * h);
+}
+
+template <class G>
+double cap_volume_impl(G& g, int i, int j) {
+  double R = radius(g.atoms(), i, g.probe());
+  double h = g.height(i, j);
+  double r = root((2 * R - h) * h);
+  return (R / 3) * (AV_TWO_PI * R * h) - (1.0 / 3) * (R - h) * AV_PI * r * r;
+}
+
+void centre_of(const Atoms& atoms, int i, double* out) { put(at(atoms, i), out); }
+
+// Dihedral angle along (c_i, c_j) between the half-plane towards c_k and
+// the one towards the point q.
+double dih_to(const Atoms& atoms, int i, int j, int k, const double* q) {
+  double a[3], b[3], c[3];
+  centre_of(atoms, i, a);
+  centre_of(atoms, j, b);
+  centre_of(atoms, k, c);
+  return angle_dihedral(a, b, c, q);
+}
+
+double wedge_angle(const Atoms& atoms, int i, int j, int k, int l) {
+  double d[3];
+  centre_of(atoms, l, d);
+  return dih_to(atoms, i, j, k, d);
+}
+
+template <class G>
+bool hidden1_impl(G& g, int i, int j, int k) {
+  double m2[3], m3[3];
+  g.centre2(i, j, m2);
+  g.centre3(i, j, k, m3);
+  return dot(sub(at(m3), at(m2)), sub(at(g.atoms(), k), at(m2))) > 0;
+}
+
+template <class G>
+double segment_angle_impl(G& g, int i, int j, int k) {
+  double plus[3], minus[3];
+  g.dual(i, j, k, plus);
+  g.dual(i, k, j, minus);
+  return dih_to(g.atoms(), i, j, k, plus) + dih_to(g.atoms(), i, j, k, minus);
+}
+
+template <class G>
+double segment_height_impl(G& g, int i, int j, int k) {
+  double m2[3], m3[3];
+  g.centre2(i, j, m2);
+  g.centre3(i, j, k, m3);
+  double r = rho(g, i, j);
+  double d = norm(sub(at(m3), at(m2)));
+  return hidden1_impl(g, i, j, k) ? r - d : r + d;
+}
+
+template <class G>
+double segment_area_impl(G& g, int i, int j, int k) {
+  double plus[3], minus[3];
+  g.dual(i, j, k, plus);
+  g.dual(i, k, j, minus);
+  double r = rho(g, i, j);
+  double chord = norm(sub(at(plus), at(minus)));
+  return g.segment_angle(i, j, k) * AV_PI * r * r - chord * (r - g.segment_height(i, j, k)) / 2;
+}
+
+template <class G>
+double segment2_angle_impl(G& g, int i, int j, int k, int l) {
+  double q1[3], q2[3];
+  g.dual(i, k, j, q1);
+  g.dual(i, j, l, q2);
+  const Atoms& atoms = g.atoms();
+  return dih_to(atoms, i, j, k, q1) + dih_to(atoms, i, j, l, q2) - wedge_angle(atoms, i, j, k, l);
+}
+
+template <class G>
+double segment2_area_impl(G& g, int i, int j, int k, int l) {
+  if (nccw(i, j, k, l, g.atoms())) std::swap(k, l);
+  double q1[3], q2[3], m4[3];
+  g.dual(i, k, j, q1);
+  g.dual(i, j, l, q2);
+  g.centre4(i, j, k, l, m4);
+  double r = rho(g, i, j);
+  double sk = g.segment_height(i, j, k);
+  double sl = g.segment_height(i, j, l);
+  return g.segment2_angle(i, j, k, l) * AV_PI * r * r - (r - sk) * norm(sub(at(q1), at(m4))) / 2 -
+         (r - sl) * norm(sub(at(q2), at(m4))) / 2;
+}
+
+template <class G>
+double cap2_area_impl(G& g, int i, int j, int k) {
+  const Atoms& atoms = g.atoms();
+  double plus[3], minus[3], ci[3], cj[3], ck[3];
+  g.dual(i, j, k, plus);
+  g.dual(i, k, j, minus);
+  centre_of(atoms, i, ci);
+  centre_of(atoms, j, cj);
+  centre_of(atoms, k, ck);
+  double a = angle_dihedral(ci, plus, cj, ck);
+  double b = angle_dihedral(ci, minus, ck, cj);
+  double R = radius(atoms, i, g.probe());
+  double hij = g.height(i, j), hik = g.height(i, k);
+  return AV_TWO_PI * R * R * (1 - a - b) - AV_TWO_PI * R * (R - hij) * g.segment_angle(i, j, k) -
+         AV_TWO_PI * R * (R - hik) * g.segment_angle(i, k, j);
+}
+
+template <class G>
+double cap2_volume_impl(G& g, int i, int j, int k) {
+  double R = radius(g.atoms(), i, g.probe());
+  double hij = g.height(i, j), hik = g.height(i, k);
+  return (R / 3) * g.cap2_area(i, j, k) - ((R - hij) / 3) * segment_area_impl(g, i, j, k) -
+         ((R - hik) / 3) * segment_area_impl(g, i, k, j);
+}
+
+template <class G>
+double cap3_area_impl(G& g, int i, int j, int k, int l) {
+  const Atoms& atoms = g.atoms();
+  if (nccw(i, j, k, l, atoms)) std::swap(k, l);
+  double q1[3], q2[3], q3[3], ci[3], cj[3], ck[3], cl[3];
+  g.dual(i, k, j, q1);
+  g.dual(i, l, k, q2);
+  g.dual(i, j, l, q3);
+  centre_of(atoms, i, ci);
+  centre_of(atoms, j, cj);
+  centre_of(atoms, k, ck);
+  centre_of(atoms, l, cl);
+  double a = angle_dihedral(ci, q1, ck, cj);
+  double b = angle_dihedral(ci, q2, cl, ck);
+  double c = angle_dihedral(ci, q3, cj, cl);
+  double R = radius(atoms, i, g.probe());
+  double hij = g.height(i, j), hik = g.height(i, k), hil = g.height(i, l);
+  return AV_TWO_PI * R * R * (1 - a - b - c) -
+         AV_TWO_PI * R *
+             (g.segment2_angle(i, j, k, l) * (R - hij) + g.segment2_angle(i, k, l, j) * (R - hik) +
+              g.segment2_angle(i, l, j, k) * (R - hil));
+}
+
+template <class G>
+double cap3_volume_impl(G& g, int i, int j, int k, int l) {
+  double R = radius(g.atoms(), i, g.probe());
+  double hij = g.height(i, j), hik = g.height(i, k), hil = g.height(i, l);
+  return (R / 3) * g.cap3_area(i, j, k, l) - ((R - hij) / 3) * segment2_area_impl(g, i, j, k, l) -
+         ((R - hik) / 3) * segment2_area_impl(g, i, k, j, l) -
+         ((R - hil) / 3) * segment2_area_impl(g, i, l, j, k);
+}
+
+template <class G>
+Patch patch_impl(G& g, int i, int j, int k) {
+  const Atoms& atoms = g.atoms();
+  const double p = g.probe();
+  double X[3], ci[3], cj[3], ck[3];
+  g.dual(i, j, k, X);
+  centre_of(atoms, i, ci);
+  centre_of(atoms, j, cj);
+  centre_of(atoms, k, ck);
+  double di = angle_dihedral(X, ci, ck, cj);
+  double dj = angle_dihedral(X, cj, ci, ck);
+  double dk = angle_dihedral(X, ck, cj, ci);
+  Patch out;
+  out.area = AV_FOUR_PI * p * p * ((di + dj + dk) / 2 - 0.25);
+  out.area_i = out.area_j = out.area_k = out.area / 3;
+  out.volume = p * out.area / 3;
+  out.volume_i = out.volume_j = out.volume_k = out.volume / 3;
+  return out;
+}
+
+template <class G>
+Torus torus_impl(G& g, int i, int j, int cusp) {
+  const Atoms& atoms = g.atoms();
+  const double p = g.probe();
+  Torus out;
+  if (p < 1e-8) return out;
+  const double ri = atoms[i].radius, rj = atoms[j].radius;
+  const double Ri = ri + p, Rj = rj + p;
+  const double h = g.height(i, j);
+  const double rho = root((2 * Ri - h) * h);
+  const double ai = root(Ri * Ri - rho * rho), aj = root(Rj * Rj - rho * rho);
+  const double D = norm(sub(at(atoms, i), at(atoms, j)));
+  const double si = clamp1(rho / Ri), sj = clamp1(rho / Rj);
+  const double ki = root(1 - si * si), kj = root(1 - sj * sj);
+  const double thi = std::acos(si), thj = std::acos(sj);
+  const double wi = p * ki, wj = p * kj;
+
+  double area_i, area_j, vol_i, vol_j;
+  // Only defined when the torus intersects itself (rho <= p).
+  double f0 = 0, c0 = 0, Q = 0, P = 0;
+  if (rho > p) {
+    area_i = AV_TWO_PI * p * (rho * thi - wi);
+    area_j = AV_TWO_PI * p * (rho * thj - wj);
+    vol_i = AV_PI * p * p * (rho * thi - 2 * p * ki / 3);
+    vol_j = AV_PI * p * p * (rho * thj - 2 * p * kj / 3);
+  } else {
+    const double u0 = clamp1(rho / p);
+    const double k0 = root(1 - u0 * u0);
+    f0 = std::acos(u0);
+    c0 = p * k0;
+    const double W = p * p * (k0 - k0 * k0 * k0 / 3);
+    Q = AV_TWO_PI * p * (c0 - rho * f0);
+    P = AV_PI * p * (rho * rho * k0 - p * rho * f0 - p * rho * k0 * u0 + W);
+    area_i = AV_TWO_PI * p * (rho * (thi - f0) - (wi - c0));
+    area_j = AV_TWO_PI * p * (rho * (thj - f0) - (wj - c0));
+    const double ei = si * ri, ej = sj * rj;
+    const double W2 = W - p * rho * f0;
+    vol_i = AV_PI * wi * (ei * ei + rho * rho + rho * ei) / 3 -
+            AV_PI * p *
+                (rho * rho * ki - p * rho * thi - p * rho * ki * si +
+                 p * p * (ki - ki * ki * ki / 3) - W2);
+    vol_j = AV_PI * wj * (ej * ej + rho * rho + rho * ej) / 3 -
+            AV_PI * p *
+                (rho * rho * kj - p * rho * thj - p * rho * kj * sj +
+                 p * p * (kj - kj * kj * kj / 3) - W2);
+    if (cusp == 0) {
+      area_i += Q;
+      area_j += Q;
+      vol_i -= P;
+      vol_j -= P;
+    }
+  }
+
+  // Split the torus at the radical plane of the atom spheres.
+  const double qi = (D * D + ri * ri - rj * rj) / (2 * D);
+  const double qj = (D * D + rj * rj - ri * ri) / (2 * D);
+  double g0 = 0, u = 0, k = 0, b = 0, t = 0, v = 0, y = 0, z = 0;
+  auto pieces = [&](double gv) {
+    g0 = gv;
+    u = clamp1(g0 / p);
+    k = root(1 - u * u);
+    b = std::asin(u);
+    t = AV_TWO_PI * p * (rho * b - g0);
+    v = AV_PI * p * p * (rho * b - 2 * p * u / 3);
+    y = rho - p * k;
+    z = AV_PI * p * u * (y * y + rho * rho + rho * y) / 3;
+  };
+  const bool hid_ij = alf_is_hidden0(i, j, atoms, p);
+  const bool hid_ji = alf_is_hidden0(j, i, atoms, p);
+  if (!hid_ji && hid_ij) {
+    pieces(ai - qi);
+    out.area_i = area_i - t;
+    out.area_j = t - area_j;
+    out.volume_i = vol_i - v;
+    out.volume_j = v - vol_j;
+    out.cone_i = -z;
+    out.cone_j = z;
+  } else if (!hid_ij && hid_ji) {
+    pieces(aj - qj);
+    out.area_i = t - area_i;
+    out.area_j = area_j - t;
+    out.volume_i = v - vol_i;
+    out.volume_j = vol_j - v;
+    out.cone_i = z;
+    out.cone_j = -z;
+  } else {
+    pieces(std::fabs(ai - qi));
+    const double sg = ai < qi ? -1.0 : 1.0;
+    if (p < rho) {
+      t *= sg;
+      v *= sg;
+      z *= sg;
+      out.area_i = area_i - t;
+      out.area_j = area_j + t;
+      out.volume_i = vol_i - v;
+      out.volume_j = vol_j + v;
+      out.cone_i = z;
+      out.cone_j = -z;
+    } else {
+      double vp, Qp;
+      if (std::fabs(b) <= std::fabs(f0)) {
+        const double y2 = p * k - rho;
+        vp = AV_PI * p * u * (rho * y2 + rho * rho + y2 * y2) / 3;
+        if (cusp == 0) {
+          Qp = AV_TWO_PI * p * (g0 - rho * b);
+          vp -= AV_PI * p *
+                ((u - u * u * u / 3) * p * p + rho * rho * u - b * p * rho - p * rho * u * k);
+        } else {
+          Qp = 0;
+        }
+      } else {
+        vp = AV_PI * rho * rho * c0 / 3;
+        if (cusp == 0) {
+          vp -= P;
+          Qp = Q;
+        } else {
+          Qp = 0;
+        }
+      }
+      vp *= sg;
+      Qp *= sg;
+      out.area_i = area_i - Qp;
+      out.area_j = area_j + Qp;
+      out.volume_i = vol_i - vp;
+      out.volume_j = vol_j + vp;
+      out.cone_i = 0;
+      out.cone_j = 0;
+    }
+  }
+  return out;
+}
+
+// The provider that remembers nothing.
+class Direct {
+ public:
+  Direct(const Atoms& atoms, double p) : atoms_(atoms), p_(p) {}
+  const Atoms& atoms() const { return atoms_; }
+  double probe() const { return p_; }
+  void centre2(int i, int j, double* out) { power_centre2(atoms_[i], atoms_[j], p_, out); }
+  void centre3(int i, int j, int k, double* out) {
+    power_centre3(atoms_[i], atoms_[j], atoms_[k], p_, out);
+  }
+  void centre4(int i, int j, int k, int l, double* out) {
+    power_centre4(atoms_[i], atoms_[j], atoms_[k], atoms_[l], p_, out);
+  }
+  void dual(int i, int j, int k, double* out) { dual_impl(*this, i, j, k, out); }
+  double height(int i, int j) { return height_impl(*this, i, j); }
+  double segment_angle(int i, int j, int k) { return segment_angle_impl(*this, i, j, k); }
+  double segment_height(int i, int j, int k) { return segment_height_impl(*this, i, j, k); }
+  double segment2_angle(int i, int j, int k, int l) {
+    return segment2_angle_impl(*this, i, j, k, l);
+  }
+  double cap2_area(int i, int j, int k) { return cap2_area_impl(*this, i, j, k); }
+  double cap3_area(int i, int j, int k, int l) { return cap3_area_impl(*this, i, j, k, l); }
+
+ private:
+  const Atoms& atoms_;
+  double p_;
+};
+
+}  // namespace
+
+// ---- the plain functions -----------------------------------------------------
+
+void triangle_dual(int i, int j, int k, double* out, const Atoms& atoms, double p) {
+  Direct g(atoms, p);
+  g.dual(i, j, k, out);
+}
+
+bool alf_is_hidden1(int i, int j, int k, const Atoms& atoms, double p) {
+  Direct g(atoms, p);
+  return hidden1_impl(g, i, j, k);
+}
 
 double cap_height(int i, int j, const Atoms& atoms, double p) {
-  double m[3];
-  setcenter2(i, j, m, atoms, p);
-  double d = norm(sub(at(m), at(atoms, i)));
-  double R = radius(atoms, i, p);
-  return alf_is_hidden0(i, j, atoms, p) ? R - d : R + d;
+  Direct g(atoms, p);
+  return g.height(i, j);
 }
 
 double cap_area(int i, int j, const Atoms& atoms, double p) {
@@ -198,26 +545,27 @@ double cap_area(int i, int j, const Atoms& atoms, double p) {
 }
 
 double cap_volume(int i, int j, const Atoms& atoms, double p) {
-  double R = radius(atoms, i, p);
-  double h = cap_height(i, j, atoms, p);
-  double rho = root((2 * R - h) * h);
-  return (R / 3) * (AV_TWO_PI * R * h) - (1.0 / 3) * (R - h) * AV_PI * rho * rho;
+  Direct g(atoms, p);
+  return cap_volume_impl(g, i, j);
 }
 
-double disk_radius(int i, int j, const Atoms& atoms, double p) { return rho_of(atoms, i, j, p); }
+double disk_radius(int i, int j, const Atoms& atoms, double p) {
+  Direct g(atoms, p);
+  return rho(g, i, j);
+}
 
 double disk_length(int i, int j, const Atoms& atoms, double p) {
-  return AV_TWO_PI * rho_of(atoms, i, j, p);
+  return AV_TWO_PI * disk_radius(i, j, atoms, p);
 }
 
 double lens_seg_length(int i, int j, const Atoms& atoms, double p) {
   double R = radius(atoms, i, p);
-  return 2 * std::fabs(std::asin(clamp1(rho_of(atoms, i, j, p) / R))) * R;
+  return 2 * std::fabs(std::asin(clamp1(disk_radius(i, j, atoms, p) / R))) * R;
 }
 
 double lens_seg_area(int i, int j, const Atoms& atoms, double p) {
   double R = radius(atoms, i, p);
-  double g = 2 * std::fabs(std::asin(clamp1(rho_of(atoms, i, j, p) / R)));
+  double g = 2 * std::fabs(std::asin(clamp1(disk_radius(i, j, atoms, p) / R)));
   return (g - std::sin(g)) * R * R / 2;
 }
 
@@ -231,132 +579,66 @@ double pie_area(int i, int j, int k, const Atoms& atoms, double p) {
 
 double pie_length(int i, int j, int k, const Atoms& atoms, double p) {
   double a[3], b[3], c[3];
-  put(at(atoms, i), a);
-  put(at(atoms, j), b);
-  put(at(atoms, k), c);
+  centre_of(atoms, i, a);
+  centre_of(atoms, j, b);
+  centre_of(atoms, k, c);
   return vector_angle(a, b, c) * AV_TWO_PI * radius(atoms, i, p);
 }
 
-// ---- wedges -----------------------------------------------------------------
-
-namespace {
-double wedge_angle(int i, int j, int k, int l, const Atoms& atoms) {
-  double a[3], b[3], c[3], d[3];
-  put(at(atoms, i), a);
-  put(at(atoms, j), b);
-  put(at(atoms, k), c);
-  put(at(atoms, l), d);
-  return angle_dihedral(a, b, c, d);
-}
-}  // namespace
-
 double wedge_area(int i, int j, int k, int l, const Atoms& atoms, double p) {
   double R = radius(atoms, i, p);
-  return wedge_angle(i, j, k, l, atoms) * AV_TWO_PI * R * cap_height(i, j, atoms, p);
+  return wedge_angle(atoms, i, j, k, l) * AV_TWO_PI * R * cap_height(i, j, atoms, p);
 }
 
 double wedge_volume(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  return wedge_angle(i, j, k, l, atoms) * cap_volume(i, j, atoms, p);
+  return wedge_angle(atoms, i, j, k, l) * cap_volume(i, j, atoms, p);
 }
 
 double wedge_length(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  return wedge_angle(i, j, k, l, atoms) * AV_TWO_PI * rho_of(atoms, i, j, p);
+  return wedge_angle(atoms, i, j, k, l) * AV_TWO_PI * disk_radius(i, j, atoms, p);
 }
-
-// ---- the radical circle cut by a third ball ---------------------------------
-
-namespace {
-// Dihedral angle along (c_i, c_j) between the half-plane towards c_k and
-// the one towards the point q.
-double dih_to(int i, int j, int k, const double* q, const Atoms& atoms) {
-  double a[3], b[3], c[3];
-  put(at(atoms, i), a);
-  put(at(atoms, j), b);
-  put(at(atoms, k), c);
-  return angle_dihedral(a, b, c, q);
-}
-}  // namespace
 
 double segment_angle(int i, int j, int k, const Atoms& atoms, double p) {
-  double plus[3], minus[3];
-  triangle_dual(i, j, k, plus, atoms, p);
-  triangle_dual(i, k, j, minus, atoms, p);
-  return dih_to(i, j, k, plus, atoms) + dih_to(i, j, k, minus, atoms);
+  Direct g(atoms, p);
+  return g.segment_angle(i, j, k);
 }
 
 double segment_height(int i, int j, int k, const Atoms& atoms, double p) {
-  double m2[3], m3[3];
-  setcenter2(i, j, m2, atoms, p);
-  setcenter3(i, j, k, m3, atoms, p);
-  double rho = rho_of(atoms, i, j, p);
-  double d = norm(sub(at(m3), at(m2)));
-  return alf_is_hidden1(i, j, k, atoms, p) ? rho - d : rho + d;
+  Direct g(atoms, p);
+  return g.segment_height(i, j, k);
 }
 
 double segment_area(int i, int j, int k, const Atoms& atoms, double p) {
-  double plus[3], minus[3];
-  triangle_dual(i, j, k, plus, atoms, p);
-  triangle_dual(i, k, j, minus, atoms, p);
-  double rho = rho_of(atoms, i, j, p);
-  double chord = norm(sub(at(plus), at(minus)));
-  return segment_angle(i, j, k, atoms, p) * AV_PI * rho * rho -
-         chord * (rho - segment_height(i, j, k, atoms, p)) / 2;
+  Direct g(atoms, p);
+  return segment_area_impl(g, i, j, k);
 }
 
 double segment_length(int i, int j, int k, const Atoms& atoms, double p) {
-  return AV_TWO_PI * rho_of(atoms, i, j, p) * segment_angle(i, j, k, atoms, p);
+  return AV_TWO_PI * disk_radius(i, j, atoms, p) * segment_angle(i, j, k, atoms, p);
 }
 
-// ---- the radical circle in a tetrahedron ------------------------------------
-
 double segment2_angle(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  double q1[3], q2[3];
-  triangle_dual(i, k, j, q1, atoms, p);
-  triangle_dual(i, j, l, q2, atoms, p);
-  return dih_to(i, j, k, q1, atoms) + dih_to(i, j, l, q2, atoms) - wedge_angle(i, j, k, l, atoms);
+  Direct g(atoms, p);
+  return g.segment2_angle(i, j, k, l);
 }
 
 double segment2_length(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  return AV_TWO_PI * rho_of(atoms, i, j, p) * segment2_angle(i, j, k, l, atoms, p);
+  return AV_TWO_PI * disk_radius(i, j, atoms, p) * segment2_angle(i, j, k, l, atoms, p);
 }
 
 double segment2_area(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  if (nccw(i, j, k, l, atoms)) std::swap(k, l);
-  double q1[3], q2[3], m4[3];
-  triangle_dual(i, k, j, q1, atoms, p);
-  triangle_dual(i, j, l, q2, atoms, p);
-  setcenter4(i, j, k, l, m4, atoms, p);
-  double rho = rho_of(atoms, i, j, p);
-  double sk = segment_height(i, j, k, atoms, p);
-  double sl = segment_height(i, j, l, atoms, p);
-  return segment2_angle(i, j, k, l, atoms, p) * AV_PI * rho * rho -
-         (rho - sk) * norm(sub(at(q1), at(m4))) / 2 - (rho - sl) * norm(sub(at(q2), at(m4))) / 2;
+  Direct g(atoms, p);
+  return segment2_area_impl(g, i, j, k, l);
 }
 
-// ---- sphere i in the wedge of a triangle --------------------------------------
-
 double cap2_area(int i, int j, int k, const Atoms& atoms, double p) {
-  double plus[3], minus[3], ci[3], cj[3], ck[3];
-  triangle_dual(i, j, k, plus, atoms, p);
-  triangle_dual(i, k, j, minus, atoms, p);
-  put(at(atoms, i), ci);
-  put(at(atoms, j), cj);
-  put(at(atoms, k), ck);
-  double a = angle_dihedral(ci, plus, cj, ck);
-  double b = angle_dihedral(ci, minus, ck, cj);
-  double R = radius(atoms, i, p);
-  double hij = cap_height(i, j, atoms, p), hik = cap_height(i, k, atoms, p);
-  return AV_TWO_PI * R * R * (1 - a - b) -
-         AV_TWO_PI * R * (R - hij) * segment_angle(i, j, k, atoms, p) -
-         AV_TWO_PI * R * (R - hik) * segment_angle(i, k, j, atoms, p);
+  Direct g(atoms, p);
+  return g.cap2_area(i, j, k);
 }
 
 double cap2_volume(int i, int j, int k, const Atoms& atoms, double p) {
-  double R = radius(atoms, i, p);
-  double hij = cap_height(i, j, atoms, p), hik = cap_height(i, k, atoms, p);
-  return (R / 3) * cap2_area(i, j, k, atoms, p) -
-         ((R - hij) / 3) * segment_area(i, j, k, atoms, p) -
-         ((R - hik) / 3) * segment_area(i, k, j, atoms, p);
+  Direct g(atoms, p);
+  return cap2_volume_impl(g, i, j, k);
 }
 
 double pawn_area(int i, int j, int k, const Atoms& atoms, double p) {
@@ -368,45 +650,20 @@ double pawn_volume(int i, int j, int k, const Atoms& atoms, double p) {
 }
 
 double pawn_length(int i, int j, int k, const Atoms& atoms, double p) {
-  return (AV_TWO_PI * rho_of(atoms, i, j, p) * segment_angle(i, j, k, atoms, p) +
-          AV_TWO_PI * rho_of(atoms, i, k, p) * segment_angle(i, k, j, atoms, p) +
-          AV_TWO_PI * rho_of(atoms, j, k, p) * segment_angle(j, k, i, atoms, p)) /
+  return (AV_TWO_PI * disk_radius(i, j, atoms, p) * segment_angle(i, j, k, atoms, p) +
+          AV_TWO_PI * disk_radius(i, k, atoms, p) * segment_angle(i, k, j, atoms, p) +
+          AV_TWO_PI * disk_radius(j, k, atoms, p) * segment_angle(j, k, i, atoms, p)) /
          2;
 }
 
-// ---- sphere i in the solid angle of a tetrahedron -----------------------------
-
 double cap3_area(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  if (nccw(i, j, k, l, atoms)) std::swap(k, l);
-  double q1[3], q2[3], q3[3], ci[3], cj[3], ck[3], cl[3];
-  triangle_dual(i, k, j, q1, atoms, p);
-  triangle_dual(i, l, k, q2, atoms, p);
-  triangle_dual(i, j, l, q3, atoms, p);
-  put(at(atoms, i), ci);
-  put(at(atoms, j), cj);
-  put(at(atoms, k), ck);
-  put(at(atoms, l), cl);
-  double a = angle_dihedral(ci, q1, ck, cj);
-  double b = angle_dihedral(ci, q2, cl, ck);
-  double c = angle_dihedral(ci, q3, cj, cl);
-  double R = radius(atoms, i, p);
-  double hij = cap_height(i, j, atoms, p), hik = cap_height(i, k, atoms, p),
-         hil = cap_height(i, l, atoms, p);
-  return AV_TWO_PI * R * R * (1 - a - b - c) -
-         AV_TWO_PI * R *
-             (segment2_angle(i, j, k, l, atoms, p) * (R - hij) +
-              segment2_angle(i, k, l, j, atoms, p) * (R - hik) +
-              segment2_angle(i, l, j, k, atoms, p) * (R - hil));
+  Direct g(atoms, p);
+  return g.cap3_area(i, j, k, l);
 }
 
 double cap3_volume(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  double R = radius(atoms, i, p);
-  double hij = cap_height(i, j, atoms, p), hik = cap_height(i, k, atoms, p),
-         hil = cap_height(i, l, atoms, p);
-  return (R / 3) * cap3_area(i, j, k, l, atoms, p) -
-         ((R - hij) / 3) * segment2_area(i, j, k, l, atoms, p) -
-         ((R - hik) / 3) * segment2_area(i, k, j, l, atoms, p) -
-         ((R - hil) / 3) * segment2_area(i, l, j, k, atoms, p);
+  Direct g(atoms, p);
+  return cap3_volume_impl(g, i, j, k, l);
 }
 
 namespace {
@@ -414,10 +671,10 @@ namespace {
 // whole sphere.
 double solid_fraction(int v, int a, int b, int c, const Atoms& atoms) {
   double cv[3], ca[3], cb[3], cc[3];
-  put(at(atoms, v), cv);
-  put(at(atoms, a), ca);
-  put(at(atoms, b), cb);
-  put(at(atoms, c), cc);
+  centre_of(atoms, v, cv);
+  centre_of(atoms, a, ca);
+  centre_of(atoms, b, cb);
+  centre_of(atoms, c, cc);
   return (angle_dihedral(cv, ca, cc, cb) + angle_dihedral(cv, cb, ca, cc) +
           angle_dihedral(cv, cc, cb, ca)) /
              2 -
@@ -486,12 +743,12 @@ Annulus annulus(int v, double L, const Atoms& atoms, double p) {
 
 Fan fan(int i, int j, const Atoms& atoms, double p) {
   double Ri = radius(atoms, i, p), Rj = radius(atoms, j, p);
-  double rho = rho_of(atoms, i, j, p);
-  double f = std::acos(clamp1(rho / Ri)) + std::acos(clamp1(rho / Rj));
+  double r = disk_radius(i, j, atoms, p);
+  double f = std::acos(clamp1(r / Ri)) + std::acos(clamp1(r / Rj));
   Fan out;
   out.area = p * p * f / 2;
-  if (p > rho) {
-    double g = 2 * std::acos(clamp1(rho / p));
+  if (p > r) {
+    double g = 2 * std::acos(clamp1(r / p));
     out.area -= p * p * (g - std::sin(g)) / 2;
   }
   out.length = p * f;
@@ -499,147 +756,143 @@ Fan fan(int i, int j, const Atoms& atoms, double p) {
 }
 
 Patch patch(int i, int j, int k, const Atoms& atoms, double p) {
-  double X[3], ci[3], cj[3], ck[3];
-  triangle_dual(i, j, k, X, atoms, p);
-  put(at(atoms, i), ci);
-  put(at(atoms, j), cj);
-  put(at(atoms, k), ck);
-  double di = angle_dihedral(X, ci, ck, cj);
-  double dj = angle_dihedral(X, cj, ci, ck);
-  double dk = angle_dihedral(X, ck, cj, ci);
-  Patch out;
-  out.area = AV_FOUR_PI * p * p * ((di + dj + dk) / 2 - 0.25);
-  out.area_i = out.area_j = out.area_k = out.area / 3;
-  out.volume = p * out.area / 3;
-  out.volume_i = out.volume_j = out.volume_k = out.volume / 3;
-  return out;
+  Direct g(atoms, p);
+  return patch_impl(g, i, j, k);
 }
 
 Torus torus(int i, int j, const Atoms& atoms, double p, int cusp) {
-  Torus out;
-  if (p < 1e-8) return out;
-  const double ri = atoms[i].radius, rj = atoms[j].radius;
-  const double Ri = ri + p, Rj = rj + p;
-  const double h = cap_height(i, j, atoms, p);
-  const double rho = root((2 * Ri - h) * h);
-  const double ai = root(Ri * Ri - rho * rho), aj = root(Rj * Rj - rho * rho);
-  const double D = norm(sub(at(atoms, i), at(atoms, j)));
-  const double si = clamp1(rho / Ri), sj = clamp1(rho / Rj);
-  const double ki = root(1 - si * si), kj = root(1 - sj * sj);
-  const double thi = std::acos(si), thj = std::acos(sj);
-  const double wi = p * ki, wj = p * kj;
-
-  double area_i, area_j, vol_i, vol_j;
-  // Only defined when the torus intersects itself (rho <= p).
-  double f0 = 0, c0 = 0, Q = 0, P = 0;
-  if (rho > p) {
-    area_i = AV_TWO_PI * p * (rho * thi - wi);
-    area_j = AV_TWO_PI * p * (rho * thj - wj);
-    vol_i = AV_PI * p * p * (rho * thi - 2 * p * ki / 3);
-    vol_j = AV_PI * p * p * (rho * thj - 2 * p * kj / 3);
-  } else {
-    const double u0 = clamp1(rho / p);
-    const double k0 = root(1 - u0 * u0);
-    f0 = std::acos(u0);
-    c0 = p * k0;
-    const double W = p * p * (k0 - k0 * k0 * k0 / 3);
-    Q = AV_TWO_PI * p * (c0 - rho * f0);
-    P = AV_PI * p * (rho * rho * k0 - p * rho * f0 - p * rho * k0 * u0 + W);
-    area_i = AV_TWO_PI * p * (rho * (thi - f0) - (wi - c0));
-    area_j = AV_TWO_PI * p * (rho * (thj - f0) - (wj - c0));
-    const double ei = si * ri, ej = sj * rj;
-    const double W2 = W - p * rho * f0;
-    vol_i = AV_PI * wi * (ei * ei + rho * rho + rho * ei) / 3 -
-            AV_PI * p *
-                (rho * rho * ki - p * rho * thi - p * rho * ki * si +
-                 p * p * (ki - ki * ki * ki / 3) - W2);
-    vol_j = AV_PI * wj * (ej * ej + rho * rho + rho * ej) / 3 -
-            AV_PI * p *
-                (rho * rho * kj - p * rho * thj - p * rho * kj * sj +
-                 p * p * (kj - kj * kj * kj / 3) - W2);
-    if (cusp == 0) {
-      area_i += Q;
-      area_j += Q;
-      vol_i -= P;
-      vol_j -= P;
-    }
-  }
-
-  // Split the torus at the radical plane of the atom spheres.
-  const double qi = (D * D + ri * ri - rj * rj) / (2 * D);
-  const double qj = (D * D + rj * rj - ri * ri) / (2 * D);
-  double g = 0, u = 0, k = 0, b = 0, t = 0, v = 0, y = 0, z = 0;
-  auto pieces = [&](double gv) {
-    g = gv;
-    u = clamp1(g / p);
-    k = root(1 - u * u);
-    b = std::asin(u);
-    t = AV_TWO_PI * p * (rho * b - g);
-    v = AV_PI * p * p * (rho * b - 2 * p * u / 3);
-    y = rho - p * k;
-    z = AV_PI * p * u * (y * y + rho * rho + rho * y) / 3;
-  };
-  const bool hid_ij = alf_is_hidden0(i, j, atoms, p);
-  const bool hid_ji = alf_is_hidden0(j, i, atoms, p);
-  if (!hid_ji && hid_ij) {
-    pieces(ai - qi);
-    out.area_i = area_i - t;
-    out.area_j = t - area_j;
-    out.volume_i = vol_i - v;
-    out.volume_j = v - vol_j;
-    out.cone_i = -z;
-    out.cone_j = z;
-  } else if (!hid_ij && hid_ji) {
-    pieces(aj - qj);
-    out.area_i = t - area_i;
-    out.area_j = area_j - t;
-    out.volume_i = v - vol_i;
-    out.volume_j = vol_j - v;
-    out.cone_i = z;
-    out.cone_j = -z;
-  } else {
-    pieces(std::fabs(ai - qi));
-    const double sg = ai < qi ? -1.0 : 1.0;
-    if (p < rho) {
-      t *= sg;
-      v *= sg;
-      z *= sg;
-      out.area_i = area_i - t;
-      out.area_j = area_j + t;
-      out.volume_i = vol_i - v;
-      out.volume_j = vol_j + v;
-      out.cone_i = z;
-      out.cone_j = -z;
-    } else {
-      double vp, Qp;
-      if (std::fabs(b) <= std::fabs(f0)) {
-        const double y2 = p * k - rho;
-        vp = AV_PI * p * u * (rho * y2 + rho * rho + y2 * y2) / 3;
-        if (cusp == 0) {
-          Qp = AV_TWO_PI * p * (g - rho * b);
-          vp -= AV_PI * p *
-                ((u - u * u * u / 3) * p * p + rho * rho * u - b * p * rho - p * rho * u * k);
-        } else {
-          Qp = 0;
-        }
-      } else {
-        vp = AV_PI * rho * rho * c0 / 3;
-        if (cusp == 0) {
-          vp -= P;
-          Qp = Q;
-        } else {
-          Qp = 0;
-        }
-      }
-      vp *= sg;
-      Qp *= sg;
-      out.area_i = area_i - Qp;
-      out.area_j = area_j + Qp;
-      out.volume_i = vol_i - vp;
-      out.volume_j = vol_j + vp;
-      out.cone_i = 0;
-      out.cone_j = 0;
-    }
-  }
-  return out;
+  Direct g(atoms, p);
+  return torus_impl(g, i, j, cusp);
 }
+
+// ---- BallCache ------------------------------------------------------------------
+
+BallCache::BallCache(const Atoms& atoms, double p) : atoms_(atoms), p_(p) {
+  const int none[1] = {-1};
+  reset(none, 0);
+}
+
+void BallCache::reset(const int* vertices, int n) {
+  n_ = n < 4 ? n : 4;
+  for (int k = 0; k < n_; ++k) vertex_[k] = vertices[k];
+  if (++generation_ == 0) {
+    // The stamps wrapped around: forget everything explicitly.
+    clear_all();
+    generation_ = 1;
+  }
+}
+
+void BallCache::clear_all() {
+  for (Slot& e : centre2_) e.stamp = 0;
+  for (Slot& e : centre3_) e.stamp = 0;
+  for (Slot& e : centre4_) e.stamp = 0;
+  for (Slot& e : dual_) e.stamp = 0;
+  for (Slot& e : height_) e.stamp = 0;
+  for (Slot& e : segment_) e.stamp = 0;
+  for (Slot& e : segment_height_) e.stamp = 0;
+  for (Slot& e : segment2_) e.stamp = 0;
+  for (Slot& e : cap2_) e.stamp = 0;
+  for (Slot& e : cap3_) e.stamp = 0;
+}
+
+int BallCache::local(int i) const {
+  for (int k = 0; k < n_; ++k)
+    if (vertex_[k] == i) return k;
+  return -1;
+}
+
+// Slot of the table for the local positions of the given atoms, or null when
+// one of them is not a vertex of the current simplex.
+BallCache::Slot* BallCache::slot(Slot* table, const int* key, int n) {
+  int index = 0;
+  for (int m = 0; m < n; ++m) {
+    int k = local(key[m]);
+    if (k < 0) return nullptr;
+    index = index * 4 + k;
+  }
+  return &table[index];
+}
+
+#define AV_RECALL(table, N, V, compute)                        \
+  Slot* e = slot(table, key, N);                               \
+  if (e != nullptr && e->stamp == generation_) {               \
+    for (int m = 0; m < V; ++m) out[m] = e->value[m];          \
+    return;                                                    \
+  }                                                            \
+  compute;                                                     \
+  if (e != nullptr) {                                          \
+    for (int m = 0; m < V; ++m) e->value[m] = out[m];          \
+    e->stamp = generation_;                                    \
+  }
+
+void BallCache::centre2(int i, int j, double* out) {
+  const int key[2] = {i, j};
+  AV_RECALL(centre2_, 2, 3, power_centre2(atoms_[i], atoms_[j], p_, out));
+}
+
+void BallCache::centre3(int i, int j, int k, double* out) {
+  const int key[3] = {i, j, k};
+  AV_RECALL(centre3_, 3, 3, power_centre3(atoms_[i], atoms_[j], atoms_[k], p_, out));
+}
+
+void BallCache::centre4(int i, int j, int k, int l, double* out) {
+  const int key[4] = {i, j, k, l};
+  AV_RECALL(centre4_, 4, 3, power_centre4(atoms_[i], atoms_[j], atoms_[k], atoms_[l], p_, out));
+}
+
+void BallCache::dual(int i, int j, int k, double* out) {
+  const int key[3] = {i, j, k};
+  AV_RECALL(dual_, 3, 3, dual_impl(*this, i, j, k, out));
+}
+
+#undef AV_RECALL
+
+#define AV_RECALL1(table, N, compute)                          \
+  Slot* e = slot(table, key, N);                               \
+  if (e != nullptr && e->stamp == generation_) return e->value[0]; \
+  double value = compute;                                      \
+  if (e != nullptr) {                                          \
+    e->value[0] = value;                                       \
+    e->stamp = generation_;                                    \
+  }                                                            \
+  return value;
+
+double BallCache::height(int i, int j) {
+  const int key[2] = {i, j};
+  AV_RECALL1(height_, 2, height_impl(*this, i, j));
+}
+
+double BallCache::segment_angle(int i, int j, int k) {
+  const int key[3] = {i, j, k};
+  AV_RECALL1(segment_, 3, segment_angle_impl(*this, i, j, k));
+}
+
+double BallCache::segment_height(int i, int j, int k) {
+  const int key[3] = {i, j, k};
+  AV_RECALL1(segment_height_, 3, segment_height_impl(*this, i, j, k));
+}
+
+double BallCache::segment2_angle(int i, int j, int k, int l) {
+  const int key[4] = {i, j, k, l};
+  AV_RECALL1(segment2_, 4, segment2_angle_impl(*this, i, j, k, l));
+}
+
+double BallCache::cap2_area(int i, int j, int k) {
+  const int key[3] = {i, j, k};
+  AV_RECALL1(cap2_, 3, cap2_area_impl(*this, i, j, k));
+}
+
+double BallCache::cap3_area(int i, int j, int k, int l) {
+  const int key[4] = {i, j, k, l};
+  AV_RECALL1(cap3_, 4, cap3_area_impl(*this, i, j, k, l));
+}
+
+#undef AV_RECALL1
+
+double BallCache::cap_volume(int i, int j) { return cap_volume_impl(*this, i, j); }
+double BallCache::cap2_volume(int i, int j, int k) { return cap2_volume_impl(*this, i, j, k); }
+double BallCache::cap3_volume(int i, int j, int k, int l) {
+  return cap3_volume_impl(*this, i, j, k, l);
+}
+Patch BallCache::patch(int i, int j, int k) { return patch_impl(*this, i, j, k); }
+Torus BallCache::torus(int i, int j, int cusp) { return torus_impl(*this, i, j, cusp); }
