@@ -14,9 +14,17 @@ bool holds_pointer(const std::vector<tetra*>& list, const tetra* t) {
 // Sequences of items (tetrahedra or triangles, by compact index) kept as
 // linked lists in containers, so that a merge can move the smaller of two
 // lists: either the smaller one is appended to the larger, or the larger one
-// is taken over whole and the smaller one spliced in front of it.  Every item
-// knows its live nodes, which answers "does this container hold it" in
-// constant time.
+// is taken over whole and the smaller one spliced in front of it.  Merging
+// one list into another many times over thus costs the size of the smaller
+// side only, instead of copying a growing pocket again at every merge.
+// Every item knows its live nodes, which answers "does this container hold
+// it" in constant time.
+//
+// A node also carries a value (for tetrahedra: the id of the pocket that
+// took it in) and the time it was given.  A container taken over whole gives
+// its new owner's value to every node it held at that moment; that is
+// recorded once on the container, and a node's effective value is the later
+// of its own and its container's.
 class Sequences {
  public:
   explicit Sequences(size_t items) : nodes_of_(items) {}
