@@ -358,16 +358,6 @@ TEST(PocketAssembly, FaceInTheComplexJoinsOnlyThroughFlow) {
   }
 }
 
-TEST(PocketAssembly, TetrahedraInTheComplexOrReachedByNothingStayOut) {
-  ToyComplex c = two_cells();
-  c.tetras[0].in_complex = true;
-  c.tetras[1].flows_to_outside = true;
-  std::vector<pocket> pockets;
-  pocketsrepresentation(c.tetras, pockets, 1.4);
-  EXPECT_TRUE(pockets.empty());
-  EXPECT_FALSE(c.tetras[1].visited);
-}
-
 TEST(PocketAssembly, OutsideFlowingTetrahedronReachedByAFillJoins) {
   ToyComplex c = two_cells();
   c.face(1, 2, 3)->in_complex = true;
@@ -379,26 +369,6 @@ TEST(PocketAssembly, OutsideFlowingTetrahedronReachedByAFillJoins) {
   EXPECT_FALSE(c.tetras[1].flows_to_outside);
   ASSERT_EQ(pockets.size(), 1u);
   EXPECT_EQ(pockets[0].tetrahedra.size(), 2u);
-}
-
-// Three tetrahedra in a row around the edge (1, 2): 0-1 and 1-2 share faces.
-ToyComplex three_cells() { return ToyComplex(6, {{0, 1, 2, 3}, {1, 2, 3, 4}, {1, 2, 4, 5}}); }
-
-TEST(PocketAssembly, OnlyFacesWithoutFlowBecomeKnots) {
-  // Cells 0 and 1 are one sub-pocket by flow; cell 2 is another behind a
-  // face without flow.
-  ToyComplex c = three_cells();
-  tria* f12 = c.face(1, 2, 4);
-  c.flow(0, 1);
-  std::vector<pocket> pockets;
-  pocketsrepresentation(c.tetras, pockets, 1.4);
-  ASSERT_EQ(pockets.size(), 1u);
-  const pocket& p = pockets[0];
-  ASSERT_EQ(p.subpockets.size(), 2u);
-  EXPECT_EQ(ids(p.subpockets[0]->tetrahedra).size(), 2u);
-  // Only the face without flow is an inner triangle.
-  for (const tria* t : p.inner_triangles) EXPECT_EQ(t, f12);
-  EXPECT_EQ(p.subpockets[0]->knot_tops[0]->triangles[0], f12);
 }
 
 TEST(PocketAssembly, SingleSubpocketGetsNoKnots) {

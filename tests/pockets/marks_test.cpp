@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <random>
 
 #include "pockets/marks.h"
 #include "toy_complex.h"
@@ -42,26 +41,6 @@ TEST(PocketNumbering, FollowsTheExchangeSequenceOnTies) {
   EXPECT_EQ(run({1, 1, 1, 1, 1}), (std::vector<int>{1, 2, 3, 4, 5}));
   EXPECT_EQ(run({2, 1, 1, 1}), (std::vector<int>{4, 1, 2, 3}));
   EXPECT_EQ(run({2, 2, 1, 1}), (std::vector<int>{3, 4, 1, 2}));
-}
-
-TEST(PocketNumbering, RanksAPermutationByNonDecreasingSize) {
-  std::mt19937 rng(5);
-  std::vector<tetra> pool(4000);
-  for (int round = 0; round < 50; ++round) {
-    std::vector<int> sizes(1 + rng() % 60);
-    for (int& s : sizes) s = 1 + rng() % 5;
-    std::vector<pocket> p = pockets_of_sizes(sizes, pool);
-    const PocketRanking r = number_pockets(p);
-    std::vector<int> seen(p.size(), 0);
-    for (size_t k = 0; k < r.order.size(); ++k) {
-      ++seen[r.order[k]];
-      EXPECT_EQ(r.rank_of[r.order[k]], static_cast<int>(k) + 1);
-      if (k > 0) {
-        EXPECT_LE(p[r.order[k - 1]].tetrahedra.size(), p[r.order[k]].tetrahedra.size());
-      }
-    }
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), 1), static_cast<long>(p.size()));
-  }
 }
 
 std::shared_ptr<subpocket> sub_of(std::vector<tetra*> t) {
