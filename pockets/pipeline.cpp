@@ -282,7 +282,9 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
 
 int run_pocket_steps(PocketComplex& c, const std::string& name, int pymol, double probe,
                      double alpha) {
-  std::vector<pocket> pockets;
+  std::vector<pocket>& pockets = c.pockets;
+  pockets.clear();
+  c.mouths.clear();
   pocketsrepresentation(c.tetras, pockets, probe);
   std::cout << "pockets detection done!" << std::endl;
   if (pockets.empty()) {
@@ -291,10 +293,10 @@ int run_pocket_steps(PocketComplex& c, const std::string& name, int pymol, doubl
   }
   // The mouth and report steps measure the balls grown to the alpha level.
   for (info& a : c.atoms) a.radius = alpha_radius(a.radius, probe, alpha);
-  std::vector<mouth> mouths(pockets.size());
+  c.mouths.assign(pockets.size(), mouth());
   pocketspocindex(c.atoms, pockets);
-  mouthsrepresentation(pockets, mouths, c.atoms, probe);
-  pocketsmeasure(c.tetras, c.atoms, pockets, mouths, name, pymol, probe, alpha);
+  mouthsrepresentation(pockets, c.mouths, c.atoms, probe);
+  pocketsmeasure(c.tetras, c.atoms, pockets, c.mouths, name, pymol, probe, alpha);
   return static_cast<int>(pockets.size());
 }
 

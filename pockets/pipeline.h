@@ -21,12 +21,16 @@ class Bead;
 void extract_pocket_short(std::vector<Bead>& beads, std::string name, int pymol, double probe,
                           double alpha);
 
-// The simplex records of one structure as the pocket pipeline builds them.
+// The working data of one structure's pocket pipeline: the simplex records,
+// then the pockets and their mouth summaries (mouths[k] belongs to the
+// pocket numbered k + 1) as the steps leave them.
 struct PocketComplex {
   std::vector<info> atoms;  // one per bead, same index
   std::vector<tetra> tetras;
   std::vector<tria> trias;
   std::vector<edge> edges;
+  std::vector<pocket> pockets;
+  std::vector<mouth> mouths;
 };
 
 // Builds and classifies the records: vertex records from the beads; one
@@ -44,7 +48,8 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
 double alpha_radius(double radius, double probe, double alpha);
 
 // The steps after the records: assembly, radius change, numbering, mouths
-// and the report files.  Returns the number of pockets (0: nothing written).
+// and the report files; the pockets and mouths stay in `c`.  Returns the
+// number of pockets (0: nothing written).
 int run_pocket_steps(PocketComplex& c, const std::string& name, int pymol, double probe,
                      double alpha);
 
