@@ -408,6 +408,12 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     while (!flip_stack.empty()) {
         CD3DEdge* e = flip_stack.back();
         flip_stack.pop_back();
+        if (!flip_stack.empty()) {
+            // the next face's neighbour across is usually far in memory
+            // (its block spans at most 80 bytes before and 248 after it)
+            const char* next = reinterpret_cast<const char*>(flip_stack.back()->sym->fnext);
+            for (int off = -80; off < 248; off += 64) __builtin_prefetch(next + off);
+        }
         e->flags &= 2;
         if (e->flags) continue;
         CXYZW* d = e->sym->fnext->apex;
