@@ -418,6 +418,15 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
         if (e->flags) continue;
         CXYZW* d = e->sym->fnext->apex;
         if (!insphere(e, d)) continue;
+        {
+            // a flip will link the faces of the cell across
+            CD3DEdge* se = e->sym;
+            const char* across[3] = {reinterpret_cast<const char*>(se->fnext),
+                                     reinterpret_cast<const char*>(se->enext->fnext),
+                                     reinterpret_cast<const char*>(se->enext->enext->fnext)};
+            for (const char* a : across)
+                for (int off = -80; off < 248; off += 64) __builtin_prefetch(a + off);
+        }
         bool t1 = positive(e->fnext->sym, d);
         bool t2 = positive(e->enext->fnext->sym, d);
         bool t3 = positive(e->enext->enext->fnext->sym, d);
