@@ -24,28 +24,6 @@ info atom(int index, double x, double y, double z, double r) {
   return a;
 }
 
-TEST(Records, DefaultsAndCopies) {
-  tetra t;
-  EXPECT_EQ(t.signed_size, -10.0);
-  EXPECT_EQ(t.void_id, -1);
-  EXPECT_EQ(t.stamp, -1);
-  EXPECT_FALSE(t.in_complex || t.hull || t.buried || t.flows_to_outside);
-  EXPECT_EQ(t.pocket_number, 0);
-  tria f;
-  EXPECT_EQ(f.own_size, -10.0);
-  EXPECT_EQ(f.e[2], nullptr);
-  info a;
-  EXPECT_EQ(a.area_sa, 0.0);
-  EXPECT_FALSE(a.marks[MARK_HULL]);
-  a.sub_ids.resize(2);
-  a.sub_ids[1].pocket = 3;
-  a.sub_ids[1].subpockets = {0, 2};
-  info b = a;
-  b.sub_ids[1].subpockets.push_back(5);
-  EXPECT_EQ(a.sub_ids[1].subpockets.size(), 2u);
-  EXPECT_EQ(b.sub_ids[1].pocket, 3);
-}
-
 TEST(Records, KeysIgnoreVertexOrder) {
   SimplexKeys keys;
   int t1[3] = {7, 2, 5}, t2[3] = {5, 7, 2}, t3[3] = {2, 5, 8};
