@@ -472,6 +472,10 @@ CD3DCell* CD3DW::locate(CXYZW* p) {
         ++stats[3];
         c = c->face[(first + i) & 3]->sym->cell;
         if (c->child[0]) break;  // only through the bounding tetrahedron
+        for (CD3DEdge* f : c->face) {
+            const char* a = reinterpret_cast<const char*>(f);
+            for (int off = -80; off < 248; off += 64) __builtin_prefetch(a + off);
+        }
     }
     for (CD3DCell* cell : cells)
         if (!cell->child[0] && positive(cell->face[0], p) && positive(cell->face[1], p) &&
