@@ -19,12 +19,14 @@ struct CD3DTriangle;
 // caller's index (-1..-4 for the bounding vertices).
 class CXYZW {
 public:
+    // The fields read in every predicate and every edge listing come first,
+    // so that they share a cache line.
     CD3DCell* cell_hint = nullptr;  // a live cell with this vertex, kept by CD3DW for point location
-    CInexact x, y, z, w, lifted;    // lifted = x*x + y*y + z*z - w
+    int id = 0;
+    CInexact x, y, z, w, lifted;  // lifted = x*x + y*y + z*z - w
     CExact x_exact, y_exact, z_exact, w_exact, lifted_exact;
     C0Simplex* vertex_simplex = nullptr;  // set by CAlpha
     void* data = nullptr;
-    int id = 0;
 
     void set(double x, double y, double z, double w);
 };

@@ -16,10 +16,7 @@ void collect_del_edges(std::vector<Bead>& beads, std::vector<Pair>& edges) {
             t->add(b.x, b.y, b.z, b.radius * b.radius, order[k], &b);
         }
         t->list_edges(&listed);
-        std::size_t count = 0;
-        for (CD3DEdge* e : listed)
-            if (e->origin->id <= e->destination->id) ++count;
-        edges.reserve(edges.size() + count);
+        edges.reserve(edges.size() + listed.size() / 2);  // every edge is listed both ways
         for (CD3DEdge* e : listed) {
             int a = e->origin->id, b = e->destination->id;
             if (a <= b) edges.push_back(Pair(&beads[a], &beads[b], ALPHA_LEVEL_UNSET));
