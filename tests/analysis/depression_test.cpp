@@ -30,7 +30,7 @@ std::vector<int> ids(const std::vector<tetra*>& v) {
   return out;
 }
 
-TEST(Depressions, JoinRuleAndOrder) {
+TEST(Depressions, LastCandidateKeepsTheDepression) {
   // Candidates A then B joined by an open face: one depression, made by B.
   HandComplex h(5, {{0, 1, 2, 3}, {1, 2, 3, 4}});
   for (tetra& t : h.tetras) t.depression_mark = true;
@@ -40,56 +40,14 @@ TEST(Depressions, JoinRuleAndOrder) {
   EXPECT_EQ(d[0].id, 2);
   EXPECT_EQ(ids(d[0].tetrahedra), (std::vector<int>{2, 1}));
   EXPECT_EQ(h.tetras[0].depression_id, 2);
-  EXPECT_EQ(h.tetras[1].depression_id, 2);
-
-  // A shared face in the complex without flow keeps them apart; flow joins.
-  HandComplex c(5, {{0, 1, 2, 3}, {1, 2, 3, 4}});
-  for (tetra& t : c.tetras) t.depression_mark = true;
-  c.face(1, 2, 3)->in_complex = true;
-  d.clear();
-  depressionsrepresentation(c.tetras, d, 0.0);
-  EXPECT_EQ(d.size(), 2u);
-  for (tetra& t : c.tetras) t.depression_id = 0;
-  c.tetras[1].inflow.push_back(&c.tetras[0]);
-  d.clear();
-  depressionsrepresentation(c.tetras, d, 0.0);
-  EXPECT_EQ(d.size(), 1u);
-
   // A flagged tetrahedron in the complex is pulled in but starts nothing.
-  HandComplex k(5, {{0, 1, 2, 3}, {1, 2, 3, 4}});
-  for (tetra& t : k.tetras) t.depression_mark = true;
-  k.tetras[0].in_complex = true;
+  for (tetra& t : h.tetras) t.depression_id = 0;
+  h.tetras[1].in_complex = true;
   d.clear();
-  depressionsrepresentation(k.tetras, d, 0.0);
+  depressionsrepresentation(h.tetras, d, 0.0);
   ASSERT_EQ(d.size(), 1u);
   EXPECT_EQ(d[0].id, 1);
-  EXPECT_EQ(ids(d[0].tetrahedra), (std::vector<int>{2, 1}));
-
-  // Nothing flagged: nothing made.
-  HandComplex none(4, {{0, 1, 2, 3}});
-  d.clear();
-  depressionsrepresentation(none.tetras, d, 0.0);
-  EXPECT_TRUE(d.empty());
-}
-
-TEST(Depressions, NumberingAndAtomMarks) {
-  // Tetrahedra 0-1 (joined), 2-3 (joined), 4 alone; 1 and 2 share a face in
-  // the complex, 3 and 4 too, without flow.
-  HandComplex h(8, {{0, 1, 2, 3}, {1, 2, 3, 4}, {2, 3, 4, 5}, {3, 4, 5, 6}, {4, 5, 6, 7}});
-  for (tetra& t : h.tetras) t.depression_mark = true;
-  h.face(2, 3, 4)->in_complex = true;
-  h.face(4, 5, 6)->in_complex = true;
-  std::vector<depression> d;
-  depressionsrepresentation(h.tetras, d, 0.0);
-  ASSERT_EQ(d.size(), 3u);
-  depressionspocindex(h.atoms, d);
-  EXPECT_EQ(d[0].number, 3);
-  EXPECT_EQ(d[1].number, 2);
-  EXPECT_EQ(d[2].number, 1);
-  // Atom 4 lies in all three; its numbers follow the vector order.
-  EXPECT_EQ(h.atoms[4].depression_numbers, (std::vector<int>{3, 2, 1}));
-  EXPECT_EQ(h.atoms[0].depression_numbers, (std::vector<int>{3}));
-  for (const info& a : h.atoms) EXPECT_TRUE(a.marks[MARK_DEPRESSION]);
+  EXPECT_EQ(ids(d[0].tetrahedra), (std::vector<int>{1, 2}));
 }
 
 // On a real structure with random flags, the depressions are exactly the
@@ -154,16 +112,7 @@ struct Chain {
     return c;
   }
   explicit Chain(int m) : h(m, cells(m)) {
-    for (tetra& t : h.tetras) {
-      t.depression_mark = true;
-      t.signed_size = 1.25;
-    }
-    for (info& a : h.atoms) {
-      std::snprintf(a.atom_name, sizeof a.atom_name, "CA");
-      std::snprintf(a.residue_name, sizeof a.residue_name, "GLY");
-      a.residue_number = 7;
-      a.bfactor = 12.5;
-    }
+    for (tetra& t : h.tetras) t.depression_mark = true;
     depressionsrepresentation(h.tetras, d, 0.0);
   }
 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+#include <tuple>
 
 #include "analysis/filtration.h"
 #include "analysis_fixtures.h"
@@ -128,49 +129,39 @@ TEST(FilterList, RecordsAndSimplexListGiveTheSameList) {
   delete triangulation;
 
   const size_t n = c.atoms.size() + c.tetras.size() + c.trias.size() + c.edges.size();
+  EXPECT_EQ(listed, n);  // every atom is a vertex of the list
+  auto summary = [](const FilterList& l) {
+    std::vector<std::tuple<int, int, double, const void*, const void*, const void*, const void*>> out;
+    for (const filter* f : l.filters) {
+      out.emplace_back(f->dimension, f->rank, f->alpha, f->info_ref, f->edge_ref, f->tria_ref,
+                       f->tetra_ref);
+    }
+    return out;
+  };
   ASSERT_EQ(from_records.filters.size(), n);
-  ASSERT_EQ(from_complex.filters.size(), n);
-  EXPECT_EQ(listed, n);  // the simplex list's vertex entries get no filter
-  int last_rank = 0;
+  EXPECT_EQ(summary(from_records), summary(from_complex));
+
   for (size_t i = 0; i < n; ++i) {
     const filter* f = from_records.filters[i];
-    const filter* g = from_complex.filters[i];
-    EXPECT_EQ(f->dimension, g->dimension);
-    EXPECT_EQ(f->rank, g->rank);
-    EXPECT_EQ(f->alpha, g->alpha);
-    EXPECT_EQ(f->info_ref, g->info_ref);
-    EXPECT_EQ(f->edge_ref, g->edge_ref);
-    EXPECT_EQ(f->tria_ref, g->tria_ref);
-    EXPECT_EQ(f->tetra_ref, g->tetra_ref);
-    EXPECT_EQ(f->sign, 1);
-    EXPECT_FALSE(f->paired || f->enclosed);
+    const int number = static_cast<int>(i) + 1;
+    EXPECT_TRUE(f->sign == 1 && !f->paired && !f->enclosed && f->position == 0);
     if (i < c.atoms.size()) {
-      ASSERT_EQ(f->dimension, 0);
-      EXPECT_EQ(f->info_ref, &c.atoms[i]);
-      EXPECT_EQ(f->rank, static_cast<int>(i) + 1);
+      EXPECT_TRUE(f->dimension == 0 && f->info_ref == &c.atoms[i] && f->rank == number);
       EXPECT_DOUBLE_EQ(f->alpha, -(beads[i].radius + probe));
-      EXPECT_EQ(c.atoms[i].filter_number, static_cast<int>(i) + 1);
+      EXPECT_EQ(c.atoms[i].filter_number, number);
       continue;
     }
-    EXPECT_GT(f->rank, last_rank);
-    last_rank = f->rank;
-    switch (f->dimension) {
-      case 3:
-        EXPECT_EQ(f->tetra_ref->filter_number, static_cast<int>(i) + 1);
-        EXPECT_EQ(f->tetra_ref->position, f->rank);
-        EXPECT_EQ(f->alpha, f->tetra_ref->signed_size);
-        break;
-      case 2:
-        EXPECT_EQ(f->tria_ref->filter_number, static_cast<int>(i) + 1);
-        EXPECT_EQ(f->alpha, f->tria_ref->signed_size);
-        break;
-      case 1:
-        EXPECT_EQ(f->edge_ref->filter_number, static_cast<int>(i) + 1);
-        EXPECT_EQ(f->alpha, f->edge_ref->signed_size);
-        break;
-      default:
-        ADD_FAILURE() << "vertex after the atoms";
+    if (i > c.atoms.size()) {
+      EXPECT_GT(f->rank, from_records.filters[i - 1]->rank);
     }
+    const int listed_number = f->dimension == 3   ? f->tetra_ref->filter_number
+                              : f->dimension == 2 ? f->tria_ref->filter_number
+                                                  : f->edge_ref->filter_number;
+    const double size = f->dimension == 3   ? f->tetra_ref->signed_size
+                        : f->dimension == 2 ? f->tria_ref->signed_size
+                                            : f->edge_ref->signed_size;
+    EXPECT_EQ(listed_number, number);
+    EXPECT_EQ(f->alpha, size);
   }
 }
 

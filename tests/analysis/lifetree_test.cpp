@@ -50,37 +50,25 @@ struct KnotPocket {
   ~KnotPocket() { release_life_trees(pockets); }
 };
 
-TEST(LifeTree, TwoSubpocketsSplitOnce) {
-  KnotPocket k({3.25, 7.5});
-  k.knot(0, 1, 2.0);
-  pocket_life_tree(k.pockets);
-  ASSERT_EQ(k.p().trees.size(), 1u);
-  const tree* root = k.p().trees[0];
-  EXPECT_EQ(root->time, 2.0);
-  EXPECT_EQ(root->id, 1);
-  ASSERT_EQ(root->branches.size(), 1u);  // one branch although both list the knot
-  EXPECT_EQ(root->branches[0].subpocket_id, 11);
-  EXPECT_EQ(root->branches[0].partner_id, 12);
-  ASSERT_EQ(root->children.size(), 2u);
-  EXPECT_EQ(root->children[0]->time, 3.25);
-  EXPECT_EQ(root->children[1]->time, 7.5);
-  EXPECT_EQ(root->children[0]->subpockets, (std::vector<subpocket*>{&k.sub(0)}));
-  EXPECT_EQ(k.sub(0).path, (std::vector<int>{0}));
-  EXPECT_EQ(k.sub(1).path, (std::vector<int>{1}));
-  EXPECT_EQ(k.sub(0).split_times, (std::vector<double>{2.0}));
-  EXPECT_EQ(k.sub(1).split_times, (std::vector<double>{2.0}));
-}
-
 TEST(LifeTree, ChainOfThreeAndTheMergePlace) {
   KnotPocket k({3.25, 7.5, 6.125});
   k.knot(0, 1, 2.0);
   k.knot(1, 2, 5.0);
   pocket_life_tree(k.pockets);
+  ASSERT_EQ(k.p().trees.size(), 1u);
+  const tree* root = k.p().trees[0];
+  EXPECT_EQ(root->time, 2.0);
+  ASSERT_EQ(root->branches.size(), 2u);  // each knot once, though listed twice
+  EXPECT_EQ(root->branches[0].subpocket_id, 11);
+  EXPECT_EQ(root->branches[0].partner_id, 12);
+  ASSERT_EQ(root->children.size(), 2u);
+  EXPECT_EQ(root->children[0]->time, 3.25);  // a leaf takes its max_alpha
+  EXPECT_EQ(root->children[1]->time, 5.0);
   EXPECT_EQ(k.sub(0).path, (std::vector<int>{0}));
   EXPECT_EQ(k.sub(1).path, (std::vector<int>{1, 0}));
   EXPECT_EQ(k.sub(2).path, (std::vector<int>{1, 1}));
+  EXPECT_EQ(k.sub(0).split_times, (std::vector<double>{2.0}));
   EXPECT_EQ(k.sub(2).split_times, (std::vector<double>{2.0, 5.0}));
-  EXPECT_EQ(k.p().trees[0]->children[1]->time, 5.0);
 
   // A later knot found only in the third sub-pocket's tops, towards the
   // first: the merged group stands at the third's place, so the second
@@ -96,29 +84,22 @@ TEST(LifeTree, ChainOfThreeAndTheMergePlace) {
 }
 
 TEST(LifeTree, NoTreeOrNoChildren) {
-  KnotPocket single({1.0});
-  pocket_life_tree(single.pockets);
-  EXPECT_TRUE(single.p().trees.empty());
-
   // Two sub-pockets without any knot top: nothing to take the root from.
   KnotPocket loose({1.0, 2.0});
   pocket_life_tree(loose.pockets);
   EXPECT_TRUE(loose.p().trees.empty());
-
-  // Three groups at once: the root gets no children and nobody a digit.
+  // Three groups at once, or knots only at the node's own time: no children.
   KnotPocket three({1.0, 2.0, 3.0});
   three.knot(0, 1, 1.5);
-  pocket_life_tree(three.pockets);
-  ASSERT_EQ(three.p().trees.size(), 1u);
-  EXPECT_TRUE(three.p().trees[0]->children.empty());
-  for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(three.sub(i).path.empty());
-
-  // A knot at the node's own time is never handed to a child.
   KnotPocket ties({1.0, 2.0, 3.0});
   ties.knot(0, 1, 2.0);
   ties.knot(1, 2, 2.0);
-  pocket_life_tree(ties.pockets);
-  EXPECT_TRUE(ties.p().trees[0]->children.empty());
+  for (KnotPocket* k : {&three, &ties}) {
+    pocket_life_tree(k->pockets);
+    ASSERT_EQ(k->p().trees.size(), 1u);
+    EXPECT_TRUE(k->p().trees[0]->children.empty());
+    EXPECT_TRUE(k->sub(0).path.empty());
+  }
 }
 
 // With distinct knot times on a connected knot graph, two sub-pockets are

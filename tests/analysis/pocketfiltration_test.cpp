@@ -45,46 +45,31 @@ bool holds(const std::vector<filter*>& W, const filter* f) {
   return std::find(W.begin(), W.end(), f) != W.end();
 }
 
-TEST(Clusters, EnclosedTetrahedronEntersTheFiltration) {
+TEST(Clusters, EnclosedTetrahedronEntersTheFiltrationUnlessOpen) {
   Star s({1, 2, 3, 4});
   pocket_filter_build_up(s.h.tetras, s.pockets, s.list.filters);
-  const std::vector<filter*>& W = s.pockets[0].filters;
   // 8 vertices, 18 edges, 16 triangles, 5 tetrahedra.
-  EXPECT_EQ(W.size(), 8u + 18u + 16u + 5u);
-  const filter* core = s.filter_of(s.h.tetras[0]);
-  EXPECT_TRUE(holds(W, core));
-  // Its faces came with the pocket tetrahedra and keep enclosed false; the
-  // flag of the core itself is cleared again after the pocket.
-  for (const filter* f : W) EXPECT_FALSE(f->enclosed);
-  for (const tetra& t : s.h.tetras) {
-    EXPECT_FALSE(t.clustered);
-    EXPECT_EQ(t.stamp, -1);
-    EXPECT_TRUE(t.boundary.empty());
-  }
-  for (const info& a : s.h.atoms) {
-    EXPECT_FALSE(a.marks[MARK_CURRENT_POCKET]);
-    EXPECT_EQ(a.stamp, -1);
-  }
+  EXPECT_EQ(s.pockets[0].filters.size(), 8u + 18u + 16u + 5u);
+  EXPECT_TRUE(holds(s.pockets[0].filters, s.filter_of(s.h.tetras[0])));
   EXPECT_EQ(s.pockets[0].stamp, 100);
-}
+  for (const filter* f : s.pockets[0].filters) EXPECT_FALSE(f->enclosed);
+  for (const tetra& t : s.h.tetras) EXPECT_TRUE(!t.clustered && t.stamp == -1 && t.boundary.empty());
+  for (const info& a : s.h.atoms) EXPECT_TRUE(!a.marks[MARK_CURRENT_POCKET] && a.stamp == -1);
 
-TEST(Clusters, OpeningKeepsTheClusterOut) {
   // The fourth outer tetrahedron belongs to no pocket: the face the core
-  // shares with it is an opening.
-  Star s({1, 2, 3});
-  pocket_filter_build_up(s.h.tetras, s.pockets, s.list.filters);
-  EXPECT_FALSE(holds(s.pockets[0].filters, s.filter_of(s.h.tetras[0])));
-  EXPECT_FALSE(s.h.tetras[0].clustered);
-
-  // The same test directly: one cluster with one opening of one triangle.
+  // shares with it is an opening, and the core stays out.
+  Star open({1, 2, 3});
+  pocket_filter_build_up(open.h.tetras, open.pockets, open.list.filters);
+  EXPECT_FALSE(holds(open.pockets[0].filters, open.filter_of(open.h.tetras[0])));
+  EXPECT_FALSE(open.h.tetras[0].clustered);
   for (int k : {1, 2, 3}) {
-    for (info* v : s.h.tetras[k].v) v->marks[MARK_CURRENT_POCKET] = true;
+    for (info* v : open.h.tetras[k].v) v->marks[MARK_CURRENT_POCKET] = true;
   }
-  std::vector<tetra_cluster> clusters = find_tetra_clusters(s.h.tetras, 1);
+  std::vector<tetra_cluster> clusters = find_tetra_clusters(open.h.tetras, 1);
   ASSERT_EQ(clusters.size(), 1u);
   EXPECT_FALSE(clusters[0].enclosed);
   ASSERT_EQ(clusters[0].mouths.size(), 1u);
-  EXPECT_EQ(clusters[0].mouths[0]->triangles, (std::vector<tria*>{s.h.face(1, 2, 3)}));
+  EXPECT_EQ(clusters[0].mouths[0]->triangles, (std::vector<tria*>{open.h.face(1, 2, 3)}));
   release_clusters(clusters);
 }
 
@@ -196,21 +181,14 @@ TEST(SubpocketBoundary, FiltersBeginEndAndBoundaryTriangles) {
   EXPECT_EQ(t.p.boundary_triangles.size(), 1u);
   EXPECT_EQ(a.alphas.size(), 2u);
 
-  // Nothing to do without sub-pockets.
-  pocket empty;
-  sub_pocket_boundary(empty, t.W);
-  EXPECT_TRUE(empty.boundary_triangles.empty());
-}
-
-TEST(SubpocketBoundary, UnpairedOrForeignTetrahedraAreSkipped) {
-  TwoSubpockets t;
-  // Tetrahedron 0 unpaired, tetrahedron 1 left at a place that is not its own.
-  t.filters[0].partner = 0;
-  t.h.tetras[1].position = t.h.tetras[2].position;
-  sub_pocket_boundary(t.p, t.W);
-  const subpocket& a = *t.p.subpockets[0];
-  EXPECT_DOUBLE_EQ(a.begin, 10.0);
-  EXPECT_DOUBLE_EQ(a.end, 1.0);
+  // Tetrahedron 0 unpaired, tetrahedron 1 at a place that is not its own:
+  // both are passed over.
+  TwoSubpockets u;
+  u.filters[0].partner = 0;
+  u.h.tetras[1].position = u.h.tetras[2].position;
+  sub_pocket_boundary(u.p, u.W);
+  EXPECT_DOUBLE_EQ(u.p.subpockets[0]->begin, 10.0);
+  EXPECT_DOUBLE_EQ(u.p.subpockets[0]->end, 1.0);
 }
 
 // A real structure: every pocket gets a sorted filtration and its
