@@ -48,7 +48,8 @@ IFS=',' read -r -a sets <<<"$letters"
 for s in "${structures[@]}"; do
   name=$(basename "$s")
   for l in "${sets[@]}"; do
-    read -r secs kb < <(measure "$build/alvex" "$l" "$scratch" "$name")
+    # Pocket and area files go to the working directory: keep them in scratch.
+    read -r secs kb < <(cd "$scratch" && measure "$build/alvex" "$l" "$scratch" "$name")
     if [ "$kb" = "?" ]; then mb="?"; else mb=$((kb / 1024)); fi
     printf '%-12s %-8s %10s %12s\n' "$name" "$l" "$secs" "$mb"
   done
