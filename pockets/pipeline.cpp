@@ -102,13 +102,40 @@ class Incidence {
   std::vector<std::pair<int, int>> pairs_;
 };
 
-// Face k of a tetrahedron is shared with its neighbour across it; both keep
-// the pair in parallel lists, each neighbour once.
-void link_neighbours(tetra* a, tetra* b, tria* face) {
-  if (std::find(a->neighbours.begin(), a->neighbours.end(), b) != a->neighbours.end()) return;
-  a->neighbours.push_back(b);
-  a->shared_trias.push_back(face);
-}
+// Face k of a tetrahedron is shared with its neighbour k; each keeps the
+// pairs in parallel lists, each neighbour once, in the order of the shared
+// faces.  Collected like Incidence, written per tetrahedron.
+class NeighbourLinks {
+ public:
+  void note(int owner, int neighbour, int face) { links_.push_back({owner, neighbour, face}); }
+
+  void flush(std::vector<tetra>& tetras, std::vector<tria>& trias) {
+    std::vector<int> start(tetras.size() + 1, 0);
+    for (const Link& l : links_) ++start[l.owner + 1];
+    for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    std::vector<Link> sorted(links_.size());
+    std::vector<int> fill(start.begin(), start.end() - 1);
+    for (const Link& l : links_) sorted[fill[l.owner]++] = l;
+    for (size_t t = 0; t < tetras.size(); ++t) {
+      tetra& a = tetras[t];
+      a.neighbours.reserve(a.neighbours.size() + (start[t + 1] - start[t]));
+      a.shared_trias.reserve(a.shared_trias.size() + (start[t + 1] - start[t]));
+      for (int k = start[t]; k < start[t + 1]; ++k) {
+        tetra* b = &tetras[sorted[k].neighbour];
+        if (std::find(a.neighbours.begin(), a.neighbours.end(), b) != a.neighbours.end()) continue;
+        a.neighbours.push_back(b);
+        a.shared_trias.push_back(&trias[sorted[k].face]);
+      }
+    }
+    std::vector<Link>().swap(links_);
+  }
+
+ private:
+  struct Link {
+    int owner, neighbour, face;
+  };
+  std::vector<Link> links_;
+};
 
 }  // namespace
 
@@ -198,10 +225,14 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
   // edges.
   // The coface lists of faces and edges are written in bulk: no step of
   // the walk reads them before the walk has moved on to the next kind.
-  Incidence tria_cofaces, edge_cofaces, edge_coface_trias;
+  // So are the atoms' tetrahedron lists and the neighbour lists.
+  Incidence tria_cofaces, edge_cofaces, edge_coface_trias, atom_tetras, atom_complex_tetras;
+  NeighbourLinks neighbours;
   auto flush_tetra_incidence = [&]() {
     tria_cofaces.flush(c.trias, c.tetras, &tria::cofaces);
     edge_cofaces.flush(c.edges, c.tetras, &edge::coface_tetras);
+    atom_tetras.flush(c.atoms, c.tetras, &info::all_tetras);
+    atom_complex_tetras.flush(c.atoms, c.tetras, &info::complex_tetras);
   };
   size_t next_tetra = 0, next_tria = 0, next_edge = 0;
   int void_counter = 0;
@@ -226,10 +257,10 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
         edge_cofaces.note(id - 1, me);
       }
       t.judge4(probe);
-      for (info* v : t.v) v->all_tetras.push_back(&t);
+      for (info* v : t.v) atom_tetras.note(v->index, me);
       if (t.signed_size <= alpha) {
         t.in_complex = true;
-        for (info* v : t.v) v->complex_tetras.push_back(&t);
+        for (info* v : t.v) atom_complex_tetras.note(v->index, me);
       } else {
         t.void_id = ++void_counter;
       }
@@ -246,8 +277,10 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
         edge_coface_trias.note(id - 1, me);
       }
       if (f.cofaces.size() == 2) {
-        link_neighbours(f.cofaces[0], f.cofaces[1], &f);
-        link_neighbours(f.cofaces[1], f.cofaces[0], &f);
+        const int a0 = static_cast<int>(f.cofaces[0] - c.tetras.data());
+        const int a1 = static_cast<int>(f.cofaces[1] - c.tetras.data());
+        neighbours.note(a0, a1, me);
+        neighbours.note(a1, a0, me);
       } else if (f.cofaces.size() == 1) {
         // A convex-hull face: its tetrahedron, its atoms and every
         // tetrahedron at those atoms lie on the hull.
@@ -272,6 +305,7 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
   }
   flush_tetra_incidence();
   edge_coface_trias.flush(c.edges, c.trias, &edge::coface_trias);
+  neighbours.flush(c.tetras, c.trias);
 
   // Only the records are read from here on.
   delete complex;
