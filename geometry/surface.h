@@ -17,7 +17,7 @@
 void label_surface_atoms(std::vector<Bead>& beads, double probe);
 
 // True when chain1 and chain2 form an interface under the chain-group
-// specification `spec`:
+// definition `spec`:
 //   ""   every pair (even two equal chains);
 //   "*"  a digit with a character between 'A' and 'z' (in either order);
 //   else exactly one of the two occurs among spec's characters other than

@@ -16,7 +16,7 @@
 #include "structure/para.h"
 #include "structure/util.h"
 
-// Chain-group specification of the command line (sixth argument).
+// Chain groups of the command line (sixth argument).
 std::string g_interface_define;
 
 namespace {

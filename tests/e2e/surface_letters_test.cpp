@@ -100,13 +100,13 @@ std::set<std::string> interface_residues(const std::string& text) {
   return out;
 }
 
-TEST(SurfaceLetters, ChainGroupSpecificationSelectsInterfaceResidues) {
+TEST(SurfaceLetters, ChainGroupsSelectInterfaceResidues) {
   TempDir dir;
   std::string pdb = in_dir(dir, "3al1.pdb");
   RunResult ri = alvex({"-fi", dir.path(), pdb}, dir);
   ASSERT_EQ(ri.status, 0) << ri.err;
   // Every contact between the two chains A and B makes both residues
-  // interface residues under "A", "B" or no specification.
+  // interface residues under "A", "B" or no chain groups.
   std::set<std::string> contacts;
   for (const std::string& line : split_lines(read_file(dir.file("3al1.interface.contacts")))) {
     std::istringstream in(line);

@@ -116,7 +116,7 @@ TEST(SurfaceAtoms, PointsOutsideTheComplexAreNeverSurface) {
   EXPECT_TRUE(beads[2].on_surf && beads[3].on_surf && beads[4].on_surf);
 }
 
-TEST(InterfacePair, ChainGroupSpecifications) {
+TEST(InterfacePair, ChainGroupDefinitions) {
   EXPECT_TRUE(isInterfacePair('A', 'A', ""));
   EXPECT_TRUE(isInterfacePair('1', 'A', "*"));
   EXPECT_TRUE(isInterfacePair('A', '1', "*"));
