@@ -380,12 +380,16 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
 
     double size = std::fabs(x) + std::fabs(y) + std::fabs(z) + std::fabs(w);
     bool large = 1000.0 * size > M;
-    if (large) std::fputs("coordinates too large!", stderr);
+    if (large) {
+        std::fputs("coordinates too large!", stderr);
+        ++warnings;
+    }
     // A point that is not finite or lies outside the bounding tetrahedron
     // cannot be located; inserting it would corrupt the triangulation.
     if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(w) ||
         (large && !inside_bound(p))) {
         ++stats[2];
+        ++warnings;
         return;
     }
 
@@ -572,6 +576,7 @@ CD3DEdge* CD3DW::flip32(CD3DEdge* x) {
     CD3DEdge* via_o = y->enext->enext->fnext->enext->enext;
     if (via_t != via_o) {
         std::printf("Flip 3-2 incorrect! (%d %d)\n", v->id, u->id);
+        ++warnings;
         return nullptr;
     }
     CD3DEdge* qov = x->enext->enext->fnext;

@@ -222,6 +222,10 @@ public:
     // [7] positive exact fallbacks, [8] insphere calls, [9] insphere exact fallbacks.
     std::uint64_t stats[10];
     double M;
+    // Messages add() has written ("coordinates too large!", failed 3-2 flip
+    // checks) plus points it skipped as impossible to locate; zero means the
+    // insertions were silent and regular.
+    std::uint64_t warnings = 0;
 
     explicit CD3DW(double M);
     ~CD3DW();
