@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iomanip>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "structure/para.h"
@@ -168,8 +169,18 @@ void Pair::set_pair(Bead* a, Bead* b, int level) {
   const char* t1 = first->type_key;
   const char* t2 = second->type_key;
   if (std::strcmp(t1, t2) > 0) std::swap(t1, t2);
-  if (std::snprintf(type_pair_key, sizeof type_pair_key, "%s:%s", t1, t2) < 0)
-    type_pair_key[0] = '\0';
+  // "t1:t2" cut to the field, built by hand: this runs once per Delaunay
+  // edge and a formatted print costs more than the whole rest of the pair.
+  const size_t cap = sizeof type_pair_key - 1;
+  size_t n1 = std::strlen(t1);
+  if (n1 > cap) n1 = cap;
+  std::memcpy(type_pair_key, t1, n1);
+  size_t n = n1;
+  if (n < cap) type_pair_key[n++] = ':';
+  size_t n2 = std::strlen(t2);
+  if (n2 > cap - n) n2 = cap - n;
+  std::memcpy(type_pair_key + n, t2, n2);
+  type_pair_key[n + n2] = '\0';
   alpha_level = level;
 }
 

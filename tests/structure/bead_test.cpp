@@ -133,6 +133,13 @@ TEST_F(BeadTest, PairOrdersBeadsAndTypesIndependently) {
   Pair e;
   EXPECT_EQ(e.first, nullptr);
   EXPECT_EQ(e.alpha_level, ALPHA_LEVEL_UNSET);
+
+  // The longest type keys fit the pair key whole.
+  Bead l1("Q:1:LONGRESIDUE:1:VERYLONGATOM", 0), l2("Q:1:ALA:2:CB", 0);
+  p.set_pair(&l1, &l2, 0);
+  EXPECT_STREQ(p.type_pair_key, "ALA.CB:LON.VERY");
+  p.set_pair(&l1, &l1, 0);
+  EXPECT_STREQ(p.type_pair_key, "LON.VERY:LON.VERY");
 }
 
 TEST_F(BeadTest, PdbLineParsing) {
