@@ -188,7 +188,9 @@ void Pair::print_pair(std::ostream& out) const {
   const Bead* a = first;
   const Bead* b = second;
   if (std::strcmp(a->atom_key, b->atom_key) > 0) std::swap(a, b);
-  int level = alpha_level == ALPHA_LEVEL_UNSET ? alpha_level_of(*a, *b) : alpha_level;
+  // An uncomputed level is derived from the pair's own order, first then
+  // second, whatever order the line shows the keys in.
+  int level = alpha_level == ALPHA_LEVEL_UNSET ? alpha_level_of(*first, *second) : alpha_level;
   out << a->atom_key << ' ' << b->atom_key << ' ' << level << ' '
       << a->n_contacts + b->n_contacts << ' ' << a->n_contacts << ' ' << b->n_contacts << ' '
       << distance_of(*a, *b) << '\n';

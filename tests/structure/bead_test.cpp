@@ -142,6 +142,24 @@ TEST_F(BeadTest, PairOrdersBeadsAndTypesIndependently) {
   EXPECT_STREQ(p.type_pair_key, "LON.VERY:LON.VERY");
 }
 
+TEST_F(BeadTest, ContactLineDerivesAMissingLevelInPairOrder) {
+  // A pair whose first bead has the larger key: the line shows the smaller
+  // key first, but the squared radii come out first bead first.
+  Bead big("B:1:GLY:1:CA", 0), small("A:1:GLY:2:CA", 0);
+  big.radius = 2;
+  small.radius = 1;
+  small.x = 4;
+  Pair p;
+  p.first = &big;
+  p.second = &small;
+  std::ostringstream line;
+  testing::internal::CaptureStdout();
+  p.print_pair(line);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "4\n1\n");
+  EXPECT_EQ(line.str(), "A:1:GLY:2:CA B:1:GLY:1:CA 2 0 0 0 4\n");
+  EXPECT_EQ(p.alpha_level, ALPHA_LEVEL_UNSET);  // derived for the line only
+}
+
 TEST_F(BeadTest, PdbLineParsing) {
   Bead::real_res_num = 1;
   real_res_num_of.clear();
