@@ -337,12 +337,14 @@ void report_unreadable(const std::string& path) {
 }
 
 // Bin of a neighbour count: 0 up to low, else ceil((min(f, cap) - low) / width).
-int count_bin(int f, int width, int cap, int low) {
+// Only a cap below low can make it negative.
+long long count_bin(int f, int width, int cap, int low) {
   if (f <= low) return 0;
   if (f > cap) f = cap;
   if (width <= 0) return 0;
   long long span = static_cast<long long>(f) - low;
-  return static_cast<int>((span + width - 1) / width);
+  if (span > 0) return (span + width - 1) / width;
+  return span / width;  // truncation is the ceiling for a negative quotient
 }
 
 // The callers size the histograms; a slot beyond them is added rather than
@@ -507,7 +509,9 @@ void read_contacts(std::string path, std::map<std::string, std::vector<long doub
     f.read(line);
     Simple_Pair p;
     fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
-    size_t bin = static_cast<size_t>(count_bin(f.n_all, width, cap, low));
+    long long b = count_bin(f.n_all, width, cap, low);
+    if (b < 0) continue;  // no slot below the first
+    size_t bin = static_cast<size_t>(b);
     std::vector<long double>& h = hist[p.type_pair_key];
     slot(h, bin) += 1;
     slot(h, all) += 1;
@@ -530,7 +534,9 @@ void read_contacts(std::string path, std::map<std::string, std::vector<std::vect
     f.read(line);
     Simple_Pair p;
     fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
-    size_t bin = static_cast<size_t>(count_bin(f.n_all, width, cap, low));
+    long long b = count_bin(f.n_all, width, cap, low);
+    if (b < 0) continue;  // no slot below the first
+    size_t bin = static_cast<size_t>(b);
     int row = f.level + 2;
     std::vector<std::vector<int>>& h = hist[p.type_pair_key];
     for (int r : {row, 8}) {

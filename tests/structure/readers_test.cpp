@@ -103,6 +103,14 @@ TEST_F(ReadersTest, NeighbourCountHistograms) {
   EXPECT_EQ(h[3], (std::vector<int>{1, 2, 1, 0, 0, 2, 6}));  // level 1
   EXPECT_EQ(h[8][nbins + 1], 8);  // every line, and the level-6 line once more
   EXPECT_EQ(rtotal[3], h[3]);
+
+  // A cap below the low bound has no slot for large counts: they are left
+  // out instead of being written before the first slot.
+  std::map<std::string, std::vector<long double>> low_cap;
+  std::vector<long double> low_total(nbins + 2);
+  low_cap["ALA.CB:GLY.CA"].resize(nbins + 2);
+  read_contacts(dir.file("h"), low_cap, low_total, nbins, 2, 4, 8);
+  EXPECT_EQ(low_total, (std::vector<long double>{5, 0, 0, 0, 0, 0, 5}));
 }
 
 TEST_F(ReadersTest, RmsdTable) {
