@@ -29,7 +29,8 @@ void print_surface_atom_and_contacts(std::string path, const std::vector<Bead>& 
                                      const std::vector<Pair>& pairs);
 void print_interface_contacts(std::string path, const std::vector<Pair>& pairs);
 
-// Decides whether two chain ids form an interface under a chain-group spec.
+// Decides whether two chain ids form an interface under the chain groups
+// given on the command line.
 // The writer takes the rule as an argument because it lives in a layer
 // above this one (the driver passes isInterfacePair).
 typedef bool (*InterfaceRule)(char chain1, char chain2, std::string spec);
