@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -52,8 +53,8 @@ RunResult run_program(const std::string& binary, const std::vector<std::string>&
     _exit(127);
   }
   int wstatus = 0;
-  while (waitpid(pid, &wstatus, 0) < 0) {
-  }
+  while (waitpid(pid, &wstatus, 0) < 0)
+    if (errno != EINTR) throw std::runtime_error("waitpid failed");
   RunResult r;
   r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   r.out = read_file(out_path);
