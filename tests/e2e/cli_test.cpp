@@ -155,6 +155,26 @@ TEST(CliPipeline, SideChainModelIsWrittenBeforeTheEdges) {
   EXPECT_EQ(r.err.find(".SC"), std::string::npos) << r.err;
 }
 
+TEST(CliPipeline, ListModeRunsEachLineAndNamesFilesFromIt) {
+  TempDir in, work;
+  for (const char* name : {"aaaa.pdb", "bbbb.pdb"})
+    testrun::copy_file(std::string(DATA_DIR) + "/1a1p.pdb", in.file(name));
+  write_file(in.file("set.list"), "bbbb.pdb\naaaa.pdb\n");
+  RunResult r = alvex({"-ldq", in.path(), "set.list"}, work.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  // One timing line per structure, in line order.
+  EXPECT_TRUE(std::regex_match(r.err, std::regex("[0-9]+ seconds for " + in.path() +
+                                                 "/bbbb\n[0-9]+ seconds for " + in.path() +
+                                                 "/aaaa\n")))
+      << r.err;
+  // Edge files lie beside the input, the area files in the working directory.
+  for (const char* stem : {"aaaa", "bbbb"}) {
+    EXPECT_TRUE(file_exists(in.file(std::string(stem) + ".del.edges"))) << stem;
+    EXPECT_TRUE(file_exists(work.file(std::string(stem) + ".4.contrib"))) << stem;
+  }
+  EXPECT_EQ(read_file(in.file("aaaa.del.edges")), read_file(in.file("bbbb.del.edges")));
+}
+
 TEST(CliPipeline, TimingLineAndDelaunayEdges) {
   if (!edges_available()) GTEST_SKIP() << "Delaunay edges not built by this driver yet";
   TempDir d;
