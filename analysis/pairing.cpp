@@ -118,10 +118,12 @@ void pair_simplices(std::vector<filter*>& filters, std::vector<list*>& pairs0,
     f->b1 = b1;
     f->b2 = b2;
     if (pairs == nullptr) continue;
+    // Every negative simplex takes a pair number, paired or not.
+    ++p;
     filter* birth = pair_at(static_cast<int>(i), filters);
     if (birth == nullptr) continue;
     list* pair = new list();
-    pair->id = ++p;
+    pair->id = p;
     pair->birth = birth;
     pair->death = f;
     pairs->push_back(pair);

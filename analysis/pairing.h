@@ -28,7 +28,8 @@ struct list {
 //
 // A negative simplex whose boundary holds no positive simplex of the list
 // (records outside the filtration, or a sign against the rules) is left
-// unpaired: no pair record is made for it and its partner fields stay.
+// unpaired: no pair record is made for it and its partner fields stay, but
+// it still uses up its pair number.
 void pair_simplices(std::vector<filter*>& filters, std::vector<list*>& pairs0,
                     std::vector<list*>& pairs1, std::vector<list*>& pairs2);
 

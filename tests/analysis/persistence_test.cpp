@@ -244,6 +244,20 @@ TEST(Pairing, EmptyListAndUnpairableSimplices) {
   pair_simplices(W, p0, p1, p2);
   EXPECT_TRUE(p0.empty());
   EXPECT_EQ(W[0]->b0, -1);
+
+  // An unpairable negative edge still uses up its pair number.
+  TriangleFiltration u;
+  const int signs[7] = {1, 1, 1, -1, -1, 1, -1};
+  for (int i = 0; i < 7; ++i) u.W[i]->sign = signs[i];
+  u.ab->boundary.clear();
+  pair_simplices(u.W, p0, p1, p2);
+  ASSERT_EQ(p0.size(), 1u);
+  ASSERT_EQ(p1.size(), 1u);
+  EXPECT_EQ(p0[0]->id, 2);
+  EXPECT_EQ(p0[0]->birth, u.W[2]);
+  EXPECT_EQ(p1[0]->id, 3);
+  EXPECT_EQ(p1[0]->birth, u.W[5]);
+  release_pairs(p0, p1, p2);
 }
 
 TEST(Signs, BettiOneCheckReportsEveryFailingPlace) {
