@@ -9,8 +9,6 @@
 #include "analysis/matlab.h"
 #include "pockets/pocket.h"
 
-const char* const DEPRESSION_VIEWER = "pymol";
-
 namespace {
 
 // The fixed selection of the wire-frame script.
@@ -66,6 +64,18 @@ std::string shell_word(const std::string& s) {
     }
   }
   return quoted + "'";
+}
+
+// The launcher script.  The shell that runs it is sh, which reads "&>" as
+// "run in the background", so the test of the search path redirects both
+// streams the portable way; a script name that is not a plain word is
+// quoted.
+std::string launcher_text(const std::string& script) {
+  return "if which pymol >/dev/null 2>&1\n"
+         "   then   a=$(which pymol)\n"
+         "   $a " + shell_word(script) + "\n" +
+         "   else echo 'Please install PyMOL on your computer first!'\n"
+         "fi\n";
 }
 
 void run(const char* command) {
@@ -153,20 +163,9 @@ void depressionspocindex(std::vector<info>& atoms, std::vector<depression>& depr
   }
 }
 
-std::string depression_launcher(const std::string& viewer, const std::string& script) {
-  const std::string program = shell_word(viewer);
-  // Redirections that every POSIX shell reads alike: the script runs under
-  // sh, where "&>" would put the test in the background.
-  return "if which " + program + " >/dev/null 2>&1\n" +
-         "   then   a=$(which " + program + ")\n" +
-         "   \"$a\" " + shell_word(script) + "\n" +
-         "   else echo 'Please install PyMOL on your computer first!'\n" +
-         "fi\n";
-}
-
-bool depressionsmeasure(std::vector<tetra>&, std::vector<info>& atoms,
+void depressionsmeasure(std::vector<tetra>&, std::vector<info>& atoms,
                         std::vector<depression>& depressions, std::string name, int launch, double,
-                        double alpha, const std::string& viewer) {
+                        double alpha) {
   const std::vector<size_t> order = number_depressions(depressions);
   depressionspocindex(atoms, depressions);
   const size_t n = depressions.size();
@@ -175,13 +174,9 @@ bool depressionsmeasure(std::vector<tetra>&, std::vector<info>& atoms,
   const std::string atom_file = base + ".dep";
   const std::string table_file = base + ".depInfo.complex";
   const std::string script_file = base + ".dep.pml";
-  bool ok = true;
 
+  // Without the atom file the serials are still gathered for the script.
   std::FILE* out = std::fopen(atom_file.c_str(), "w");
-  if (out == nullptr) {
-    report_unwritable(atom_file);
-    ok = false;
-  }
   for (const info& a : atoms) {
     if (!a.marks[MARK_DEPRESSION]) continue;
     for (int q : a.depression_numbers) {
@@ -192,13 +187,10 @@ bool depressionsmeasure(std::vector<tetra>&, std::vector<info>& atoms,
                    a.bfactor, q);
     }
   }
-  if (out != nullptr && std::fclose(out) != 0) ok = false;
+  if (out != nullptr) std::fclose(out);
 
   out = std::fopen(table_file.c_str(), "w");
-  if (out == nullptr) {
-    report_unwritable(table_file);
-    ok = false;
-  } else {
+  if (out != nullptr) {
     std::fputs("#DEP     V1       V2       V3       V4       alphavalue\n", out);
     std::fprintf(out, "#initial alpha value: %f\n", alpha);
     for (size_t k = 0; k < n; ++k) {
@@ -207,14 +199,10 @@ bool depressionsmeasure(std::vector<tetra>&, std::vector<info>& atoms,
                      t->v[1]->serial, t->v[2]->serial, t->v[3]->serial, t->signed_size);
       }
     }
-    if (std::fclose(out) != 0) ok = false;
+    std::fclose(out);
   }
 
   std::ofstream script(script_file.c_str());
-  if (!script) {
-    report_unwritable(script_file);
-    ok = false;
-  }
   script << "load " << atom_file << "\n";
   for (size_t k = n; k >= 1; --k) {
     const std::string sel = "dep_" + std::to_string(k);
@@ -230,30 +218,24 @@ bool depressionsmeasure(std::vector<tetra>&, std::vector<info>& atoms,
   script << "bg_color white\n";
   script.close();
 
-  if (launch != 1) return ok;
-  const char* launcher_file = "tmp.sh";
-  std::ofstream launcher(launcher_file);
-  launcher << depression_launcher(viewer, script_file);
+  if (launch != 1) return;
+  std::ofstream launcher("tmp.sh");
+  launcher << launcher_text(script_file);
   launcher.close();
-  if (!launcher) {
-    // Running whatever "tmp.sh" happens to hold would be worse than not
-    // starting the viewer.
-    report_unwritable(launcher_file);
-    return false;
-  }
+  // Running whatever a "tmp.sh" that could not be written holds would start
+  // an unknown program.
+  if (!launcher) return;
   run("chmod +x tmp.sh");
   run("./tmp.sh");
   run("rm -f tmp.sh");
-  return ok;
 }
 
-bool visualization_dep_matlab(std::vector<tetra>&, std::vector<info>&,
+void visualization_dep_matlab(std::vector<tetra>&, std::vector<info>&,
                               std::vector<depression>& depressions, std::string name, double,
                               double) {
   number_depressions(depressions);
   const std::string path = pocket_base_name(name) + ".dep.m";
   std::ofstream out(path.c_str());
-  if (!out) report_unwritable(path);
   matlab_header(out);
   const int pairs[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
   for (const depression& d : depressions) {
@@ -271,5 +253,4 @@ bool visualization_dep_matlab(std::vector<tetra>&, std::vector<info>&,
     }
   }
   matlab_footer(out);
-  return static_cast<bool>(out);
 }

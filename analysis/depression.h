@@ -33,35 +33,27 @@ void depressionsrepresentation(std::vector<tetra>& tetrahedra, std::vector<depre
 // list, in vector order of the depressions.
 void depressionspocindex(std::vector<info>& atoms, std::vector<depression>& depressions);
 
-// The viewer the launcher script starts by default.
-extern const char* const DEPRESSION_VIEWER;
-
 // Numbers and marks the depressions (depressionspocindex), then writes, base
 // being `name` cut before its first ".pdb":
 //  base + ".dep": one PDB ATOM row tagged DEP per atom and depression number
 //    (filling each depression's `serials`);
 //  base + ".depInfo.complex": the tetrahedra of depressions 1, 2, ... with
 //    their atoms' serials and sizes, under a header holding `alpha`;
-//  base + ".dep.pml": a viewer script loading the atom file with one
+//  base + ".dep.pml": a PyMOL script loading the atom file with one
 //    selection per depression, largest first.
 // With `launch` 1 it also writes "tmp.sh" in the working directory, which
-// starts `viewer` (found on the search path, or given as a path) with the
-// viewer script, makes it executable, runs it and removes it.  The first
-// argument and the probe radius are not read.  A file that cannot be created
-// is reported on standard error and skipped (without its launcher script
-// nothing is run); the result is false then.
-bool depressionsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms,
+// starts pymol (found on the search path) with the viewer script, makes it
+// executable, runs it and removes it.  The first argument and the probe
+// radius are not read.  A file that cannot be created takes no lines and is
+// not reported; without its launcher script nothing is run.
+void depressionsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms,
                         std::vector<depression>& depressions, std::string name, int launch,
-                        double probe, double alpha, const std::string& viewer = DEPRESSION_VIEWER);
-
-// The launcher script text for a viewer script path (five lines).  Texts
-// that are not plain words are quoted for the shell.
-std::string depression_launcher(const std::string& viewer, const std::string& script);
+                        double probe, double alpha);
 
 // base + ".dep.m": a MATLAB wire frame of the depression numbered 237 (a
 // fixed selection), one red line per edge of each of its tetrahedra.
 // Numbers the depressions; only the depressions and the name are read.
-bool visualization_dep_matlab(std::vector<tetra>& tetrahedra, std::vector<info>& atoms,
+void visualization_dep_matlab(std::vector<tetra>& tetrahedra, std::vector<info>& atoms,
                               std::vector<depression>& depressions, std::string name, double,
                               double);
 
