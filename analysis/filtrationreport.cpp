@@ -142,34 +142,23 @@ void write_script(std::ostream& out, const std::vector<filter*>& filters) {
 
 }  // namespace
 
-bool persistence(std::vector<filter*>& filters, std::string name, double /*value*/) {
+void persistence(std::vector<filter*>& filters, std::string name, double /*value*/) {
   const std::string base = pocket_base_name(name);
-  bool ok = true;
 
   const std::string fil = base + ".fil";
   if (std::FILE* out = std::fopen(fil.c_str(), "w")) {
     write_fil(out, filters);
-    ok = std::fclose(out) == 0 && ok;
-  } else {
-    report_unwritable(fil);
-    ok = false;
+    std::fclose(out);
   }
 
   const std::string pair = base + ".fil.pair";
   if (std::FILE* out = std::fopen(pair.c_str(), "w")) {
     write_pairs(out, filters);
-    ok = std::fclose(out) == 0 && ok;
-  } else {
-    report_unwritable(pair);
-    ok = false;
+    std::fclose(out);
   }
 
+  // A stream that failed to open drops the script's lines.
   const std::string script = base + ".fil.m";
   std::ofstream out(script.c_str());
-  if (!out) {
-    report_unwritable(script);
-    return false;
-  }
   write_script(out, filters);
-  return ok;
 }

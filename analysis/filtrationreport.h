@@ -14,8 +14,8 @@
 //    positions of its chain;
 //  base + ".fil.m": a MATLAB script drawing the edges (red positive, blue
 //    otherwise) and triangles (yellow positive, green otherwise).
-// The double is not read.  A file that cannot be created is reported on
-// standard error and skipped; the result is false then.
-bool persistence(std::vector<filter*>& filters, std::string name, double value);
+// The double is not read.  A file that cannot be created is skipped without
+// a message, like every report file of the pocket analyses.
+void persistence(std::vector<filter*>& filters, std::string name, double value);
 
 #endif

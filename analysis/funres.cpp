@@ -5,17 +5,13 @@
 #include <climits>
 #include <cstdlib>
 #include <fstream>
-#include <iostream>
 
 #include "pockets/pocket.h"
 
-bool funresi_read(std::string name, std::vector<info>& atoms, std::map<int, int>& residue_start) {
+void funresi_read(std::string name, std::vector<info>& atoms, std::map<int, int>& residue_start) {
   const std::string path = pocket_base_name(name) + ".funres";
   std::ifstream in(path.c_str());
-  if (!in) {
-    std::cerr << "failed to open " << path << std::endl;
-    return false;
-  }
+  if (!in) return;
   const int n = static_cast<int>(atoms.size());
   // Where each residue run starts, ascending: a run ends where the next one
   // begins.  With residues numbered 1, 2, ... in atom order this is the
@@ -38,5 +34,4 @@ bool funresi_read(std::string name, std::vector<info>& atoms, std::map<int, int>
     const int last = next == starts.end() ? n : std::min(n, *next);
     for (int i = first; i < last; ++i) atoms[i].functional_residue = true;
   }
-  return true;
 }

@@ -15,8 +15,8 @@
 // `residue_start` maps a residue number to the atom index of the residue's
 // first atom (for a number met in several runs, the last run); a residue's
 // atoms run from there up to the next run's first atom, or to the last atom.
-// A number the map lacks flags nothing.  Returns false, after a message on
-// standard error, when the file cannot be read.
-bool funresi_read(std::string name, std::vector<info>& atoms, std::map<int, int>& residue_start);
+// A number the map lacks flags nothing, and neither does a file that cannot
+// be read.
+void funresi_read(std::string name, std::vector<info>& atoms, std::map<int, int>& residue_start);
 
 #endif

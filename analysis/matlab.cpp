@@ -1,7 +1,5 @@
 #include "analysis/matlab.h"
 
-#include <iostream>
-
 void matlab_header(std::ostream& out) {
   out << "n=20;\n";
   out << "t1 = 0:pi/n:2*pi;\n";
@@ -24,8 +22,4 @@ void matlab_triangle_coordinates(std::ostream& out, const tria* t) {
   out << "x=[" << a->x << "," << b->x << "," << c->x << "];\n";
   out << "y=[" << a->y << "," << b->y << "," << c->y << "];\n";
   out << "z=[" << a->z << "," << b->z << "," << c->z << "];\n";
-}
-
-void report_unwritable(const std::string& path) {
-  std::cerr << "error opening file to write " << path << std::endl;
 }

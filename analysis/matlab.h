@@ -3,7 +3,6 @@
 #define ANALYSIS_MATLAB_H
 
 #include <ostream>
-#include <string>
 
 #include "measure/intersectionsegmentnew.h"
 
@@ -12,8 +11,5 @@ void matlab_header(std::ostream& out);
 void matlab_footer(std::ostream& out);
 // "x=[..];", "y=[..];", "z=[..];" with the centres of the triangle's atoms.
 void matlab_triangle_coordinates(std::ostream& out, const tria* t);
-
-// Reports a file that cannot be created on standard error.
-void report_unwritable(const std::string& path);
 
 #endif

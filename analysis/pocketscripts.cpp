@@ -50,17 +50,12 @@ std::string joined(const std::vector<T>& values) {
 
 }  // namespace
 
-bool visualization_poc_matlab(std::vector<tetra>&, std::vector<info>&,
+void visualization_poc_matlab(std::vector<tetra>&, std::vector<info>&,
                               std::vector<pocket>& pockets, std::string name, double, double) {
   const std::string base = pocket_base_name(name);
-  bool ok = true;
   for (size_t p = 0; p < pockets.size(); ++p) {
     const std::string path = base + "." + std::to_string(pockets[p].number) + ".poc.m";
     std::ofstream out(path.c_str());
-    if (!out) {
-      report_unwritable(path);
-      ok = false;
-    }
     const char* colour = COLOURS[p % 7];
     matlab_header(out);
     for (tetra* t : pockets[p].tetrahedra) {
@@ -75,19 +70,13 @@ bool visualization_poc_matlab(std::vector<tetra>&, std::vector<info>&,
     }
     matlab_footer(out);
   }
-  return ok;
 }
 
-bool sub_pocket_m(std::string name, std::vector<pocket>& pockets) {
+void sub_pocket_m(std::string name, std::vector<pocket>& pockets) {
   const std::string base = pocket_base_name(name);
-  bool ok = true;
 
   const std::string all_path = base + ".all.m";
   std::ofstream all(all_path.c_str());
-  if (!all) {
-    report_unwritable(all_path);
-    ok = false;
-  }
   matlab_header(all);
   all << std::endl;
   for (const pocket& p : pockets) {
@@ -97,10 +86,6 @@ bool sub_pocket_m(std::string name, std::vector<pocket>& pockets) {
       const std::string path =
           base + "." + std::to_string(p.number) + "." + std::to_string(k) + ".poc.m";
       std::ofstream out(path.c_str());
-      if (!out) {
-        report_unwritable(path);
-        ok = false;
-      }
       matlab_header(out);
       out << std::endl;
       for (const filter* f : p.subpockets[k]->filters) {
@@ -117,10 +102,7 @@ bool sub_pocket_m(std::string name, std::vector<pocket>& pockets) {
 
   const std::string combin_path = base + ".combin";
   std::ofstream combin(combin_path.c_str());
-  if (!combin) {
-    report_unwritable(combin_path);
-    return false;
-  }
+  if (!combin) return;
   for (const pocket& p : pockets) {
     for (const tria* t : p.boundary_triangles) {
       std::vector<size_t> matches;
@@ -138,12 +120,10 @@ bool sub_pocket_m(std::string name, std::vector<pocket>& pockets) {
              << m1.end << std::endl;
     }
   }
-  return ok;
 }
 
-bool life_time_r_script(std::string name, std::vector<pocket>& pockets) {
+void life_time_r_script(std::string name, std::vector<pocket>& pockets) {
   const std::string base = pocket_base_name(name);
-  bool ok = true;
   for (const pocket& p : pockets) {
     if (p.subpockets.size() < 2) continue;
 
@@ -171,11 +151,7 @@ bool life_time_r_script(std::string name, std::vector<pocket>& pockets) {
 
     const std::string path = base + "." + std::to_string(p.number) + ".r";
     std::ofstream out(path.c_str());
-    if (!out) {
-      report_unwritable(path);
-      ok = false;
-      continue;
-    }
+    if (!out) continue;
     out << "x=c(" << joined(x) << ")\n";
     out << "y=c(" << joined(y) << ")\n";
     out << "plot(x,y,xlab='alpha value',ylab='sub_pocket id',col='red')" << std::endl;
@@ -189,5 +165,4 @@ bool life_time_r_script(std::string name, std::vector<pocket>& pockets) {
           << ",col='green')\n";
     }
   }
-  return ok;
 }

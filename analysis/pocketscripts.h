@@ -1,8 +1,7 @@
 // MATLAB and R scripts that draw pockets and their sub-pockets, and the
 // table that sets boundary triangles beside sub-pocket lifetimes.  The base
 // of every file name is `name` cut before its first ".pdb".  A file that
-// cannot be created is reported on standard error and skipped; the routine
-// goes on and its result is false then.
+// cannot be created takes no lines and is not reported; the routine goes on.
 #ifndef ANALYSIS_POCKETSCRIPTS_H
 #define ANALYSIS_POCKETSCRIPTS_H
 
@@ -16,7 +15,7 @@
 // in the list.  Every face visited gets the drawn flag, and a face already
 // flagged (by an earlier pocket or call) is not drawn again.  Only the
 // pockets and the name are read.
-bool visualization_poc_matlab(std::vector<tetra>& tetrahedra, std::vector<info>& atoms,
+void visualization_poc_matlab(std::vector<tetra>& tetrahedra, std::vector<info>& atoms,
                               std::vector<pocket>& pockets, std::string name, double, double);
 
 // base + ".all.m" and, for the pocket numbered 66, one script per sub-pocket
@@ -25,7 +24,7 @@ bool visualization_poc_matlab(std::vector<tetra>& tetrahedra, std::vector<info>&
 // are functional, its size and the begin and end of the first two
 // sub-pockets whose knot values match it (a triangle matched fewer than
 // twice gets no line).  Needs the sub-pocket boundaries.
-bool sub_pocket_m(std::string name, std::vector<pocket>& pockets);
+void sub_pocket_m(std::string name, std::vector<pocket>& pockets);
 
 // One R script per pocket of two or more sub-pockets, base + "." + number +
 // ".r": the boundary triangles as red points and blue segments between the
@@ -33,6 +32,6 @@ bool sub_pocket_m(std::string name, std::vector<pocket>& pockets);
 // green segment from its begin to its end.  Needs the sub-pocket boundaries.
 // A triangle that does not separate two sub-pockets is left out, and a
 // pocket without any such triangle gets no script.
-bool life_time_r_script(std::string name, std::vector<pocket>& pockets);
+void life_time_r_script(std::string name, std::vector<pocket>& pockets);
 
 #endif
