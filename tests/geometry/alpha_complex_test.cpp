@@ -232,11 +232,14 @@ class DegenerateCells : public ::testing::Test {
 };
 
 TEST_F(DegenerateCells, FlatTetrahedronIsReportedAndIgnoredByItsFaces) {
-  place(0, 0, 0, 0, 0);
-  place(1, 2, 0, 0, 0);
-  place(2, 0, 2, 0, 0);
-  place(3, 2, 2, 0, 0);  // in the plane of the first three
-  place(4, 1, 1, -3, 0);
+  // A plane off the origin, so that the faces' det(x,y,z) minors are not
+  // all zero: only their signed sum as the orientation determinant
+  // vanishes.
+  place(0, 0, 0, 1, 0);
+  place(1, 2, 0, 1, 0);
+  place(2, 0, 2, 1, 0);
+  place(3, 3, 1, 1, 0);  // in the plane of the first three
+  place(4, 1, 1, -2, 0);
   CD3DEdge* abc = face(0, 1, &pt[2]);
   abc->fnext = face(0, 1, &pt[3]);
   abc->enext->fnext = face(1, 2, &pt[3]);
