@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 
+#include "geometry/d3dw.h"
 #include "geometry/surface.h"
 #include "support/alpha_reference.h"
 
@@ -80,15 +82,35 @@ TEST(SurfaceAtoms, AgreeWithTheirDefinition) {
   for (Bead& b : grid) b.radius = 0.9;
   label(grid);
   for (size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(grid[i].on_surf, want[i]);
+
+  // The same beads in another order: the flags follow the beads.
+  std::vector<Bead> reversed(grid.rbegin(), grid.rend());
+  label(reversed);
+  for (size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(reversed[grid.size() - 1 - i].on_surf, want[i]);
 }
 
+// The labelling replays its last result only after a silent triangulation,
+// which the triangulation's own count of its messages tells.
 TEST(SurfaceAtoms, WarningsRepeatOnEveryCall) {
+  CD3DW t(1e19);
+  t.add(1, 2, 3, 1, 0, nullptr);
+  EXPECT_EQ(t.warnings, 0u);
+  testing::internal::CaptureStderr();
+  t.add(2e16, 0, 0, 1, 1, nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "coordinates too large!");
+  EXPECT_EQ(t.warnings, 1u);
+  t.add(std::nan(""), 0, 0, 1, 2, nullptr);  // skipped: it cannot be located
+  EXPECT_EQ(t.warnings, 2u);
+
   std::vector<Bead> beads = lattice();
   beads[0].x = 2e16;  // far enough for the triangulation's size warning
+  std::string first;
   for (int k = 0; k < 2; ++k) {
     testing::internal::CaptureStderr();
-    label(beads);
+    std::string out = label(beads);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "coordinates too large!");
+    if (k == 0) first = out;
+    EXPECT_EQ(out, first);
   }
 }
 
