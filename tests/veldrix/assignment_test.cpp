@@ -95,12 +95,16 @@ TEST(Assignment, MatchesTheDenseFormulationOnRandomPockets)
     std::uniform_real_distribution<double> u(0, 1), wd(0, 16);
     const double lambdas[] = {21, 7, 2.8, 1.54, 1.0486};
     int paired = 0;
-    for (int trial = 0; trial < 60; ++trial) {
+    for (int trial = 0; trial < 120; ++trial) {
         const int nA = 1 + trial % 17, nB = 1 + (trial * 7) % 13;
         const double span = 2.0 + trial % 9, lambda = lambdas[trial % 5];
         matrix<double> A(nA, 3, 0.0), B(nB, 3, 0.0), W(nA, nB, 0.0);
-        for (int i = 0; i < nA * 3; ++i) A(i / 3, i % 3) = span * u(gen);
-        for (int i = 0; i < nB * 3; ++i) B(i / 3, i % 3) = span * u(gen);
+        // Every other trial puts the atoms on a small integer grid, where
+        // equal distances and equal path costs abound.
+        const bool grid = trial % 2 == 1;
+        auto coord = [&] { return grid ? std::floor(4 * u(gen)) : span * u(gen); };
+        for (int i = 0; i < nA * 3; ++i) A(i / 3, i % 3) = coord();
+        for (int i = 0; i < nB * 3; ++i) B(i / 3, i % 3) = coord();
         for (int i = 0; i < nA * nB; ++i) W(i / nB, i % nB) = trial % 3 ? std::floor(wd(gen)) * 0.5 : 1.0;
 
         matrix<int> fast(nA, nB, 0), slow(nA, nB, 0);
