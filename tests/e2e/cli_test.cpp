@@ -99,6 +99,8 @@ TEST(CliArguments, AlphaFloorAndLettersWithoutMode) {
   EXPECT_EQ(r.out, "");
   r = alvex({"-d", d.path(), "absent.pdb", "abc"}, d.path());
   EXPECT_EQ(r.out, "");
+  r = alvex({"-d", d.path(), "absent.pdb", "nan"}, d.path());  // NaN is not below the floor
+  EXPECT_EQ(r.out, "");
   EXPECT_TRUE(testrun::list_dir(d.path()).empty());
 }
 
