@@ -208,18 +208,6 @@ void clear_measures(info& a) {
   a.envelope_sa = a.envelope_ms = a.void_area_sa = a.void_area_ms = 0;
 }
 
-// The one real vertex of a triangulation without any edge between atoms
-// (a structure of one atom, or atoms that all coincide), -1 when none.
-int lone_vertex(const CD3DW& tri) {
-  for (const CD3DEdge* e : tri.edges) {
-    if (e->flags & 2) continue;
-    if (e->origin->id >= 0) return e->origin->id;
-    if (e->destination->id >= 0) return e->destination->id;
-    if (e->apex->id >= 0) return e->apex->id;
-  }
-  return -1;
-}
-
 }  // namespace
 
 ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, double alpha,
@@ -268,7 +256,6 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   std::vector<char> covered(static_cast<std::size_t>(n), 0);
   std::size_t k4 = 0, k3 = 0, k2 = 0;
   int void_counter = 0;
-  bool any_vertex = false;
   for (CSimplex* s : complex->simplices) {
     const int size = s->size();
     if (size == 4) {
@@ -305,14 +292,9 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
         edge_terms(E, atoms, probe, report_type, geometry, tori);
       }
     } else if (size == 1) {
-      any_vertex = true;
       info& v = atoms[s->vertices[0]->id];
       if (!v.absent) vertex_terms(v, atoms, probe);
     }
-  }
-  if (!any_vertex) {
-    int v = lone_vertex(*tri);
-    if (v >= 0 && !atoms[v].absent) vertex_terms(atoms[v], atoms, probe);
   }
   delete complex;
   delete tri;
