@@ -225,7 +225,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
 
   // Grown radii: with R'^2 = R^2 +- alpha^2 every power distance shifts by
   // the same amount, so the complex at alpha becomes the simplices of size
-  // <= 0.  A ball whose grown square radius is negative takes no part.
+  // <= 0.  A ball whose grown square radius is not positive takes no part.
   ComplexRecords rec;
   rec.atoms.assign(static_cast<std::size_t>(n), info());
   for (int i = 0; i < n; ++i) {
@@ -236,7 +236,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
     a.z = beads[i].z;
     double R = beads[i].radius + probe;
     double square = alpha >= 0 ? R * R + alpha * alpha : R * R - alpha * alpha;
-    if (square >= 0) {
+    if (square > 0) {
       a.radius = std::sqrt(square) - probe;
     } else {
       a.radius = -probe;

@@ -213,6 +213,14 @@ TEST(AreaVolume, RedundantDuplicateAndAbsentAtomsAreZero) {
   EXPECT_NEAR(b[1].area_sa, 4 * kPi * R * R, 1e-5);
   EXPECT_NEAR(b[2].volume_sa, 4 * kPi / 3 * R * R * R, 1e-5);
   EXPECT_NEAR(b[1].radius, R, 1e-12);
+
+  // A negative alpha equal to r + p leaves a ball of radius 0: no part of
+  // the union either, and no NaN in the report.
+  std::vector<info> c = run({{0, 0, 0, 1.5}, {2.5, 0, 0, 2.5}, {9, 0, 0, 2.5}}, 0.5, -2.0);
+  expect_all_zero(c[0]);
+  const double Rc = std::sqrt(9.0 - 4.0);
+  EXPECT_NEAR(c[2].area_sa, 4 * kPi * Rc * Rc, 1e-5);
+  for (const info& x : c) EXPECT_TRUE(std::isfinite(x.area_ms) && std::isfinite(x.volume_ms));
 }
 
 TEST(AreaVolume, AlphaGrowsOrShrinksTheBalls) {
