@@ -160,12 +160,14 @@ bool tria::judge3(double probe) {
   double s = signed_radius(w, center, v, 3);
   signed_size = max_val2(s, signed_size);
   own_size = s;
-  // Edge k and its opposite vertex: (v0,v1)-v2, (v0,v2)-v1, (v1,v2)-v0.
+  // Edge k with the triangle's first vertex on it and the opposite one:
+  // (v0,v1)-v2, (v0,v2)-v1, (v1,v2)-v0.
+  const info* first[3] = {v[0], v[0], v[1]};
   const info* opposite[3] = {v[2], v[1], v[0]};
   for (int k = 0; k < 3; ++k) {
     edge* ed = e[k];
     if (opposite[k]->absent) continue;
-    if (power(ed->v[0], ed->center, probe) - power(opposite[k], ed->center, probe) > 0) {
+    if (power(first[k], ed->center, probe) - power(opposite[k], ed->center, probe) > 0) {
       ed->attached = true;
       ed->signed_size = max_val2(min_val2(signed_size, own_size), ed->signed_size);
       attached_edges.push_back(ed);

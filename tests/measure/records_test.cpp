@@ -92,6 +92,49 @@ TEST(Classification, TriangleAttachesItsLongEdge) {
   EXPECT_NEAR(f.solidangletriangle(), 1.0, 0);
 }
 
+// Power of X with respect to the expanded ball of a.
+double power_at(const info& a, const double* X, double p) {
+  double dx = X[0] - a.x, dy = X[1] - a.y, dz = X[2] - a.z, R = a.radius + p;
+  return dx * dx + dy * dy + dz * dz - R * R;
+}
+
+// The attachment test compares the powers of the simplex's own first vertex
+// on the edge (face) and of the opposite vertex at the edge's (face's)
+// centre.  When the opposite ball passes through that centre's orthosphere
+// the two vertices of the edge give different answers by rounding, so the
+// vertex order of the edge record (here reversed) must not be used.
+TEST(Classification, AttachmentReadsTheSimplexVertexOrder) {
+  std::mt19937 gen(5);
+  std::uniform_real_distribution<double> u(-2, 2), r(1.2, 2.0);
+  const double p = 1.4;
+  int differ = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::vector<info> a;
+    for (int k = 0; k < 3; ++k) a.push_back(atom(k, u(gen), u(gen), u(gen), r(gen)));
+    edge e01, e02, e12;
+    e01.v[0] = &a[0], e01.v[1] = &a[1];
+    e02.v[0] = &a[0], e02.v[1] = &a[2];
+    e12.v[0] = &a[2], e12.v[1] = &a[1];  // reversed against the triangle
+    for (edge* e : {&e01, &e02, &e12}) e->setcenter2(p);
+    // Put atom 0 on the orthosphere of edge (1, 2).
+    double dx = e12.center[0] - a[0].x, dy = e12.center[1] - a[0].y, dz = e12.center[2] - a[0].z;
+    double R2 = dx * dx + dy * dy + dz * dz - power_at(a[1], e12.center, p);
+    if (R2 <= p * p) continue;
+    a[0].radius = std::sqrt(R2) - p;
+    for (edge* e : {&e01, &e02}) e->setcenter2(p);
+    tria f;
+    for (int k = 0; k < 3; ++k) f.v[k] = &a[k];
+    f.e[0] = &e01, f.e[1] = &e02, f.e[2] = &e12;
+    f.setcenter3(p);
+    f.judge3(p);
+    const bool by_first = power_at(a[1], e12.center, p) - power_at(a[0], e12.center, p) > 0;
+    const bool by_record = power_at(a[2], e12.center, p) - power_at(a[0], e12.center, p) > 0;
+    if (by_first != by_record) ++differ;
+    EXPECT_EQ(e12.attached, by_first) << trial;
+  }
+  EXPECT_GT(differ, 20);
+}
+
 // Records of a lone tetrahedron, built like the builders do.
 struct Tetrahedron {
   std::vector<info> atoms;
