@@ -21,6 +21,10 @@ V3 cross(const V3& a, const V3& b) {
   return V3{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 double norm(const V3& a) { return std::sqrt(dot(a, a)); }
+V3 unit(const V3& a) {
+  double n = norm(a);
+  return V3{a.x / n, a.y / n, a.z / n};
+}
 void put(const V3& a, double* out) {
   out[0] = a.x;
   out[1] = a.y;
@@ -144,10 +148,7 @@ double angle_dihedral(const double* a, const double* b, const double* q, const d
 
 double vector_angle(const double* a, const double* b, const double* q) {
   V3 A = at(a);
-  V3 u = sub(at(b), A), v = sub(at(q), A);
-  double nu = norm(u), nv = norm(v);
-  u = V3{u.x / nu, u.y / nu, u.z / nu};
-  v = V3{v.x / nv, v.y / nv, v.z / nv};
+  V3 u = unit(sub(at(b), A)), v = unit(sub(at(q), A));
   double f = std::acos(clamp1(dot(u, v))) / AV_TURN;
   if (f > 0.5) f = 1 - f;
   return f;
@@ -571,10 +572,9 @@ double lens_seg_area(int i, int j, const Atoms& atoms, double p) {
 
 double pie_area(int i, int j, int k, const Atoms& atoms, double p) {
   V3 ci = at(atoms, i);
-  V3 u = sub(at(atoms, j), ci), v = sub(at(atoms, k), ci);
-  double c = dot(u, v) / (norm(u) * norm(v));
+  V3 u = unit(sub(at(atoms, j), ci)), v = unit(sub(at(atoms, k), ci));
   double R = radius(atoms, i, p);
-  return std::acos(clamp1(c)) * R * R / 2;
+  return std::acos(clamp1(dot(u, v))) * R * R / 2;
 }
 
 double pie_length(int i, int j, int k, const Atoms& atoms, double p) {
