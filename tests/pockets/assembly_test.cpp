@@ -8,6 +8,9 @@
 #include <random>
 
 #include "pockets/assembly.h"
+#include "pockets/pipeline.h"
+#include "structure/bead.h"
+#include "structure/file.h"
 #include "toy_complex.h"
 
 namespace {
@@ -299,6 +302,25 @@ TEST(PocketAssembly, IndexedMergesMatchThePlainRulesOnRandomGraphs) {
   }
   // The graphs must exercise large merges (both merge directions).
   EXPECT_GT(merged_pockets, 50);
+}
+
+TEST(PocketAssembly, IndexedMergesMatchThePlainRulesOnARealStructure) {
+  // Real flow graphs: large pockets grown by many merges, many sub-pockets.
+  std::vector<Bead> beads;
+  read_pdb(std::string(DATA_DIR) + "/1a0q.pdb", beads);
+  for (double alpha : {0.0, -1.0}) {
+    PocketComplex a, b;
+    build_pocket_complex(beads, 1.4, alpha, a);
+    build_pocket_complex(beads, 1.4, alpha, b);
+    std::vector<RefPocket> ref = reference_assembly(a.tetras);
+    std::vector<pocket> got;
+    pocketsrepresentation(b.tetras, got, 1.4);
+    ASSERT_GT(got.size(), 20u);
+    expect_same(ref, got);
+    for (size_t i = 0; i < a.tetras.size(); ++i) {
+      ASSERT_EQ(a.tetras[i].pocket_number_of, b.tetras[i].pocket_number_of) << "tetra " << i + 1;
+    }
+  }
 }
 
 // ---- the cases of the rules, on hand-made records ---------------------------

@@ -176,6 +176,85 @@ TEST(PocketPipeline, ShellWithAHoleOpensAtItsRim) {
   for (const auto& sub : cavity.subpockets) EXPECT_EQ(sub->type, 1);
 }
 
+// ---- the records of a real structure -------------------------------------
+
+template <class T>
+std::vector<int> ids(const std::vector<T*>& list) {
+  std::vector<int> out;
+  for (const T* x : list) out.push_back(x->id);
+  return out;
+}
+
+// The builder writes its incidence lists in bulk; every list must still read
+// as if each simplex had been appended when the walk met it: cofaces and atom
+// lists by ascending id, neighbours in the order of their shared faces, each
+// once.  The assembly and every pocket order follow from these lists.
+TEST(PocketPipeline, RecordListsFollowTheOrderOfTheWalk) {
+  std::vector<Bead> beads;
+  read_pdb(std::string(DATA_DIR) + "/1a0q.pdb", beads);
+  for (double alpha : {0.0, -1.0}) {
+    PocketComplex c;
+    build_pocket_complex(beads, 1.4, alpha, c);
+    const size_t nt = c.tetras.size(), na = c.atoms.size();
+    std::vector<std::vector<int>> cofaces(c.trias.size()), edge_tetras(c.edges.size()),
+        edge_trias(c.edges.size()), all(na), in_complex(na), incident(na), neighbours(nt),
+        shared(nt);
+    std::vector<char> hull_atom(na, 0), hull_tetra(nt, 0);
+    int voids = 0;
+    for (const tetra& t : c.tetras) {
+      for (const tria* f : t.faces) cofaces[f->id - 1].push_back(t.id);
+      for (const edge* e : t.edges) edge_tetras[e->id - 1].push_back(t.id);
+      for (const info* v : t.v) {
+        all[v->index].push_back(t.id);
+        if (t.in_complex) in_complex[v->index].push_back(t.id);
+      }
+      EXPECT_EQ(t.in_complex, t.signed_size <= alpha);
+      EXPECT_EQ(t.void_id, t.in_complex ? -1 : ++voids);
+      EXPECT_EQ(t.position, t.id);
+    }
+    auto link = [&](const tetra* a, const tetra* b, int face) {
+      std::vector<int>& n = neighbours[a->id - 1];
+      if (std::find(n.begin(), n.end(), b->id) != n.end()) return;
+      n.push_back(b->id);
+      shared[a->id - 1].push_back(face);
+    };
+    for (const tria& f : c.trias) {
+      EXPECT_EQ(ids(f.cofaces), cofaces[f.id - 1]);
+      for (const edge* e : f.e) edge_trias[e->id - 1].push_back(f.id);
+      if (f.cofaces.size() == 2) {
+        link(f.cofaces[0], f.cofaces[1], f.id);
+        link(f.cofaces[1], f.cofaces[0], f.id);
+      } else if (f.cofaces.size() == 1) {
+        hull_tetra[f.cofaces[0]->id - 1] = 1;
+        for (const info* v : f.v) hull_atom[v->index] = 1;
+      }
+      EXPECT_EQ(f.in_complex, f.signed_size <= alpha);
+      EXPECT_EQ(f.position, static_cast<int>(nt) + f.id);
+    }
+    for (const edge& e : c.edges) {
+      EXPECT_EQ(ids(e.coface_tetras), edge_tetras[e.id - 1]);
+      EXPECT_EQ(ids(e.coface_trias), edge_trias[e.id - 1]);
+      incident[e.v[0]->index].push_back(e.id);
+      incident[e.v[1]->index].push_back(e.id);
+    }
+    for (const info& a : c.atoms) {
+      EXPECT_EQ(ids(a.all_tetras), all[a.index]);
+      EXPECT_EQ(ids(a.complex_tetras), in_complex[a.index]);
+      EXPECT_EQ(ids(a.incident_edges), incident[a.index]);
+      EXPECT_EQ(a.marks[MARK_HULL], hull_atom[a.index] != 0);
+      if (hull_atom[a.index]) {
+        for (int t : all[a.index]) hull_tetra[t - 1] = 1;
+      }
+    }
+    for (const tetra& t : c.tetras) {
+      EXPECT_EQ(ids(t.neighbours), neighbours[t.id - 1]);
+      EXPECT_EQ(ids(t.shared_trias), shared[t.id - 1]);
+      EXPECT_EQ(t.hull, hull_tetra[t.id - 1] != 0);
+    }
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
 // ---- real structures, through the report files --------------------------
 
 struct Row {
