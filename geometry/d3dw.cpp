@@ -346,31 +346,6 @@ void CD3DW::push(CD3DEdge* e) {
     flip_stack.push_back(e);
 }
 
-bool CD3DW::inside_bound(CXYZW* p) {
-    for (int i = 0; i < 4; ++i) {
-        // Exact orientation without touching the caches.
-        CD3DEdge* f = bound_face_[i];
-        CXYZW* pts[4] = {f->origin, f->destination, f->apex, p};
-        f->check_minors();
-        CInexact m0 = f->minors(0), m1 = f->minors(1), m2 = f->minors(2), m3 = f->minors(3);
-        CInexact D = ((m0 - (p->x * m1)) + (p->y * m2)) - (p->z * m3);
-        bool pos;
-        if (D.err < std::fabs(D.value)) {
-            pos = D.value > 0;
-        } else {
-            int parity = 1;
-            for (int a = 1; a < 4; ++a)
-                for (int b = a; b > 0 && pts[b - 1]->id > pts[b]->id; --b) {
-                    std::swap(pts[b], pts[b - 1]);
-                    parity ^= 1;
-                }
-            pos = parity == sign4(pts);
-        }
-        if (!pos) return false;
-    }
-    return true;
-}
-
 void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     CXYZW* p = new CXYZW;
     p->data = data;

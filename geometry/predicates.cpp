@@ -153,6 +153,23 @@ inline CInexact orient_o(const CD3DEdge* f, const CXYZW* q) {
 int CD3DW::sign4(CXYZW** pts) { return cascade(pts, kSign4); }
 int CD3DW::sign5(CXYZW** pts) { return cascade(pts, kSign5); }
 
+namespace {
+
+// Side of p against the orientation of the first record of triangle t,
+// whose minors are computed: the filter, else the exact cascade.
+bool side_of_first(const CD3DTriangle* t, CXYZW* p, bool* exact) {
+    const CInexact* m = t->minor;
+    CInexact D = ((m[0] - (p->x * m[1])) + (p->y * m[2])) - (p->z * m[3]);
+    if (D.err < std::fabs(D.value)) return D.value > 0;
+    *exact = true;
+    const CD3DEdge* f = &t->rec[0];
+    CXYZW* pts[4] = {f->origin, f->destination, f->apex, p};
+    int parity = sort_by_id(pts, 4);
+    return parity == CD3DW::sign4(pts);
+}
+
+}  // namespace
+
 bool CD3DW::positive(CD3DEdge* e, CXYZW* p) {
     ++stats[4];
     CD3DTriangle* t = e->triangle();
@@ -164,22 +181,23 @@ bool CD3DW::positive(CD3DEdge* e, CXYZW* p) {
         ++stats[6];
     else
         e->check_minors();
-    // D for the orientation of slots 0-2; the other orientation is -D exactly.
-    const CInexact* m = t->minor;
-    CInexact D = ((m[0] - (p->x * m[1])) + (p->y * m[2])) - (p->z * m[3]);
-    bool r0;
-    if (D.err < std::fabs(D.value)) {
-        r0 = D.value > 0;
-    } else {
-        ++stats[7];
-        CD3DEdge* f = &t->rec[0];
-        CXYZW* pts[4] = {f->origin, f->destination, f->apex, p};
-        int parity = sort_by_id(pts, 4);
-        r0 = parity == sign4(pts);
-    }
+    // For the orientation of slots 0-2; the other orientation is -D exactly.
+    bool exact = false;
+    bool r0 = side_of_first(t, p, &exact);
+    if (exact) ++stats[7];
     t->cache_point = p;
     t->cache_positive = r0;
     return (e->slot < 3) == r0;
+}
+
+// Inside the bounding tetrahedron; neither counts nor caches.
+bool CD3DW::inside_bound(CXYZW* p) {
+    for (CD3DEdge* f : bound_face_) {
+        f->check_minors();
+        bool exact = false;
+        if ((f->slot < 3) != side_of_first(f->triangle(), p, &exact)) return false;
+    }
+    return true;
 }
 
 bool CD3DW::insphere(CD3DEdge* e, CXYZW* p) {
