@@ -225,12 +225,18 @@ double wedge_angle(const Atoms& atoms, int i, int j, int k, int l) {
   return dih_to(atoms, i, j, k, d);
 }
 
+// Whether the power centre m3 of (i, j, k) lies on c_k's side of the power
+// centre m2 of (i, j).
+bool hidden1_at(const double* m2, const double* m3, const V3& ck) {
+  return dot(sub(at(m3), at(m2)), sub(ck, at(m2))) > 0;
+}
+
 template <class G>
 bool hidden1_impl(G& g, int i, int j, int k) {
   double m2[3], m3[3];
   g.centre2(i, j, m2);
   g.centre3(i, j, k, m3);
-  return dot(sub(at(m3), at(m2)), sub(at(g.atoms(), k), at(m2))) > 0;
+  return hidden1_at(m2, m3, at(g.atoms(), k));
 }
 
 template <class G>
@@ -248,7 +254,7 @@ double segment_height_impl(G& g, int i, int j, int k) {
   g.centre3(i, j, k, m3);
   double r = rho(g, i, j);
   double d = norm(sub(at(m3), at(m2)));
-  return hidden1_impl(g, i, j, k) ? r - d : r + d;
+  return hidden1_at(m2, m3, at(g.atoms(), k)) ? r - d : r + d;
 }
 
 template <class G>
@@ -267,7 +273,7 @@ double segment2_angle_impl(G& g, int i, int j, int k, int l) {
   g.dual(i, k, j, q1);
   g.dual(i, j, l, q2);
   const Atoms& atoms = g.atoms();
-  return dih_to(atoms, i, j, k, q1) + dih_to(atoms, i, j, l, q2) - wedge_angle(atoms, i, j, k, l);
+  return dih_to(atoms, i, j, k, q1) + dih_to(atoms, i, j, l, q2) - g.wedge(i, j, k, l);
 }
 
 template <class G>
@@ -513,6 +519,7 @@ class Direct {
   double segment2_angle(int i, int j, int k, int l) {
     return segment2_angle_impl(*this, i, j, k, l);
   }
+  double wedge(int i, int j, int k, int l) { return wedge_angle(atoms_, i, j, k, l); }
   double cap2_area(int i, int j, int k) { return cap2_area_impl(*this, i, j, k); }
   double cap3_area(int i, int j, int k, int l) { return cap3_area_impl(*this, i, j, k, l); }
 
@@ -767,14 +774,19 @@ Torus torus(int i, int j, const Atoms& atoms, double p, int cusp) {
 
 // ---- BallCache ------------------------------------------------------------------
 
-BallCache::BallCache(const Atoms& atoms, double p) : atoms_(atoms), p_(p) {
+BallCache::BallCache(const Atoms& atoms, double p)
+    : atoms_(atoms), p_(p), local_(atoms.size(), -1) {
   const int none[1] = {-1};
   reset(none, 0);
 }
 
 void BallCache::reset(const int* vertices, int n) {
+  for (int k = 0; k < n_; ++k) local_[vertex_[k]] = -1;
   n_ = n < 4 ? n : 4;
-  for (int k = 0; k < n_; ++k) vertex_[k] = vertices[k];
+  for (int k = 0; k < n_; ++k) {
+    vertex_[k] = vertices[k];
+    local_[vertices[k]] = static_cast<signed char>(k);
+  }
   if (++generation_ == 0) {
     // The stamps wrapped around: forget everything explicitly.
     clear_all();
@@ -793,13 +805,10 @@ void BallCache::clear_all() {
   for (Slot& e : segment2_) e.stamp = 0;
   for (Slot& e : cap2_) e.stamp = 0;
   for (Slot& e : cap3_) e.stamp = 0;
+  for (Slot& e : wedge_) e.stamp = 0;
 }
 
-int BallCache::local(int i) const {
-  for (int k = 0; k < n_; ++k)
-    if (vertex_[k] == i) return k;
-  return -1;
-}
+int BallCache::local(int i) const { return local_[i]; }
 
 // Slot of the table for the local positions of the given atoms, or null when
 // one of them is not a vertex of the current simplex.
@@ -888,6 +897,20 @@ double BallCache::cap3_area(int i, int j, int k, int l) {
 }
 
 #undef AV_RECALL1
+
+// The angle does not depend on the order of the ends nor of the other two
+// vertices (to the last bit), so one slot serves each edge.
+double BallCache::wedge(int i, int j, int k, int l) {
+  const int a = local(i), b = local(j), c = local(k), d = local(l);
+  if (a < 0 || b < 0 || c < 0 || d < 0 || ((1 << a) | (1 << b) | (1 << c) | (1 << d)) != 15)
+    return wedge_angle(atoms_, i, j, k, l);
+  Slot& e = wedge_[a < b ? 4 * a + b : 4 * b + a];
+  if (e.stamp != generation_) {
+    e.value[0] = wedge_angle(atoms_, i, j, k, l);
+    e.stamp = generation_;
+  }
+  return e.value[0];
+}
 
 double BallCache::cap_volume(int i, int j) { return cap_volume_impl(*this, i, j); }
 double BallCache::cap2_volume(int i, int j, int k) { return cap2_volume_impl(*this, i, j, k); }

@@ -168,6 +168,9 @@ class BallCache {
   double segment_angle(int i, int j, int k);
   double segment_height(int i, int j, int k);
   double segment2_angle(int i, int j, int k, int l);
+  // Dihedral angle along (c_i, c_j) between the half-planes towards c_k and
+  // c_l; kept per edge of the current tetrahedron.
+  double wedge(int i, int j, int k, int l);
   double cap2_area(int i, int j, int k);
   double cap3_area(int i, int j, int k, int l);
   double cap_volume(int i, int j);
@@ -190,10 +193,13 @@ class BallCache {
   double p_;
   int vertex_[4] = {-1, -1, -1, -1};
   int n_ = 0;
+  // Position of each atom among the current simplex's vertices, -1 for the
+  // others.
+  std::vector<signed char> local_;
   unsigned generation_ = 0;
   // Indexed by the local positions of the arguments, base 4.
   Slot centre2_[16], centre3_[64], centre4_[256], dual_[64], height_[16];
-  Slot segment_[64], segment_height_[64], segment2_[256], cap2_[64], cap3_[256];
+  Slot segment_[64], segment_height_[64], segment2_[256], cap2_[64], cap3_[256], wedge_[16];
 };
 
 // ---- per-atom area and volume (letter q) ----------------------------------

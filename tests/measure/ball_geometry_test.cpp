@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "measure/volumeareashortnew.h"
@@ -179,6 +182,71 @@ TEST(BallGeometry, RadicalCircleCutByAThirdBall) {
     }
   const double cell = (2 * rho / G) * (2 * rho / G);
   EXPECT_NEAR(segment_area(0, 1, 2, a, p), disk * cell, 2e-3);
+}
+
+bool same_bits(double a, double b) {
+  std::uint64_t x, y;
+  std::memcpy(&x, &a, sizeof x);
+  std::memcpy(&y, &b, sizeof y);
+  return x == y;
+}
+
+// The evaluator that remembers the pieces of one simplex returns what the
+// plain functions return, to the last bit, whatever the order in which the
+// pieces are asked for; the dihedral angle at an edge is the same whichever
+// end or other vertex comes first.
+TEST(BallGeometry, CachedPiecesEqualThePlainFunctions) {
+  std::mt19937 gen(17);
+  std::uniform_real_distribution<double> u(-1.6, 1.6), r(1.3, 2.0);
+  const double p = 1.4;
+  int compared = 0;
+  for (int trial = 0; trial < 60; ++trial) {
+    std::vector<info> a = atoms_of({{u(gen), u(gen), u(gen), r(gen)}, {u(gen), u(gen), u(gen), r(gen)},
+                                    {u(gen), u(gen), u(gen), r(gen)}, {u(gen), u(gen), u(gen), r(gen)},
+                                    {u(gen) + 6, u(gen), u(gen), r(gen)}});
+    BallCache g(a, p);
+    const int v[4] = {0, 1, 2, 3};
+    g.reset(v, 4);
+    const int perm[6][3] = {{1, 2, 3}, {1, 3, 2}, {2, 1, 3}, {2, 3, 1}, {3, 1, 2}, {3, 2, 1}};
+    // Twice over, so the second round reads what the first one kept.
+    for (int round = 0; round < 2; ++round)
+      for (int i = 0; i < 4; ++i)
+        for (const auto& q : perm) {
+          int o[3], n = 0;
+          for (int k = 0; k < 4; ++k)
+            if (k != i) o[n++] = k;
+          const int j = o[q[0] - 1], k = o[q[1] - 1], l = o[q[2] - 1];
+          EXPECT_TRUE(same_bits(g.cap3_area(i, j, k, l), cap3_area(i, j, k, l, a, p)));
+          EXPECT_TRUE(same_bits(g.cap3_volume(i, j, k, l), cap3_volume(i, j, k, l, a, p)));
+          EXPECT_TRUE(same_bits(g.segment2_angle(i, j, k, l), segment2_angle(i, j, k, l, a, p)));
+          EXPECT_TRUE(same_bits(g.cap2_area(i, j, k), cap2_area(i, j, k, a, p)));
+          EXPECT_TRUE(same_bits(g.cap2_volume(i, j, k), cap2_volume(i, j, k, a, p)));
+          EXPECT_TRUE(same_bits(g.segment_angle(i, j, k), segment_angle(i, j, k, a, p)));
+          EXPECT_TRUE(same_bits(g.segment_height(i, j, k), segment_height(i, j, k, a, p)));
+          EXPECT_TRUE(same_bits(g.height(i, j), cap_height(i, j, a, p)));
+          EXPECT_TRUE(same_bits(g.cap_volume(i, j), cap_volume(i, j, a, p)));
+          const Patch x = g.patch(i, j, k), y = patch(i, j, k, a, p);
+          EXPECT_TRUE(same_bits(x.area, y.area) && same_bits(x.volume_k, y.volume_k));
+          for (int cusp = 0; cusp < 2; ++cusp) {
+            const Torus s = g.torus(i, j, cusp), t = torus(i, j, a, p, cusp);
+            EXPECT_TRUE(same_bits(s.area_i, t.area_i) && same_bits(s.volume_j, t.volume_j) &&
+                        same_bits(s.cone_i, t.cone_i));
+          }
+          double d1[3], d2[3];
+          g.dual(i, j, k, d1);
+          triangle_dual(i, j, k, d2, a, p);
+          for (int c = 0; c < 3; ++c) EXPECT_TRUE(same_bits(d1[c], d2[c]));
+          const double w = g.wedge(i, j, k, l);
+          EXPECT_TRUE(same_bits(w, g.wedge(j, i, l, k)));
+          double c[4][3];
+          for (int m = 0; m < 4; ++m) c[m][0] = a[m].x, c[m][1] = a[m].y, c[m][2] = a[m].z;
+          EXPECT_TRUE(same_bits(w, angle_dihedral(c[j], c[i], c[l], c[k])));
+          // An atom outside the simplex is computed, not remembered.
+          EXPECT_TRUE(same_bits(g.cap2_area(i, j, 4), cap2_area(i, j, 4, a, p)));
+          ++compared;
+        }
+  }
+  EXPECT_EQ(compared, 60 * 2 * 24);
 }
 
 TEST(ProbePieces, ShellAndTorusLimits) {
