@@ -47,11 +47,17 @@ class TorusCache {
 // ---- terms of one simplex ------------------------------------------------
 
 void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, BallCache& g,
-                 TorusCache& tori) {
+                 TorusCache& tori, OpenShares& shares) {
   const int i = T.v[0]->index, j = T.v[1]->index, k = T.v[2]->index, l = T.v[3]->index;
   info &I = atoms[i], &J = atoms[j], &K = atoms[k], &L = atoms[l];
   const int vertices[4] = {i, j, k, l};
   g.reset(vertices, 4);
+
+  // The dihedral angles at the six edges, in edge order: they close part of
+  // the vertices and edges, and the circle arcs below use them again.
+  const double dihedrals[6] = {g.wedge(i, j, k, l), g.wedge(i, k, j, l), g.wedge(i, l, j, k),
+                               g.wedge(j, k, i, l), g.wedge(j, l, i, k), g.wedge(k, l, i, j)};
+  shares.add(T, dihedrals);
 
   const double Ai = g.cap3_area(i, j, k, l), Aj = g.cap3_area(j, i, k, l),
                Ak = g.cap3_area(k, i, j, l), Al = g.cap3_area(l, i, j, k);
@@ -149,10 +155,11 @@ void tria_terms(const tria& F, Atoms& atoms, double p, int type, BallCache& g, T
   }
 }
 
-void edge_terms(const edge& E, Atoms& atoms, double p, int type, BallCache& g, TorusCache& tori) {
+void edge_terms(const edge& E, Atoms& atoms, double p, int type, BallCache& g, TorusCache& tori,
+                const OpenShares& shares) {
   const int i = E.v[0]->index, j = E.v[1]->index;
   info &I = atoms[i], &J = atoms[j];
-  const double x = E.solidangleedge();
+  const double x = shares.edge_share(E);
   const int vertices[2] = {i, j};
   g.reset(vertices, 2);
   const double Ai = g.height(i, j) * R_of(I, p) * AV_TWO_PI;
@@ -179,8 +186,8 @@ void edge_terms(const edge& E, Atoms& atoms, double p, int type, BallCache& g, T
   }
 }
 
-void vertex_terms(info& v, Atoms& atoms, double p) {
-  const double x = v.solidanglevertex();
+void vertex_terms(info& v, Atoms& atoms, double p, const OpenShares& shares) {
+  const double x = shares.vertex_share(v);
   const double R = R_of(v, p);
   const double A = R * AV_FOUR_PI * R;
   const double V = R * AV_FOUR_PI_THIRD * R * R;
@@ -252,6 +259,8 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   Atoms& atoms = rec.atoms;
   BallCache geometry(atoms, probe);
   TorusCache tori(rec.edges.size(), cusp);
+  // info::solidanglevertex and edge::solidangleedge, gathered on the way.
+  OpenShares shares(atoms.size(), rec.edges.size());
   VoidComponents voids(rec.tetras);
   std::vector<char> covered(static_cast<std::size_t>(n), 0);
   std::size_t k4 = 0, k3 = 0, k2 = 0;
@@ -265,7 +274,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
       if (T.signed_size <= 0.0) {
         T.in_complex = true;
         for (int k = 0; k < 4; ++k) T.v[k]->complex_tetras.push_back(&T);
-        tetra_terms(T, atoms, probe, report_type, geometry, tori);
+        tetra_terms(T, atoms, probe, report_type, geometry, tori, shares);
       } else {
         T.void_id = ++void_counter;
       }
@@ -289,11 +298,11 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
         E.in_complex = true;
         E.v[0]->complex_edges.push_back(&E);
         E.v[1]->complex_edges.push_back(&E);
-        edge_terms(E, atoms, probe, report_type, geometry, tori);
+        edge_terms(E, atoms, probe, report_type, geometry, tori, shares);
       }
     } else if (size == 1) {
       info& v = atoms[s->vertices[0]->id];
-      if (!v.absent) vertex_terms(v, atoms, probe);
+      if (!v.absent) vertex_terms(v, atoms, probe, shares);
     }
   }
   delete complex;

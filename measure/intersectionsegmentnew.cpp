@@ -100,25 +100,89 @@ void walk_inflow(tetra* start, Enter enter, Leave leave) {
 
 }  // namespace
 
-// ---- info ---------------------------------------------------------------
+// ---- solid angles ---------------------------------------------------------
+
+namespace {
+
+// Ends of the six edges of a tetrahedron (edge order), and the edge between
+// two of its vertices.
+const int kEdgeEnds[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+const int kEdgeOf[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
+
+// Position of the atom with this index among the vertices of t, 4 if none.
+int position_in(const tetra* t, int index) {
+  int m = 0;
+  while (m < 4 && t->v[m]->index != index) ++m;
+  return m;
+}
+
+// 1/4 less half the dihedral angles at the three edges from vertex m: minus
+// the solid angle of the tetrahedron at m, as a fraction of the sphere.
+double vertex_part(const double* dihedrals, int m) {
+  int o[3], n = 0;
+  for (int k = 0; k < 4; ++k)
+    if (k != m) o[n++] = k;
+  return 0.25 - (dihedrals[kEdgeOf[m][o[0]]] + dihedrals[kEdgeOf[m][o[1]]] +
+                 dihedrals[kEdgeOf[m][o[2]]]) /
+                    2;
+}
+
+// Rounding below these cut-offs counts as fully covered.
+double open_vertex(double x) { return x < 1e-10 ? 0 : x; }
+double open_edge(double x) { return x < 1e-9 ? 0 : x; }
+
+}  // namespace
+
+double tetra_dihedral(const tetra& t, int k) {
+  const int a = kEdgeEnds[k][0], b = kEdgeEnds[k][1];
+  double ca[3], cb[3], o[2][3];
+  centre_of(t.v[a], ca);
+  centre_of(t.v[b], cb);
+  int n = 0;
+  for (int m = 0; m < 4; ++m)
+    if (m != a && m != b) centre_of(t.v[m], o[n++]);
+  return angle_dihedral(ca, cb, o[0], o[1]);
+}
 
 double info::solidanglevertex() const {
   double x = 1;
   for (const tetra* t : complex_tetras) {
-    int m = 0;
-    while (m < 4 && t->v[m]->index != index) ++m;
+    const int m = position_in(t, index);
     if (m == 4) continue;
-    double c[3], o[3][3];
-    centre_of(t->v[m], c);
-    int n = 0;
+    double d[6];
     for (int k = 0; k < 4; ++k)
-      if (k != m) centre_of(t->v[k], o[n++]);
-    double d1 = angle_dihedral(c, o[0], o[1], o[2]);
-    double d2 = angle_dihedral(c, o[1], o[0], o[2]);
-    double d3 = angle_dihedral(c, o[2], o[0], o[1]);
-    x += 0.25 - (d1 + d2 + d3) / 2;
+      if (k != m) d[kEdgeOf[m][k]] = tetra_dihedral(*t, kEdgeOf[m][k]);
+    x += vertex_part(d, m);
   }
-  return x < 1e-10 ? 0 : x;
+  return open_vertex(x);
+}
+
+double edge::solidangleedge() const {
+  double x = 1;
+  for (const tetra* t : coface_tetras) {
+    if (!t->in_complex) continue;
+    const int a = position_in(t, v[0]->index), b = position_in(t, v[1]->index);
+    if (a == 4 || b == 4 || a == b) continue;
+    x -= tetra_dihedral(*t, kEdgeOf[a][b]);
+  }
+  return open_edge(x);
+}
+
+OpenShares::OpenShares(std::size_t atoms, std::size_t edges)
+    : vertex_(atoms, 1.0), edge_(edges, 1.0) {}
+
+void OpenShares::add(const tetra& t, const double* dihedrals) {
+  for (int m = 0; m < 4; ++m) vertex_[static_cast<std::size_t>(t.v[m]->index)] += vertex_part(dihedrals, m);
+  for (int k = 0; k < 6; ++k)
+    if (t.edges[k] != nullptr) edge_[static_cast<std::size_t>(t.edges[k]->id - 1)] -= dihedrals[k];
+}
+
+double OpenShares::vertex_share(const info& a) const {
+  return open_vertex(vertex_[static_cast<std::size_t>(a.index)]);
+}
+
+double OpenShares::edge_share(const edge& e) const {
+  return open_edge(edge_[static_cast<std::size_t>(e.id - 1)]);
 }
 
 // ---- edge ----------------------------------------------------------------
@@ -129,22 +193,6 @@ bool edge::judge2(double probe) {
   double w = power(v[0], center, probe);
   signed_size = max_val2(signed_radius(w, center, v, 2), signed_size);
   return w <= 0;
-}
-
-double edge::solidangleedge() const {
-  double x = 1;
-  double a[3], b[3];
-  centre_of(v[0], a);
-  centre_of(v[1], b);
-  for (const tetra* t : coface_tetras) {
-    if (!t->in_complex) continue;
-    double o[2][3];
-    int n = 0;
-    for (int k = 0; k < 4 && n < 2; ++k)
-      if (t->v[k]->index != v[0]->index && t->v[k]->index != v[1]->index) centre_of(t->v[k], o[n++]);
-    if (n == 2) x -= angle_dihedral(a, b, o[0], o[1]);
-  }
-  return x < 1e-9 ? 0 : x;
 }
 
 // ---- tria ----------------------------------------------------------------

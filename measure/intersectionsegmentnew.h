@@ -20,6 +20,7 @@
 #ifndef MEASURE_INTERSECTIONSEGMENTNEW_H
 #define MEASURE_INTERSECTIONSEGMENTNEW_H
 
+#include <cstddef>
 #include <vector>
 
 class edge;
@@ -263,6 +264,26 @@ class VoidComponents {
   std::vector<tetra>& tetras_;
   std::vector<int> parent_;
   std::vector<char> outside_;
+};
+
+// Dihedral angle, in turns, of tetrahedron t at its edge k (edge order).  It
+// is the same to the last bit whichever end or other vertex comes first.
+double tetra_dihedral(const tetra& t, int k);
+
+// The shares of the vertices and edges not covered by tetrahedra of the
+// complex, gathered while the tetrahedra of the complex are met in list
+// order: once all are met, equal to the last bit to info::solidanglevertex
+// and edge::solidangleedge, at one dihedral angle per edge of a tetrahedron.
+class OpenShares {
+ public:
+  OpenShares(std::size_t atoms, std::size_t edges);
+  // t is in the complex; dihedrals[k] = tetra_dihedral(t, k).
+  void add(const tetra& t, const double* dihedrals);
+  double vertex_share(const info& a) const;
+  double edge_share(const edge& e) const;
+
+ private:
+  std::vector<double> vertex_, edge_;
 };
 
 // Fills the inflow lists from the face neighbours, then marks

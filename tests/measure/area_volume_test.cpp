@@ -293,6 +293,34 @@ TEST(AreaVolume, EnclosedCavity) {
   for (const info& x : a) EXPECT_NEAR(x.envelope_ms, x.area_ms - x.void_area_ms, 1e-6);
 }
 
+// The open shares of vertices and edges gathered during the walk equal the
+// record methods evaluated afterwards, to the last bit.
+TEST(AreaVolume, GatheredOpenSharesEqualTheRecordMethods) {
+  std::vector<Bead> beads;
+  read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
+  for (double probe : {1.4, 0.0}) {
+    ComplexRecords rec = measure_area_volume(beads, probe, 0, 1, 0);
+    OpenShares shares(rec.atoms.size(), rec.edges.size());
+    for (const tetra& t : rec.tetras) {
+      if (!t.in_complex) continue;
+      double d[6];
+      for (int k = 0; k < 6; ++k) d[k] = tetra_dihedral(t, k);
+      shares.add(t, d);
+    }
+    int partly = 0;
+    for (const info& a : rec.atoms) {
+      const double x = a.solidanglevertex();
+      EXPECT_EQ(shares.vertex_share(a), x) << a.index;
+      if (x < 1) ++partly;
+    }
+    for (const edge& e : rec.edges) {
+      if (!e.in_complex) continue;
+      EXPECT_EQ(shares.edge_share(e), e.solidangleedge()) << e.id;
+    }
+    EXPECT_GT(partly, 100);
+  }
+}
+
 TEST(AreaVolume, RealStructureIsReproducibleAndConsistent) {
   std::vector<Bead> beads;
   read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
