@@ -82,64 +82,91 @@ void make_records(const std::vector<CSimplex*>& simplices, ComplexRecords& rec, 
     else if (n == 3) ++n3;
     else if (n == 2) ++n2;
   }
-  // Sized once: no record moves after this point.
-  rec.tetras.assign(n4, tetra());
-  rec.trias.assign(n3, tria());
-  rec.edges.assign(n2, edge());
+  // Room for every record at once: no record moves after this point.  Each
+  // record is made in place when its simplex is met, so the memory is
+  // written in one sweep.
+  rec.tetras.clear();
+  rec.trias.clear();
+  rec.edges.clear();
+  rec.tetras.reserve(n4);
+  rec.trias.reserve(n3);
+  rec.edges.reserve(n2);
   rec.tetra_keys.reserve(n4);
   rec.tria_keys.reserve(n3);
   rec.edge_keys.reserve(n2);
 
-  std::size_t k4 = 0, k3 = 0, k2 = 0;
+  // Simplices of each kind per atom: they bound the atom's lists of
+  // simplices of the complex, which are so allocated once.
+  std::vector<int> at(3 * rec.atoms.size(), 0);
   for (CSimplex* s : simplices) {
     int n = s->size();
     if (n < 2 || n > 4) continue;
     int v[4];
-    for (int k = 0; k < n; ++k) v[k] = s->vertices[k]->id;
+    for (int k = 0; k < n; ++k) {
+      v[k] = s->vertices[k]->id;
+      ++at[3 * static_cast<std::size_t>(v[k]) + static_cast<std::size_t>(4 - n)];
+    }
     if (n == 4) {
-      tetra& t = rec.tetras[k4++];
-      t.id = static_cast<int>(k4);
+      rec.tetras.emplace_back();
+      tetra& t = rec.tetras.back();
+      t.id = static_cast<int>(rec.tetras.size());
       rec.tetra_keys.insert(v, 4, t.id);
       for (int k = 0; k < 4; ++k) t.v[k] = &rec.atoms[v[k]];
       t.setcenter4(probe);
     } else if (n == 3) {
-      tria& f = rec.trias[k3++];
-      f.id = static_cast<int>(k3);
+      rec.trias.emplace_back();
+      tria& f = rec.trias.back();
+      f.id = static_cast<int>(rec.trias.size());
       rec.tria_keys.insert(v, 3, f.id);
       for (int k = 0; k < 3; ++k) f.v[k] = &rec.atoms[v[k]];
+      f.cofaces.reserve(2);
       f.setcenter3(probe);
     } else {
-      edge& e = rec.edges[k2++];
-      e.id = static_cast<int>(k2);
+      rec.edges.emplace_back();
+      edge& e = rec.edges.back();
+      e.id = static_cast<int>(rec.edges.size());
       rec.edge_keys.insert(v, 2, e.id);
       for (int k = 0; k < 2; ++k) e.v[k] = &rec.atoms[v[k]];
+      // Most edges have four to eight cofaces of each kind.
+      e.coface_tetras.reserve(8);
+      e.coface_trias.reserve(8);
       e.setcenter2(probe);
     }
   }
+  for (std::size_t i = 0; i < rec.atoms.size(); ++i) {
+    rec.atoms[i].complex_tetras.reserve(static_cast<std::size_t>(at[3 * i]));
+    rec.atoms[i].complex_trias.reserve(static_cast<std::size_t>(at[3 * i + 1]));
+    rec.atoms[i].complex_edges.reserve(static_cast<std::size_t>(at[3 * i + 2]));
+  }
 }
 
+// The faces and edges are all found before any of them is written, so the
+// ten records are fetched together rather than one after the other.
 void link_tetra(tetra& t, ComplexRecords& rec) {
   int a = t.v[0]->index, b = t.v[1]->index, c = t.v[2]->index, d = t.v[3]->index;
   const int face[4][3] = {{a, b, c}, {a, b, d}, {a, c, d}, {b, c, d}};
   for (int k = 0; k < 4; ++k) {
-    tria* f = rec.find_tria(face[k][0], face[k][1], face[k][2]);
-    t.faces[k] = f;
-    if (f != nullptr) f->cofaces.push_back(&t);
+    t.faces[k] = rec.find_tria(face[k][0], face[k][1], face[k][2]);
+    if (t.faces[k] != nullptr) __builtin_prefetch(&t.faces[k]->cofaces);
   }
   const int ends[6][2] = {{a, b}, {a, c}, {a, d}, {b, c}, {b, d}, {c, d}};
   for (int k = 0; k < 6; ++k) {
-    edge* e = rec.find_edge(ends[k][0], ends[k][1]);
-    t.edges[k] = e;
-    if (e != nullptr) e->coface_tetras.push_back(&t);
+    t.edges[k] = rec.find_edge(ends[k][0], ends[k][1]);
+    if (t.edges[k] != nullptr) __builtin_prefetch(&t.edges[k]->coface_tetras);
   }
+  for (tria* f : t.faces)
+    if (f != nullptr) f->cofaces.push_back(&t);
+  for (edge* e : t.edges)
+    if (e != nullptr) e->coface_tetras.push_back(&t);
 }
 
 void link_tria(tria& f, ComplexRecords& rec) {
   int a = f.v[0]->index, b = f.v[1]->index, c = f.v[2]->index;
   const int ends[3][2] = {{a, b}, {a, c}, {b, c}};
   for (int k = 0; k < 3; ++k) {
-    edge* e = rec.find_edge(ends[k][0], ends[k][1]);
-    f.e[k] = e;
-    if (e != nullptr) e->coface_trias.push_back(&f);
+    f.e[k] = rec.find_edge(ends[k][0], ends[k][1]);
+    if (f.e[k] != nullptr) __builtin_prefetch(&f.e[k]->coface_trias);
   }
+  for (edge* e : f.e)
+    if (e != nullptr) e->coface_trias.push_back(&f);
 }
