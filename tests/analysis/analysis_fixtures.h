@@ -1,30 +1,16 @@
-// Records for the analysis tests: tetrahedra linked by hand from vertex
-// lists, the records of the pocket builder on random or real atoms, and a
-// real structure taken through assembly, numbering and mouths.
+// Records for the analysis tests: the records of the pocket builder on
+// random or real atoms, and a real structure taken through assembly,
+// numbering and mouths; hand-linked complexes come with the support header.
 #ifndef TESTS_ANALYSIS_ANALYSIS_FIXTURES_H
 #define TESTS_ANALYSIS_ANALYSIS_FIXTURES_H
 
-#include <array>
 #include <string>
 #include <vector>
 
 #include "pockets/pipeline.h"
 #include "pockets/pocket.h"
 #include "structure/bead.h"
-
-// Tetrahedra given by their vertex indices (their own order), with faces,
-// edges, cofaces, neighbours and incidence lists linked as the pocket
-// builder links them; every flag false, every size -10.
-struct HandComplex {
-  std::vector<info> atoms;
-  std::vector<tetra> tetras;
-  std::vector<tria> trias;
-  std::vector<edge> edges;
-
-  HandComplex(int atom_count, const std::vector<std::array<int, 4>>& cells);
-  tria* face(int a, int b, int c);
-  edge* edge_of(int a, int b);
-};
+#include "support/hand_complex.h"
 
 // n atoms of radius 1.6 at random places in a cube of side `box`.
 std::vector<Bead> random_beads(int n, unsigned seed, double box);

@@ -11,7 +11,7 @@
 #include "pockets/pipeline.h"
 #include "structure/bead.h"
 #include "structure/file.h"
-#include "toy_complex.h"
+#include "support/hand_complex.h"
 
 namespace {
 
@@ -326,10 +326,10 @@ TEST(PocketAssembly, IndexedMergesMatchThePlainRulesOnARealStructure) {
 // ---- the cases of the rules, on hand-made records ---------------------------
 
 // Two tetrahedra sharing the face (1, 2, 3).
-ToyComplex two_cells() { return ToyComplex(5, {{0, 1, 2, 3}, {1, 2, 3, 4}}); }
+HandComplex two_cells() { return HandComplex(5, {{0, 1, 2, 3}, {1, 2, 3, 4}}); }
 
 TEST(PocketAssembly, FaceOutsideTheComplexWithoutFlowJoinsTwoSubpockets) {
-  ToyComplex c = two_cells();
+  HandComplex c = two_cells();
   tria* shared = c.face(1, 2, 3);
   std::vector<pocket> pockets;
   pocketsrepresentation(c.tetras, pockets, 1.4);
@@ -359,7 +359,7 @@ TEST(PocketAssembly, FaceOutsideTheComplexWithoutFlowJoinsTwoSubpockets) {
 
 TEST(PocketAssembly, FaceInTheComplexJoinsOnlyThroughFlow) {
   {
-    ToyComplex c = two_cells();
+    HandComplex c = two_cells();
     c.face(1, 2, 3)->in_complex = true;
     c.flow(0, 1);
     std::vector<pocket> pockets;
@@ -370,7 +370,7 @@ TEST(PocketAssembly, FaceInTheComplexJoinsOnlyThroughFlow) {
     EXPECT_TRUE(pockets[0].subpockets[0]->knots.empty());
   }
   {
-    ToyComplex c = two_cells();
+    HandComplex c = two_cells();
     c.face(1, 2, 3)->in_complex = true;
     std::vector<pocket> pockets;
     pocketsrepresentation(c.tetras, pockets, 1.4);
@@ -381,7 +381,7 @@ TEST(PocketAssembly, FaceInTheComplexJoinsOnlyThroughFlow) {
 }
 
 TEST(PocketAssembly, OutsideFlowingTetrahedronReachedByAFillJoins) {
-  ToyComplex c = two_cells();
+  HandComplex c = two_cells();
   c.face(1, 2, 3)->in_complex = true;
   c.tetras[1].flows_to_outside = true;
   c.flow(1, 0);  // tetra 2 flows into tetra 1, whose fill reaches it
@@ -396,7 +396,7 @@ TEST(PocketAssembly, OutsideFlowingTetrahedronReachedByAFillJoins) {
 TEST(PocketAssembly, SingleSubpocketGetsNoKnots) {
   // A ring of three cells (0|1, 1|2, 2|0) joined by flow 1 -> 2 -> 0; the
   // face 0|1 carries no flow and is an inner triangle of the one sub-pocket.
-  ToyComplex c(5, {{0, 1, 2, 3}, {1, 2, 3, 4}, {0, 1, 2, 4}});
+  HandComplex c(5, {{0, 1, 2, 3}, {1, 2, 3, 4}, {0, 1, 2, 4}});
   c.flow(1, 2);
   c.flow(2, 0);
   std::vector<pocket> pockets;
@@ -413,7 +413,7 @@ TEST(PocketAssembly, SelfKnotWhenBothSidesShareASubpocket) {
   // Cells 0, 1, 2 around the edge (1, 2) form a ring 0|1, 1|2, 2|0.  Flow
   // 1 -> 2 -> 0 joins all three; the face 0|1 has no flow.  A fourth cell 3
   // behind a face of cell 2 without flow is a second sub-pocket.
-  ToyComplex c(7, {{0, 1, 2, 3}, {1, 2, 3, 4}, {0, 1, 2, 4}, {0, 1, 4, 5}});
+  HandComplex c(7, {{0, 1, 2, 3}, {1, 2, 3, 4}, {0, 1, 2, 4}, {0, 1, 4, 5}});
   tria* f01 = c.face(1, 2, 3);
   c.flow(1, 2);
   c.flow(2, 0);
@@ -437,7 +437,7 @@ TEST(PocketAssembly, SelfKnotWhenBothSidesShareASubpocket) {
 TEST(PocketAssembly, EqualSizesLetTheLaterTriangleWin) {
   // Two faces without flow between the same two sub-pockets: cells 0 and 2
   // flow-joined, cell 1 touches both.
-  ToyComplex c(6, {{0, 1, 2, 3}, {1, 2, 3, 4}, {1, 2, 4, 0}});
+  HandComplex c(6, {{0, 1, 2, 3}, {1, 2, 3, 4}, {1, 2, 4, 0}});
   c.flow(0, 2);
   for (tria& t : c.trias) t.signed_size = 1.0;
   std::vector<pocket> pockets;

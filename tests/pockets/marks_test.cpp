@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "pockets/marks.h"
-#include "toy_complex.h"
+#include "support/hand_complex.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ std::shared_ptr<subpocket> sub_of(std::vector<tetra*> t) {
 // Cells 0 | 1 | 2 in a row, cell 3 apart; pockets: A = {0, 1} (two
 // sub-pockets), B = {3}, C = {2}.  Cells 1 and 2 share atoms 1, 2, 4.
 struct Marked : ::testing::Test {
-  ToyComplex c{9, {{0, 1, 2, 3}, {1, 2, 3, 4}, {1, 2, 4, 5}, {6, 7, 8, 5}}};
+  HandComplex c{9, {{0, 1, 2, 3}, {1, 2, 3, 4}, {1, 2, 4, 5}, {6, 7, 8, 5}}};
   std::vector<pocket> pockets;
 
   void SetUp() override {
@@ -120,7 +120,7 @@ TEST_F(Marked, SubIdsRunParallelToPocketNumbersWithAscendingIndices) {
 }
 
 TEST(PocketNumbering, EmptyListMarksNothing) {
-  ToyComplex c(4, {{0, 1, 2, 3}});
+  HandComplex c(4, {{0, 1, 2, 3}});
   std::vector<pocket> none;
   pocketspocindex(c.atoms, none);
   pockets_burried_atoms(c.atoms, none);
@@ -131,7 +131,7 @@ TEST(PocketNumbering, EmptyListMarksNothing) {
 }
 
 TEST(PocketNumbering, ReducedMarkingListsNumbersOnAtomsOnly) {
-  ToyComplex c(5, {{0, 1, 2, 3}, {1, 2, 3, 4}});
+  HandComplex c(5, {{0, 1, 2, 3}, {1, 2, 3, 4}});
   std::vector<pocket> pockets(2);
   pockets[0].tetrahedra = {&c.tetras[0]};
   pockets[1].tetrahedra = {&c.tetras[1]};

@@ -8,8 +8,8 @@
 
 #include "pockets/pseudoatoms.h"
 #include "pockets/reports.h"
+#include "support/hand_complex.h"
 #include "support/run.h"
-#include "toy_complex.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ TEST(PocketReports, AtomRowsCarryOneRowPerPocketOrSubpocket) {
 
 // Pockets A (2 tetrahedra, 2 sub-pockets) and B (1 tetrahedron): B ranks 1.
 struct Ranked : ::testing::Test {
-  ToyComplex c{6, {{0, 1, 2, 3}, {1, 2, 3, 4}, {1, 2, 4, 5}}};
+  HandComplex c{6, {{0, 1, 2, 3}, {1, 2, 3, 4}, {1, 2, 4, 5}}};
   std::vector<pocket> pockets = std::vector<pocket>(2);
   std::vector<mouth> mouths = std::vector<mouth>(2);
   TempDir dir;

@@ -1,41 +1,41 @@
-#include "toy_complex.h"
+#include "support/hand_complex.h"
 
 #include <algorithm>
 #include <map>
 
 namespace {
 
-std::vector<int> key(std::vector<int> v) {
+std::vector<int> sorted(std::vector<int> v) {
   std::sort(v.begin(), v.end());
   return v;
 }
 
 }  // namespace
 
-ToyComplex::ToyComplex(int atom_count, const std::vector<std::array<int, 4>>& cells) {
+HandComplex::HandComplex(int atom_count, const std::vector<std::array<int, 4>>& cells) {
   atoms.resize(atom_count);
   for (int i = 0; i < atom_count; ++i) {
     atoms[i].index = i;
     atoms[i].serial = 100 + i;
     atoms[i].position = i + 1;
+    atoms[i].chain_id = 'A';
+    atoms[i].x = i;
+    atoms[i].y = 2 * i;
+    atoms[i].z = 3 * i;
   }
-  std::map<std::vector<int>, int> tria_ids, edge_ids;
+  std::map<std::vector<int>, size_t> tria_ids, edge_ids;
   std::vector<std::array<int, 3>> tria_list;
   std::vector<std::array<int, 2>> edge_list;
   const int faces[4][3] = {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}};
   const int sides[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
   for (const auto& c : cells) {
     for (const auto& f : faces) {
-      std::array<int, 3> v = {c[f[0]], c[f[1]], c[f[2]]};
-      if (tria_ids.emplace(key({v[0], v[1], v[2]}), static_cast<int>(tria_list.size())).second) {
-        tria_list.push_back(v);
-      }
+      const std::array<int, 3> v = {c[f[0]], c[f[1]], c[f[2]]};
+      if (tria_ids.emplace(sorted({v[0], v[1], v[2]}), tria_list.size()).second) tria_list.push_back(v);
     }
     for (const auto& s : sides) {
-      std::array<int, 2> v = {c[s[0]], c[s[1]]};
-      if (edge_ids.emplace(key({v[0], v[1]}), static_cast<int>(edge_list.size())).second) {
-        edge_list.push_back(v);
-      }
+      const std::array<int, 2> v = {c[s[0]], c[s[1]]};
+      if (edge_ids.emplace(sorted({v[0], v[1]}), edge_list.size()).second) edge_list.push_back(v);
     }
   }
   tetras.resize(cells.size());
@@ -44,8 +44,7 @@ ToyComplex::ToyComplex(int atom_count, const std::vector<std::array<int, 4>>& ce
   for (size_t i = 0; i < edges.size(); ++i) {
     edges[i].id = static_cast<int>(i) + 1;
     for (int k = 0; k < 2; ++k) edges[i].v[k] = &atoms[edge_list[i][k]];
-    edges[i].v[0]->incident_edges.push_back(&edges[i]);
-    edges[i].v[1]->incident_edges.push_back(&edges[i]);
+    for (int k = 0; k < 2; ++k) edges[i].v[k]->incident_edges.push_back(&edges[i]);
   }
   for (size_t i = 0; i < trias.size(); ++i) {
     tria& t = trias[i];
@@ -85,25 +84,25 @@ ToyComplex::ToyComplex(int atom_count, const std::vector<std::array<int, 4>>& ce
   }
 }
 
-tria* ToyComplex::face(int a, int b, int c) {
-  const std::vector<int> k = key({a, b, c});
+tria* HandComplex::face(int a, int b, int c) {
+  const std::vector<int> k = sorted({a, b, c});
   for (tria& t : trias) {
-    if (key({t.v[0]->index, t.v[1]->index, t.v[2]->index}) == k) return &t;
+    if (sorted({t.v[0]->index, t.v[1]->index, t.v[2]->index}) == k) return &t;
   }
   return nullptr;
 }
 
-edge* ToyComplex::edge_of(int a, int b) {
-  const std::vector<int> k = key({a, b});
+edge* HandComplex::edge_of(int a, int b) {
+  const std::vector<int> k = sorted({a, b});
   for (edge& e : edges) {
-    if (key({e.v[0]->index, e.v[1]->index}) == k) return &e;
+    if (sorted({e.v[0]->index, e.v[1]->index}) == k) return &e;
   }
   return nullptr;
 }
 
-void ToyComplex::flow(int t, int u) { tetras[u].inflow.push_back(&tetras[t]); }
+void HandComplex::flow(int t, int u) { tetras[u].inflow.push_back(&tetras[t]); }
 
-void ToyComplex::empty(int t) {
+void HandComplex::empty(int t) {
   tetras[t].in_complex = false;
   tetras[t].flows_to_outside = false;
 }
