@@ -14,13 +14,10 @@ namespace {
 
 using testrun::file_exists;
 using testrun::read_file;
+using testrun::run_alvex;
 using testrun::RunResult;
 using testrun::split_lines;
 using testrun::TempDir;
-
-RunResult alvex(const std::vector<std::string>& args, const std::string& workdir) {
-  return testrun::run_program(ALVEX_BIN, args, workdir);
-}
 
 int atom_lines(const std::string& pdb) {
   int n = 0;
@@ -57,7 +54,7 @@ std::vector<Row> rows_of(const std::string& text) {
 
 TEST(AreaReport, CheckingReportFormat) {
   TempDir dir;
-  RunResult r = alvex({"-fq", DATA_DIR, "1ubq.pdb"}, dir.path());
+  RunResult r = run_alvex({"-fq", DATA_DIR, "1ubq.pdb"}, dir.path());
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_TRUE(file_exists(dir.file("1ubq.4.contrib")));
   const std::string text = read_file(dir.file("1ubq.4.contrib"));
@@ -83,7 +80,7 @@ TEST(AreaReport, CheckingReportFormat) {
   EXPECT_EQ(text.back(), '\n');
 
   // The same run again writes the same bytes.
-  RunResult again = alvex({"-fq", DATA_DIR, "1ubq.pdb"}, dir.path());
+  RunResult again = run_alvex({"-fq", DATA_DIR, "1ubq.pdb"}, dir.path());
   ASSERT_EQ(again.status, 0);
   EXPECT_EQ(read_file(dir.file("1ubq.4.contrib")), text);
 
@@ -115,7 +112,7 @@ TEST(AreaReport, ReportTypesAndSwitches) {
       {"-fq16", "1ubq.1.contrib", "# No cusp correction.", "#  individual area contributions to SPACE FILLING."}};
   std::vector<std::string> texts;
   for (const Case& c : cases) {
-    RunResult r = alvex({c.letters, DATA_DIR, "1ubq.pdb"}, dir.path());
+    RunResult r = run_alvex({c.letters, DATA_DIR, "1ubq.pdb"}, dir.path());
     ASSERT_EQ(r.status, 0) << c.letters << r.err;
     std::string text = read_file(dir.file(c.file));
     std::vector<std::string> lines = split_lines(text);
@@ -145,7 +142,7 @@ TEST(AreaReport, ReportTypesAndSwitches) {
 TEST(AreaReport, ProbeZeroShortNameAndUnwritableFile) {
   TempDir dir;
   testrun::copy_file(std::string(DATA_DIR) + "/1a1p.pdb", dir.file("ab"));
-  RunResult r = alvex({"-fq1", dir.path(), "ab", "0", "0"}, dir.path());
+  RunResult r = run_alvex({"-fq1", dir.path(), "ab", "0", "0"}, dir.path());
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string text = read_file(dir.file("ab.1.contrib"));
   std::vector<std::string> lines = split_lines(text);
@@ -159,7 +156,7 @@ TEST(AreaReport, ProbeZeroShortNameAndUnwritableFile) {
 
   // A report that cannot be created ends the run with status 1.
   ASSERT_EQ(mkdir(dir.file("1a1p.4.contrib").c_str(), 0755), 0);
-  RunResult bad = alvex({"-fq", DATA_DIR, "1a1p.pdb"}, dir.path());
+  RunResult bad = run_alvex({"-fq", DATA_DIR, "1a1p.pdb"}, dir.path());
   EXPECT_EQ(bad.status, 1);
   EXPECT_NE(bad.err.find("error opening file to write 1a1p.4.contrib\n"), std::string::npos) << bad.err;
 }

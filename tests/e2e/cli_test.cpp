@@ -11,14 +11,11 @@ namespace {
 
 using testrun::file_exists;
 using testrun::read_file;
+using testrun::run_alvex;
 using testrun::RunResult;
 using testrun::split_lines;
 using testrun::TempDir;
 using testrun::write_file;
-
-RunResult alvex(const std::vector<std::string>& args, const std::string& workdir) {
-  return testrun::run_program(ALVEX_BIN, args, workdir);
-}
 
 const char kUsage[] =
     "USAGE: command -arguments path filename 5(optional) 1.4(probe radius)\n"
@@ -69,7 +66,7 @@ bool edges_available() {
   TempDir d;
   write_file(d.file("two.pdb"), atom_line(1, "CA", "GLY", 'A', 1, 0, 0, 0) +
                                     atom_line(2, "CA", "GLY", 'A', 2, 3.8, 0, 0));
-  return alvex({"-fd", d.path(), "two.pdb"}, d.path()).err.find("has no delaunay edges") ==
+  return run_alvex({"-fd", d.path(), "two.pdb"}, d.path()).err.find("has no delaunay edges") ==
          std::string::npos;
 }
 
@@ -77,7 +74,7 @@ TEST(CliUsage, TooFewArgumentsPrintUsageAndSucceed) {
   TempDir d;
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{}, {"-fd"}, {"-fd", d.path()}}) {
-    RunResult r = alvex(args, d.path());
+    RunResult r = run_alvex(args, d.path());
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, kUsage);
@@ -89,35 +86,35 @@ TEST(CliUsage, TooFewArgumentsPrintUsageAndSucceed) {
 TEST(CliArguments, AlphaFloorAndLettersWithoutMode) {
   TempDir d;
   // No f or l: the tables are built, nothing is read.
-  RunResult r = alvex({"-dc", d.path(), "absent.pdb"}, d.path());
+  RunResult r = run_alvex({"-dc", d.path(), "absent.pdb"}, d.path());
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out + r.err, "");
 
-  r = alvex({"-d", d.path(), "absent.pdb", "-3"}, d.path());
+  r = run_alvex({"-d", d.path(), "absent.pdb", "-3"}, d.path());
   EXPECT_EQ(r.out, kAlphaMessage);
-  r = alvex({"-d", d.path(), "absent.pdb", "-2.79", "-1", "A|B"}, d.path());
+  r = run_alvex({"-d", d.path(), "absent.pdb", "-2.79", "-1", "A|B"}, d.path());
   EXPECT_EQ(r.out, "");
-  r = alvex({"-d", d.path(), "absent.pdb", "abc"}, d.path());
+  r = run_alvex({"-d", d.path(), "absent.pdb", "abc"}, d.path());
   EXPECT_EQ(r.out, "");
-  r = alvex({"-d", d.path(), "absent.pdb", "nan"}, d.path());  // NaN is not below the floor
+  r = run_alvex({"-d", d.path(), "absent.pdb", "nan"}, d.path());  // NaN is not below the floor
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(testrun::list_dir(d.path()).empty());
 }
 
 TEST(CliFailures, UnreadableInputsEndWithStatusOne) {
   TempDir d;
-  RunResult r = alvex({"-fd", d.path(), "absent.pdb"}, d.path());
+  RunResult r = run_alvex({"-fd", d.path(), "absent.pdb"}, d.path());
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "failed to open " + d.path() + "/absent.pdb\n");
 
-  r = alvex({"-ld", d.path(), "absent.list"}, d.path());
+  r = run_alvex({"-ld", d.path(), "absent.list"}, d.path());
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "error opening file absent.list\n");
 
   // A list whose second structure is missing stops there.
   write_file(d.file("one.pdb"), atom_line(1, "CA", "GLY", 'A', 1, 0, 0, 0));
   write_file(d.file("set.list"), "one.pdb\nabsent.pdb\none.pdb\n");
-  r = alvex({"-ld", d.path(), "set.list"}, d.path());
+  r = run_alvex({"-ld", d.path(), "set.list"}, d.path());
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, d.path() + "/one has no delaunay edges\nfailed to open " + d.path() +
                        "/absent.pdb\n");
@@ -128,11 +125,11 @@ TEST(CliPipeline, StructuresWithoutEdgesAreReportedAndSkipped) {
   write_file(d.file("one.pdb"), atom_line(1, "CA", "GLY", 'A', 1, 0, 0, 0));
   write_file(d.file("none.pdb"), "REMARK no atoms\n");
   // f wins over l; the list lines are taken whole.
-  RunResult r = alvex({"-lfdacitu", d.path(), "one.pdb"}, d.path());
+  RunResult r = run_alvex({"-lfdacitu", d.path(), "one.pdb"}, d.path());
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, d.path() + "/one has no delaunay edges\n");
   write_file(d.file("set.list"), "one.pdb\nnone.pdb");
-  r = alvex({"-ld", d.path() + "/", "set.list"}, d.path());
+  r = run_alvex({"-ld", d.path() + "/", "set.list"}, d.path());
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, d.path() + "//one has no delaunay edges\n" + d.path() +
                        "//none has no delaunay edges\n");
@@ -146,13 +143,13 @@ TEST(CliPipeline, SideChainModelIsWrittenBeforeTheEdges) {
                     atom_line(2, "CA", "ALA", 'A', 1, 1.5, 0, 0) +
                     atom_line(3, "CB", "ALA", 'A', 1, 2, 1.5, 0);
   write_file(d.file("ala.pdb"), pdb);
-  RunResult r = alvex({"-fsd", d.path(), "ala.pdb"}, d.path());
+  RunResult r = run_alvex({"-fsd", d.path(), "ala.pdb"}, d.path());
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, d.path() + "/ala.SC has no delaunay edges\n");
   EXPECT_EQ(read_file(d.file("ala.SC.pdb")),
             "ATOM      1  SC  ALA A   1       2.000   1.500   0.000\n");
   // The reduced models take priority r, k, b, s: only one applies.
-  r = alvex({"-fsbd", d.path(), "ala.pdb"}, d.path());
+  r = run_alvex({"-fsbd", d.path(), "ala.pdb"}, d.path());
   EXPECT_NE(r.err.find(d.path() + "/ala.BB"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find(".SC"), std::string::npos) << r.err;
 }
@@ -162,7 +159,7 @@ TEST(CliPipeline, ListModeRunsEachLineAndNamesFilesFromIt) {
   for (const char* name : {"aaaa.pdb", "bbbb.pdb"})
     testrun::copy_file(std::string(DATA_DIR) + "/1a1p.pdb", in.file(name));
   write_file(in.file("set.list"), "bbbb.pdb\naaaa.pdb\n");
-  RunResult r = alvex({"-ldq", in.path(), "set.list"}, work.path());
+  RunResult r = run_alvex({"-ldq", in.path(), "set.list"}, work.path());
   ASSERT_EQ(r.status, 0) << r.err;
   // One timing line per structure, in line order.
   EXPECT_TRUE(std::regex_match(r.err, std::regex("[0-9]+ seconds for " + in.path() +
@@ -181,7 +178,7 @@ TEST(CliPipeline, TimingLineAndDelaunayEdges) {
   if (!edges_available()) GTEST_SKIP() << "Delaunay edges not built by this driver yet";
   TempDir d;
   testrun::copy_file(std::string(DATA_DIR) + "/1ubq.pdb", d.file("1ubq.pdb"));
-  RunResult r = alvex({"-fd", d.path(), "1ubq.pdb"}, d.path());
+  RunResult r = run_alvex({"-fd", d.path(), "1ubq.pdb"}, d.path());
   EXPECT_EQ(r.status, 0);
   EXPECT_TRUE(std::regex_match(r.err, std::regex("[0-9]+ seconds for " + d.path() + "/1ubq\n")))
       << r.err;
@@ -196,8 +193,8 @@ TEST(CliPipeline, LetterOrderDoesNotChangeOutputs) {
   TempDir one, two;
   for (const TempDir* d : {&one, &two})
     testrun::copy_file(std::string(DATA_DIR) + "/1ubq.pdb", d->file("1ubq.pdb"));
-  RunResult a = alvex({"-fdc", one.path(), "1ubq.pdb"}, one.path());
-  RunResult b = alvex({"-fcd", two.path(), "1ubq.pdb"}, two.path());
+  RunResult a = run_alvex({"-fdc", one.path(), "1ubq.pdb"}, one.path());
+  RunResult b = run_alvex({"-fcd", two.path(), "1ubq.pdb"}, two.path());
   EXPECT_EQ(a.out, b.out);
   for (const char* ext : {".del.edges", ".contacts"})
     EXPECT_EQ(read_file(one.file(std::string("1ubq") + ext)),

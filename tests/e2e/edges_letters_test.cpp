@@ -52,7 +52,7 @@ struct AlvexRun {
         testrun::copy_file(std::string(DATA_DIR) + "/" + pdb, dir.file(pdb));
         std::vector<std::string> args = {letters, dir.path(), pdb};
         args.insert(args.end(), extra.begin(), extra.end());
-        result = testrun::run_program(ALVEX_BIN, args, dir.path());
+        result = testrun::run_alvex(args, dir.path());
     }
     std::string file(const std::string& stem_ext) const { return dir.file(stem_ext); }
 };

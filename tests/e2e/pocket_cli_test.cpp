@@ -12,12 +12,9 @@ namespace {
 using testrun::file_exists;
 using testrun::list_dir;
 using testrun::read_file;
+using testrun::run_alvex;
 using testrun::RunResult;
 using testrun::TempDir;
-
-RunResult alvex(const std::vector<std::string>& args, const std::string& workdir) {
-  return testrun::run_program(ALVEX_BIN, args, workdir);
-}
 
 const std::vector<std::string> kFiles = {"1ubq.alpha.tetra", "1ubq.mouth",  "1ubq.mouthInfo",
                                          "1ubq.poc",         "1ubq.poc.pdb", "1ubq.pocInfo",
@@ -25,8 +22,8 @@ const std::vector<std::string> kFiles = {"1ubq.alpha.tetra", "1ubq.mouth",  "1ub
 
 TEST(PocketCli, WritesNineFilesTheSameWithOrWithoutTheViewerDigit) {
   TempDir a, b;
-  RunResult ra = alvex({"-fp", DATA_DIR, "1ubq.pdb"}, a.path());
-  RunResult rb = alvex({"-fp7", DATA_DIR, "1ubq.pdb"}, b.path());
+  RunResult ra = run_alvex({"-fp", DATA_DIR, "1ubq.pdb"}, a.path());
+  RunResult rb = run_alvex({"-fp7", DATA_DIR, "1ubq.pdb"}, b.path());
   ASSERT_EQ(ra.status, 0) << ra.err;
   ASSERT_EQ(rb.status, 0) << rb.err;
   EXPECT_EQ(ra.out, "pocket segments judging done!\npockets detection done!\n");
@@ -39,14 +36,14 @@ TEST(PocketCli, WritesNineFilesTheSameWithOrWithoutTheViewerDigit) {
   }
   // A second run overwrites the files with the same bytes.
   std::string before = read_file(a.file("1ubq.subpocket"));
-  ASSERT_EQ(alvex({"-fp", DATA_DIR, "1ubq.pdb"}, a.path()).status, 0);
+  ASSERT_EQ(run_alvex({"-fp", DATA_DIR, "1ubq.pdb"}, a.path()).status, 0);
   EXPECT_EQ(read_file(a.file("1ubq.subpocket")), before);
   EXPECT_EQ(read_file(a.file("1ubq.pocInfo")).compare(0, 14, "POC: Molecule "), 0);
 }
 
 TEST(PocketCli, StructureWithoutPocketsWritesNothing) {
   TempDir dir;
-  RunResult r = alvex({"-fp", DATA_DIR, "3al1.pdb"}, dir.path());
+  RunResult r = run_alvex({"-fp", DATA_DIR, "3al1.pdb"}, dir.path());
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "pocket segments judging done!\npockets detection done!\nNo pocket detected!!\n");
   EXPECT_TRUE(list_dir(dir.path()).empty());
@@ -55,7 +52,7 @@ TEST(PocketCli, StructureWithoutPocketsWritesNothing) {
 TEST(PocketCli, UncreatableFileEndsWithStatusOneAfterTheOthers) {
   TempDir dir;
   ASSERT_EQ(mkdir(dir.file("1ubq.poc.pdb").c_str(), 0755), 0);
-  RunResult r = alvex({"-fp", DATA_DIR, "1ubq.pdb"}, dir.path());
+  RunResult r = run_alvex({"-fp", DATA_DIR, "1ubq.pdb"}, dir.path());
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("error opening file to write 1ubq.poc.pdb\n"), std::string::npos) << r.err;
   for (const std::string& f : kFiles) {

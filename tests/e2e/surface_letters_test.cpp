@@ -15,13 +15,10 @@
 namespace {
 
 using testrun::read_file;
+using testrun::run_alvex;
 using testrun::RunResult;
 using testrun::split_lines;
 using testrun::TempDir;
-
-RunResult alvex(const std::vector<std::string>& args, const TempDir& dir) {
-  return testrun::run_program(ALVEX_BIN, args, dir.path());
-}
 
 // The beads of a bundled structure with the surface flags and the size lines
 // that labelling them in this process gives.
@@ -51,7 +48,7 @@ TEST(SurfaceLetters, AtomsContactsAndSurfaceAtoms) {
   Labelled want = labelled("1ubq.pdb");
   ASSERT_FALSE(want.sizes.empty());
   TempDir dir;
-  RunResult r = alvex({"-fxtu", dir.path(), in_dir(dir, "1ubq.pdb")}, dir);
+  RunResult r = run_alvex({"-fxtu", dir.path(), in_dir(dir, "1ubq.pdb")}, dir.path());
   ASSERT_EQ(r.status, 0) << r.err;
 
   // x prints the size lines, then its contact collector the squared radii;
@@ -103,7 +100,7 @@ std::set<std::string> interface_residues(const std::string& text) {
 TEST(SurfaceLetters, ChainGroupsSelectInterfaceResidues) {
   TempDir dir;
   std::string pdb = in_dir(dir, "3al1.pdb");
-  RunResult ri = alvex({"-fi", dir.path(), pdb}, dir);
+  RunResult ri = run_alvex({"-fi", dir.path(), pdb}, dir.path());
   ASSERT_EQ(ri.status, 0) << ri.err;
   // Every contact between the two chains A and B makes both residues
   // interface residues under "A", "B" or no chain groups.
@@ -124,7 +121,7 @@ TEST(SurfaceLetters, ChainGroupsSelectInterfaceResidues) {
   for (const auto& extra : runs) {
     std::vector<std::string> args = {"-fu", dir.path(), pdb};
     args.insert(args.end(), extra.begin(), extra.end());
-    RunResult r = alvex(args, dir);
+    RunResult r = run_alvex(args, dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     std::string spec = extra.size() == 3 ? extra[2] : "";
     std::set<std::string> got = interface_residues(read_file(dir.file("3al1.surface")));

@@ -62,6 +62,14 @@ RunResult run_program(const std::string& binary, const std::vector<std::string>&
   return r;
 }
 
+RunResult run_alvex(const std::vector<std::string>& args, const std::string& workdir) {
+  return run_program(ALVEX_BIN, args, workdir);
+}
+
+RunResult run_veldrix(const std::vector<std::string>& args, const std::string& workdir) {
+  return run_program(VELDRIX_BIN, args, workdir);
+}
+
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::string();

@@ -34,6 +34,9 @@ struct RunResult {
 // directory workdir, standard input empty, and waits for it.
 RunResult run_program(const std::string& binary, const std::vector<std::string>& args,
                       const std::string& workdir);
+// run_program with the built alvex or veldrix program.
+RunResult run_alvex(const std::vector<std::string>& args, const std::string& workdir);
+RunResult run_veldrix(const std::vector<std::string>& args, const std::string& workdir);
 
 // The whole content of a file; an empty string when it cannot be read.
 std::string read_file(const std::string& path);

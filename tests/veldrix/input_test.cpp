@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/veldrix_run.h"
+#include "support/run.h"
 #include "veldrix/io.h"
 #include "veldrix/util.h"
 
@@ -11,10 +11,10 @@ using orbmat::matrix;
 
 TEST(PocketFiles, ReadExactlyTheTokensPresent)
 {
-    vtest::ScratchDir dir;
+    testrun::TempDir dir;
     const std::string body = "1 2.5 -3 N.x HIS\n4e1   abc 6\tCA D\n";
-    vtest::write_file(dir.file("ended"), body);
-    vtest::write_file(dir.file("open"), body.substr(0, body.size() - 1));
+    testrun::write_file(dir.file("ended"), body);
+    testrun::write_file(dir.file("open"), body.substr(0, body.size() - 1));
     for (const char* name : {"ended", "open"}) {
         const std::valarray<double> c = LoadCoordinates(dir.file(name));
         ASSERT_EQ(c.size(), 6u) << name;  // no extra value from a final line end
@@ -26,19 +26,19 @@ TEST(PocketFiles, ReadExactlyTheTokensPresent)
         EXPECT_EQ(t[1] + r[1], "CAD");
     }
     // An incomplete last atom shows as counts that do not agree.
-    vtest::write_file(dir.file("short"), "1 2 3 C A 4 5 6 N\n");
+    testrun::write_file(dir.file("short"), "1 2 3 C A 4 5 6 N\n");
     EXPECT_EQ(LoadCoordinates(dir.file("short")).size(), 6u);
     EXPECT_EQ(LoadAtomTypes(dir.file("short")).size(), 2u);
     EXPECT_EQ(LoadResTypes(dir.file("short")).size(), 1u);
 
-    vtest::write_file(dir.file("f"), "0.5 2\n3\n");
+    testrun::write_file(dir.file("f"), "0.5 2\n3\n");
     EXPECT_EQ(LoadOFreq(dir.file("f"), 99).size(), 3u);
     EXPECT_EQ(LoadOFreq("null", 4).sum(), 4.0);
 }
 
 TEST(PocketFilesDeathTest, UnreadableFilesEndTheRunWithFailure)
 {
-    vtest::ScratchDir dir;
+    testrun::TempDir dir;
     EXPECT_EXIT(LoadCoordinates(dir.file("missing")), testing::ExitedWithCode(1), "");
     EXPECT_EXIT(LoadAtomTypes(dir.path()), testing::ExitedWithCode(1), "");
     EXPECT_EXIT(LoadOFreq(dir.file("missing"), 3), testing::ExitedWithCode(1), "");
@@ -52,26 +52,26 @@ TEST(InitialPairs, DiagonalAndSeedingProgram)
     EXPECT_EQ(s.sum(), 3);
     EXPECT_EQ(s(2, 2), 1);
 
-    vtest::ScratchDir dir;
+    testrun::TempDir dir;
     char old[4096];
     ASSERT_TRUE(getcwd(old, sizeof old));
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
     // Stand-in for the outside seeding program.
-    vtest::write_file("seedmat", "#!/bin/sh\nprintf '%s\\n' \"$1\" \"$2\" > args.txt\n"
+    testrun::write_file("seedmat", "#!/bin/sh\nprintf '%s\\n' \"$1\" \"$2\" > args.txt\n"
                                  "echo '0 1'; echo '2 0 9 9 -1 0'; echo '1.7 2.2 1'\n");
     chmod("seedmat", 0755);
     matrix<int> t(3, 3, 0);
     initializeS(1, t, none, none, "pocket one", "it's; rm -rf x");
-    EXPECT_EQ(vtest::read_file("args.txt"), "pocket one\nit's; rm -rf x\n");
+    EXPECT_EQ(testrun::read_file("args.txt"), "pocket one\nit's; rm -rf x\n");
     EXPECT_EQ(t(0, 1) + t(2, 0) + t(1, 2), 3);  // out-of-range pairs are ignored
     EXPECT_EQ(t.sum(), 3);
-    EXPECT_FALSE(vtest::file_exists("seedmat.out"));
+    EXPECT_FALSE(testrun::file_exists("seedmat.out"));
 
-    vtest::write_file("seedmat", "#!/bin/sh\necho '0 0'\nexit 3\n");  // a failing seeder changes nothing
+    testrun::write_file("seedmat", "#!/bin/sh\necho '0 0'\nexit 3\n");  // a failing seeder changes nothing
     matrix<int> u(2, 2, 0);
     initializeS(1, u, none, none, "a", "b");
     EXPECT_EQ(u.sum(), 0);
-    EXPECT_FALSE(vtest::file_exists("seedmat.out"));
+    EXPECT_FALSE(testrun::file_exists("seedmat.out"));
     ASSERT_EQ(chdir(old), 0);
 }
 
