@@ -399,6 +399,35 @@ void read_potential_words(const std::string& path, StringHash<double>& table, in
   }
 }
 
+void add_pair(const ContactFields& f, std::vector<Simple_Pair>& pairs) {
+  Simple_Pair p;
+  fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
+  p.alpha_level = f.level;
+  p.n_all = f.n_all;
+  pairs.push_back(p);
+}
+
+// Hands each line of a contact file to add(fields, type-pair key, bin of its
+// neighbour count), in file order; a count with no slot is passed over.
+template <class Add>
+void for_each_binned_contact(const std::string& path, int width, int cap, int low, Add add) {
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    std::exit(1);
+  }
+  ContactFields f;
+  std::string line;
+  while (in.next(line)) {
+    f.read(line);
+    Simple_Pair p;
+    fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
+    long long b = count_bin(f.n_all, width, cap, low);
+    if (b < 0) continue;  // no slot below the first
+    add(f, p.type_pair_key, static_cast<size_t>(b));
+  }
+}
+
 }  // namespace
 
 void read_contacts(std::string path, std::vector<Simple_Pair>& pairs) {
@@ -411,11 +440,7 @@ void read_contacts(std::string path, std::vector<Simple_Pair>& pairs) {
   std::string line;
   while (in.next(line)) {
     f.read(line);
-    Simple_Pair p;
-    fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
-    p.alpha_level = f.level;
-    p.n_all = f.n_all;
-    pairs.push_back(p);
+    add_pair(f, pairs);
   }
 }
 
@@ -430,11 +455,7 @@ void read_interface_contacts(std::string path, std::vector<Simple_Pair>& pairs) 
   while (in.next(line)) {
     f.read_with_chains(line);
     if (f.c1 == f.c2) continue;
-    Simple_Pair p;
-    fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
-    p.alpha_level = f.level;
-    p.n_all = f.n_all;
-    pairs.push_back(p);
+    add_pair(f, pairs);
   }
 }
 
@@ -497,56 +518,31 @@ void read_contacts(std::string path, std::vector<Bead>& beads) {
 
 void read_contacts(std::string path, std::map<std::string, std::vector<long double>>& hist,
                    std::vector<long double>& total, int nbins, int width, int cap, int low) {
-  LineReader in(path);
-  if (!in.ok()) {
-    report_unreadable(path);
-    std::exit(1);
-  }
-  ContactFields f;
-  std::string line;
-  size_t all = static_cast<size_t>(nbins) + 1;
-  while (in.next(line)) {
-    f.read(line);
-    Simple_Pair p;
-    fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
-    long long b = count_bin(f.n_all, width, cap, low);
-    if (b < 0) continue;  // no slot below the first
-    size_t bin = static_cast<size_t>(b);
-    std::vector<long double>& h = hist[p.type_pair_key];
+  const size_t all = static_cast<size_t>(nbins) + 1;
+  auto add = [&](const ContactFields&, const char* key, size_t bin) {
+    std::vector<long double>& h = hist[key];
     slot(h, bin) += 1;
     slot(h, all) += 1;
     slot(total, bin) += 1;
     slot(total, all) += 1;
-  }
+  };
+  for_each_binned_contact(path, width, cap, low, add);
 }
 
 void read_contacts(std::string path, std::map<std::string, std::vector<std::vector<int>>>& hist,
                    std::vector<std::vector<int>>& total, int nbins, int width, int cap, int low) {
-  LineReader in(path);
-  if (!in.ok()) {
-    report_unreadable(path);
-    std::exit(1);
-  }
-  ContactFields f;
-  std::string line;
-  size_t all = static_cast<size_t>(nbins) + 1;
-  while (in.next(line)) {
-    f.read(line);
-    Simple_Pair p;
-    fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
-    long long b = count_bin(f.n_all, width, cap, low);
-    if (b < 0) continue;  // no slot below the first
-    size_t bin = static_cast<size_t>(b);
-    int row = f.level + 2;
-    std::vector<std::vector<int>>& h = hist[p.type_pair_key];
-    for (int r : {row, 8}) {
+  const size_t all = static_cast<size_t>(nbins) + 1;
+  auto add = [&](const ContactFields& f, const char* key, size_t bin) {
+    std::vector<std::vector<int>>& h = hist[key];
+    for (int r : {f.level + 2, 8}) {
       if (r < 0) continue;  // a level below -2 has no row
       slot(slot(h, r), bin) += 1;
       slot(slot(h, r), all) += 1;
       slot(slot(total, r), bin) += 1;
       slot(slot(total, r), all) += 1;
     }
-  }
+  };
+  for_each_binned_contact(path, width, cap, low, add);
 }
 
 int read_rmsd(std::string path, StringHash<double>& table) {
