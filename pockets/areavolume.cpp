@@ -4,40 +4,17 @@
 
 namespace {
 
-struct Totals {
-  double area_sa = 0.0, area_ms = 0.0, volume_sa = 0.0, volume_ms = 0.0, length = 0.0;
-  int cnr = 0;
-};
-
-Totals totals_of(const pocket& p) {
-  Totals s;
-  s.area_sa = p.area_sa;
-  s.area_ms = p.area_ms;
-  s.volume_sa = p.volume_sa;
-  s.volume_ms = p.volume_ms;
-  s.length = p.length;
-  s.cnr = p.cnr;
-  return s;
-}
-
-void store(const Totals& s, pocket& p) {
-  p.area_sa = s.area_sa;
-  p.area_ms = s.area_ms;
-  p.volume_sa = s.volume_sa;
-  p.volume_ms = s.volume_ms;
-  p.length = s.length;
-  p.cnr = s.cnr;
-}
-
 void centre_of(const info& a, double* out) {
   out[0] = a.x;
   out[1] = a.y;
   out[2] = a.z;
 }
 
+// Each term adds onto the measures of pocket s.
+
 // The part of ball x inside the tetrahedron's solid angle at x.  A ball
 // shrunk to nothing by a negative alpha has no part.
-void vertex_term(int x, int y, int z, int w, const Atoms& atoms, double p, Totals& s) {
+void vertex_term(int x, int y, int z, int w, const Atoms& atoms, double p, pocket& s) {
   if (!(atoms[x].radius + p > 0.0)) return;
   const double area = sector_area(x, y, z, w, atoms, p);
   const double volume = sector_volume(x, y, z, w, atoms, p);
@@ -50,7 +27,7 @@ void vertex_term(int x, int y, int z, int w, const Atoms& atoms, double p, Total
 
 // The two caps cut off by the radical plane of an overlapping pair, within
 // the tetrahedron's wedge at the edge.
-void edge_term(int a, int b, int c, int d, const Atoms& atoms, double p, int cusp, Totals& s) {
+void edge_term(int a, int b, int c, int d, const Atoms& atoms, double p, int cusp, pocket& s) {
   double pa[3], pb[3], pc[3], pd[3];
   centre_of(atoms[a], pa);
   centre_of(atoms[b], pb);
@@ -73,7 +50,7 @@ void edge_term(int a, int b, int c, int d, const Atoms& atoms, double p, int cus
 }
 
 // The pieces of three overlapping balls in the face's wedge, half per side.
-void triangle_term(int a, int b, int c, const Atoms& atoms, double p, int cusp, Totals& s) {
+void triangle_term(int a, int b, int c, const Atoms& atoms, double p, int cusp, pocket& s) {
   const double area_a = cap2_area(a, b, c, atoms, p);
   const double area_b = cap2_area(b, a, c, atoms, p);
   const double area_c = cap2_area(c, a, b, atoms, p);
@@ -102,7 +79,7 @@ void triangle_term(int a, int b, int c, const Atoms& atoms, double p, int cusp, 
   s.cnr += 1;
 }
 
-void tetrahedron_terms(const tetra& t, const Atoms& atoms, double p, Totals& s) {
+void tetrahedron_terms(const tetra& t, const Atoms& atoms, double p, pocket& s) {
   const int i0 = t.v[0]->index, i1 = t.v[1]->index, i2 = t.v[2]->index, i3 = t.v[3]->index;
   const double tv = tetrahedra_volume(i0, i1, i2, i3, atoms);
   s.volume_sa += tv;
@@ -131,29 +108,23 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
                        double probe, double /*alpha*/) {
   number_pockets(pockets);
   for (pocket& p : pockets) {
-    Totals s;
-    for (const tetra* t : p.tetrahedra) tetrahedron_terms(*t, atoms, probe, s);
-    store(s, p);
+    p.area_sa = p.area_ms = p.volume_sa = p.volume_ms = p.length = 0.0;
+    p.cnr = 0;
+    for (const tetra* t : p.tetrahedra) tetrahedron_terms(*t, atoms, probe, p);
   }
 }
 
 void do_pocket_vertex(int a, int b, int c, int d, int k, std::vector<info>& atoms,
                       std::vector<pocket>& pockets, double probe) {
-  Totals s = totals_of(pockets[k]);
-  vertex_term(a, b, c, d, atoms, probe, s);
-  store(s, pockets[k]);
+  vertex_term(a, b, c, d, atoms, probe, pockets[k]);
 }
 
 void do_pocket_edge(int a, int b, int c, int d, int k, std::vector<info>& atoms,
                     std::vector<pocket>& pockets, double probe, int cusp) {
-  Totals s = totals_of(pockets[k]);
-  edge_term(a, b, c, d, atoms, probe, cusp, s);
-  store(s, pockets[k]);
+  edge_term(a, b, c, d, atoms, probe, cusp, pockets[k]);
 }
 
 void do_pocket_triangle(int a, int b, int c, int /*d*/, int k, std::vector<info>& atoms,
                         std::vector<pocket>& pockets, double probe, int cusp) {
-  Totals s = totals_of(pockets[k]);
-  triangle_term(a, b, c, atoms, probe, cusp, s);
-  store(s, pockets[k]);
+  triangle_term(a, b, c, atoms, probe, cusp, pockets[k]);
 }
