@@ -129,6 +129,19 @@ bool knot_sides(const pocket& p, const tria* t, int& a, int& b) {
   return a >= 0 && a < n && b >= 0 && b < n;
 }
 
+// Calls visit(sa, sb) with the two sub-pockets on either side of each
+// triangle of s's largest knots that tells them.
+template <class Visit>
+void for_each_knot_side_pair(pocket& p, const subpocket& s, Visit visit) {
+  for (const auto& top : s.knot_tops) {
+    for (const tria* t : top->triangles) {
+      int a, b;
+      if (!knot_sides(p, t, a, b)) continue;
+      visit(*p.subpockets[a], *p.subpockets[b]);
+    }
+  }
+}
+
 void type_subpockets(pocket& p, const mouth& summary) {
   std::vector<std::shared_ptr<subpocket>>& subs = p.subpockets;
   if (summary.opening_count == 0) {
@@ -156,38 +169,26 @@ void type_subpockets(pocket& p, const mouth& summary) {
   // Neck: next to a mouth across its largest knot.
   for (auto& s : subs) {
     if (s->type == 1) continue;
-    for (const auto& top : s->knot_tops) {
-      for (const tria* t : top->triangles) {
-        int a, b;
-        if (!knot_sides(p, t, a, b)) continue;
-        subpocket& sa = *subs[a];
-        subpocket& sb = *subs[b];
-        if (sa.type == 1) {
-          sb.type = 2;
-          receive_openings(sb, sa);
-        } else if (sb.type == 1) {
-          sa.type = 2;
-          receive_openings(sa, sb);
-        }
+    for_each_knot_side_pair(p, *s, [](subpocket& sa, subpocket& sb) {
+      if (sa.type == 1) {
+        sb.type = 2;
+        receive_openings(sb, sa);
+      } else if (sb.type == 1) {
+        sa.type = 2;
+        receive_openings(sa, sb);
       }
-    }
+    });
   }
   // Body next to a neck: learns the neck's openings, stays a body.
   for (auto& s : subs) {
     if (s->type != 2) continue;
-    for (const auto& top : s->knot_tops) {
-      for (const tria* t : top->triangles) {
-        int a, b;
-        if (!knot_sides(p, t, a, b)) continue;
-        subpocket& sa = *subs[a];
-        subpocket& sb = *subs[b];
-        if (sa.type == 2 && sb.type == 3) {
-          receive_openings(sb, sa);
-        } else if (sb.type == 2 && sa.type == 3) {
-          receive_openings(sa, sb);
-        }
+    for_each_knot_side_pair(p, *s, [](subpocket& sa, subpocket& sb) {
+      if (sa.type == 2 && sb.type == 3) {
+        receive_openings(sb, sa);
+      } else if (sb.type == 2 && sa.type == 3) {
+        receive_openings(sa, sb);
       }
-    }
+    });
   }
   // Body behind a body.
   for (auto& s : subs) {
