@@ -48,17 +48,37 @@ void remove_at(std::vector<T*>& list, int k) {
   list.erase(list.begin() + k);
 }
 
-// A side beyond the pocket: the first time the complement component of the
-// pocket tetrahedron t meets the outside, the triangle bounds a new void.
-void outside_rule(filter* f, const tetra* t, std::vector<cycle3*>& c3) {
-  const int k = component_of_tetra(c3, t->id);
-  // A coface the filtration lacks gives no void.
-  if (k < 0 || c3[k]->outside) {
-    f->sign = -1;
-    return;
-  }
-  c3[k]->outside = true;
-  f->sign = 1;
+// A side beyond the pocket: the first time complement component k (of the
+// pocket tetrahedron on the other side) meets the outside, the triangle
+// bounds a new void.  A coface the filtration lacks (no component) gives no
+// void.
+int outside_sign(cycle3* k) {
+  if (k == nullptr || k->outside) return -1;
+  k->outside = true;
+  return 1;
+}
+
+// Two complement components meet at a triangle, b about to join a: the
+// triangle is negative when both already reached the outside.
+int join_sign(cycle3& a, const cycle3& b) {
+  const bool both_outside = a.outside && b.outside;
+  if (!a.outside && b.outside) a.outside = true;
+  return both_outside ? -1 : 1;
+}
+
+// The sign of triangle filter f from its cofaces.  outside(t) judges the
+// side beyond the pocket at pocket tetrahedron t and join(s, t) two pocket
+// tetrahedra of the same stamp; each returns the sign.
+template <class Outside, class Join>
+int triangle_sign(const filter* f, Outside outside, Join join) {
+  const std::vector<tetra*>& cof = f->tria_ref->cofaces;
+  if (cof.size() == 1) return outside(cof[0]);
+  if (cof.size() != 2) return -1;
+  const int s0 = cof[0]->stamp, s1 = cof[1]->stamp;
+  if (s0 > 0 && s1 < 0) return outside(cof[0]);
+  if (s1 > 0 && s0 < 0) return outside(cof[1]);
+  if (s0 != s1 || s0 <= 0) return -1;
+  return join(cof[0], cof[1]);
 }
 
 // The same judgements with the component lookups served by maps instead of
@@ -156,16 +176,6 @@ class IndexedSigns {
     f->sign = -1;
   }
 
-  void outside(filter* f, const tetra* t) {
-    cycle3* k = find(comp3_, t->id);
-    if (k == nullptr || k->outside) {
-      f->sign = -1;
-      return;
-    }
-    k->outside = true;
-    f->sign = 1;
-  }
-
   void face_sign(int counter, filter* f) {
     if (f->dimension == 3) {
       cycle3* c = new cycle3();
@@ -177,38 +187,20 @@ class IndexedSigns {
       f->sign = -1;
       return;
     }
-    const std::vector<tetra*>& cof = f->tria_ref->cofaces;
-    if (cof.size() == 1) {
-      outside(f, cof[0]);
-      return;
-    }
-    if (cof.size() != 2) {
-      f->sign = -1;
-      return;
-    }
-    const int s0 = cof[0]->stamp, s1 = cof[1]->stamp;
-    if (s0 > 0 && s1 < 0) {
-      outside(f, cof[0]);
-    } else if (s1 > 0 && s0 < 0) {
-      outside(f, cof[1]);
-    } else if (s0 != s1 || s0 <= 0) {
-      f->sign = -1;
-    } else {
-      cycle3* a = find(comp3_, cof[0]->id);
-      cycle3* b = find(comp3_, cof[1]->id);
-      if (a == nullptr || b == nullptr || a == b) {
-        f->sign = -1;
-        return;
-      }
-      const bool both_outside = a->outside && b->outside;
-      if (!a->outside && b->outside) a->outside = true;
-      for (tetra* t : b->tetrahedra) {
-        a->tetrahedra.push_back(t);
-        comp3_[t->id] = a;
+    const auto outside = [this](const tetra* t) { return outside_sign(find(comp3_, t->id)); };
+    const auto join = [this](const tetra* s, const tetra* t) {
+      cycle3* a = find(comp3_, s->id);
+      cycle3* b = find(comp3_, t->id);
+      if (a == nullptr || b == nullptr || a == b) return -1;
+      const int sign = join_sign(*a, *b);
+      for (tetra* x : b->tetrahedra) {
+        a->tetrahedra.push_back(x);
+        comp3_[x->id] = a;
       }
       drop_slot(c3_, slot3_, b);
-      f->sign = both_outside ? -1 : 1;
-    }
+      return sign;
+    };
+    f->sign = triangle_sign(f, outside, join);
   }
 
   template <class T>
@@ -317,36 +309,21 @@ void judge_cycle2(int& counter, int i, std::vector<filter*>& filters, std::vecto
     return;
   }
   if (f->dimension != 2) return;
-  const std::vector<tetra*>& cof = f->tria_ref->cofaces;
-  if (cof.size() == 1) {
-    outside_rule(f, cof[0], c3);
-    return;
-  }
-  if (cof.size() != 2) {
-    f->sign = -1;
-    return;
-  }
-  const int s0 = cof[0]->stamp, s1 = cof[1]->stamp;
-  if (s0 > 0 && s1 < 0) {
-    outside_rule(f, cof[0], c3);
-  } else if (s1 > 0 && s0 < 0) {
-    outside_rule(f, cof[1], c3);
-  } else if (s0 != s1 || s0 <= 0) {
-    f->sign = -1;
-  } else {
-    const int a = component_of_tetra(c3, cof[0]->id);
-    const int b = component_of_tetra(c3, cof[1]->id);
-    if (a < 0 || b < 0 || a == b) {
-      f->sign = -1;
-      return;
-    }
-    const bool both_outside = c3[a]->outside && c3[b]->outside;
-    if (!c3[a]->outside && c3[b]->outside) c3[a]->outside = true;
+  const auto outside = [&c3](const tetra* t) {
+    const int k = component_of_tetra(c3, t->id);
+    return outside_sign(k < 0 ? nullptr : c3[k]);
+  };
+  const auto join = [&c3](const tetra* s, const tetra* t) {
+    const int a = component_of_tetra(c3, s->id);
+    const int b = component_of_tetra(c3, t->id);
+    if (a < 0 || b < 0 || a == b) return -1;
+    const int sign = join_sign(*c3[a], *c3[b]);
     const std::vector<tetra*>& moved = c3[b]->tetrahedra;
     c3[a]->tetrahedra.insert(c3[a]->tetrahedra.end(), moved.begin(), moved.end());
     remove_at(c3, b);
-    f->sign = both_outside ? -1 : 1;
-  }
+    return sign;
+  };
+  f->sign = triangle_sign(f, outside, join);
 }
 
 void sign_detect(std::vector<filter*>& filters, std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
