@@ -258,11 +258,15 @@ void CExact::Mul(const CExact& a, const CExact& b, int& rlen, int& rexp, unsigne
     normalise(rlen, rexp, rd);
 }
 
-CExact CExact::operator+(const CExact& o) const {
+CExact CExact::add_signed(const CExact& o, char o_sign) const {
     CExact r;
     if (o.len == 0) return *this;
-    if (len == 0) return o;
-    if (sign == o.sign) {
+    if (len == 0) {
+        r = o;
+        r.sign = o_sign;
+        return r;
+    }
+    if (sign == o_sign) {
         Add(*this, o, r.len, r.exp, r.digits);
         r.sign = sign;
     } else {
@@ -273,34 +277,16 @@ CExact CExact::operator+(const CExact& o) const {
             r.sign = sign;
         } else {
             Sub(o, *this, r.len, r.exp, r.digits);
-            r.sign = o.sign;
+            r.sign = o_sign;
         }
     }
     if (r.len == 0) r.sign = 1;
     return r;
 }
 
-CExact CExact::operator-(const CExact& o) const {
-    CExact r;
-    if (o.len == 0) return *this;
-    if (len == 0) return -o;
-    if (sign != o.sign) {
-        Add(*this, o, r.len, r.exp, r.digits);
-        r.sign = sign;
-    } else {
-        int c = CompAbs(o);
-        if (c == 0) return r;
-        if (c > 0) {
-            Sub(*this, o, r.len, r.exp, r.digits);
-            r.sign = sign;
-        } else {
-            Sub(o, *this, r.len, r.exp, r.digits);
-            r.sign = sign ? 0 : 1;
-        }
-    }
-    if (r.len == 0) r.sign = 1;
-    return r;
-}
+CExact CExact::operator+(const CExact& o) const { return add_signed(o, o.sign); }
+
+CExact CExact::operator-(const CExact& o) const { return add_signed(o, o.sign ? 0 : 1); }
 
 CExact CExact::operator*(const CExact& o) const {
     CExact r;

@@ -54,6 +54,8 @@ public:
 
 private:
     void release();
+    // *this + o, o taken with sign o_sign instead of its own.
+    CExact add_signed(const CExact& o, char o_sign) const;
 };
 
 #endif
