@@ -59,6 +59,51 @@ bool high_test(const filter* l, const filter* f) {
   return f->alpha > l->alpha || (f->alpha == l->alpha && l->dimension <= f->dimension);
 }
 
+// Inserts x into a list ordered by the low and high tests: low(l, x) says
+// list element l is at or after x, high(l, x) that it is at or before x.
+// Bisection between lo and hi: lo only ever moves onto elements strictly
+// before x, hi onto elements not before it.  The low test runs first in
+// every round, so an x equal in every key to the first element goes in
+// front; otherwise it lands directly after the first equal element that hi
+// reaches.  Files written from a filtration depend on this placement of
+// ties, so it is kept as is rather than replaced by a library search.
+template <class T, class Low, class High>
+void bisect_insert(T* x, std::vector<T*>& list, Low low, High high) {
+  const size_t n = list.size();
+  if (n == 0) {
+    list.push_back(x);
+    return;
+  }
+  if (n == 1) {
+    if (high(list[0], x)) {
+      list.push_back(x);
+    } else {
+      list.insert(list.begin(), x);
+    }
+    return;
+  }
+  size_t lo = 0, hi = n - 1;
+  for (;;) {
+    if (low(list[lo], x)) {
+      list.insert(list.begin() + lo, x);
+      return;
+    }
+    if (high(list[hi], x)) {
+      list.insert(list.begin() + hi + 1, x);
+      return;
+    }
+    const size_t w = hi - lo + 1;
+    if (w == 2) break;
+    const size_t mid = lo + w / 2;
+    if (low(list[mid], x)) {
+      hi = mid;
+    } else {
+      lo = mid;
+    }
+  }
+  list.insert(list.begin() + hi, x);
+}
+
 }  // namespace
 
 FilterList build_filter_list(std::vector<info>& atoms, const std::vector<CSimplex*>& simplices,
@@ -138,81 +183,13 @@ FilterList build_filter_list(std::vector<info>& atoms, std::vector<tetra>& tetra
   return out;
 }
 
-// Bisection between lo and hi: lo only ever moves onto elements strictly
-// before f, hi onto elements not before it.  The low test runs first in
-// every round, so a filter equal in both keys to the first element goes in
-// front; otherwise it lands directly after the first equal element that hi
-// reaches.  Files written from a filtration depend on this placement of
-// ties, so it is kept as is rather than replaced by a library search.
 void filter_sort(filter* f, std::vector<filter*>& list) {
-  const size_t n = list.size();
-  if (n == 0) {
-    list.push_back(f);
-    return;
-  }
-  if (n == 1) {
-    const filter* l = list[0];
-    if (f->alpha > l->alpha || (f->alpha == l->alpha && f->dimension >= l->dimension)) {
-      list.push_back(f);
-    } else {
-      list.insert(list.begin(), f);
-    }
-    return;
-  }
-  size_t lo = 0, hi = n - 1;
-  for (;;) {
-    if (low_test(list[lo], f)) {
-      list.insert(list.begin() + lo, f);
-      return;
-    }
-    if (high_test(list[hi], f)) {
-      list.insert(list.begin() + hi + 1, f);
-      return;
-    }
-    const size_t w = hi - lo + 1;
-    if (w == 2) break;
-    const size_t mid = lo + w / 2;
-    if (low_test(list[mid], f)) {
-      hi = mid;
-    } else {
-      lo = mid;
-    }
-  }
-  list.insert(list.begin() + hi, f);
+  bisect_insert(f, list, [](const filter* l, const filter* x) { return low_test(l, x); },
+                [](const filter* l, const filter* x) { return high_test(l, x); });
 }
 
 void tria_sort(tria* t, std::vector<tria*>& list) {
-  const size_t n = list.size();
-  if (n == 0) {
-    list.push_back(t);
-    return;
-  }
-  if (n == 1) {
-    if (t->signed_size > list[0]->signed_size) {
-      list.push_back(t);
-    } else {
-      list.insert(list.begin(), t);
-    }
-    return;
-  }
-  size_t lo = 0, hi = n - 1;
-  for (;;) {
-    if (list[lo]->signed_size >= t->signed_size) {
-      list.insert(list.begin() + lo, t);
-      return;
-    }
-    if (t->signed_size > list[hi]->signed_size) {
-      list.insert(list.begin() + hi + 1, t);
-      return;
-    }
-    const size_t w = hi - lo + 1;
-    if (w == 2) break;
-    const size_t mid = lo + w / 2;
-    if (list[mid]->signed_size >= t->signed_size) {
-      hi = mid;
-    } else {
-      lo = mid;
-    }
-  }
-  list.insert(list.begin() + hi, t);
+  auto low = [](const tria* l, const tria* x) { return l->signed_size >= x->signed_size; };
+  auto high = [](const tria* l, const tria* x) { return x->signed_size > l->signed_size; };
+  bisect_insert(t, list, low, high);
 }
