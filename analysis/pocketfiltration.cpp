@@ -149,26 +149,13 @@ class ClusterFinder {
 };
 
 // The filter of a record in the structure's filter list, null when its
-// filter number names no filter of this record.
-filter* filter_of(info* r, const std::vector<filter*>& filters) {
+// filter number names no filter of this record (ref: the filter's pointer to
+// records of this kind).
+template <class Record>
+filter* filter_of(Record* r, Record* filter::*ref, const std::vector<filter*>& filters) {
   const int n = r->filter_number;
   if (n < 1 || n > static_cast<int>(filters.size())) return nullptr;
-  return filters[n - 1]->info_ref == r ? filters[n - 1] : nullptr;
-}
-filter* filter_of(edge* r, const std::vector<filter*>& filters) {
-  const int n = r->filter_number;
-  if (n < 1 || n > static_cast<int>(filters.size())) return nullptr;
-  return filters[n - 1]->edge_ref == r ? filters[n - 1] : nullptr;
-}
-filter* filter_of(tria* r, const std::vector<filter*>& filters) {
-  const int n = r->filter_number;
-  if (n < 1 || n > static_cast<int>(filters.size())) return nullptr;
-  return filters[n - 1]->tria_ref == r ? filters[n - 1] : nullptr;
-}
-filter* filter_of(tetra* r, const std::vector<filter*>& filters) {
-  const int n = r->filter_number;
-  if (n < 1 || n > static_cast<int>(filters.size())) return nullptr;
-  return filters[n - 1]->tetra_ref == r ? filters[n - 1] : nullptr;
+  return filters[n - 1]->*ref == r ? filters[n - 1] : nullptr;
 }
 
 // One pocket's working filtration with its membership index.
@@ -178,7 +165,7 @@ class Filtration {
 
   void add_faces_edges_vertices(tetra* t, bool enclosed, bool mark_current) {
     for (tria* f : t->faces) {
-      filter* x = filter_of(f, filters_);
+      filter* x = filter_of(f, &filter::tria_ref, filters_);
       if (!enter(x)) continue;
       if (enclosed) x->enclosed = true;
       f->stamp = stamp_;
@@ -186,7 +173,7 @@ class Filtration {
       filter_sort(x, W);
     }
     for (edge* e : t->edges) {
-      filter* x = filter_of(e, filters_);
+      filter* x = filter_of(e, &filter::edge_ref, filters_);
       if (!enter(x)) continue;
       e->stamp = stamp_;
       e->boundary.push_back(e->v[0]);
@@ -194,7 +181,7 @@ class Filtration {
       filter_sort(x, W);
     }
     for (info* v : t->v) {
-      filter* x = filter_of(v, filters_);
+      filter* x = filter_of(v, &filter::info_ref, filters_);
       if (!enter(x)) continue;
       v->stamp = stamp_;
       if (mark_current) v->marks[MARK_CURRENT_POCKET] = true;
@@ -204,7 +191,7 @@ class Filtration {
 
   // The tetrahedron itself enters without a membership test.
   void add_tetra(tetra* t, bool enclosed) {
-    filter* x = filter_of(t, filters_);
+    filter* x = filter_of(t, &filter::tetra_ref, filters_);
     if (x == nullptr) return;
     t->boundary.insert(t->boundary.end(), t->faces, t->faces + FACE_COUNT);
     t->stamp = stamp_;
