@@ -28,24 +28,13 @@ void add_vertex_filters(std::vector<info>& atoms, FilterList& out) {
   }
 }
 
-template <class Record>
-void add_record_filter(FilterList& out, int dimension, Record* r, int rank);
+void point_at(filter* f, tetra* r) { f->tetra_ref = r; }
+void point_at(filter* f, tria* r) { f->tria_ref = r; }
+void point_at(filter* f, edge* r) { f->edge_ref = r; }
 
-template <>
-void add_record_filter(FilterList& out, int dimension, tetra* r, int rank) {
-  add_filter(out, dimension, r->signed_size, rank)->tetra_ref = r;
-  r->position = rank;
-  r->filter_number = static_cast<int>(out.filters.size());
-}
-template <>
-void add_record_filter(FilterList& out, int dimension, tria* r, int rank) {
-  add_filter(out, dimension, r->signed_size, rank)->tria_ref = r;
-  r->position = rank;
-  r->filter_number = static_cast<int>(out.filters.size());
-}
-template <>
-void add_record_filter(FilterList& out, int dimension, edge* r, int rank) {
-  add_filter(out, dimension, r->signed_size, rank)->edge_ref = r;
+template <class Record>
+void add_record_filter(FilterList& out, int dimension, Record* r, int rank) {
+  point_at(add_filter(out, dimension, r->signed_size, rank), r);
   r->position = rank;
   r->filter_number = static_cast<int>(out.filters.size());
 }
