@@ -62,6 +62,16 @@ void print_value(const char* label, bool inf, double v) {
     printf("%s: %lg\t", label, v);
 }
 
+// The size, flags and values that open the edge and triangle dumps.
+template <class S>
+void dump_head(const S& s, int size) {
+  printf("size: %d\t%s;\t%s;\t", size, s.is_attached ? "Attached" : "Unattached",
+         s.on_conv ? "On Conv" : "Not on Conv");
+  print_value("Sigma", s.sigma_inf, s.sigma);
+  print_value("Mu0", s.mu0_inf, s.mu0);
+  print_value("Mu1", s.mu1_inf, s.mu1);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- CSimplex
@@ -158,11 +168,7 @@ void C1Simplex::geometry() {
 }
 
 void C1Simplex::dump() {
-  printf("size: 2\t%s;\t%s;\t", is_attached ? "Attached" : "Unattached",
-         on_conv ? "On Conv" : "Not on Conv");
-  print_value("Sigma", sigma_inf, sigma);
-  print_value("Mu0", mu0_inf, mu0);
-  print_value("Mu1", mu1_inf, mu1);
+  dump_head(*this, 2);
   printf("%d %d\n", vertices[0]->id, vertices[1]->id);
 }
 
@@ -254,11 +260,7 @@ void C2Simplex::geometry() {
 }
 
 void C2Simplex::dump() {
-  printf("size: 3\t%s;\t%s;\t", is_attached ? "Attached" : "Unattached",
-         on_conv ? "On Conv" : "Not on Conv");
-  print_value("Sigma", sigma_inf, sigma);
-  print_value("Mu0", mu0_inf, mu0);
-  print_value("Mu1", mu1_inf, mu1);
+  dump_head(*this, 3);
   printf("%d %d %d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id);
 }
 
