@@ -336,6 +336,16 @@ void report_unreadable(const std::string& path) {
   std::cerr << "failed to open " << path << std::endl;
 }
 
+// The file's lines; a file that cannot be read is reported and ends the run.
+LineReader lines_or_exit(const std::string& path) {
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    std::exit(1);
+  }
+  return in;
+}
+
 // Bin of a neighbour count: 0 up to low, else ceil((min(f, cap) - low) / width).
 // Only a cap below low can make it negative.
 long long count_bin(int f, int width, int cap, int low) {
@@ -376,11 +386,7 @@ bool to_double(const std::string& word, double& value) {
 // values, stored under name + ":" + infix + k.
 void read_potential_words(const std::string& path, StringHash<double>& table, int numbers,
                           const std::string& infix) {
-  LineReader in(path);
-  if (!in.ok()) {
-    report_unreadable(path);
-    std::exit(1);
-  }
+  LineReader in = lines_or_exit(path);
   std::vector<std::string> words;
   std::string line;
   while (in.next(line)) {
@@ -399,23 +405,36 @@ void read_potential_words(const std::string& path, StringHash<double>& table, in
   }
 }
 
-void add_pair(const ContactFields& f, std::vector<Simple_Pair>& pairs) {
-  Simple_Pair p;
-  fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
-  p.alpha_level = f.level;
-  p.n_all = f.n_all;
-  pairs.push_back(p);
+// The pairs of a contact file; between_chains reads the chain letters too
+// and keeps only the pairs of two chains.  An unreadable file adds nothing.
+void read_pairs(const std::string& path, std::vector<Simple_Pair>& pairs, bool between_chains) {
+  LineReader in(path);
+  if (!in.ok()) {
+    report_unreadable(path);
+    return;
+  }
+  ContactFields f;
+  std::string line;
+  while (in.next(line)) {
+    if (between_chains) {
+      f.read_with_chains(line);
+      if (f.c1 == f.c2) continue;
+    } else {
+      f.read(line);
+    }
+    Simple_Pair p;
+    fill_simple_pair(p, f.rn1, f.an1, f.rn2, f.an2);
+    p.alpha_level = f.level;
+    p.n_all = f.n_all;
+    pairs.push_back(p);
+  }
 }
 
 // Hands each line of a contact file to add(fields, type-pair key, bin of its
 // neighbour count), in file order; a count with no slot is passed over.
 template <class Add>
 void for_each_binned_contact(const std::string& path, int width, int cap, int low, Add add) {
-  LineReader in(path);
-  if (!in.ok()) {
-    report_unreadable(path);
-    std::exit(1);
-  }
+  LineReader in = lines_or_exit(path);
   ContactFields f;
   std::string line;
   while (in.next(line)) {
@@ -431,40 +450,15 @@ void for_each_binned_contact(const std::string& path, int width, int cap, int lo
 }  // namespace
 
 void read_contacts(std::string path, std::vector<Simple_Pair>& pairs) {
-  LineReader in(path);
-  if (!in.ok()) {
-    report_unreadable(path);
-    return;
-  }
-  ContactFields f;
-  std::string line;
-  while (in.next(line)) {
-    f.read(line);
-    add_pair(f, pairs);
-  }
+  read_pairs(path, pairs, false);
 }
 
 void read_interface_contacts(std::string path, std::vector<Simple_Pair>& pairs) {
-  LineReader in(path);
-  if (!in.ok()) {
-    report_unreadable(path);
-    return;
-  }
-  ContactFields f;
-  std::string line;
-  while (in.next(line)) {
-    f.read_with_chains(line);
-    if (f.c1 == f.c2) continue;
-    add_pair(f, pairs);
-  }
+  read_pairs(path, pairs, true);
 }
 
 void read_contacts(std::string path, StringHash<unsigned long>& index, std::vector<Bead>& beads) {
-  LineReader in(path);
-  if (!in.ok()) {
-    report_unreadable(path);
-    std::exit(1);
-  }
+  LineReader in = lines_or_exit(path);
   std::string line;
   while (in.next(line)) {
     std::vector<std::string> w = words_of(line);
@@ -481,11 +475,7 @@ void read_contacts(std::string path, StringHash<unsigned long>& index, std::vect
 }
 
 void read_contacts(std::string path, std::vector<Bead>& beads) {
-  LineReader in(path);
-  if (!in.ok()) {
-    report_unreadable(path);
-    std::exit(1);
-  }
+  LineReader in = lines_or_exit(path);
   StringHash<bool> seen(101);
   Bead work;
   std::string k1, k2;
@@ -572,11 +562,7 @@ int read_rmsd(std::string path, StringHash<double>& table) {
 
 void read_alpha_edges(std::string path, std::vector<std::vector<int>>& adjacency,
                       std::vector<Bead>& beads, StringHash<int>& index, PairFilter filter) {
-  LineReader in(path);
-  if (!in.ok()) {
-    report_unreadable(path);
-    std::exit(1);
-  }
+  LineReader in = lines_or_exit(path);
   std::string k1, k2;
   std::string line;
   while (in.next(line)) {
@@ -604,11 +590,7 @@ void read_potentials_for_align(std::string dir, StringHash<double>& table, int n
 
 void read_potentials_1body(std::string dir, StringHash<double>& table, int count) {
   std::string path = dir + "atomOnebody.1.pt";
-  LineReader in(path);
-  if (!in.ok()) {
-    report_unreadable(path);
-    std::exit(1);
-  }
+  LineReader in = lines_or_exit(path);
   std::string line;
   while (in.next(line)) {
     std::vector<std::string> w = words_of(line);
