@@ -1,5 +1,6 @@
 #include "geometry/edges.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "geometry/d3dw.h"
@@ -23,6 +24,31 @@ void collect_del_edges(std::vector<Bead>& beads, std::vector<Pair>& edges) {
         }
         delete t;
     }
+}
+
+// Seen from x = c + L u, far along an axis u (L = 1e16), every bead's power
+// is L^2 - 2 L u.c_s + k_s with |k_s| <= 3.1e14, and the bounding vertices
+// (1e19 away) are out of reach. If one bead were the nearest in power both
+// at +L u and at -L u, then 2 L |u.(c_s - c_p)| <= k_s - k_p for every s,
+// that is every centre within 0.016 of it along u. A spread of 0.1 along u
+// so makes two beads own parts of space: two vertices, and an edge.
+bool surely_has_delaunay_edge(const std::vector<Bead>& beads) {
+    if (beads.size() < 2) return false;
+    const double kCoordinate = 1e7, kRadius = 1e3, kSpread = 0.1;
+    double lo[3], hi[3];
+    for (std::size_t i = 0; i < beads.size(); ++i) {
+        const Bead& b = beads[i];
+        const double c[3] = {b.x, b.y, b.z};
+        if (!(std::fabs(b.radius) <= kRadius)) return false;
+        for (int a = 0; a < 3; ++a) {
+            if (!(std::fabs(c[a]) <= kCoordinate)) return false;
+            if (i == 0 || c[a] < lo[a]) lo[a] = c[a];
+            if (i == 0 || c[a] > hi[a]) hi[a] = c[a];
+        }
+    }
+    for (int a = 0; a < 3; ++a)
+        if (hi[a] - lo[a] >= kSpread) return true;
+    return false;
 }
 
 namespace {

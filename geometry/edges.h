@@ -9,6 +9,12 @@
 // computed), in ascending order of the smaller and then the larger index.
 void collect_del_edges(std::vector<Bead>& beads, std::vector<Pair>& edges);
 
+// True when collect_del_edges would certainly find an edge, decided without
+// triangulating: at least two beads, every coordinate and radius finite and
+// of moderate size, and the centres at least 0.1 apart along some axis.
+// False only means "not decided this way".
+bool surely_has_delaunay_edge(const std::vector<Bead>& beads);
+
 // The collectors below append copies of the pairs of `edges` that they keep,
 // in the order of `edges`, and store the alpha levels (and edge sizes) they
 // compute back into `edges`.

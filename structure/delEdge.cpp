@@ -151,11 +151,21 @@ void step_q(Run& s) {
 
 // The letters run in this order whatever their order on the command line:
 // later steps see the levels, counts and flags that earlier ones left.
+// Pockets and areas triangulate on their own and read no Delaunay edge.
 const struct {
   char letter;
   void (*run)(Run&);
-} kSteps[] = {{'d', step_d}, {'a', step_a}, {'c', step_c}, {'x', step_x}, {'i', step_i},
-              {'t', step_t}, {'u', step_u}, {'p', step_p}, {'q', step_q}};
+  bool reads_edges;
+} kSteps[] = {{'d', step_d, true},  {'a', step_a, true},  {'c', step_c, true},
+              {'x', step_x, true},  {'i', step_i, true},  {'t', step_t, true},
+              {'u', step_u, true},  {'p', step_p, false}, {'q', step_q, false}};
+
+// Whether any letter given reads the Delaunay edges.
+bool reads_edges(const std::string& options) {
+  for (const auto& step : kSteps)
+    if (step.reads_edges && has(options, step.letter)) return true;
+  return false;
+}
 
 }  // namespace
 
@@ -190,11 +200,15 @@ void delEdge_of_structure(std::string file, std::string name, std::string option
   }
   if (reduced) s.probe = 2.8;
 
-  collect_del_edges(s.beads, s.edges);
-  if (s.edges.empty()) {
-    std::fflush(stdout);
-    std::cerr << s.base << " has no delaunay edges\n";
-    return;
+  // Without a letter that reads them, the edges only tell a structure that
+  // has none; most structures settle that without a triangulation.
+  if (reads_edges(options) || !surely_has_delaunay_edge(s.beads)) {
+    collect_del_edges(s.beads, s.edges);
+    if (s.edges.empty()) {
+      std::fflush(stdout);
+      std::cerr << s.base << " has no delaunay edges\n";
+      return;
+    }
   }
 
   for (const auto& step : kSteps)

@@ -107,6 +107,44 @@ TEST(DelaunayEdges, SmallStructures) {
     EXPECT_EQ(edges.size(), 2u);
 }
 
+// The quick answer may only say yes where the triangulation has an edge;
+// it says nothing for a lone bead, a single place, or absurd values.
+TEST(DelaunayEdges, SureEdgeOnlyWhereTheTriangulationHasOne) {
+    std::vector<Bead> beads;
+    EXPECT_FALSE(surely_has_delaunay_edge(beads));
+    beads.push_back(make_bead('A', 1, "CA", 1, 2, 3, 4, 1.8));
+    EXPECT_FALSE(surely_has_delaunay_edge(beads));
+    beads.push_back(make_bead('A', 1, "CB", 2, 2, 3, 4, 1.5));
+    EXPECT_FALSE(surely_has_delaunay_edge(beads));  // one place: no edge
+    beads.push_back(make_bead('A', 1, "CG", 3, 2, 3.1, 4, 0.2));
+    EXPECT_TRUE(surely_has_delaunay_edge(beads));
+    beads[2].y = NAN;
+    EXPECT_FALSE(surely_has_delaunay_edge(beads));
+    beads[2].y = 1e12;
+    EXPECT_FALSE(surely_has_delaunay_edge(beads));
+
+    // Clusters of tiny and huge balls hide most of them; spreads near the
+    // threshold and nearly equal centres probe the edge of the rule.
+    std::mt19937 g(29);
+    std::uniform_real_distribution<double> U(0, 1), R(0.05, 30);
+    int sure = 0;
+    for (int trial = 0; trial < 400; ++trial) {
+        double spread = trial % 4 == 0 ? 0.1 : trial % 4 == 1 ? 0.11 : trial % 4 == 2 ? 3.0 : 1e-3;
+        std::vector<Bead> set;
+        int n = 2 + trial % 7;
+        for (int i = 0; i < n; ++i)
+            set.push_back(make_bead('A', i, "CA", i, spread * U(g), spread * U(g) * (trial % 3 == 0),
+                                    spread * U(g) * (trial % 5 == 0), R(g)));
+        std::vector<Pair> edges;
+        collect_del_edges(set, edges);
+        if (surely_has_delaunay_edge(set)) {
+            ++sure;
+            EXPECT_FALSE(edges.empty()) << "trial " << trial;
+        }
+    }
+    EXPECT_GT(sure, 100);
+}
+
 TEST(DelaunayEdges, MatchBruteForceOnRandomBalls) {
     std::mt19937 g(17);
     std::uniform_real_distribution<double> U(-4, 4), R(0.5, 2.5);
