@@ -1,8 +1,10 @@
 #include "geometry/ashape.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -190,22 +192,35 @@ bool C2Simplex::on_surface(double alpha) {
   return surface_rule(alpha, sigma, sigma_inf, mu0, mu0_inf, mu1, mu1_inf);
 }
 
-void C2Simplex::geometry() {
-  CD3DEdge* e = edge_record;
+namespace {
+// Squared norm of the triangle's normal, from the record's minors.
+CInexact normal_square(CD3DEdge* e) {
   e->check_minors();
   CInexact m1 = e->minors(1), m2 = e->minors(2), m3 = e->minors(3);
-  CInexact N = (m1 * m1 + m2 * m2) + m3 * m3;
-  if (!N.certain()) {
+  return (m1 * m1 + m2 * m2) + m3 * m3;
+}
+}  // namespace
+
+bool C2Simplex::report_degenerate() {
+  if (normal_square(edge_record).certain()) return false;
+  fprintf(stderr, "3 - degeneracy!\n");
+  printf("%d,%d,%d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id);
+  return true;
+}
+
+void C2Simplex::geometry() {
+  if (report_degenerate()) {
     // Collinear within the error bound: no plane, no orthogonal centre.
     // Infinite values keep the cofaces' rules well defined.
     sigma = mu0 = mu1 = kInf;
     sigma_inf = mu0_inf = mu1_inf = true;
     is_attached = false;
     on_conv = false;
-    fprintf(stderr, "3 - degeneracy!\n");
-    printf("%d,%d,%d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id);
     return;
   }
+  CD3DEdge* e = edge_record;
+  CInexact m1 = e->minors(1), m2 = e->minors(2), m3 = e->minors(3);
+  CInexact N = normal_square(e);
   sigma_inf = mu0_inf = mu1_inf = false;
   is_attached = false;
   on_conv = false;
@@ -279,21 +294,29 @@ CXYZW* C3Simplex::operator[](int i) { return (i >= 0 && i < 4) ? vertices[i] : n
 
 int C3Simplex::size() { return 4; }
 
-void C3Simplex::geometry() {
-  // Faces (a,b,c), (a,b,d), (b,c,d), (a,c,d) of the cell (a,b,c,d).
-  CD3DEdge* r = edge_record;
-  CD3DEdge* f0 = r;
-  CD3DEdge* f1 = r->fnext;
-  CD3DEdge* f2 = r->enext->fnext;
-  CD3DEdge* f3 = r->enext->enext->fnext->sym;
-  f0->check_minors();
-  f1->check_minors();
-  f2->check_minors();
-  f3->check_minors();
+namespace {
+// Faces (a,b,c), (a,b,d), (b,c,d), (a,c,d) of the cell (a,b,c,d) of record
+// r, with their minors, and det[a b c d; x y z 1] by its last column.
+CInexact orientation_of(CD3DEdge* r, CD3DEdge* f[4]) {
+  f[0] = r;
+  f[1] = r->fnext;
+  f[2] = r->enext->fnext;
+  f[3] = r->enext->enext->fnext->sym;
+  for (int k = 0; k < 4; ++k) f[k]->check_minors();
+  return ((f[0]->minors(0) - f[1]->minors(0)) - f[2]->minors(0)) + f[3]->minors(0);
+}
+}  // namespace
 
-  // det[a b c d; x y z 1] by its last column.
-  CInexact D = ((f0->minors(0) - f1->minors(0)) - f2->minors(0)) + f3->minors(0);
-  if (!D.certain()) {
+bool C3Simplex::report_degenerate() {
+  CD3DEdge* f[4];
+  if (orientation_of(edge_record, f).certain()) return false;
+  fprintf(stderr, "4 - degeneracy!\n");
+  printf("%d,%d,%d,%d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id, vertices[3]->id);
+  return true;
+}
+
+void C3Simplex::geometry() {
+  if (report_degenerate()) {
     // Coplanar within the error bound: reported, and kept with an infinite
     // size that its faces ignore.
     sigma = kInf;
@@ -302,10 +325,10 @@ void C3Simplex::geometry() {
     mu0_inf = mu1_inf = false;
     is_attached = false;
     on_conv = false;
-    fprintf(stderr, "4 - degeneracy!\n");
-    printf("%d,%d,%d,%d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id, vertices[3]->id);
     return;
   }
+  CD3DEdge* f[4];
+  CInexact D = orientation_of(edge_record, f);
   sigma_inf = mu0_inf = mu1_inf = false;
   is_attached = false;
   on_conv = false;
@@ -316,10 +339,10 @@ void C3Simplex::geometry() {
   double lc = vertices[2]->lifted.value, ld = vertices[3]->lifted.value;
   double F0[4], F1[4], F2[4], F3[4];
   for (int k = 0; k < 4; ++k) {
-    F0[k] = f0->minors(k).value;
-    F1[k] = f1->minors(k).value;
-    F2[k] = f2->minors(k).value;
-    F3[k] = f3->minors(k).value;
+    F0[k] = f[0]->minors(k).value;
+    F1[k] = f[1]->minors(k).value;
+    F2[k] = f[2]->minors(k).value;
+    F3[k] = f[3]->minors(k).value;
   }
   double dx = la * F2[1] - lb * F3[1] + lc * F1[1] - ld * F0[1];
   double dy = -la * F2[2] + lb * F3[2] - lc * F1[2] + ld * F0[2];
@@ -358,73 +381,165 @@ void update_vertex(C0Simplex* v, const C1Simplex* s, bool first) {
               s->mu1_inf, v->mu0, v->mu0_inf, v->mu1, v->mu1_inf);
 }
 
+// Set of edges by their ends (smaller id first), open addressing.
+class EdgeSet {
+ public:
+  EdgeSet() : slots_(1024, kEmpty) {}
+  // True when the edge was not in the set yet.
+  bool insert(int a, int b) {
+    if (2 * (count_ + 1) > slots_.size()) grow();
+    const std::uint64_t key = (std::uint64_t(std::uint32_t(a)) << 32) | std::uint32_t(b);
+    if (!place(slots_, key)) return false;
+    ++count_;
+    return true;
+  }
+
+ private:
+  static constexpr std::uint64_t kEmpty = ~std::uint64_t(0);
+  static bool place(std::vector<std::uint64_t>& slots, std::uint64_t key) {
+    const std::size_t mask = slots.size() - 1;
+    std::size_t k = std::size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+    while (slots[k] != kEmpty) {
+      if (slots[k] == key) return false;
+      k = (k + 1) & mask;
+    }
+    slots[k] = key;
+    return true;
+  }
+  void grow() {
+    std::vector<std::uint64_t> bigger(2 * slots_.size(), kEmpty);
+    for (std::uint64_t key : slots_)
+      if (key != kEmpty) place(bigger, key);
+    slots_.swap(bigger);
+  }
+  std::vector<std::uint64_t> slots_;
+  std::size_t count_ = 0;
+};
+
 }  // namespace
 
-CAlpha::CAlpha(CD3DW* tri) {
+// Simplices are made in large batches rather than one allocation each.
+template <class T>
+class CAlpha::Store {
+ public:
+  Store() = default;
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
+  ~Store() {
+    for (std::size_t c = 0; c < chunks_.size(); ++c) {
+      T* items = reinterpret_cast<T*>(chunks_[c]);
+      std::size_t n = c + 1 < chunks_.size() ? kPer : used_;
+      for (std::size_t k = 0; k < n; ++k) items[k].~T();
+      ::operator delete(chunks_[c]);
+    }
+  }
+  template <class A>
+  T* make(A arg) {
+    if (used_ == kPer || chunks_.empty()) {
+      chunks_.push_back(::operator new(kPer * sizeof(T)));
+      used_ = 0;
+    }
+    return new (reinterpret_cast<T*>(chunks_.back()) + used_++) T(arg);
+  }
+
+ private:
+  static constexpr std::size_t kPer = 4096;
+  std::vector<void*> chunks_;
+  std::size_t used_ = 0;
+};
+
+CAlpha::CAlpha(CD3DW* tri, Content content)
+    : tetras_(new Store<C3Simplex>), trias_(new Store<C2Simplex>),
+      edges_(new Store<C1Simplex>), vertices_(new Store<C0Simplex>), content_(content) {
   std::vector<CD3DEdge*>& edges = tri->edges;
 
   // Clear every back-pointer first, so that an earlier complex built on the
-  // same triangulation cannot leave a stale one behind.
-  for (CD3DEdge* r : edges) {
-    r->c1simplex = nullptr;
-    r->c2simplex = nullptr;
-    r->c3simplex = nullptr;
+  // same triangulation cannot leave a stale one behind (a fresh
+  // triangulation has none).
+  if (tri->complex_built) {
+    for (std::size_t k = 0; k < edges.size(); k += 6) {
+      CD3DTriangle* t = edges[k]->triangle();
+      t->c1[0] = t->c1[1] = t->c1[2] = nullptr;
+      t->c2 = nullptr;
+      t->c3[0] = t->c3[1] = nullptr;
+    }
+    for (CXYZW* p : tri->points) p->vertex_simplex = nullptr;
+    for (int k = 0; k < 4; ++k) tri->bound[k].vertex_simplex = nullptr;
   }
-  for (CXYZW* p : tri->points) p->vertex_simplex = nullptr;
-  for (int k = 0; k < 4; ++k) tri->bound[k].vertex_simplex = nullptr;
+  tri->complex_built = true;
 
   // Tetrahedra: each is made from the one face (with its vertices in
   // increasing id order, facing into the cell) whose opposite vertex is not
   // between the face's smallest and largest id.
-  for (CD3DEdge* r0 : edges) {
-    if (!live(r0) || r0->c3simplex) continue;
-    if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0 ||
-        r0->fnext->apex->id < 0)
-      continue;
-    CD3DEdge* r = lowest_origin(r0);
-    if (r->apex->id < r->destination->id) continue;
-    int t = r->fnext->apex->id;
-    if (!(t <= r->origin->id || t >= r->apex->id)) continue;
-
-    C3Simplex* s = new C3Simplex(r);
-    CD3DEdge* x = r;
-    for (int k = 0; k < 3; ++k, x = x->enext) {
-      x->c3simplex = s;
-      CD3DEdge* y = x->fnext->sym;
-      y->c3simplex = s;
-      y->enext->c3simplex = s;
-      y->enext->enext->c3simplex = s;
-    }
-    s->geometry();
-    simplices.push_back(s);
-  }
+  for (CD3DEdge* r0 : edges)
+    if (live(r0) && !r0->c3simplex) make_tetra(r0);
 
   // Triangles, from the record that runs through the ids in increasing
   // cyclic order.
-  for (CD3DEdge* r0 : edges) {
-    if (!live(r0) || r0->c2simplex) continue;
-    if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0) continue;
-    CD3DEdge* r = lowest_origin(r0);
-    if (r->destination->id > r->apex->id) r = r->sym;
+  for (CD3DEdge* r0 : edges)
+    if (live(r0) && !r0->c2simplex) make_tria(r0);
 
-    C2Simplex* s = new C2Simplex(r);
-    CD3DEdge* x = r;
-    CD3DEdge* y = r->sym;
-    for (int k = 0; k < 3; ++k, x = x->enext, y = y->enext) {
-      x->c2simplex = s;
-      y->c2simplex = s;
-    }
-    s->geometry();
-    simplices.push_back(s);
-  }
-
-  // Edges, each followed by the vertex simplices it introduces.
+  // Edges, each followed by the vertex simplices it introduces.  An edge is
+  // made at the first live record that runs from its smaller to its larger
+  // id; the full complex marks all records around the edge there, the list
+  // alone only needs to know the edges already made.
+  EdgeSet made;
   for (CD3DEdge* r : edges) {
     if (!live(r) || r->c1simplex) continue;
-    if (r->origin->id < 0 || r->destination->id < 0) continue;
-    if (!(r->origin->id < r->destination->id)) continue;
+    const int a = r->origin->id, b = r->destination->id;
+    if (a < 0 || b < 0 || !(a < b)) continue;
+    if (content_ == kListOnly && !made.insert(a, b)) continue;
+    make_edge(r);
+  }
+}
 
-    C1Simplex* s = new C1Simplex(r);
+void CAlpha::make_tetra(CD3DEdge* r0) {
+  if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0 ||
+      r0->fnext->apex->id < 0)
+    return;
+  CD3DEdge* r = lowest_origin(r0);
+  if (r->apex->id < r->destination->id) return;
+  int t = r->fnext->apex->id;
+  if (!(t <= r->origin->id || t >= r->apex->id)) return;
+
+  C3Simplex* s = tetras_->make(r);
+  CD3DEdge* x = r;
+  for (int k = 0; k < 3; ++k, x = x->enext) {
+    x->c3simplex = s;
+    CD3DEdge* y = x->fnext->sym;
+    y->c3simplex = s;
+    y->enext->c3simplex = s;
+    y->enext->enext->c3simplex = s;
+  }
+  if (content_ == kFull)
+    s->geometry();
+  else
+    s->report_degenerate();
+  simplices.push_back(s);
+}
+
+void CAlpha::make_tria(CD3DEdge* r0) {
+  if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0) return;
+  CD3DEdge* r = lowest_origin(r0);
+  if (r->destination->id > r->apex->id) r = r->sym;
+
+  C2Simplex* s = trias_->make(r);
+  CD3DEdge* x = r;
+  CD3DEdge* y = r->sym;
+  for (int k = 0; k < 3; ++k, x = x->enext, y = y->enext) {
+    x->c2simplex = s;
+    y->c2simplex = s;
+  }
+  if (content_ == kFull)
+    s->geometry();
+  else
+    s->report_degenerate();
+  simplices.push_back(s);
+}
+
+void CAlpha::make_edge(CD3DEdge* r) {
+  C1Simplex* s = edges_->make(r);
+  if (content_ == kFull) {
     CD3DEdge* x = r;
     do {
       x->c1simplex = s;
@@ -432,23 +547,26 @@ CAlpha::CAlpha(CD3DW* tri) {
       x = x->fnext;
     } while (x != r);
     s->geometry();
-    simplices.push_back(s);
+  }
+  simplices.push_back(s);
 
-    CXYZW* ends[2] = {r->origin, r->destination};
-    for (CXYZW* p : ends) {
-      bool first = false;
-      if (!p->vertex_simplex) {
-        C0Simplex* v = new C0Simplex(p);
-        p->vertex_simplex = v;
-        simplices.push_back(v);
-        first = true;
-      }
-      update_vertex(p->vertex_simplex, s, first);
+  CXYZW* ends[2] = {r->origin, r->destination};
+  for (CXYZW* p : ends) {
+    bool first = false;
+    if (!p->vertex_simplex) {
+      C0Simplex* v = vertices_->make(p);
+      p->vertex_simplex = v;
+      simplices.push_back(v);
+      first = true;
     }
+    if (content_ == kFull) update_vertex(p->vertex_simplex, s, first);
   }
 }
 
 CAlpha::~CAlpha() {
-  for (CSimplex* s : simplices) delete s;
   simplices.clear();
+  delete tetras_;
+  delete trias_;
+  delete edges_;
+  delete vertices_;
 }

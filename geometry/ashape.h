@@ -25,8 +25,8 @@
 //   order, then the fourth vertex (smallest or largest id of the four);
 //   triangle - the ids in increasing cyclic order starting at the smallest
 //   or at the largest id; edge - smaller id, larger id.
-// * CSimplex has a virtual destructor; CAlpha owns its simplices and deletes
-//   them. A CAlpha must not outlive its triangulation, and one triangulation
+// * CSimplex has a virtual destructor; CAlpha owns its simplices and destroys
+//   them with itself. A CAlpha must not outlive its triangulation, and one triangulation
 //   serves one CAlpha at a time (the simplex back-pointers in the
 //   triangulation are rewritten by every construction).
 #ifndef GEOMETRY_ASHAPE_H
@@ -107,6 +107,8 @@ class C2Simplex : public CSimplex {
 
   // A degenerate triangle (its normal is not resolved by the error-bounded
   // test) is reported and keeps sigma, mu0 and mu1 infinite.
+  // Reports a degenerate triangle, as geometry() does; true for one.
+  bool report_degenerate();
   double sigma;
   double mu0;
   double mu1;
@@ -125,6 +127,8 @@ class C3Simplex : public CSimplex {
 
   // sigma_inf is set only for a degenerate tetrahedron (reported, infinite
   // size); such a tetrahedron contributes nothing to its faces' mu0/mu1.
+  // Reports a degenerate tetrahedron, as geometry() does; true for one.
+  bool report_degenerate();
   double sigma;
   double mu0;  // unused
   double mu1;  // unused
@@ -135,8 +139,13 @@ class C3Simplex : public CSimplex {
 
 class CAlpha {
  public:
+  // kListOnly makes the same simplices in the same order, with the same
+  // reports of degenerate triangles and tetrahedra, for consumers that read
+  // nothing but the list: the values (sigma, mu0, mu1, attachment, on_conv)
+  // keep their initial ones.
+  enum Content { kFull, kListOnly };
   // Builds the complex of a triangulation that receives no more points.
-  explicit CAlpha(CD3DW* triangulation);
+  explicit CAlpha(CD3DW* triangulation, Content content = kFull);
   ~CAlpha();
 
   std::vector<CSimplex*> simplices;
@@ -144,6 +153,19 @@ class CAlpha {
  private:
   CAlpha(const CAlpha&) = delete;
   CAlpha& operator=(const CAlpha&) = delete;
+  // Each makes the simplex of its kind from record r when r is the one that
+  // names it, and appends it (an edge also the vertices it introduces).
+  void make_tetra(CD3DEdge* r);
+  void make_tria(CD3DEdge* r);
+  void make_edge(CD3DEdge* r);
+
+  template <class T>
+  class Store;
+  Store<C3Simplex>* tetras_;
+  Store<C2Simplex>* trias_;
+  Store<C1Simplex>* edges_;
+  Store<C0Simplex>* vertices_;
+  Content content_;
 };
 
 #endif

@@ -226,6 +226,8 @@ public:
     // checks) plus points it skipped as impossible to locate; zero means the
     // insertions were silent and regular.
     std::uint64_t warnings = 0;
+    // Set once an alpha complex has written its simplices into the records.
+    bool complex_built = false;
 
     explicit CD3DW(double M);
     ~CD3DW();

@@ -228,7 +228,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
     double R = b.radius + probe;
     tri->add(b.x, b.y, b.z, R * R, a, &beads[a]);
   }
-  CAlpha* complex = new CAlpha(tri);
+  CAlpha* complex = new CAlpha(tri, CAlpha::kListOnly);
 
   // Grown radii: with R'^2 = R^2 +- alpha^2 every power distance shifts by
   // the same amount, so the complex at alpha becomes the simplices of size

@@ -154,7 +154,7 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
     const double r = b.radius + probe;
     triangulation->add(b.x, b.y, b.z, r * r, i, &beads[i]);
   }
-  CAlpha* complex = new CAlpha(triangulation);
+  CAlpha* complex = new CAlpha(triangulation, CAlpha::kListOnly);
   const std::vector<CSimplex*>& simplices = complex->simplices;
 
   c.atoms.assign(n, info());

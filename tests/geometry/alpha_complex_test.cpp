@@ -184,24 +184,29 @@ TEST(AlphaComplex, RandomWeightedPointsAgreeWithBruteForce) {
   }
 }
 
+// The list alone and the full complex, in any succession on one
+// triangulation, make the same simplices in the same order.
 TEST(AlphaComplex, LaterComplexesOnOneTriangulationAreComplete) {
   static_assert(std::has_virtual_destructor<CSimplex>::value, "deleted through CSimplex*");
   std::mt19937 gen(7);
-  std::uniform_real_distribution<double> xyz(0.0, 5.0);
-  std::vector<WPoint> pts(20);
-  for (auto& p : pts) p = {xyz(gen), xyz(gen), xyz(gen), 1.0};
-  auto t = triangulate(pts);
-  std::vector<std::vector<int>> first;
-  {
-    CAlpha a(t.get());
-    for (CSimplex* s : a.simplices) first.push_back(ids_of(s));
-  }  // its vertex simplices are gone; the points must not keep them
-  CAlpha b(t.get());
-  CAlpha c(t.get());  // while b still exists
-  for (const CAlpha* x : {&b, &c}) {
-    std::vector<std::vector<int>> again;
-    for (CSimplex* s : x->simplices) again.push_back(ids_of(s));
-    EXPECT_EQ(again, first);
+  std::uniform_real_distribution<double> xyz(0.0, 5.0), w(0.2, 3.0);
+  for (int trial = 0; trial < 6; ++trial) {
+    std::vector<WPoint> pts(20 + 40 * trial);
+    for (auto& p : pts) p = {xyz(gen), xyz(gen), xyz(gen), trial % 2 ? w(gen) : 1.0};
+    auto t = triangulate(pts);
+    std::vector<std::vector<int>> first;
+    {
+      CAlpha a(t.get(), trial < 3 ? CAlpha::kFull : CAlpha::kListOnly);
+      for (CSimplex* s : a.simplices) first.push_back(ids_of(s));
+    }  // its vertex simplices are gone; the points must not keep them
+    CAlpha b(t.get(), trial < 3 ? CAlpha::kListOnly : CAlpha::kFull);
+    expect_list_order(b);
+    CAlpha c(t.get());  // while b still exists
+    for (const CAlpha* x : {&b, &c}) {
+      std::vector<std::vector<int>> again;
+      for (CSimplex* s : x->simplices) again.push_back(ids_of(s));
+      EXPECT_EQ(again, first) << "trial " << trial;
+    }
   }
 }
 
