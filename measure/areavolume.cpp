@@ -229,6 +229,10 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
     tri->add(b.x, b.y, b.z, R * R, a, &beads[a]);
   }
   CAlpha* complex = new CAlpha(tri, CAlpha::kListOnly);
+  const std::vector<ListedSimplex> list = list_simplices(complex->simplices);
+  // Only the list is read from here on.
+  delete complex;
+  delete tri;
 
   // Grown radii: with R'^2 = R^2 +- alpha^2 every power distance shifts by
   // the same amount, so the complex at alpha becomes the simplices of size
@@ -251,12 +255,16 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
     }
   }
 
-  make_records(complex->simplices, rec, probe);
+  make_records(list, rec, probe);
 
   // Second pass: incidence, classification and the measure terms, in list
   // order (all tetrahedra, all triangles, then each edge with the vertices
-  // it introduces).
+  // it introduces).  The walk reads no coface list nor list of an atom.
   Atoms& atoms = rec.atoms;
+  CofaceLists cofaces;
+  BulkLists<info, tetra> atom_tetras(&info::complex_tetras);
+  BulkLists<info, tria> atom_trias(&info::complex_trias);
+  BulkLists<info, edge> atom_edges(&info::complex_edges);
   BallCache geometry(atoms, probe);
   TorusCache tori(rec.edges.size(), cusp);
   // info::solidanglevertex and edge::solidangleedge, gathered on the way.
@@ -265,48 +273,52 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   std::vector<char> covered(static_cast<std::size_t>(n), 0);
   std::size_t k4 = 0, k3 = 0, k2 = 0;
   int void_counter = 0;
-  for (CSimplex* s : complex->simplices) {
-    const int size = s->size();
-    if (size == 4) {
+  for (const ListedSimplex& s : list) {
+    if (s.size == 4) {
       tetra& T = rec.tetras[k4++];
       link_tetra(T, rec);
+      cofaces.note(T);
       T.judge4(probe);
       if (T.signed_size <= 0.0) {
         T.in_complex = true;
-        for (int k = 0; k < 4; ++k) T.v[k]->complex_tetras.push_back(&T);
+        for (int k = 0; k < 4; ++k) atom_tetras.note(T.v[k]->index, T.id - 1);
         tetra_terms(T, atoms, probe, report_type, geometry, tori, shares);
       } else {
         T.void_id = ++void_counter;
       }
-    } else if (size == 3) {
+    } else if (s.size == 3) {
+      if (k3 == 0) cofaces.flush_tetras(rec);  // read by the triangles
       tria& F = rec.trias[k3++];
       link_tria(F, rec);
+      cofaces.note(F);
       F.judge3(probe);
       if (F.signed_size <= 0.0) {
         F.in_complex = true;
-        for (int k = 0; k < 3; ++k) F.v[k]->complex_trias.push_back(&F);
+        for (int k = 0; k < 3; ++k) atom_trias.note(F.v[k]->index, F.id - 1);
         tria_terms(F, atoms, probe, report_type, geometry, tori);
       } else {
         F.voidsrepresentation(voids);
       }
-    } else if (size == 2) {
+    } else if (s.size == 2) {
       edge& E = rec.edges[k2++];
       E.judge2(probe);
       if (covered_by(*E.v[0], *E.v[1], probe)) covered[E.v[0]->index] = 1;
       if (covered_by(*E.v[1], *E.v[0], probe)) covered[E.v[1]->index] = 1;
       if (E.signed_size <= 0.0) {
         E.in_complex = true;
-        E.v[0]->complex_edges.push_back(&E);
-        E.v[1]->complex_edges.push_back(&E);
+        for (int k = 0; k < 2; ++k) atom_edges.note(E.v[k]->index, E.id - 1);
         edge_terms(E, atoms, probe, report_type, geometry, tori, shares);
       }
-    } else if (size == 1) {
-      info& v = atoms[s->vertices[0]->id];
+    } else if (s.size == 1) {
+      info& v = atoms[s.v[0]];
       if (!v.absent) vertex_terms(v, atoms, probe, shares);
     }
   }
-  delete complex;
-  delete tri;
+  cofaces.flush_tetras(rec);
+  cofaces.flush_trias(rec);
+  atom_tetras.flush(atoms, rec.tetras);
+  atom_trias.flush(atoms, rec.trias);
+  atom_edges.flush(atoms, rec.edges);
 
   voids.assign();
   // An atom whose centre lies outside its power cell and that has no edge in

@@ -74,13 +74,23 @@ edge* ComplexRecords::find_edge(int a, int b) {
 
 // ---- passes -------------------------------------------------------------------
 
-void make_records(const std::vector<CSimplex*>& simplices, ComplexRecords& rec, double probe) {
+std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplices) {
+  std::vector<ListedSimplex> list(simplices.size());
+  for (std::size_t k = 0; k < simplices.size(); ++k) {
+    CSimplex* s = simplices[k];
+    ListedSimplex& l = list[k];
+    l.size = s->size();
+    for (int m = 0; m < 4; ++m) l.v[m] = m < l.size ? s->vertices[m]->id : -1;
+  }
+  return list;
+}
+
+void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe) {
   std::size_t n4 = 0, n3 = 0, n2 = 0;
-  for (CSimplex* s : simplices) {
-    int n = s->size();
-    if (n == 4) ++n4;
-    else if (n == 3) ++n3;
-    else if (n == 2) ++n2;
+  for (const ListedSimplex& s : list) {
+    if (s.size == 4) ++n4;
+    else if (s.size == 3) ++n3;
+    else if (s.size == 2) ++n2;
   }
   // Room for every record at once: no record moves after this point.  Each
   // record is made in place when its simplex is met, so the memory is
@@ -95,78 +105,67 @@ void make_records(const std::vector<CSimplex*>& simplices, ComplexRecords& rec, 
   rec.tria_keys.reserve(n3);
   rec.edge_keys.reserve(n2);
 
-  // Simplices of each kind per atom: they bound the atom's lists of
-  // simplices of the complex, which are so allocated once.
-  std::vector<int> at(3 * rec.atoms.size(), 0);
-  for (CSimplex* s : simplices) {
-    int n = s->size();
-    if (n < 2 || n > 4) continue;
-    int v[4];
-    for (int k = 0; k < n; ++k) {
-      v[k] = s->vertices[k]->id;
-      ++at[3 * static_cast<std::size_t>(v[k]) + static_cast<std::size_t>(4 - n)];
-    }
-    if (n == 4) {
+  for (const ListedSimplex& s : list) {
+    if (s.size == 4) {
       rec.tetras.emplace_back();
       tetra& t = rec.tetras.back();
       t.id = static_cast<int>(rec.tetras.size());
-      rec.tetra_keys.insert(v, 4, t.id);
-      for (int k = 0; k < 4; ++k) t.v[k] = &rec.atoms[v[k]];
+      rec.tetra_keys.insert(s.v, 4, t.id);
+      for (int k = 0; k < 4; ++k) t.v[k] = &rec.atoms[s.v[k]];
       t.setcenter4(probe);
-    } else if (n == 3) {
+    } else if (s.size == 3) {
       rec.trias.emplace_back();
       tria& f = rec.trias.back();
       f.id = static_cast<int>(rec.trias.size());
-      rec.tria_keys.insert(v, 3, f.id);
-      for (int k = 0; k < 3; ++k) f.v[k] = &rec.atoms[v[k]];
-      f.cofaces.reserve(2);
+      rec.tria_keys.insert(s.v, 3, f.id);
+      for (int k = 0; k < 3; ++k) f.v[k] = &rec.atoms[s.v[k]];
       f.setcenter3(probe);
-    } else {
+    } else if (s.size == 2) {
       rec.edges.emplace_back();
       edge& e = rec.edges.back();
       e.id = static_cast<int>(rec.edges.size());
-      rec.edge_keys.insert(v, 2, e.id);
-      for (int k = 0; k < 2; ++k) e.v[k] = &rec.atoms[v[k]];
-      // Most edges have four to eight cofaces of each kind.
-      e.coface_tetras.reserve(8);
-      e.coface_trias.reserve(8);
+      rec.edge_keys.insert(s.v, 2, e.id);
+      for (int k = 0; k < 2; ++k) e.v[k] = &rec.atoms[s.v[k]];
       e.setcenter2(probe);
     }
   }
-  for (std::size_t i = 0; i < rec.atoms.size(); ++i) {
-    rec.atoms[i].complex_tetras.reserve(static_cast<std::size_t>(at[3 * i]));
-    rec.atoms[i].complex_trias.reserve(static_cast<std::size_t>(at[3 * i + 1]));
-    rec.atoms[i].complex_edges.reserve(static_cast<std::size_t>(at[3 * i + 2]));
-  }
 }
 
-// The faces and edges are all found before any of them is written, so the
-// ten records are fetched together rather than one after the other.
 void link_tetra(tetra& t, ComplexRecords& rec) {
   int a = t.v[0]->index, b = t.v[1]->index, c = t.v[2]->index, d = t.v[3]->index;
   const int face[4][3] = {{a, b, c}, {a, b, d}, {a, c, d}, {b, c, d}};
-  for (int k = 0; k < 4; ++k) {
-    t.faces[k] = rec.find_tria(face[k][0], face[k][1], face[k][2]);
-    if (t.faces[k] != nullptr) __builtin_prefetch(&t.faces[k]->cofaces);
-  }
+  for (int k = 0; k < 4; ++k) t.faces[k] = rec.find_tria(face[k][0], face[k][1], face[k][2]);
   const int ends[6][2] = {{a, b}, {a, c}, {a, d}, {b, c}, {b, d}, {c, d}};
-  for (int k = 0; k < 6; ++k) {
-    t.edges[k] = rec.find_edge(ends[k][0], ends[k][1]);
-    if (t.edges[k] != nullptr) __builtin_prefetch(&t.edges[k]->coface_tetras);
-  }
-  for (tria* f : t.faces)
-    if (f != nullptr) f->cofaces.push_back(&t);
-  for (edge* e : t.edges)
-    if (e != nullptr) e->coface_tetras.push_back(&t);
+  for (int k = 0; k < 6; ++k) t.edges[k] = rec.find_edge(ends[k][0], ends[k][1]);
 }
 
 void link_tria(tria& f, ComplexRecords& rec) {
   int a = f.v[0]->index, b = f.v[1]->index, c = f.v[2]->index;
   const int ends[3][2] = {{a, b}, {a, c}, {b, c}};
-  for (int k = 0; k < 3; ++k) {
-    f.e[k] = rec.find_edge(ends[k][0], ends[k][1]);
-    if (f.e[k] != nullptr) __builtin_prefetch(&f.e[k]->coface_trias);
-  }
-  for (edge* e : f.e)
-    if (e != nullptr) e->coface_trias.push_back(&f);
+  for (int k = 0; k < 3; ++k) f.e[k] = rec.find_edge(ends[k][0], ends[k][1]);
 }
+
+// ---- coface lists --------------------------------------------------------------
+
+CofaceLists::CofaceLists()
+    : tria_tetras_(&tria::cofaces), edge_tetras_(&edge::coface_tetras),
+      edge_trias_(&edge::coface_trias) {}
+
+void CofaceLists::note(const tetra& t) {
+  for (const tria* f : t.faces)
+    if (f != nullptr) tria_tetras_.note(f->id - 1, t.id - 1);
+  for (const edge* e : t.edges)
+    if (e != nullptr) edge_tetras_.note(e->id - 1, t.id - 1);
+}
+
+void CofaceLists::note(const tria& f) {
+  for (const edge* e : f.e)
+    if (e != nullptr) edge_trias_.note(e->id - 1, f.id - 1);
+}
+
+void CofaceLists::flush_tetras(ComplexRecords& rec) {
+  tria_tetras_.flush(rec.trias, rec.tetras);
+  edge_tetras_.flush(rec.edges, rec.tetras);
+}
+
+void CofaceLists::flush_trias(ComplexRecords& rec) { edge_trias_.flush(rec.edges, rec.trias); }

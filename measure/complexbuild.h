@@ -6,6 +6,7 @@
 #define MEASURE_COMPLEXBUILD_H
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "measure/intersectionsegmentnew.h"
@@ -55,19 +56,81 @@ struct ComplexRecords {
   edge* find_edge(int a, int b);
 };
 
+// One simplex of an alpha complex's list: its number of vertices (1 to 4)
+// and their atom indices, in the simplex's own order.
+struct ListedSimplex {
+  int size;
+  int v[4];
+};
+
+// The simplex list of an alpha complex, in its order.  Copied out, it lets
+// the triangulation and the complex go before the records are made.
+std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplices);
+
 // First pass over the simplex list: for every tetrahedron, triangle and edge
 // makes a record with the defaults, its id and key, points its vertices at
 // the atom records (simplex order) and sets its power centre.  The atom
 // records must be complete; the record vectors are sized once, so pointers
 // into them stay valid afterwards.
-void make_records(const std::vector<CSimplex*>& simplices, ComplexRecords& rec, double probe);
+void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe);
 
 // Sets the faces (v0v1v2, v0v1v3, v0v2v3, v1v2v3) and edges (v0v1, v0v2,
-// v0v3, v1v2, v1v3, v2v3) of a tetrahedron and appends it to their coface
-// lists.
+// v0v3, v1v2, v1v3, v2v3) of a tetrahedron.
 void link_tetra(tetra& t, ComplexRecords& rec);
-// Sets the edges (v0v1, v0v2, v1v2) of a triangle and appends it to their
-// coface lists.
+// Sets the edges (v0v1, v0v2, v1v2) of a triangle.
 void link_tria(tria& f, ComplexRecords& rec);
+
+// Lists of records (member `list` of each owner) appended in bulk: the
+// members are noted for their owners as the walk meets them and written
+// owner by owner, each list once, in the order they were noted.  That
+// spares the scattered growth of many small lists.
+template <class Owner, class Member>
+class BulkLists {
+ public:
+  explicit BulkLists(std::vector<Member*> Owner::*list) : list_(list) {}
+  // By the 0-based places of owner and member in their vectors.
+  void note(int owner, int member) { pairs_.emplace_back(owner, member); }
+  void flush(std::vector<Owner>& owners, std::vector<Member>& members);
+
+ private:
+  std::vector<Member*> Owner::*list_;
+  std::vector<std::pair<int, int>> pairs_;
+};
+
+// The coface lists of the records: a tetrahedron met by the walk is noted
+// in the lists of its faces and edges, a triangle in those of its edges.
+// No coface list is read before the walk has left the cofaces' kind.
+class CofaceLists {
+ public:
+  CofaceLists();
+  void note(const tetra& t);  // after link_tetra
+  void note(const tria& f);   // after link_tria
+  // tria::cofaces and edge::coface_tetras; then edge::coface_trias.
+  void flush_tetras(ComplexRecords& rec);
+  void flush_trias(ComplexRecords& rec);
+
+ private:
+  BulkLists<tria, tetra> tria_tetras_;
+  BulkLists<edge, tetra> edge_tetras_;
+  BulkLists<edge, tria> edge_trias_;
+};
+
+template <class Owner, class Member>
+void BulkLists<Owner, Member>::flush(std::vector<Owner>& owners, std::vector<Member>& members) {
+  if (pairs_.empty()) return;
+  std::vector<int> start(owners.size() + 1, 0);
+  for (const auto& p : pairs_) ++start[p.first + 1];
+  for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+  std::vector<int> sorted(pairs_.size());
+  std::vector<int> fill(start.begin(), start.end() - 1);
+  for (const auto& p : pairs_) sorted[fill[p.first]++] = p.second;
+  std::vector<std::pair<int, int>>().swap(pairs_);
+  for (std::size_t o = 0; o < owners.size(); ++o) {
+    if (start[o] == start[o + 1]) continue;
+    std::vector<Member*>& l = owners[o].*list_;
+    l.reserve(l.size() + static_cast<std::size_t>(start[o + 1] - start[o]));
+    for (int k = start[o]; k < start[o + 1]; ++k) l.push_back(&members[sorted[k]]);
+  }
+}
 
 #endif

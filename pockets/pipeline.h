@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "measure/complexbuild.h"
 #include "measure/intersectionsegmentnew.h"
 #include "pockets/pocket.h"
 
@@ -21,14 +22,11 @@ class Bead;
 void extract_pocket_short(std::vector<Bead>& beads, std::string name, int pymol, double probe,
                           double alpha);
 
-// The working data of one structure's pocket pipeline: the simplex records,
-// then the pockets and their mouth summaries (mouths[k] belongs to the
-// pocket numbered k + 1) as the steps leave them.
-struct PocketComplex {
-  std::vector<info> atoms;  // one per bead, same index
-  std::vector<tetra> tetras;
-  std::vector<tria> trias;
-  std::vector<edge> edges;
+// The working data of one structure's pocket pipeline: the simplex records
+// (atoms: one per bead, same index), then the pockets and their mouth
+// summaries (mouths[k] belongs to the pocket numbered k + 1) as the steps
+// leave them.
+struct PocketComplex : ComplexRecords {
   std::vector<pocket> pockets;
   std::vector<mouth> mouths;
 };

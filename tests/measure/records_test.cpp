@@ -6,11 +6,14 @@
 #include <cmath>
 #include <map>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "measure/complexbuild.h"
 #include "measure/intersectionsegmentnew.h"
 #include "measure/volumeareashortnew.h"
+#include "structure/bead.h"
+#include "structure/file.h"
 
 namespace {
 
@@ -54,6 +57,52 @@ TEST(Records, KeysIgnoreVertexOrder) {
   }
   int missing[2] = {400001, 400002};
   EXPECT_EQ(big.find(missing, 2), 0);
+}
+
+// The area walk writes its lists in bulk; they must read as if each simplex
+// had been appended when the walk met it: by ascending id, faces and edges
+// found by their vertices.
+TEST(Records, ListsOfTheAreaWalkFollowItsOrder) {
+  std::vector<Bead> beads;
+  read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
+  ComplexRecords rec = measure_area_volume(beads, 1.4, 0, 1, 0);
+  ASSERT_GT(rec.tetras.size(), 1000u);
+  auto ids = [](const auto& list) {
+    std::vector<int> out;
+    for (const auto* x : list) out.push_back(x->id);
+    return out;
+  };
+  const size_t na = rec.atoms.size();
+  std::vector<std::vector<int>> tria_tetras(rec.trias.size()), edge_tetras(rec.edges.size()),
+      edge_trias(rec.edges.size()), atom_tetras(na), atom_trias(na), atom_edges(na);
+  for (const tetra& t : rec.tetras) {
+    const int a = t.v[0]->index, b = t.v[1]->index, c = t.v[2]->index, d = t.v[3]->index;
+    EXPECT_EQ(t.faces[0], rec.find_tria(c, a, b));
+    EXPECT_EQ(t.faces[3], rec.find_tria(d, c, b));
+    EXPECT_EQ(t.edges[2], rec.find_edge(d, a));
+    for (const tria* f : t.faces) tria_tetras[f->id - 1].push_back(t.id);
+    for (const edge* e : t.edges) edge_tetras[e->id - 1].push_back(t.id);
+    if (t.in_complex)
+      for (const info* v : t.v) atom_tetras[v->index].push_back(t.id);
+  }
+  for (const tria& f : rec.trias) {
+    EXPECT_EQ(ids(f.cofaces), tria_tetras[f.id - 1]);
+    EXPECT_EQ(f.e[2], rec.find_edge(f.v[2]->index, f.v[1]->index));
+    for (const edge* e : f.e) edge_trias[e->id - 1].push_back(f.id);
+    if (f.in_complex)
+      for (const info* v : f.v) atom_trias[v->index].push_back(f.id);
+  }
+  for (const edge& e : rec.edges) {
+    EXPECT_EQ(ids(e.coface_tetras), edge_tetras[e.id - 1]);
+    EXPECT_EQ(ids(e.coface_trias), edge_trias[e.id - 1]);
+    if (e.in_complex)
+      for (const info* v : e.v) atom_edges[v->index].push_back(e.id);
+  }
+  for (const info& a : rec.atoms) {
+    EXPECT_EQ(ids(a.complex_tetras), atom_tetras[a.index]);
+    EXPECT_EQ(ids(a.complex_trias), atom_trias[a.index]);
+    EXPECT_EQ(ids(a.complex_edges), atom_edges[a.index]);
+  }
 }
 
 // An obtuse triangle: the vertex opposite the long edge lies inside that
