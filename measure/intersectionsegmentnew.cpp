@@ -51,6 +51,22 @@ bool holds(const std::vector<tetra*>& list, const tetra* t) {
   return false;
 }
 
+// Whether the point x and the apex lie on opposite sides of the plane
+// through the centres of the face's three atoms.
+bool beyond_face(const info* const face[3], const info* apex, const double* x) {
+  double p0[3], p1[3], p2[3], q[3];
+  centre_of(face[0], p0);
+  centre_of(face[1], p1);
+  centre_of(face[2], p2);
+  centre_of(apex, q);
+  double u[3] = {p0[0] - p1[0], p0[1] - p1[1], p0[2] - p1[2]};
+  double w[3] = {p0[0] - p2[0], p0[1] - p2[1], p0[2] - p2[2]};
+  double n3[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
+  double s1 = (q[0] - p0[0]) * n3[0] + (q[1] - p0[1]) * n3[1] + (q[2] - p0[2]) * n3[2];
+  double s2 = (x[0] - p0[0]) * n3[0] + (x[1] - p0[1]) * n3[1] + (x[2] - p0[2]) * n3[2];
+  return s1 * s2 < 0;
+}
+
 // Whether the power centre of a lies beyond the face that a shares with b,
 // on b's side (the flow of a enters b).
 bool flows_into(const tetra* a, const tetra* b) {
@@ -64,18 +80,25 @@ bool flows_into(const tetra* a, const tetra* b) {
       face[n++] = a->v[k];
   }
   if (apex == nullptr || n < 3) return false;
-  double p0[3], p1[3], p2[3], q[3];
-  centre_of(face[0], p0);
-  centre_of(face[1], p1);
-  centre_of(face[2], p2);
-  centre_of(apex, q);
-  double u[3] = {p0[0] - p1[0], p0[1] - p1[1], p0[2] - p1[2]};
-  double w[3] = {p0[0] - p2[0], p0[1] - p2[1], p0[2] - p2[2]};
-  double n3[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
-  double s1 = (q[0] - p0[0]) * n3[0] + (q[1] - p0[1]) * n3[1] + (q[2] - p0[2]) * n3[2];
-  double s2 = (a->center[0] - p0[0]) * n3[0] + (a->center[1] - p0[1]) * n3[1] +
-              (a->center[2] - p0[2]) * n3[2];
-  return s1 * s2 < 0;
+  return beyond_face(face, apex, a->center);
+}
+
+// The largest power of the centre with respect to the n expanded balls of
+// v; a power that is not a number is kept.
+double largest_power(info* const* v, int n, const double* centre, double p) {
+  double w = -1e6;
+  for (int k = 0; k < n; ++k) {
+    double pk = power(v[k], centre, p);
+    if (pk > w || std::isnan(pk)) w = pk;
+  }
+  return w;
+}
+
+// Whether a face (edge) with its centre is attached: the opposite vertex,
+// a part of the union, has the smaller power there than the face's vertex.
+bool attaches(const info* on_face, const info* opposite, const double* centre, double p) {
+  if (opposite->absent) return false;
+  return power(on_face, centre, p) - power(opposite, centre, p) > 0;
 }
 
 // Depth-first walk over inflow lists with an explicit stack; visit(t) is
@@ -200,11 +223,7 @@ bool edge::judge2(double probe) {
 void tria::setcenter3(double probe) { power_centre3(*v[0], *v[1], *v[2], probe, center); }
 
 bool tria::judge3(double probe) {
-  double w = -1e6;
-  for (int k = 0; k < 3; ++k) {
-    double pk = power(v[k], center, probe);
-    if (pk > w || std::isnan(pk)) w = pk;
-  }
+  const double w = largest_power(v, 3, center, probe);
   double s = signed_radius(w, center, v, 3);
   signed_size = max_val2(s, signed_size);
   own_size = s;
@@ -214,8 +233,7 @@ bool tria::judge3(double probe) {
   const info* opposite[3] = {v[2], v[1], v[0]};
   for (int k = 0; k < 3; ++k) {
     edge* ed = e[k];
-    if (opposite[k]->absent) continue;
-    if (power(first[k], ed->center, probe) - power(opposite[k], ed->center, probe) > 0) {
+    if (attaches(first[k], opposite[k], ed->center, probe)) {
       ed->attached = true;
       ed->signed_size = max_val2(min_val2(signed_size, own_size), ed->signed_size);
       attached_edges.push_back(ed);
@@ -244,18 +262,7 @@ void tria::ancesterofoutside(double) {
     if (id != v[0]->index && id != v[1]->index && id != v[2]->index) apex = t->v[k];
   }
   if (apex == nullptr) return;
-  double c0[3], c1[3], c2[3], q[3];
-  centre_of(v[0], c0);
-  centre_of(v[1], c1);
-  centre_of(v[2], c2);
-  centre_of(apex, q);
-  double u[3] = {c0[0] - c1[0], c0[1] - c1[1], c0[2] - c1[2]};
-  double w[3] = {c0[0] - c2[0], c0[1] - c2[1], c0[2] - c2[2]};
-  double n[3] = {u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2], u[0] * w[1] - u[1] * w[0]};
-  double s1 = (q[0] - c0[0]) * n[0] + (q[1] - c0[1]) * n[1] + (q[2] - c0[2]) * n[2];
-  double s2 = (t->center[0] - c0[0]) * n[0] + (t->center[1] - c0[1]) * n[1] +
-              (t->center[2] - c0[2]) * n[2];
-  if (s1 * s2 < 0) t->flows_to_outside = true;
+  if (beyond_face(v, apex, t->center)) t->flows_to_outside = true;
 }
 
 double tria::solidangletriangle() const {
@@ -281,11 +288,7 @@ bool tria::acutejudge(double) const {
 void tetra::setcenter4(double probe) { power_centre4(*v[0], *v[1], *v[2], *v[3], probe, center); }
 
 bool tetra::judge4(double probe) {
-  double w = -1e6;
-  for (int k = 0; k < 4; ++k) {
-    double pk = power(v[k], center, probe);
-    if (pk > w || std::isnan(pk)) w = pk;
-  }
+  const double w = largest_power(v, 4, center, probe);
   signed_size = max_val2(signed_radius(w, center, v, 4), signed_size);
 
   // Face k with the tetrahedron's first vertex on it and the opposite one.
@@ -295,8 +298,7 @@ bool tetra::judge4(double probe) {
   int n = 0;
   for (int k = 0; k < 4; ++k) {
     tria* f = faces[k];
-    if (opposite[k]->absent) continue;
-    if (power(first[k], f->center, probe) - power(opposite[k], f->center, probe) > 0) {
+    if (attaches(first[k], opposite[k], f->center, probe)) {
       f->attached = true;
       f->signed_size = max_val2(signed_size, f->signed_size);
       attached_faces.push_back(f);
