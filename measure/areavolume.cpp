@@ -13,8 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "geometry/ashape.h"
-#include "geometry/d3dw.h"
 #include "measure/complexbuild.h"
 #include "measure/volumeareashortnew.h"
 #include "structure/bead.h"
@@ -220,19 +218,7 @@ void clear_measures(info& a) {
 ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, double alpha,
                                    int report_type, int cusp) {
   const int n = static_cast<int>(beads.size());
-  const std::vector<int> order = seeded_insertion_order(n);
-  CD3DW* tri = new CD3DW(1e19);
-  tri->reserve(static_cast<std::size_t>(n));
-  for (int a : order) {
-    const Bead& b = beads[a];
-    double R = b.radius + probe;
-    tri->add(b.x, b.y, b.z, R * R, a, &beads[a]);
-  }
-  CAlpha* complex = new CAlpha(tri, CAlpha::kListOnly);
-  const std::vector<ListedSimplex> list = list_simplices(complex->simplices);
-  // Only the list is read from here on.
-  delete complex;
-  delete tri;
+  const std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe);
 
   // Grown radii: with R'^2 = R^2 +- alpha^2 every power distance shifts by
   // the same amount, so the complex at alpha becomes the simplices of size

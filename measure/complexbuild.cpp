@@ -1,6 +1,8 @@
 #include "measure/complexbuild.h"
 
 #include "geometry/ashape.h"
+#include "geometry/d3dw.h"
+#include "structure/bead.h"
 
 // ---- SimplexKeys -----------------------------------------------------------
 
@@ -85,6 +87,39 @@ std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplice
   return list;
 }
 
+namespace {
+
+// The next record of a kind, made in place: its id, its key and its
+// vertices.
+template <class Record>
+Record& add_record(std::vector<Record>& records, SimplexKeys& keys, const ListedSimplex& s,
+                   std::vector<info>& atoms) {
+  records.emplace_back();
+  Record& r = records.back();
+  r.id = static_cast<int>(records.size());
+  keys.insert(s.v, s.size, r.id);
+  for (int k = 0; k < s.size; ++k) r.v[k] = &atoms[s.v[k]];
+  return r;
+}
+
+}  // namespace
+
+std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, double probe) {
+  const int n = static_cast<int>(beads.size());
+  CD3DW* triangulation = new CD3DW(1e19);
+  triangulation->reserve(beads.size());
+  for (int i : seeded_insertion_order(n)) {
+    const Bead& b = beads[i];
+    const double r = b.radius + probe;
+    triangulation->add(b.x, b.y, b.z, r * r, i, &beads[i]);
+  }
+  CAlpha* complex = new CAlpha(triangulation, CAlpha::kListOnly);
+  std::vector<ListedSimplex> list = list_simplices(complex->simplices);
+  delete complex;
+  delete triangulation;
+  return list;
+}
+
 void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe) {
   std::size_t n4 = 0, n3 = 0, n2 = 0;
   for (const ListedSimplex& s : list) {
@@ -106,28 +141,12 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
   rec.edge_keys.reserve(n2);
 
   for (const ListedSimplex& s : list) {
-    if (s.size == 4) {
-      rec.tetras.emplace_back();
-      tetra& t = rec.tetras.back();
-      t.id = static_cast<int>(rec.tetras.size());
-      rec.tetra_keys.insert(s.v, 4, t.id);
-      for (int k = 0; k < 4; ++k) t.v[k] = &rec.atoms[s.v[k]];
-      t.setcenter4(probe);
-    } else if (s.size == 3) {
-      rec.trias.emplace_back();
-      tria& f = rec.trias.back();
-      f.id = static_cast<int>(rec.trias.size());
-      rec.tria_keys.insert(s.v, 3, f.id);
-      for (int k = 0; k < 3; ++k) f.v[k] = &rec.atoms[s.v[k]];
-      f.setcenter3(probe);
-    } else if (s.size == 2) {
-      rec.edges.emplace_back();
-      edge& e = rec.edges.back();
-      e.id = static_cast<int>(rec.edges.size());
-      rec.edge_keys.insert(s.v, 2, e.id);
-      for (int k = 0; k < 2; ++k) e.v[k] = &rec.atoms[s.v[k]];
-      e.setcenter2(probe);
-    }
+    if (s.size == 4)
+      add_record(rec.tetras, rec.tetra_keys, s, rec.atoms).setcenter4(probe);
+    else if (s.size == 3)
+      add_record(rec.trias, rec.tria_keys, s, rec.atoms).setcenter3(probe);
+    else if (s.size == 2)
+      add_record(rec.edges, rec.edge_keys, s, rec.atoms).setcenter2(probe);
   }
 }
 

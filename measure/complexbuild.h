@@ -11,6 +11,7 @@
 
 #include "measure/intersectionsegmentnew.h"
 
+class Bead;
 class CSimplex;
 
 // Map from the vertex indices of a simplex (2 to 4 non-negative ints, in any
@@ -66,6 +67,9 @@ struct ListedSimplex {
 // The simplex list of an alpha complex, in its order.  Copied out, it lets
 // the triangulation and the complex go before the records are made.
 std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplices);
+// The simplex list of the alpha complex of the beads' balls grown by the
+// probe (weights (r + probe)^2, the beads inserted in the seeded order).
+std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, double probe);
 
 // First pass over the simplex list: for every tetrahedron, triangle and edge
 // makes a record with the defaults, its id and key, points its vertices at

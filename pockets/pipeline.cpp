@@ -4,8 +4,6 @@
 #include <cmath>
 #include <iostream>
 
-#include "geometry/ashape.h"
-#include "geometry/d3dw.h"
 #include "measure/volumeareashortnew.h"
 #include "pockets/assembly.h"
 #include "pockets/marks.h"
@@ -68,17 +66,7 @@ double alpha_radius(double radius, double probe, double alpha) {
 
 void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, PocketComplex& c) {
   const int n = static_cast<int>(beads.size());
-  CD3DW* triangulation = new CD3DW(1e19);
-  for (int i : seeded_insertion_order(n)) {
-    const Bead& b = beads[i];
-    const double r = b.radius + probe;
-    triangulation->add(b.x, b.y, b.z, r * r, i, &beads[i]);
-  }
-  CAlpha* complex = new CAlpha(triangulation, CAlpha::kListOnly);
-  const std::vector<ListedSimplex> list = list_simplices(complex->simplices);
-  // Only the list is read from here on.
-  delete complex;
-  delete triangulation;
+  const std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe);
 
   c.atoms.assign(n, info());
   for (int i = 0; i < n; ++i) {
