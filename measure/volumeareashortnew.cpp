@@ -522,6 +522,18 @@ class Direct {
   double wedge(int i, int j, int k, int l) { return wedge_angle(atoms_, i, j, k, l); }
   double cap2_area(int i, int j, int k) { return cap2_area_impl(*this, i, j, k); }
   double cap3_area(int i, int j, int k, int l) { return cap3_area_impl(*this, i, j, k, l); }
+  // The composites no provider keeps.
+  bool hidden1(int i, int j, int k) { return hidden1_impl(*this, i, j, k); }
+  double disk(int i, int j) { return rho(*this, i, j); }
+  double cap_volume(int i, int j) { return cap_volume_impl(*this, i, j); }
+  double segment_area(int i, int j, int k) { return segment_area_impl(*this, i, j, k); }
+  double segment2_area(int i, int j, int k, int l) {
+    return segment2_area_impl(*this, i, j, k, l);
+  }
+  double cap2_volume(int i, int j, int k) { return cap2_volume_impl(*this, i, j, k); }
+  double cap3_volume(int i, int j, int k, int l) { return cap3_volume_impl(*this, i, j, k, l); }
+  Patch patch(int i, int j, int k) { return patch_impl(*this, i, j, k); }
+  Torus torus(int i, int j, int cusp) { return torus_impl(*this, i, j, cusp); }
 
  private:
   const Atoms& atoms_;
@@ -533,18 +545,15 @@ class Direct {
 // ---- the plain functions -----------------------------------------------------
 
 void triangle_dual(int i, int j, int k, double* out, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  g.dual(i, j, k, out);
+  Direct(atoms, p).dual(i, j, k, out);
 }
 
 bool alf_is_hidden1(int i, int j, int k, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return hidden1_impl(g, i, j, k);
+  return Direct(atoms, p).hidden1(i, j, k);
 }
 
 double cap_height(int i, int j, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return g.height(i, j);
+  return Direct(atoms, p).height(i, j);
 }
 
 double cap_area(int i, int j, const Atoms& atoms, double p) {
@@ -553,13 +562,11 @@ double cap_area(int i, int j, const Atoms& atoms, double p) {
 }
 
 double cap_volume(int i, int j, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return cap_volume_impl(g, i, j);
+  return Direct(atoms, p).cap_volume(i, j);
 }
 
 double disk_radius(int i, int j, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return rho(g, i, j);
+  return Direct(atoms, p).disk(i, j);
 }
 
 double disk_length(int i, int j, const Atoms& atoms, double p) {
@@ -606,18 +613,15 @@ double wedge_length(int i, int j, int k, int l, const Atoms& atoms, double p) {
 }
 
 double segment_angle(int i, int j, int k, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return g.segment_angle(i, j, k);
+  return Direct(atoms, p).segment_angle(i, j, k);
 }
 
 double segment_height(int i, int j, int k, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return g.segment_height(i, j, k);
+  return Direct(atoms, p).segment_height(i, j, k);
 }
 
 double segment_area(int i, int j, int k, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return segment_area_impl(g, i, j, k);
+  return Direct(atoms, p).segment_area(i, j, k);
 }
 
 double segment_length(int i, int j, int k, const Atoms& atoms, double p) {
@@ -625,8 +629,7 @@ double segment_length(int i, int j, int k, const Atoms& atoms, double p) {
 }
 
 double segment2_angle(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return g.segment2_angle(i, j, k, l);
+  return Direct(atoms, p).segment2_angle(i, j, k, l);
 }
 
 double segment2_length(int i, int j, int k, int l, const Atoms& atoms, double p) {
@@ -634,18 +637,15 @@ double segment2_length(int i, int j, int k, int l, const Atoms& atoms, double p)
 }
 
 double segment2_area(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return segment2_area_impl(g, i, j, k, l);
+  return Direct(atoms, p).segment2_area(i, j, k, l);
 }
 
 double cap2_area(int i, int j, int k, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return g.cap2_area(i, j, k);
+  return Direct(atoms, p).cap2_area(i, j, k);
 }
 
 double cap2_volume(int i, int j, int k, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return cap2_volume_impl(g, i, j, k);
+  return Direct(atoms, p).cap2_volume(i, j, k);
 }
 
 double pawn_area(int i, int j, int k, const Atoms& atoms, double p) {
@@ -664,13 +664,11 @@ double pawn_length(int i, int j, int k, const Atoms& atoms, double p) {
 }
 
 double cap3_area(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return g.cap3_area(i, j, k, l);
+  return Direct(atoms, p).cap3_area(i, j, k, l);
 }
 
 double cap3_volume(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return cap3_volume_impl(g, i, j, k, l);
+  return Direct(atoms, p).cap3_volume(i, j, k, l);
 }
 
 namespace {
@@ -763,13 +761,11 @@ Fan fan(int i, int j, const Atoms& atoms, double p) {
 }
 
 Patch patch(int i, int j, int k, const Atoms& atoms, double p) {
-  Direct g(atoms, p);
-  return patch_impl(g, i, j, k);
+  return Direct(atoms, p).patch(i, j, k);
 }
 
 Torus torus(int i, int j, const Atoms& atoms, double p, int cusp) {
-  Direct g(atoms, p);
-  return torus_impl(g, i, j, cusp);
+  return Direct(atoms, p).torus(i, j, cusp);
 }
 
 // ---- BallCache ------------------------------------------------------------------
@@ -822,81 +818,76 @@ BallCache::Slot* BallCache::slot(Slot* table, const int* key, int n) {
   return &table[index];
 }
 
-#define AV_RECALL(table, N, V, compute)                        \
-  Slot* e = slot(table, key, N);                               \
-  if (e != nullptr && e->stamp == generation_) {               \
-    for (int m = 0; m < V; ++m) out[m] = e->value[m];          \
-    return;                                                    \
-  }                                                            \
-  compute;                                                     \
-  if (e != nullptr) {                                          \
-    for (int m = 0; m < V; ++m) e->value[m] = out[m];          \
-    e->stamp = generation_;                                    \
+// The point kept for these atoms, or the one compute() writes to out, kept
+// when the atoms are all vertices of the current simplex.
+template <class Compute>
+void BallCache::recall(Slot* table, std::initializer_list<int> key, double* out, Compute compute) {
+  Slot* e = slot(table, key.begin(), static_cast<int>(key.size()));
+  if (e != nullptr && e->stamp == generation_) {
+    for (int m = 0; m < 3; ++m) out[m] = e->value[m];
+    return;
   }
+  compute();
+  if (e != nullptr) {
+    for (int m = 0; m < 3; ++m) e->value[m] = out[m];
+    e->stamp = generation_;
+  }
+}
+
+// The same for a number.
+template <class Compute>
+double BallCache::recall(Slot* table, std::initializer_list<int> key, Compute compute) {
+  Slot* e = slot(table, key.begin(), static_cast<int>(key.size()));
+  if (e != nullptr && e->stamp == generation_) return e->value[0];
+  const double value = compute();
+  if (e != nullptr) {
+    e->value[0] = value;
+    e->stamp = generation_;
+  }
+  return value;
+}
 
 void BallCache::centre2(int i, int j, double* out) {
-  const int key[2] = {i, j};
-  AV_RECALL(centre2_, 2, 3, power_centre2(atoms_[i], atoms_[j], p_, out));
+  recall(centre2_, {i, j}, out, [&] { power_centre2(atoms_[i], atoms_[j], p_, out); });
 }
 
 void BallCache::centre3(int i, int j, int k, double* out) {
-  const int key[3] = {i, j, k};
-  AV_RECALL(centre3_, 3, 3, power_centre3(atoms_[i], atoms_[j], atoms_[k], p_, out));
+  recall(centre3_, {i, j, k}, out,
+         [&] { power_centre3(atoms_[i], atoms_[j], atoms_[k], p_, out); });
 }
 
 void BallCache::centre4(int i, int j, int k, int l, double* out) {
-  const int key[4] = {i, j, k, l};
-  AV_RECALL(centre4_, 4, 3, power_centre4(atoms_[i], atoms_[j], atoms_[k], atoms_[l], p_, out));
+  recall(centre4_, {i, j, k, l}, out,
+         [&] { power_centre4(atoms_[i], atoms_[j], atoms_[k], atoms_[l], p_, out); });
 }
 
 void BallCache::dual(int i, int j, int k, double* out) {
-  const int key[3] = {i, j, k};
-  AV_RECALL(dual_, 3, 3, dual_impl(*this, i, j, k, out));
+  recall(dual_, {i, j, k}, out, [&] { dual_impl(*this, i, j, k, out); });
 }
 
-#undef AV_RECALL
-
-#define AV_RECALL1(table, N, compute)                          \
-  Slot* e = slot(table, key, N);                               \
-  if (e != nullptr && e->stamp == generation_) return e->value[0]; \
-  double value = compute;                                      \
-  if (e != nullptr) {                                          \
-    e->value[0] = value;                                       \
-    e->stamp = generation_;                                    \
-  }                                                            \
-  return value;
-
 double BallCache::height(int i, int j) {
-  const int key[2] = {i, j};
-  AV_RECALL1(height_, 2, height_impl(*this, i, j));
+  return recall(height_, {i, j}, [&] { return height_impl(*this, i, j); });
 }
 
 double BallCache::segment_angle(int i, int j, int k) {
-  const int key[3] = {i, j, k};
-  AV_RECALL1(segment_, 3, segment_angle_impl(*this, i, j, k));
+  return recall(segment_, {i, j, k}, [&] { return segment_angle_impl(*this, i, j, k); });
 }
 
 double BallCache::segment_height(int i, int j, int k) {
-  const int key[3] = {i, j, k};
-  AV_RECALL1(segment_height_, 3, segment_height_impl(*this, i, j, k));
+  return recall(segment_height_, {i, j, k}, [&] { return segment_height_impl(*this, i, j, k); });
 }
 
 double BallCache::segment2_angle(int i, int j, int k, int l) {
-  const int key[4] = {i, j, k, l};
-  AV_RECALL1(segment2_, 4, segment2_angle_impl(*this, i, j, k, l));
+  return recall(segment2_, {i, j, k, l}, [&] { return segment2_angle_impl(*this, i, j, k, l); });
 }
 
 double BallCache::cap2_area(int i, int j, int k) {
-  const int key[3] = {i, j, k};
-  AV_RECALL1(cap2_, 3, cap2_area_impl(*this, i, j, k));
+  return recall(cap2_, {i, j, k}, [&] { return cap2_area_impl(*this, i, j, k); });
 }
 
 double BallCache::cap3_area(int i, int j, int k, int l) {
-  const int key[4] = {i, j, k, l};
-  AV_RECALL1(cap3_, 4, cap3_area_impl(*this, i, j, k, l));
+  return recall(cap3_, {i, j, k, l}, [&] { return cap3_area_impl(*this, i, j, k, l); });
 }
-
-#undef AV_RECALL1
 
 // The angle does not depend on the order of the ends nor of the other two
 // vertices (to the last bit), so one slot serves each edge.

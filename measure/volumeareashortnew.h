@@ -9,6 +9,7 @@
 #ifndef MEASURE_VOLUMEAREASHORTNEW_H
 #define MEASURE_VOLUMEAREASHORTNEW_H
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,10 @@ class BallCache {
   };
   int local(int i) const;
   Slot* slot(Slot* table, const int* key, int n);
+  template <class Compute>
+  void recall(Slot* table, std::initializer_list<int> key, double* out, Compute compute);
+  template <class Compute>
+  double recall(Slot* table, std::initializer_list<int> key, Compute compute);
   void clear_all();
 
   const Atoms& atoms_;
