@@ -247,7 +247,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   // order (all tetrahedra, all triangles, then each edge with the vertices
   // it introduces).  The walk reads no coface list nor list of an atom.
   Atoms& atoms = rec.atoms;
-  CofaceLists cofaces;
+  CofaceLists cofaces(rec);
   BulkLists<info, tetra> atom_tetras(&info::complex_tetras);
   BulkLists<info, tria> atom_trias(&info::complex_trias);
   BulkLists<info, edge> atom_edges(&info::complex_edges);

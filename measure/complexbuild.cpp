@@ -44,8 +44,18 @@ void SimplexKeys::build() {
 }
 
 int SimplexKeys::find(const int* v, int n) {
-  if (!built_) build();
   const Entry key = pack(v, n, 0);
+  return find_packed(key);
+}
+
+int SimplexKeys::find_sorted(const int* s, int n) {
+  Entry key{s[0], {-1, -1, -1}, 0};
+  for (int k = 1; k < n; ++k) key.rest[k - 1] = s[k];
+  return find_packed(key);
+}
+
+int SimplexKeys::find_packed(const Entry& key) {
+  if (!built_) build();
   if (key.first < 0 || static_cast<std::size_t>(key.first) + 1 >= start_.size()) return 0;
   for (std::size_t k = start_[key.first]; k < start_[key.first + 1]; ++k) {
     const Entry& e = entries_[k];
@@ -150,36 +160,86 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
   }
 }
 
+namespace {
+
+// The vertex indices of a record and their positions in ascending order of
+// index: every face and edge of the record is then a sorted key as it is.
+template <class Record, int N>
+void sorted_vertices(const Record& r, int* index, int* by_rank) {
+  for (int k = 0; k < N; ++k) {
+    index[k] = r.v[k]->index;
+    by_rank[k] = k;
+  }
+  for (int i = 1; i < N; ++i)
+    for (int j = i; j > 0 && index[by_rank[j]] < index[by_rank[j - 1]]; --j) {
+      const int x = by_rank[j];
+      by_rank[j] = by_rank[j - 1];
+      by_rank[j - 1] = x;
+    }
+}
+
+template <class Record>
+Record* record_of(std::vector<Record>& records, int id) {
+  return id > 0 ? &records[static_cast<std::size_t>(id - 1)] : nullptr;
+}
+
+}  // namespace
+
 void link_tetra(tetra& t, ComplexRecords& rec) {
-  int a = t.v[0]->index, b = t.v[1]->index, c = t.v[2]->index, d = t.v[3]->index;
-  const int face[4][3] = {{a, b, c}, {a, b, d}, {a, c, d}, {b, c, d}};
-  for (int k = 0; k < 4; ++k) t.faces[k] = rec.find_tria(face[k][0], face[k][1], face[k][2]);
-  const int ends[6][2] = {{a, b}, {a, c}, {a, d}, {b, c}, {b, d}, {c, d}};
-  for (int k = 0; k < 6; ++k) t.edges[k] = rec.find_edge(ends[k][0], ends[k][1]);
+  int index[4], rank[4];
+  sorted_vertices<tetra, 4>(t, index, rank);
+  // Vertex position -> place in ascending order.
+  int place[4];
+  for (int k = 0; k < 4; ++k) place[rank[k]] = k;
+  const int s[4] = {index[rank[0]], index[rank[1]], index[rank[2]], index[rank[3]]};
+  // Face k leaves out vertex 3 - k.
+  for (int k = 0; k < 4; ++k) {
+    int key[3], n = 0;
+    for (int m = 0; m < 4; ++m)
+      if (m != place[3 - k]) key[n++] = s[m];
+    t.faces[k] = record_of(rec.trias, rec.tria_keys.find_sorted(key, 3));
+  }
+  const int ends[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+  for (int k = 0; k < 6; ++k) {
+    int x = place[ends[k][0]], y = place[ends[k][1]];
+    const int key[2] = {s[x < y ? x : y], s[x < y ? y : x]};
+    t.edges[k] = record_of(rec.edges, rec.edge_keys.find_sorted(key, 2));
+  }
 }
 
 void link_tria(tria& f, ComplexRecords& rec) {
-  int a = f.v[0]->index, b = f.v[1]->index, c = f.v[2]->index;
-  const int ends[3][2] = {{a, b}, {a, c}, {b, c}};
-  for (int k = 0; k < 3; ++k) f.e[k] = rec.find_edge(ends[k][0], ends[k][1]);
+  int index[3], rank[3];
+  sorted_vertices<tria, 3>(f, index, rank);
+  int place[3];
+  for (int k = 0; k < 3; ++k) place[rank[k]] = k;
+  const int s[3] = {index[rank[0]], index[rank[1]], index[rank[2]]};
+  const int ends[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+  for (int k = 0; k < 3; ++k) {
+    int x = place[ends[k][0]], y = place[ends[k][1]];
+    const int key[2] = {s[x < y ? x : y], s[x < y ? y : x]};
+    f.e[k] = record_of(rec.edges, rec.edge_keys.find_sorted(key, 2));
+  }
 }
 
 // ---- coface lists --------------------------------------------------------------
 
-CofaceLists::CofaceLists()
-    : tria_tetras_(&tria::cofaces), edge_tetras_(&edge::coface_tetras),
+CofaceLists::CofaceLists(const ComplexRecords& rec)
+    : rec_(rec), tria_tetras_(&tria::cofaces), edge_tetras_(&edge::coface_tetras),
       edge_trias_(&edge::coface_trias) {}
 
+// Places are taken from the addresses: the records themselves are not read.
 void CofaceLists::note(const tetra& t) {
+  const int me = static_cast<int>(&t - rec_.tetras.data());
   for (const tria* f : t.faces)
-    if (f != nullptr) tria_tetras_.note(f->id - 1, t.id - 1);
+    if (f != nullptr) tria_tetras_.note(static_cast<int>(f - rec_.trias.data()), me);
   for (const edge* e : t.edges)
-    if (e != nullptr) edge_tetras_.note(e->id - 1, t.id - 1);
+    if (e != nullptr) edge_tetras_.note(static_cast<int>(e - rec_.edges.data()), me);
 }
 
 void CofaceLists::note(const tria& f) {
+  const int me = static_cast<int>(&f - rec_.trias.data());
   for (const edge* e : f.e)
-    if (e != nullptr) edge_trias_.note(e->id - 1, f.id - 1);
+    if (e != nullptr) edge_trias_.note(static_cast<int>(e - rec_.edges.data()), me);
 }
 
 void CofaceLists::flush_tetras(ComplexRecords& rec) {

@@ -25,6 +25,8 @@ class SimplexKeys {
   void insert(const int* v, int n, int id);
   // The id of the key, 0 when absent.
   int find(const int* v, int n);
+  // The same for indices already in ascending order.
+  int find_sorted(const int* s, int n);
   std::size_t size() const { return pending_.size(); }
 
  private:
@@ -34,6 +36,7 @@ class SimplexKeys {
     int id;
   };
   static Entry pack(const int* v, int n, int id);
+  int find_packed(const Entry& key);
   void build();
   std::vector<Entry> pending_;     // in insertion order
   std::vector<Entry> entries_;     // grouped by smallest index
@@ -106,7 +109,7 @@ class BulkLists {
 // No coface list is read before the walk has left the cofaces' kind.
 class CofaceLists {
  public:
-  CofaceLists();
+  explicit CofaceLists(const ComplexRecords& rec);
   void note(const tetra& t);  // after link_tetra
   void note(const tria& f);   // after link_tria
   // tria::cofaces and edge::coface_tetras; then edge::coface_trias.
@@ -114,6 +117,7 @@ class CofaceLists {
   void flush_trias(ComplexRecords& rec);
 
  private:
+  const ComplexRecords& rec_;
   BulkLists<tria, tetra> tria_tetras_;
   BulkLists<edge, tetra> edge_tetras_;
   BulkLists<edge, tria> edge_trias_;

@@ -95,7 +95,7 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
   // The coface lists of faces and edges are written in bulk: no step of
   // the walk reads them before the walk has moved on to the next kind.
   // So are the atoms' tetrahedron lists and the neighbour lists.
-  CofaceLists cofaces;
+  CofaceLists cofaces(c);
   BulkLists<info, tetra> atom_tetras(&info::all_tetras), atom_complex_tetras(&info::complex_tetras);
   NeighbourLinks neighbours;
   auto flush_tetra_incidence = [&]() {
