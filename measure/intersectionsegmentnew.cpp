@@ -404,6 +404,9 @@ void tetra::depressions_dfs_visit(int id) {
 void ancoutsidejudge(std::vector<tetra>& tetrahedra, double) {
   for (tetra& t : tetrahedra) {
     for (tetra* n : t.neighbours) {
+      // A pair already met from its earlier tetrahedron has both flows
+      // listed: looking again would add nothing.
+      if (n < &t && holds(n->neighbours, &t)) continue;
       if (flows_into(n, &t) && !holds(t.inflow, n)) t.inflow.push_back(n);
       if (flows_into(&t, n) && !holds(n->inflow, &t)) n->inflow.push_back(&t);
     }
