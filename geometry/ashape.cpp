@@ -201,8 +201,10 @@ CInexact normal_square(CD3DEdge* e) {
 }
 }  // namespace
 
+bool C2Simplex::degenerate() { return !normal_square(edge_record).certain(); }
+
 bool C2Simplex::report_degenerate() {
-  if (normal_square(edge_record).certain()) return false;
+  if (!degenerate()) return false;
   fprintf(stderr, "3 - degeneracy!\n");
   printf("%d,%d,%d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id);
   return true;
@@ -365,6 +367,12 @@ namespace {
 
 bool live(const CD3DEdge* r) { return (r->flags & 2) == 0; }
 
+// The record runs from the smaller to the larger id of two real points.
+bool is_edge_start(const CD3DEdge* r) {
+  const int a = r->origin->id, b = r->destination->id;
+  return a >= 0 && b >= 0 && a < b;
+}
+
 // Steps r along enext until its origin has the smallest id of the triangle.
 CD3DEdge* lowest_origin(CD3DEdge* r) {
   for (int k = 0; k < 2; ++k) {
@@ -470,30 +478,41 @@ CAlpha::CAlpha(CD3DW* tri, Content content)
 
   // Tetrahedra: each is made from the one face (with its vertices in
   // increasing id order, facing into the cell) whose opposite vertex is not
-  // between the face's smallest and largest id.
-  for (CD3DEdge* r0 : edges)
-    if (live(r0) && !r0->c3simplex) make_tetra(r0);
-
-  // Triangles, from the record that runs through the ids in increasing
-  // cyclic order.
-  for (CD3DEdge* r0 : edges)
-    if (live(r0) && !r0->c2simplex) make_tria(r0);
-
-  // Edges, each followed by the vertex simplices it introduces.  An edge is
-  // made at the first live record that runs from its smaller to its larger
-  // id; the full complex marks all records around the edge there, the list
-  // alone only needs to know the edges already made.
+  // between the face's smallest and largest id.  Triangles, from the record
+  // that runs through the ids in increasing cyclic order.  Edges, each
+  // followed by the vertex simplices it introduces: an edge is made at the
+  // first live record that runs from its smaller to its larger id; the full
+  // complex marks all records around the edge there, the list alone only
+  // needs to know the edges already made.
+  if (content_ == kFull) {
+    // The values of a kind are folded from those of the kind before.
+    for (CD3DEdge* r : edges)
+      if (live(r) && !r->c3simplex) make_tetra(r, simplices);
+    for (CD3DEdge* r : edges)
+      if (live(r) && !r->c2simplex) make_tria(r, simplices);
+    for (CD3DEdge* r : edges)
+      if (live(r) && !r->c1simplex && is_edge_start(r)) make_edge(r, simplices);
+    return;
+  }
+  // The list alone: one walk over the records makes each kind in its own
+  // order, and the kinds are joined; degenerate triangles are reported after
+  // every tetrahedron, as the full complex does.
+  std::vector<CSimplex*> trias, edges_and_vertices;
   EdgeSet made;
   for (CD3DEdge* r : edges) {
-    if (!live(r) || r->c1simplex) continue;
-    const int a = r->origin->id, b = r->destination->id;
-    if (a < 0 || b < 0 || !(a < b)) continue;
-    if (content_ == kListOnly && !made.insert(a, b)) continue;
-    make_edge(r);
+    if (!live(r)) continue;
+    if (!r->c3simplex) make_tetra(r, simplices);
+    if (!r->c2simplex) make_tria(r, trias);
+    if (is_edge_start(r) && made.insert(r->origin->id, r->destination->id))
+      make_edge(r, edges_and_vertices);
   }
+  for (CSimplex* s : degenerate_) static_cast<C2Simplex*>(s)->report_degenerate();
+  degenerate_.clear();
+  simplices.insert(simplices.end(), trias.begin(), trias.end());
+  simplices.insert(simplices.end(), edges_and_vertices.begin(), edges_and_vertices.end());
 }
 
-void CAlpha::make_tetra(CD3DEdge* r0) {
+void CAlpha::make_tetra(CD3DEdge* r0, std::vector<CSimplex*>& out) {
   if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0 ||
       r0->fnext->apex->id < 0)
     return;
@@ -515,10 +534,10 @@ void CAlpha::make_tetra(CD3DEdge* r0) {
     s->geometry();
   else
     s->report_degenerate();
-  simplices.push_back(s);
+  out.push_back(s);
 }
 
-void CAlpha::make_tria(CD3DEdge* r0) {
+void CAlpha::make_tria(CD3DEdge* r0, std::vector<CSimplex*>& out) {
   if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0) return;
   CD3DEdge* r = lowest_origin(r0);
   if (r->destination->id > r->apex->id) r = r->sym;
@@ -532,12 +551,12 @@ void CAlpha::make_tria(CD3DEdge* r0) {
   }
   if (content_ == kFull)
     s->geometry();
-  else
-    s->report_degenerate();
-  simplices.push_back(s);
+  else if (s->degenerate())
+    degenerate_.push_back(s);
+  out.push_back(s);
 }
 
-void CAlpha::make_edge(CD3DEdge* r) {
+void CAlpha::make_edge(CD3DEdge* r, std::vector<CSimplex*>& out) {
   C1Simplex* s = edges_->make(r);
   if (content_ == kFull) {
     CD3DEdge* x = r;
@@ -548,7 +567,7 @@ void CAlpha::make_edge(CD3DEdge* r) {
     } while (x != r);
     s->geometry();
   }
-  simplices.push_back(s);
+  out.push_back(s);
 
   CXYZW* ends[2] = {r->origin, r->destination};
   for (CXYZW* p : ends) {
@@ -556,7 +575,7 @@ void CAlpha::make_edge(CD3DEdge* r) {
     if (!p->vertex_simplex) {
       C0Simplex* v = vertices_->make(p);
       p->vertex_simplex = v;
-      simplices.push_back(v);
+      out.push_back(v);
       first = true;
     }
     if (content_ == kFull) update_vertex(p->vertex_simplex, s, first);

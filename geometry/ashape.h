@@ -107,7 +107,9 @@ class C2Simplex : public CSimplex {
 
   // A degenerate triangle (its normal is not resolved by the error-bounded
   // test) is reported and keeps sigma, mu0 and mu1 infinite.
-  // Reports a degenerate triangle, as geometry() does; true for one.
+  // Whether the triangle is degenerate; report_degenerate() also reports
+  // it, as geometry() does.
+  bool degenerate();
   bool report_degenerate();
   double sigma;
   double mu0;
@@ -154,10 +156,11 @@ class CAlpha {
   CAlpha(const CAlpha&) = delete;
   CAlpha& operator=(const CAlpha&) = delete;
   // Each makes the simplex of its kind from record r when r is the one that
-  // names it, and appends it (an edge also the vertices it introduces).
-  void make_tetra(CD3DEdge* r);
-  void make_tria(CD3DEdge* r);
-  void make_edge(CD3DEdge* r);
+  // names it, and appends it to out (an edge also the vertices it
+  // introduces).
+  void make_tetra(CD3DEdge* r, std::vector<CSimplex*>& out);
+  void make_tria(CD3DEdge* r, std::vector<CSimplex*>& out);
+  void make_edge(CD3DEdge* r, std::vector<CSimplex*>& out);
 
   template <class T>
   class Store;
@@ -166,6 +169,7 @@ class CAlpha {
   Store<C1Simplex>* edges_;
   Store<C0Simplex>* vertices_;
   Content content_;
+  std::vector<CSimplex*> degenerate_;  // triangles still to report
 };
 
 #endif
