@@ -243,68 +243,76 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
 
   make_records(list, rec, probe);
 
-  // Second pass: incidence, classification and the measure terms, in list
-  // order (all tetrahedra, all triangles, then each edge with the vertices
-  // it introduces).  The walk reads no coface list nor list of an atom.
+  // Second pass: incidence and classification, tetrahedra first, then
+  // triangles, then edges (the order of the list); none of it reads a
+  // measure.  A coface list is written once its cofaces' kind is done.
   Atoms& atoms = rec.atoms;
   CofaceLists cofaces(rec);
   BulkLists<info, tetra> atom_tetras(&info::complex_tetras);
   BulkLists<info, tria> atom_trias(&info::complex_trias);
   BulkLists<info, edge> atom_edges(&info::complex_edges);
+  VoidComponents voids(rec.tetras);
+  std::vector<char> covered(static_cast<std::size_t>(n), 0);
+  int void_counter = 0;
+  link_records(rec);
+  for (tetra& T : rec.tetras) {
+    cofaces.note(T);
+    T.judge4(probe);
+    if (T.signed_size <= 0.0) {
+      T.in_complex = true;
+      for (int k = 0; k < 4; ++k) atom_tetras.note(T.v[k]->index, T.id - 1);
+    } else {
+      T.void_id = ++void_counter;
+    }
+  }
+  cofaces.flush_tetras(rec);  // read by the triangles
+  for (tria& F : rec.trias) {
+    cofaces.note(F);
+    F.judge3(probe);
+    if (F.signed_size <= 0.0) {
+      F.in_complex = true;
+      for (int k = 0; k < 3; ++k) atom_trias.note(F.v[k]->index, F.id - 1);
+    } else {
+      F.voidsrepresentation(voids);
+    }
+  }
+  for (edge& E : rec.edges) {
+    E.judge2(probe);
+    if (covered_by(*E.v[0], *E.v[1], probe)) covered[E.v[0]->index] = 1;
+    if (covered_by(*E.v[1], *E.v[0], probe)) covered[E.v[1]->index] = 1;
+    if (E.signed_size <= 0.0) {
+      E.in_complex = true;
+      for (int k = 0; k < 2; ++k) atom_edges.note(E.v[k]->index, E.id - 1);
+    }
+  }
+  cofaces.flush_trias(rec);
+  atom_tetras.flush(atoms, rec.tetras);
+  atom_trias.flush(atoms, rec.trias);
+  atom_edges.flush(atoms, rec.edges);
+
+  // Third pass: the measure terms of the simplices of the complex, in list
+  // order (all tetrahedra, all triangles, then each edge with the vertices
+  // it introduces), so that every sum is added up in that order.
   BallCache geometry(atoms, probe);
   TorusCache tori(rec.edges.size(), cusp);
   // info::solidanglevertex and edge::solidangleedge, gathered on the way.
   OpenShares shares(atoms.size(), rec.edges.size());
-  VoidComponents voids(rec.tetras);
-  std::vector<char> covered(static_cast<std::size_t>(n), 0);
   std::size_t k4 = 0, k3 = 0, k2 = 0;
-  int void_counter = 0;
   for (const ListedSimplex& s : list) {
     if (s.size == 4) {
-      tetra& T = rec.tetras[k4++];
-      link_tetra(T, rec);
-      cofaces.note(T);
-      T.judge4(probe);
-      if (T.signed_size <= 0.0) {
-        T.in_complex = true;
-        for (int k = 0; k < 4; ++k) atom_tetras.note(T.v[k]->index, T.id - 1);
-        tetra_terms(T, atoms, probe, report_type, geometry, tori, shares);
-      } else {
-        T.void_id = ++void_counter;
-      }
+      const tetra& T = rec.tetras[k4++];
+      if (T.in_complex) tetra_terms(T, atoms, probe, report_type, geometry, tori, shares);
     } else if (s.size == 3) {
-      if (k3 == 0) cofaces.flush_tetras(rec);  // read by the triangles
-      tria& F = rec.trias[k3++];
-      link_tria(F, rec);
-      cofaces.note(F);
-      F.judge3(probe);
-      if (F.signed_size <= 0.0) {
-        F.in_complex = true;
-        for (int k = 0; k < 3; ++k) atom_trias.note(F.v[k]->index, F.id - 1);
-        tria_terms(F, atoms, probe, report_type, geometry, tori);
-      } else {
-        F.voidsrepresentation(voids);
-      }
+      const tria& F = rec.trias[k3++];
+      if (F.in_complex) tria_terms(F, atoms, probe, report_type, geometry, tori);
     } else if (s.size == 2) {
-      edge& E = rec.edges[k2++];
-      E.judge2(probe);
-      if (covered_by(*E.v[0], *E.v[1], probe)) covered[E.v[0]->index] = 1;
-      if (covered_by(*E.v[1], *E.v[0], probe)) covered[E.v[1]->index] = 1;
-      if (E.signed_size <= 0.0) {
-        E.in_complex = true;
-        for (int k = 0; k < 2; ++k) atom_edges.note(E.v[k]->index, E.id - 1);
-        edge_terms(E, atoms, probe, report_type, geometry, tori, shares);
-      }
+      const edge& E = rec.edges[k2++];
+      if (E.in_complex) edge_terms(E, atoms, probe, report_type, geometry, tori, shares);
     } else if (s.size == 1) {
       info& v = atoms[s.v[0]];
       if (!v.absent) vertex_terms(v, atoms, probe, shares);
     }
   }
-  cofaces.flush_tetras(rec);
-  cofaces.flush_trias(rec);
-  atom_tetras.flush(atoms, rec.tetras);
-  atom_trias.flush(atoms, rec.trias);
-  atom_edges.flush(atoms, rec.edges);
 
   voids.assign();
   // An atom whose centre lies outside its power cell and that has no edge in

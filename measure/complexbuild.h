@@ -28,6 +28,10 @@ class SimplexKeys {
   // The same for indices already in ascending order.
   int find_sorted(const int* s, int n);
   std::size_t size() const { return pending_.size(); }
+  // Ask the memory for what a lookup of a key with this smallest index will
+  // read: the bucket's bounds, then (once those are near) its entries.
+  void fetch_bounds(int first);
+  void fetch_bucket(int first);
 
  private:
   struct Entry {
@@ -86,6 +90,8 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
 void link_tetra(tetra& t, ComplexRecords& rec);
 // Sets the edges (v0v1, v0v2, v1v2) of a triangle.
 void link_tria(tria& f, ComplexRecords& rec);
+// link_tetra on every tetrahedron and link_tria on every triangle.
+void link_records(ComplexRecords& rec);
 
 // Lists of records (member `list` of each owner) appended in bulk: the
 // members are noted for their owners as the walk meets them and written

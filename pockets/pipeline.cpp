@@ -106,12 +106,12 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
   size_t next_tetra = 0, next_tria = 0, next_edge = 0;
   int void_counter = 0;
   int position = 0;
+  link_records(c);
   for (const ListedSimplex& s : list) {
     ++position;
     if (s.size == 4) {
       tetra& t = c.tetras[next_tetra++];
       const int me = t.id - 1;
-      link_tetra(t, c);
       cofaces.note(t);
       t.judge4(probe);
       for (info* v : t.v) atom_tetras.note(v->index, me);
@@ -126,7 +126,6 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
       if (next_tria == 0) flush_tetra_incidence();
       tria& f = c.trias[next_tria++];
       const int me = f.id - 1;
-      link_tria(f, c);
       cofaces.note(f);
       if (f.cofaces.size() == 2) {
         const int a0 = f.cofaces[0]->id - 1;
