@@ -298,7 +298,19 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   // info::solidanglevertex and edge::solidangleedge, gathered on the way.
   OpenShares shares(atoms.size(), rec.edges.size());
   std::size_t k4 = 0, k3 = 0, k2 = 0;
-  for (const ListedSimplex& s : list) {
+  for (std::size_t at = 0; at < list.size(); ++at) {
+    const ListedSimplex& s = list[at];
+    // The atoms of a simplex a little ahead are fetched meanwhile: their
+    // centres and the sums the terms add to.
+    if (at + 2 < list.size()) {
+      const ListedSimplex& next = list[at + 2];
+      for (int k = 0; k < next.size; ++k) {
+        const info& a = atoms[static_cast<std::size_t>(next.v[k])];
+        __builtin_prefetch(&a.x);
+        __builtin_prefetch(&a.volume_sa);
+        __builtin_prefetch(&a.envelope_ms);
+      }
+    }
     if (s.size == 4) {
       const tetra& T = rec.tetras[k4++];
       if (T.in_complex) tetra_terms(T, atoms, probe, report_type, geometry, tori, shares);
