@@ -458,29 +458,26 @@ void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std
   for (std::size_t n = 0; n < atoms.size() && n < beads.size(); ++n) {
     const info& a = atoms[n];
     const Bead& b = beads[n];
-    std::fprintf(out, "%-6s", "ATOM");
-    std::fprintf(out, "%5d  ", b.serial);
-    std::fprintf(out, "%-4s%3s ", b.atom_name, b.res_name);
-    std::fputc(b.chain_id, out);
-    std::fprintf(out, "%4d ", b.res_num);
-    std::fprintf(out, "%8d   \t", static_cast<int>(n) + 1);
+    // One call per line: the chain identifier goes out as a raw byte, even a
+    // zero one, as %c writes it.
+    std::fprintf(out, "%-6s%5d  %-4s%3s %c%4d %8d   \t", "ATOM", b.serial, b.atom_name, b.res_name,
+                 b.chain_id, b.res_num, static_cast<int>(n) + 1);
     switch (type) {
       case 0:
-        std::fprintf(out, "%6.4f\t%6.4f  \t", a.void_area_sa, a.void_area_ms);
+        std::fprintf(out, "%6.4f\t%6.4f  \t\n", a.void_area_sa, a.void_area_ms);
         break;
       case 1:
-        std::fprintf(out, "%6.4f\t%6.4f  \t", a.area_sa, a.area_ms);
+        std::fprintf(out, "%6.4f\t%6.4f  \t\n", a.area_sa, a.area_ms);
         break;
       case 2:
       case 3:
-        std::fprintf(out, "%6.4f\t%6.4f  \t", a.envelope_sa, a.envelope_ms);
+        std::fprintf(out, "%6.4f\t%6.4f  \t\n", a.envelope_sa, a.envelope_ms);
         break;
       default:
-        std::fprintf(out, "%6.4f\t%6.4f  \t%6.4f\t%6.4f", a.area_sa, a.area_ms, a.volume_sa,
+        std::fprintf(out, "%6.4f\t%6.4f  \t%6.4f\t%6.4f\n", a.area_sa, a.area_ms, a.volume_sa,
                      a.volume_ms);
         break;
     }
-    std::fputc('\n', out);
   }
   std::fclose(out);
 }
