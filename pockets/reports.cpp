@@ -171,18 +171,18 @@ bool write_subpocket_table(const std::string& path, const std::string& base,
     std::cerr << "error opening file to write " << path << std::endl;
     return false;
   }
-  out << "# sub_pocket input file" << std::endl;
-  out << "# PDB: " << base << std::endl;
+  // Lines end without a flush: the file is written out when it is closed.
+  out << "# sub_pocket input file\n";
+  out << "# PDB: " << base << '\n';
   out << "#\n# POC: pocket id\n# SUBPOC: sub_pocket id\n# TYPE: 1-mouth, 2-neck and 3-body\n"
          "# BEGIN: time the sub_pocket about to shrink\n# END: time the sub_pocket is dead\n"
-         "# KNOT: split juncture\n# BLANK: there is no sub_pocket\n"
-      << std::endl;
-  out << "POC\tSUBPOC\tTYPE\tBEGIN\tEND\tKNOT" << std::endl;
+         "# KNOT: split juncture\n# BLANK: there is no sub_pocket\n\n";
+  out << "POC\tSUBPOC\tTYPE\tBEGIN\tEND\tKNOT\n";
   const PocketRanking ranking = rank_pockets(pockets);
   for (size_t r = 1; r <= ranking.order.size(); ++r) {
     const pocket& p = pockets[ranking.order[r - 1]];
     if (p.subpockets.size() == 1) {
-      out << r << std::endl;
+      out << r << '\n';
       continue;
     }
     for (size_t j = 0; j < p.subpockets.size(); ++j) {
@@ -196,7 +196,7 @@ bool write_subpocket_table(const std::string& path, const std::string& base,
         out << s.knot_partners[u] << ":" << s.knot_tops[u]->triangles[0]->signed_size;
         first = false;
       }
-      out << std::endl;
+      out << '\n';
     }
   }
   return true;
