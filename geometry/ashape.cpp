@@ -513,13 +513,12 @@ CAlpha::CAlpha(CD3DW* tri, Content content)
 }
 
 void CAlpha::make_tetra(CD3DEdge* r0, std::vector<CSimplex*>& out) {
-  if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0 ||
-      r0->fnext->apex->id < 0)
-    return;
+  if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0) return;
   CD3DEdge* r = lowest_origin(r0);
   if (r->apex->id < r->destination->id) return;
+  // The fourth vertex lies in another triangle's block: read last.
   int t = r->fnext->apex->id;
-  if (!(t <= r->origin->id || t >= r->apex->id)) return;
+  if (t < 0 || !(t <= r->origin->id || t >= r->apex->id)) return;
 
   C3Simplex* s = tetras_->make(r);
   CD3DEdge* x = r;
