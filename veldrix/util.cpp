@@ -7,7 +7,7 @@ orbmat::matrix<double> modifying_weights(const std::valarray<std::string>& atomA
                                          const std::valarray<double>& freqA,
                                          const std::valarray<std::string>& atomB,
                                          const std::valarray<std::string>& resB,
-                                         const std::valarray<double>& freqB)
+                                         const std::valarray<double>& freqB, double residueBonus)
 {
     const std::size_t nA = atomA.size(), nB = atomB.size();
     orbmat::matrix<double> W(nA, nB);
@@ -27,7 +27,7 @@ orbmat::matrix<double> modifying_weights(const std::valarray<std::string>& atomA
             if (a == "N" && b == "O") x += 0.9;
             if (a == "O" && b == "N") x += 0.9;
             if (a == "O" && b == "O") x += 1;
-            if (r == s) x += 10;
+            if (r == s) x += residueBonus;
             if (r == "H" && s == "H") x += 4;
             if (r == "D" && s == "D") x += 3;
             if (r == "E" && s == "E") x += 2;

@@ -70,6 +70,10 @@ RunResult run_veldrix(const std::vector<std::string>& args, const std::string& w
   return run_program(VELDRIX_BIN, args, workdir);
 }
 
+RunResult run_veldrix_old(const std::vector<std::string>& args, const std::string& workdir) {
+  return run_program(VELDRIX_OLD_BIN, args, workdir);
+}
+
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::string();

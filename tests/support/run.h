@@ -34,9 +34,10 @@ struct RunResult {
 // directory workdir, standard input empty, and waits for it.
 RunResult run_program(const std::string& binary, const std::vector<std::string>& args,
                       const std::string& workdir);
-// run_program with the built alvex or veldrix program.
+// run_program with the built alvex, veldrix or veldrix-old program.
 RunResult run_alvex(const std::vector<std::string>& args, const std::string& workdir);
 RunResult run_veldrix(const std::vector<std::string>& args, const std::string& workdir);
+RunResult run_veldrix_old(const std::vector<std::string>& args, const std::string& workdir);
 
 // The whole content of a file; an empty string when it cannot be read.
 std::string read_file(const std::string& path);

@@ -89,4 +89,11 @@ TEST(PairWeights, LetterBonusesScaledByMeanFrequency)
     EXPECT_DOUBLE_EQ(W(2, 3), 3.0);       // N/N
     EXPECT_DOUBLE_EQ(W(4, 1), 2.8);       // C/C only
     EXPECT_EQ(W(0, 1), 0.0);
+
+    // The earlier command line rewards a residue-letter match with 20.
+    const matrix<double> V =
+        modifying_weights({"OD1", "CA"}, {"D", "A"}, {1, 1}, {"O", "C"}, {"D", "K"}, {1, 1}, 20);
+    EXPECT_DOUBLE_EQ(V(0, 0), 26.0);  // 2 + 1 + 20 + 3
+    EXPECT_DOUBLE_EQ(V(1, 1), 2.8);   // C/C, residues differ
+    EXPECT_DOUBLE_EQ(V(1, 0), 0.0);
 }
