@@ -7,36 +7,15 @@
 #include <vector>
 
 #include "support/run.h"
+#include "support/veldrix_pocket.h"
 
 namespace {
 
-const char* const kAtoms[5][5] = {{"0", "0", "0", "N", "R"},       {"1.5", "0", "0", "CA", "A"},
-                                  {"0", "2.1", "0.3", "OD1", "D"}, {"0.4", "0.2", "3.3", "SG", "C"},
-                                  {"-1.2", "1.1", "-0.7", "CB", "H"}};
+using testpocket::numbers;
+const auto& kI = testpocket::kIdentity;
+const auto& kZero = testpocket::kNoShift;
 
-// The first n atoms moved as R x + shift.
-std::string pocket(int n, const double R[3][3], const double shift[3])
-{
-    std::ostringstream out;
-    out.precision(12);
-    for (int k = 0; k < n; ++k) {
-        const double p[3] = {std::stod(kAtoms[k][0]), std::stod(kAtoms[k][1]), std::stod(kAtoms[k][2])};
-        for (int i = 0; i < 3; ++i) out << R[i][0] * p[0] + R[i][1] * p[1] + R[i][2] * p[2] + shift[i] << " ";
-        out << kAtoms[k][3] << " " << kAtoms[k][4] << "\n";
-    }
-    return out.str();
-}
-
-const double kI[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-const double kZero[3] = {0, 0, 0};
-
-std::vector<double> numbers(const std::string& text)
-{
-    std::istringstream in(text);
-    std::vector<double> v;
-    for (std::string tok; in >> tok;) v.push_back(std::strtod(tok.c_str(), nullptr));
-    return v;
-}
+using testpocket::moved;
 
 std::vector<double> summary(const testrun::RunResult& r)
 {
@@ -51,8 +30,8 @@ TEST(VeldrixRun, RigidCopyAlignsEveryAtomAndReportsTheInverseRotation)
     const double a = 0.8, c = std::cos(a), s = std::sin(a);
     const double R[3][3] = {{c, 0, s}, {0, 1, 0}, {-s, 0, c}};
     const double shift[3] = {3, -1, 7.5};
-    testrun::write_file(dir.file("p1"), pocket(5, kI, kZero));
-    testrun::write_file(dir.file("p2"), pocket(5, R, shift));
+    testrun::write_file(dir.file("p1"), moved(5, kI, kZero));
+    testrun::write_file(dir.file("p2"), moved(5, R, shift));
 
     const testrun::RunResult r = testrun::run_veldrix({"p1", "null", "p2", "null"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.out;
@@ -85,7 +64,7 @@ TEST(VeldrixRun, RigidCopyAlignsEveryAtomAndReportsTheInverseRotation)
 
     // A mirror copy aligns through a reflection.
     const double M[3][3] = {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}};
-    testrun::write_file(dir.file("p2"), pocket(5, M, shift));
+    testrun::write_file(dir.file("p2"), moved(5, M, shift));
     const testrun::RunResult mr = testrun::run_veldrix({"p1", "null", "p2", "null"}, dir.path());
     ASSERT_EQ(mr.status, 0);
     EXPECT_LT(summary(mr)[1], 1e-5);
@@ -98,11 +77,11 @@ TEST(VeldrixRun, RigidCopyAlignsEveryAtomAndReportsTheInverseRotation)
 TEST(VeldrixRun, LargerSecondPocketSwapsRolesAndUnequalTypesLoseStars)
 {
     testrun::TempDir dir;
-    std::string small = pocket(3, kI, kZero);
+    std::string small = moved(3, kI, kZero);
     small.replace(small.find("CA"), 2, "NE");    // atom letter differs
     small.replace(small.find("D\n"), 1, "E");    // residue letter differs
     testrun::write_file(dir.file("small"), small);
-    testrun::write_file(dir.file("big"), pocket(5, kI, kZero));
+    testrun::write_file(dir.file("big"), moved(5, kI, kZero));
     testrun::write_file(dir.file("fsmall"), "0.5 0.25 2\n");
     testrun::write_file(dir.file("fbig"), "1 1 1 1 1 9\n");  // a spare value is allowed
 
@@ -127,7 +106,7 @@ TEST(VeldrixRun, LargerSecondPocketSwapsRolesAndUnequalTypesLoseStars)
 TEST(VeldrixRun, FailuresEndWithAMessageAndNonZeroStatus)
 {
     testrun::TempDir dir;
-    const std::string p = pocket(5, kI, kZero);
+    const std::string p = moved(5, kI, kZero);
     testrun::write_file(dir.file("p1"), p);
     testrun::write_file(dir.file("torn"), p + "1 2 3 C\n");
     testrun::write_file(dir.file("few"), "1 1 1 1\n");

@@ -9,58 +9,13 @@
 #include <vector>
 
 #include "support/run.h"
+#include "support/veldrix_pocket.h"
 
 namespace {
 
-const char* const kPocket =
-    "0 0 0 N R\n"
-    "1.5 0 0 CA A\n"
-    "0 2.1 0.3 OD1 D\n"
-    "0.4 0.2 3.3 SG C\n"
-    "-1.2 1.1 -0.7 CB H\n";
-
-struct Atom {
-    double x[3];
-    std::string types;
-};
-
-std::vector<Atom> atoms(const std::string& text)
-{
-    std::istringstream in(text);
-    std::vector<Atom> v;
-    Atom a;
-    std::string t, r;
-    while (in >> a.x[0] >> a.x[1] >> a.x[2] >> t >> r) {
-        a.types = t + " " + r;
-        v.push_back(a);
-    }
-    return v;
-}
-
-// The first n atoms of kPocket moved as R x + shift.
-std::string moved(std::size_t n, const double R[3][3], const double shift[3])
-{
-    std::ostringstream out;
-    out.precision(12);
-    const std::vector<Atom> v = atoms(kPocket);
-    for (std::size_t k = 0; k < n; ++k) {
-        for (int i = 0; i < 3; ++i)
-            out << R[i][0] * v[k].x[0] + R[i][1] * v[k].x[1] + R[i][2] * v[k].x[2] + shift[i] << " ";
-        out << v[k].types << "\n";
-    }
-    return out.str();
-}
-
-std::vector<double> numbers(const std::string& text)
-{
-    std::istringstream in(text);
-    std::vector<double> v;
-    for (std::string tok; in >> tok;) v.push_back(std::strtod(tok.c_str(), nullptr));
-    return v;
-}
-
-const double kI[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-const double kZero[3] = {0, 0, 0};
+using testpocket::kPocket;
+using testpocket::moved;
+using testpocket::numbers;
 
 }  // namespace
 
