@@ -73,7 +73,8 @@ std::string shell_word(const std::string& s) {
 std::string launcher_text(const std::string& script) {
   return "if which pymol >/dev/null 2>&1\n"
          "   then   a=$(which pymol)\n"
-         "   $a " + shell_word(script) + "\n" +
+         "   $a " +
+         shell_word(script) + "\n" +
          "   else echo 'Please install PyMOL on your computer first!'\n"
          "fi\n";
 }
@@ -209,7 +210,8 @@ void depressionsmeasure(std::vector<tetra>&, std::vector<info>& atoms,
     const std::vector<int>& serials = depressions[order[k - 1]].serials;
     script << "select " << sel << "_0, id ";
     for (size_t i = 0; i < serials.size(); ++i) {
-      if (i > 0) script << (i % SELECTION_CHUNK == 0 ? ";select " + sel + "_0, " + sel + "_0 or id " : "+");
+      if (i > 0)
+        script << (i % SELECTION_CHUNK == 0 ? ";select " + sel + "_0, " + sel + "_0 or id " : "+");
       script << serials[i];
     }
     script << ";select " << sel << ", " << sel << "_0;delete " << sel << "_0\n";
@@ -248,7 +250,9 @@ void visualization_dep_matlab(std::vector<tetra>&, std::vector<info>&,
         out << "y=[" << p->y << "," << q->y << "];\n";
         out << "z=[" << p->z << "," << q->z << "];\n";
         out << "handle1=line(x,y,z);\n";
-        out << "set(handle1,'color','" << "red" << "');\n";
+        out << "set(handle1,'color','"
+            << "red"
+            << "');\n";
       }
     }
   }

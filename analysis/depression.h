@@ -10,8 +10,8 @@
 #include "measure/intersectionsegmentnew.h"
 
 struct depression {
-  int id = 0;      // assembly counter value at creation; ids grow, with gaps
-  int number = 0;  // rank by tetrahedron count, 1 = fewest
+  int id = 0;                      // assembly counter value at creation; ids grow, with gaps
+  int number = 0;                  // rank by tetrahedron count, 1 = fewest
   std::vector<tetra*> tetrahedra;  // in joining order; records of the caller's vector
   std::vector<int> serials;        // atom serials, filled by depressionsmeasure
 };

@@ -151,10 +151,11 @@ FilterList build_filter_list(std::vector<info>& atoms, std::vector<tetra>& tetra
   for (size_t i = 0; i < tetras.size(); ++i) order.emplace_back(tetras[i].position, 3, i);
   for (size_t i = 0; i < trias.size(); ++i) order.emplace_back(trias[i].position, 2, i);
   for (size_t i = 0; i < edges.size(); ++i) order.emplace_back(edges[i].position, 1, i);
-  std::stable_sort(order.begin(), order.end(),
-                   [](const std::tuple<int, int, size_t>& a, const std::tuple<int, int, size_t>& b) {
-                     return std::get<0>(a) < std::get<0>(b);
-                   });
+  std::stable_sort(
+      order.begin(), order.end(),
+      [](const std::tuple<int, int, size_t>& a, const std::tuple<int, int, size_t>& b) {
+        return std::get<0>(a) < std::get<0>(b);
+      });
 
   FilterList out;
   out.owned.reserve(atoms.size() + order.size());
@@ -164,17 +165,24 @@ FilterList build_filter_list(std::vector<info>& atoms, std::vector<tetra>& tetra
     const int rank = std::get<0>(o);
     const size_t i = std::get<2>(o);
     switch (std::get<1>(o)) {
-      case 3: add_record_filter(out, 3, &tetras[i], rank); break;
-      case 2: add_record_filter(out, 2, &trias[i], rank); break;
-      default: add_record_filter(out, 1, &edges[i], rank); break;
+      case 3:
+        add_record_filter(out, 3, &tetras[i], rank);
+        break;
+      case 2:
+        add_record_filter(out, 2, &trias[i], rank);
+        break;
+      default:
+        add_record_filter(out, 1, &edges[i], rank);
+        break;
     }
   }
   return out;
 }
 
 void filter_sort(filter* f, std::vector<filter*>& list) {
-  bisect_insert(f, list, [](const filter* l, const filter* x) { return low_test(l, x); },
-                [](const filter* l, const filter* x) { return high_test(l, x); });
+  bisect_insert(
+      f, list, [](const filter* l, const filter* x) { return low_test(l, x); },
+      [](const filter* l, const filter* x) { return high_test(l, x); });
 }
 
 void tria_sort(tria* t, std::vector<tria*>& list) {

@@ -14,14 +14,14 @@ class CSimplex;
 // One simplex of a filtration.  Routines switch on `dimension` and read only
 // the pointer of that dimension.
 struct filter {
-  int dimension = 0;   // 0 vertex, 1 edge, 2 triangle, 3 tetrahedron
-  double alpha = 0.0;  // vertex: -(r + probe); other simplices: signed_size
-  int sign = 1;        // +1 creates a cycle, -1 destroys one
-  int position = 0;    // 1-based place in the current pocket filtration
-  int rank = 0;        // 1-based place in the alpha complex's simplex list
-  bool paired = false;    // positive simplex already claimed by a negative one
-  bool enclosed = false;  // belongs to an enclosed cluster of the pocket
-  int partner = 0;        // position of the simplex paired with this one
+  int dimension = 0;           // 0 vertex, 1 edge, 2 triangle, 3 tetrahedron
+  double alpha = 0.0;          // vertex: -(r + probe); other simplices: signed_size
+  int sign = 1;                // +1 creates a cycle, -1 destroys one
+  int position = 0;            // 1-based place in the current pocket filtration
+  int rank = 0;                // 1-based place in the alpha complex's simplex list
+  bool paired = false;         // positive simplex already claimed by a negative one
+  bool enclosed = false;       // belongs to an enclosed cluster of the pocket
+  int partner = 0;             // position of the simplex paired with this one
   int b0 = 0, b1 = 0, b2 = 0;  // running Betti numbers after this simplex
   info* info_ref = nullptr;
   edge* edge_ref = nullptr;

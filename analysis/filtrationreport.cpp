@@ -32,9 +32,9 @@ void write_fil(std::FILE* out, const std::vector<filter*>& filters) {
       }
       case 2: {
         const info* const* v = f->tria_ref->v;
-        std::fprintf(out, "%-4s%8d%c%8d%c%8d%c%8s%9d%19.4f\n", "TRI", v[0]->serial,
-                     v[0]->chain_id, v[1]->serial, v[1]->chain_id, v[2]->serial, v[2]->chain_id,
-                     "", f->sign, f->alpha);
+        std::fprintf(out, "%-4s%8d%c%8d%c%8d%c%8s%9d%19.4f\n", "TRI", v[0]->serial, v[0]->chain_id,
+                     v[1]->serial, v[1]->chain_id, v[2]->serial, v[2]->chain_id, "", f->sign,
+                     f->alpha);
         break;
       }
       case 3: {
@@ -61,8 +61,8 @@ void write_pairs(std::FILE* out, const std::vector<filter*>& filters) {
     switch (f->dimension) {
       case 0: {
         const info* a = f->info_ref;
-        std::fprintf(out, "%-6d%8d%c%8s%9s%9s%9d", f->position, a->serial, a->chain_id, "", "",
-                     "", f->sign);
+        std::fprintf(out, "%-6d%8d%c%8s%9s%9s%9d", f->position, a->serial, a->chain_id, "", "", "",
+                     f->sign);
         break;
       }
       case 1: {
@@ -89,9 +89,15 @@ void write_pairs(std::FILE* out, const std::vector<filter*>& filters) {
     }
     if (f->paired) std::fprintf(out, "%8d:", f->partner);
     switch (f->dimension) {
-      case 0: write_chain(out, f->info_ref->chain); break;
-      case 1: write_chain(out, f->edge_ref->chain); break;
-      default: write_chain(out, f->tria_ref->chain); break;
+      case 0:
+        write_chain(out, f->info_ref->chain);
+        break;
+      case 1:
+        write_chain(out, f->edge_ref->chain);
+        break;
+      default:
+        write_chain(out, f->tria_ref->chain);
+        break;
     }
     std::fputs("\n", out);
   }
@@ -111,8 +117,8 @@ void write_script(std::ostream& out, const std::vector<filter*>& filters) {
         out << "x=[" << a->x << "," << b->x << "];\n";
         out << "y=[" << a->y << "," << b->y << "];\n";
         out << "z=[" << a->z << "," << b->z << "];\n";
-        out << "handle1=line(x,y,z);" << " %" << f->alpha << " edge " << a->serial << " "
-            << b->serial << "\n";
+        out << "handle1=line(x,y,z);"
+            << " %" << f->alpha << " edge " << a->serial << " " << b->serial << "\n";
         out << "set(handle1,'color','" << (f->sign == 1 ? "red" : "blue") << "');\n";
         break;
       }
@@ -120,16 +126,16 @@ void write_script(std::ostream& out, const std::vector<filter*>& filters) {
         const tria* t = f->tria_ref;
         const bool positive = f->sign == 1;
         matlab_triangle_coordinates(out, t);
-        out << "handle1=fill3(x,y,z,'" << (positive ? "yellow" : "green") << "');" << " %"
-            << f->alpha << " triangle " << t->v[0]->serial << " " << t->v[1]->serial << " "
+        out << "handle1=fill3(x,y,z,'" << (positive ? "yellow" : "green") << "');"
+            << " %" << f->alpha << " triangle " << t->v[0]->serial << " " << t->v[1]->serial << " "
             << t->v[2]->serial << "\n";
         out << "set([handle1],'FaceAlpha'," << (positive ? 0.8 : 0.4) << ");\n";
         break;
       }
       case 3: {
         const info* const* v = f->tetra_ref->v;
-        out << "% tetrahedra " << v[0]->serial << " " << v[1]->serial << " " << v[2]->serial
-            << " " << v[3]->serial << "\n";
+        out << "% tetrahedra " << v[0]->serial << " " << v[1]->serial << " " << v[2]->serial << " "
+            << v[3]->serial << "\n";
         break;
       }
       default:

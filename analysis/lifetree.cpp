@@ -151,9 +151,9 @@ void pocket_life_tree(std::vector<pocket>& pockets) {
         b.partner_id = k->id;
         b.time = t->signed_size;
         b.top_triangle = t;
-        const auto at = std::upper_bound(
-            branches.begin(), branches.end(), b.time,
-            [](double time, const branch& x) { return time < x.time; });
+        const auto at =
+            std::upper_bound(branches.begin(), branches.end(), b.time,
+                             [](double time, const branch& x) { return time < x.time; });
         branches.insert(at, b);
       }
     }
@@ -196,8 +196,8 @@ void poc_tree_string(pocket* p, std::vector<std::string>& rows, std::string& tre
   std::vector<std::vector<double>> times(n, std::vector<double>(n, NO_TIME));
   for (int r = 0; r < n; ++r) {
     const subpocket& s = *p->subpockets[r];
-    const size_t digits = std::min<size_t>({s.path.size(), s.split_times.size(),
-                                            static_cast<size_t>(n - 1)});
+    const size_t digits =
+        std::min<size_t>({s.path.size(), s.split_times.size(), static_cast<size_t>(n - 1)});
     for (size_t c = 0; c < digits; ++c) {
       code[r][c] = s.path[c];
       times[r][c] = s.split_times[c];

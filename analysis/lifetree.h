@@ -21,8 +21,8 @@ struct branch {
 // it falls into then.  Made with new; the root hangs in its pocket's
 // `trees`, every other node in its parent's `children`.
 struct tree {
-  int id = 0;         // id of the top triangle of the node's earliest branch
-  double time = 0.0;  // next cut; without branches the first sub-pocket's max_alpha
+  int id = 0;                    // id of the top triangle of the node's earliest branch
+  double time = 0.0;             // next cut; without branches the first sub-pocket's max_alpha
   std::vector<branch> branches;  // knots among its sub-pockets, ascending time
   std::vector<tree*> children;   // none, one or two
   std::vector<subpocket*> subpockets;

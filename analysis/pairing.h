@@ -12,9 +12,9 @@
 // One persistence pair, made with new; the caller's lists hold the pointers
 // (release_pairs frees them).
 struct list {
-  int id = 0;                // pair number in the order the deaths are met
-  filter* birth = nullptr;   // the positive simplex
-  filter* death = nullptr;   // the negative simplex
+  int id = 0;               // pair number in the order the deaths are met
+  filter* birth = nullptr;  // the positive simplex
+  filter* death = nullptr;  // the negative simplex
 };
 
 // Walks the filtration in order: every vertex adds a component, a positive

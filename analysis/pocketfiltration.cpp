@@ -37,17 +37,19 @@ class ClusterFinder {
 
     for (tetra& t : tetrahedra_) {
       if (!t.in_complex) continue;
-      if (!t.buried && !(current(t.v[0]) && current(t.v[1]) && current(t.v[2]) && current(t.v[3]))) {
+      if (!t.buried &&
+          !(current(t.v[0]) && current(t.v[1]) && current(t.v[2]) && current(t.v[3]))) {
         continue;
       }
       t.clustered = true;
 
       // Clusters holding a tetrahedron that has t among its neighbours.
       std::unordered_set<int> touched;
-      auto range = std::equal_range(listed_by_.begin(), listed_by_.end(), std::pair<int, tetra*>(t.id, nullptr),
-                                    [](const std::pair<int, tetra*>& a, const std::pair<int, tetra*>& b) {
-                                      return a.first < b.first;
-                                    });
+      auto range = std::equal_range(
+          listed_by_.begin(), listed_by_.end(), std::pair<int, tetra*>(t.id, nullptr),
+          [](const std::pair<int, tetra*>& a, const std::pair<int, tetra*>& b) {
+            return a.first < b.first;
+          });
       for (auto it = range.first; it != range.second; ++it) {
         auto k = key_of.find(it->second);
         if (k != key_of.end()) touched.insert(k->second);
@@ -223,11 +225,20 @@ void set_positions(std::vector<filter*>& W) {
     const int p = static_cast<int>(i) + 1;
     f->position = p;
     switch (f->dimension) {
-      case 0: f->info_ref->position = p; break;
-      case 1: f->edge_ref->position = p; break;
-      case 2: f->tria_ref->position = p; break;
-      case 3: f->tetra_ref->position = p; break;
-      default: break;
+      case 0:
+        f->info_ref->position = p;
+        break;
+      case 1:
+        f->edge_ref->position = p;
+        break;
+      case 2:
+        f->tria_ref->position = p;
+        break;
+      case 3:
+        f->tetra_ref->position = p;
+        break;
+      default:
+        break;
     }
   }
 }

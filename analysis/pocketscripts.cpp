@@ -14,16 +14,17 @@ const char* const COLOURS[7] = {"green", "yellow", "red", "blue", "magenta", "cy
 const int SELECTED_POCKET = 66;
 
 bool functional(const tria* t) {
-  return t->v[0]->functional_residue && t->v[1]->functional_residue &&
-         t->v[2]->functional_residue;
+  return t->v[0]->functional_residue && t->v[1]->functional_residue && t->v[2]->functional_residue;
 }
 
 void write_subpocket_triangle(std::ostream& out, const filter* f, const char* colour, size_t k) {
   const tria* t = f->tria_ref;
   matlab_triangle_coordinates(out, t);
-  out << "handle1=fill3(x,y,z,'" << colour << "');" << " %" << f->alpha << " triangle "
-      << t->v[0]->serial << " " << t->v[1]->serial << " " << t->v[2]->serial << std::endl;
-  out << "set([handle1],'FaceAlpha'," << 1 << ");" << "% " << k << std::endl;
+  out << "handle1=fill3(x,y,z,'" << colour << "');"
+      << " %" << f->alpha << " triangle " << t->v[0]->serial << " " << t->v[1]->serial << " "
+      << t->v[2]->serial << std::endl;
+  out << "set([handle1],'FaceAlpha'," << 1 << ");"
+      << "% " << k << std::endl;
   out << std::endl;
 }
 
@@ -50,8 +51,8 @@ std::string joined(const std::vector<T>& values) {
 
 }  // namespace
 
-void visualization_poc_matlab(std::vector<tetra>&, std::vector<info>&,
-                              std::vector<pocket>& pockets, std::string name, double, double) {
+void visualization_poc_matlab(std::vector<tetra>&, std::vector<info>&, std::vector<pocket>& pockets,
+                              std::string name, double, double) {
   const std::string base = pocket_base_name(name);
   for (size_t p = 0; p < pockets.size(); ++p) {
     const std::string path = base + "." + std::to_string(pockets[p].number) + ".poc.m";

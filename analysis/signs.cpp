@@ -235,8 +235,7 @@ bool entries_unique(const std::vector<filter*>& filters) {
 }
 
 void scanning_passes(std::vector<filter*>& filters, std::vector<cycle0*>& c0,
-                     std::vector<cycle1*>& c1, std::vector<cycle2*>& c2,
-                     std::vector<cycle3*>& c3) {
+                     std::vector<cycle1*>& c1, std::vector<cycle2*>& c2, std::vector<cycle3*>& c3) {
   const int n = static_cast<int>(filters.size());
   int counter = 0;
   for (int i = 0; i < n; ++i) {

@@ -25,90 +25,91 @@
 namespace {
 
 double seconds_since(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
 long peak_mb() {
-    struct rusage u;
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_maxrss / 1024;
+  struct rusage u;
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss / 1024;
 }
 
 void report(const char* name, const CD3DW& t) {
-    double calls = double(t.stats[4] - t.stats[5]) + double(t.stats[8]);
-    double exact = double(t.stats[7]) + double(t.stats[9]);
-    std::printf("%s: predicate evaluations %.0f, exact %.0f (%.2e); flips 2-3 %llu 3-2 %llu; left out %llu\n",
-                name, calls, exact, calls > 0 ? exact / calls : 0.0, (unsigned long long)t.stats[0],
-                (unsigned long long)t.stats[1], (unsigned long long)t.stats[2]);
+  double calls = double(t.stats[4] - t.stats[5]) + double(t.stats[8]);
+  double exact = double(t.stats[7]) + double(t.stats[9]);
+  std::printf(
+      "%s: predicate evaluations %.0f, exact %.0f (%.2e); flips 2-3 %llu 3-2 %llu; left out %llu\n",
+      name, calls, exact, calls > 0 ? exact / calls : 0.0, (unsigned long long)t.stats[0],
+      (unsigned long long)t.stats[1], (unsigned long long)t.stats[2]);
 }
 
 int raw(const char* path) {
-    std::ifstream in(path);
-    if (!in) {
-        std::fprintf(stderr, "cannot read %s\n", path);
-        return 1;
-    }
-    std::vector<double> xyz;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.compare(0, 6, "ENDMDL") == 0) break;
-        if (line.compare(0, 4, "ATOM") != 0 && line.compare(0, 6, "HETATM") != 0) continue;
-        std::istringstream s(line);
-        std::vector<std::string> tok;
-        for (std::string w; s >> w;) tok.push_back(w);
-        // x y z occupancy b-factor [element]
-        std::size_t end = tok.size();
-        if (end > 0 && std::isalpha((unsigned char)tok.back()[0])) --end;
-        if (end < 5) continue;
-        for (std::size_t k = end - 5; k < end - 2; ++k) xyz.push_back(std::atof(tok[k].c_str()));
-    }
-    int n = int(xyz.size() / 3);
-    std::vector<int> order = seeded_insertion_order(n);
-    auto t0 = std::chrono::steady_clock::now();
-    CD3DW* t = new CD3DW(1e19);
-    t->reserve(std::size_t(n));
-    for (int k = 0; k < n; ++k) {
-        const double* p = &xyz[3 * std::size_t(order[k])];
-        t->add(p[0], p[1], p[2], 1.8 * 1.8, order[k], nullptr);
-    }
-    double build = seconds_since(t0);
-    std::vector<CD3DEdge*> listed;
-    t->list_edges(&listed);
-    double total = seconds_since(t0);
-    std::printf("%s (raw): balls %d, listed %zu, build %.3f s, with listing %.3f s, peak %ld MB\n", path, n,
-                listed.size(), build, total, peak_mb());
-    report(path, *t);
-    delete t;
-    return 0;
+  std::ifstream in(path);
+  if (!in) {
+    std::fprintf(stderr, "cannot read %s\n", path);
+    return 1;
+  }
+  std::vector<double> xyz;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.compare(0, 6, "ENDMDL") == 0) break;
+    if (line.compare(0, 4, "ATOM") != 0 && line.compare(0, 6, "HETATM") != 0) continue;
+    std::istringstream s(line);
+    std::vector<std::string> tok;
+    for (std::string w; s >> w;) tok.push_back(w);
+    // x y z occupancy b-factor [element]
+    std::size_t end = tok.size();
+    if (end > 0 && std::isalpha((unsigned char)tok.back()[0])) --end;
+    if (end < 5) continue;
+    for (std::size_t k = end - 5; k < end - 2; ++k) xyz.push_back(std::atof(tok[k].c_str()));
+  }
+  int n = int(xyz.size() / 3);
+  std::vector<int> order = seeded_insertion_order(n);
+  auto t0 = std::chrono::steady_clock::now();
+  CD3DW* t = new CD3DW(1e19);
+  t->reserve(std::size_t(n));
+  for (int k = 0; k < n; ++k) {
+    const double* p = &xyz[3 * std::size_t(order[k])];
+    t->add(p[0], p[1], p[2], 1.8 * 1.8, order[k], nullptr);
+  }
+  double build = seconds_since(t0);
+  std::vector<CD3DEdge*> listed;
+  t->list_edges(&listed);
+  double total = seconds_since(t0);
+  std::printf("%s (raw): balls %d, listed %zu, build %.3f s, with listing %.3f s, peak %ld MB\n",
+              path, n, listed.size(), build, total, peak_mb());
+  report(path, *t);
+  delete t;
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 3 && std::string(argv[1]) == "--raw") return raw(argv[2]);
-    construct_map_of_radius();
-    construct_abb_of_all_residues();
-    for (int i = 1; i < argc; ++i) {
-        std::vector<Bead> beads;
-        read_pdb(argv[i], beads);
-        int n = (int)beads.size();
+  if (argc == 3 && std::string(argv[1]) == "--raw") return raw(argv[2]);
+  construct_map_of_radius();
+  construct_abb_of_all_residues();
+  for (int i = 1; i < argc; ++i) {
+    std::vector<Bead> beads;
+    read_pdb(argv[i], beads);
+    int n = (int)beads.size();
 
-        auto t0 = std::chrono::steady_clock::now();
-        std::vector<Pair> edges;
-        collect_del_edges(beads, edges);
-        double collect = seconds_since(t0);
+    auto t0 = std::chrono::steady_clock::now();
+    std::vector<Pair> edges;
+    collect_del_edges(beads, edges);
+    double collect = seconds_since(t0);
 
-        // The same insertion once more, to read the counters.
-        std::vector<int> order = seeded_insertion_order(n);
-        CD3DW t(1e19);
-        t.reserve(beads.size());
-        for (int k = 0; k < n; ++k) {
-            Bead& b = beads[order[k]];
-            t.add(b.x, b.y, b.z, b.radius * b.radius, order[k], &b);
-        }
-        std::printf("%s: atoms %d, Delaunay edges %zu, collect_del_edges %.3f s\n", argv[i], n, edges.size(),
-                    collect);
-        report(argv[i], t);
+    // The same insertion once more, to read the counters.
+    std::vector<int> order = seeded_insertion_order(n);
+    CD3DW t(1e19);
+    t.reserve(beads.size());
+    for (int k = 0; k < n; ++k) {
+      Bead& b = beads[order[k]];
+      t.add(b.x, b.y, b.z, b.radius * b.radius, order[k], &b);
     }
-    return 0;
+    std::printf("%s: atoms %d, Delaunay edges %zu, collect_del_edges %.3f s\n", argv[i], n,
+                edges.size(), collect);
+    report(argv[i], t);
+  }
+  return 0;
 }

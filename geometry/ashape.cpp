@@ -23,9 +23,9 @@ bool inside_ortho(const double c[3], double K, const CXYZW* q) {
 // fold from that coface; afterwards mu0 is the least of the unattached
 // cofaces' sizes and of all cofaces' mu0, mu1 the largest size or mu1, and
 // any infinity in a coface's size or mu1 makes mu1 infinite.
-void fold_coface(bool first, bool co_attached, double co_sigma, bool co_sigma_inf,
-                 double co_mu0, bool co_mu0_inf, double co_mu1, bool co_mu1_inf,
-                 double& mu0, bool& mu0_inf, double& mu1, bool& mu1_inf) {
+void fold_coface(bool first, bool co_attached, double co_sigma, bool co_sigma_inf, double co_mu0,
+                 bool co_mu0_inf, double co_mu1, bool co_mu1_inf, double& mu0, bool& mu0_inf,
+                 double& mu1, bool& mu1_inf) {
   if (first) {
     if (co_attached) {
       mu0 = co_mu0;
@@ -86,8 +86,8 @@ bool CSimplex::attached() { return is_attached; }
 
 bool CSimplex::on_surface(double) { return false; }
 
-bool CSimplex::surface_rule(double alpha, double sigma, bool sigma_inf, double mu0,
-                            bool mu0_inf, double mu1, bool mu1_inf) const {
+bool CSimplex::surface_rule(double alpha, double sigma, bool sigma_inf, double mu0, bool mu0_inf,
+                            double mu1, bool mu1_inf) const {
   double lower = is_attached ? mu0 : sigma;
   bool lower_inf = is_attached ? mu0_inf : sigma_inf;
   if (lower_inf || lower > alpha) return false;
@@ -114,8 +114,14 @@ bool C0Simplex::on_surface(double alpha) {
 // --------------------------------------------------------------- C1Simplex
 
 C1Simplex::C1Simplex(CD3DEdge* e)
-    : sigma(0.0), mu0(0.0), mu1(0.0), sigma_inf(false), mu0_inf(false), mu1_inf(false),
-      edge_record(e), on_conv(false) {
+    : sigma(0.0),
+      mu0(0.0),
+      mu1(0.0),
+      sigma_inf(false),
+      mu0_inf(false),
+      mu1_inf(false),
+      edge_record(e),
+      on_conv(false) {
   vertices[0] = e->origin;
   vertices[1] = e->destination;
 }
@@ -177,8 +183,14 @@ void C1Simplex::dump() {
 // --------------------------------------------------------------- C2Simplex
 
 C2Simplex::C2Simplex(CD3DEdge* e)
-    : sigma(0.0), mu0(0.0), mu1(0.0), sigma_inf(false), mu0_inf(false), mu1_inf(false),
-      edge_record(e), on_conv(false) {
+    : sigma(0.0),
+      mu0(0.0),
+      mu1(0.0),
+      sigma_inf(false),
+      mu0_inf(false),
+      mu1_inf(false),
+      edge_record(e),
+      on_conv(false) {
   vertices[0] = e->origin;
   vertices[1] = e->destination;
   vertices[2] = e->apex;
@@ -284,8 +296,14 @@ void C2Simplex::dump() {
 // --------------------------------------------------------------- C3Simplex
 
 C3Simplex::C3Simplex(CD3DEdge* e)
-    : sigma(0.0), mu0(0.0), mu1(0.0), sigma_inf(false), mu0_inf(false), mu1_inf(false),
-      edge_record(e), on_conv(false) {
+    : sigma(0.0),
+      mu0(0.0),
+      mu1(0.0),
+      sigma_inf(false),
+      mu0_inf(false),
+      mu1_inf(false),
+      edge_record(e),
+      on_conv(false) {
   vertices[0] = e->origin;
   vertices[1] = e->destination;
   vertices[2] = e->apex;
@@ -385,8 +403,8 @@ CD3DEdge* lowest_origin(CD3DEdge* r) {
 // Folds edge simplex s into the vertex simplex v of one of its ends.
 void update_vertex(C0Simplex* v, const C1Simplex* s, bool first) {
   if (!s->sigma_inf && s->sigma < v->sigma) v->is_attached = true;
-  fold_coface(first, s->is_attached, s->sigma, s->sigma_inf, s->mu0, s->mu0_inf, s->mu1,
-              s->mu1_inf, v->mu0, v->mu0_inf, v->mu1, v->mu1_inf);
+  fold_coface(first, s->is_attached, s->sigma, s->sigma_inf, s->mu0, s->mu0_inf, s->mu1, s->mu1_inf,
+              v->mu0, v->mu0_inf, v->mu1, v->mu1_inf);
 }
 
 // Set of edges by their ends (smaller id first), open addressing.
@@ -457,8 +475,11 @@ class CAlpha::Store {
 };
 
 CAlpha::CAlpha(CD3DW* tri, Content content)
-    : tetras_(new Store<C3Simplex>), trias_(new Store<C2Simplex>),
-      edges_(new Store<C1Simplex>), vertices_(new Store<C0Simplex>), content_(content) {
+    : tetras_(new Store<C3Simplex>),
+      trias_(new Store<C2Simplex>),
+      edges_(new Store<C1Simplex>),
+      vertices_(new Store<C0Simplex>),
+      content_(content) {
   std::vector<CD3DEdge*>& edges = tri->edges;
 
   // Clear every back-pointer first, so that an earlier complex built on the

@@ -42,10 +42,10 @@ class CSimplex {
 
   // Virtual operations, in this slot order.
   virtual void geometry() = 0;
-  virtual CXYZW* operator[](int i) = 0;  // vertex i, null out of range
-  virtual int size() = 0;                // number of vertices
-  virtual bool attached();               // returns is_attached
-  virtual bool on_surface(double alpha); // false unless a kind overrides it
+  virtual CXYZW* operator[](int i) = 0;   // vertex i, null out of range
+  virtual int size() = 0;                 // number of vertices
+  virtual bool attached();                // returns is_attached
+  virtual bool on_surface(double alpha);  // false unless a kind overrides it
   virtual ~CSimplex();
 
   bool is_attached;
@@ -56,8 +56,8 @@ class CSimplex {
  protected:
   // Shared rule of vertex, edge and triangle: in the complex at alpha
   // (lower bound mu0 when attached, sigma otherwise) and not every coface is.
-  bool surface_rule(double alpha, double sigma, bool sigma_inf, double mu0,
-                    bool mu0_inf, double mu1, bool mu1_inf) const;
+  bool surface_rule(double alpha, double sigma, bool sigma_inf, double mu0, bool mu0_inf,
+                    double mu1, bool mu1_inf) const;
 
  private:
   CSimplex(const CSimplex&) = delete;

@@ -40,10 +40,10 @@ bool has(const std::string& letters, char c) { return letters.find(c) != std::st
 // Reads the structure and its alpha-edge graph, opens the k layer files and
 // hands every (centre, layer j, layer atoms, file j) to `write`, centres in
 // index order and layers in increasing j.
-void for_each_layer(const std::string& path, const std::string& letters, int k,
-                    const char* suffix, bool reserve,
-                    const std::function<void(std::vector<Bead>&, int, int,
-                                             const std::vector<int>&, std::ofstream&)>& write) {
+void for_each_layer(const std::string& path, const std::string& letters, int k, const char* suffix,
+                    bool reserve,
+                    const std::function<void(std::vector<Bead>&, int, int, const std::vector<int>&,
+                                             std::ofstream&)>& write) {
   time_t start = time(nullptr);
   std::string base = rm_file_ext(path);
   std::vector<Bead> beads;
@@ -108,8 +108,8 @@ void for_each_layer(const std::string& path, const std::string& letters, int k,
 void neighbors_at_layer(std::string path, std::string letters, int k) {
   bool interface_only = has(letters, 'i');
   for_each_layer(path, letters, k, ".neighbors", true,
-                 [interface_only](std::vector<Bead>& beads, int c, int, const std::vector<int>& layer,
-                                  std::ofstream& out) {
+                 [interface_only](std::vector<Bead>& beads, int c, int,
+                                  const std::vector<int>& layer, std::ofstream& out) {
                    const Bead& centre = beads[c];
                    std::string line = centre.atom_key;
                    if (line.size() < 16) line.append(16 - line.size(), ' ');

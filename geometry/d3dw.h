@@ -18,17 +18,17 @@ struct CD3DTriangle;
 // A weighted point. `data` is the caller's pointer (the atom's Bead), `id` the
 // caller's index (-1..-4 for the bounding vertices).
 class CXYZW {
-public:
-    // The fields read in every predicate and every edge listing come first,
-    // so that they share a cache line.
-    CD3DCell* cell_hint = nullptr;  // a live cell with this vertex, kept by CD3DW for point location
-    int id = 0;
-    CInexact x, y, z, w, lifted;  // lifted = x*x + y*y + z*z - w
-    CExact x_exact, y_exact, z_exact, w_exact, lifted_exact;
-    C0Simplex* vertex_simplex = nullptr;  // set by CAlpha
-    void* data = nullptr;
+ public:
+  // The fields read in every predicate and every edge listing come first,
+  // so that they share a cache line.
+  CD3DCell* cell_hint = nullptr;  // a live cell with this vertex, kept by CD3DW for point location
+  int id = 0;
+  CInexact x, y, z, w, lifted;  // lifted = x*x + y*y + z*z - w
+  CExact x_exact, y_exact, z_exact, w_exact, lifted_exact;
+  C0Simplex* vertex_simplex = nullptr;  // set by CAlpha
+  void* data = nullptr;
 
-    void set(double x, double y, double z, double w);
+  void set(double x, double y, double z, double w);
 };
 
 // One directed edge of one oriented triangle: the triangle is traversed
@@ -65,90 +65,92 @@ void set_c3(CD3DEdge* e, C3Simplex* s);
 // A read-only pointer view at byte offset Off of its record.
 template <class T, int Off, T* (*Get)(const CD3DEdge*)>
 class View {
-public:
-    View() = default;
-    View(const View&) = delete;
-    View& operator=(const View&) = delete;
-    operator T*() const { return Get(owner()); }
-    T* operator->() const { return Get(owner()); }
+ public:
+  View() = default;
+  View(const View&) = delete;
+  View& operator=(const View&) = delete;
+  operator T*() const { return Get(owner()); }
+  T* operator->() const { return Get(owner()); }
 
-private:
-    const CD3DEdge* owner() const {
-        return reinterpret_cast<const CD3DEdge*>(reinterpret_cast<const char*>(this) - Off);
-    }
+ private:
+  const CD3DEdge* owner() const {
+    return reinterpret_cast<const CD3DEdge*>(reinterpret_cast<const char*>(this) - Off);
+  }
 };
 
 // An assignable pointer view at byte offset Off of its record.
 template <class T, int Off, T* (*Get)(const CD3DEdge*), void (*Set)(CD3DEdge*, T*)>
 class Slot {
-public:
-    Slot() = default;
-    Slot(const Slot&) = delete;
-    operator T*() const { return Get(owner()); }
-    T* operator->() const { return Get(owner()); }
-    Slot& operator=(T* v) {
-        Set(const_cast<CD3DEdge*>(owner()), v);
-        return *this;
-    }
-    Slot& operator=(const Slot& o) { return *this = static_cast<T*>(o); }
+ public:
+  Slot() = default;
+  Slot(const Slot&) = delete;
+  operator T*() const { return Get(owner()); }
+  T* operator->() const { return Get(owner()); }
+  Slot& operator=(T* v) {
+    Set(const_cast<CD3DEdge*>(owner()), v);
+    return *this;
+  }
+  Slot& operator=(const Slot& o) { return *this = static_cast<T*>(o); }
 
-private:
-    const CD3DEdge* owner() const {
-        return reinterpret_cast<const CD3DEdge*>(reinterpret_cast<const char*>(this) - Off);
-    }
+ private:
+  const CD3DEdge* owner() const {
+    return reinterpret_cast<const CD3DEdge*>(reinterpret_cast<const char*>(this) - Off);
+  }
 };
 
 }  // namespace d3dw_detail
 
 struct CD3DEdge {
-    CD3DEdge* fnext;      // (origin, destination, v) of the next triangle around origin->destination
-    unsigned char flags;  // 1: on the flip stack; 2: dead or bounding-tetrahedron record
-    unsigned char slot;   // position 0..5 in its triangle block
-    // The views hold no data, so they share one byte.
-    union {
-        d3dw_detail::View<CXYZW, 10, d3dw_detail::origin_of> origin;
-        d3dw_detail::View<CXYZW, 10, d3dw_detail::destination_of> destination;
-        d3dw_detail::View<CXYZW, 10, d3dw_detail::apex_of> apex;
-        // the tetrahedron on the record's positive side
-        d3dw_detail::Slot<CD3DCell, 10, d3dw_detail::cell_of, d3dw_detail::set_cell> cell;
-        d3dw_detail::View<CD3DEdge, 10, d3dw_detail::sym_of> sym;      // (destination, origin, apex)
-        d3dw_detail::View<CD3DEdge, 10, d3dw_detail::enext_of> enext;  // (destination, apex, origin)
-        // written only by CAlpha
-        d3dw_detail::Slot<C1Simplex, 10, d3dw_detail::c1_of, d3dw_detail::set_c1> c1simplex;
-        d3dw_detail::Slot<C2Simplex, 10, d3dw_detail::c2_of, d3dw_detail::set_c2> c2simplex;
-        d3dw_detail::Slot<C3Simplex, 10, d3dw_detail::c3_of, d3dw_detail::set_c3> c3simplex;
-    };
+  CD3DEdge* fnext;      // (origin, destination, v) of the next triangle around origin->destination
+  unsigned char flags;  // 1: on the flip stack; 2: dead or bounding-tetrahedron record
+  unsigned char slot;   // position 0..5 in its triangle block
+  // The views hold no data, so they share one byte.
+  union {
+    d3dw_detail::View<CXYZW, 10, d3dw_detail::origin_of> origin;
+    d3dw_detail::View<CXYZW, 10, d3dw_detail::destination_of> destination;
+    d3dw_detail::View<CXYZW, 10, d3dw_detail::apex_of> apex;
+    // the tetrahedron on the record's positive side
+    d3dw_detail::Slot<CD3DCell, 10, d3dw_detail::cell_of, d3dw_detail::set_cell> cell;
+    d3dw_detail::View<CD3DEdge, 10, d3dw_detail::sym_of> sym;      // (destination, origin, apex)
+    d3dw_detail::View<CD3DEdge, 10, d3dw_detail::enext_of> enext;  // (destination, apex, origin)
+    // written only by CAlpha
+    d3dw_detail::Slot<C1Simplex, 10, d3dw_detail::c1_of, d3dw_detail::set_c1> c1simplex;
+    d3dw_detail::Slot<C2Simplex, 10, d3dw_detail::c2_of, d3dw_detail::set_c2> c2simplex;
+    d3dw_detail::Slot<C3Simplex, 10, d3dw_detail::c3_of, d3dw_detail::set_c3> c3simplex;
+  };
 
-    CD3DTriangle* triangle() { return reinterpret_cast<CD3DTriangle*>(this - slot); }
-    const CD3DTriangle* triangle() const { return reinterpret_cast<const CD3DTriangle*>(this - slot); }
+  CD3DTriangle* triangle() { return reinterpret_cast<CD3DTriangle*>(this - slot); }
+  const CD3DTriangle* triangle() const {
+    return reinterpret_cast<const CD3DTriangle*>(this - slot);
+  }
 
-    // Computes the four minors of the triangle once for all six records.
-    void check_minors();
-    bool minors_valid() const;
-    // minors(0) = det[a; b; c], minors(1) = det of rows (y, z, 1),
-    // minors(2) = (x, z, 1), minors(3) = (x, y, 1), with a, b, c = origin,
-    // destination, apex of this record. Valid after check_minors().
-    CInexact minors(int k) const;
-    // The last point CD3DW::positive tested against this triangle and the
-    // answer for this record (null when none).
-    CXYZW* cached_point() const;
-    bool cached_positive() const;
+  // Computes the four minors of the triangle once for all six records.
+  void check_minors();
+  bool minors_valid() const;
+  // minors(0) = det[a; b; c], minors(1) = det of rows (y, z, 1),
+  // minors(2) = (x, z, 1), minors(3) = (x, y, 1), with a, b, c = origin,
+  // destination, apex of this record. Valid after check_minors().
+  CInexact minors(int k) const;
+  // The last point CD3DW::positive tested against this triangle and the
+  // answer for this record (null when none).
+  CXYZW* cached_point() const;
+  bool cached_positive() const;
 };
 
 // The block of the six records of one triangle, created by CD3DW::new6 with
 // rec[0..5] = (P,Q,R), (Q,R,P), (R,P,Q), (Q,P,R), (R,Q,P), (P,R,Q).
 struct CD3DTriangle {
-    CD3DEdge rec[6];
-    CXYZW* v[3];          // P, Q, R
-    CD3DCell* side[2];    // cell of rec[0..2], of rec[3..5]
-    CInexact minor[4];    // for the orientation of rec[0..2]
-    CXYZW* cache_point;   // last point tested by positive()
-    C2Simplex* c2;
-    C3Simplex* c3[2];     // of rec[0..2], of rec[3..5]
-    C1Simplex* c1[3];     // of the edges PQ, QR, RP
-    bool cache_positive;  // answer for rec[0..2]
-    bool have_minors;
-    std::uint32_t pos;    // index of rec[0] in CD3DW::edges
+  CD3DEdge rec[6];
+  CXYZW* v[3];         // P, Q, R
+  CD3DCell* side[2];   // cell of rec[0..2], of rec[3..5]
+  CInexact minor[4];   // for the orientation of rec[0..2]
+  CXYZW* cache_point;  // last point tested by positive()
+  C2Simplex* c2;
+  C3Simplex* c3[2];     // of rec[0..2], of rec[3..5]
+  C1Simplex* c1[3];     // of the edges PQ, QR, RP
+  bool cache_positive;  // answer for rec[0..2]
+  bool have_minors;
+  std::uint32_t pos;  // index of rec[0] in CD3DW::edges
 };
 
 static_assert(offsetof(CD3DEdge, origin) == 10 && sizeof(CD3DEdge) == 16,
@@ -166,7 +168,9 @@ inline CXYZW* origin_of(const CD3DEdge* e) { return e->triangle()->v[kOrg[e->slo
 inline CXYZW* destination_of(const CD3DEdge* e) { return e->triangle()->v[kDst[e->slot]]; }
 inline CXYZW* apex_of(const CD3DEdge* e) { return e->triangle()->v[kApx[e->slot]]; }
 inline CD3DEdge* sym_of(const CD3DEdge* e) { return const_cast<CD3DEdge*>(e + kSymStep[e->slot]); }
-inline CD3DEdge* enext_of(const CD3DEdge* e) { return const_cast<CD3DEdge*>(e + kNextStep[e->slot]); }
+inline CD3DEdge* enext_of(const CD3DEdge* e) {
+  return const_cast<CD3DEdge*>(e + kNextStep[e->slot]);
+}
 inline CD3DCell* cell_of(const CD3DEdge* e) { return e->triangle()->side[e->slot >= 3]; }
 inline void set_cell(CD3DEdge* e, CD3DCell* c) { e->triangle()->side[e->slot >= 3] = c; }
 inline C1Simplex* c1_of(const CD3DEdge* e) { return e->triangle()->c1[e->slot % 3]; }
@@ -179,13 +183,11 @@ inline void set_c3(CD3DEdge* e, C3Simplex* s) { e->triangle()->c3[e->slot >= 3] 
 
 inline bool CD3DEdge::minors_valid() const { return triangle()->have_minors; }
 inline CInexact CD3DEdge::minors(int k) const {
-    const CInexact& m = triangle()->minor[k];
-    return slot < 3 ? m : CInexact(-m.value, m.err);
+  const CInexact& m = triangle()->minor[k];
+  return slot < 3 ? m : CInexact(-m.value, m.err);
 }
 inline CXYZW* CD3DEdge::cached_point() const { return triangle()->cache_point; }
-inline bool CD3DEdge::cached_positive() const {
-    return (slot < 3) == triangle()->cache_positive;
-}
+inline bool CD3DEdge::cached_positive() const { return (slot < 3) == triangle()->cache_positive; }
 
 // A tetrahedron. face[0] = (V0, V1, V2), face[1] = (V0, V3, V1),
 // face[2] = (V0, V2, V3), face[3] = (V1, V3, V2), each the record facing
@@ -193,9 +195,9 @@ inline bool CD3DEdge::cached_positive() const {
 // replaces their successors as children, and at the end of the insertion
 // they are set free for reuse (child[0] pointing at the cell itself).
 struct CD3DCell {
-    CXYZW* vertex[4];
-    CD3DEdge* face[4];
-    CD3DCell* child[4];
+  CXYZW* vertex[4];
+  CD3DEdge* face[4];
+  CD3DCell* child[4];
 };
 
 // Regular (weighted Delaunay) triangulation inside a bounding tetrahedron
@@ -211,66 +213,66 @@ struct CD3DCell {
 // Point location walks from a cell near the new point instead of descending
 // a history of replaced cells.
 class CD3DW {
-public:
-    std::vector<CD3DEdge*> edges;       // records in creation order, see above
-    std::vector<CXYZW*> points;         // every point given to add(), in call order
-    std::vector<CD3DCell*> cells;       // every cell object; live ones have child[0] null
-    std::vector<CD3DEdge*> flip_stack;  // empty between calls
-    CXYZW bound[4];
-    // [0] 2-3 flips, [1] flip32 calls, [2] points left out or removed,
-    // [3] location steps, [4] positive calls, [5] cache hits, [6] minors reused,
-    // [7] positive exact fallbacks, [8] insphere calls, [9] insphere exact fallbacks.
-    std::uint64_t stats[10];
-    double M;
-    // Messages add() has written ("coordinates too large!", failed 3-2 flip
-    // checks) plus points it skipped as impossible to locate; zero means the
-    // insertions were silent and regular.
-    std::uint64_t warnings = 0;
-    // Set once an alpha complex has written its simplices into the records.
-    bool complex_built = false;
+ public:
+  std::vector<CD3DEdge*> edges;       // records in creation order, see above
+  std::vector<CXYZW*> points;         // every point given to add(), in call order
+  std::vector<CD3DCell*> cells;       // every cell object; live ones have child[0] null
+  std::vector<CD3DEdge*> flip_stack;  // empty between calls
+  CXYZW bound[4];
+  // [0] 2-3 flips, [1] flip32 calls, [2] points left out or removed,
+  // [3] location steps, [4] positive calls, [5] cache hits, [6] minors reused,
+  // [7] positive exact fallbacks, [8] insphere calls, [9] insphere exact fallbacks.
+  std::uint64_t stats[10];
+  double M;
+  // Messages add() has written ("coordinates too large!", failed 3-2 flip
+  // checks) plus points it skipped as impossible to locate; zero means the
+  // insertions were silent and regular.
+  std::uint64_t warnings = 0;
+  // Set once an alpha complex has written its simplices into the records.
+  bool complex_built = false;
 
-    explicit CD3DW(double M);
-    ~CD3DW();
-    CD3DW(const CD3DW&) = delete;
-    CD3DW& operator=(const CD3DW&) = delete;
+  explicit CD3DW(double M);
+  ~CD3DW();
+  CD3DW(const CD3DW&) = delete;
+  CD3DW& operator=(const CD3DW&) = delete;
 
-    // Sizes the containers for about n points (a hint; nothing else changes).
-    void reserve(std::size_t n);
-    void add(double x, double y, double z, double w, int id, void* data);
-    void new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
-              CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R);
-    void list_edges(std::vector<CD3DEdge*>* out);
-    bool positive(CD3DEdge* e, CXYZW* p);
-    bool insphere(CD3DEdge* e, CXYZW* p);
-    CD3DEdge* flip32(CD3DEdge* x);
-    static int sign4(CXYZW** pts);
-    static int sign5(CXYZW** pts);
+  // Sizes the containers for about n points (a hint; nothing else changes).
+  void reserve(std::size_t n);
+  void add(double x, double y, double z, double w, int id, void* data);
+  void new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
+            CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R);
+  void list_edges(std::vector<CD3DEdge*>* out);
+  bool positive(CD3DEdge* e, CXYZW* p);
+  bool insphere(CD3DEdge* e, CXYZW* p);
+  CD3DEdge* flip32(CD3DEdge* x);
+  static int sign4(CXYZW** pts);
+  static int sign5(CXYZW** pts);
 
-private:
-    struct Arena;
-    Arena* arena_;
-    struct Grid;
-    Grid* grid_;
-    CD3DEdge* bound_face_[4];                 // the bounding triangles, facing in
-    CD3DTriangle placeholder_;                // stands in `edges` for triangles that left
-    std::size_t holes_ = 0;                   // placeholder records in `edges`
-    std::vector<CD3DTriangle*> dying_blocks_;  // left during this insertion
-    std::vector<CD3DCell*> dying_cells_;
-    unsigned walk_turn_ = 0;
+ private:
+  struct Arena;
+  Arena* arena_;
+  struct Grid;
+  Grid* grid_;
+  CD3DEdge* bound_face_[4];                  // the bounding triangles, facing in
+  CD3DTriangle placeholder_;                 // stands in `edges` for triangles that left
+  std::size_t holes_ = 0;                    // placeholder records in `edges`
+  std::vector<CD3DTriangle*> dying_blocks_;  // left during this insertion
+  std::vector<CD3DCell*> dying_cells_;
+  unsigned walk_turn_ = 0;
 
-    CD3DCell* locate(CXYZW* p);
-    CD3DCell* new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* t0,
-                       CD3DEdge* t1, CD3DEdge* t2, CD3DEdge* t3);
-    void link_cell(CD3DCell* c);
-    void kill_triangle(CD3DEdge* e);
-    void retire(CD3DCell* c);
-    void release_dead();
-    void compact_edges();
-    void push(CD3DEdge* e);
-    void split14(CD3DCell* leaf, CXYZW* p);
-    void flip23(CD3DEdge* e);
-    void flip41(CD3DEdge* r);
-    bool inside_bound(CXYZW* p);
+  CD3DCell* locate(CXYZW* p);
+  CD3DCell* new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* t0, CD3DEdge* t1,
+                     CD3DEdge* t2, CD3DEdge* t3);
+  void link_cell(CD3DCell* c);
+  void kill_triangle(CD3DEdge* e);
+  void retire(CD3DCell* c);
+  void release_dead();
+  void compact_edges();
+  void push(CD3DEdge* e);
+  void split14(CD3DCell* leaf, CXYZW* p);
+  void flip23(CD3DEdge* e);
+  void flip41(CD3DEdge* r);
+  bool inside_bound(CXYZW* p);
 };
 
 bool edge_less(CD3DEdge* a, CD3DEdge* b);

@@ -96,7 +96,8 @@ class StringHash {
     clip_key(key, k, false);
     unsigned currentPos = findPos(k);
     if (!isActive(currentPos)) {
-      std::fprintf(stderr, "StringHash::find: assertion isActive(currentPos) failed for key %s\n", k);
+      std::fprintf(stderr, "StringHash::find: assertion isActive(currentPos) failed for key %s\n",
+                   k);
       std::abort();
     }
     return table[currentPos].value;

@@ -44,8 +44,8 @@ class TorusCache {
 
 // ---- terms of one simplex ------------------------------------------------
 
-void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, BallCache& g,
-                 TorusCache& tori, OpenShares& shares) {
+void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, BallCache& g, TorusCache& tori,
+                 OpenShares& shares) {
   const int i = T.v[0]->index, j = T.v[1]->index, k = T.v[2]->index, l = T.v[3]->index;
   info &I = atoms[i], &J = atoms[j], &K = atoms[k], &L = atoms[l];
   const int vertices[4] = {i, j, k, l};
@@ -59,8 +59,8 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, BallCache& g,
 
   const double Ai = g.cap3_area(i, j, k, l), Aj = g.cap3_area(j, i, k, l),
                Ak = g.cap3_area(k, i, j, l), Al = g.cap3_area(l, i, j, k);
-  const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p),
-              Sk = shell(k, Ak, atoms, p), Sl = shell(l, Al, atoms, p);
+  const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p), Sk = shell(k, Ak, atoms, p),
+              Sl = shell(l, Al, atoms, p);
 
   const double gij = g.segment2_angle(i, j, k, l), gik = g.segment2_angle(i, k, j, l),
                gil = g.segment2_angle(i, l, j, k), gjk = g.segment2_angle(j, k, i, l),
@@ -114,8 +114,7 @@ void tria_terms(const tria& F, Atoms& atoms, double p, int type, BallCache& g, T
   g.reset(vertices, 3);
 
   const double Ai = g.cap2_area(i, j, k), Aj = g.cap2_area(j, i, k), Ak = g.cap2_area(k, i, j);
-  const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p),
-              Sk = shell(k, Ak, atoms, p);
+  const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p), Sk = shell(k, Ak, atoms, p);
   const Torus &Tij = tori.get(F.e[0], i, g), &Tik = tori.get(F.e[1], i, g),
               &Tjk = tori.get(F.e[2], j, g);
   const double sij = g.segment_angle(i, j, k), sik = g.segment_angle(i, k, j),
@@ -128,9 +127,12 @@ void tria_terms(const tria& F, Atoms& atoms, double p, int type, BallCache& g, T
     I.volume_sa += Vi;
     J.volume_sa += Vj;
     K.volume_sa += Vk;
-    I.volume_ms += sij * Tij.volume_i + sik * Tik.volume_i + Vi + sij * Tij.cone_i + sik * Tik.cone_i;
-    J.volume_ms += sij * Tij.volume_j + sjk * Tjk.volume_i + Vj + sij * Tij.cone_j + sjk * Tjk.cone_i;
-    K.volume_ms += sik * Tik.volume_j + sjk * Tjk.volume_j + Vk + sik * Tik.cone_j + sjk * Tjk.cone_j;
+    I.volume_ms +=
+        sij * Tij.volume_i + sik * Tik.volume_i + Vi + sij * Tij.cone_i + sik * Tik.cone_i;
+    J.volume_ms +=
+        sij * Tij.volume_j + sjk * Tjk.volume_i + Vj + sij * Tij.cone_j + sjk * Tjk.cone_i;
+    K.volume_ms +=
+        sik * Tik.volume_j + sjk * Tjk.volume_j + Vk + sik * Tik.cone_j + sjk * Tjk.cone_j;
     I.volume_ms -= 2 * P.volume_i + Si.volume;
     J.volume_ms -= 2 * P.volume_j + Sj.volume;
     K.volume_ms -= 2 * P.volume_k + Sk.volume;
@@ -355,8 +357,8 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
     g.reset(v, 4);
 
     // Vertex parts: the sphere inside the solid angle at each vertex.
-    const int others[4][3] = {{v[1], v[2], v[3]}, {v[0], v[2], v[3]}, {v[0], v[1], v[3]},
-                              {v[0], v[1], v[2]}};
+    const int others[4][3] = {
+        {v[1], v[2], v[3]}, {v[0], v[2], v[3]}, {v[0], v[1], v[3]}, {v[0], v[1], v[2]}};
     for (int m = 0; m < 4; ++m) {
       info& a = atoms[v[m]];
       const double F = sector_area(v[m], others[m][0], others[m][1], others[m][2], atoms, p);
@@ -396,8 +398,8 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
 
     // Face parts, for the faces of the complex: one probe patch and half of
     // each cap and torus piece, since the void lies on one side of the face.
-    const int faces[4][3] = {{v[0], v[1], v[2]}, {v[0], v[1], v[3]}, {v[0], v[2], v[3]},
-                             {v[1], v[2], v[3]}};
+    const int faces[4][3] = {
+        {v[0], v[1], v[2]}, {v[0], v[1], v[3]}, {v[0], v[2], v[3]}, {v[1], v[2], v[3]}};
     for (int f = 0; f < 4; ++f) {
       const tria* face = T.faces[f];
       if (face == nullptr || !face->in_complex) continue;

@@ -56,7 +56,8 @@ int SimplexKeys::find_sorted(const int* s, int n) {
 
 void SimplexKeys::fetch_bounds(int first) {
   if (!built_) build();
-  if (first >= 0 && static_cast<std::size_t>(first) + 1 < start_.size()) __builtin_prefetch(&start_[first]);
+  if (first >= 0 && static_cast<std::size_t>(first) + 1 < start_.size())
+    __builtin_prefetch(&start_[first]);
 }
 
 void SimplexKeys::fetch_bucket(int first) {
@@ -72,7 +73,8 @@ int SimplexKeys::find_packed(const Entry& key) {
   if (key.first < 0 || static_cast<std::size_t>(key.first) + 1 >= start_.size()) return 0;
   for (std::size_t k = start_[key.first]; k < start_[key.first + 1]; ++k) {
     const Entry& e = entries_[k];
-    if (e.rest[0] == key.rest[0] && e.rest[1] == key.rest[1] && e.rest[2] == key.rest[2]) return e.id;
+    if (e.rest[0] == key.rest[0] && e.rest[1] == key.rest[1] && e.rest[2] == key.rest[2])
+      return e.id;
   }
   return 0;
 }
@@ -146,9 +148,12 @@ std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, doubl
 void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe) {
   std::size_t n4 = 0, n3 = 0, n2 = 0;
   for (const ListedSimplex& s : list) {
-    if (s.size == 4) ++n4;
-    else if (s.size == 3) ++n3;
-    else if (s.size == 2) ++n2;
+    if (s.size == 4)
+      ++n4;
+    else if (s.size == 3)
+      ++n3;
+    else if (s.size == 2)
+      ++n2;
   }
   // Room for every record at once: no record moves after this point.  Each
   // record is made in place when its simplex is met, so the memory is
@@ -289,7 +294,9 @@ void link_records(ComplexRecords& rec) {
 // ---- coface lists --------------------------------------------------------------
 
 CofaceLists::CofaceLists(const ComplexRecords& rec)
-    : rec_(rec), tria_tetras_(&tria::cofaces), edge_tetras_(&edge::coface_tetras),
+    : rec_(rec),
+      tria_tetras_(&tria::cofaces),
+      edge_tetras_(&edge::coface_tetras),
       edge_trias_(&edge::coface_trias) {}
 
 // Places are taken from the addresses: the records themselves are not read.

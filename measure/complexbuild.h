@@ -42,8 +42,8 @@ class SimplexKeys {
   static Entry pack(const int* v, int n, int id);
   int find_packed(const Entry& key);
   void build();
-  std::vector<Entry> pending_;     // in insertion order
-  std::vector<Entry> entries_;     // grouped by smallest index
+  std::vector<Entry> pending_;      // in insertion order
+  std::vector<Entry> entries_;      // grouped by smallest index
   std::vector<std::size_t> start_;  // bucket k is entries_[start_[k], start_[k+1])
   bool built_ = true;
 };

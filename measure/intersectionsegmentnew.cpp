@@ -145,9 +145,9 @@ double vertex_part(const double* dihedrals, int m) {
   int o[3], n = 0;
   for (int k = 0; k < 4; ++k)
     if (k != m) o[n++] = k;
-  return 0.25 - (dihedrals[kEdgeOf[m][o[0]]] + dihedrals[kEdgeOf[m][o[1]]] +
-                 dihedrals[kEdgeOf[m][o[2]]]) /
-                    2;
+  return 0.25 -
+         (dihedrals[kEdgeOf[m][o[0]]] + dihedrals[kEdgeOf[m][o[1]]] + dihedrals[kEdgeOf[m][o[2]]]) /
+             2;
 }
 
 // Rounding below these cut-offs counts as fully covered.
@@ -195,7 +195,8 @@ OpenShares::OpenShares(std::size_t atoms, std::size_t edges)
     : vertex_(atoms, 1.0), edge_(edges, 1.0) {}
 
 void OpenShares::add(const tetra& t, const double* dihedrals) {
-  for (int m = 0; m < 4; ++m) vertex_[static_cast<std::size_t>(t.v[m]->index)] += vertex_part(dihedrals, m);
+  for (int m = 0; m < 4; ++m)
+    vertex_[static_cast<std::size_t>(t.v[m]->index)] += vertex_part(dihedrals, m);
   for (int k = 0; k < 6; ++k)
     if (t.edges[k] != nullptr) edge_[static_cast<std::size_t>(t.edges[k]->id - 1)] -= dihedrals[k];
 }
@@ -318,8 +319,7 @@ bool tetra::judge4(double probe) {
         int a = ed->v[0]->index, b = ed->v[1]->index;
         if ((a == common[0] && b == common[1]) || (a == common[1] && b == common[0])) {
           ed->attached = true;
-          ed->signed_size =
-              max_val3(found[0]->signed_size, found[1]->signed_size, ed->signed_size);
+          ed->signed_size = max_val3(found[0]->signed_size, found[1]->signed_size, ed->signed_size);
           attached_edges.push_back(ed);
           break;
         }

@@ -74,8 +74,8 @@ class info {
   int filtration_ints[4] = {0, 0, 0, 0};
   int position = 0;  // 1-based place in the pocket filtration
   int stamp = -1;
-  int filter_number = 0;           // 1-based place of its filter in the filter list
-  bool functional_residue = false;  // atom of a listed functional residue
+  int filter_number = 0;                 // 1-based place of its filter in the filter list
+  bool functional_residue = false;       // atom of a listed functional residue
   std::vector<int> pocket_numbers;       // pockets holding the atom
   std::vector<int> spec_pocket_numbers;  // as the reduced marking fills them
   std::vector<tetra*> tetra_list;
@@ -87,14 +87,14 @@ class info {
   double envelope_sa = 0.0, envelope_ms = 0.0;
   double void_area_sa = 0.0, void_area_ms = 0.0;
 
-  std::vector<sub_id> sub_ids;  // per pocket, the sub-pockets holding the atom
+  std::vector<sub_id> sub_ids;         // per pocket, the sub-pockets holding the atom
   std::vector<edge*> complex_edges;    // edges of the complex at this atom
   std::vector<tria*> complex_trias;    // triangles of the complex at this atom
   std::vector<tetra*> complex_tetras;  // tetrahedra of the complex at this atom
   std::vector<tetra*> tetra_list_2;
-  std::vector<tetra*> all_tetras;       // every tetrahedron at this atom
-  std::vector<info*> chain;             // reduced boundary of the filtration
-  std::vector<edge*> incident_edges;    // every edge at this atom (pocket path)
+  std::vector<tetra*> all_tetras;     // every tetrahedron at this atom
+  std::vector<info*> chain;           // reduced boundary of the filtration
+  std::vector<edge*> incident_edges;  // every edge at this atom (pocket path)
 
   // The expanded ball lies inside the union of the other balls (it misses its
   // own power cell), or it was dropped because its grown radius is not real:

@@ -527,9 +527,7 @@ class Direct {
   double disk(int i, int j) { return rho(*this, i, j); }
   double cap_volume(int i, int j) { return cap_volume_impl(*this, i, j); }
   double segment_area(int i, int j, int k) { return segment_area_impl(*this, i, j, k); }
-  double segment2_area(int i, int j, int k, int l) {
-    return segment2_area_impl(*this, i, j, k, l);
-  }
+  double segment2_area(int i, int j, int k, int l) { return segment2_area_impl(*this, i, j, k, l); }
   double cap2_volume(int i, int j, int k) { return cap2_volume_impl(*this, i, j, k); }
   double cap3_volume(int i, int j, int k, int l) { return cap3_volume_impl(*this, i, j, k, l); }
   Patch patch(int i, int j, int k) { return patch_impl(*this, i, j, k); }

@@ -58,8 +58,8 @@ void triangle_term(int a, int b, int c, BallCache& g, int cusp, pocket& s) {
   const double area_a = g.cap2_area(a, b, c);
   const double area_b = g.cap2_area(b, a, c);
   const double area_c = g.cap2_area(c, a, b);
-  const double cap_v = 0.5 * (g.cap2_volume(a, b, c) + g.cap2_volume(b, a, c) +
-                              g.cap2_volume(c, a, b));
+  const double cap_v =
+      0.5 * (g.cap2_volume(a, b, c) + g.cap2_volume(b, a, c) + g.cap2_volume(c, a, b));
   const Shell sa = shell(a, 0.5 * area_a, atoms, p);
   const Shell sb = shell(b, 0.5 * area_b, atoms, p);
   const Shell sc = shell(c, 0.5 * area_c, atoms, p);

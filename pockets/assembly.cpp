@@ -47,7 +47,10 @@ class Sequences {
     n.value = value;
     Cont& ct = conts_[c];
     n.prev = ct.tail;
-    if (ct.tail >= 0) nodes_[ct.tail].next = k; else ct.head = k;
+    if (ct.tail >= 0)
+      nodes_[ct.tail].next = k;
+    else
+      ct.head = k;
     ct.tail = k;
     ++ct.size;
     nodes_of_[item].push_back(k);
@@ -79,8 +82,14 @@ class Sequences {
     Node& n = nodes_[k];
     keep(n.item, effective_time(n), effective_value(n));
     Cont& ct = conts_[n.cont];
-    if (n.prev >= 0) nodes_[n.prev].next = n.next; else ct.head = n.next;
-    if (n.next >= 0) nodes_[n.next].prev = n.prev; else ct.tail = n.prev;
+    if (n.prev >= 0)
+      nodes_[n.prev].next = n.next;
+    else
+      ct.head = n.next;
+    if (n.next >= 0)
+      nodes_[n.next].prev = n.prev;
+    else
+      ct.tail = n.prev;
     --ct.size;
     std::vector<int>& list = nodes_of_[n.item];
     list.erase(std::find(list.begin(), list.end(), k));
@@ -106,7 +115,10 @@ class Sequences {
       n.cont = big;
     }
     nodes_[s.tail].next = b.head;
-    if (b.head >= 0) nodes_[b.head].prev = s.tail; else b.tail = s.tail;
+    if (b.head >= 0)
+      nodes_[b.head].prev = s.tail;
+    else
+      b.tail = s.tail;
     b.head = s.head;
     b.size += s.size;
     s.head = s.tail = -1;
@@ -158,8 +170,11 @@ class Sequences {
 class AssemblyList {
  public:
   AssemblyList(std::vector<tetra>& tetras, bool pockets)
-      : base_(tetras.data()), pockets_(pockets), tetra_seq_(tetras.size()),
-        tria_seq_(pockets ? tetras.size() * 2 + 8 : 0), assigned_(tetras.size()) {}
+      : base_(tetras.data()),
+        pockets_(pockets),
+        tetra_seq_(tetras.size()),
+        tria_seq_(pockets ? tetras.size() * 2 + 8 : 0),
+        assigned_(tetras.size()) {}
 
   int create(int id, tetra* t) {
     const int k = static_cast<int>(recs_.size());
@@ -409,7 +424,8 @@ void make_knots(pocket& p, std::vector<tetra>& tetras,
   tetra* base = tetras.data();
   // Which sub-pockets of this pocket hold each tetrahedron, ascending.
   for (size_t i = 0; i < count; ++i) {
-    for (tetra* x : p.subpockets[i]->tetrahedra) subpockets_of[x - base].push_back(static_cast<int>(i));
+    for (tetra* x : p.subpockets[i]->tetrahedra)
+      subpockets_of[x - base].push_back(static_cast<int>(i));
   }
   std::vector<int> list;
   for (tria* t : p.inner_triangles) {
@@ -417,7 +433,8 @@ void make_knots(pocket& p, std::vector<tetra>& tetras,
     // order; only the first two are used.
     list.clear();
     for (tetra* x : t->cofaces) {
-      if (std::find(x->shared_trias.begin(), x->shared_trias.end(), t) == x->shared_trias.end()) continue;
+      if (std::find(x->shared_trias.begin(), x->shared_trias.end(), t) == x->shared_trias.end())
+        continue;
       const std::vector<int>& s = subpockets_of[x - base];
       list.insert(list.end(), s.begin(), s.end());
     }

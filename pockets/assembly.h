@@ -24,7 +24,6 @@
 // contiguous ids).  Sets component_id, visited, the flood colour and id, and
 // pocket_number_of (the id of the pocket that took the tetrahedron in).
 // `probe` is not used.
-void pocketsrepresentation(std::vector<tetra>& tetras, std::vector<pocket>& pockets,
-                           double probe);
+void pocketsrepresentation(std::vector<tetra>& tetras, std::vector<pocket>& pockets, double probe);
 
 #endif

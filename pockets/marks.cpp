@@ -67,7 +67,8 @@ void pocketspocindexspec(std::vector<info>& /*atoms*/, std::vector<pocket>& pock
     for (tetra* t : p.tetrahedra) {
       for (info* v : t->v) {
         v->marks[MARK_POCKET] = true;
-        if (!has_value(v->spec_pocket_numbers, p.number)) v->spec_pocket_numbers.push_back(p.number);
+        if (!has_value(v->spec_pocket_numbers, p.number))
+          v->spec_pocket_numbers.push_back(p.number);
       }
     }
   }

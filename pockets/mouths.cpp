@@ -35,8 +35,11 @@ void receive_openings(subpocket& to, const subpocket& from) {
 class Openings {
  public:
   explicit Openings(const std::vector<tria*>& triangles)
-      : tris_(triangles), parent_(triangles.size()), next_(triangles.size(), -1),
-        tail_(triangles.size()), size_(triangles.size(), 1) {}
+      : tris_(triangles),
+        parent_(triangles.size()),
+        next_(triangles.size(), -1),
+        tail_(triangles.size()),
+        size_(triangles.size(), 1) {}
 
   // Groups the triangle at position pos with the earlier ones.
   void add(int pos) {
@@ -96,8 +99,8 @@ class Openings {
 
   const std::vector<tria*>& tris_;
   std::vector<int> parent_, next_, tail_, size_;
-  std::unordered_map<int, int> key_of_;  // root position -> key
-  std::map<int, int> groups_;            // key -> root position
+  std::unordered_map<int, int> key_of_;                // root position -> key
+  std::map<int, int> groups_;                          // key -> root position
   std::unordered_map<int, std::vector<int>> by_edge_;  // edge id -> positions
   int counter_ = 0;
 };
@@ -220,7 +223,8 @@ void do_mouth_vertex(int a, int b, int c, int m, std::vector<info>& atoms,
 
 void do_mouth_edge(int a, int b, int /*c*/, int m, std::vector<info>& atoms,
                    std::vector<mouth>& mouths, double probe) {
-  const double lens = 0.5 * lens_seg_area(a, b, atoms, probe) + 0.5 * lens_seg_area(b, a, atoms, probe);
+  const double lens =
+      0.5 * lens_seg_area(a, b, atoms, probe) + 0.5 * lens_seg_area(b, a, atoms, probe);
   double arc[2], arc_ms[2];
   const int ends[2][2] = {{a, b}, {b, a}};
   for (int s = 0; s < 2; ++s) {
@@ -235,8 +239,8 @@ void do_mouth_edge(int a, int b, int /*c*/, int m, std::vector<info>& atoms,
   const Fan f = fan(a, b, atoms, probe);
   mouth& mo = mouths[m];
   mo.area_sa += lens;
-  mo.area_ms += lens + f.area -
-                (0.5 * probe * (arc[0] + arc_ms[0]) + 0.5 * probe * (arc[1] + arc_ms[1]));
+  mo.area_ms +=
+      lens + f.area - (0.5 * probe * (arc[0] + arc_ms[0]) + 0.5 * probe * (arc[1] + arc_ms[1]));
   mo.length_sa -= arc[0] + arc[1];
   mo.length_ms += f.length - (arc_ms[0] + arc_ms[1]);
 }

@@ -28,7 +28,7 @@ void do_mouth_vertex(int a, int b, int c, int m, std::vector<info>& atoms,
                      std::vector<mouth>& mouths, double probe);
 // Term of edge (a, b) of a mouth triangle, whose two balls overlap, added to
 // mouths[m]; c is not read.
-void do_mouth_edge(int a, int b, int c, int m, std::vector<info>& atoms,
-                   std::vector<mouth>& mouths, double probe);
+void do_mouth_edge(int a, int b, int c, int m, std::vector<info>& atoms, std::vector<mouth>& mouths,
+                   double probe);
 
 #endif

@@ -59,8 +59,8 @@ class NeighbourLinks {
 
 double alpha_radius(double radius, double probe, double alpha) {
   const double expanded = radius + probe;
-  const double square = alpha >= 0.0 ? expanded * expanded + alpha * alpha
-                                     : expanded * expanded - alpha * alpha;
+  const double square =
+      alpha >= 0.0 ? expanded * expanded + alpha * alpha : expanded * expanded - alpha * alpha;
   return std::sqrt(std::max(0.0, square)) - probe;
 }
 

@@ -36,7 +36,7 @@ struct pocket {
   double length = 0.0;
   int cnr = 0;  // complex faces met, counted per tetrahedron
   double max_alpha = 0.0;
-  std::vector<tetra*> tetrahedra;  // creating tetrahedron first, then in joining order
+  std::vector<tetra*> tetrahedra;         // creating tetrahedron first, then in joining order
   std::vector<tria*> inner_triangles;     // faces between sub-pockets; may repeat
   std::vector<tria*> boundary_triangles;  // knot-top triangles, by size
   std::vector<std::shared_ptr<subpocket>> subpockets;
@@ -47,7 +47,7 @@ struct pocket {
 };
 
 struct subpocket {
-  int type = 0;  // -1 no mouth, 1 mouth, 2 neck, 3 body, 4 body behind a body
+  int type = 0;                    // -1 no mouth, 1 mouth, 2 neck, 3 body, 4 body behind a body
   std::vector<int> opening_ids;    // positions in the pocket's openings
   std::vector<tetra*> tetrahedra;  // the flow component's tetrahedra
   int id = 0;                      // the component's assembly id
@@ -56,12 +56,12 @@ struct subpocket {
   double max_alpha = 0.0;          // largest signed_size of its tetrahedra
   std::vector<int> path;           // path code in the life tree
   std::vector<double> split_times;
-  double begin = 10.0;  // alpha at which the sub-pocket starts to shrink
-  double end = -10.0;   // alpha at which it is dead
-  std::vector<double> alphas;  // signed_size of each knot-top triangle
+  double begin = 10.0;                            // alpha at which the sub-pocket starts to shrink
+  double end = -10.0;                             // alpha at which it is dead
+  std::vector<double> alphas;                     // signed_size of each knot-top triangle
   std::vector<std::shared_ptr<mouth>> knots;      // all shared inner triangles, per partner
   std::vector<std::shared_ptr<mouth>> knot_tops;  // the largest shared triangle, per partner
-  std::vector<int> knot_partners;  // parallel to knot_tops: partner's index
+  std::vector<int> knot_partners;                 // parallel to knot_tops: partner's index
   std::vector<filter*> filters;
 };
 

@@ -1,7 +1,7 @@
 #include "pockets/pseudoatoms.h"
 
-void pocketsnegativeimage(std::vector<info>& /*atoms*/, std::vector<pocket>& pockets,
-                          int /*pymol*/, double /*probe*/, double /*alpha*/) {
+void pocketsnegativeimage(std::vector<info>& /*atoms*/, std::vector<pocket>& pockets, int /*pymol*/,
+                          double /*probe*/, double /*alpha*/) {
   const PocketRanking ranking = rank_pockets(pockets);
   for (int position : ranking.order) {
     pocket& p = pockets[position];

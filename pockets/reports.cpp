@@ -33,8 +33,8 @@ class Report {
 const char* const kHeaderTetra = "     V1       V2       V3       V4       alphavalue\n";
 
 void write_tetra_row(FILE* f, int number, const tetra& t) {
-  std::fprintf(f, "%-4d%9d%9d%9d%9d%9.4f\n", number, t.v[0]->serial, t.v[1]->serial,
-               t.v[2]->serial, t.v[3]->serial, t.signed_size);
+  std::fprintf(f, "%-4d%9d%9d%9d%9d%9.4f\n", number, t.v[0]->serial, t.v[1]->serial, t.v[2]->serial,
+               t.v[3]->serial, t.signed_size);
 }
 
 std::string tag(int a, int b) { return std::to_string(a) + "." + std::to_string(b); }
@@ -63,8 +63,8 @@ bool write_subpoc(const std::string& path, const std::vector<info>& atoms) {
     for (const sub_id& s : a.sub_ids) {
       for (int j : s.subpockets) {
         std::fprintf(out.get(), "ATOM%7d  %-4s%3s %c%4d%12.3f%8.3f%8.3f%6.2f%6.2f%8s  POC\n",
-                     a.serial, a.atom_name, a.residue_name, a.chain_id, a.residue_number, a.x,
-                     a.y, a.z, 1.0, a.bfactor, tag(s.pocket, j).c_str());
+                     a.serial, a.atom_name, a.residue_name, a.chain_id, a.residue_number, a.x, a.y,
+                     a.z, 1.0, a.bfactor, tag(s.pocket, j).c_str());
       }
     }
   }

@@ -73,8 +73,7 @@ void Bead::build_keys() {
     atom_key[0] = '\0';
   if (std::snprintf(type_key, sizeof type_key, "%s.%s", res_name, atom_name) < 0)
     type_key[0] = '\0';
-  if (std::snprintf(residue_id, sizeof residue_id, "%c%d%c", chain_id, res_num, insertion_code) <
-      0)
+  if (std::snprintf(residue_id, sizeof residue_id, "%c%d%c", chain_id, res_num, insertion_code) < 0)
     residue_id[0] = '\0';
 }
 
@@ -147,9 +146,9 @@ void Bead::set_from_PDB(const char* line, int n) {
 
 void Bead::print_bead_with_pdb_format(std::ostream& out) const {
   out << std::left << std::setw(6) << "ATOM" << std::right << std::setw(5) << serial << "  "
-      << std::left << std::setw(3) << atom_name << " " << res_name << " " << chain_id
-      << std::right << std::setw(4) << res_num << "    " << std::fixed << std::setprecision(3)
-      << std::setw(8) << x << std::setw(8) << y << std::setw(8) << z << '\n';
+      << std::left << std::setw(3) << atom_name << " " << res_name << " " << chain_id << std::right
+      << std::setw(4) << res_num << "    " << std::fixed << std::setprecision(3) << std::setw(8)
+      << x << std::setw(8) << y << std::setw(8) << z << '\n';
 }
 
 Pair::Pair() : first(nullptr), second(nullptr), alpha_level(ALPHA_LEVEL_UNSET), edge_size(0) {
@@ -191,9 +190,8 @@ void Pair::print_pair(std::ostream& out) const {
   // An uncomputed level is derived from the pair's own order, first then
   // second, whatever order the line shows the keys in.
   int level = alpha_level == ALPHA_LEVEL_UNSET ? alpha_level_of(*first, *second) : alpha_level;
-  out << a->atom_key << ' ' << b->atom_key << ' ' << level << ' '
-      << a->n_contacts + b->n_contacts << ' ' << a->n_contacts << ' ' << b->n_contacts << ' '
-      << distance_of(*a, *b) << '\n';
+  out << a->atom_key << ' ' << b->atom_key << ' ' << level << ' ' << a->n_contacts + b->n_contacts
+      << ' ' << a->n_contacts << ' ' << b->n_contacts << ' ' << distance_of(*a, *b) << '\n';
 }
 
 double distance_of(const Bead& a, const Bead& b) {

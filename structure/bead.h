@@ -55,7 +55,7 @@ extern StringHash<int> real_res_num_of;
 
 class Pair {
  public:
-  Bead* first;   // the bead whose atom key is not larger
+  Bead* first;  // the bead whose atom key is not larger
   Bead* second;
   int alpha_level;  // 99 while not computed
   double edge_size;

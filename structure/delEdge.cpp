@@ -156,9 +156,9 @@ const struct {
   char letter;
   void (*run)(Run&);
   bool reads_edges;
-} kSteps[] = {{'d', step_d, true},  {'a', step_a, true},  {'c', step_c, true},
-              {'x', step_x, true},  {'i', step_i, true},  {'t', step_t, true},
-              {'u', step_u, true},  {'p', step_p, false}, {'q', step_q, false}};
+} kSteps[] = {{'d', step_d, true}, {'a', step_a, true},  {'c', step_c, true},
+              {'x', step_x, true}, {'i', step_i, true},  {'t', step_t, true},
+              {'u', step_u, true}, {'p', step_p, false}, {'q', step_q, false}};
 
 // Whether any letter given reads the Delaunay edges.
 bool reads_edges(const std::string& options) {
@@ -238,7 +238,8 @@ int main(int argc, char** argv) {
     cutoff = static_cast<int>(std::strtol(argv[4], nullptr, 10));
     alpha = std::strtod(argv[4], nullptr);
     if (alpha < -2.79) {
-      std::printf("The alpha value you input has been adjusted to -2.79 by system automatically!\n");
+      std::printf(
+          "The alpha value you input has been adjusted to -2.79 by system automatically!\n");
       std::fflush(stdout);
       alpha = -2.79;
     }
@@ -261,7 +262,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::string line;
-    while (std::getline(list, line)) delEdge_of_structure(path + line, line, options, cutoff, alpha, probe);
+    while (std::getline(list, line))
+      delEdge_of_structure(path + line, line, options, cutoff, alpha, probe);
   }
   return 0;
 }

@@ -321,8 +321,8 @@ struct ContactFields {
     LineBuffers buf(4, line.size());
     level = n_all = 0;
     char a = c1, b = c2;
-    int got = std::sscanf(line.c_str(), "%c:%*d:%[^:]:%*d:%s %c:%*d:%[^:]:%*d:%s %d %d", &a,
-                          buf[0], buf[1], &b, buf[2], buf[3], &level, &n_all);
+    int got = std::sscanf(line.c_str(), "%c:%*d:%[^:]:%*d:%s %c:%*d:%[^:]:%*d:%s %d %d", &a, buf[0],
+                          buf[1], &b, buf[2], buf[3], &level, &n_all);
     if (got >= 1) c1 = a;
     if (got >= 2) rn1 = buf[0];
     if (got >= 3) an1 = buf[1];

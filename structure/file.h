@@ -38,8 +38,7 @@ typedef bool (*InterfaceRule)(char chain1, char chain2, std::string spec);
 // Rewrites on_interface of the beads from the pairs and writes the sequence
 // and residue table.  A residue without a one-letter code is written 'X'.
 void print_interface_residues(std::string path, std::vector<Bead>& beads,
-                              const std::vector<Pair>& pairs, std::string spec,
-                              InterfaceRule rule);
+                              const std::vector<Pair>& pairs, std::string spec, InterfaceRule rule);
 
 // ---- reduced residue models -------------------------------------------------
 

@@ -47,12 +47,12 @@ struct ClassRadius {
 };
 
 const ClassRadius kClassRadii[] = {
-    {"C3", 1.61},    {"C3H", 1.76},  {"C3HH", 1.8},  {"C4", 1.8},      {"C4H", 1.88},
-    {"C4HH", 1.88},  {"C4HHH", 1.88}, {"CPRO", 1.88}, {"N3", 1.64},     {"N3H", 1.64},
-    {"N4", 1.6},     {"N4H", 1.64},  {"N4HH", 1.64}, {"N4HHH", 1.64},  {"O1", 1.42},
-    {"O2H", 1.46},   {"O1O2H", 1.4}, {"OXT", 1.5},   {"OWAT", 1.4},    {"N3HH", 1.64},
-    {"OW", 1.4},     {"O1N3HH", 1.6}, {"S2", 1.77},   {"S2H", 1.77},    {"P4", 1.8},
-    {"FE", 1.7},     {"Z2ION", 0.74}, {"FIN1", 2.6},  {"LUN1", 0.3},    {"DEFAULT", 1.8},
+    {"C3", 1.61},   {"C3H", 1.76},   {"C3HH", 1.8},  {"C4", 1.8},     {"C4H", 1.88},
+    {"C4HH", 1.88}, {"C4HHH", 1.88}, {"CPRO", 1.88}, {"N3", 1.64},    {"N3H", 1.64},
+    {"N4", 1.6},    {"N4H", 1.64},   {"N4HH", 1.64}, {"N4HHH", 1.64}, {"O1", 1.42},
+    {"O2H", 1.46},  {"O1O2H", 1.4},  {"OXT", 1.5},   {"OWAT", 1.4},   {"N3HH", 1.64},
+    {"OW", 1.4},    {"O1N3HH", 1.6}, {"S2", 1.77},   {"S2H", 1.77},   {"P4", 1.8},
+    {"FE", 1.7},    {"Z2ION", 0.74}, {"FIN1", 2.6},  {"LUN1", 0.3},   {"DEFAULT", 1.8},
 };
 
 // Atom classes beyond the backbone and side-chain beads: for a residue, a
@@ -64,7 +64,10 @@ struct AtomClasses {
 };
 
 const AtomClasses kBackbone[] = {
-    {"", "N", "N3H"}, {"", "CA", "C4H"}, {"", "C", "C3"}, {"", "O", "O1"},
+    {"", "N", "N3H"},
+    {"", "CA", "C4H"},
+    {"", "C", "C3"},
+    {"", "O", "O1"},
 };
 
 const AtomClasses kAtomClasses[] = {
@@ -145,8 +148,7 @@ const AtomClasses kAtomClasses[] = {
     {"HEM", "CBC CBB", "C3HH"},
     {"HEM", "NA NB NC ND", "N3"},
     {"HEM", "O1A O1B O1C O1D", "O1O2H"},
-    {"HEM",
-     "C1A C2A C3A C4A CGA C1B C2B C3B C4B C1C C2C C3C C4C C1D C2D C3D C4D", "C3"},
+    {"HEM", "C1A C2A C3A C4A CGA C1B C2B C3B C4B C1C C2C C3C C4C C1D C2D C3D C4D", "C3"},
     {"ACE", "CH3", "C4HHH"},
     {"WAT", "O", "OWAT"},
     {"HOH", "O", "OWAT"},
@@ -252,16 +254,15 @@ struct Inventory {
   int n;
 };
 
-#define INVENTORY(res, arr) {res, arr, static_cast<int>(sizeof(arr) / sizeof(arr[0]))}
+#define INVENTORY(res, arr) \
+  { res, arr, static_cast<int>(sizeof(arr) / sizeof(arr[0])) }
 const Inventory kInventories[] = {
-    INVENTORY("ALA", kAla), INVENTORY("ARG", kArg), INVENTORY("ASN", kAsn),
-    INVENTORY("ASP", kAsp), INVENTORY("CYS", kCys), INVENTORY("GLN", kGln),
-    INVENTORY("GLU", kGlu), INVENTORY("GLY", kGly), INVENTORY("HIS", kHis),
-    INVENTORY("ILE", kIle), INVENTORY("LEU", kLeu), INVENTORY("LYS", kLys),
-    INVENTORY("MET", kMet), INVENTORY("PHE", kPhe), INVENTORY("PRO", kPro),
-    INVENTORY("SER", kSer), INVENTORY("THR", kThr), INVENTORY("TRP", kTrp),
-    INVENTORY("TYR", kTyr), INVENTORY("VAL", kVal), INVENTORY("KCX", kKcx),
-    INVENTORY("FIN", kFin), INVENTORY("LUN", kLun)};
+    INVENTORY("ALA", kAla), INVENTORY("ARG", kArg), INVENTORY("ASN", kAsn), INVENTORY("ASP", kAsp),
+    INVENTORY("CYS", kCys), INVENTORY("GLN", kGln), INVENTORY("GLU", kGlu), INVENTORY("GLY", kGly),
+    INVENTORY("HIS", kHis), INVENTORY("ILE", kIle), INVENTORY("LEU", kLeu), INVENTORY("LYS", kLys),
+    INVENTORY("MET", kMet), INVENTORY("PHE", kPhe), INVENTORY("PRO", kPro), INVENTORY("SER", kSer),
+    INVENTORY("THR", kThr), INVENTORY("TRP", kTrp), INVENTORY("TYR", kTyr), INVENTORY("VAL", kVal),
+    INVENTORY("KCX", kKcx), INVENTORY("FIN", kFin), INVENTORY("LUN", kLun)};
 #undef INVENTORY
 
 const char* kResidueOrder[] = {"ALA", "ARG", "ASN", "ASP", "CYS", "GLN", "GLU", "GLY",

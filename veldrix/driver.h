@@ -8,10 +8,10 @@
 // at, whether observed frequencies weigh the pairs and "VELDRIX: " log
 // lines are printed, and the weight of a residue-letter match.
 struct AlignmentSettings {
-    double target_lambda = 1.0;
-    bool frequencies = true;
-    bool log = true;
-    double residue_bonus = 10.0;
+  double target_lambda = 1.0;
+  bool frequencies = true;
+  bool log = true;
+  double residue_bonus = 10.0;
 };
 
 // Aligns the two pocket files, writes the pairing files, "alOrd",
@@ -19,7 +19,7 @@ struct AlignmentSettings {
 // normal run, 1 when an input is inconsistent or an output file cannot be
 // written.  The frequency file names are read only when
 // settings.frequencies is set ("null" stands for all ones).
-int align_pockets(const AlignmentSettings& settings, std::string pocket1, const std::string& freqfile1,
-                  std::string pocket2, const std::string& freqfile2);
+int align_pockets(const AlignmentSettings& settings, std::string pocket1,
+                  const std::string& freqfile1, std::string pocket2, const std::string& freqfile2);
 
 #endif

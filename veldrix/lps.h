@@ -14,7 +14,9 @@
 const double kUnreached = 1073741824.0;  // 2^30
 
 // Cost of the edge between an A atom and a B atom at distance d.
-inline double pair_cost(double d, double lambda, double weight) { return d - lambda - lambda * weight; }
+inline double pair_cost(double d, double lambda, double weight) {
+  return d - lambda - lambda * weight;
+}
 
 // Replaces pairs (nA x nB) by a new 0/1 pairing for threshold lambda; only
 // atoms closer than lambda can pair.  W holds the pair weights.

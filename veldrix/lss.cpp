@@ -6,110 +6,105 @@
 using orbmat::matrix;
 using orbmat::uint64;
 
-void centerAtZero(matrix<double>& X)
-{
-    const uint64 n = X.rowno(), c = X.colno();
-    if (n == 0) return;
-    double* x = X.wdata();
-    double sum[3] = {0.0, 0.0, 0.0};
-    for (uint64 k = 0; k < n; ++k)
-        for (int j = 0; j < 3; ++j) sum[j] += x[k * c + j];
-    for (uint64 k = 0; k < n; ++k)
-        for (int j = 0; j < 3; ++j) x[k * c + j] -= sum[j] / static_cast<double>(n);
+void centerAtZero(matrix<double>& X) {
+  const uint64 n = X.rowno(), c = X.colno();
+  if (n == 0) return;
+  double* x = X.wdata();
+  double sum[3] = {0.0, 0.0, 0.0};
+  for (uint64 k = 0; k < n; ++k)
+    for (int j = 0; j < 3; ++j) sum[j] += x[k * c + j];
+  for (uint64 k = 0; k < n; ++k)
+    for (int j = 0; j < 3; ++j) x[k * c + j] -= sum[j] / static_cast<double>(n);
 }
 
-std::valarray<double> mean(matrix<double> X)
-{
-    const uint64 n = X.rowno(), c = X.colno();
-    const double* x = X.cdata();
-    std::valarray<double> m(0.0, 3);
-    for (uint64 k = 0; k < n; ++k)
-        for (int j = 0; j < 3; ++j) m[j] += x[k * c + j];
-    for (int j = 0; j < 3; ++j) m[j] /= static_cast<double>(n);
-    return m;
+std::valarray<double> mean(matrix<double> X) {
+  const uint64 n = X.rowno(), c = X.colno();
+  const double* x = X.cdata();
+  std::valarray<double> m(0.0, 3);
+  for (uint64 k = 0; k < n; ++k)
+    for (int j = 0; j < 3; ++j) m[j] += x[k * c + j];
+  for (int j = 0; j < 3; ++j) m[j] /= static_cast<double>(n);
+  return m;
 }
 
-matrix<double> var(matrix<double> X, matrix<double> Y)
-{
-    const uint64 n = X.rowno(), cx = X.colno(), cy = Y.colno();
-    const std::valarray<double> mx = mean(X), my = mean(Y);
-    const double* x = X.cdata();
-    const double* y = Y.cdata();
-    matrix<double> v(3, 3);
-    double* o = v.wdata();
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) {
-            double s = 0.0;
-            for (uint64 k = 0; k < n; ++k) s += (x[k * cx + i] - mx[i]) * (y[k * cy + j] - my[j]);
-            o[i * 3 + j] = s / static_cast<double>(n);
-        }
-    return v;
-}
-
-double rmsd(matrix<double> P, matrix<double> Q, std::valarray<double> s)
-{
-    const matrix<double> vq = var(Q, Q), vp = var(P, P);
-    const double tq = vq(0, 0) + vq(1, 1) + vq(2, 2);
-    const double tp = vp(0, 0) + vp(1, 1) + vp(2, 2);
-    return std::sqrt(std::fabs(tq - 2.0 * (s[0] + s[1] + s[2]) + tp));
-}
-
-double Superimpose(matrix<double>& A, matrix<double>& B, matrix<double>& R, matrix<int> pairs)
-{
-    const uint64 nr = pairs.rowno(), nc = pairs.colno();
-    const int* pr = pairs.cdata();
-    const double* a = A.cdata();
-    const double* b = B.cdata();
-    const uint64 ca = A.colno(), cb = B.colno();
-
-    // Paired rows in row-major order of the pair matrix.
-    std::vector<double> ap, bp;
-    for (uint64 i = 0; i < nr; ++i)
-        for (uint64 j = 0; j < nc; ++j)
-            if (pr[i * nc + j] != 0) {
-                ap.insert(ap.end(), a + i * ca, a + i * ca + 3);
-                bp.insert(bp.end(), b + j * cb, b + j * cb + 3);
-            }
-    const uint64 p = ap.size() / 3;
-    matrix<double> Ap(p, 3, std::valarray<double>(ap.data(), ap.size()));
-    matrix<double> Bp(p, 3, std::valarray<double>(bp.data(), bp.size()));
-
-    // Paired centroids; with no pair they are 0/0 and everything turns NaN.
-    double cA[3] = {0.0, 0.0, 0.0}, cB[3] = {0.0, 0.0, 0.0};
-    double* apd = Ap.wdata();
-    double* bpd = Bp.wdata();
-    for (uint64 k = 0; k < p; ++k)
-        for (int j = 0; j < 3; ++j) {
-            cA[j] += apd[k * 3 + j];
-            cB[j] += bpd[k * 3 + j];
-        }
+matrix<double> var(matrix<double> X, matrix<double> Y) {
+  const uint64 n = X.rowno(), cx = X.colno(), cy = Y.colno();
+  const std::valarray<double> mx = mean(X), my = mean(Y);
+  const double* x = X.cdata();
+  const double* y = Y.cdata();
+  matrix<double> v(3, 3);
+  double* o = v.wdata();
+  for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) {
-        cA[j] /= static_cast<double>(p);
-        cB[j] /= static_cast<double>(p);
+      double s = 0.0;
+      for (uint64 k = 0; k < n; ++k) s += (x[k * cx + i] - mx[i]) * (y[k * cy + j] - my[j]);
+      o[i * 3 + j] = s / static_cast<double>(n);
     }
-    for (uint64 k = 0; k < p; ++k)
-        for (int j = 0; j < 3; ++j) {
-            apd[k * 3 + j] -= cA[j];
-            bpd[k * 3 + j] -= cB[j];
-        }
+  return v;
+}
 
-    // Kabsch: H = U diag(w) V^T, R = V U^T.  No determinant check.
-    matrix<double> H = var(Bp, Ap);
-    matrix<double> V(3, 3);
-    std::valarray<double> w(3);
-    H.svd(V, w);
-    R = V * ~H;
-    const double result = rmsd(Ap, Bp, w);
+double rmsd(matrix<double> P, matrix<double> Q, std::valarray<double> s) {
+  const matrix<double> vq = var(Q, Q), vp = var(P, P);
+  const double tq = vq(0, 0) + vq(1, 1) + vq(2, 2);
+  const double tp = vp(0, 0) + vp(1, 1) + vp(2, 2);
+  return std::sqrt(std::fabs(tq - 2.0 * (s[0] + s[1] + s[2]) + tp));
+}
 
-    const uint64 nb = B.rowno();
-    double* bd = B.wdata();
-    for (uint64 k = 0; k < nb; ++k)
-        for (int j = 0; j < 3; ++j) bd[k * cb + j] -= cB[j];
-    B = ~(R * ~B);
+double Superimpose(matrix<double>& A, matrix<double>& B, matrix<double>& R, matrix<int> pairs) {
+  const uint64 nr = pairs.rowno(), nc = pairs.colno();
+  const int* pr = pairs.cdata();
+  const double* a = A.cdata();
+  const double* b = B.cdata();
+  const uint64 ca = A.colno(), cb = B.colno();
 
-    const uint64 na = A.rowno();
-    double* ad = A.wdata();
-    for (uint64 k = 0; k < na; ++k)
-        for (int j = 0; j < 3; ++j) ad[k * ca + j] -= cA[j];
-    return result;
+  // Paired rows in row-major order of the pair matrix.
+  std::vector<double> ap, bp;
+  for (uint64 i = 0; i < nr; ++i)
+    for (uint64 j = 0; j < nc; ++j)
+      if (pr[i * nc + j] != 0) {
+        ap.insert(ap.end(), a + i * ca, a + i * ca + 3);
+        bp.insert(bp.end(), b + j * cb, b + j * cb + 3);
+      }
+  const uint64 p = ap.size() / 3;
+  matrix<double> Ap(p, 3, std::valarray<double>(ap.data(), ap.size()));
+  matrix<double> Bp(p, 3, std::valarray<double>(bp.data(), bp.size()));
+
+  // Paired centroids; with no pair they are 0/0 and everything turns NaN.
+  double cA[3] = {0.0, 0.0, 0.0}, cB[3] = {0.0, 0.0, 0.0};
+  double* apd = Ap.wdata();
+  double* bpd = Bp.wdata();
+  for (uint64 k = 0; k < p; ++k)
+    for (int j = 0; j < 3; ++j) {
+      cA[j] += apd[k * 3 + j];
+      cB[j] += bpd[k * 3 + j];
+    }
+  for (int j = 0; j < 3; ++j) {
+    cA[j] /= static_cast<double>(p);
+    cB[j] /= static_cast<double>(p);
+  }
+  for (uint64 k = 0; k < p; ++k)
+    for (int j = 0; j < 3; ++j) {
+      apd[k * 3 + j] -= cA[j];
+      bpd[k * 3 + j] -= cB[j];
+    }
+
+  // Kabsch: H = U diag(w) V^T, R = V U^T.  No determinant check.
+  matrix<double> H = var(Bp, Ap);
+  matrix<double> V(3, 3);
+  std::valarray<double> w(3);
+  H.svd(V, w);
+  R = V * ~H;
+  const double result = rmsd(Ap, Bp, w);
+
+  const uint64 nb = B.rowno();
+  double* bd = B.wdata();
+  for (uint64 k = 0; k < nb; ++k)
+    for (int j = 0; j < 3; ++j) bd[k * cb + j] -= cB[j];
+  B = ~(R * ~B);
+
+  const uint64 na = A.rowno();
+  double* ad = A.wdata();
+  for (uint64 k = 0; k < na; ++k)
+    for (int j = 0; j < 3; ++j) ad[k * ca + j] -= cA[j];
+  return result;
 }

@@ -6,16 +6,15 @@
 
 #include "veldrix/driver.h"
 
-int main(int argc, char** argv)
-{
-    if (argc < 4) {
-        std::cout << "usage: veldrix-old pocket1 pocket2 target_lambda" << std::endl;
-        return 1;
-    }
-    AlignmentSettings settings;
-    settings.target_lambda = std::atof(argv[3]);
-    settings.frequencies = false;
-    settings.log = false;
-    settings.residue_bonus = 20.0;
-    return align_pockets(settings, argv[1], "null", argv[2], "null");
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    std::cout << "usage: veldrix-old pocket1 pocket2 target_lambda" << std::endl;
+    return 1;
+  }
+  AlignmentSettings settings;
+  settings.target_lambda = std::atof(argv[3]);
+  settings.frequencies = false;
+  settings.log = false;
+  settings.residue_bonus = 20.0;
+  return align_pockets(settings, argv[1], "null", argv[2], "null");
 }

@@ -20,7 +20,8 @@ orbmat::matrix<double> modifying_weights(const std::valarray<std::string>& atomA
                                          const std::valarray<double>& freqA,
                                          const std::valarray<std::string>& atomB,
                                          const std::valarray<std::string>& resB,
-                                         const std::valarray<double>& freqB, double residueBonus = 10);
+                                         const std::valarray<double>& freqB,
+                                         double residueBonus = 10);
 
 // x^n by repeated squaring.
 double integer_power(double x, int n);

@@ -66,7 +66,9 @@ TEST(Depressions, ComponentsOfTheJoinGraph) {
   const int n = static_cast<int>(c.tetras.size());
   std::vector<int> parent(n);
   std::iota(parent.begin(), parent.end(), 0);
-  std::function<int(int)> find = [&](int x) { return parent[x] == x ? x : parent[x] = find(parent[x]); };
+  std::function<int(int)> find = [&](int x) {
+    return parent[x] == x ? x : parent[x] = find(parent[x]);
+  };
   auto has = [](const std::vector<tetra*>& v, const tetra* x) {
     return std::find(v.begin(), v.end(), x) != v.end();
   };
@@ -139,9 +141,10 @@ TEST(DepressionReports, SelectionsInChunksOfFifty) {
   const std::string more = ";select dep_1_0, dep_1_0 or id ";
   EXPECT_EQ(selection(50), "select dep_1_0, id " + serials(0, 49) + close);
   EXPECT_EQ(selection(51), "select dep_1_0, id " + serials(0, 49) + more + "150" + close);
-  EXPECT_EQ(selection(100), "select dep_1_0, id " + serials(0, 49) + more + serials(50, 99) + close);
-  EXPECT_EQ(selection(101), "select dep_1_0, id " + serials(0, 49) + more + serials(50, 99) + more +
-                                "200" + close);
+  EXPECT_EQ(selection(100),
+            "select dep_1_0, id " + serials(0, 49) + more + serials(50, 99) + close);
+  EXPECT_EQ(selection(101),
+            "select dep_1_0, id " + serials(0, 49) + more + serials(50, 99) + more + "200" + close);
 }
 
 TEST(DepressionReports, AtomFileTableAndScript) {
@@ -168,8 +171,10 @@ TEST(DepressionReports, AtomFileTableAndScript) {
   const std::vector<std::string> atoms = split_lines(read_file(dir.file("1abc.dep")));
   // Atoms 0 1 in one depression, 2 3 in two, 4 in three, 5 6 in two, 7 in one.
   ASSERT_EQ(atoms.size(), 2u + 4u + 3u + 4u + 1u);
-  EXPECT_EQ(atoms[0], "ATOM    100  OD1 ASP A  12       0.000   0.000   0.000  1.00  3.25   3  DEP");
-  EXPECT_EQ(atoms[8], "ATOM    104  OD1 ASP A  12       4.000   8.000  12.000  1.00  3.25   1  DEP");
+  EXPECT_EQ(atoms[0],
+            "ATOM    100  OD1 ASP A  12       0.000   0.000   0.000  1.00  3.25   3  DEP");
+  EXPECT_EQ(atoms[8],
+            "ATOM    104  OD1 ASP A  12       4.000   8.000  12.000  1.00  3.25   1  DEP");
   EXPECT_EQ(d[0].serials, (std::vector<int>{100, 101, 102, 103, 104}));
 
   const std::string table = read_file(dir.file("1abc.depInfo.complex"));
@@ -234,8 +239,10 @@ struct StandIn {
   StandIn() {
     EXPECT_EQ(mkdir(bin.c_str(), 0755), 0);
     const std::string viewer = bin + "/pymol";
-    write_file(viewer, "#!/bin/sh\ncat tmp.sh > '" + launcher + "'\nfor a in \"$@\"; do echo \"[$a]\"; "
-                       "done > '" + arguments + "'\n");
+    write_file(viewer, "#!/bin/sh\ncat tmp.sh > '" + launcher +
+                           "'\nfor a in \"$@\"; do echo \"[$a]\"; "
+                           "done > '" +
+                           arguments + "'\n");
     EXPECT_EQ(chmod(viewer.c_str(), 0755), 0);
   }
 };
@@ -251,9 +258,11 @@ TEST(DepressionLauncher, StartsPymolWithTheScriptAndCleansUp) {
   EXPECT_EQ(read_file(s.launcher),
             "if which pymol >/dev/null 2>&1\n"
             "   then   a=$(which pymol)\n"
-            "   $a " + s.dir.file("1abc.dep.pml") + "\n"
-            "   else echo 'Please install PyMOL on your computer first!'\n"
-            "fi\n");
+            "   $a " +
+                s.dir.file("1abc.dep.pml") +
+                "\n"
+                "   else echo 'Please install PyMOL on your computer first!'\n"
+                "fi\n");
   EXPECT_EQ(read_file(s.arguments), "[" + s.dir.file("1abc.dep.pml") + "]\n");
 
   // A name with a blank, a quote and a semicolon reaches the viewer whole.
@@ -286,7 +295,8 @@ TEST(DepressionLauncher, WithoutPymolTheScriptAsksForIt) {
   Chain c(6);
   testing::internal::CaptureStdout();
   depressionsmeasure(c.h.tetras, c.h.atoms, c.d, dir.file("x.pdb"), 1, 1.4, 0.0);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Please install PyMOL on your computer first!\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Please install PyMOL on your computer first!\n");
   EXPECT_FALSE(file_exists(dir.file("tmp.sh")));
 }
 

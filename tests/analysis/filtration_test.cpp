@@ -102,8 +102,7 @@ TEST(TriaSort, GoesBeforeEveryTriangleOfEqualSize) {
                            [](const tria* x, double s) { return x->signed_size < s; }) -
           list.begin();
       tria_sort(t, list);
-      ASSERT_EQ(std::find(list.begin(), list.end(), t) - list.begin(),
-                static_cast<long>(expected));
+      ASSERT_EQ(std::find(list.begin(), list.end(), t) - list.begin(), static_cast<long>(expected));
     }
   }
 }
@@ -123,7 +122,8 @@ TEST(FilterList, RecordsAndSimplexListGiveTheSameList) {
   }
   CAlpha* complex = new CAlpha(triangulation);
   FilterList from_records = build_filter_list(c.atoms, c.tetras, c.trias, c.edges);
-  FilterList from_complex = build_filter_list(c.atoms, complex->simplices, c.tetras, c.trias, c.edges);
+  FilterList from_complex =
+      build_filter_list(c.atoms, complex->simplices, c.tetras, c.trias, c.edges);
   const size_t listed = complex->simplices.size();
   delete complex;
   delete triangulation;
@@ -131,7 +131,8 @@ TEST(FilterList, RecordsAndSimplexListGiveTheSameList) {
   const size_t n = c.atoms.size() + c.tetras.size() + c.trias.size() + c.edges.size();
   EXPECT_EQ(listed, n);  // every atom is a vertex of the list
   auto summary = [](const FilterList& l) {
-    std::vector<std::tuple<int, int, double, const void*, const void*, const void*, const void*>> out;
+    std::vector<std::tuple<int, int, double, const void*, const void*, const void*, const void*>>
+        out;
     for (const filter* f : l.filters) {
       out.emplace_back(f->dimension, f->rank, f->alpha, f->info_ref, f->edge_ref, f->tria_ref,
                        f->tetra_ref);

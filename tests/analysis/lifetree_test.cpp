@@ -134,10 +134,13 @@ TEST(LifeTree, SplitTimesAreBottlenecksOfTheKnotGraph) {
     auto bottleneck = [&](int a, int b) {
       std::vector<size_t> order(ends.size());
       std::iota(order.begin(), order.end(), 0);
-      std::sort(order.begin(), order.end(), [&](size_t x, size_t y) { return times[x] > times[y]; });
+      std::sort(order.begin(), order.end(),
+                [&](size_t x, size_t y) { return times[x] > times[y]; });
       std::vector<int> parent(n);
       std::iota(parent.begin(), parent.end(), 0);
-      std::function<int(int)> find = [&](int x) { return parent[x] == x ? x : parent[x] = find(parent[x]); };
+      std::function<int(int)> find = [&](int x) {
+        return parent[x] == x ? x : parent[x] = find(parent[x]);
+      };
       for (size_t e : order) {
         parent[find(ends[e][0])] = find(ends[e][1]);
         if (find(a) == find(b)) return times[e];
@@ -148,7 +151,8 @@ TEST(LifeTree, SplitTimesAreBottlenecksOfTheKnotGraph) {
     for (int a = 0; a < n; ++a) {
       const subpocket& x = k.sub(a);
       ASSERT_EQ(x.path.size(), x.split_times.size());
-      for (size_t i = 1; i < x.split_times.size(); ++i) EXPECT_LT(x.split_times[i - 1], x.split_times[i]);
+      for (size_t i = 1; i < x.split_times.size(); ++i)
+        EXPECT_LT(x.split_times[i - 1], x.split_times[i]);
       for (int b = a + 1; b < n; ++b) {
         const subpocket& y = k.sub(b);
         size_t l = 0;
@@ -230,12 +234,12 @@ TEST(TreeRendering, OneOrNoSubpocket) {
   std::string text;
   std::vector<std::string> out = render(one.p(), text);
   EXPECT_EQ(text, "");
-  EXPECT_EQ(out, (std::vector<std::string>{
-                     "0.5__________dead_0", "sub_pocket_0<-c(100000,0.5);y0<-c(1,1);",
-                     "x<-NULL;y<-NULL;",
-                     "x<-c(x,sub_pocket_0[1]);x<-c(x,sub_pocket_0[2]);y<-c(y,y0[1]);y<-c(y,y0[2]);",
-                     "plot(x,y,xlab='alpha value');box();", "lines(sub_pocket_0,y0,type='o');",
-                     "text(locator(),labels=c('P0'))"}));
+  EXPECT_EQ(
+      out, (std::vector<std::string>{
+               "0.5__________dead_0", "sub_pocket_0<-c(100000,0.5);y0<-c(1,1);", "x<-NULL;y<-NULL;",
+               "x<-c(x,sub_pocket_0[1]);x<-c(x,sub_pocket_0[2]);y<-c(y,y0[1]);y<-c(y,y0[2]);",
+               "plot(x,y,xlab='alpha value');box();", "lines(sub_pocket_0,y0,type='o');",
+               "text(locator(),labels=c('P0'))"}));
 
   pocket none;
   std::vector<std::string> rows = {"kept"}, commands = {"kept"};

@@ -134,10 +134,18 @@ void monotone_values(PocketComplex& c, FilterList& list, std::mt19937& rng) {
   }
   for (filter* f : list.filters) {
     switch (f->dimension) {
-      case 0: f->alpha = value[f->info_ref]; break;
-      case 1: f->alpha = value[f->edge_ref]; break;
-      case 2: f->alpha = value[f->tria_ref]; break;
-      default: f->alpha = value[f->tetra_ref]; break;
+      case 0:
+        f->alpha = value[f->info_ref];
+        break;
+      case 1:
+        f->alpha = value[f->edge_ref];
+        break;
+      case 2:
+        f->alpha = value[f->tria_ref];
+        break;
+      default:
+        f->alpha = value[f->tetra_ref];
+        break;
     }
   }
 }
@@ -273,8 +281,7 @@ TEST(Signs, BettiOneCheckReportsEveryFailingPlace) {
   release_components(c0, c1, c2, c3);
   EXPECT_FALSE(sign_detect_first(open, c0, c1, c2, c3));
   release_components(c0, c1, c2, c3);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "false: betti 1: 0 1\nfalse: betti 1: 0 2\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "false: betti 1: 0 1\nfalse: betti 1: 0 2\n");
 }
 
 // ---- whole pocket filtrations ----------------------------------------------

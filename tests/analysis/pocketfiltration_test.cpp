@@ -53,7 +53,8 @@ TEST(Clusters, EnclosedTetrahedronEntersTheFiltrationUnlessOpen) {
   EXPECT_TRUE(holds(s.pockets[0].filters, s.filter_of(s.h.tetras[0])));
   EXPECT_EQ(s.pockets[0].stamp, 100);
   for (const filter* f : s.pockets[0].filters) EXPECT_FALSE(f->enclosed);
-  for (const tetra& t : s.h.tetras) EXPECT_TRUE(!t.clustered && t.stamp == -1 && t.boundary.empty());
+  for (const tetra& t : s.h.tetras)
+    EXPECT_TRUE(!t.clustered && t.stamp == -1 && t.boundary.empty());
   for (const info& a : s.h.atoms) EXPECT_TRUE(!a.marks[MARK_CURRENT_POCKET] && a.stamp == -1);
 
   // The fourth outer tetrahedron belongs to no pocket: the face the core
@@ -235,7 +236,8 @@ TEST(PocketFiltration, RealStructureLeavesConsistentState) {
       EXPECT_EQ(s->alphas.size(), s->knot_tops.size());
       for (const auto& k : s->knot_tops) tops.insert(k->triangles[0]);
     }
-    EXPECT_EQ(std::set<const tria*>(p.boundary_triangles.begin(), p.boundary_triangles.end()), tops);
+    EXPECT_EQ(std::set<const tria*>(p.boundary_triangles.begin(), p.boundary_triangles.end()),
+              tops);
     EXPECT_EQ(p.boundary_triangles.size(), tops.size());
     for (size_t i = 1; i < p.boundary_triangles.size(); ++i) {
       EXPECT_LE(p.boundary_triangles[i - 1]->signed_size, p.boundary_triangles[i]->signed_size);

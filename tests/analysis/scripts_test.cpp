@@ -16,8 +16,10 @@ using testrun::read_file;
 using testrun::split_lines;
 using testrun::TempDir;
 
-const char* const HEADER = "n=20;\nt1 = 0:pi/n:2*pi;\nt2 = 0:pi/n:pi;\n[X,Z]=meshgrid(t1,t2);\nhold on\n";
-const char* const FOOTER = "daspect([1 1 1]);\nview(3); axis tight; grid on;\ncamlight;\nlighting gouraud;\n";
+const char* const HEADER =
+    "n=20;\nt1 = 0:pi/n:2*pi;\nt2 = 0:pi/n:pi;\n[X,Z]=meshgrid(t1,t2);\nhold on\n";
+const char* const FOOTER =
+    "daspect([1 1 1]);\nview(3); axis tight; grid on;\ncamlight;\nlighting gouraud;\n";
 
 std::string spaces(int n) { return std::string(n, ' '); }
 
@@ -83,7 +85,8 @@ TEST(FiltrationReport, ColumnsPairsChainsAndScript) {
   EXPECT_NE(script.find("handle1=fill3(x,y,z,'green'); %2.5 triangle 100 101 103\n"
                         "set([handle1],'FaceAlpha',0.4);\n"),
             std::string::npos);
-  EXPECT_NE(script.find("% tetrahedra 100 101 102 103\n\n" + std::string(FOOTER)), std::string::npos);
+  EXPECT_NE(script.find("% tetrahedra 100 101 102 103\n\n" + std::string(FOOTER)),
+            std::string::npos);
 }
 
 TEST(FiltrationReport, EmptyListAndUnwritableFiles) {

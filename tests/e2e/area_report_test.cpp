@@ -43,7 +43,8 @@ std::vector<Row> rows_of(const std::string& text) {
     r.head = line.substr(0, tab);
     while (tab != std::string::npos) {
       size_t next = line.find('\t', tab + 1);
-      std::string field = line.substr(tab + 1, next == std::string::npos ? std::string::npos : next - tab - 1);
+      std::string field =
+          line.substr(tab + 1, next == std::string::npos ? std::string::npos : next - tab - 1);
       if (!field.empty()) r.values.push_back(std::strtod(field.c_str(), nullptr));
       tab = next;
     }
@@ -69,7 +70,8 @@ TEST(AreaReport, CheckingReportFormat) {
   EXPECT_EQ(lines[6], "#\t\t\t       Vert     SA\tMS              SA\tMS");
   EXPECT_EQ(lines[7].substr(0, 39), "ATOM      1  N   MET A   1        1   \t");
   const std::regex row(
-      "ATOM  [ 0-9]{5}  .{4}.{3} .[-0-9 ]{4} [ 0-9]{8}   \t-?[0-9]+\\.[0-9]{4}\t-?[0-9]+\\.[0-9]{4}  \t"
+      "ATOM  [ 0-9]{5}  .{4}.{3} .[-0-9 ]{4} [ 0-9]{8}   "
+      "\t-?[0-9]+\\.[0-9]{4}\t-?[0-9]+\\.[0-9]{4}  \t"
       "-?[0-9]+\\.[0-9]{4}\t-?[0-9]+\\.[0-9]{4}");
   int n = 0;
   for (size_t k = 7; k < lines.size(); ++k) {
@@ -103,13 +105,18 @@ TEST(AreaReport, ReportTypesAndSwitches) {
   struct Case {
     std::string letters, file, cusp_line, title;
   };
-  const std::vector<Case> cases = {
-      {"-fq0", "1ubq.0.contrib", "# No cusp correction.", "#  individual area contributions to TOTAL VOIDS."},
-      {"-fq1", "1ubq.1.contrib", "# No cusp correction.", "#  individual area contributions to SPACE FILLING."},
-      {"-fq2", "1ubq.2.contrib", "# No cusp correction.", "#  individual area contributions to ENVELOPE."},
-      {"-fq3", "1ubq.3.contrib", "# No cusp correction.", "#  individual area contributions to OUTSIDE FRINGE."},
-      {"-fq6", "1ubq.4.contrib", "# With cusp correction.", "#  individual area & volume contributions to CHECKING."},
-      {"-fq16", "1ubq.1.contrib", "# No cusp correction.", "#  individual area contributions to SPACE FILLING."}};
+  const std::vector<Case> cases = {{"-fq0", "1ubq.0.contrib", "# No cusp correction.",
+                                    "#  individual area contributions to TOTAL VOIDS."},
+                                   {"-fq1", "1ubq.1.contrib", "# No cusp correction.",
+                                    "#  individual area contributions to SPACE FILLING."},
+                                   {"-fq2", "1ubq.2.contrib", "# No cusp correction.",
+                                    "#  individual area contributions to ENVELOPE."},
+                                   {"-fq3", "1ubq.3.contrib", "# No cusp correction.",
+                                    "#  individual area contributions to OUTSIDE FRINGE."},
+                                   {"-fq6", "1ubq.4.contrib", "# With cusp correction.",
+                                    "#  individual area & volume contributions to CHECKING."},
+                                   {"-fq16", "1ubq.1.contrib", "# No cusp correction.",
+                                    "#  individual area contributions to SPACE FILLING."}};
   std::vector<std::string> texts;
   for (const Case& c : cases) {
     RunResult r = run_alvex({c.letters, DATA_DIR, "1ubq.pdb"}, dir.path());
@@ -158,7 +165,8 @@ TEST(AreaReport, ProbeZeroShortNameAndUnwritableFile) {
   ASSERT_EQ(mkdir(dir.file("1a1p.4.contrib").c_str(), 0755), 0);
   RunResult bad = run_alvex({"-fq", DATA_DIR, "1a1p.pdb"}, dir.path());
   EXPECT_EQ(bad.status, 1);
-  EXPECT_NE(bad.err.find("error opening file to write 1a1p.4.contrib\n"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("error opening file to write 1a1p.4.contrib\n"), std::string::npos)
+      << bad.err;
 }
 
 }  // namespace

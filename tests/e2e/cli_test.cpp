@@ -116,8 +116,8 @@ TEST(CliFailures, UnreadableInputsEndWithStatusOne) {
   write_file(d.file("set.list"), "one.pdb\nabsent.pdb\none.pdb\n");
   r = run_alvex({"-ld", d.path(), "set.list"}, d.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, d.path() + "/one has no delaunay edges\nfailed to open " + d.path() +
-                       "/absent.pdb\n");
+  EXPECT_EQ(r.err,
+            d.path() + "/one has no delaunay edges\nfailed to open " + d.path() + "/absent.pdb\n");
 }
 
 TEST(CliPipeline, StructuresWithoutEdgesAreReportedAndSkipped) {
@@ -133,7 +133,8 @@ TEST(CliPipeline, StructuresWithoutEdgesAreReportedAndSkipped) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, d.path() + "//one has no delaunay edges\n" + d.path() +
                        "//none has no delaunay edges\n");
-  EXPECT_EQ(testrun::list_dir(d.path()), (std::vector<std::string>{"none.pdb", "one.pdb", "set.list"}));
+  EXPECT_EQ(testrun::list_dir(d.path()),
+            (std::vector<std::string>{"none.pdb", "one.pdb", "set.list"}));
 }
 
 TEST(CliPipeline, SideChainModelIsWrittenBeforeTheEdges) {
@@ -162,9 +163,9 @@ TEST(CliPipeline, ListModeRunsEachLineAndNamesFilesFromIt) {
   RunResult r = run_alvex({"-ldq", in.path(), "set.list"}, work.path());
   ASSERT_EQ(r.status, 0) << r.err;
   // One timing line per structure, in line order.
-  EXPECT_TRUE(std::regex_match(r.err, std::regex("[0-9]+ seconds for " + in.path() +
-                                                 "/bbbb\n[0-9]+ seconds for " + in.path() +
-                                                 "/aaaa\n")))
+  EXPECT_TRUE(
+      std::regex_match(r.err, std::regex("[0-9]+ seconds for " + in.path() +
+                                         "/bbbb\n[0-9]+ seconds for " + in.path() + "/aaaa\n")))
       << r.err;
   // Edge files lie beside the input, the area files in the working directory.
   for (const char* stem : {"aaaa", "bbbb"}) {

@@ -16,9 +16,9 @@ using testrun::run_alvex;
 using testrun::RunResult;
 using testrun::TempDir;
 
-const std::vector<std::string> kFiles = {"1ubq.alpha.tetra", "1ubq.mouth",  "1ubq.mouthInfo",
-                                         "1ubq.poc",         "1ubq.poc.pdb", "1ubq.pocInfo",
-                                         "1ubq.pocInfo.complex", "1ubq.subpoc", "1ubq.subpocket"};
+const std::vector<std::string> kFiles = {
+    "1ubq.alpha.tetra", "1ubq.mouth",           "1ubq.mouthInfo", "1ubq.poc",      "1ubq.poc.pdb",
+    "1ubq.pocInfo",     "1ubq.pocInfo.complex", "1ubq.subpoc",    "1ubq.subpocket"};
 
 TEST(PocketCli, WritesNineFilesTheSameWithOrWithoutTheViewerDigit) {
   TempDir a, b;
@@ -45,7 +45,8 @@ TEST(PocketCli, StructureWithoutPocketsWritesNothing) {
   TempDir dir;
   RunResult r = run_alvex({"-fp", DATA_DIR, "3al1.pdb"}, dir.path());
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "pocket segments judging done!\npockets detection done!\nNo pocket detected!!\n");
+  EXPECT_EQ(r.out,
+            "pocket segments judging done!\npockets detection done!\nNo pocket detected!!\n");
   EXPECT_TRUE(list_dir(dir.path()).empty());
 }
 

@@ -33,10 +33,14 @@ Values values_of(S* v, bool on_conv) {
 
 Values values(CSimplex* s) {
   switch (s->size()) {
-    case 1: return values_of(static_cast<C0Simplex*>(s), false);
-    case 2: return values_of(static_cast<C1Simplex*>(s), static_cast<C1Simplex*>(s)->on_conv);
-    case 3: return values_of(static_cast<C2Simplex*>(s), static_cast<C2Simplex*>(s)->on_conv);
-    default: return values_of(static_cast<C3Simplex*>(s), static_cast<C3Simplex*>(s)->on_conv);
+    case 1:
+      return values_of(static_cast<C0Simplex*>(s), false);
+    case 2:
+      return values_of(static_cast<C1Simplex*>(s), static_cast<C1Simplex*>(s)->on_conv);
+    case 3:
+      return values_of(static_cast<C2Simplex*>(s), static_cast<C2Simplex*>(s)->on_conv);
+    default:
+      return values_of(static_cast<C3Simplex*>(s), static_cast<C3Simplex*>(s)->on_conv);
   }
 }
 
@@ -74,7 +78,8 @@ void expect_list_order(const CAlpha& a) {
 }
 
 TEST(AlphaComplex, FourAtomsListOrderSizesAndHull) {
-  std::vector<WPoint> pts = {{0, 0, 0, 4}, {3, 0.2, 0, 1}, {0.1, 3, 0.3, 1.5}, {0.4, 0.3, 2.5, 0.5}};
+  std::vector<WPoint> pts = {
+      {0, 0, 0, 4}, {3, 0.2, 0, 1}, {0.1, 3, 0.3, 1.5}, {0.4, 0.3, 2.5, 0.5}};
   auto t = triangulate(pts);
   CAlpha a(t.get());
   std::vector<int> sizes;
@@ -162,7 +167,9 @@ TEST(AlphaComplex, RandomWeightedPointsAgreeWithBruteForce) {
       ASSERT_NE(it, ref.simplices.end()) << "not in the regular triangulation";
       const alpharef::Simplex& r = it->second;
       Values v = values(s);
-      auto near = [](double a, long double b) { return std::fabs(a - (double)b) <= 1e-9 * (1 + std::fabs(a)); };
+      auto near = [](double a, long double b) {
+        return std::fabs(a - (double)b) <= 1e-9 * (1 + std::fabs(a));
+      };
       EXPECT_FALSE(v.sigma_inf);
       EXPECT_TRUE(near(v.sigma, r.sigma)) << v.sigma << " " << (double)r.sigma;
       if (s->size() == 4) continue;
@@ -175,7 +182,8 @@ TEST(AlphaComplex, RandomWeightedPointsAgreeWithBruteForce) {
       EXPECT_TRUE(v.mu1_inf || near(v.mu1, r.mu1));
       EXPECT_TRUE(s->size() == 1 || v.on_conv == r.hull);
       for (double alpha : {-2.0, -0.5, 0.0, 0.7, 2.0, 5.0})
-        if (std::min({std::fabs(alpha - v.sigma), std::fabs(alpha - v.mu0), std::fabs(alpha - v.mu1)}) > 1e-7) {
+        if (std::min({std::fabs(alpha - v.sigma), std::fabs(alpha - v.mu0),
+                      std::fabs(alpha - v.mu1)}) > 1e-7) {
           EXPECT_EQ(s->on_surface(alpha), ref.on_surface(key, alpha));
         }
     }

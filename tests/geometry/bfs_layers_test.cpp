@@ -51,8 +51,8 @@ class LayerFiles : public ::testing::Test {
       std::snprintf(line, sizeof line, "ATOM  %5d  CB  ALA %c%4d    %8.3f%8.3f%8.3f  1.00  0.00\n",
                     i + 1, chain, res, 3.0 * i, i == 5 ? 40.0 : 0.0, 0.0);
       text += line;
-      keys.push_back(std::string(1, chain) + ":" + std::to_string(res) + ":ALA:" +
-                     std::to_string(i + 1) + ":CB");
+      keys.push_back(std::string(1, chain) + ":" + std::to_string(res) +
+                     ":ALA:" + std::to_string(i + 1) + ":CB");
     }
     for (int i = 0; i + 1 < 5; ++i) edges += keys[i] + " " + keys[i + 1] + " -0.75 3\n";
     testrun::write_file(pdb, text);
@@ -104,7 +104,7 @@ TEST_F(LayerFiles, ContactLinesPerLayer) {
   ASSERT_EQ(l1.size(), 4u);
   EXPECT_EQ(l1[0], keys[0] + " " + keys[1] + " -1 3 1 2 3");
   EXPECT_EQ(l1[3], keys[3] + " " + keys[4] + " -1 3 2 1 3");
-  EXPECT_TRUE(l2.empty());  // 6 apart: level 6, left out of layers 1 and 2
+  EXPECT_TRUE(l2.empty());   // 6 apart: level 6, left out of layers 1 and 2
   ASSERT_EQ(l3.size(), 2u);  // whatever the level from layer 3 on
   EXPECT_EQ(l3[0], keys[0] + " " + keys[3] + " 6 3 1 2 9");
 

@@ -70,7 +70,7 @@ TEST(SurfaceAtoms, AgreeWithTheirDefinition) {
     buried += !want[i];
   }
   EXPECT_EQ(buried, 8);
-  EXPECT_EQ(out, lines);  // sizes 4, 3, 2 in list order
+  EXPECT_EQ(out, lines);        // sizes 4, 3, 2 in list order
   EXPECT_EQ(label(grid), out);  // the same again
   for (size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(grid[i].on_surf, want[i]);
 
@@ -86,7 +86,8 @@ TEST(SurfaceAtoms, AgreeWithTheirDefinition) {
   // The same beads in another order: the flags follow the beads.
   std::vector<Bead> reversed(grid.rbegin(), grid.rend());
   label(reversed);
-  for (size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(reversed[grid.size() - 1 - i].on_surf, want[i]);
+  for (size_t i = 0; i < grid.size(); ++i)
+    EXPECT_EQ(reversed[grid.size() - 1 - i].on_surf, want[i]);
 }
 
 // The labelling replays its last result only after a silent triangulation,
@@ -123,8 +124,8 @@ TEST(SurfaceAtoms, PointsOutsideTheComplexAreNeverSurface) {
 
   // Bead 1 lies deep inside bead 0's weighted ball (1 - 10 < -0.5), bead 6
   // shares bead 5's position; the others surround them.
-  double xyz[7][4] = {{0, 0, 0, 10},  {1, 0, 0, 0.5}, {6, 0, 0, 1},  {-6, 1, 0, 1},
-                      {0, 6, 1, 1},   {0, -1, 6, 1},  {0, -1, 6, 1.5}};
+  double xyz[7][4] = {{0, 0, 0, 10}, {1, 0, 0, 0.5}, {6, 0, 0, 1},   {-6, 1, 0, 1},
+                      {0, 6, 1, 1},  {0, -1, 6, 1},  {0, -1, 6, 1.5}};
   std::vector<Bead> beads(7);
   for (int i = 0; i < 7; ++i) {
     beads[i].x = xyz[i][0];

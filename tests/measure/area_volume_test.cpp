@@ -95,7 +95,8 @@ TEST(AreaVolume, RandomClustersMatchSampling) {
     double edge, probe;
     unsigned seed;
   };
-  for (const Case& c : {Case{20, 8, 1.4, 1}, Case{25, 9, 1.4, 2}, Case{40, 10, 0.0, 5}, Case{12, 5, 0.6, 9}}) {
+  for (const Case& c :
+       {Case{20, 8, 1.4, 1}, Case{25, 9, 1.4, 2}, Case{40, 10, 0.0, 5}, Case{12, 5, 0.6, 9}}) {
     std::vector<Ball> balls = sampling::random_cluster(c.n, c.edge, 1.4, 2.0, c.seed);
     std::vector<info> a = run(balls, c.probe);
     std::vector<double> area = sampling::exposed_areas(balls, c.probe, 200000);
@@ -103,8 +104,10 @@ TEST(AreaVolume, RandomClustersMatchSampling) {
     std::vector<double> vol = sampling::cell_volumes(balls, c.probe, 3000000, &sigma);
     double total = 0, total_ref = 0;
     for (int i = 0; i < c.n; ++i) {
-      EXPECT_NEAR(a[i].area_sa, area[i], 0.05 + 1e-3 * area[i]) << "seed " << c.seed << " atom " << i;
-      EXPECT_NEAR(a[i].volume_sa, vol[i], 5 * sigma[i] + 1e-3) << "seed " << c.seed << " atom " << i;
+      EXPECT_NEAR(a[i].area_sa, area[i], 0.05 + 1e-3 * area[i])
+          << "seed " << c.seed << " atom " << i;
+      EXPECT_NEAR(a[i].volume_sa, vol[i], 5 * sigma[i] + 1e-3)
+          << "seed " << c.seed << " atom " << i;
       total += a[i].area_sa;
       total_ref += area[i];
     }
@@ -190,7 +193,8 @@ TEST(AreaVolume, BuriedAtomOwnsNothing) {
 
 TEST(AreaVolume, RedundantDuplicateAndAbsentAtomsAreZero) {
   const double p = 1.4;
-  std::vector<Ball> base = {{0, 0, 0, 1.7}, {3.0, 0.2, 0, 1.6}, {1.4, 2.5, 0.3, 1.8}, {1.2, 1.0, 2.6, 1.5}};
+  std::vector<Ball> base = {
+      {0, 0, 0, 1.7}, {3.0, 0.2, 0, 1.6}, {1.4, 2.5, 0.3, 1.8}, {1.2, 1.0, 2.6, 1.5}};
   std::vector<info> ref = run(base, p);
   std::vector<Ball> more = base;
   more.push_back({3.0, 0.2, 0, 1.6});    // duplicate of atom 1

@@ -31,8 +31,8 @@ double dist(const double* a, double x, double y, double z) {
 }
 
 TEST(BallGeometry, PowerCentresHaveEqualPower) {
-  std::vector<info> a = atoms_of({{0.1, 0.2, -0.3, 1.5}, {2.9, 0.4, 0.2, 1.9}, {1.2, 2.6, 0.1, 1.6},
-                                  {1.0, 1.1, 2.4, 1.7}});
+  std::vector<info> a = atoms_of(
+      {{0.1, 0.2, -0.3, 1.5}, {2.9, 0.4, 0.2, 1.9}, {1.2, 2.6, 0.1, 1.6}, {1.0, 1.1, 2.4, 1.7}});
   const double p = 1.4;
   auto pw = [&](const double* X, int k) {
     double R = a[k].radius + p;
@@ -98,7 +98,8 @@ TEST(BallGeometry, AnglesInTurns) {
   const double dih = std::acos(1.0 / 3) / 6.2831853;
   EXPECT_NEAR(angle_dihedral(a, b, c, d), dih, 1e-12);
   EXPECT_NEAR(angle_dihedral(a, b, d, c), dih, 1e-12);
-  std::vector<info> t = atoms_of({{1, 1, 1, 1.0}, {1, -1, -1, 1.0}, {-1, 1, -1, 1.0}, {-1, -1, 1, 1.0}});
+  std::vector<info> t =
+      atoms_of({{1, 1, 1, 1.0}, {1, -1, -1, 1.0}, {-1, 1, -1, 1.0}, {-1, -1, 1, 1.0}});
   EXPECT_NEAR(sector_area(0, 1, 2, 3, t, 0.5), (3 * dih / 2 - 0.25) * AV_FOUR_PI * 1.5 * 1.5, 1e-9);
   EXPECT_NEAR(sector_volume(0, 1, 2, 3, t, 0), (3 * dih / 2 - 0.25) * AV_FOUR_PI_THIRD, 1e-9);
 
@@ -115,8 +116,8 @@ TEST(BallGeometry, AnglesInTurns) {
 
   // nccw flips with the last two arguments, and the quantities that swap
   // them first do not depend on their order.
-  std::vector<info> g = atoms_of({{0, 0, 0, 1.6}, {2.6, 0.2, 0.1, 1.8}, {1.1, 2.4, -0.2, 1.7},
-                                  {1.2, 0.9, 2.3, 1.5}});
+  std::vector<info> g =
+      atoms_of({{0, 0, 0, 1.6}, {2.6, 0.2, 0.1, 1.8}, {1.1, 2.4, -0.2, 1.7}, {1.2, 0.9, 2.3, 1.5}});
   EXPECT_NE(nccw(0, 1, 2, 3, g), nccw(0, 1, 3, 2, g));
   EXPECT_NEAR(cap3_area(0, 1, 2, 3, g, 1.4), cap3_area(0, 1, 3, 2, g, 1.4), 1e-9);
   EXPECT_NEAR(segment2_area(0, 1, 2, 3, g, 1.4), segment2_area(0, 1, 3, 2, g, 1.4), 1e-9);
@@ -155,7 +156,8 @@ TEST(BallGeometry, RadicalCircleCutByAThirdBall) {
   double u[3] = {-ax[1], ax[0], 0};
   double un = std::sqrt(u[0] * u[0] + u[1] * u[1]);
   for (double& v : u) v /= un;
-  double w[3] = {ax[1] * u[2] - ax[2] * u[1], ax[2] * u[0] - ax[0] * u[2], ax[0] * u[1] - ax[1] * u[0]};
+  double w[3] = {ax[1] * u[2] - ax[2] * u[1], ax[2] * u[0] - ax[0] * u[2],
+                 ax[0] * u[1] - ax[1] * u[0]};
   // On ball k's side of the radical plane of (i, k) (on the circle: inside
   // ball k).
   auto inside2 = [&](double s, double t) {
@@ -201,8 +203,10 @@ TEST(BallGeometry, CachedPiecesEqualThePlainFunctions) {
   const double p = 1.4;
   int compared = 0;
   for (int trial = 0; trial < 60; ++trial) {
-    std::vector<info> a = atoms_of({{u(gen), u(gen), u(gen), r(gen)}, {u(gen), u(gen), u(gen), r(gen)},
-                                    {u(gen), u(gen), u(gen), r(gen)}, {u(gen), u(gen), u(gen), r(gen)},
+    std::vector<info> a = atoms_of({{u(gen), u(gen), u(gen), r(gen)},
+                                    {u(gen), u(gen), u(gen), r(gen)},
+                                    {u(gen), u(gen), u(gen), r(gen)},
+                                    {u(gen), u(gen), u(gen), r(gen)},
                                     {u(gen) + 6, u(gen), u(gen), r(gen)}});
     BallCache g(a, p);
     const int v[4] = {0, 1, 2, 3};

@@ -223,7 +223,8 @@ TEST(Classification, TetrahedronAttachment) {
   const double p = 0.0;
   // A flat-ish tetrahedron whose apex sits just above the centroid of the
   // base: the base face is attached, the others are not.
-  Tetrahedron flat({atom(0, 0, 0, 0, 1), atom(1, 6, 0, 0, 1), atom(2, 3, 5, 0, 1), atom(3, 3, 1.7, 0.3, 1)}, p);
+  Tetrahedron flat(
+      {atom(0, 0, 0, 0, 1), atom(1, 6, 0, 0, 1), atom(2, 3, 5, 0, 1), atom(3, 3, 1.7, 0.3, 1)}, p);
   tetra& t = flat.rec.tetras[0];
   t.judge4(p);
   ASSERT_EQ(t.attached_faces.size(), 1u);
@@ -246,7 +247,8 @@ TEST(Classification, TetrahedronAttachment) {
     T.judge4(0.3);
     const int n = static_cast<int>(T.attached_faces.size());
     ++seen[n];
-    for (tria* f : T.attached_faces) EXPECT_DOUBLE_EQ(f->signed_size, std::max(T.signed_size, -10.0));
+    for (tria* f : T.attached_faces)
+      EXPECT_DOUBLE_EQ(f->signed_size, std::max(T.signed_size, -10.0));
     if (n == 2) {
       ASSERT_EQ(T.attached_edges.size(), 1u);
       edge* e = T.attached_edges[0];
@@ -282,8 +284,9 @@ TEST(Classification, TetrahedronAttachment) {
 // Coplanar and collinear centres have no power centre: such a simplex is
 // outside the complex instead of carrying a NaN size.
 TEST(Classification, DegenerateSimplicesStayOutside) {
-  Tetrahedron flat({atom(0, 0, 0, 0, 1.5), atom(1, 2, 0, 0, 1.5), atom(2, 0, 2, 0, 1.5), atom(3, 2, 2, 0, 1.5)},
-                   1.4);
+  Tetrahedron flat(
+      {atom(0, 0, 0, 0, 1.5), atom(1, 2, 0, 0, 1.5), atom(2, 0, 2, 0, 1.5), atom(3, 2, 2, 0, 1.5)},
+      1.4);
   tetra& t = flat.rec.tetras[0];
   t.judge4(1.4);
   EXPECT_TRUE(std::isinf(t.signed_size) && t.signed_size > 0);

@@ -41,7 +41,8 @@ inline std::vector<double> exposed_areas(const std::vector<Ball>& balls, double 
     std::vector<size_t> near;
     for (size_t j = 0; j < balls.size(); ++j) {
       if (j == i) continue;
-      double dx = balls[j].x - balls[i].x, dy = balls[j].y - balls[i].y, dz = balls[j].z - balls[i].z;
+      double dx = balls[j].x - balls[i].x, dy = balls[j].y - balls[i].y,
+             dz = balls[j].z - balls[i].z;
       double Rj = balls[j].r + probe;
       if (std::sqrt(dx * dx + dy * dy + dz * dz) < R + Rj) near.push_back(j);
     }
@@ -113,12 +114,14 @@ inline std::vector<double> cell_volumes(const std::vector<Ball>& balls, double p
 
 // A random cluster of n balls with radii in [rmin, rmax] in a cube of the
 // given edge.
-inline std::vector<Ball> random_cluster(int n, double edge, double rmin, double rmax, unsigned seed) {
+inline std::vector<Ball> random_cluster(int n, double edge, double rmin, double rmax,
+                                        unsigned seed) {
   std::mt19937_64 gen(seed);
   std::uniform_real_distribution<double> u(0.0, 1.0);
   std::vector<Ball> balls;
   for (int k = 0; k < n; ++k)
-    balls.push_back(Ball{edge * u(gen), edge * u(gen), edge * u(gen), rmin + (rmax - rmin) * u(gen)});
+    balls.push_back(
+        Ball{edge * u(gen), edge * u(gen), edge * u(gen), rmin + (rmax - rmin) * u(gen)});
   return balls;
 }
 

@@ -41,7 +41,8 @@ bool inside_ball(const Point& p, const info& a, double R) {
 }
 
 double det3(const Point& a, const Point& b, const Point& c) {
-  return a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
+  return a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) +
+         a.z * (b.x * c.y - b.y * c.x);
 }
 
 Point minus(const Point& a, const Point& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -78,7 +79,8 @@ Estimate monte_carlo(const std::vector<info>& atoms, double probe, int samples) 
     return false;
   };
   Estimate e{0, 0, 0};
-  const double volume = std::fabs(det3(minus(v[1], v[0]), minus(v[2], v[0]), minus(v[3], v[0]))) / 6;
+  const double volume =
+      std::fabs(det3(minus(v[1], v[0]), minus(v[2], v[0]), minus(v[3], v[0]))) / 6;
   int empty = 0;
   for (int n = 0; n < samples; ++n) {
     double b[3] = {u(rng), u(rng), u(rng)};
@@ -120,7 +122,8 @@ Estimate monte_carlo(const std::vector<info>& atoms, double probe, int samples) 
       a = {a.x - dot * axis.x, a.y - dot * axis.y, a.z - dot * axis.z};
       const double an = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
       a = {a.x / an, a.y / an, a.z / an};
-      const Point b{axis.y * a.z - axis.z * a.y, axis.z * a.x - axis.x * a.z, axis.x * a.y - axis.y * a.x};
+      const Point b{axis.y * a.z - axis.z * a.y, axis.z * a.x - axis.x * a.z,
+                    axis.x * a.y - axis.y * a.x};
       int hits = 0;
       for (int n = 0; n < samples; ++n) {
         const double phi = 2 * M_PI * (n + 0.5) / samples;

@@ -209,11 +209,12 @@ struct RandomGraph {
       // Mostly near neighbours in list order, some far ones, as in a
       // triangulation listed by creation.
       const int a = static_cast<int>(u(rng) * n);
-      const int b = u(rng) < 0.7 ? (a + 1 + static_cast<int>(u(rng) * 6)) % n
-                                 : static_cast<int>(u(rng) * n);
+      const int b =
+          u(rng) < 0.7 ? (a + 1 + static_cast<int>(u(rng) * 6)) % n : static_cast<int>(u(rng) * n);
       if (a == b || degree[a] == 4 || degree[b] == 4) continue;
       bool dup = false;
-      for (auto& p : pairs) dup = dup || (p.first == a && p.second == b) || (p.first == b && p.second == a);
+      for (auto& p : pairs)
+        dup = dup || (p.first == a && p.second == b) || (p.first == b && p.second == a);
       if (dup) continue;
       pairs.emplace_back(a, b);
       ++degree[a];
@@ -240,8 +241,10 @@ struct RandomGraph {
       b->neighbours.push_back(a);
       b->shared_trias.push_back(&f);
       const double r = u(rng);
-      if (r < 0.3) b->inflow.push_back(a);
-      else if (r < 0.5) a->inflow.push_back(b);
+      if (r < 0.3)
+        b->inflow.push_back(a);
+      else if (r < 0.5)
+        a->inflow.push_back(b);
       else if (r < 0.55) {
         b->inflow.push_back(a);
         a->inflow.push_back(b);
@@ -290,7 +293,8 @@ TEST(PocketAssembly, IndexedMergesMatchThePlainRulesOnRandomGraphs) {
     pocketsrepresentation(b.tetras, got, 1.4);
     expect_same(ref, got);
     for (int i = 0; i < n; ++i) {
-      ASSERT_EQ(a.tetras[i].pocket_number_of, b.tetras[i].pocket_number_of) << "seed " << seed << " tetra " << i + 1;
+      ASSERT_EQ(a.tetras[i].pocket_number_of, b.tetras[i].pocket_number_of)
+          << "seed " << seed << " tetra " << i + 1;
       ASSERT_EQ(a.tetras[i].visited, b.tetras[i].visited);
       ASSERT_EQ(a.tetras[i].component_id, b.tetras[i].component_id);
     }
@@ -422,7 +426,8 @@ TEST(PocketAssembly, SelfKnotWhenBothSidesShareASubpocket) {
   ASSERT_EQ(pockets.size(), 1u);
   const pocket& p = pockets[0];
   ASSERT_EQ(p.subpockets.size(), 2u);
-  const subpocket& big = p.subpockets[0]->tetrahedra.size() == 3 ? *p.subpockets[0] : *p.subpockets[1];
+  const subpocket& big =
+      p.subpockets[0]->tetrahedra.size() == 3 ? *p.subpockets[0] : *p.subpockets[1];
   bool self = false;
   for (const auto& k : big.knots) {
     if (k->id == big.id) {

@@ -317,7 +317,9 @@ TEST(PocketMouths, TriangleMeasuresMatchSampling) {
     atoms[i].radius = radius[i];
   }
   auto R = [&](int i) { return radius[i] + probe; };
-  auto dist = [&](int i, int j) { return std::hypot(xyz[i][0] - xyz[j][0], xyz[i][1] - xyz[j][1]); };
+  auto dist = [&](int i, int j) {
+    return std::hypot(xyz[i][0] - xyz[j][0], xyz[i][1] - xyz[j][1]);
+  };
   std::vector<mouth> mouths(1);
   mouths[0].area_sa = mouths[0].area_ms = triangle_area(0, 1, 2, atoms);
   do_mouth_vertex(0, 1, 2, 0, atoms, mouths, probe);

@@ -101,7 +101,8 @@ double sampled_empty_volume(const pocket& p, const std::vector<info>& atoms, dou
       for (int d = 0; d < 3; ++d) e[k][d] = v[k + 1][d] - v[0][d];
     const double volume = std::fabs(e[0][0] * (e[1][1] * e[2][2] - e[1][2] * e[2][1]) -
                                     e[0][1] * (e[1][0] * e[2][2] - e[1][2] * e[2][0]) +
-                                    e[0][2] * (e[1][0] * e[2][1] - e[1][1] * e[2][0])) / 6;
+                                    e[0][2] * (e[1][0] * e[2][1] - e[1][1] * e[2][0])) /
+                          6;
     const int samples = std::max(200, static_cast<int>(150 * volume));
     int empty = 0;
     for (int s = 0; s < samples; ++s) {
@@ -269,8 +270,8 @@ std::vector<Row> tetra_rows(const std::string& text) {
     if (line.empty() || line[0] == '#') continue;
     Row r;
     int s[4];
-    EXPECT_EQ(std::sscanf(line.c_str(), "%d %d %d %d %d %lf", &r.pocket, &s[0], &s[1], &s[2],
-                          &s[3], &r.size),
+    EXPECT_EQ(std::sscanf(line.c_str(), "%d %d %d %d %d %lf", &r.pocket, &s[0], &s[1], &s[2], &s[3],
+                          &r.size),
               6)
         << line;
     r.serials.assign(s, s + 4);
@@ -334,8 +335,9 @@ struct Structure {
   }
 };
 
-const char* const kSuffixes[] = {".poc", ".subpoc", ".poc.pdb", ".mouth", ".mouthInfo",
-                                 ".pocInfo", ".pocInfo.complex", ".alpha.tetra", ".subpocket"};
+const char* const kSuffixes[] = {".poc",       ".subpoc",  ".poc.pdb",         ".mouth",
+                                 ".mouthInfo", ".pocInfo", ".pocInfo.complex", ".alpha.tetra",
+                                 ".subpocket"};
 
 TEST(PocketPipeline, ReportFilesAgreeWithEachOther) {
   for (const char* f : {"1ubq.pdb", "1a0q.pdb", "1a1p.pdb"}) {
@@ -385,14 +387,16 @@ TEST(PocketPipeline, ReportFilesAgreeWithEachOther) {
     ASSERT_EQ(pseudo.size(), pocket_rows.size());
     for (size_t k = 0; k < pseudo.size(); ++k) {
       const std::string& line = pseudo[k];
-      const double x[3] = {std::atof(line.substr(26, 12).c_str()), std::atof(line.substr(38, 8).c_str()),
+      const double x[3] = {std::atof(line.substr(26, 12).c_str()),
+                           std::atof(line.substr(38, 8).c_str()),
                            std::atof(line.substr(46, 8).c_str())};
       EXPECT_EQ(std::atoi(line.substr(66, 8).c_str()), pocket_rows[k].pocket);
       const Bead* b[4];
       for (int i = 0; i < 4; ++i) b[i] = by_serial.at(pocket_rows[k].serials[i]);
       double centre[3];
       if (!power_centre(b, 1.4, centre)) continue;
-      const double scale = std::max(1.0, std::fabs(centre[0]) + std::fabs(centre[1]) + std::fabs(centre[2]));
+      const double scale =
+          std::max(1.0, std::fabs(centre[0]) + std::fabs(centre[1]) + std::fabs(centre[2]));
       for (int d = 0; d < 3; ++d) EXPECT_NEAR(x[d], centre[d], 6e-4 * scale) << line;
     }
   }
@@ -405,14 +409,16 @@ TEST(PocketPipeline, RunsAreByteIdenticalWhateverTheViewerSwitch) {
   EXPECT_FALSE(first[5].empty());
   for (int pymol : {0, 1}) {
     s.run(0.0, pymol);
-    for (size_t k = 0; k < first.size(); ++k) EXPECT_EQ(s.text(kSuffixes[k]), first[k]) << kSuffixes[k];
+    for (size_t k = 0; k < first.size(); ++k)
+      EXPECT_EQ(s.text(kSuffixes[k]), first[k]) << kSuffixes[k];
   }
 }
 
 TEST(PocketPipeline, NoPocketWritesNoFile) {
   // At an alpha above every tetrahedron's size nothing is left empty.
   Structure s("1a1p.pdb", 100.0);
-  EXPECT_EQ(s.out, "pocket segments judging done!\npockets detection done!\nNo pocket detected!!\n");
+  EXPECT_EQ(s.out,
+            "pocket segments judging done!\npockets detection done!\nNo pocket detected!!\n");
   EXPECT_TRUE(testrun::list_dir(s.dir.path()).empty());
 }
 

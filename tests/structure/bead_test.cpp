@@ -28,8 +28,10 @@ TEST_F(BeadTest, EdgeSizeAndLevelAgainstClosedForm) {
   struct {
     double r1, r2, d, size;
     int level;
-  } cases[] = {{1.5, 1.5, 4.0, 1.75, 2}, {1.5, 1.5, 3.0, 0.0, 0},
-               {1.5, 1.5, 2.0, -1.25, -1}, {1.0, 2.0, 10.0, 22.5225, 6}};
+  } cases[] = {{1.5, 1.5, 4.0, 1.75, 2},
+               {1.5, 1.5, 3.0, 0.0, 0},
+               {1.5, 1.5, 2.0, -1.25, -1},
+               {1.0, 2.0, 10.0, 22.5225, 6}};
   for (const auto& c : cases) {
     Bead a = ball(0, c.r1), b = ball(c.d, c.r2);
     EXPECT_NEAR(edge_size_of(a, b), c.size, 1e-12);
@@ -103,7 +105,8 @@ TEST_F(BeadTest, OversizedKeyPartsAreCutToTheirFields) {
   EXPECT_STREQ(b.atom_name, "VERY");
   EXPECT_STREQ(b.type_key, "LON.VERY");
   EXPECT_EQ(std::strlen(b.atom_key), sizeof b.atom_key - 1);
-  EXPECT_EQ(std::string(b.atom_key), std::string("Q:-2147483647:LON:-2147483647:VERY").substr(0, 29));
+  EXPECT_EQ(std::string(b.atom_key),
+            std::string("Q:-2147483647:LON:-2147483647:VERY").substr(0, 29));
   EXPECT_LT(std::strlen(b.residue_id), sizeof b.residue_id);
   EXPECT_EQ(b.radius, 0);
 
@@ -165,8 +168,7 @@ TEST_F(BeadTest, PdbLineParsing) {
   real_res_num_of.clear();
   //            1         2         3         4         5         6
   //   123456789012345678901234567890123456789012345678901234567890123456
-  const char* line =
-      "ATOM     12  OD1AASN B  27A     -1.250  10.500   3.000  1.00  9.50";
+  const char* line = "ATOM     12  OD1AASN B  27A     -1.250  10.500   3.000  1.00  9.50";
   Bead b(line, 4);
   EXPECT_EQ(b.serial, 12);
   EXPECT_STREQ(b.atom_name, "OD1");
@@ -185,8 +187,7 @@ TEST_F(BeadTest, PdbLineParsing) {
   EXPECT_EQ(b.real_res_number, 1);
 
   // Blank chain and no B-factor column (61 characters long).
-  std::string short_line =
-      "ATOM      1  CA  GLY     1       1.000   2.000   3.000  1.00 ";
+  std::string short_line = "ATOM      1  CA  GLY     1       1.000   2.000   3.000  1.00 ";
   ASSERT_EQ(short_line.size(), 61u);
   Bead c(short_line.c_str(), 0);
   EXPECT_EQ(c.chain_id, '*');
@@ -212,12 +213,12 @@ TEST_F(BeadTest, RadiusTables) {
   struct {
     const char* key;
     double radius;
-  } expect[] = {{"ALA.CA", 1.88},  {"GLY.CA", 1.88}, {"PRO.CD", 1.88}, {"ALA.SC", 2.3},
-                {"ALA.sc", 2.0},   {"HEM.FE", 1.7},  {"ZN.ZN", 0.74},  {"GLY.OXT", 1.5},
-                {"LEU.OXT", 1.5},  {"DUM.OXT", 1.4}, {"GLY.SC", 1.9},  {"FIN.SC", 4.0},
-                {"LUN.SC", 0.3},   {"LUN.V", 0.3},   {"WAT.O", 1.4},   {"HOH.O", 1.4},
+  } expect[] = {{"ALA.CA", 1.88},  {"GLY.CA", 1.88}, {"PRO.CD", 1.88},  {"ALA.SC", 2.3},
+                {"ALA.sc", 2.0},   {"HEM.FE", 1.7},  {"ZN.ZN", 0.74},   {"GLY.OXT", 1.5},
+                {"LEU.OXT", 1.5},  {"DUM.OXT", 1.4}, {"GLY.SC", 1.9},   {"FIN.SC", 4.0},
+                {"LUN.SC", 0.3},   {"LUN.V", 0.3},   {"WAT.O", 1.4},    {"HOH.O", 1.4},
                 {"ACE.CH3", 1.88}, {"DUM.DUM", 1.8}, {"TRP.NE1", 1.64}, {"HEM.C3D", 1.61},
-                {"ALA.H", 0},      {"ALA.OXT", 0},   {"ala.CA", 0},    {"DA.P", 0},
+                {"ALA.H", 0},      {"ALA.OXT", 0},   {"ala.CA", 0},     {"DA.P", 0},
                 {"SER.OG1", 0},    {"TRP.CEH2", 0}};
   for (const auto& e : expect) EXPECT_DOUBLE_EQ(radius_of_atom[e.key], e.radius) << e.key;
   EXPECT_EQ(class_of_atom["GLY.CA"], "C4HH");

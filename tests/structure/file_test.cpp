@@ -18,8 +18,8 @@ using testrun::TempDir;
 using testrun::write_file;
 
 // One ATOM line with the fixed PDB columns.
-std::string atom(int serial, const char* name, const char* res, char chain, int resnum,
-                 double x, double y, double z, char alt = ' ', char ins = ' ') {
+std::string atom(int serial, const char* name, const char* res, char chain, int resnum, double x,
+                 double y, double z, char alt = ' ', char ins = ' ') {
   char buf[100];
   std::snprintf(buf, sizeof buf, "ATOM  %5d %-4s%c%3s %c%4d%c   %8.3f%8.3f%8.3f  1.00 12.00",
                 serial, name, alt, res, chain, resnum, ins, x, y, z);
@@ -51,16 +51,15 @@ TEST_F(FileTest, ReadPdbSelectsLinesAndNumbersResidues) {
   std::string text =
       "HEADER    TEST\n" + atom(1, "N", "ALA", 'A', 1, 0, 0, 0) + "\n" +
       atom(2, "CA", "ALA", 'A', 1, 1, 0, 0, 'A') + "\n" +
-      atom(3, "CA", "ALA", 'A', 1, 1, 0, 0, 'B') + "\n" +   // second location: skipped
-      atom(4, "H", "ALA", 'A', 1, 1, 1, 0) + "\n" +         // no radius: dropped
+      atom(3, "CA", "ALA", 'A', 1, 1, 0, 0, 'B') + "\n" +  // second location: skipped
+      atom(4, "H", "ALA", 'A', 1, 1, 1, 0) + "\n" +        // no radius: dropped
       "HETATM    5  O   HOH A 100       0.000   0.000   0.000\n" +
-      "\n   \n" +                                             // blank lines vanish
+      "\n   \n" +  // blank lines vanish
       atom(6, "CB", "SER", 'A', 2, 2, 0, 0, '1') + "\n" +
       atom(7, "CB", "SER", 'A', 2, 2, 0, 0, '2') + "\n" +
-      atom(8, "OG", "SER", 'A', 2, 2, 0, 0, 'C') + "\n" +
-      atom(9, "N", "ALA", 'A', 1, 3, 0, 0) + "\n" +         // residue A1 comes back
-      atom(10, "N", "GLY", 'B', 1, 4, 0, 0) + "\n" +
-      atom(11, "N", "GLY", ' ', 7, 5, 0, 0) + "\n" +
+      atom(8, "OG", "SER", 'A', 2, 2, 0, 0, 'C') + "\n" + atom(9, "N", "ALA", 'A', 1, 3, 0, 0) +
+      "\n" +  // residue A1 comes back
+      atom(10, "N", "GLY", 'B', 1, 4, 0, 0) + "\n" + atom(11, "N", "GLY", ' ', 7, 5, 0, 0) + "\n" +
       "ENDMDL\n" + atom(12, "N", "GLY", 'C', 9, 6, 0, 0) + "\n";
   std::vector<Bead> beads = read(text);
   std::vector<std::string> expected = {"A:1:ALA:1:N",  "A:1:ALA:2:CA", "A:2:SER:6:CB",
@@ -113,8 +112,8 @@ TEST_F(FileTest, UnreadableStructureEndsWithFailure) {
 }
 
 TEST_F(FileTest, PrintPdbRoundTrip) {
-  std::vector<Bead> beads =
-      read(atom(1, "N", "ALA", 'A', 1, 1.5, -2.25, 3) + "\n" + atom(2, "OD1", "ASN", 'B', 12, 0, 0, 0) + "\n");
+  std::vector<Bead> beads = read(atom(1, "N", "ALA", 'A', 1, 1.5, -2.25, 3) + "\n" +
+                                 atom(2, "OD1", "ASN", 'B', 12, 0, 0, 0) + "\n");
   print_pdb(dir.file("out.pdb"), beads);
   EXPECT_EQ(read_file(dir.file("out.pdb")),
             "ATOM      1  N   ALA A   1       1.500  -2.250   3.000\n"
@@ -214,9 +213,10 @@ TEST_F(FileTest, InterfaceResidues) {
   EXPECT_EQ(flags, (std::vector<int>{1, 0, 0, 0, 0, 1}));
   // Residue 3 of chain A (HEM, no code) and of chain B run together; the
   // run is reported by its last bead.
-  EXPECT_EQ(read_file(path), ">" + path +
-                                 "\nAGXS\n\n# res_name res_name res_num chainID on_surf on_interface\n"
-                                 "ALA A 1 A 1 1\nGLY G 2 A 0 0\nSER S 3 B 1 0\nSER S 4 B 0 1\n\n");
+  EXPECT_EQ(read_file(path),
+            ">" + path +
+                "\nAGXS\n\n# res_name res_name res_num chainID on_surf on_interface\n"
+                "ALA A 1 A 1 1\nGLY G 2 A 0 0\nSER S 3 B 1 0\nSER S 4 B 0 1\n\n");
   print_interface_residues(path, beads, {}, "", different_chains);
   EXPECT_EQ(beads[0].on_interface, 0);
   std::vector<Bead> none;
@@ -228,10 +228,10 @@ TEST_F(FileTest, InterfaceResidues) {
 class ReducedModelTest : public FileTest {};
 
 TEST_F(ReducedModelTest, AlphaCarbonAndSideChainCentre) {
-  std::vector<Bead> beads =
-      read(atom(1, "N", "GLY", 'A', 1, 0, 0, 0) + "\n" + atom(2, "CA", "GLY", 'A', 1, 1, 0, 0) +
-           "\n" + atom(3, "CA", "SER", 'A', 2, 2, 0, 0) + "\n" + atom(4, "CB", "SER", 'A', 2, 3, 3, 0) +
-           "\n" + atom(5, "N", "GLY", 'A', 3, 9, 9, 9) + "\n" + atom(6, "OG", "SER", 'A', 2, 5, 0, 3) + "\n");
+  std::vector<Bead> beads = read(
+      atom(1, "N", "GLY", 'A', 1, 0, 0, 0) + "\n" + atom(2, "CA", "GLY", 'A', 1, 1, 0, 0) + "\n" +
+      atom(3, "CA", "SER", 'A', 2, 2, 0, 0) + "\n" + atom(4, "CB", "SER", 'A', 2, 3, 3, 0) + "\n" +
+      atom(5, "N", "GLY", 'A', 3, 9, 9, 9) + "\n" + atom(6, "OG", "SER", 'A', 2, 5, 0, 3) + "\n");
   reduced_model_CA_SC(beads);
   // Residue order of first appearance; the split serine gets one bead at
   // the mean of CB and OG with the CB radius.
@@ -247,13 +247,13 @@ TEST_F(ReducedModelTest, AlphaCarbonAndSideChainCentre) {
 }
 
 TEST_F(ReducedModelTest, SideChainOnly) {
-  std::vector<Bead> beads =
-      read(atom(1, "N", "ALA", 'A', 1, 0, 0, 0) + "\n" + atom(2, "CA", "ALA", 'A', 1, 1, 0, 0) +
-           "\n" + atom(3, "CB", "ALA", 'A', 1, 2, 2, 2) + "\n" + atom(4, "CA", "GLY", 'A', 2, 7, 0, 0) +
-           "\n" + atom(5, "OXT", "GLY", 'A', 2, 8, 0, 0) + "\n" + atom(6, "CA", "GLY", 'B', 5, 1, 1, 1) + "\n");
+  std::vector<Bead> beads = read(
+      atom(1, "N", "ALA", 'A', 1, 0, 0, 0) + "\n" + atom(2, "CA", "ALA", 'A', 1, 1, 0, 0) + "\n" +
+      atom(3, "CB", "ALA", 'A', 1, 2, 2, 2) + "\n" + atom(4, "CA", "GLY", 'A', 2, 7, 0, 0) + "\n" +
+      atom(5, "OXT", "GLY", 'A', 2, 8, 0, 0) + "\n" + atom(6, "CA", "GLY", 'B', 5, 1, 1, 1) + "\n");
   reduced_model_SC(beads);
-  EXPECT_EQ(keys(beads), (std::vector<std::string>{"A:1:ALA:1:SC", "A:2:GLY:2:SC",
-                                                   "A:2:GLY:2:SC", "B:5:GLY:3:SC"}));
+  EXPECT_EQ(keys(beads), (std::vector<std::string>{"A:1:ALA:1:SC", "A:2:GLY:2:SC", "A:2:GLY:2:SC",
+                                                   "B:5:GLY:3:SC"}));
   EXPECT_DOUBLE_EQ(beads[0].radius, 2.3);  // radius of ALA.SC
   EXPECT_EQ(beads[0].x, 2);
   EXPECT_DOUBLE_EQ(beads[1].radius, 1.9);

@@ -83,8 +83,7 @@ TEST_F(ReadersTest, ContactLinesBackToBeads) {
 TEST_F(ReadersTest, NeighbourCountHistograms) {
   std::string text;
   int counts[] = {0, 1, 2, 3, 10, 14};
-  for (int f : counts)
-    text += "A:1:GLY:1:CA A:3:ALA:20:CB 1 " + std::to_string(f) + " 0 0 1\n";
+  for (int f : counts) text += "A:1:GLY:1:CA A:3:ALA:20:CB 1 " + std::to_string(f) + " 0 0 1\n";
   text += "A:1:GLY:1:CA A:3:ALA:20:CB 6 3 0 0 1\n";
   write_file(dir.file("h"), text);
   const int nbins = 5;
@@ -161,7 +160,8 @@ TEST_F(ReadersTest, Potentials) {
   EXPECT_EQ(align.count, 6u);
 
   for (int t = -2; t <= 5; ++t)
-    write_file(d + "atomPairwise." + std::to_string(t) + ".pt", "X " + std::to_string(t) + " 0 0\n");
+    write_file(d + "atomPairwise." + std::to_string(t) + ".pt",
+               "X " + std::to_string(t) + " 0 0\n");
   StringHash<double> two;
   read_potentials_2body(d, two, 1);
   EXPECT_EQ(two.find("X:-2:0"), -2);

@@ -65,8 +65,10 @@ TEST(Util, UpperPathAndCurrentDirectory) {
     const char* in;
     const char* parent;
     const char* last;
-  } cases[] = {{"/home/u/run/", "/home/u/", "run"}, {"data/run", "data/", "run"},
-               {"/run", "/./", "run"},               {"run", "./", "run"},
+  } cases[] = {{"/home/u/run/", "/home/u/", "run"},
+               {"data/run", "data/", "run"},
+               {"/run", "/./", "run"},
+               {"run", "./", "run"},
                {"//a//b", "/a/", "b"}};
   for (const auto& c : cases) {
     std::string path = c.in;

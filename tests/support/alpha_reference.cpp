@@ -130,7 +130,8 @@ Complex::Complex(const std::vector<WPoint>& pts) {
       bool any = false;
       for (const auto& t : cofaces[kv.first])
         for (const auto& f : faces(t))
-          if (f.size() > dim && std::includes(f.begin(), f.end(), kv.first.begin(), kv.first.end())) {
+          if (f.size() > dim &&
+              std::includes(f.begin(), f.end(), kv.first.begin(), kv.first.end())) {
             if (!any || simplices[f].sigma > s.mu1) s.mu1 = simplices[f].sigma;
             any = true;
           }

@@ -27,10 +27,10 @@ long double power(const Sphere& s, const WPoint& q);  // |c - q|^2 - w_q
 
 struct Simplex {
   long double sigma = 0;
-  bool attached = false;      // an opposite vertex lies in or on the sphere
-  bool hull = false;          // lies in a facet of the convex hull
-  long double rho = 0;        // smallest alpha at which it is in the complex
-  long double mu0 = 0;        // least rho of its immediate cofaces
+  bool attached = false;  // an opposite vertex lies in or on the sphere
+  bool hull = false;      // lies in a facet of the convex hull
+  long double rho = 0;    // smallest alpha at which it is in the complex
+  long double mu0 = 0;    // least rho of its immediate cofaces
   bool mu0_inf = true;
   long double mu1 = 0;        // largest size of all its cofaces
   bool mu1_inf = false;       // on the hull, or without cofaces

@@ -31,7 +31,8 @@ HandComplex::HandComplex(int atom_count, const std::vector<std::array<int, 4>>& 
   for (const auto& c : cells) {
     for (const auto& f : faces) {
       const std::array<int, 3> v = {c[f[0]], c[f[1]], c[f[2]]};
-      if (tria_ids.emplace(sorted({v[0], v[1], v[2]}), tria_list.size()).second) tria_list.push_back(v);
+      if (tria_ids.emplace(sorted({v[0], v[1], v[2]}), tria_list.size()).second)
+        tria_list.push_back(v);
     }
     for (const auto& s : sides) {
       const std::array<int, 2> v = {c[s[0]], c[s[1]]};

@@ -6,10 +6,10 @@
 class CD3DW;
 
 struct TriangulationCounts {
-    long vertices = 0;  // bounding vertices included
-    long edges = 0;
-    long triangles = 0;
-    long cells = 0;
+  long vertices = 0;  // bounding vertices included
+  long edges = 0;
+  long triangles = 0;
+  long cells = 0;
 };
 
 // Checks the invariants of a finished triangulation: links of the six
@@ -21,6 +21,7 @@ struct TriangulationCounts {
 // any live cell. Returns an empty string when all hold, else the first
 // violation found. Uses the triangulation's own predicates, so its caches
 // and counters change.
-std::string validate_triangulation(CD3DW& t, bool brute_force, TriangulationCounts* counts = nullptr);
+std::string validate_triangulation(CD3DW& t, bool brute_force,
+                                   TriangulationCounts* counts = nullptr);
 
 #endif
