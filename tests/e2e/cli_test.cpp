@@ -60,16 +60,6 @@ std::string atom_line(int serial, const char* name, const char* res, char chain,
   return buf;
 }
 
-// True when the driver already builds Delaunay edges; pipeline checks that
-// need edges are skipped until then.
-bool edges_available() {
-  TempDir d;
-  write_file(d.file("two.pdb"), atom_line(1, "CA", "GLY", 'A', 1, 0, 0, 0) +
-                                    atom_line(2, "CA", "GLY", 'A', 2, 3.8, 0, 0));
-  return run_alvex({"-fd", d.path(), "two.pdb"}, d.path()).err.find("has no delaunay edges") ==
-         std::string::npos;
-}
-
 TEST(CliUsage, TooFewArgumentsPrintUsageAndSucceed) {
   TempDir d;
   for (const std::vector<std::string>& args :
@@ -176,7 +166,6 @@ TEST(CliPipeline, ListModeRunsEachLineAndNamesFilesFromIt) {
 }
 
 TEST(CliPipeline, TimingLineAndDelaunayEdges) {
-  if (!edges_available()) GTEST_SKIP() << "Delaunay edges not built by this driver yet";
   TempDir d;
   testrun::copy_file(std::string(DATA_DIR) + "/1ubq.pdb", d.file("1ubq.pdb"));
   RunResult r = run_alvex({"-fd", d.path(), "1ubq.pdb"}, d.path());
@@ -190,7 +179,6 @@ TEST(CliPipeline, TimingLineAndDelaunayEdges) {
 }
 
 TEST(CliPipeline, LetterOrderDoesNotChangeOutputs) {
-  if (!edges_available()) GTEST_SKIP() << "Delaunay edges not built by this driver yet";
   TempDir one, two;
   for (const TempDir* d : {&one, &two})
     testrun::copy_file(std::string(DATA_DIR) + "/1ubq.pdb", d->file("1ubq.pdb"));
