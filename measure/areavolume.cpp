@@ -16,6 +16,7 @@
 #include "measure/complexbuild.h"
 #include "measure/volumeareashortnew.h"
 #include "structure/bead.h"
+#include "structure/output.h"
 
 namespace {
 
@@ -435,11 +436,8 @@ void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std
                          double probe, int report_type, int cusp) {
   const std::string prefix = name.substr(0, 4);
   const std::string path = prefix + "." + std::to_string(report_type) + ".contrib";
-  std::FILE* out = std::fopen(path.c_str(), "w");
-  if (out == nullptr) {
-    std::fprintf(stderr, "error opening file to write %s\n", path.c_str());
-    std::exit(1);
-  }
+  std::FILE* out = open_output(path);
+  if (out == nullptr) return;
   static const char* const titles[5] = {
       "#  individual area contributions to TOTAL VOIDS.\n#\n",
       "#  individual area contributions to SPACE FILLING.\n#\n",
@@ -481,5 +479,5 @@ void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std
         break;
     }
   }
-  std::fclose(out);
+  close_output(out, path);
 }

@@ -225,8 +225,8 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
 // the envelope into the void totals.
 void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, double probe,
                   int report_type, int cusp);
-// Writes the report file; a file that cannot be created ends the program
-// with exit status 1.
+// Writes the report file; a file that cannot be created or written is
+// reported and counted (structure/output.h).
 void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std::string name,
                          double probe, int report_type, int cusp);
 

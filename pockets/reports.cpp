@@ -1,32 +1,34 @@
 #include "pockets/reports.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
-#include <iostream>
 
 #include "pockets/areavolume.h"
 #include "pockets/pseudoatoms.h"
+#include "structure/output.h"
 
 namespace {
 
-// A report file opened for writing; reports the path when it cannot be
-// created, and is then never written through.
+// A report file opened for writing; one that cannot be created is reported
+// and never written through.
 class Report {
  public:
-  explicit Report(const std::string& path) : file_(std::fopen(path.c_str(), "w")) {
-    if (file_ == nullptr) std::cerr << "error opening file to write " << path << std::endl;
-  }
-  ~Report() {
-    if (file_ != nullptr) std::fclose(file_);
-  }
+  explicit Report(const std::string& path) : path_(path), file_(open_output(path)) {}
+  ~Report() { close(); }
   Report(const Report&) = delete;
   Report& operator=(const Report&) = delete;
 
   FILE* get() const { return file_; }
   explicit operator bool() const { return file_ != nullptr; }
+  // False when the file could not be written whole (reported then).
+  bool close() {
+    bool ok = close_output(file_, path_);
+    file_ = nullptr;
+    return ok;
+  }
 
  private:
+  std::string path_;
   FILE* file_;
 };
 
@@ -52,7 +54,7 @@ bool write_poc(const std::string& path, const std::vector<info>& atoms) {
                    a.z, 1.0, a.bfactor, n);
     }
   }
-  return true;
+  return out.close();
 }
 
 bool write_subpoc(const std::string& path, const std::vector<info>& atoms) {
@@ -68,7 +70,7 @@ bool write_subpoc(const std::string& path, const std::vector<info>& atoms) {
       }
     }
   }
-  return true;
+  return out.close();
 }
 
 bool write_poc_pdb(const std::string& path, const std::vector<pocket>& pockets) {
@@ -89,7 +91,7 @@ bool write_poc_pdb(const std::string& path, const std::vector<pocket>& pockets) 
       }
     }
   }
-  return true;
+  return out.close();
 }
 
 bool write_mouth(const std::string& path, const std::vector<info>& atoms) {
@@ -104,7 +106,7 @@ bool write_mouth(const std::string& path, const std::vector<info>& atoms) {
                    a.residue_number, a.x, a.y, a.z, 1.0, a.bfactor, v);
     }
   }
-  return true;
+  return out.close();
 }
 
 bool write_mouth_info(const std::string& path, const std::string& base,
@@ -118,7 +120,7 @@ bool write_mouth_info(const std::string& path, const std::string& base,
                  static_cast<int>(u) + 1, m.opening_count, m.area_sa, m.area_ms, m.length_sa,
                  m.length_ms, m.triangle_count);
   }
-  return true;
+  return out.close();
 }
 
 bool write_poc_info(const std::string& path, const std::string& base,
@@ -135,7 +137,7 @@ bool write_poc_info(const std::string& path, const std::string& base,
                  static_cast<int>(r), openings, p.area_sa, p.area_ms, p.volume_sa, p.volume_ms,
                  p.length, p.cnr);
   }
-  return true;
+  return out.close();
 }
 
 bool write_poc_info_complex(const std::string& path, const std::vector<pocket>& pockets,
@@ -150,7 +152,7 @@ bool write_poc_info_complex(const std::string& path, const std::vector<pocket>& 
       write_tetra_row(out.get(), static_cast<int>(r), *t);
     }
   }
-  return true;
+  return out.close();
 }
 
 bool write_alpha_tetra(const std::string& path, const std::vector<tetra>& tetras, double alpha) {
@@ -161,16 +163,13 @@ bool write_alpha_tetra(const std::string& path, const std::vector<tetra>& tetras
   for (size_t i = 0; i < tetras.size(); ++i) {
     if (tetras[i].in_complex) write_tetra_row(out.get(), static_cast<int>(i) + 1, tetras[i]);
   }
-  return true;
+  return out.close();
 }
 
 bool write_subpocket_table(const std::string& path, const std::string& base,
                            const std::vector<pocket>& pockets) {
-  std::ofstream out(path.c_str());
-  if (!out) {
-    std::cerr << "error opening file to write " << path << std::endl;
-    return false;
-  }
+  std::ofstream out;
+  if (!open_output(out, path)) return false;
   // Lines end without a flush: the file is written out when it is closed.
   out << "# sub_pocket input file\n";
   out << "# PDB: " << base << '\n';
@@ -199,7 +198,7 @@ bool write_subpocket_table(const std::string& path, const std::string& base,
       out << '\n';
     }
   }
-  return true;
+  return close_output(out, path);
 }
 
 void pocketsmeasure(std::vector<tetra>& tetras, std::vector<info>& atoms,
@@ -210,15 +209,13 @@ void pocketsmeasure(std::vector<tetra>& tetras, std::vector<info>& atoms,
   pocketsnegativeimage(atoms, pockets, pymol, probe, alpha);
 
   const std::string base = pocket_base_name(name);
-  bool ok = true;
-  ok = write_poc(base + ".poc", atoms) && ok;
-  ok = write_subpoc(base + ".subpoc", atoms) && ok;
-  ok = write_poc_pdb(base + ".poc.pdb", pockets) && ok;
-  ok = write_mouth(base + ".mouth", atoms) && ok;
-  ok = write_mouth_info(base + ".mouthInfo", base, mouths) && ok;
-  ok = write_poc_info(base + ".pocInfo", base, pockets, mouths) && ok;
-  ok = write_poc_info_complex(base + ".pocInfo.complex", pockets, alpha) && ok;
-  ok = write_alpha_tetra(base + ".alpha.tetra", tetras, alpha) && ok;
-  ok = write_subpocket_table(base + ".subpocket", base, pockets) && ok;
-  if (!ok) std::exit(1);
+  write_poc(base + ".poc", atoms);
+  write_subpoc(base + ".subpoc", atoms);
+  write_poc_pdb(base + ".poc.pdb", pockets);
+  write_mouth(base + ".mouth", atoms);
+  write_mouth_info(base + ".mouthInfo", base, mouths);
+  write_poc_info(base + ".pocInfo", base, pockets, mouths);
+  write_poc_info_complex(base + ".pocInfo.complex", pockets, alpha);
+  write_alpha_tetra(base + ".alpha.tetra", tetras, alpha);
+  write_subpocket_table(base + ".subpocket", base, pockets);
 }

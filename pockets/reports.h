@@ -13,9 +13,8 @@
 // ".poc.pdb", ".mouth", ".mouthInfo", ".pocInfo", ".pocInfo.complex",
 // ".alpha.tetra" and ".subpocket" in the working directory, base being `name`
 // cut before its first ".pdb".  mouths[u] is the summary of the pocket
-// numbered u + 1.  A file that cannot be created is reported on standard
-// error ("error opening file to write " and its path); the other files are
-// still written, and the program then ends with exit status 1.  The int
+// numbered u + 1.  A file that cannot be created or written is reported and
+// counted (structure/output.h); the other files are still written.  The int
 // switch is passed on and changes nothing.
 void pocketsmeasure(std::vector<tetra>& tetras, std::vector<info>& atoms,
                     std::vector<pocket>& pockets, std::vector<mouth>& mouths, std::string name,
@@ -23,7 +22,7 @@ void pocketsmeasure(std::vector<tetra>& tetras, std::vector<info>& atoms,
 
 // The writers behind pocketsmeasure, for records already numbered, measured
 // and filled with pseudo-atoms.  Each returns false, after reporting the
-// path on standard error, when its file cannot be created.
+// path on standard error, when its file cannot be created or written whole.
 bool write_poc(const std::string& path, const std::vector<info>& atoms);
 bool write_subpoc(const std::string& path, const std::vector<info>& atoms);
 bool write_poc_pdb(const std::string& path, const std::vector<pocket>& pockets);

@@ -13,6 +13,7 @@
 #include "pockets/pipeline.h"
 #include "structure/bead.h"
 #include "structure/file.h"
+#include "structure/output.h"
 #include "structure/para.h"
 #include "structure/util.h"
 
@@ -265,5 +266,8 @@ int main(int argc, char** argv) {
     while (std::getline(list, line))
       delEdge_of_structure(path + line, line, options, cutoff, alpha, probe);
   }
-  return 0;
+  // A file or standard output that could not be written fails the run, after
+  // everything else was written.
+  flush_standard_output();
+  return output_failures() > 0 ? 1 : 0;
 }

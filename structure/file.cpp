@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "structure/output.h"
 #include "structure/para.h"
 
 // ---- line reading -----------------------------------------------------------
@@ -37,15 +38,6 @@ namespace {
 [[noreturn]] void fail_to_read(const std::string& path) {
   std::cerr << "failed to open " << path << std::endl;
   std::exit(1);
-}
-
-void open_for_write(std::ofstream& out, const std::string& path,
-                    const char* message = "error opening file to write ") {
-  out.open(path.c_str());
-  if (!out) {
-    std::cerr << message << path << std::endl;
-    std::exit(1);
-  }
 }
 
 bool is_named(const Bead& b, const char* name) { return std::strcmp(b.atom_name, name) == 0; }
@@ -96,55 +88,61 @@ void read_pdb(std::string path, std::vector<Bead>& beads) {
 
 void print_pdb(std::string path, const std::vector<Bead>& beads) {
   std::ofstream out;
-  open_for_write(out, path);
+  if (!open_output(out, path)) return;
   for (const Bead& b : beads) b.print_bead_with_pdb_format(out);
+  close_output(out, path);
 }
 
 // ---- edge, contact, surface and interface files ---------------------------
 
 void print_pair_keys(std::string path, const std::vector<Pair>& pairs) {
   std::ofstream out;
-  open_for_write(out, path);
+  if (!open_output(out, path)) return;
   for (const Pair& p : pairs) {
     const Bead& a = ordered_first(p);
     const Bead& b = ordered_second(p);
     out << a.atom_key << ' ' << b.atom_key << ' ' << edge_size_of(*p.first, *p.second) << ' '
         << distance_of(a, b) << '\n';
   }
+  close_output(out, path);
 }
 
 void print_contacts(std::string path, const std::vector<Pair>& pairs) {
   std::ofstream out;
-  open_for_write(out, path);
+  if (!open_output(out, path)) return;
   for (const Pair& p : pairs) p.print_pair(out);
+  close_output(out, path);
 }
 
 void print_atoms_contacts(std::string path, const std::vector<Bead>& beads,
                           const std::vector<Pair>& pairs, double) {
   std::ofstream out;
-  open_for_write(out, path);
+  if (!open_output(out, path)) return;
   for (const Bead& b : beads)
     out << b.atom_key << ' ' << b.res_index << ' ' << (b.on_surf ? 1 : 0) << '\n';
   for (const Pair& p : pairs) p.print_pair(out);
+  close_output(out, path);
 }
 
 void print_surface_atom_and_contacts(std::string path, const std::vector<Bead>& beads,
                                      const std::vector<Pair>& pairs) {
   std::ofstream out;
-  open_for_write(out, path);
+  if (!open_output(out, path)) return;
   out << "#Atoms: Key resID x y z\n";
   for (const Bead& b : beads)
     if (b.on_surf)
       out << b.atom_key << ' ' << b.res_index << ' ' << b.x << ' ' << b.y << ' ' << b.z << '\n';
   out << "\n#Contacts: Key1 Key2 alpha #neigbor-all #neighbor1 #neighbor2 distance\n";
   for (const Pair& p : pairs) p.print_pair(out);
+  close_output(out, path);
 }
 
 void print_interface_contacts(std::string path, const std::vector<Pair>& pairs) {
   std::ofstream out;
-  open_for_write(out, path, "error opening file to write");
+  if (!open_output(out, path, "error opening file to write")) return;
   for (const Pair& p : pairs)
     if (p.first->chain_id != p.second->chain_id) p.print_pair(out);
+  close_output(out, path);
 }
 
 void print_interface_residues(std::string path, std::vector<Bead>& beads,
@@ -156,7 +154,7 @@ void print_interface_residues(std::string path, std::vector<Bead>& beads,
       p.first->on_interface = p.second->on_interface = 1;
 
   std::ofstream out;
-  open_for_write(out, path);
+  if (!open_output(out, path)) return;
   out << ">" << path << '\n';
   int last = -100;
   for (const Bead& b : beads) {
@@ -183,6 +181,7 @@ void print_interface_residues(std::string path, std::vector<Bead>& beads,
     i = j;
   }
   out << '\n';
+  close_output(out, path);
 }
 
 // ---- reduced residue models -------------------------------------------------

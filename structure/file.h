@@ -20,6 +20,9 @@ void read_pdb(std::string path, std::vector<Bead>& beads);
 void print_pdb(std::string path, const std::vector<Bead>& beads);
 
 // ---- edge, contact, surface and interface files ---------------------------
+// Each writer creates or truncates its file.  Like print_pdb, a writer whose
+// file cannot be created or written reports and counts it
+// (structure/output.h) and returns; the run goes on.
 
 void print_pair_keys(std::string path, const std::vector<Pair>& pairs);
 void print_contacts(std::string path, const std::vector<Pair>& pairs);

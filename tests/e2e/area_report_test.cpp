@@ -161,7 +161,7 @@ TEST(AreaReport, ProbeZeroShortNameAndUnwritableFile) {
     EXPECT_NEAR(row.values[0], row.values[1], 1.5e-4) << row.head;
   }
 
-  // A report that cannot be created ends the run with status 1.
+  // A report that cannot be created fails the run with status 1.
   ASSERT_EQ(mkdir(dir.file("1a1p.4.contrib").c_str(), 0755), 0);
   RunResult bad = run_alvex({"-fq", DATA_DIR, "1a1p.pdb"}, dir.path());
   EXPECT_EQ(bad.status, 1);

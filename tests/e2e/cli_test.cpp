@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -108,6 +110,35 @@ TEST(CliFailures, UnreadableInputsEndWithStatusOne) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err,
             d.path() + "/one has no delaunay edges\nfailed to open " + d.path() + "/absent.pdb\n");
+}
+
+TEST(CliFailures, UnwritableOutputsAreReportedAndTheRunGoesOn) {
+  TempDir in, work;
+  for (const char* name : {"aaaa.pdb", "bbbb.pdb"})
+    testrun::copy_file(std::string(DATA_DIR) + "/1a1p.pdb", in.file(name));
+  write_file(in.file("set.list"), "aaaa.pdb\nbbbb.pdb\n");
+  // A full disk under one edge file, a directory in the way of one pocket file.
+  ASSERT_EQ(symlink("/dev/full", in.file("aaaa.del.edges").c_str()), 0);
+  ASSERT_EQ(mkdir(work.file("aaaa.poc").c_str(), 0755), 0);
+  RunResult r = run_alvex({"-ldpq", in.path(), "set.list"}, work.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(std::regex_match(
+      r.err, std::regex("error writing file " + in.path() +
+                        "/aaaa.del.edges\nerror opening file to write aaaa.poc\n"
+                        "[0-9]+ seconds for " +
+                        in.path() + "/aaaa\n[0-9]+ seconds for " + in.path() + "/bbbb\n")))
+      << r.err;
+  for (const char* f : {"aaaa.poc.pdb", "aaaa.4.contrib", "bbbb.poc", "bbbb.4.contrib"})
+    EXPECT_FALSE(read_file(work.file(f)).empty()) << f;
+  EXPECT_FALSE(read_file(in.file("bbbb.del.edges")).empty());
+
+  // Standard output on a full disk.
+  r = testrun::run_program(
+      "/bin/sh",
+      {"-c", std::string("exec '") + ALVEX_BIN + "' -fp '" + in.path() + "' bbbb.pdb >/dev/full"},
+      work.path());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("error writing standard output\n"), std::string::npos) << r.err;
 }
 
 TEST(CliPipeline, StructuresWithoutEdgesAreReportedAndSkipped) {

@@ -8,6 +8,7 @@
 
 #include "pockets/pseudoatoms.h"
 #include "pockets/reports.h"
+#include "structure/output.h"
 #include "support/hand_complex.h"
 #include "support/run.h"
 
@@ -178,8 +179,12 @@ TEST_F(Ranked, UncreatableFileIsReportedAndTheOthersAreWritten) {
             "error opening file to write " + dir.file("1abc.mouth") + "\n");
   for (info& a : c.atoms) a.radius = 1.5;
   const std::string name = dir.file("1abc.pdb");
-  EXPECT_EXIT(pocketsmeasure(c.tetras, c.atoms, pockets, mouths, name, 0, 1.4, 0.0),
-              ::testing::ExitedWithCode(1), "error opening file to write .*1abc.mouth");
+  const int failures = output_failures();
+  testing::internal::CaptureStderr();
+  pocketsmeasure(c.tetras, c.atoms, pockets, mouths, name, 0, 1.4, 0.0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "error opening file to write " + dir.file("1abc.mouth") + "\n");
+  EXPECT_EQ(output_failures(), failures + 1);
   for (const char* suffix : {".poc", ".subpoc", ".poc.pdb", ".mouthInfo", ".pocInfo",
                              ".pocInfo.complex", ".alpha.tetra", ".subpocket"}) {
     EXPECT_TRUE(testrun::file_exists(dir.file(std::string("1abc") + suffix))) << suffix;

@@ -1,6 +1,7 @@
 #include "structure/file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "structure/output.h"
 #include "structure/para.h"
 #include "support/run.h"
 
@@ -120,8 +122,18 @@ TEST_F(FileTest, PrintPdbRoundTrip) {
             "ATOM      2  OD1 ASN B  12       0.000   0.000   0.000\n");
   std::vector<Bead> back = read(read_file(dir.file("out.pdb")));
   EXPECT_EQ(keys(back), keys(beads));
-  EXPECT_EXIT(print_pdb(dir.file("no/such/dir.pdb"), beads), testing::ExitedWithCode(1),
-              "error opening file to write ");
+
+  // A file that cannot be created, or fills up, is reported and counted; the
+  // caller goes on.
+  const int failures = output_failures();
+  ASSERT_EQ(symlink("/dev/full", dir.file("full.pdb").c_str()), 0);
+  testing::internal::CaptureStderr();
+  print_pdb(dir.file("no/such/dir.pdb"), beads);
+  print_pdb(dir.file("full.pdb"), beads);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "error opening file to write " + dir.file("no/such/dir.pdb") + "\nerror writing file " +
+                dir.file("full.pdb") + "\n");
+  EXPECT_EQ(output_failures(), failures + 2);
 }
 
 // Two hand-made beads for the writers.
@@ -170,8 +182,10 @@ TEST_F(FileTest, ContactAndEdgeLines) {
   std::vector<Pair> mixed = {Pair(&t.a, &t.b, 1), Pair(&t.a, &other, 1)};
   print_interface_contacts(dir.file("ic"), mixed);
   EXPECT_EQ(testrun::split_lines(read_file(dir.file("ic"))).size(), 1u);
-  EXPECT_EXIT(print_interface_contacts(dir.file("x/y"), mixed), testing::ExitedWithCode(1),
-              "error opening file to write" + dir.file("x/y"));
+  testing::internal::CaptureStderr();
+  print_interface_contacts(dir.file("x/y"), mixed);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "error opening file to write" + dir.file("x/y") + "\n");
 }
 
 TEST_F(FileTest, AtomAndSurfaceFiles) {
