@@ -265,6 +265,11 @@ int main(int argc, char** argv) {
     std::string line;
     while (std::getline(list, line))
       delEdge_of_structure(path + line, line, options, cutoff, alpha, probe);
+    // A directory opens like a file but cannot be read.
+    if (list.bad()) {
+      std::cerr << "failed to open " << path + file_name << std::endl;
+      return 1;
+    }
   }
   // A file or standard output that could not be written fails the run, after
   // everything else was written.

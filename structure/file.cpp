@@ -20,6 +20,8 @@ LineReader::LineReader(const std::string& path) : pos_(0), ok_(false) {
   char buf[1 << 16];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data_.append(buf, n);
+  // A directory opens like a file but cannot be read.
+  if (std::ferror(f)) ok_ = false;
   std::fclose(f);
 }
 

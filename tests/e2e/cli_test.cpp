@@ -103,6 +103,14 @@ TEST(CliFailures, UnreadableInputsEndWithStatusOne) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "error opening file absent.list\n");
 
+  // A directory opens but cannot be read, as structure or as list.
+  ASSERT_EQ(mkdir(d.file("sub").c_str(), 0755), 0);
+  for (const char* letters : {"-fd", "-ld"}) {
+    r = run_alvex({letters, d.path(), "sub"}, d.path());
+    EXPECT_EQ(r.status, 1) << letters;
+    EXPECT_EQ(r.err, "failed to open " + d.path() + "/sub\n") << letters;
+  }
+
   // A list whose second structure is missing stops there.
   write_file(d.file("one.pdb"), atom_line(1, "CA", "GLY", 'A', 1, 0, 0, 0));
   write_file(d.file("set.list"), "one.pdb\nabsent.pdb\none.pdb\n");
