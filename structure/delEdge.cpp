@@ -1,4 +1,5 @@
 // alvex: command line and per-structure pipeline.
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -66,6 +67,12 @@ void print_usage() {
 }
 
 bool has(const std::string& options, char c) { return options.find(c) != std::string::npos; }
+
+bool is_blank(const std::string& line) {
+  for (char c : line)
+    if (!std::isspace(static_cast<unsigned char>(c))) return false;
+  return true;
+}
 
 // Everything one structure's letters share.
 struct Run {
@@ -263,8 +270,10 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::string line;
-    while (std::getline(list, line))
+    while (std::getline(list, line)) {
+      if (is_blank(line)) continue;  // it would name the directory itself
       delEdge_of_structure(path + line, line, options, cutoff, alpha, probe);
+    }
     // A directory opens like a file but cannot be read.
     if (list.bad()) {
       std::cerr << "failed to open " << path + file_name << std::endl;

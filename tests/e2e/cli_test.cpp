@@ -188,7 +188,8 @@ TEST(CliPipeline, ListModeRunsEachLineAndNamesFilesFromIt) {
   TempDir in, work;
   for (const char* name : {"aaaa.pdb", "bbbb.pdb"})
     testrun::copy_file(std::string(DATA_DIR) + "/1a1p.pdb", in.file(name));
-  write_file(in.file("set.list"), "bbbb.pdb\naaaa.pdb\n");
+  // Blank lines name no structure.
+  write_file(in.file("set.list"), "bbbb.pdb\n\naaaa.pdb\n \n");
   RunResult r = run_alvex({"-ldq", in.path(), "set.list"}, work.path());
   ASSERT_EQ(r.status, 0) << r.err;
   // One timing line per structure, in line order.
