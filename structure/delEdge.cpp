@@ -1,5 +1,6 @@
 // alvex: command line and per-structure pipeline.
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -65,6 +66,9 @@ void print_usage() {
   }
   std::cerr << text << std::flush;
 }
+
+// Largest alpha the pocket and area measures accept.
+const double kLargestAlpha = 1e8;
 
 bool has(const std::string& options, char c) { return options.find(c) != std::string::npos; }
 
@@ -256,6 +260,23 @@ int main(int argc, char** argv) {
       if (probe < 0) probe = 0;
     }
     if (nargs == 6) g_interface_define = argv[6];
+  }
+  // A NaN or an infinity would flow into every measure; a lower infinity
+  // has already met the floor above.
+  if (!std::isfinite(alpha)) {
+    std::cerr << "alpha is not a finite number: " << argv[4] << std::endl;
+    return 1;
+  }
+  if (!std::isfinite(probe)) {
+    std::cerr << "probe radius is not a finite number: " << argv[5] << std::endl;
+    return 1;
+  }
+  // Pockets and areas grow every ball by alpha squared; beyond this bound it
+  // rounds the atoms' own squared radii away and, further up, overflows.
+  if ((has(options, 'p') || has(options, 'q')) && alpha > kLargestAlpha) {
+    std::cerr << "alpha too large for the letters p and q (at most " << kLargestAlpha
+              << "): " << argv[4] << std::endl;
+    return 1;
   }
 
   construct_map_of_radius();

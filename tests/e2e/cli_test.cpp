@@ -88,9 +88,33 @@ TEST(CliArguments, AlphaFloorAndLettersWithoutMode) {
   EXPECT_EQ(r.out, "");
   r = run_alvex({"-d", d.path(), "absent.pdb", "abc"}, d.path());
   EXPECT_EQ(r.out, "");
-  r = run_alvex({"-d", d.path(), "absent.pdb", "nan"}, d.path());  // NaN is not below the floor
-  EXPECT_EQ(r.out, "");
   EXPECT_TRUE(testrun::list_dir(d.path()).empty());
+}
+
+TEST(CliArguments, NonFiniteNumbersAndHugeAlphaAreRefused) {
+  TempDir d;
+  testrun::copy_file(std::string(DATA_DIR) + "/1a1p.pdb", d.file("1a1p.pdb"));
+  const std::vector<std::vector<std::string>> cases = {{"-fq", "nan"},      {"-fd", "inf"},
+                                                       {"-fp", "1", "nan"}, {"-fq", "1", "1e400"},
+                                                       {"-fq", "1e300"},    {"-fp", "1e300"}};
+  const std::vector<std::string> messages = {
+      "alpha is not a finite number: nan",
+      "alpha is not a finite number: inf",
+      "probe radius is not a finite number: nan",
+      "probe radius is not a finite number: 1e400",
+      "alpha too large for the letters p and q (at most 1e+08): 1e300",
+      "alpha too large for the letters p and q (at most 1e+08): 1e300"};
+  for (size_t k = 0; k < cases.size(); ++k) {
+    std::vector<std::string> args = {cases[k][0], d.path(), "1a1p.pdb"};
+    args.insert(args.end(), cases[k].begin() + 1, cases[k].end());
+    RunResult r = run_alvex(args, d.path());
+    EXPECT_EQ(r.status, 1) << k;
+    EXPECT_EQ(r.out + r.err, messages[k] + "\n") << k;
+  }
+  EXPECT_EQ(testrun::list_dir(d.path()), std::vector<std::string>{"1a1p.pdb"});
+  // The floors still take a lower infinity; letters without p or q read no alpha.
+  EXPECT_EQ(run_alvex({"-fq", d.path(), "1a1p.pdb", "-inf", "-inf"}, d.path()).status, 0);
+  EXPECT_EQ(run_alvex({"-fd", d.path(), "1a1p.pdb", "1e300"}, d.path()).status, 0);
 }
 
 TEST(CliFailures, UnreadableInputsEndWithStatusOne) {
