@@ -460,8 +460,8 @@ void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std
     const Bead& b = beads[n];
     // One call per line: the chain identifier goes out as a raw byte, even a
     // zero one, as %c writes it.
-    std::fprintf(out, "%-6s%5d  %-4s%3s %c%4d %8d   \t", "ATOM", b.serial, b.atom_name, b.res_name,
-                 b.chain_id, b.res_num, static_cast<int>(n) + 1);
+    std::fprintf(out, "%-6s%5d  %-4s%3s %c%4d %8d   \t", "ATOM", pdb_serial(b.serial), b.atom_name,
+                 b.res_name, b.chain_id, pdb_residue_number(b.res_num), static_cast<int>(n) + 1);
     switch (type) {
       case 0:
         std::fprintf(out, "%6.4f\t%6.4f  \t\n", a.void_area_sa, a.void_area_ms);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <string>
 
 #include "pockets/areavolume.h"
 #include "pockets/pseudoatoms.h"
@@ -34,9 +35,32 @@ class Report {
 
 const char* const kHeaderTetra = "     V1       V2       V3       V4       alphavalue\n";
 
+// Prints a value in its fixed-width column.  A value that fills the width
+// would run into the column before it, so it gets a blank first.
+template <class T>
+void column(FILE* f, const char* format, T value) {
+  const int n = std::snprintf(nullptr, 0, format, value);
+  if (n < 0) return;
+  std::string text(static_cast<size_t>(n) + 1, '\0');
+  std::snprintf(&text[0], text.size(), format, value);
+  text.resize(static_cast<size_t>(n));
+  if (text.empty() || text[0] != ' ') std::fputc(' ', f);
+  std::fputs(text.c_str(), f);
+}
+
+// A PDB-like atom row up to its temperature column; the serial and the
+// residue number stay in their PDB columns.
+void atom_columns(FILE* f, int serial, const char* name, const char* residue, char chain,
+                  int number, double x, double y, double z, double temperature) {
+  std::fprintf(f, "ATOM%7d  %-4s%3s %c%4d%12.3f%8.3f%8.3f%6.2f%6.2f", pdb_serial(serial), name,
+               residue, chain, pdb_residue_number(number), x, y, z, 1.0, temperature);
+}
+
 void write_tetra_row(FILE* f, int number, const tetra& t) {
-  std::fprintf(f, "%-4d%9d%9d%9d%9d%9.4f\n", number, t.v[0]->serial, t.v[1]->serial, t.v[2]->serial,
-               t.v[3]->serial, t.signed_size);
+  std::fprintf(f, "%-4d", number);
+  for (int k = 0; k < 4; ++k) column(f, "%9d", t.v[k]->serial);
+  column(f, "%9.4f", t.signed_size);
+  std::fputc('\n', f);
 }
 
 std::string tag(int a, int b) { return std::to_string(a) + "." + std::to_string(b); }
@@ -49,9 +73,10 @@ bool write_poc(const std::string& path, const std::vector<info>& atoms) {
   for (const info& a : atoms) {
     if (!a.marks[MARK_POCKET]) continue;
     for (int n : a.pocket_numbers) {
-      std::fprintf(out.get(), "ATOM%7d  %-4s%3s %c%4d%12.3f%8.3f%8.3f%6.2f%6.2f%4d  POC\n",
-                   a.serial, a.atom_name, a.residue_name, a.chain_id, a.residue_number, a.x, a.y,
-                   a.z, 1.0, a.bfactor, n);
+      atom_columns(out.get(), a.serial, a.atom_name, a.residue_name, a.chain_id, a.residue_number,
+                   a.x, a.y, a.z, a.bfactor);
+      column(out.get(), "%4d", n);
+      std::fputs("  POC\n", out.get());
     }
   }
   return out.close();
@@ -64,9 +89,10 @@ bool write_subpoc(const std::string& path, const std::vector<info>& atoms) {
     if (!a.marks[MARK_POCKET]) continue;
     for (const sub_id& s : a.sub_ids) {
       for (int j : s.subpockets) {
-        std::fprintf(out.get(), "ATOM%7d  %-4s%3s %c%4d%12.3f%8.3f%8.3f%6.2f%6.2f%8s  POC\n",
-                     a.serial, a.atom_name, a.residue_name, a.chain_id, a.residue_number, a.x, a.y,
-                     a.z, 1.0, a.bfactor, tag(s.pocket, j).c_str());
+        atom_columns(out.get(), a.serial, a.atom_name, a.residue_name, a.chain_id, a.residue_number,
+                     a.x, a.y, a.z, a.bfactor);
+        column(out.get(), "%8s", tag(s.pocket, j).c_str());
+        std::fputs("  POC\n", out.get());
       }
     }
   }
@@ -85,9 +111,9 @@ bool write_poc_pdb(const std::string& path, const std::vector<pocket>& pockets) 
       // entry has no partner and is left out.
       for (size_t k = 0; k + 1 < q.pocket_numbers.size(); k += 2) {
         const int serial = static_cast<int>(m) + 1;
-        std::fprintf(out.get(), "ATOM%7d  %-4s%3s %s%4d%12.3f%8.3f%8.3f%6.2f%6.2f%8s  POC\n",
-                     serial, "CA", "XXX", "X", serial, q.x, q.y, q.z, 1.0, q.radius,
-                     tag(q.pocket_numbers[k], q.pocket_numbers[k + 1]).c_str());
+        atom_columns(out.get(), serial, "CA", "XXX", 'X', serial, q.x, q.y, q.z, q.radius);
+        column(out.get(), "%8s", tag(q.pocket_numbers[k], q.pocket_numbers[k + 1]).c_str());
+        std::fputs("  POC\n", out.get());
       }
     }
   }
@@ -101,9 +127,10 @@ bool write_mouth(const std::string& path, const std::vector<info>& atoms) {
     const info& a = atoms[i];
     if (!a.marks[MARK_MOUTH]) continue;
     for (int v : a.mouth_ids) {
-      std::fprintf(out.get(), "ATOM%7d  %-4s%3s %c%4d%12.3f%8.3f%8.3f%6.2f%6.2f%4d  M4P\n",
-                   static_cast<int>(i) + 1, a.atom_name, a.residue_name, a.chain_id,
-                   a.residue_number, a.x, a.y, a.z, 1.0, a.bfactor, v);
+      atom_columns(out.get(), static_cast<int>(i) + 1, a.atom_name, a.residue_name, a.chain_id,
+                   a.residue_number, a.x, a.y, a.z, a.bfactor);
+      column(out.get(), "%4d", v);
+      std::fputs("  M4P\n", out.get());
     }
   }
   return out.close();
@@ -133,9 +160,16 @@ bool write_poc_info(const std::string& path, const std::string& base,
   for (size_t r = 1; r <= ranking.order.size(); ++r) {
     const pocket& p = pockets[ranking.order[r - 1]];
     const int openings = r - 1 < mouths.size() ? mouths[r - 1].opening_count : 0;
-    std::fprintf(out.get(), "POC: %4s%7d%4d%10.3f%9.2f%10.3f%9.2f%9.2f%5d\n", base.c_str(),
-                 static_cast<int>(r), openings, p.area_sa, p.area_ms, p.volume_sa, p.volume_ms,
-                 p.length, p.cnr);
+    std::fprintf(out.get(), "POC: %4s", base.c_str());
+    column(out.get(), "%7d", static_cast<int>(r));
+    column(out.get(), "%4d", openings);
+    column(out.get(), "%10.3f", p.area_sa);
+    column(out.get(), "%9.2f", p.area_ms);
+    column(out.get(), "%10.3f", p.volume_sa);
+    column(out.get(), "%9.2f", p.volume_ms);
+    column(out.get(), "%9.2f", p.length);
+    column(out.get(), "%5d", p.cnr);
+    std::fputc('\n', out.get());
   }
   return out.close();
 }

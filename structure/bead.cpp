@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "structure/output.h"
 #include "structure/para.h"
 
 int Bead::real_res_num = 1;
@@ -145,10 +146,11 @@ void Bead::set_from_PDB(const char* line, int n) {
 }
 
 void Bead::print_bead_with_pdb_format(std::ostream& out) const {
-  out << std::left << std::setw(6) << "ATOM" << std::right << std::setw(5) << serial << "  "
-      << std::left << std::setw(3) << atom_name << " " << res_name << " " << chain_id << std::right
-      << std::setw(4) << res_num << "    " << std::fixed << std::setprecision(3) << std::setw(8)
-      << x << std::setw(8) << y << std::setw(8) << z << '\n';
+  out << std::left << std::setw(6) << "ATOM" << std::right << std::setw(5) << pdb_serial(serial)
+      << "  " << std::left << std::setw(3) << atom_name << " " << res_name << " " << chain_id
+      << std::right << std::setw(4) << pdb_residue_number(res_num) << "    " << std::fixed
+      << std::setprecision(3) << std::setw(8) << x << std::setw(8) << y << std::setw(8) << z
+      << '\n';
 }
 
 Pair::Pair() : first(nullptr), second(nullptr), alpha_level(ALPHA_LEVEL_UNSET), edge_size(0) {

@@ -50,3 +50,7 @@ bool flush_standard_output() {
 }
 
 int output_failures() { return g_failures; }
+
+int pdb_serial(int serial) { return serial > 99999 ? serial % 100000 : serial; }
+
+int pdb_residue_number(int number) { return number > 9999 ? number % 10000 : number; }

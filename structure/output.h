@@ -32,4 +32,10 @@ bool flush_standard_output();
 // Failures counted so far in this process.
 int output_failures();
 
+// PDB keeps an atom serial in five columns and a residue number in four;
+// larger numbers wrap around, as PDB writers do, instead of pushing the
+// columns after them aside.
+int pdb_serial(int serial);
+int pdb_residue_number(int number);
+
 #endif

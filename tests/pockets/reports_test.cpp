@@ -156,6 +156,41 @@ TEST_F(Ranked, SummaryTables) {
             "POC: 1abc      2   3     1.500     0.00     0.000  2000.13     3.00    4\n");
 }
 
+TEST_F(Ranked, OverflowingValuesKeepTheirColumns) {
+  // A value that fills its width gets a blank before it.
+  pockets[0].area_sa = 36378.935;
+  pockets[0].area_ms = 45691.84;
+  pockets[0].volume_sa = 93291.05;
+  pockets[0].volume_ms = 149523.37;
+  pockets[0].length = 25065.73;
+  pockets[0].cnr = 10625;
+  ASSERT_TRUE(write_poc_info(dir.file("a.pocInfo"), "1abc", pockets, mouths));
+  EXPECT_EQ(testrun::split_lines(read_file(dir.file("a.pocInfo")))[2],
+            "POC: 1abc      2   0 36378.935 45691.84 93291.050 149523.37 25065.73 10625");
+  c.tetras[2].signed_size = -12345.6789;
+  ASSERT_TRUE(write_poc_info_complex(dir.file("a.pocInfo.complex"), pockets, 0.0));
+  EXPECT_EQ(testrun::split_lines(read_file(dir.file("a.pocInfo.complex")))[2],
+            "1         101      102      104      105 -12345.6789");
+
+  // Serials and residue numbers wrap inside their PDB columns; a long tag
+  // keeps clear of the temperature column.
+  pockets[1].pseudo_atoms.assign(100000, info());
+  for (info& q : pockets[1].pseudo_atoms) {
+    q.radius = 1.88;
+    q.pocket_numbers = {1, 0};
+  }
+  pockets[1].pseudo_atoms.back().pocket_numbers = {12, 123456};
+  ASSERT_TRUE(write_poc_pdb(dir.file("a.poc.pdb"), pockets));
+  const std::vector<std::string> rows = testrun::split_lines(read_file(dir.file("a.poc.pdb")));
+  ASSERT_EQ(rows.size(), 100000u);
+  EXPECT_EQ(rows[9998],
+            "ATOM   9999  CA  XXX X9999       0.000   0.000   0.000  1.00  1.88     1.0  POC");
+  EXPECT_EQ(rows[9999],
+            "ATOM  10000  CA  XXX X   0       0.000   0.000   0.000  1.00  1.88     1.0  POC");
+  EXPECT_EQ(rows[99999],
+            "ATOM      0  CA  XXX X   0       0.000   0.000   0.000  1.00  1.88 12.123456  POC");
+}
+
 TEST_F(Ranked, SubpocketTable) {
   ASSERT_TRUE(write_subpocket_table(dir.file("a.subpocket"), "1abc", pockets));
   EXPECT_EQ(read_file(dir.file("a.subpocket")),
