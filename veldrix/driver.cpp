@@ -154,7 +154,8 @@ int align_pockets(const AlignmentSettings& settings, std::string pocket1,
   double previous = lambda * lambda * static_cast<double>(nB);
   double delta = 0.0;
 
-  while (lambda > target + margin) {
+  bool paired = true;  // cleared by an assignment that pairs nothing
+  while (paired && lambda > target + margin) {
     if (log)
       std::cout << "VELDRIX: aligning... lambda=" << lambda << " target_lambda=" << target
                 << std::endl;
@@ -164,9 +165,19 @@ int align_pockets(const AlignmentSettings& settings, std::string pocket1,
       if (log) std::cout << "  VELDRIX: inner" << std::endl;
       const double rmsd = Superimpose(A, B, rotation, S);
       if (log) std::cout << "  VELDRIX: currRMSD=" << rmsd << std::endl;
+      const matrix<int> before = S;
       HungarianMethod(S, A, B, lambda, W);
       if (log) std::cout << "  VELDRIX: finish hungarian" << std::endl;
       const int p = S.sum();
+      if (p == 0) {
+        // No two atoms closer than lambda, and a lower threshold cannot
+        // pair more on these coordinates: a fit over no pair would turn
+        // everything into NaN.  Keep the pairing these coordinates were
+        // fitted with and end the schedule.
+        S = before;
+        paired = false;
+        break;
+      }
       const double score = p * lambda * lambda - p * rmsd * rmsd;
       const double d = score - previous;
       if (d > 0)
