@@ -113,6 +113,11 @@ compare_cases() {
     add veldrix "$s" null "$(copy_pocket "$s" 13 0.2 1)" null
     add old "$s" "$(copy_pocket "$s" 14 0.1 1)" 1
   done
+  # an assignment that pairs nothing (at 1.54 and at 1.0486; below 0 for veldrix-old)
+  add veldrix "$t/4JSV_111" null "${real[0]}" null
+  add veldrix "$t/4JSV_209" null "$t/4JSV_264" null
+  add old "${real[0]}" "${real[2]}" -1
+  add old "$t/five" "$t/five_far" -1
   # observed frequencies
   awk '{ printf "%.3f\n", 0.5 + (NR * 37 % 11) / 4 }' "${real[0]}" >"$t/freq_a"
   awk '{ printf "%.3f\n", 0.5 + (NR * 53 % 7) / 3 }' "${real[2]}" >"$t/freq_b"
@@ -128,8 +133,8 @@ run_case() {  # bindir casedir program args...
   for a in "$@"; do
     i=$((i + 1))
     if [ -f "$a" ]; then
-      cp "$a" "$dir/$(basename "$a")"
-      args+=("$(basename "$a")")
+      cp "$a" "$dir/$(basename -- "$a")"
+      args+=("$(basename -- "$a")")
     else
       args+=("$a")
     fi
@@ -159,7 +164,7 @@ compare() {
       same=$((same + 1))
     else
       local names=""
-      for a in "${words[@]:1}"; do names="$names $(basename "$a")"; done
+      for a in "${words[@]:1}"; do names="$names $(basename -- "$a")"; done
       echo "differs: case $k: ${words[0]}$names"
       echo "    old: $(tail -n 1 "$work/old/$k/.stdout")  rc $(cat "$work/old/$k/.rc")  det(rot.dat) $(det "$work/old/$k/rot.dat")"
       echo "    new: $(tail -n 1 "$work/new/$k/.stdout")  rc $(cat "$work/new/$k/.rc")  det(rot.dat) $(det "$work/new/$k/rot.dat")"
