@@ -231,5 +231,10 @@ int align_pockets(const AlignmentSettings& settings, std::string pocket1,
     rot.stream() << rotation(i, 0) << " " << rotation(i, 1) << " " << rotation(i, 2) << std::endl;
   rot.close();
 
+  // The summary line is the result: losing it is a failure.
+  if (!std::cout.flush()) {
+    std::cerr << "Could not write standard output" << std::endl;
+    failed = true;
+  }
   return failed ? 1 : 0;
 }

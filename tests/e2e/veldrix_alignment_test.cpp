@@ -1,5 +1,6 @@
 // End-to-end runs of the veldrix program on small pockets.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <sstream>
@@ -134,4 +135,10 @@ TEST(VeldrixRun, FailuresEndWithAMessageAndNonZeroStatus) {
   EXPECT_EQ(testrun::read_file(dir.file("d2/b.eq")), "0\n1\n2\n3\n4\n");
   EXPECT_EQ(summary(r).size(), 6u);
   EXPECT_EQ(testrun::split_lines(testrun::read_file(dir.file("rot.dat"))).size(), 3u);
+
+  // The summary is the result: a standard output that takes nothing fails the run.
+  const int full = system(
+      ("cd '" + dir.path() + "' && '" VELDRIX_BIN "' p1 null p1 null >/dev/full 2>err").c_str());
+  EXPECT_EQ(WEXITSTATUS(full), 1);
+  EXPECT_EQ(testrun::read_file(dir.file("err")), "Could not write standard output\n");
 }
