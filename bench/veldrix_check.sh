@@ -4,7 +4,7 @@
 #   bench/veldrix_check.sh compare OLD_DIR NEW_DIR
 #       runs veldrix and veldrix-old of both folders on the same cases and
 #       compares every output byte (alignment, .eq files, alOrd, rot.dat,
-#       standard output, exit status); lists the cases that differ
+#       standard output and error, exit status); lists the cases that differ
 #   bench/veldrix_check.sh recover DIR [seeds]
 #       aligns moved, shuffled copies (up to 0.2 A of noise) of real pockets
 #       of 50 to 1000 atoms onto their originals with DIR/veldrix; counts the
@@ -15,7 +15,8 @@
 # Pockets are cut by alvex (letter p; the alvex of NEW_DIR or DIR, else
 # build/alvex) from 1a0q and 4JSV in $PDB_DIR (default: the shared data
 # folder beside the repository, else data/): whole pockets, and the n atoms
-# of 4JSV's largest pocket nearest to a random atom of it.
+# of 4JSV's largest pocket nearest to a random atom of it.  KEEP=1 keeps the
+# scratch folder with every case.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -242,5 +243,5 @@ recover() {
 case "${1:-}" in
   compare) [ $# -eq 3 ] || { echo "usage: $0 compare OLD_DIR NEW_DIR" >&2; exit 2; }; compare "$2" "$3" ;;
   recover) [ $# -ge 2 ] || { echo "usage: $0 recover DIR [seeds]" >&2; exit 2; }; recover "$2" "${3:-}" ;;
-  *) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+  *) sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac
