@@ -21,14 +21,21 @@ using orbmat::uint64;
 
 namespace {
 
-// Every pocket file must hold whole atoms of five tokens.
-bool whole_atoms(const std::string& prefix, const std::string& path,
-                 const std::valarray<double>& coords, const std::valarray<std::string>& atoms,
-                 const std::valarray<std::string>& residues) {
-  if (coords.size() == 3 * atoms.size() && atoms.size() == residues.size()) return true;
-  std::cout << prefix << path << " does not hold five tokens (x y z atomtype restype) per atom"
-            << std::endl;
-  return false;
+// Every pocket file must hold whole atoms of five tokens, and at least one
+// atom: a pocket without atoms has nothing to align.
+bool usable_pocket(const std::string& prefix, const std::string& path,
+                   const std::valarray<double>& coords, const std::valarray<std::string>& atoms,
+                   const std::valarray<std::string>& residues) {
+  if (coords.size() != 3 * atoms.size() || atoms.size() != residues.size()) {
+    std::cout << prefix << path << " does not hold five tokens (x y z atomtype restype) per atom"
+              << std::endl;
+    return false;
+  }
+  if (atoms.size() == 0) {
+    std::cout << prefix << path << " holds no atom" << std::endl;
+    return false;
+  }
+  return true;
 }
 
 void log_frequencies(int which, const std::valarray<double>& f) {
@@ -91,8 +98,8 @@ int align_pockets(const AlignmentSettings& settings, std::string pocket1,
   std::valarray<std::string> atoms2 = LoadAtomTypes(pocket2);
   std::valarray<std::string> res1 = LoadResTypes(pocket1);
   std::valarray<std::string> res2 = LoadResTypes(pocket2);
-  if (!whole_atoms(prefix, pocket1, coords1, atoms1, res1) ||
-      !whole_atoms(prefix, pocket2, coords2, atoms2, res2))
+  if (!usable_pocket(prefix, pocket1, coords1, atoms1, res1) ||
+      !usable_pocket(prefix, pocket2, coords2, atoms2, res2))
     return 1;
 
   const int n1 = static_cast<int>(coords1.size() / 3);
@@ -147,7 +154,8 @@ int align_pockets(const AlignmentSettings& settings, std::string pocket1,
   double previous = lambda * lambda * static_cast<double>(nB);
   double delta = 0.0;
 
-  while (lambda > target + margin) {
+  bool paired = true;  // cleared by an assignment that pairs nothing
+  while (paired && lambda > target + margin) {
     if (log)
       std::cout << "VELDRIX: aligning... lambda=" << lambda << " target_lambda=" << target
                 << std::endl;
@@ -157,9 +165,19 @@ int align_pockets(const AlignmentSettings& settings, std::string pocket1,
       if (log) std::cout << "  VELDRIX: inner" << std::endl;
       const double rmsd = Superimpose(A, B, rotation, S);
       if (log) std::cout << "  VELDRIX: currRMSD=" << rmsd << std::endl;
+      const matrix<int> before = S;
       HungarianMethod(S, A, B, lambda, W);
       if (log) std::cout << "  VELDRIX: finish hungarian" << std::endl;
       const int p = S.sum();
+      if (p == 0) {
+        // No two atoms closer than lambda, and a lower threshold cannot
+        // pair more on these coordinates: a fit over no pair would turn
+        // everything into NaN.  Keep the pairing these coordinates were
+        // fitted with and end the schedule.
+        S = before;
+        paired = false;
+        break;
+      }
       const double score = p * lambda * lambda - p * rmsd * rmsd;
       const double d = score - previous;
       if (d > 0)
@@ -213,5 +231,10 @@ int align_pockets(const AlignmentSettings& settings, std::string pocket1,
     rot.stream() << rotation(i, 0) << " " << rotation(i, 1) << " " << rotation(i, 2) << std::endl;
   rot.close();
 
+  // The summary line is the result: losing it is a failure.
+  if (!std::cout.flush()) {
+    std::cerr << "Could not write standard output" << std::endl;
+    failed = true;
+  }
   return failed ? 1 : 0;
 }

@@ -16,8 +16,8 @@ struct AlignmentSettings {
 
 // Aligns the two pocket files, writes the pairing files, "alOrd",
 // "rot.dat" and the summary line, and returns the exit status: 0 after a
-// normal run, 1 when an input is inconsistent or an output file cannot be
-// written.  The frequency file names are read only when
+// normal run, 1 when an input is inconsistent or holds no atom, or when an
+// output file or standard output cannot be written.  The frequency file names are read only when
 // settings.frequencies is set ("null" stands for all ones).
 int align_pockets(const AlignmentSettings& settings, std::string pocket1,
                   const std::string& freqfile1, std::string pocket2, const std::string& freqfile2);

@@ -6,6 +6,16 @@
 using orbmat::matrix;
 using orbmat::uint64;
 
+namespace {
+
+double det3(const matrix<double>& m) {
+  return m(0, 0) * (m(1, 1) * m(2, 2) - m(1, 2) * m(2, 1)) -
+         m(0, 1) * (m(1, 0) * m(2, 2) - m(1, 2) * m(2, 0)) +
+         m(0, 2) * (m(1, 0) * m(2, 1) - m(1, 1) * m(2, 0));
+}
+
+}  // namespace
+
 void centerAtZero(matrix<double>& X) {
   const uint64 n = X.rowno(), c = X.colno();
   if (n == 0) return;
@@ -88,12 +98,25 @@ double Superimpose(matrix<double>& A, matrix<double>& B, matrix<double>& R, matr
       bpd[k * 3 + j] -= cB[j];
     }
 
-  // Kabsch: H = U diag(w) V^T, R = V U^T.  No determinant check.
+  // Kabsch: H = U diag(w) V^T, R = V U^T.
   matrix<double> H = var(Bp, Ap);
   matrix<double> V(3, 3);
   std::valarray<double> w(3);
   H.svd(V, w);
   R = V * ~H;
+  // A pocket and its mirror image are different molecules: when the best
+  // orthogonal fit is a reflection, the best rotation turns the singular
+  // direction of the smallest singular value the other way, and that value
+  // counts negatively in the RMSD.
+  if (det3(R) < 0) {
+    int k = 0;
+    for (int i = 1; i < 3; ++i)
+      if (w[i] < w[k]) k = i;
+    double* v = V.wdata();
+    for (int i = 0; i < 3; ++i) v[i * 3 + k] = -v[i * 3 + k];
+    w[k] = -w[k];
+    R = V * ~H;
+  }
   const double result = rmsd(Ap, Bp, w);
 
   const uint64 nb = B.rowno();

@@ -22,8 +22,8 @@ double rmsd(orbmat::matrix<double> P, orbmat::matrix<double> Q, std::valarray<do
 // Fits the atoms of B onto the atoms of A they are paired with (pairs is
 // rows of A x rows of B, non-zero = paired).  Moves B, paired or not, by the
 // paired centroid and the rotation, and A by its paired centroid; R receives
-// the rotation (B atom b goes to R b, reflections included).  Returns the
-// RMSD of the fit.
+// the rotation (B atom b goes to R b), always a proper one (determinant 1).
+// Returns the RMSD of the fit.
 double Superimpose(orbmat::matrix<double>& A, orbmat::matrix<double>& B, orbmat::matrix<double>& R,
                    orbmat::matrix<int> pairs);
 

@@ -90,7 +90,7 @@ class matrix {
   template <class U>
   matrix(const matrix<U>& other) : mat(allocator(Allocate, other.rowno(), other.colno())) {
     const U* src = other.cdata();
-    T* dst = &mat->val[0];
+    T* dst = wdata();
     const uint64 n = other.rowno() * other.colno();
     for (uint64 k = 0; k < n; ++k) dst[k] = static_cast<T>(src[k]);
   }
@@ -151,7 +151,7 @@ class matrix {
   matrix operator~() const {
     const uint64 r = mat->row, c = mat->col;
     matrix t(c, r);
-    T* dst = &t.mat->val[0];
+    T* dst = t.wdata();
     const T* src = cdata();
     for (uint64 i = 0; i < r; ++i)
       for (uint64 j = 0; j < c; ++j) dst[j * r + i] = src[i * c + j];
@@ -162,7 +162,7 @@ class matrix {
   matrix& operator*=(const matrix& other) {
     const uint64 r = mat->row, n = mat->col, c = other.mat->col;
     matrix res(r, c);
-    T* dst = &res.mat->val[0];
+    T* dst = res.wdata();
     const T* a = cdata();
     const T* b = other.cdata();
     for (uint64 i = 0; i < r; ++i)
@@ -199,7 +199,7 @@ class matrix {
   bool svd(matrix& V, std::valarray<double>& w);
 
   // Raw storage for tight loops: read-only, or writable after the block
-  // has been made private.
+  // has been made private; null for an empty matrix.
   const T* cdata() const { return mat->val.size() ? &mat->val[0] : nullptr; }
   T* wdata() {
     clone();

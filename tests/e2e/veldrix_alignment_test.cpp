@@ -1,5 +1,6 @@
 // End-to-end runs of the veldrix program on small pockets.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <sstream>
@@ -62,16 +63,16 @@ TEST(VeldrixRun, RigidCopyAlignsEveryAtomAndReportsTheInverseRotation) {
   ASSERT_EQ(m.size(), 9u);
   for (int i = 0; i < 9; ++i) EXPECT_NEAR(m[i], R[i % 3][i / 3], 1e-5) << i;
 
-  // A mirror copy aligns through a reflection.
+  // A mirror copy is a different molecule: a proper rotation, and a real RMSD.
   const double M[3][3] = {{1, 0, 0}, {0, -1, 0}, {0, 0, 1}};
   testrun::write_file(dir.file("p2"), moved(5, M, shift));
   const testrun::RunResult mr = testrun::run_veldrix({"p1", "null", "p2", "null"}, dir.path());
   ASSERT_EQ(mr.status, 0);
-  EXPECT_LT(summary(mr)[1], 1e-5);
+  EXPECT_GT(summary(mr)[1], 0.1);
   const std::vector<double> q = numbers(testrun::read_file(dir.file("rot.dat")));
   EXPECT_NEAR(q[0] * (q[4] * q[8] - q[5] * q[7]) - q[1] * (q[3] * q[8] - q[5] * q[6]) +
                   q[2] * (q[3] * q[7] - q[4] * q[6]),
-              -1.0, 1e-4);
+              1.0, 1e-4);
 }
 
 TEST(VeldrixRun, LargerSecondPocketSwapsRolesAndUnequalTypesLoseStars) {
@@ -108,13 +109,14 @@ TEST(VeldrixRun, FailuresEndWithAMessageAndNonZeroStatus) {
   testrun::write_file(dir.file("p1"), p);
   testrun::write_file(dir.file("torn"), p + "1 2 3 C\n");
   testrun::write_file(dir.file("few"), "1 1 1 1\n");
-  const std::vector<std::vector<std::string>> cases = {{"p1", "null", "p1"},
-                                                       {"p1", "null", "nothing", "null"},
-                                                       {"p1", "nofreq", "p1", "null"},
-                                                       {"p1", "null", "torn", "null"},
-                                                       {"p1", "few", "p1", "null"}};
-  const char* const messages[] = {"usage: veldrix", "Could not open nothing",
-                                  "Could not open nofreq", "torn", "few"};
+  testrun::write_file(dir.file("empty"), "\n");
+  const std::vector<std::vector<std::string>> cases = {
+      {"p1", "null", "p1"},           {"p1", "null", "nothing", "null"},
+      {"p1", "nofreq", "p1", "null"}, {"p1", "null", "torn", "null"},
+      {"p1", "few", "p1", "null"},    {"p1", "null", "empty", "null"}};
+  const char* const messages[] = {
+      "usage: veldrix",     "Could not open nothing", "Could not open nofreq", "torn", "few",
+      "empty holds no atom"};
   for (std::size_t k = 0; k < cases.size(); ++k) {
     const testrun::RunResult r = testrun::run_veldrix(cases[k], dir.path());
     EXPECT_NE(r.status, 0) << k;
@@ -134,9 +136,9 @@ TEST(VeldrixRun, FailuresEndWithAMessageAndNonZeroStatus) {
   EXPECT_EQ(summary(r).size(), 6u);
   EXPECT_EQ(testrun::split_lines(testrun::read_file(dir.file("rot.dat"))).size(), 3u);
 
-  // An empty pocket is no failure: nothing pairs.
-  testrun::write_file(dir.file("empty"), "\n");
-  const testrun::RunResult e = testrun::run_veldrix({"p1", "null", "empty", "null"}, dir.path());
-  EXPECT_EQ(e.status, 0);
-  EXPECT_EQ(summary(e)[0], 0);
+  // The summary is the result: a standard output that takes nothing fails the run.
+  const int full = system(
+      ("cd '" + dir.path() + "' && '" VELDRIX_BIN "' p1 null p1 null >/dev/full 2>err").c_str());
+  EXPECT_EQ(WEXITSTATUS(full), 1);
+  EXPECT_EQ(testrun::read_file(dir.file("err")), "Could not write standard output\n");
 }

@@ -91,6 +91,18 @@ TEST(VeldrixOldRun, ThirdArgumentIsTheTargetThreshold) {
   EXPECT_GT(sum[1], 0.1);
   EXPECT_LT(sum[1], 1.0);
   EXPECT_EQ(testrun::read_file(dir.file("p2.eq")), "0\n1\n2\n3\n4\n");
+
+  // Aiming at -1, the stage at -0.46 pairs nothing: the schedule ends there
+  // with the pairing of the stage before.
+  const testrun::RunResult below = testrun::run_veldrix_old({"p1", "p2", "-1"}, dir.path());
+  ASSERT_EQ(below.status, 0) << below.out;
+  sum = numbers(below.out);
+  ASSERT_EQ(sum.size(), 6u);
+  EXPECT_EQ(sum[0], 4);
+  EXPECT_LT(sum[1], 1e-5);
+  const std::vector<double> m = numbers(testrun::read_file(dir.file("rot.dat")));
+  ASSERT_EQ(m.size(), 9u);
+  for (int i = 0; i < 9; ++i) EXPECT_NEAR(m[i], i % 4 == 0, 1e-5) << i;
 }
 
 TEST(VeldrixOldRun, FailuresEndWithAMessageAndNonZeroStatus) {

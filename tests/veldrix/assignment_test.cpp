@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <random>
 #include <valarray>
+#include <vector>
 
 #include "veldrix/lps.h"
 
@@ -41,6 +43,58 @@ bool dense_assignment(matrix<int>& pairs, matrix<double> A, matrix<double> B, do
   block = capacity[orbmat::mslice(nA + 2, 2, nB, nA)];
   pairs = ~block;
   return true;
+}
+
+// The assignment judged over every pairing of atoms closer than lambda.
+// Each augmenting path of the sweep joins a free A atom to a free B atom, so
+// pairs come cheapest first (ties: lower B index, then lower A index), and
+// as every such pair costs less than nothing, the stop rule lets them come
+// until no free pair is left.  The result is thus the one pairing in which
+// every close pair left out shares an atom with a chosen pair ranked before
+// it.  Returns how many pairings qualify and leaves the last one in match
+// (match[i] = B atom of A atom i, or -1).
+int qualifying_pairings(const matrix<double>& A, const matrix<double>& B, double lambda,
+                        const matrix<double>& W, std::vector<int>& match) {
+  const int nA = A.rowno(), nB = B.rowno();
+  std::vector<double> cost(nA * nB);
+  std::vector<bool> close(nA * nB);
+  for (int i = 0; i < nA; ++i)
+    for (int j = 0; j < nB; ++j) {
+      const double d =
+          std::hypot(std::hypot(A(i, 0) - B(j, 0), A(i, 1) - B(j, 1)), A(i, 2) - B(j, 2));
+      close[i * nB + j] = d < lambda;
+      cost[i * nB + j] = d - lambda - lambda * W(i, j);
+    }
+  auto before = [&](int i, int j, int k, int l) {
+    const double a = cost[i * nB + j], b = cost[k * nB + l];
+    return a < b || (a == b && (j < l || (j == l && i < k)));
+  };
+  std::vector<int> m(nA, -1);
+  std::vector<bool> taken(nB, false);
+  int found = 0;
+  std::function<void(int)> walk = [&](int i) {
+    if (i < nA) {
+      walk(i + 1);
+      for (int j = 0; j < nB; ++j)
+        if (close[i * nB + j] && !taken[j]) {
+          m[i] = j, taken[j] = true;
+          walk(i + 1);
+          m[i] = -1, taken[j] = false;
+        }
+      return;
+    }
+    for (int k = 0; k < nA; ++k)
+      for (int l = 0; l < nB; ++l) {
+        if (!close[k * nB + l] || m[k] == l) continue;
+        bool blocked = m[k] >= 0 && before(k, m[k], k, l);
+        for (int r = 0; r < nA && !blocked; ++r) blocked = m[r] == l && before(r, l, k, l);
+        if (!blocked) return;
+      }
+    ++found;
+    match = m;
+  };
+  walk(0);
+  return found;
 }
 
 matrix<double> points(std::initializer_list<double> v) {
@@ -90,11 +144,11 @@ TEST(Assignment, SweepRelaxesEachNodeOnceInIndexOrder) {
   EXPECT_FALSE(pathExists(std::valarray<double>{0, kUnreached}, 1));
 }
 
-TEST(Assignment, MatchesTheDenseFormulationOnRandomPockets) {
+TEST(Assignment, MatchesTheDenseFormulationAndABruteForceOnRandomPockets) {
   std::mt19937 gen(11);
   std::uniform_real_distribution<double> u(0, 1), wd(0, 16);
   const double lambdas[] = {21, 7, 2.8, 1.54, 1.0486};
-  int paired = 0;
+  int paired = 0, judged = 0;
   for (int trial = 0; trial < 120; ++trial) {
     const int nA = 1 + trial % 17, nB = 1 + (trial * 7) % 13;
     const double span = 2.0 + trial % 9, lambda = lambdas[trial % 5];
@@ -123,6 +177,14 @@ TEST(Assignment, MatchesTheDenseFormulationOnRandomPockets) {
     EXPECT_LE(rowUse.max(), 1);
     EXPECT_LE(colUse.max(), 1);
     paired += fast.sum();
+
+    if (nA > 6 || nB > 6) continue;
+    std::vector<int> match;
+    ASSERT_EQ(qualifying_pairings(A, B, lambda, W, match), 1) << "trial " << trial;
+    for (int i = 0; i < nA; ++i)
+      for (int j = 0; j < nB; ++j) ASSERT_EQ(fast(i, j), match[i] == j) << "trial " << trial;
+    ++judged;
   }
   EXPECT_GT(paired, 100);  // the instances are not trivially empty
+  EXPECT_GT(judged, 10);
 }

@@ -1,3 +1,6 @@
+// Checked subscripts: an element read from an empty block aborts the test.
+#define _GLIBCXX_ASSERTIONS 1
+
 #include <gtest/gtest.h>
 
 #include <valarray>
@@ -89,4 +92,16 @@ TEST(Orbmat, ResizeViewsTransposeProductAndSubBlocks) {
   EXPECT_EQ(big(2, 1), 33);
   EXPECT_EQ(big.sum(), 12 + 13 + 22 + 23 + 32 + 33);
   EXPECT_EQ(matrix<double>(big)(2, 0), 32.0);
+}
+
+TEST(Orbmat, EmptyMatricesTransposeMultiplyAndConvert) {
+  const matrix<double> none(0, 3, 0.0);
+  const matrix<double> t = ~none;
+  EXPECT_EQ(t.rowno() * 10 + t.colno(), 30u);
+  const matrix<double> p = none * matrix<double>(3, 2, 1.0);
+  EXPECT_EQ(p.rowno() * 10 + p.colno(), 2u);
+  const matrix<double> q = t * none;  // 3 x 0 times 0 x 3: zeros
+  EXPECT_EQ(q.rowno() * 10 + q.colno(), 33u);
+  EXPECT_EQ(q(2, 1), 0.0);
+  EXPECT_EQ(matrix<double>(matrix<int>(0, 4, 0)).colno(), 4u);
 }

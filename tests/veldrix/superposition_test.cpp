@@ -117,10 +117,15 @@ TEST(Superimpose, UndoesARigidMotionAndMovesEveryAtom) {
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j) EXPECT_NEAR(R(i, j), i == j, 1e-12);
 
-  // A mirror image is fitted by a reflection.
+  // A mirror image gets the best proper rotation and the RMSD it leaves.
   matrix<double> M = moved(A0, rows(3, {1, 0, 0, 0, -1, 0, 0, 0, 1})), A1 = A0;
-  EXPECT_LT(Superimpose(A1, M, R, pairs), 1e-6);
-  EXPECT_NEAR(det3(R), -1.0, 1e-12);
+  const double r = Superimpose(A1, M, R, pairs);
+  EXPECT_NEAR(det3(R), 1.0, 1e-12);
+  double ss = 0;
+  for (int k = 0; k < 5; ++k)
+    for (int j = 0; j < 3; ++j) ss += std::pow(A1(k, j) - M(k, j), 2);
+  EXPECT_NEAR(r, std::sqrt(ss / 5), 1e-9);
+  EXPECT_GT(r, 0.1);
 }
 
 TEST(Superimpose, RmsdMatchesTheDistancesOfANoisyFit) {
