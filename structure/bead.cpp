@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "structure/numformat.h"
 #include "structure/output.h"
 #include "structure/para.h"
 
@@ -186,14 +187,33 @@ void Pair::set_pair(Bead* a, Bead* b, int level) {
 }
 
 void Pair::print_pair(std::ostream& out) const {
-  const Bead* a = first;
-  const Bead* b = second;
+  char line[kContactLineMax];
+  out.write(line, put_contact_line(line, *this) - line);
+}
+
+char* put_contact_line(char* out, const Pair& p) {
+  const Bead* a = p.first;
+  const Bead* b = p.second;
   if (std::strcmp(a->atom_key, b->atom_key) > 0) std::swap(a, b);
   // An uncomputed level is derived from the pair's own order, first then
   // second, whatever order the line shows the keys in.
-  int level = alpha_level == ALPHA_LEVEL_UNSET ? alpha_level_of(*first, *second) : alpha_level;
-  out << a->atom_key << ' ' << b->atom_key << ' ' << level << ' ' << a->n_contacts + b->n_contacts
-      << ' ' << a->n_contacts << ' ' << b->n_contacts << ' ' << distance_of(*a, *b) << '\n';
+  int level =
+      p.alpha_level == ALPHA_LEVEL_UNSET ? alpha_level_of(*p.first, *p.second) : p.alpha_level;
+  out = put_text(out, a->atom_key);
+  *out++ = ' ';
+  out = put_text(out, b->atom_key);
+  *out++ = ' ';
+  out = put_integer(out, level);
+  *out++ = ' ';
+  out = put_integer(out, a->n_contacts + b->n_contacts);
+  *out++ = ' ';
+  out = put_integer(out, a->n_contacts);
+  *out++ = ' ';
+  out = put_integer(out, b->n_contacts);
+  *out++ = ' ';
+  out = put_general(out, distance_of(*a, *b));
+  *out++ = '\n';
+  return out;
 }
 
 double distance_of(const Bead& a, const Bead& b) {
@@ -219,6 +239,12 @@ int alpha_level_of_size(double size) {
 }
 
 int alpha_level_of(const Bead& a, const Bead& b) {
-  std::printf("%g\n%g\n", a.radius * a.radius, b.radius * b.radius);
+  // printf("%g\n%g\n") without printf: every collector calls this per edge.
+  char text[2 * kNumberTextMax + 2];
+  char* p = put_general(text, a.radius * a.radius);
+  *p++ = '\n';
+  p = put_general(p, b.radius * b.radius);
+  *p++ = '\n';
+  std::fwrite(text, 1, static_cast<size_t>(p - text), stdout);
   return alpha_level_of_size(edge_size_of(a, b));
 }

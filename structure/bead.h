@@ -2,7 +2,10 @@
 #ifndef STRUCTURE_BEAD_H
 #define STRUCTURE_BEAD_H
 
+#include <cstddef>
+#include <cstdint>
 #include <ostream>
+#include <vector>
 
 #include "lib/hash.h"
 
@@ -66,6 +69,13 @@ class Pair {
   void set_pair(Bead* a, Bead* b, int level);
   void print_pair(std::ostream& out) const;
 };
+
+// Longest contact line with its line end.
+const size_t kContactLineMax = 160;
+
+// Writes the contact line of print_pair at out (room for kContactLineMax
+// bytes) and returns its end.
+char* put_contact_line(char* out, const Pair& p);
 
 // Level value meaning "not computed yet"; the rule below never yields it.
 const int ALPHA_LEVEL_UNSET = 99;
