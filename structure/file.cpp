@@ -70,14 +70,15 @@ void read_pdb(std::string path, std::vector<Bead>& beads) {
 
   beads.clear();
   beads.reserve(100000);
+  PdbReadMemo memo;
   std::string line;
   while (in.next(line)) {
     if (line.compare(0, 6, "ENDMDL") == 0) break;
     if (line.compare(0, 4, "ATOM") != 0) continue;
     if (line.size() >= 17 && (line[16] == 'B' || line[16] == '2')) continue;
+    // Atoms without a radius are dropped, but their residues still count.
     Bead b;
-    b.set_from_PDB(line.c_str(), 0);
-    if (b.radius != 0) beads.push_back(b);
+    if (read_pdb_atom(line.c_str(), b, memo)) beads.push_back(b);
   }
   beads.shrink_to_fit();
 
