@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "structure/numformat.h"
 #include "structure/output.h"
 #include "structure/para.h"
 
@@ -24,16 +25,171 @@ void copy_field(char* dst, size_t size, const char* src) {
   dst[n] = '\0';
 }
 
-// Cuts columns [from, to] (1-based, inclusive) out of a line of length len;
-// columns past the end of the line read as absent.
-std::string column(const char* line, size_t len, size_t from, size_t to) {
-  if (len < from) return std::string();
+// Columns [from, to] (1-based, inclusive) of a line of length len; columns
+// past the end of the line read as absent.
+struct Field {
+  const char* begin;
+  const char* end;
+};
+
+Field column(const char* line, size_t len, size_t from, size_t to) {
+  if (len < from) return {line + len, line + len};
   if (to > len) to = len;
-  return std::string(line + from - 1, to - from + 1);
+  return {line + from - 1, line + to};
 }
 
 char column_char(const char* line, size_t len, size_t col) {
   return len >= col ? line[col - 1] : ' ';
+}
+
+// White space as scanf skips it in the "C" locale.
+bool is_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+const char* skip_space(const char* p, const char* end) {
+  while (p < end && is_space(*p)) ++p;
+  return p;
+}
+
+// The fields are read as sscanf reads them ("%d", "%lg", "%s"), blanks
+// around a value included; a field without a value leaves the target
+// alone.  The plain forms PDB files hold are read here directly, anything
+// else by sscanf itself, which is many times slower.
+
+bool scan_int(Field f, int& value) {
+  const char* p = skip_space(f.begin, f.end);
+  bool negative = p < f.end && *p == '-';
+  if (p < f.end && (*p == '-' || *p == '+')) ++p;
+  const char* digits = p;
+  long long v = 0;
+  while (p < f.end && is_digit(*p) && p - digits < 9) v = v * 10 + (*p++ - '0');
+  if (p == digits) return false;
+  if (p < f.end && is_digit(*p)) {  // beyond the fast path's range
+    std::string text(f.begin, f.end);
+    return std::sscanf(text.c_str(), "%d", &value) == 1;
+  }
+  value = static_cast<int>(negative ? -v : v);
+  return true;
+}
+
+bool scan_double(Field f, double& value) {
+  const char* p = skip_space(f.begin, f.end);
+  bool negative = p < f.end && *p == '-';
+  if (p < f.end && (*p == '-' || *p == '+')) ++p;
+  long long mantissa = 0;
+  int digits = 0, decimals = 0;
+  // Digits past the 15th are counted, not added: such a field goes to sscanf.
+  for (; p < f.end && is_digit(*p); ++p, ++digits)
+    if (digits < 15) mantissa = mantissa * 10 + (*p - '0');
+  if (p < f.end && *p == '.')
+    for (++p; p < f.end && is_digit(*p); ++p, ++digits, ++decimals)
+      if (digits < 15) mantissa = mantissa * 10 + (*p - '0');
+  if (digits > 0 && digits <= 15 && (p == f.end || is_space(*p))) {
+    // Mantissa and power of ten are exact doubles, so one division rounds
+    // correctly, as strtod under scanf does.
+    static const double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    double v = static_cast<double>(mantissa) / kPow10[decimals];
+    value = negative ? -v : v;
+    return true;
+  }
+  std::string text(f.begin, f.end);
+  return std::sscanf(text.c_str(), "%lg", &value) == 1;
+}
+
+// The first blank-free word of the field, cut to a name field of the given
+// size; false when the field is blank.
+bool scan_word(Field f, char* name, size_t size) {
+  const char* p = skip_space(f.begin, f.end);
+  const char* q = p;
+  while (q < f.end && !is_space(*q)) ++q;
+  if (q == p) return false;
+  size_t n = static_cast<size_t>(q - p);
+  if (n > size - 1) n = size - 1;
+  std::memcpy(name, p, n);
+  name[n] = '\0';
+  return true;
+}
+
+// Stores text [begin, end) in a key field as snprintf would: cut to the
+// field and terminated.
+void store_key(char* key, size_t size, const char* begin, const char* end) {
+  size_t n = static_cast<size_t>(end - begin);
+  if (n > size - 1) n = size - 1;
+  std::memcpy(key, begin, n);
+  key[n] = '\0';
+}
+
+// The fields that name the atom and its residue, which decide whether the
+// atom is kept and which residue number it gets.
+void read_identity(Bead& b, const char* line, size_t len) {
+  b.group_id = 0;
+  b.chain_id = column_char(line, len, 22);
+  if (b.chain_id == ' ') b.chain_id = '*';
+  b.insertion_code = column_char(line, len, 27);
+  scan_word(column(line, len, 18, 20), b.res_name, sizeof b.res_name);
+  scan_word(column(line, len, 13, 16), b.atom_name, sizeof b.atom_name);
+  int iv;
+  if (scan_int(column(line, len, 23, 26), iv)) b.res_num = iv;
+}
+
+// Serial number, centre and B-factor.
+void read_position(Bead& b, const char* line, size_t len) {
+  int iv;
+  double dv;
+  if (scan_int(column(line, len, 7, 11), iv)) b.serial = iv;
+  if (scan_double(column(line, len, 31, 38), dv)) b.x = dv;
+  if (scan_double(column(line, len, 39, 46), dv)) b.y = dv;
+  if (scan_double(column(line, len, 47, 54), dv)) b.z = dv;
+  b.b_factor = 0;
+  if (len > 61 && scan_double(column(line, len, 61, 66), dv)) b.b_factor = dv;
+}
+
+// The keys are built by hand rather than with snprintf: this runs for every
+// atom read.  Names from PDB columns and numbers of up to five digits always
+// fit; a longer text is cut to its field.
+const size_t kKeyText = 2 * kNumberTextMax + 16;
+
+void build_atom_key(Bead& b) {
+  char text[kKeyText];
+  char* p = text;
+  *p++ = b.chain_id;
+  *p++ = ':';
+  p = put_integer(p, b.res_num);
+  *p++ = ':';
+  p = put_text(p, b.res_name);
+  *p++ = ':';
+  p = put_integer(p, b.serial);
+  *p++ = ':';
+  p = put_text(p, b.atom_name);
+  store_key(b.atom_key, sizeof b.atom_key, text, p);
+}
+
+void build_type_key(Bead& b) {
+  char text[kKeyText];
+  char* p = put_text(text, b.res_name);
+  *p++ = '.';
+  p = put_text(p, b.atom_name);
+  store_key(b.type_key, sizeof b.type_key, text, p);
+}
+
+void build_residue_id(Bead& b) {
+  char text[kKeyText];
+  char* p = text;
+  *p++ = b.chain_id;
+  p = put_integer(p, b.res_num);
+  *p++ = b.insertion_code;
+  store_key(b.residue_id, sizeof b.residue_id, text, p);
+}
+
+// Every distinct residue id gets the next number at its first atom.
+int residue_number_of(const char* residue_id) {
+  if (real_res_num_of.contains(residue_id)) return real_res_num_of.find(residue_id);
+  real_res_num_of.insert(residue_id, Bead::real_res_num);
+  return Bead::real_res_num++;
 }
 
 double radius_lookup(const char* type_key) { return radius_of_atom[type_key]; }
@@ -67,15 +223,9 @@ void Bead::set_atom_name(const char* name) { copy_field(atom_name, sizeof atom_n
 void Bead::set_res_name(const char* name) { copy_field(res_name, sizeof res_name, name); }
 
 void Bead::build_keys() {
-  // snprintf cuts a text that does not fit; names from PDB columns and
-  // residue and serial numbers of up to five digits always fit.
-  if (std::snprintf(atom_key, sizeof atom_key, "%c:%d:%s:%d:%s", chain_id, res_num, res_name,
-                    serial, atom_name) < 0)
-    atom_key[0] = '\0';
-  if (std::snprintf(type_key, sizeof type_key, "%s.%s", res_name, atom_name) < 0)
-    type_key[0] = '\0';
-  if (std::snprintf(residue_id, sizeof residue_id, "%c%d%c", chain_id, res_num, insertion_code) < 0)
-    residue_id[0] = '\0';
+  build_atom_key(*this);
+  build_type_key(*this);
+  build_residue_id(*this);
 }
 
 void Bead::set_from_formatted_key(const char* key, double px, double py, double pz, int n) {
@@ -103,46 +253,57 @@ void Bead::set_from_formatted_key(const char* key, double px, double py, double 
 
 void Bead::set_from_PDB(const char* line, int n) {
   size_t len = std::strlen(line);
-  group_id = 0;
-  chain_id = column_char(line, len, 22);
-  if (chain_id == ' ') chain_id = '*';
-  insertion_code = column_char(line, len, 27);
-
-  std::string f;
-  int iv;
-  double dv;
-  char word[8];  // every name column is at most 4 wide
-  f = column(line, len, 7, 11);
-  if (std::sscanf(f.c_str(), "%d", &iv) == 1) serial = iv;
-  f = column(line, len, 18, 20);
-  if (std::sscanf(f.c_str(), "%7s", word) == 1) set_res_name(word);
-  f = column(line, len, 13, 16);
-  if (std::sscanf(f.c_str(), "%7s", word) == 1) set_atom_name(word);
-  f = column(line, len, 23, 26);
-  if (std::sscanf(f.c_str(), "%d", &iv) == 1) res_num = iv;
-  f = column(line, len, 31, 38);
-  if (std::sscanf(f.c_str(), "%lg", &dv) == 1) x = dv;
-  f = column(line, len, 39, 46);
-  if (std::sscanf(f.c_str(), "%lg", &dv) == 1) y = dv;
-  f = column(line, len, 47, 54);
-  if (std::sscanf(f.c_str(), "%lg", &dv) == 1) z = dv;
-  b_factor = 0;
-  if (len > 61) {
-    f = column(line, len, 61, 66);
-    if (std::sscanf(f.c_str(), "%lg", &dv) == 1) b_factor = dv;
-  }
-
+  read_identity(*this, line, len);
+  read_position(*this, line, len);
   build_keys();
   n_contacts = n;
   radius = radius_lookup(type_key);
+  real_res_number = residue_number_of(residue_id);
+}
 
-  if (real_res_num_of.contains(residue_id)) {
-    real_res_number = real_res_num_of.find(residue_id);
-  } else {
-    real_res_num_of.insert(residue_id, Bead::real_res_num);
-    real_res_number = Bead::real_res_num;
-    ++Bead::real_res_num;
+double PdbReadMemo::radius(const char* type_key) {
+  // A bead's type key has at most 8 characters: packed into a word, zero
+  // padded.  A longer text is not remembered.
+  uint64_t key = 0;
+  int n = 0;
+  for (; n < 8 && type_key[n] != '\0'; ++n)
+    key |= static_cast<uint64_t>(static_cast<unsigned char>(type_key[n])) << (8 * n);
+  if (n == 8 && type_key[8] != '\0') return radius_lookup(type_key);
+  size_t i = static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> (64 - kSlotBits));
+  for (; slots_[i].used; i = (i + 1) % kSlots)
+    if (slots_[i].key == key) return slots_[i].radius;
+  double r = radius_lookup(type_key);
+  if (used_ < kSlots / 2) {  // beyond that, ask the table every time
+    slots_[i] = {key, r, true};
+    ++used_;
   }
+  return r;
+}
+
+int PdbReadMemo::residue_number(const Bead& b) {
+  // The atoms of a residue stand together, and a number once given to an
+  // id never changes.
+  if (!has_last_ || std::strcmp(last_residue_, b.residue_id) != 0) {
+    std::strcpy(last_residue_, b.residue_id);
+    last_number_ = residue_number_of(b.residue_id);
+    has_last_ = true;
+  }
+  return last_number_;
+}
+
+bool read_pdb_atom(const char* line, Bead& b, PdbReadMemo& memo) {
+  size_t len = std::strlen(line);
+  read_identity(b, line, len);
+  build_type_key(b);
+  build_residue_id(b);
+  double r = memo.radius(b.type_key);
+  b.real_res_number = memo.residue_number(b);
+  if (r == 0) return false;
+  read_position(b, line, len);
+  build_atom_key(b);
+  b.n_contacts = 0;
+  b.radius = r;
+  return true;
 }
 
 void Bead::print_bead_with_pdb_format(std::ostream& out) const {
@@ -186,14 +347,33 @@ void Pair::set_pair(Bead* a, Bead* b, int level) {
 }
 
 void Pair::print_pair(std::ostream& out) const {
-  const Bead* a = first;
-  const Bead* b = second;
+  char line[kContactLineMax];
+  out.write(line, put_contact_line(line, *this) - line);
+}
+
+char* put_contact_line(char* out, const Pair& p) {
+  const Bead* a = p.first;
+  const Bead* b = p.second;
   if (std::strcmp(a->atom_key, b->atom_key) > 0) std::swap(a, b);
   // An uncomputed level is derived from the pair's own order, first then
   // second, whatever order the line shows the keys in.
-  int level = alpha_level == ALPHA_LEVEL_UNSET ? alpha_level_of(*first, *second) : alpha_level;
-  out << a->atom_key << ' ' << b->atom_key << ' ' << level << ' ' << a->n_contacts + b->n_contacts
-      << ' ' << a->n_contacts << ' ' << b->n_contacts << ' ' << distance_of(*a, *b) << '\n';
+  int level =
+      p.alpha_level == ALPHA_LEVEL_UNSET ? alpha_level_of(*p.first, *p.second) : p.alpha_level;
+  out = put_text(out, a->atom_key);
+  *out++ = ' ';
+  out = put_text(out, b->atom_key);
+  *out++ = ' ';
+  out = put_integer(out, level);
+  *out++ = ' ';
+  out = put_integer(out, a->n_contacts + b->n_contacts);
+  *out++ = ' ';
+  out = put_integer(out, a->n_contacts);
+  *out++ = ' ';
+  out = put_integer(out, b->n_contacts);
+  *out++ = ' ';
+  out = put_general(out, distance_of(*a, *b));
+  *out++ = '\n';
+  return out;
 }
 
 double distance_of(const Bead& a, const Bead& b) {
@@ -219,6 +399,12 @@ int alpha_level_of_size(double size) {
 }
 
 int alpha_level_of(const Bead& a, const Bead& b) {
-  std::printf("%g\n%g\n", a.radius * a.radius, b.radius * b.radius);
+  // printf("%g\n%g\n") without printf: every collector calls this per edge.
+  char text[2 * kNumberTextMax + 2];
+  char* p = put_general(text, a.radius * a.radius);
+  *p++ = '\n';
+  p = put_general(p, b.radius * b.radius);
+  *p++ = '\n';
+  std::fwrite(text, 1, static_cast<size_t>(p - text), stdout);
   return alpha_level_of_size(edge_size_of(a, b));
 }

@@ -2,7 +2,10 @@
 #ifndef STRUCTURE_BEAD_H
 #define STRUCTURE_BEAD_H
 
+#include <cstddef>
+#include <cstdint>
 #include <ostream>
+#include <vector>
 
 #include "lib/hash.h"
 
@@ -53,6 +56,38 @@ class Bead {
 // residue_id -> real_res_number of the structure being read.
 extern StringHash<int> real_res_num_of;
 
+// What reading one file's atoms asks over and over, remembered while
+// nothing else changes the tables: the radius table's answer by type key
+// (radius_of_atom enters an absent key with 0) and the number of the last
+// residue id met.
+class PdbReadMemo {
+ public:
+  PdbReadMemo() : slots_(kSlots) {}
+  double radius(const char* type_key);
+  // real_res_num_of's number of the bead's residue id, handing out the next
+  // one to a new id.
+  int residue_number(const Bead& b);
+
+ private:
+  struct Slot {
+    uint64_t key;
+    double radius;
+    bool used;
+  };
+  static const int kSlotBits = 10;
+  static const size_t kSlots = size_t(1) << kSlotBits;
+  std::vector<Slot> slots_;
+  size_t used_ = 0;
+  char last_residue_[sizeof(Bead::residue_id)] = {};
+  int last_number_ = 0;
+  bool has_last_ = false;
+};
+
+// set_from_PDB(line, 0) on a default bead, for a reader that keeps only
+// atoms with a radius: an atom without one is left part-filled and false
+// returned, with its residue numbered all the same.
+bool read_pdb_atom(const char* line, Bead& b, PdbReadMemo& memo);
+
 class Pair {
  public:
   Bead* first;  // the bead whose atom key is not larger
@@ -66,6 +101,13 @@ class Pair {
   void set_pair(Bead* a, Bead* b, int level);
   void print_pair(std::ostream& out) const;
 };
+
+// Longest contact line with its line end.
+const size_t kContactLineMax = 160;
+
+// Writes the contact line of print_pair at out (room for kContactLineMax
+// bytes) and returns its end.
+char* put_contact_line(char* out, const Pair& p);
 
 // Level value meaning "not computed yet"; the rule below never yields it.
 const int ALPHA_LEVEL_UNSET = 99;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "structure/numformat.h"
 #include "structure/output.h"
 #include "structure/para.h"
 
@@ -69,14 +70,15 @@ void read_pdb(std::string path, std::vector<Bead>& beads) {
 
   beads.clear();
   beads.reserve(100000);
+  PdbReadMemo memo;
   std::string line;
   while (in.next(line)) {
     if (line.compare(0, 6, "ENDMDL") == 0) break;
     if (line.compare(0, 4, "ATOM") != 0) continue;
     if (line.size() >= 17 && (line[16] == 'B' || line[16] == '2')) continue;
+    // Atoms without a radius are dropped, but their residues still count.
     Bead b;
-    b.set_from_PDB(line.c_str(), 0);
-    if (b.radius != 0) beads.push_back(b);
+    if (read_pdb_atom(line.c_str(), b, memo)) beads.push_back(b);
   }
   beads.shrink_to_fit();
 
@@ -97,22 +99,45 @@ void print_pdb(std::string path, const std::vector<Bead>& beads) {
 
 // ---- edge, contact, surface and interface files ---------------------------
 
+namespace {
+
+// Room for one atom line of the surface or atom lists.
+const size_t kAtomLineMax = sizeof(Bead::atom_key) + 4 * kNumberTextMax + 8;
+
+void put_contact_lines(BlockWriter& w, const std::vector<Pair>& pairs) {
+  for (const Pair& p : pairs) w.commit(put_contact_line(w.room(kContactLineMax), p));
+}
+
+}  // namespace
+
 void print_pair_keys(std::string path, const std::vector<Pair>& pairs) {
   std::ofstream out;
   if (!open_output(out, path)) return;
+  BlockWriter w(out);
   for (const Pair& p : pairs) {
     const Bead& a = ordered_first(p);
     const Bead& b = ordered_second(p);
-    out << a.atom_key << ' ' << b.atom_key << ' ' << edge_size_of(*p.first, *p.second) << ' '
-        << distance_of(a, b) << '\n';
+    char* c = w.room(2 * sizeof a.atom_key + 2 * kNumberTextMax + 4);
+    c = put_text(c, a.atom_key);
+    *c++ = ' ';
+    c = put_text(c, b.atom_key);
+    *c++ = ' ';
+    c = put_general(c, edge_size_of(*p.first, *p.second));
+    *c++ = ' ';
+    c = put_general(c, distance_of(a, b));
+    *c++ = '\n';
+    w.commit(c);
   }
+  w.flush();
   close_output(out, path);
 }
 
 void print_contacts(std::string path, const std::vector<Pair>& pairs) {
   std::ofstream out;
   if (!open_output(out, path)) return;
-  for (const Pair& p : pairs) p.print_pair(out);
+  BlockWriter w(out);
+  put_contact_lines(w, pairs);
+  w.flush();
   close_output(out, path);
 }
 
@@ -120,9 +145,18 @@ void print_atoms_contacts(std::string path, const std::vector<Bead>& beads,
                           const std::vector<Pair>& pairs, double) {
   std::ofstream out;
   if (!open_output(out, path)) return;
-  for (const Bead& b : beads)
-    out << b.atom_key << ' ' << b.res_index << ' ' << (b.on_surf ? 1 : 0) << '\n';
-  for (const Pair& p : pairs) p.print_pair(out);
+  BlockWriter w(out);
+  for (const Bead& b : beads) {
+    char* c = put_text(w.room(kAtomLineMax), b.atom_key);
+    *c++ = ' ';
+    c = put_integer(c, b.res_index);
+    *c++ = ' ';
+    *c++ = b.on_surf ? '1' : '0';
+    *c++ = '\n';
+    w.commit(c);
+  }
+  put_contact_lines(w, pairs);
+  w.flush();
   close_output(out, path);
 }
 
@@ -130,20 +164,35 @@ void print_surface_atom_and_contacts(std::string path, const std::vector<Bead>& 
                                      const std::vector<Pair>& pairs) {
   std::ofstream out;
   if (!open_output(out, path)) return;
-  out << "#Atoms: Key resID x y z\n";
-  for (const Bead& b : beads)
-    if (b.on_surf)
-      out << b.atom_key << ' ' << b.res_index << ' ' << b.x << ' ' << b.y << ' ' << b.z << '\n';
-  out << "\n#Contacts: Key1 Key2 alpha #neigbor-all #neighbor1 #neighbor2 distance\n";
-  for (const Pair& p : pairs) p.print_pair(out);
+  BlockWriter w(out);
+  w.commit(put_text(w.room(64), "#Atoms: Key resID x y z\n"));
+  for (const Bead& b : beads) {
+    if (!b.on_surf) continue;
+    char* c = put_text(w.room(kAtomLineMax), b.atom_key);
+    *c++ = ' ';
+    c = put_integer(c, b.res_index);
+    for (double v : {b.x, b.y, b.z}) {
+      *c++ = ' ';
+      c = put_general(c, v);
+    }
+    *c++ = '\n';
+    w.commit(c);
+  }
+  w.commit(put_text(w.room(128),
+                    "\n#Contacts: Key1 Key2 alpha #neigbor-all #neighbor1 #neighbor2 distance\n"));
+  put_contact_lines(w, pairs);
+  w.flush();
   close_output(out, path);
 }
 
 void print_interface_contacts(std::string path, const std::vector<Pair>& pairs) {
   std::ofstream out;
   if (!open_output(out, path, "error opening file to write")) return;
+  BlockWriter w(out);
   for (const Pair& p : pairs)
-    if (p.first->chain_id != p.second->chain_id) p.print_pair(out);
+    if (p.first->chain_id != p.second->chain_id)
+      w.commit(put_contact_line(w.room(kContactLineMax), p));
+  w.flush();
   close_output(out, path);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <sstream>
@@ -16,6 +17,12 @@ class BeadTest : public testing::Test {
  protected:
   static void SetUpTestSuite() { construct_map_of_radius(); }
 };
+
+std::string streamed(double v) {
+  std::ostringstream out;
+  out << v;
+  return out.str();
+}
 
 Bead ball(double x, double radius) {
   Bead b;
@@ -202,6 +209,28 @@ TEST_F(BeadTest, PdbLineParsing) {
   EXPECT_STREQ(d.atom_name, "N");
   EXPECT_STREQ(d.res_name, "");
   EXPECT_EQ(d.radius, 0);
+
+  // Number columns read as sscanf reads the cut column, in any form; one
+  // without a number leaves the default 0.
+  struct {
+    const char* serial;  // columns 7-11
+    const char* x;       // columns 31-38
+  } fields[] = {{"  +12", "  -0.000"},  {"   -7", "+1.5    "},   {" 12ab", "  1e2   "},
+                {"    -", "   -.5  "},  {"00042", "12345678"},   {"  1 2", "  nan   "},
+                {"\t\t  3", " 1.5x   "}, {"   + ", "    -   "},   {"     ", "  0x1p3 "},
+                {"99999", "1.5 2.5 "},  {" -0  ", "\t7.25\t  "}, {"1e3  ", "   .    "}};
+  for (const auto& f : fields) {
+    std::string line =
+        std::string("ATOM  ") + f.serial + "  CA  GLY A   1    " + f.x + "   2.000   3.000";
+    Bead e(line.c_str(), 0);
+    int serial = 0;
+    double x = 0;
+    std::sscanf(f.serial, "%d", &serial);
+    std::sscanf(f.x, "%lg", &x);
+    EXPECT_EQ(e.serial, serial) << f.serial;
+    EXPECT_EQ(streamed(e.x), streamed(x)) << f.x;  // also tells -0 and nan apart
+    EXPECT_EQ(e.y, 2);
+  }
 }
 
 TEST_F(BeadTest, RadiusTables) {
