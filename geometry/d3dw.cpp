@@ -618,6 +618,66 @@ void CD3DW::flip41(CD3DEdge* r) {
   push(n->face[0]);
 }
 
+void CD3DEdge::check_minors() {
+  CD3DTriangle* t = triangle();
+  if (t->have_minors) return;
+  CInexact m[4];
+  triangle_minors(*origin, *destination, *apex, m);
+  // Stored for the orientation of slots 0-2; negation is exact.
+  for (int k = 0; k < 4; ++k) t->minor[k] = slot < 3 ? m[k] : -m[k];
+  t->have_minors = true;
+}
+
+bool CD3DW::positive(CD3DEdge* e, CXYZW* p) {
+  ++stats[4];
+  CD3DTriangle* t = e->triangle();
+  if (t->cache_point == p) {
+    ++stats[5];
+    return (e->slot < 3) == t->cache_positive;
+  }
+  if (t->have_minors)
+    ++stats[6];
+  else
+    e->check_minors();
+  // For the orientation of slots 0-2; the other orientation is the reverse.
+  bool exact = false;
+  bool r0 = orient_positive(t->minor, t->v[0], t->v[1], t->v[2], p, &exact);
+  if (exact) ++stats[7];
+  t->cache_point = p;
+  t->cache_positive = r0;
+  return (e->slot < 3) == r0;
+}
+
+// Inside the bounding tetrahedron; neither counts nor caches.
+bool CD3DW::inside_bound(CXYZW* p) {
+  for (CD3DEdge* f : bound_face_) {
+    f->check_minors();
+    CD3DTriangle* t = f->triangle();
+    bool exact = false;
+    if ((f->slot < 3) != orient_positive(t->minor, t->v[0], t->v[1], t->v[2], p, &exact))
+      return false;
+  }
+  return true;
+}
+
+bool CD3DW::insphere(CD3DEdge* e, CXYZW* p) {
+  ++stats[8];
+  CD3DEdge* abd = e->fnext;
+  CD3DEdge* bcd = e->enext->fnext;
+  CD3DEdge* acd = e->enext->enext->fnext->sym;
+  CD3DEdge* faces[4] = {e, abd, bcd, acd};
+  CInexact m[4][4];
+  for (int f = 0; f < 4; ++f) {
+    faces[f]->check_minors();
+    for (int k = 0; k < 4; ++k) m[f][k] = faces[f]->minors(k);
+  }
+  bool exact = false;
+  bool r = power_positive(e->origin, e->destination, e->apex, abd->apex, p, m[0], m[1], m[2], m[3],
+                          &exact);
+  if (exact) ++stats[9];
+  return r;
+}
+
 bool edge_less(CD3DEdge* a, CD3DEdge* b) {
   if (a->origin->id != b->origin->id) return a->origin->id < b->origin->id;
   return a->destination->id < b->destination->id;

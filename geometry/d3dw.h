@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/exact.h"
-#include "geometry/inexact.h"
+#include "geometry/predicates.h"
 
 class C0Simplex;
 class C1Simplex;
@@ -14,22 +13,6 @@ class C2Simplex;
 class C3Simplex;
 struct CD3DCell;
 struct CD3DTriangle;
-
-// A weighted point. `data` is the caller's pointer (the atom's Bead), `id` the
-// caller's index (-1..-4 for the bounding vertices).
-class CXYZW {
- public:
-  // The fields read in every predicate and every edge listing come first,
-  // so that they share a cache line.
-  CD3DCell* cell_hint = nullptr;  // a live cell with this vertex, kept by CD3DW for point location
-  int id = 0;
-  CInexact x, y, z, w, lifted;  // lifted = x*x + y*y + z*z - w
-  CExact x_exact, y_exact, z_exact, w_exact, lifted_exact;
-  C0Simplex* vertex_simplex = nullptr;  // set by CAlpha
-  void* data = nullptr;
-
-  void set(double x, double y, double z, double w);
-};
 
 // One directed edge of one oriented triangle: the triangle is traversed
 // origin -> destination -> apex. The six records of a triangle live together
@@ -245,8 +228,9 @@ class CD3DW {
   bool positive(CD3DEdge* e, CXYZW* p);
   bool insphere(CD3DEdge* e, CXYZW* p);
   CD3DEdge* flip32(CD3DEdge* x);
-  static int sign4(CXYZW** pts);
-  static int sign5(CXYZW** pts);
+  // The kernel's exact cascades (geometry/predicates.h).
+  static int sign4(CXYZW** pts) { return ::sign4(pts); }
+  static int sign5(CXYZW** pts) { return ::sign5(pts); }
 
  private:
   struct Arena;
