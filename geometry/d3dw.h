@@ -164,6 +164,22 @@ inline C3Simplex* c3_of(const CD3DEdge* e) { return e->triangle()->c3[e->slot >=
 inline void set_c3(CD3DEdge* e, C3Simplex* s) { e->triangle()->c3[e->slot >= 3] = s; }
 }  // namespace d3dw_detail
 
+namespace d3dw_detail {
+[[noreturn]] void record_missing();
+}  // namespace d3dw_detail
+
+// The record of e's triangle that runs o -> d.
+inline CD3DEdge* record_in(CD3DEdge* e, const CXYZW* o, const CXYZW* d) {
+  // slot of the record from the positions of its origin and destination
+  // among the triangle's vertices P, Q, R
+  static constexpr signed char kSlot[3][3] = {{-1, 0, 5}, {3, -1, 1}, {2, 4, -1}};
+  CD3DTriangle* t = e->triangle();
+  int i = t->v[0] == o ? 0 : t->v[1] == o ? 1 : t->v[2] == o ? 2 : -1;
+  int j = t->v[0] == d ? 0 : t->v[1] == d ? 1 : t->v[2] == d ? 2 : -1;
+  if (i < 0 || j < 0 || i == j) d3dw_detail::record_missing();
+  return &t->rec[kSlot[i][j]];
+}
+
 inline bool CD3DEdge::minors_valid() const { return triangle()->have_minors; }
 inline CInexact CD3DEdge::minors(int k) const {
   const CInexact& m = triangle()->minor[k];
@@ -251,6 +267,9 @@ class CD3DW {
   void kill_triangle(CD3DEdge* e);
   void retire(CD3DCell* c);
   void release_dead();
+  // Frees what left the triangulation while p was inserted, and lets point
+  // location start near p.
+  void end_insertion(CXYZW* p);
   void compact_edges();
   void push(CD3DEdge* e);
   void split14(CD3DCell* leaf, CXYZW* p);

@@ -2,12 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "geometry/ashape.h"
-#include "geometry/d3dw.h"
+#include "geometry/triangulate.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ bool same_key(const std::vector<double>& a, const std::vector<double>& b) {
          (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
-void apply(const LastLabelling& l, std::vector<Bead>& beads) {
+void replay(const LastLabelling& l, std::vector<Bead>& beads) {
   for (size_t i = 0; i < beads.size(); ++i) beads[i].on_surf = l.on_surf[i] != 0;
   if (!l.sizes.empty()) fwrite(l.sizes.data(), 1, l.sizes.size(), stdout);
 }
@@ -54,23 +55,17 @@ void apply(const LastLabelling& l, std::vector<Bead>& beads) {
 void label_surface_atoms(std::vector<Bead>& beads, double /*probe*/) {
   std::vector<double> key = key_of(beads);
   if (last.valid && same_key(key, last.key)) {
-    apply(last, beads);
+    replay(last, beads);
     return;
   }
   last.valid = false;
 
-  int n = static_cast<int>(beads.size());
-  CD3DW* tri = new CD3DW(1e19);
-  tri->reserve(beads.size());
-  std::vector<int> order = seeded_insertion_order(n);
-  for (int k = 0; k < n; ++k) {
-    Bead& b = beads[order[k]];
-    tri->add(b.x, b.y, b.z, b.radius, order[k], &b);
-  }
+  // The radius itself, not its square, is the weight here.
+  std::unique_ptr<CD3DW> tri = triangulate(beads, [](const Bead& b) { return b.radius; });
   // Only a run that wrote nothing but the size lines may be replayed.
   bool quiet = tri->warnings == 0;
 
-  CAlpha* alpha = new CAlpha(tri);
+  CAlpha* alpha = new CAlpha(tri.get());
   LastLabelling result;
   result.on_surf.assign(beads.size(), 0);
   // One line per tetrahedron, triangle and edge; collected and written in
@@ -89,9 +84,9 @@ void label_surface_atoms(std::vector<Bead>& beads, double /*probe*/) {
       result.on_surf[static_cast<Bead*>((*s)[0]->data) - beads.data()] = 1;
     }
   }
-  apply(result, beads);
+  replay(result, beads);
   delete alpha;
-  delete tri;
+  tri.reset();
 
   if (quiet) {
     result.key.swap(key);
