@@ -107,8 +107,15 @@ struct CD3DEdge {
     return reinterpret_cast<const CD3DTriangle*>(this - slot);
   }
 
-  // Computes the four minors of the triangle once for all six records.
+  // Computes the four minors of the triangle once for all six records,
+  // from the record that asked first (see note_minors).
   void check_minors();
+  // Asks for the minors without computing them yet. Their last bits depend
+  // on the rotation of the triangle they are computed from, so the first
+  // record that asks is remembered and the values are computed from it
+  // when they are read.
+  void note_minors();
+  // The minors have been asked for.
   bool minors_valid() const;
   // minors(0) = det[a; b; c], minors(1) = det of rows (y, z, 1),
   // minors(2) = (x, z, 1), minors(3) = (x, y, 1), with a, b, c = origin,
@@ -129,11 +136,12 @@ struct CD3DTriangle {
   CInexact minor[4];   // for the orientation of rec[0..2]
   CXYZW* cache_point;  // last point tested by positive()
   C2Simplex* c2;
-  C3Simplex* c3[2];     // of rec[0..2], of rec[3..5]
-  C1Simplex* c1[3];     // of the edges PQ, QR, RP
-  bool cache_positive;  // answer for rec[0..2]
-  bool have_minors;
-  std::uint32_t pos;  // index of rec[0] in CD3DW::edges
+  C3Simplex* c3[2];        // of rec[0..2], of rec[3..5]
+  C1Simplex* c1[3];        // of the edges PQ, QR, RP
+  bool cache_positive;     // answer for rec[0..2]
+  bool have_minors;        // minor[] computed
+  signed char minor_slot;  // the record that asked first for the minors, -1 none
+  std::uint32_t pos;       // index of rec[0] in CD3DW::edges
 };
 
 static_assert(offsetof(CD3DEdge, origin) == 10 && sizeof(CD3DEdge) == 16,
@@ -180,7 +188,11 @@ inline CD3DEdge* record_in(CD3DEdge* e, const CXYZW* o, const CXYZW* d) {
   return &t->rec[kSlot[i][j]];
 }
 
-inline bool CD3DEdge::minors_valid() const { return triangle()->have_minors; }
+inline bool CD3DEdge::minors_valid() const { return triangle()->minor_slot >= 0; }
+inline void CD3DEdge::note_minors() {
+  CD3DTriangle* t = triangle();
+  if (t->minor_slot < 0) t->minor_slot = static_cast<signed char>(slot);
+}
 inline CInexact CD3DEdge::minors(int k) const {
   const CInexact& m = triangle()->minor[k];
   return slot < 3 ? m : CInexact(-m.value, m.err);

@@ -157,6 +157,7 @@ CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
   placeholder_.cache_point = nullptr;
   placeholder_.cache_positive = false;
   placeholder_.have_minors = false;
+  placeholder_.minor_slot = -1;
   placeholder_.c2 = nullptr;
   placeholder_.c3[0] = placeholder_.c3[1] = nullptr;
   placeholder_.c1[0] = placeholder_.c1[1] = placeholder_.c1[2] = nullptr;
@@ -240,6 +241,7 @@ void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3
   t->cache_point = nullptr;
   t->cache_positive = false;
   t->have_minors = false;
+  t->minor_slot = -1;
   e0 = &t->rec[0];
   e1 = &t->rec[1];
   e2 = &t->rec[2];
@@ -354,10 +356,12 @@ CD3DCell* CD3DW::locate(CXYZW* p) {
 void CD3DEdge::check_minors() {
   CD3DTriangle* t = triangle();
   if (t->have_minors) return;
+  note_minors();
+  const CD3DEdge& r = t->rec[t->minor_slot];
   CInexact m[4];
-  triangle_minors(*origin, *destination, *apex, m);
+  triangle_minors(*r.origin, *r.destination, *r.apex, m);
   // Stored for the orientation of slots 0-2; negation is exact.
-  for (int k = 0; k < 4; ++k) t->minor[k] = slot < 3 ? m[k] : -m[k];
+  for (int k = 0; k < 4; ++k) t->minor[k] = r.slot < 3 ? m[k] : -m[k];
   t->have_minors = true;
 }
 
@@ -368,14 +372,20 @@ bool CD3DW::positive(CD3DEdge* e, CXYZW* p) {
     ++stats[5];
     return (e->slot < 3) == t->cache_positive;
   }
-  if (t->have_minors)
+  if (t->minor_slot >= 0)
     ++stats[6];
   else
-    e->check_minors();
+    e->note_minors();
   // For the orientation of slots 0-2; the other orientation is the reverse.
-  bool exact = false;
-  bool r0 = orient_positive(t->minor, t->v[0], t->v[1], t->v[2], p, &exact);
-  if (exact) ++stats[7];
+  bool r0;
+  if (int s = orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p)) {
+    r0 = s > 0;
+  } else {
+    e->check_minors();
+    bool exact = false;
+    r0 = orient_positive(t->minor, t->v[0], t->v[1], t->v[2], p, &exact);
+    if (exact) ++stats[7];
+  }
   t->cache_point = p;
   t->cache_positive = r0;
   return (e->slot < 3) == r0;
@@ -384,11 +394,17 @@ bool CD3DW::positive(CD3DEdge* e, CXYZW* p) {
 // Inside the bounding tetrahedron; neither counts nor caches.
 bool CD3DW::inside_bound(CXYZW* p) {
   for (CD3DEdge* f : bound_face_) {
-    f->check_minors();
+    f->note_minors();
     CD3DTriangle* t = f->triangle();
-    bool exact = false;
-    if ((f->slot < 3) != orient_positive(t->minor, t->v[0], t->v[1], t->v[2], p, &exact))
-      return false;
+    bool r0;
+    if (int s = orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p)) {
+      r0 = s > 0;
+    } else {
+      f->check_minors();
+      bool exact = false;
+      r0 = orient_positive(t->minor, t->v[0], t->v[1], t->v[2], p, &exact);
+    }
+    if ((f->slot < 3) != r0) return false;
   }
   return true;
 }
@@ -399,14 +415,19 @@ bool CD3DW::insphere(CD3DEdge* e, CXYZW* p) {
   CD3DEdge* bcd = e->enext->fnext;
   CD3DEdge* acd = e->enext->enext->fnext->sym;
   CD3DEdge* faces[4] = {e, abd, bcd, acd};
+  for (CD3DEdge* f : faces) f->note_minors();
+  CXYZW* a = e->origin;
+  CXYZW* b = e->destination;
+  CXYZW* c = e->apex;
+  CXYZW* d = abd->apex;
+  if (int s = power_sign_static(*a, *b, *c, *d, *p)) return s > 0;
   CInexact m[4][4];
   for (int f = 0; f < 4; ++f) {
     faces[f]->check_minors();
     for (int k = 0; k < 4; ++k) m[f][k] = faces[f]->minors(k);
   }
   bool exact = false;
-  bool r = power_positive(e->origin, e->destination, e->apex, abd->apex, p, m[0], m[1], m[2], m[3],
-                          &exact);
+  bool r = power_positive(a, b, c, d, p, m[0], m[1], m[2], m[3], &exact);
   if (exact) ++stats[9];
   return r;
 }

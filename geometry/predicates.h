@@ -10,6 +10,8 @@
 #ifndef GEOMETRY_PREDICATES_H
 #define GEOMETRY_PREDICATES_H
 
+#include <cmath>
+
 #include "geometry/exact.h"
 #include "geometry/inexact.h"
 
@@ -43,6 +45,14 @@ inline CInexact orient_o(const CInexact m[4], const CXYZW& q) {
   return ((m[3] * q.z) + ((m[1] * q.x) - (m[2] * q.y))) - m[0];
 }
 
+// Semi-static filters in front of the error-bounded ones: the sign of the
+// orientation (power) determinant below when a plain floating-point
+// evaluation proves it, else 0. A sign they give is the exact sign, so the
+// answer of orient_positive (power_positive) is the same whichever decides.
+inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& p);
+inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
+                             const CXYZW& p);
+
 // Orientation: true exactly when det[a 1; b 1; c 1; p 1] of the coordinates
 // is positive, a zero decided by the perturbation. m are the minors of
 // (a, b, c). *exact is set when the error bound could not decide.
@@ -63,5 +73,93 @@ bool power_positive(CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* d, CXYZW* p, const CIne
 // 0 when negative, from the exact members.
 int sign4(CXYZW** pts);
 int sign5(CXYZW** pts);
+
+// Why the static filters are sound. Both evaluate a determinant of
+// differences with p: fl(v - p) per coordinate, then a fixed expression of
+// sums, differences and products. With u = 2^-53 and no underflow, every
+// operation gives (exact result of its operands)(1 + e), |e| <= u, and the
+// result expands into the monomials of the exact determinant (in the exact
+// differences), each multiplied by at most k factors (1 + e): k counts the
+// roundings on the monomial's path (the rounding of each difference it
+// holds included). So |computed - exact| <= gamma_k * P, gamma_k = k u /
+// (1 - k u), P the sum of the absolute values of the monomials. P is
+// bounded by the largest computed difference per column, M, with exact
+// differences at most M / (1 - u).
+//   Orientation, rows a - p, b - p, c - p, expanded along x: at most 8
+// roundings per monomial (3 differences, 2 in a 2x2 minor, 1 product, 2
+// sums), 6 monomials X Y Z: P <= 6 Mx My Mz / (1-u)^3, and 6 gamma_8 /
+// (1-u)^3 < 48.001 u.
+//   Power, rows (X, Y, Z, L) of v - p for v = a, b, c, d, with W the
+// weight difference and L = ((X X + Y Y) + Z Z) - W, expanded by the 2x2
+// minors of (X, Y) and (Z, L): at most 4 roundings in a minor of (X, Y),
+// 9 in one of (Z, L) (Z's difference, 6 for L: X's difference counted
+// twice, the square, three sums; the product, the difference), 1 product
+// and 5 sums: 19. P <= 24 Mx My Mz (Mx^2 + My^2 + Mz^2 + Mw) / (1-u)^5
+// (24 permutations, L of four terms), and 24 gamma_19 / (1-u)^5 < 456.01 u.
+// The bound itself is computed in floating point from non-negative terms,
+// each rounding at most a factor (1 - u) low, ten of them at most: the
+// constants 49 u and 457 u cover the loss. The ranges below exclude
+// overflow and keep every underflowed product (an absolute error of
+// 2^-1075 at most, scaled by the factors after it) below 2^-600 times the
+// bound, far inside the margin of the constants. A NaN anywhere makes the
+// determinant NaN, which passes neither comparison. So |computed| > bound
+// proves the exact sign.
+namespace kernel_detail {
+constexpr double kU = 1.0 / 9007199254740992.0;   // 2^-53
+constexpr double kLow = 7.888609052210118e-31;    // 2^-100
+constexpr double kHigh = 1.2676506002282294e30;   // 2^100
+constexpr double kHighW = 1.6069380442589903e60;  // 2^200
+inline double max2(double a, double b) { return a > b ? a : b; }
+inline double max3(double a, double b, double c) { return max2(max2(a, b), c); }
+inline bool in_range(double m) { return m >= kLow && m <= kHigh; }
+}  // namespace kernel_detail
+
+inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& p) {
+  using namespace kernel_detail;
+  const double px = p.x.value, py = p.y.value, pz = p.z.value;
+  const double ax = a.x.value - px, ay = a.y.value - py, az = a.z.value - pz;
+  const double bx = b.x.value - px, by = b.y.value - py, bz = b.z.value - pz;
+  const double cx = c.x.value - px, cy = c.y.value - py, cz = c.z.value - pz;
+  const double mx = max3(std::fabs(ax), std::fabs(bx), std::fabs(cx));
+  const double my = max3(std::fabs(ay), std::fabs(by), std::fabs(cy));
+  const double mz = max3(std::fabs(az), std::fabs(bz), std::fabs(cz));
+  if (!(in_range(mx) && in_range(my) && in_range(mz))) return 0;
+  const double det =
+      (ax * (by * cz - bz * cy) - bx * (ay * cz - az * cy)) + cx * (ay * bz - az * by);
+  const double bound = (49.0 * kU) * ((mx * my) * mz);
+  if (det > bound) return 1;
+  if (det < -bound) return -1;
+  return 0;
+}
+
+inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
+                             const CXYZW& p) {
+  using namespace kernel_detail;
+  const CXYZW* v[4] = {&a, &b, &c, &d};
+  double X[4], Y[4], Z[4], L[4];
+  double mx = 0, my = 0, mz = 0, mw = 0;
+  for (int i = 0; i < 4; ++i) {
+    X[i] = v[i]->x.value - p.x.value;
+    Y[i] = v[i]->y.value - p.y.value;
+    Z[i] = v[i]->z.value - p.z.value;
+    const double W = v[i]->w.value - p.w.value;
+    L[i] = ((X[i] * X[i] + Y[i] * Y[i]) + Z[i] * Z[i]) - W;
+    mx = max2(mx, std::fabs(X[i]));
+    my = max2(my, std::fabs(Y[i]));
+    mz = max2(mz, std::fabs(Z[i]));
+    mw = max2(mw, std::fabs(W));
+  }
+  if (!(in_range(mx) && in_range(my) && in_range(mz) && mw <= kHighW)) return 0;
+  auto m = [&](int i, int j) { return X[i] * Y[j] - X[j] * Y[i]; };
+  auto n = [&](int i, int j) { return Z[i] * L[j] - Z[j] * L[i]; };
+  const double det =
+      ((((m(0, 1) * n(2, 3) - m(0, 2) * n(1, 3)) + m(0, 3) * n(1, 2)) + m(1, 2) * n(0, 3)) -
+       m(1, 3) * n(0, 2)) +
+      m(2, 3) * n(0, 1);
+  const double bound = (457.0 * kU) * (((mx * my) * mz) * (((mx * mx + my * my) + mz * mz) + mw));
+  if (det > bound) return 1;
+  if (det < -bound) return -1;
+  return 0;
+}
 
 #endif
