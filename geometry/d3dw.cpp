@@ -12,8 +12,21 @@ namespace {
 // other face of the cell that holds the same edge, and the rotation of that
 // face's record that starts at the edge's destination (faces by the cell
 // convention (V0,V1,V2), (V0,V3,V1), (V0,V2,V3), (V1,V3,V2)).
-const int kOtherFace[4][3] = {{1, 3, 2}, {2, 3, 0}, {0, 3, 1}, {1, 2, 0}};
-const int kOtherRot[4][3] = {{2, 2, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 1}};
+constexpr int kOtherFace[4][3] = {{1, 3, 2}, {2, 3, 0}, {0, 3, 1}, {1, 2, 0}};
+constexpr int kOtherRot[4][3] = {{2, 2, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 1}};
+// The slot after k enext steps from a slot, and the slot of that record's
+// sym.
+constexpr unsigned char kRot[6][3] = {{0, 1, 2}, {1, 2, 0}, {2, 0, 1},
+                                      {3, 5, 4}, {4, 3, 5}, {5, 4, 3}};
+constexpr unsigned char kSymRot[6][3] = {{3, 4, 5}, {4, 5, 3}, {5, 3, 4},
+                                         {0, 2, 1}, {1, 0, 2}, {2, 1, 0}};
+
+// Links the k-th record of face I (faces given by triangle and slot).
+template <int I, int K>
+inline void link_record(CD3DTriangle* const* t, const unsigned char* s) {
+  constexpr int o = kOtherFace[I][K];
+  t[I]->rec[kRot[s[I]][K]].fnext = &t[o]->rec[kSymRot[s[o]][kOtherRot[I][K]]];
+}
 
 }  // namespace
 
@@ -22,15 +35,26 @@ const int kOtherRot[4][3] = {{2, 2, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 1}};
 // cells they face into, so re-linking the records of every new cell restores
 // the rings around every edge a flip touches.
 void CD3DW::link_cell(CD3DCell* c) {
+  CD3DTriangle* t[4];
+  unsigned char s[4];
   for (int i = 0; i < 4; ++i) {
-    CD3DEdge* g = c->face[i];
-    g->cell = c;  // shared by the three records of the orientation
-    for (int k = 0; k < 3; ++k, g = g->enext) {
-      CD3DEdge* h = c->face[kOtherFace[i][k]];
-      for (int r = kOtherRot[i][k]; r > 0; --r) h = h->enext;
-      g->fnext = h->sym;
-    }
+    CD3DEdge* f = c->face[i];
+    s[i] = f->slot;
+    t[i] = f->triangle();
+    t[i]->side[s[i] >= 3] = c;  // shared by the three records of the orientation
   }
+  link_record<0, 0>(t, s);
+  link_record<0, 1>(t, s);
+  link_record<0, 2>(t, s);
+  link_record<1, 0>(t, s);
+  link_record<1, 1>(t, s);
+  link_record<1, 2>(t, s);
+  link_record<2, 0>(t, s);
+  link_record<2, 1>(t, s);
+  link_record<2, 2>(t, s);
+  link_record<3, 0>(t, s);
+  link_record<3, 1>(t, s);
+  link_record<3, 2>(t, s);
 }
 
 void CD3DW::push(CD3DEdge* e) {
