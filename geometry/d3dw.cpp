@@ -308,77 +308,87 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
   // destination id) followed by the compaction that keeps the first record
   // of each directed edge. The two records of an edge in one triangle come
   // from the same block, so the first live triangle (in creation order)
-  // that holds an edge supplies both of its directions: collect the edges
-  // of the live triangles, keep the first of each, and lay both directions
-  // out by origin.
+  // that holds an edge supplies both of its directions: bucket the edges of
+  // the live triangles by their smaller end in creation order, keep the
+  // first of each, and lay both directions out by origin.
   struct Item {
-    int u, v;  // u < v
-    CD3DEdge* uv;
-    CD3DEdge* vu;
+    int v;         // the larger end
+    CD3DEdge* uv;  // from the smaller end; its sym runs back
   };
-  std::vector<Item> items;
-  items.reserve(edges.size() / 3);
-  int max_id = -1;
   static const int kPairs[3][2] = {{0, 3}, {1, 4}, {2, 5}};  // PQ, QR, RP and their reverses
-  for (std::size_t k = 0; k < edges.size(); k += 6) {
-    CD3DTriangle* t = edges[k]->triangle();
-    if ((t->rec[0].flags & t->rec[1].flags & t->rec[2].flags & t->rec[3].flags & t->rec[4].flags &
-         t->rec[5].flags & 2))
-      continue;
-    int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
-    for (const auto& pr : kPairs) {
-      CD3DEdge* a = &t->rec[pr[0]];
-      CD3DEdge* b = &t->rec[pr[1]];
-      if ((a->flags & 2) || (b->flags & 2)) continue;
-      int ia = id[d3dw_detail::kOrg[pr[0]]], ib = id[d3dw_detail::kOrg[pr[1]]];
-      if (ia < 0 || ib < 0) continue;
-      if (ia < ib)
-        items.push_back({ia, ib, a, b});
-      else
-        items.push_back({ib, ia, b, a});
-      if (ia > max_id) max_id = ia;
-      if (ib > max_id) max_id = ib;
+  // Calls f(smaller id, larger id, record from the smaller end) for every
+  // edge of every live triangle between two points, in creation order.
+  auto for_each_edge = [this](auto&& f) {
+    for (std::size_t k = 0; k < edges.size(); k += 6) {
+      CD3DTriangle* t = edges[k]->triangle();
+      if ((t->rec[0].flags & t->rec[1].flags & t->rec[2].flags & t->rec[3].flags & t->rec[4].flags &
+           t->rec[5].flags & 2))
+        continue;
+      const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
+      for (const auto& pr : kPairs) {
+        CD3DEdge* a = &t->rec[pr[0]];
+        CD3DEdge* b = &t->rec[pr[1]];
+        if ((a->flags & 2) || (b->flags & 2)) continue;
+        const int ia = id[d3dw_detail::kOrg[pr[0]]], ib = id[d3dw_detail::kOrg[pr[1]]];
+        if (ia < 0 || ib < 0) continue;
+        if (ia < ib)
+          f(ia, ib, a);
+        else
+          f(ib, ia, b);
+      }
     }
-  }
-  std::size_t nv = std::size_t(max_id + 1);
+  };
+  int max_id = -1;
+  for_each_edge([&max_id](int, int v, CD3DEdge*) {
+    if (v > max_id) max_id = v;
+  });
+  const std::size_t nv = std::size_t(max_id + 1);
   std::vector<std::size_t> start(nv + 1, 0);
-  for (const Item& it : items) ++start[std::size_t(it.u) + 1];
+  for_each_edge([&start](int u, int, CD3DEdge*) { ++start[std::size_t(u) + 1]; });
   for (std::size_t i = 1; i <= nv; ++i) start[i] += start[i - 1];
-  std::vector<Item> sorted(items.size());
+  std::vector<Item> sorted(start[nv]);
   {
     std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-    for (const Item& it : items) sorted[fill[it.u]++] = it;
+    for_each_edge([&](int u, int v, CD3DEdge* uv) { sorted[fill[u]++] = Item{v, uv}; });
   }
-  std::vector<Item>().swap(items);
-  // per smaller end: stable insertion sort by the larger end, first of each kept
+  // Per smaller end: the first item of each larger end, in ascending order
+  // of the larger end.
   std::size_t unique = 0;
+  std::vector<std::size_t> kept(nv + 1, 0);  // bucket u keeps sorted[kept[u], kept[u + 1])
   std::vector<std::size_t> degree(nv + 1, 0);
-  for (std::size_t b = 0; b < nv; ++b) {
-    Item* first = sorted.data() + start[b];
-    Item* last = sorted.data() + start[b + 1];
+  std::vector<int> seen(nv, -1);  // the smaller end that last kept this larger end
+  for (std::size_t u = 0; u < nv; ++u) {
+    kept[u] = unique;
+    Item* first = sorted.data() + unique;
+    Item* last = first;
+    for (std::size_t k = start[u]; k < start[u + 1]; ++k) {
+      const Item x = sorted[k];
+      if (seen[x.v] == int(u)) continue;
+      seen[x.v] = int(u);
+      *last++ = x;
+    }
     for (Item* i = first + 1; i < last; ++i) {
       Item x = *i;
       Item* j = i;
       for (; j > first && (j - 1)->v > x.v; --j) *j = *(j - 1);
       *j = x;
     }
-    for (Item* i = first; i < last; ++i) {
-      if (i != first && (i - 1)->v == i->v) continue;
-      sorted[unique++] = *i;
-      ++degree[std::size_t(i->u) + 1];
-      ++degree[std::size_t(i->v) + 1];
-    }
+    for (Item* i = first; i < last; ++i) ++degree[std::size_t(i->v) + 1];
+    degree[u + 1] += std::size_t(last - first);
+    unique += std::size_t(last - first);
   }
+  kept[nv] = unique;
   for (std::size_t i = 1; i <= nv; ++i) degree[i] += degree[i - 1];
-  // Edges arrive by ascending smaller end, so each origin receives its
+  // Buckets come by ascending smaller end, so each origin receives its
   // smaller destinations first and all of them in ascending order.
   std::vector<CD3DEdge*>& v = *out;
   v.assign(2 * unique, nullptr);
-  for (std::size_t i = 0; i < unique; ++i) {
-    const Item& it = sorted[i];
-    v[degree[it.u]++] = it.uv;
-    v[degree[it.v]++] = it.vu;
-  }
+  for (std::size_t u = 0; u < nv; ++u)
+    for (std::size_t i = kept[u]; i < kept[u + 1]; ++i) {
+      const Item& it = sorted[i];
+      v[degree[u]++] = it.uv;
+      v[degree[it.v]++] = it.uv->sym;
+    }
 }
 
 std::vector<int> seeded_insertion_order(int n) {
