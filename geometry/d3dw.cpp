@@ -105,9 +105,7 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     flip_stack.pop_back();
     if (!flip_stack.empty()) {
       // the next face's neighbour across is usually far in memory
-      // (its block spans at most 80 bytes before and 248 after it)
-      const char* next = reinterpret_cast<const char*>(flip_stack.back()->sym->fnext);
-      for (int off = -80; off < 248; off += 64) __builtin_prefetch(next + off);
+      d3dw_detail::fetch_block(flip_stack.back()->sym->fnext);
     }
     e->flags &= 2;
     if (e->flags) continue;
@@ -116,11 +114,9 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     {
       // a flip will link the faces of the cell across
       CD3DEdge* se = e->sym;
-      const char* across[3] = {reinterpret_cast<const char*>(se->fnext),
-                               reinterpret_cast<const char*>(se->enext->fnext),
-                               reinterpret_cast<const char*>(se->enext->enext->fnext)};
-      for (const char* a : across)
-        for (int off = -80; off < 248; off += 64) __builtin_prefetch(a + off);
+      d3dw_detail::fetch_block(se->fnext);
+      d3dw_detail::fetch_block(se->enext->fnext);
+      d3dw_detail::fetch_block(se->enext->enext->fnext);
     }
     bool t1 = positive(e->fnext->sym, d);
     bool t2 = positive(e->enext->fnext->sym, d);

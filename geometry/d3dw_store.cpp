@@ -222,14 +222,22 @@ void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3
                  CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R) {
   bool fresh;
   CD3DTriangle* t = arena_->triangles.take(&fresh);
-  t->pos = std::uint32_t(edges.size());
+  const std::size_t pos = edges.size();
+  t->pos = std::uint32_t(pos);
+  edges.resize(pos + 6);
+  CD3DEdge** slot = edges.data() + pos;
+  CD3DEdge* r = t->rec;
   for (int k = 0; k < 6; ++k) {
-    CD3DEdge& r = t->rec[k];
-    r.fnext = nullptr;
-    r.flags = 0;
-    r.slot = (unsigned char)k;
-    edges.push_back(&r);
+    r[k].fnext = nullptr;
+    r[k].flags = 0;
+    r[k].slot = static_cast<unsigned char>(k);
   }
+  slot[0] = r;
+  slot[1] = r + 1;
+  slot[2] = r + 2;
+  slot[3] = r + 3;
+  slot[4] = r + 4;
+  slot[5] = r + 5;
   t->v[0] = P;
   t->v[1] = Q;
   t->v[2] = R;
@@ -276,7 +284,13 @@ CD3DCell* CD3DW::new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* 
 
 void CD3DW::kill_triangle(CD3DEdge* e) {
   CD3DTriangle* t = e->triangle();
-  for (int k = 0; k < 6; ++k) t->rec[k].flags |= 2;
+  // All six records share one state.
+  t->rec[0].flags |= 2;
+  t->rec[1].flags |= 2;
+  t->rec[2].flags |= 2;
+  t->rec[3].flags |= 2;
+  t->rec[4].flags |= 2;
+  t->rec[5].flags |= 2;
   dying_blocks_.push_back(t);
 }
 
@@ -288,7 +302,14 @@ void CD3DW::retire(CD3DCell* c) { dying_cells_.push_back(c); }
 // reused.
 void CD3DW::release_dead() {
   for (CD3DTriangle* t : dying_blocks_) {
-    for (int k = 0; k < 6; ++k) edges[t->pos + k] = &placeholder_.rec[k];
+    CD3DEdge** slot = edges.data() + t->pos;
+    CD3DEdge* r = placeholder_.rec;
+    slot[0] = r;
+    slot[1] = r + 1;
+    slot[2] = r + 2;
+    slot[3] = r + 3;
+    slot[4] = r + 4;
+    slot[5] = r + 5;
     holes_ += 6;
     arena_->triangles.give(t);
   }
@@ -340,10 +361,7 @@ CD3DCell* CD3DW::locate(CXYZW* p) {
     ++stats[3];
     c = c->face[(first + i) & 3]->sym->cell;
     if (c->child[0]) break;  // only through the bounding tetrahedron
-    for (CD3DEdge* f : c->face) {
-      const char* a = reinterpret_cast<const char*>(f);
-      for (int off = -80; off < 248; off += 64) __builtin_prefetch(a + off);
-    }
+    for (CD3DEdge* f : c->face) d3dw_detail::fetch_block(f);
   }
   for (CD3DCell* cell : cells)
     if (!cell->child[0] && positive(cell->face[0], p) && positive(cell->face[1], p) &&
