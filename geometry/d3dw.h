@@ -243,7 +243,7 @@ class CD3DW {
   std::vector<CD3DEdge*> flip_stack;  // empty between calls
   CXYZW bound[4];
   // [0] 2-3 flips, [1] flip32 calls, [2] points left out or removed,
-  // [3] location steps, [4] positive calls, [5] cache hits, [6] minors reused,
+  // [3] location steps, [4] positive calls, [5] cache hits, [6] minors asked before,
   // [7] positive exact fallbacks, [8] insphere calls, [9] insphere exact fallbacks.
   std::uint64_t stats[10];
   double M;
