@@ -110,7 +110,8 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     e->flags &= 2;
     if (e->flags) continue;
     CXYZW* d = e->sym->fnext->apex;
-    if (!insphere(e, d)) continue;
+    DifferenceFrame frame;  // rows e's origin, destination, apex, the apex of e's fnext
+    if (!insphere(e, d, frame)) continue;
     {
       // a flip will link the faces of the cell across
       CD3DEdge* se = e->sym;
@@ -118,9 +119,13 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
       d3dw_detail::fetch_block(se->enext->fnext);
       d3dw_detail::fetch_block(se->enext->enext->fnext);
     }
-    bool t1 = positive(e->fnext->sym, d);
-    bool t2 = positive(e->enext->fnext->sym, d);
-    bool t3 = positive(e->enext->enext->fnext->sym, d);
+    // The faces (b, a, q), (c, b, q), (a, c, q) of the cell (a, b, c, q) on
+    // e's side.
+    const int s1 = frame.orient_sign(1, 0, 3), s2 = frame.orient_sign(2, 1, 3),
+              s3 = frame.orient_sign(0, 2, 3);
+    bool t1 = positive(e->fnext->sym, d, &s1);
+    bool t2 = positive(e->enext->fnext->sym, d, &s2);
+    bool t3 = positive(e->enext->enext->fnext->sym, d, &s3);
     if (t1 && t2 && t3) {
       flip23(e);
     } else if (!t1 && t2 && t3) {

@@ -267,6 +267,11 @@ class CD3DW {
   void list_edges(std::vector<CD3DEdge*>* out);
   bool positive(CD3DEdge* e, CXYZW* p);
   bool insphere(CD3DEdge* e, CXYZW* p);
+  // insphere() that leaves its differences in `frame` for the orientation
+  // tests that follow, and positive() with the sign for e's own order that
+  // such a test proved (*sign, 0 when it could not; null: none was tried).
+  bool insphere(CD3DEdge* e, CXYZW* p, DifferenceFrame& frame);
+  bool positive(CD3DEdge* e, CXYZW* p, const int* sign);
   CD3DEdge* flip32(CD3DEdge* x);
   // The kernel's exact cascades (geometry/predicates.h).
   static int sign4(CXYZW** pts) { return ::sign4(pts); }

@@ -383,7 +383,9 @@ void CD3DEdge::check_minors() {
   t->have_minors = true;
 }
 
-bool CD3DW::positive(CD3DEdge* e, CXYZW* p) {
+bool CD3DW::positive(CD3DEdge* e, CXYZW* p) { return positive(e, p, nullptr); }
+
+bool CD3DW::positive(CD3DEdge* e, CXYZW* p, const int* sign) {
   ++stats[4];
   CD3DTriangle* t = e->triangle();
   if (t->cache_point == p) {
@@ -395,9 +397,11 @@ bool CD3DW::positive(CD3DEdge* e, CXYZW* p) {
   else
     e->note_minors();
   // For the orientation of slots 0-2; the other orientation is the reverse.
+  int s0 =
+      sign ? (e->slot < 3 ? *sign : -*sign) : orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p);
   bool r0;
-  if (int s = orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p)) {
-    r0 = s > 0;
+  if (s0) {
+    r0 = s0 > 0;
   } else {
     e->check_minors();
     bool exact = false;
@@ -428,6 +432,11 @@ bool CD3DW::inside_bound(CXYZW* p) {
 }
 
 bool CD3DW::insphere(CD3DEdge* e, CXYZW* p) {
+  DifferenceFrame frame;
+  return insphere(e, p, frame);
+}
+
+bool CD3DW::insphere(CD3DEdge* e, CXYZW* p, DifferenceFrame& frame) {
   ++stats[8];
   CD3DEdge* abd = e->fnext;
   CD3DEdge* bcd = e->enext->fnext;
@@ -438,7 +447,8 @@ bool CD3DW::insphere(CD3DEdge* e, CXYZW* p) {
   CXYZW* b = e->destination;
   CXYZW* c = e->apex;
   CXYZW* d = abd->apex;
-  if (int s = power_sign_static(*a, *b, *c, *d, *p)) return s > 0;
+  frame.set(*a, *b, *c, *d, *p);
+  if (int s = frame.power_sign()) return s > 0;
   CInexact m[4][4];
   for (int f = 0; f < 4; ++f) {
     faces[f]->check_minors();

@@ -57,6 +57,23 @@ inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, co
 inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
                              const CXYZW& p);
 
+// The differences of four points v0..v3 (a, b, c, d) with a fifth point p,
+// the lifted differences L and the 2x2 minors of (x, y), shared by the power
+// test of the five points and the orientation tests of any three of the four
+// against p, which the flips ask for together.
+struct DifferenceFrame {
+  double X[4], Y[4], Z[4], L[4];
+  double m[4][4];         // m[i][j] = X[i] Y[j] - X[j] Y[i]; m[j][i] is its exact negation
+  double mx, my, mz, mw;  // the largest |X|, |Y|, |Z| and weight difference
+  bool usable;            // within the ranges of the filters' proof
+
+  void set(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p);
+  // As power_sign_static(a, b, c, d, p).
+  int power_sign() const;
+  // As orient_sign_static(vi, vj, vk, p).
+  int orient_sign(int i, int j, int k) const;
+};
+
 // Orientation: true exactly when det[a 1; b 1; c 1; p 1] of the coordinates
 // is positive, a zero decided by the perturbation. m are the minors of
 // (a, b, c). *exact is set when the error bound could not decide.
@@ -89,10 +106,11 @@ int sign5(CXYZW** pts);
 // (1 - k u), P the sum of the absolute values of the monomials. P is
 // bounded by the largest computed difference per column, M, with exact
 // differences at most M / (1 - u).
-//   Orientation, rows a - p, b - p, c - p, expanded along x: at most 8
-// roundings per monomial (3 differences, 2 in a 2x2 minor, 1 product, 2
-// sums), 6 monomials X Y Z: P <= 6 Mx My Mz / (1-u)^3, and 6 gamma_8 /
-// (1-u)^3 < 48.001 u.
+//   Orientation, rows a - p, b - p, c - p, expanded along x (or, in the
+// frame, along z): at most 8 roundings per monomial (3 differences, 2 in a
+// 2x2 minor, 1 product, 2 sums), 6 monomials X Y Z: P <= 6 Mx My Mz /
+// (1-u)^3, and 6 gamma_8 / (1-u)^3 < 48.001 u. Maxima over more rows than
+// the three only raise the bound.
 //   Power, rows (X, Y, Z, L) of v - p for v = a, b, c, d, with W the
 // weight difference and L = ((X X + Y Y) + Z Z) - W, expanded by the 2x2
 // minors of (X, Y) and (Z, L): at most 4 roundings in a minor of (X, Y),
@@ -136,34 +154,70 @@ inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, co
   return 0;
 }
 
-inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
-                             const CXYZW& p) {
+inline void DifferenceFrame::set(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
+                                 const CXYZW& p) {
   using namespace kernel_detail;
-  const CXYZW* v[4] = {&a, &b, &c, &d};
-  double X[4], Y[4], Z[4], L[4];
-  double mx = 0, my = 0, mz = 0, mw = 0;
-  for (int i = 0; i < 4; ++i) {
-    X[i] = v[i]->x.value - p.x.value;
-    Y[i] = v[i]->y.value - p.y.value;
-    Z[i] = v[i]->z.value - p.z.value;
-    const double W = v[i]->w.value - p.w.value;
-    L[i] = ((X[i] * X[i] + Y[i] * Y[i]) + Z[i] * Z[i]) - W;
-    mx = max2(mx, std::fabs(X[i]));
-    my = max2(my, std::fabs(Y[i]));
-    mz = max2(mz, std::fabs(Z[i]));
-    mw = max2(mw, std::fabs(W));
-  }
-  if (!(in_range(mx) && in_range(my) && in_range(mz) && mw <= kHighW)) return 0;
-  auto m = [&](int i, int j) { return X[i] * Y[j] - X[j] * Y[i]; };
-  auto n = [&](int i, int j) { return Z[i] * L[j] - Z[j] * L[i]; };
+  const double px = p.x.value, py = p.y.value, pz = p.z.value, pw = p.w.value;
+  double W[4];
+  auto row = [&](int i, const CXYZW& v) {
+    X[i] = v.x.value - px;
+    Y[i] = v.y.value - py;
+    Z[i] = v.z.value - pz;
+    W[i] = v.w.value - pw;
+    L[i] = ((X[i] * X[i] + Y[i] * Y[i]) + Z[i] * Z[i]) - W[i];
+  };
+  row(0, a);
+  row(1, b);
+  row(2, c);
+  row(3, d);
+  auto max4 = [](const double* v) {
+    return max2(max2(std::fabs(v[0]), std::fabs(v[1])), max2(std::fabs(v[2]), std::fabs(v[3])));
+  };
+  mx = max4(X);
+  my = max4(Y);
+  mz = max4(Z);
+  mw = max4(W);
+  usable = in_range(mx) && in_range(my) && in_range(mz) && mw <= kHighW;
+  auto minor = [this](int i, int j) {
+    m[i][j] = X[i] * Y[j] - X[j] * Y[i];
+    m[j][i] = -m[i][j];
+  };
+  minor(0, 1);
+  minor(0, 2);
+  minor(0, 3);
+  minor(1, 2);
+  minor(1, 3);
+  minor(2, 3);
+}
+
+inline int DifferenceFrame::power_sign() const {
+  if (!usable) return 0;
+  auto n = [this](int i, int j) { return Z[i] * L[j] - Z[j] * L[i]; };
   const double det =
-      ((((m(0, 1) * n(2, 3) - m(0, 2) * n(1, 3)) + m(0, 3) * n(1, 2)) + m(1, 2) * n(0, 3)) -
-       m(1, 3) * n(0, 2)) +
-      m(2, 3) * n(0, 1);
-  const double bound = (457.0 * kU) * (((mx * my) * mz) * (((mx * mx + my * my) + mz * mz) + mw));
+      ((((m[0][1] * n(2, 3) - m[0][2] * n(1, 3)) + m[0][3] * n(1, 2)) + m[1][2] * n(0, 3)) -
+       m[1][3] * n(0, 2)) +
+      m[2][3] * n(0, 1);
+  const double bound =
+      (457.0 * kernel_detail::kU) * (((mx * my) * mz) * (((mx * mx + my * my) + mz * mz) + mw));
   if (det > bound) return 1;
   if (det < -bound) return -1;
   return 0;
+}
+
+inline int DifferenceFrame::orient_sign(int i, int j, int k) const {
+  if (!usable) return 0;
+  const double det = (Z[i] * m[j][k] - Z[j] * m[i][k]) + Z[k] * m[i][j];
+  const double bound = (49.0 * kernel_detail::kU) * ((mx * my) * mz);
+  if (det > bound) return 1;
+  if (det < -bound) return -1;
+  return 0;
+}
+
+inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
+                             const CXYZW& p) {
+  DifferenceFrame f;
+  f.set(a, b, c, d, p);
+  return f.power_sign();
 }
 
 #endif
