@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstddef>
-#include <iterator>
 
 void CXYZW::set(double px, double py, double pz, double pw) {
   x.Init(px);
@@ -15,17 +14,11 @@ void CXYZW::set(double px, double py, double pz, double pw) {
   CInexact s = xx + yy;
   s = zz + s;
   lifted = s - w;
-  exact_ready = false;
-}
-
-void CXYZW::prepare_exact() {
-  if (exact_ready) return;
-  x_exact.Init(x.value);
-  y_exact.Init(y.value);
-  z_exact.Init(z.value);
-  w_exact.Init(w.value);
+  x_exact.Init(px);
+  y_exact.Init(py);
+  z_exact.Init(pz);
+  w_exact.Init(pw);
   lifted_exact = ((x_exact * x_exact + y_exact * y_exact) + z_exact * z_exact) - w_exact;
-  exact_ready = true;
 }
 
 void triangle_minors(const CXYZW& a, const CXYZW& b, const CXYZW& c, CInexact m[4]) {
@@ -122,9 +115,8 @@ const Term kSign5[] = {
     {"04", "x", +1},
 };
 
-template <std::size_t N, int P>
+template <std::size_t N>
 int cascade(CXYZW** pts, const Term (&terms)[N]) {
-  for (int i = 0; i < P; ++i) pts[i]->prepare_exact();
   for (const Term& t : terms) {
     int s = term_sign(pts, t.rows, t.cols);
     if (s != 0) return (s * t.sign) > 0 ? 1 : 0;
@@ -148,8 +140,8 @@ int sort_by_id(CXYZW** pts, int n) {
 
 }  // namespace
 
-int sign4(CXYZW** pts) { return cascade<std::size(kSign4), 4>(pts, kSign4); }
-int sign5(CXYZW** pts) { return cascade<std::size(kSign5), 5>(pts, kSign5); }
+int sign4(CXYZW** pts) { return cascade(pts, kSign4); }
+int sign5(CXYZW** pts) { return cascade(pts, kSign5); }
 
 bool orient_positive(const CInexact m[4], CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* p, bool* exact) {
   CInexact D = ((m[0] - (p->x * m[1])) + (p->y * m[2])) - (p->z * m[3]);

@@ -28,15 +28,11 @@ class CXYZW {
   CD3DCell* cell_hint = nullptr;  // a live cell with this vertex, kept by CD3DW for point location
   int id = 0;
   CInexact x, y, z, w, lifted;  // lifted = x*x + y*y + z*z - w
-  // The same values exactly, for the exact cascades only, which are rare:
-  // made by prepare_exact() when exact_ready is clear.
   CExact x_exact, y_exact, z_exact, w_exact, lifted_exact;
-  bool exact_ready = false;
   C0Simplex* vertex_simplex = nullptr;  // set by CAlpha
   void* data = nullptr;
 
   void set(double x, double y, double z, double w);
-  void prepare_exact();
 };
 
 // The minors of the triangle (a, b, c): m[0] = det[a; b; c] of the

@@ -48,9 +48,7 @@ int exact_orient(CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* p) {
   // det of rows (a - p), (b - p), (c - p) equals Δ(a b c p; x y z)
   CExact m[3][3];
   CXYZW* r[3] = {a, b, c};
-  p->prepare_exact();
   for (int i = 0; i < 3; ++i) {
-    r[i]->prepare_exact();
     m[i][0] = r[i]->x_exact - p->x_exact;
     m[i][1] = r[i]->y_exact - p->y_exact;
     m[i][2] = r[i]->z_exact - p->z_exact;
@@ -65,9 +63,7 @@ int exact_power(CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* d, CXYZW* p) {
   // Δ(a b c d p; x y z h) as the 4x4 determinant of differences with p
   CXYZW* r[4] = {a, b, c, d};
   CExact m[4][4];
-  p->prepare_exact();
   for (int i = 0; i < 4; ++i) {
-    r[i]->prepare_exact();
     m[i][0] = r[i]->x_exact - p->x_exact;
     m[i][1] = r[i]->y_exact - p->y_exact;
     m[i][2] = r[i]->z_exact - p->z_exact;
