@@ -12,12 +12,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "geometry/d3dw.h"
 #include "geometry/edges.h"
+#include "geometry/triangulate.h"
 #include "structure/bead.h"
 #include "structure/file.h"
 #include "structure/para.h"
@@ -100,16 +102,11 @@ int main(int argc, char** argv) {
     double collect = seconds_since(t0);
 
     // The same insertion once more, to read the counters.
-    std::vector<int> order = seeded_insertion_order(n);
-    CD3DW t(1e19);
-    t.reserve(beads.size());
-    for (int k = 0; k < n; ++k) {
-      Bead& b = beads[order[k]];
-      t.add(b.x, b.y, b.z, b.radius * b.radius, order[k], &b);
-    }
+    std::unique_ptr<CD3DW> t =
+        triangulate(beads, [](const Bead& b) { return b.radius * b.radius; });
     std::printf("%s: atoms %d, Delaunay edges %zu, collect_del_edges %.3f s\n", argv[i], n,
                 edges.size(), collect);
-    report(argv[i], t);
+    report(argv[i], *t);
   }
   return 0;
 }

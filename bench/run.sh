@@ -1,24 +1,25 @@
 #!/usr/bin/env bash
-# Builds alvex in Release in its own build folder and times it on the larger
-# structures: wall time and peak memory per structure and letters, then the
-# share of predicate evaluations that needed exact arithmetic.
+# Builds alvex in Release in its own build folder and measures the letters
+# -fd, -fq and -fp on 4JSV (../shared/data/pdb): the instructions each run
+# executes, counted by callgrind (deterministic, unlike wall time on a shared
+# machine), then the wall time and peak memory of each, then how often the
+# predicates needed exact arithmetic. Without valgrind the instruction counts
+# are skipped. Takes about two minutes.
 #
-#   bench/run.sh [letters] [structure.pdb ...]
+#   bench/run.sh [structure.pdb ...]
 #
-# letters defaults to -fd; the structures default to 4JSV, pbc, 2jo4 and
-# 1a0q from ../shared/data/pdb. Several letter sets may be given separated
-# by commas (-fd,-fa,-fc). The structures are copied to a scratch folder
-# because alvex writes its files beside its input.
+# Each instruction count is that of
+#   valgrind --tool=callgrind --callgrind-out-file=OUT alvex LETTERS DIR NAME.pdb
+# run in a scratch folder holding a copy of the structure (alvex writes its
+# files beside its input and in the working folder).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-bench"
-letters="${1:--fd}"
-shift || true
+letter_sets=(-fd -fq -fp)
 if [ $# -gt 0 ]; then
   structures=("$@")
 else
-  data="$root/../shared/data/pdb"
-  structures=("$data/4JSV.pdb" "$data/pbc.pdb" "$data/2jo4.pdb" "$data/1a0q.pdb")
+  structures=("$root/../shared/data/pdb/4JSV.pdb")
 fi
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
@@ -28,7 +29,36 @@ g++ -std=c++17 -O2 -ffp-contract=off -I"$root" "$root/bench/bench_kernel.cpp" \
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-for s in "${structures[@]}"; do cp "$s" "$scratch/"; done
+
+# A folder of its own per structure and letters, with a copy of the structure.
+case_dir() {  # structure letters
+  local d="$scratch/$(basename "$1" .pdb)$2"
+  mkdir -p "$d"
+  cp "$1" "$d/"
+  echo "$d"
+}
+
+if command -v valgrind >/dev/null; then
+  printf '%-12s %-8s %16s\n' structure letters instructions
+  for s in "${structures[@]}"; do
+    name=$(basename "$s")
+    for l in "${letter_sets[@]}"; do
+      d=$(case_dir "$s" "$l")
+      (cd "$d" && valgrind --tool=callgrind --callgrind-out-file="$d/callgrind.out" \
+        "$build/alvex" "$l" "$d" "$name" >/dev/null 2>"$d/valgrind.txt" || true) &
+    done
+    wait
+    for l in "${letter_sets[@]}"; do
+      d="$scratch/$(basename "$s" .pdb)$l"
+      n=$(sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$d/valgrind.txt")
+      printf '%-12s %-8s %16s\n' "$name" "$l" "${n:-failed}"
+    done
+  done
+  echo
+else
+  echo "valgrind not found: no instruction counts (apt-get install -y valgrind)"
+  echo
+fi
 
 measure() {  # prints "seconds peak_kB" of one run, its output discarded
   if [ -x /usr/bin/time ]; then
@@ -44,12 +74,11 @@ measure() {  # prints "seconds peak_kB" of one run, its output discarded
 }
 
 printf '%-12s %-8s %10s %12s\n' structure letters seconds peak_MB
-IFS=',' read -r -a sets <<<"$letters"
 for s in "${structures[@]}"; do
   name=$(basename "$s")
-  for l in "${sets[@]}"; do
-    # Pocket and area files go to the working directory: keep them in scratch.
-    read -r secs kb < <(cd "$scratch" && measure "$build/alvex" "$l" "$scratch" "$name")
+  for l in "${letter_sets[@]}"; do
+    d=$(case_dir "$s" "$l.time")
+    read -r secs kb < <(cd "$d" && measure "$build/alvex" "$l" "$d" "$name")
     if [ "$kb" = "?" ]; then mb="?"; else mb=$((kb / 1024)); fi
     printf '%-12s %-8s %10s %12s\n' "$name" "$l" "$secs" "$mb"
   done
@@ -58,10 +87,5 @@ done
 echo
 echo "Delaunay edges alone, and predicate evaluations decided exactly:"
 for s in "${structures[@]}"; do
-  "$build/bench_kernel" "$scratch/$(basename "$s")" 2>/dev/null | sed "s|$scratch/||"
-done
-echo
-echo "The kernel on every atom centre of the file (radius 1.8), as the reader would skip some:"
-for s in "${structures[@]}"; do
-  "$build/bench_kernel" --raw "$scratch/$(basename "$s")" 2>/dev/null | sed "s|$scratch/||"
+  "$build/bench_kernel" "$s" 2>/dev/null | sed "s|$(dirname "$s")/||"
 done

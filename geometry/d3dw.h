@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "geometry/exact.h"
-#include "geometry/inexact.h"
+#include "geometry/predicates.h"
 
 class C0Simplex;
 class C1Simplex;
@@ -14,22 +13,6 @@ class C2Simplex;
 class C3Simplex;
 struct CD3DCell;
 struct CD3DTriangle;
-
-// A weighted point. `data` is the caller's pointer (the atom's Bead), `id` the
-// caller's index (-1..-4 for the bounding vertices).
-class CXYZW {
- public:
-  // The fields read in every predicate and every edge listing come first,
-  // so that they share a cache line.
-  CD3DCell* cell_hint = nullptr;  // a live cell with this vertex, kept by CD3DW for point location
-  int id = 0;
-  CInexact x, y, z, w, lifted;  // lifted = x*x + y*y + z*z - w
-  CExact x_exact, y_exact, z_exact, w_exact, lifted_exact;
-  C0Simplex* vertex_simplex = nullptr;  // set by CAlpha
-  void* data = nullptr;
-
-  void set(double x, double y, double z, double w);
-};
 
 // One directed edge of one oriented triangle: the triangle is traversed
 // origin -> destination -> apex. The six records of a triangle live together
@@ -124,8 +107,15 @@ struct CD3DEdge {
     return reinterpret_cast<const CD3DTriangle*>(this - slot);
   }
 
-  // Computes the four minors of the triangle once for all six records.
+  // Computes the four minors of the triangle once for all six records,
+  // from the record that asked first (see note_minors).
   void check_minors();
+  // Asks for the minors without computing them yet. Their last bits depend
+  // on the rotation of the triangle they are computed from, so the first
+  // record that asks is remembered and the values are computed from it
+  // when they are read.
+  void note_minors();
+  // The minors have been asked for.
   bool minors_valid() const;
   // minors(0) = det[a; b; c], minors(1) = det of rows (y, z, 1),
   // minors(2) = (x, z, 1), minors(3) = (x, y, 1), with a, b, c = origin,
@@ -146,11 +136,12 @@ struct CD3DTriangle {
   CInexact minor[4];   // for the orientation of rec[0..2]
   CXYZW* cache_point;  // last point tested by positive()
   C2Simplex* c2;
-  C3Simplex* c3[2];     // of rec[0..2], of rec[3..5]
-  C1Simplex* c1[3];     // of the edges PQ, QR, RP
-  bool cache_positive;  // answer for rec[0..2]
-  bool have_minors;
-  std::uint32_t pos;  // index of rec[0] in CD3DW::edges
+  C3Simplex* c3[2];        // of rec[0..2], of rec[3..5]
+  C1Simplex* c1[3];        // of the edges PQ, QR, RP
+  bool cache_positive;     // answer for rec[0..2]
+  bool have_minors;        // minor[] computed
+  signed char minor_slot;  // the record that asked first for the minors, -1 none
+  std::uint32_t pos;       // index of rec[0] in CD3DW::edges
 };
 
 static_assert(offsetof(CD3DEdge, origin) == 10 && sizeof(CD3DEdge) == 16,
@@ -181,7 +172,39 @@ inline C3Simplex* c3_of(const CD3DEdge* e) { return e->triangle()->c3[e->slot >=
 inline void set_c3(CD3DEdge* e, C3Simplex* s) { e->triangle()->c3[e->slot >= 3] = s; }
 }  // namespace d3dw_detail
 
-inline bool CD3DEdge::minors_valid() const { return triangle()->have_minors; }
+namespace d3dw_detail {
+[[noreturn]] void record_missing();
+
+// Asks the memory for the block of record e, which spans at most 80 bytes
+// before and 248 after it: the cache lines at -80, -16, ..., 240.
+inline void fetch_block(const CD3DEdge* e) {
+  const char* a = reinterpret_cast<const char*>(e);
+  __builtin_prefetch(a - 80);
+  __builtin_prefetch(a - 16);
+  __builtin_prefetch(a + 48);
+  __builtin_prefetch(a + 112);
+  __builtin_prefetch(a + 176);
+  __builtin_prefetch(a + 240);
+}
+}  // namespace d3dw_detail
+
+// The record of e's triangle that runs o -> d.
+inline CD3DEdge* record_in(CD3DEdge* e, const CXYZW* o, const CXYZW* d) {
+  // slot of the record from the positions of its origin and destination
+  // among the triangle's vertices P, Q, R
+  static constexpr signed char kSlot[3][3] = {{-1, 0, 5}, {3, -1, 1}, {2, 4, -1}};
+  CD3DTriangle* t = e->triangle();
+  int i = t->v[0] == o ? 0 : t->v[1] == o ? 1 : t->v[2] == o ? 2 : -1;
+  int j = t->v[0] == d ? 0 : t->v[1] == d ? 1 : t->v[2] == d ? 2 : -1;
+  if (i < 0 || j < 0 || i == j) d3dw_detail::record_missing();
+  return &t->rec[kSlot[i][j]];
+}
+
+inline bool CD3DEdge::minors_valid() const { return triangle()->minor_slot >= 0; }
+inline void CD3DEdge::note_minors() {
+  CD3DTriangle* t = triangle();
+  if (t->minor_slot < 0) t->minor_slot = static_cast<signed char>(slot);
+}
 inline CInexact CD3DEdge::minors(int k) const {
   const CInexact& m = triangle()->minor[k];
   return slot < 3 ? m : CInexact(-m.value, m.err);
@@ -220,7 +243,7 @@ class CD3DW {
   std::vector<CD3DEdge*> flip_stack;  // empty between calls
   CXYZW bound[4];
   // [0] 2-3 flips, [1] flip32 calls, [2] points left out or removed,
-  // [3] location steps, [4] positive calls, [5] cache hits, [6] minors reused,
+  // [3] location steps, [4] positive calls, [5] cache hits, [6] minors asked before,
   // [7] positive exact fallbacks, [8] insphere calls, [9] insphere exact fallbacks.
   std::uint64_t stats[10];
   double M;
@@ -244,9 +267,15 @@ class CD3DW {
   void list_edges(std::vector<CD3DEdge*>* out);
   bool positive(CD3DEdge* e, CXYZW* p);
   bool insphere(CD3DEdge* e, CXYZW* p);
+  // insphere() that leaves its differences in `frame` for the orientation
+  // tests that follow, and positive() with the sign for e's own order that
+  // such a test proved (*sign, 0 when it could not; null: none was tried).
+  bool insphere(CD3DEdge* e, CXYZW* p, DifferenceFrame& frame);
+  bool positive(CD3DEdge* e, CXYZW* p, const int* sign);
   CD3DEdge* flip32(CD3DEdge* x);
-  static int sign4(CXYZW** pts);
-  static int sign5(CXYZW** pts);
+  // The kernel's exact cascades (geometry/predicates.h).
+  static int sign4(CXYZW** pts) { return ::sign4(pts); }
+  static int sign5(CXYZW** pts) { return ::sign5(pts); }
 
  private:
   struct Arena;
@@ -267,6 +296,9 @@ class CD3DW {
   void kill_triangle(CD3DEdge* e);
   void retire(CD3DCell* c);
   void release_dead();
+  // Frees what left the triangulation while p was inserted, and lets point
+  // location start near p.
+  void end_insertion(CXYZW* p);
   void compact_edges();
   void push(CD3DEdge* e);
   void split14(CD3DCell* leaf, CXYZW* p);

@@ -3,26 +3,16 @@
 #include <cmath>
 #include <cstring>
 
-#include "geometry/d3dw.h"
+#include "geometry/triangulate.h"
 
 void collect_del_edges(std::vector<Bead>& beads, std::vector<Pair>& edges) {
-  int n = (int)beads.size();
-  std::vector<int> order = seeded_insertion_order(n);
   std::vector<CD3DEdge*> listed;
-  {
-    CD3DW* t = new CD3DW(1e19);
-    t->reserve(beads.size());
-    for (int k = 0; k < n; ++k) {
-      Bead& b = beads[order[k]];
-      t->add(b.x, b.y, b.z, b.radius * b.radius, order[k], &b);
-    }
-    t->list_edges(&listed);
-    edges.reserve(edges.size() + listed.size() / 2);  // every edge is listed both ways
-    for (CD3DEdge* e : listed) {
-      int a = e->origin->id, b = e->destination->id;
-      if (a <= b) edges.push_back(Pair(&beads[a], &beads[b], ALPHA_LEVEL_UNSET));
-    }
-    delete t;
+  std::unique_ptr<CD3DW> t = triangulate(beads, [](const Bead& b) { return b.radius * b.radius; });
+  t->list_edges(&listed);
+  edges.reserve(edges.size() + listed.size() / 2);  // every edge is listed both ways
+  for (CD3DEdge* e : listed) {
+    int a = e->origin->id, b = e->destination->id;
+    if (a <= b) edges.push_back(Pair(&beads[a], &beads[b], ALPHA_LEVEL_UNSET));
   }
 }
 

@@ -1,10 +1,9 @@
-// Filtered orientation and power-sphere predicates with symbolic
-// perturbation: the CInexact filter decides almost every call, the exact
-// fallback sorts the points by id and walks a fixed cascade of
-// sub-determinants so that no call ever reports a tie.
-#include <cmath>
+// The kernel's predicates: the error-bounded filters and the exact cascades
+// behind them.
+#include "geometry/predicates.h"
 
-#include "geometry/d3dw.h"
+#include <cmath>
+#include <cstddef>
 
 void CXYZW::set(double px, double py, double pz, double pw) {
   x.Init(px);
@@ -22,24 +21,15 @@ void CXYZW::set(double px, double py, double pz, double pw) {
   lifted_exact = ((x_exact * x_exact + y_exact * y_exact) + z_exact * z_exact) - w_exact;
 }
 
-void CD3DEdge::check_minors() {
-  CD3DTriangle* t = triangle();
-  if (t->have_minors) return;
-  const CXYZW& a = *origin;
-  const CXYZW& b = *destination;
-  const CXYZW& c = *apex;
+void triangle_minors(const CXYZW& a, const CXYZW& b, const CXYZW& c, CInexact m[4]) {
   CInexact dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
   CInexact pxy = (a.x * b.y) - (b.x * a.y);
   CInexact pxz = (a.x * b.z) - (b.x * a.z);
   CInexact pyz = (a.y * b.z) - (b.y * a.z);
-  CInexact m[4];
   m[3] = (c.y * dx) + (pxy - (c.x * dy));
   m[2] = (c.z * dx) + (pxz - (c.x * dz));
   m[1] = (c.z * dy) + (pyz - (c.y * dz));
   m[0] = (c.z * pxy) + ((c.x * pyz) - (c.y * pxz));
-  // Stored for the orientation of slots 0-2; negation is exact.
-  for (int k = 0; k < 4; ++k) t->minor[k] = slot < 3 ? m[k] : -m[k];
-  t->have_minors = true;
 }
 
 namespace {
@@ -148,83 +138,30 @@ int sort_by_id(CXYZW** pts, int n) {
   return parity;
 }
 
-// -minus the orientation determinant of F's triangle with q, from F's minors.
-inline CInexact orient_o(const CD3DEdge* f, const CXYZW* q) {
-  CInexact m0 = f->minors(0), m1 = f->minors(1), m2 = f->minors(2), m3 = f->minors(3);
-  return ((m3 * q->z) + ((m1 * q->x) - (m2 * q->y))) - m0;
-}
-
 }  // namespace
 
-int CD3DW::sign4(CXYZW** pts) { return cascade(pts, kSign4); }
-int CD3DW::sign5(CXYZW** pts) { return cascade(pts, kSign5); }
+int sign4(CXYZW** pts) { return cascade(pts, kSign4); }
+int sign5(CXYZW** pts) { return cascade(pts, kSign5); }
 
-namespace {
-
-// Side of p against the orientation of the first record of triangle t,
-// whose minors are computed: the filter, else the exact cascade.
-bool side_of_first(const CD3DTriangle* t, CXYZW* p, bool* exact) {
-  const CInexact* m = t->minor;
+bool orient_positive(const CInexact m[4], CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* p, bool* exact) {
   CInexact D = ((m[0] - (p->x * m[1])) + (p->y * m[2])) - (p->z * m[3]);
   if (D.err < std::fabs(D.value)) return D.value > 0;
   *exact = true;
-  const CD3DEdge* f = &t->rec[0];
-  CXYZW* pts[4] = {f->origin, f->destination, f->apex, p};
+  CXYZW* pts[4] = {a, b, c, p};
   int parity = sort_by_id(pts, 4);
-  return parity == CD3DW::sign4(pts);
+  return parity == sign4(pts);
 }
 
-}  // namespace
-
-bool CD3DW::positive(CD3DEdge* e, CXYZW* p) {
-  ++stats[4];
-  CD3DTriangle* t = e->triangle();
-  if (t->cache_point == p) {
-    ++stats[5];
-    return (e->slot < 3) == t->cache_positive;
-  }
-  if (t->have_minors)
-    ++stats[6];
-  else
-    e->check_minors();
-  // For the orientation of slots 0-2; the other orientation is -D exactly.
-  bool exact = false;
-  bool r0 = side_of_first(t, p, &exact);
-  if (exact) ++stats[7];
-  t->cache_point = p;
-  t->cache_positive = r0;
-  return (e->slot < 3) == r0;
-}
-
-// Inside the bounding tetrahedron; neither counts nor caches.
-bool CD3DW::inside_bound(CXYZW* p) {
-  for (CD3DEdge* f : bound_face_) {
-    f->check_minors();
-    bool exact = false;
-    if ((f->slot < 3) != side_of_first(f->triangle(), p, &exact)) return false;
-  }
-  return true;
-}
-
-bool CD3DW::insphere(CD3DEdge* e, CXYZW* p) {
-  ++stats[8];
-  CXYZW* a = e->origin;
-  CXYZW* b = e->destination;
-  CXYZW* c = e->apex;
-  CD3DEdge* abd = e->fnext;
-  CXYZW* d = abd->apex;
-  CD3DEdge* bcd = e->enext->fnext;
-  CD3DEdge* acd = e->enext->enext->fnext->sym;
-  e->check_minors();
-  abd->check_minors();
-  bcd->check_minors();
-  acd->check_minors();
-  CInexact V = (p->lifted * orient_o(e, d)) +
-               (((c->lifted * orient_o(abd, p)) +
-                 ((a->lifted * orient_o(bcd, p)) - (b->lifted * orient_o(acd, p)))) -
-                (d->lifted * orient_o(e, p)));
+bool power_positive(CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* d, CXYZW* p, const CInexact m_abc[4],
+                    const CInexact m_abd[4], const CInexact m_bcd[4], const CInexact m_acd[4],
+                    bool* exact) {
+  // The expansion along the lifted column.
+  CInexact V = (p->lifted * orient_o(m_abc, *d)) +
+               (((c->lifted * orient_o(m_abd, *p)) +
+                 ((a->lifted * orient_o(m_bcd, *p)) - (b->lifted * orient_o(m_acd, *p)))) -
+                (d->lifted * orient_o(m_abc, *p)));
   if (V.err < std::fabs(V.value)) return V.value > 0;
-  ++stats[9];
+  *exact = true;
   CXYZW* pts[5] = {a, b, c, d, p};
   int parity = sort_by_id(pts, 5);
   return parity == sign5(pts);

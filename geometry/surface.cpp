@@ -2,30 +2,15 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "geometry/ashape.h"
-#include "geometry/d3dw.h"
+#include "geometry/triangulate.h"
 
 namespace {
-
-// The pipeline labels the same beads once for each of the letters x, t and
-// u. The result depends only on the beads' centres and radii (in this
-// order, as bits), so the last one is kept and replayed byte for byte: the
-// flags and the size lines. A run that wrote anything else (a message of
-// the triangulation's insertions, which it counts, or a degenerate simplex
-// of the complex) is not kept, so such messages repeat on every call as a
-// fresh run would write them.
-struct LastLabelling {
-  bool valid = false;
-  std::vector<double> key;  // x, y, z, radius per bead
-  std::vector<char> on_surf;
-  std::string sizes;
-};
-
-LastLabelling last;
 
 std::vector<double> key_of(const std::vector<Bead>& beads) {
   std::vector<double> key;
@@ -44,34 +29,33 @@ bool same_key(const std::vector<double>& a, const std::vector<double>& b) {
          (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
 }
 
-void apply(const LastLabelling& l, std::vector<Bead>& beads) {
+void replay(const SurfaceLabelCache& l, std::vector<Bead>& beads) {
   for (size_t i = 0; i < beads.size(); ++i) beads[i].on_surf = l.on_surf[i] != 0;
   if (!l.sizes.empty()) fwrite(l.sizes.data(), 1, l.sizes.size(), stdout);
 }
 
 }  // namespace
 
-void label_surface_atoms(std::vector<Bead>& beads, double /*probe*/) {
+void label_surface_atoms(std::vector<Bead>& beads, double probe) {
+  SurfaceLabelCache none;
+  label_surface_atoms(beads, probe, none);
+}
+
+void label_surface_atoms(std::vector<Bead>& beads, double /*probe*/, SurfaceLabelCache& cache) {
   std::vector<double> key = key_of(beads);
-  if (last.valid && same_key(key, last.key)) {
-    apply(last, beads);
+  if (cache.valid && same_key(key, cache.key)) {
+    replay(cache, beads);
     return;
   }
-  last.valid = false;
+  cache.valid = false;
 
-  int n = static_cast<int>(beads.size());
-  CD3DW* tri = new CD3DW(1e19);
-  tri->reserve(beads.size());
-  std::vector<int> order = seeded_insertion_order(n);
-  for (int k = 0; k < n; ++k) {
-    Bead& b = beads[order[k]];
-    tri->add(b.x, b.y, b.z, b.radius, order[k], &b);
-  }
+  // The radius itself, not its square, is the weight here.
+  std::unique_ptr<CD3DW> tri = triangulate(beads, [](const Bead& b) { return b.radius; });
   // Only a run that wrote nothing but the size lines may be replayed.
   bool quiet = tri->warnings == 0;
 
-  CAlpha* alpha = new CAlpha(tri);
-  LastLabelling result;
+  CAlpha* alpha = new CAlpha(tri.get());
+  SurfaceLabelCache result;
   result.on_surf.assign(beads.size(), 0);
   // One line per tetrahedron, triangle and edge; collected and written in
   // one go since large structures have millions of them.
@@ -89,14 +73,14 @@ void label_surface_atoms(std::vector<Bead>& beads, double /*probe*/) {
       result.on_surf[static_cast<Bead*>((*s)[0]->data) - beads.data()] = 1;
     }
   }
-  apply(result, beads);
+  replay(result, beads);
   delete alpha;
-  delete tri;
+  tri.reset();
 
   if (quiet) {
     result.key.swap(key);
     result.valid = true;
-    last = std::move(result);
+    cache = std::move(result);
   }
 }
 

@@ -1,7 +1,9 @@
 #include "measure/complexbuild.h"
 
+#include <memory>
+
 #include "geometry/ashape.h"
-#include "geometry/d3dw.h"
+#include "geometry/triangulate.h"
 #include "structure/bead.h"
 
 // ---- SimplexKeys -----------------------------------------------------------
@@ -130,18 +132,13 @@ Record& add_record(std::vector<Record>& records, SimplexKeys& keys, const Listed
 }  // namespace
 
 std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, double probe) {
-  const int n = static_cast<int>(beads.size());
-  CD3DW* triangulation = new CD3DW(1e19);
-  triangulation->reserve(beads.size());
-  for (int i : seeded_insertion_order(n)) {
-    const Bead& b = beads[i];
+  std::unique_ptr<CD3DW> triangulation = triangulate(beads, [probe](const Bead& b) {
     const double r = b.radius + probe;
-    triangulation->add(b.x, b.y, b.z, r * r, i, &beads[i]);
-  }
-  CAlpha* complex = new CAlpha(triangulation, CAlpha::kListOnly);
+    return r * r;
+  });
+  CAlpha* complex = new CAlpha(triangulation.get(), CAlpha::kListOnly);
   std::vector<ListedSimplex> list = list_simplices(complex->simplices);
   delete complex;
-  delete triangulation;
   return list;
 }
 

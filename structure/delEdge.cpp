@@ -88,6 +88,7 @@ struct Run {
   int cutoff;
   double alpha;
   double probe;
+  SurfaceLabelCache surface;  // letters x, t and u label the same beads
 };
 
 // Report type and cusp switch of letter q: the first digit of 0..6 found
@@ -125,7 +126,7 @@ void step_c(Run& s) {
 
 void step_x(Run& s) {
   std::vector<Pair> out;
-  label_surface_atoms(s.beads, s.probe);
+  label_surface_atoms(s.beads, s.probe, s.surface);
   collect_contacts(s.edges, out, s.cutoff);
   print_atoms_contacts(s.base + ".atoms.contacts", s.beads, out, static_cast<double>(s.cutoff));
 }
@@ -138,14 +139,14 @@ void step_i(Run& s) {
 
 void step_t(Run& s) {
   std::vector<Pair> out;
-  label_surface_atoms(s.beads, s.probe);
+  label_surface_atoms(s.beads, s.probe, s.surface);
   collect_surface_contacts(s.edges, out, s.cutoff);
   print_surface_atom_and_contacts(s.base + ".surface.atoms.contacts", s.beads, out);
 }
 
 void step_u(Run& s) {
   std::vector<Pair> out;
-  label_surface_atoms(s.beads, s.probe);
+  label_surface_atoms(s.beads, s.probe, s.surface);
   collect_interface_contacts(s.edges, out, s.cutoff);
   print_interface_residues(s.base + ".surface", s.beads, out, g_interface_define, isInterfacePair);
 }

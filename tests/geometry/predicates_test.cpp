@@ -153,7 +153,7 @@ TEST(Predicates, InsphereExamples) {
   EXPECT_TRUE(b.t.insphere(e, b.point(0, 0, -2, 10, 4)));
 }
 
-// On random and on near-degenerate input the filtered answers agree with
+// On random, near-degenerate and far-apart input the filtered answers agree with
 // exact determinants wherever those are non-zero, every exact zero is
 // broken consistently (exchanging two points inverts the answer), and the
 // answer does not depend on where the points sit in the record.
@@ -165,17 +165,21 @@ TEST(Predicates, AgreeWithExactDeterminantsAndPermutations) {
   for (int trial = 0; trial < 3000; ++trial) {
     Bench b;
     CXYZW* v[5];
-    int mode = trial % 3;
+    int mode = trial % 4;
     for (int i = 0; i < 5; ++i) {
       double x, y, z, w;
       if (mode == 0) {  // general position
         x = U(g), y = U(g), z = U(g), w = U(g) + 5;
       } else if (mode == 1) {  // lattice: many exact zeros
         x = small(g), y = small(g), z = small(g), w = small(g) % 2;
-      } else {  // near a plane and a sphere: the filter gives up
+      } else if (mode == 2) {  // near a plane and a sphere: the filter gives up
         double t = U(g), s = U(g);
         x = t, y = s, z = 1e-15 * small(g);
         w = x * x + y * y + z * z - 1e-14 * small(g);
+      } else if (i == 4) {  // as far as a bounding vertex: differences round
+        x = 1e19 * (small(g) - 1.5), y = -1e19, z = 1e19 * U(g), w = 0;
+      } else {  // a flat lattice cell with a tilted corner
+        x = small(g), y = small(g), z = i == 3 ? 1e-9 * small(g) : 0, w = small(g) % 2;
       }
       v[i] = b.point(x, y, z, w, 100 - 7 * i);  // ids not in point order
     }

@@ -10,9 +10,12 @@
 
 namespace {
 
-std::string label(std::vector<Bead>& beads) {
+std::string label(std::vector<Bead>& beads, SurfaceLabelCache* cache = nullptr) {
   testing::internal::CaptureStdout();
-  label_surface_atoms(beads, 1.4);
+  if (cache)
+    label_surface_atoms(beads, 1.4, *cache);
+  else
+    label_surface_atoms(beads, 1.4);
   fflush(stdout);
   return testing::internal::GetCapturedStdout();
 }
@@ -63,29 +66,31 @@ TEST(SurfaceAtoms, AgreeWithTheirDefinition) {
   std::string lines;
   std::vector<bool> want = expected_surface(grid, &lines);
   for (Bead& b : grid) b.on_surf = true;  // must be cleared
-  std::string out = label(grid);
+  SurfaceLabelCache cache;
+  std::string out = label(grid, &cache);
+  EXPECT_TRUE(cache.valid);
   int buried = 0;
   for (size_t i = 0; i < grid.size(); ++i) {
     EXPECT_EQ(grid[i].on_surf, want[i]) << "bead " << i;
     buried += !want[i];
   }
   EXPECT_EQ(buried, 8);
-  EXPECT_EQ(out, lines);        // sizes 4, 3, 2 in list order
-  EXPECT_EQ(label(grid), out);  // the same again
+  EXPECT_EQ(out, lines);                // sizes 4, 3, 2 in list order
+  EXPECT_EQ(label(grid, &cache), out);  // replayed
   for (size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(grid[i].on_surf, want[i]);
 
   // Smaller weights leave every point exposed; the result for the same
   // beads with their old radii must not be reused.
   for (Bead& b : grid) b.radius = 0.81;
-  label(grid);
+  label(grid, &cache);
   for (const Bead& b : grid) EXPECT_TRUE(b.on_surf);
   for (Bead& b : grid) b.radius = 0.9;
-  label(grid);
+  label(grid, &cache);
   for (size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(grid[i].on_surf, want[i]);
 
   // The same beads in another order: the flags follow the beads.
   std::vector<Bead> reversed(grid.rbegin(), grid.rend());
-  label(reversed);
+  label(reversed, &cache);
   for (size_t i = 0; i < grid.size(); ++i)
     EXPECT_EQ(reversed[grid.size() - 1 - i].on_surf, want[i]);
 }
@@ -106,9 +111,11 @@ TEST(SurfaceAtoms, WarningsRepeatOnEveryCall) {
   std::vector<Bead> beads = lattice();
   beads[0].x = 2e16;  // far enough for the triangulation's size warning
   std::string first;
+  SurfaceLabelCache cache;
   for (int k = 0; k < 2; ++k) {
     testing::internal::CaptureStderr();
-    std::string out = label(beads);
+    std::string out = label(beads, &cache);
+    EXPECT_FALSE(cache.valid);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "coordinates too large!");
     if (k == 0) first = out;
     EXPECT_EQ(out, first);

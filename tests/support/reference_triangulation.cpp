@@ -28,18 +28,8 @@ bool has(const RefRecord* e, const CXYZW* v) {
 
 void check_minors(RefRecord* e) {
   if (e->minors_valid) return;
-  const CXYZW& a = *e->origin;
-  const CXYZW& b = *e->destination;
-  const CXYZW& c = *e->apex;
-  CInexact dx = b.x - a.x, dy = b.y - a.y, dz = b.z - a.z;
-  CInexact pxy = (a.x * b.y) - (b.x * a.y);
-  CInexact pxz = (a.x * b.z) - (b.x * a.z);
-  CInexact pyz = (a.y * b.z) - (b.y * a.z);
   CInexact m[4];
-  m[3] = (c.y * dx) + (pxy - (c.x * dy));
-  m[2] = (c.z * dx) + (pxz - (c.x * dz));
-  m[1] = (c.z * dy) + (pyz - (c.y * dz));
-  m[0] = (c.z * pxy) + ((c.x * pyz) - (c.y * pxz));
+  triangle_minors(*e->origin, *e->destination, *e->apex, m);
   RefRecord* s = e->sym;
   for (int i = 0; i < 3; ++i, e = e->enext, s = s->enext) {
     for (int k = 0; k < 4; ++k) {
@@ -50,36 +40,12 @@ void check_minors(RefRecord* e) {
   }
 }
 
-int sort_by_id(CXYZW** p, int n) {
-  int parity = 1;
-  for (int i = 1; i < n; ++i)
-    for (int j = i; j > 0 && p[j - 1]->id > p[j]->id; --j) {
-      std::swap(p[j], p[j - 1]);
-      parity ^= 1;
-    }
-  return parity;
-}
-
-CInexact orient_o(const RefRecord* f, const CXYZW* q) {
-  return ((f->minors[3] * q->z) + ((f->minors[1] * q->x) - (f->minors[2] * q->y))) - f->minors[0];
-}
-
 // Orientation of the triangle (a, b, c) against p, touching no record.
 bool plain_positive(CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* p) {
-  RefRecord r[6] = {{a, b, c}, {b, c, a}, {c, a, b}, {b, a, c}, {c, b, a}, {a, c, b}};
-  for (int k = 0; k < 3; ++k) {
-    r[k].sym = &r[k + 3];
-    r[k + 3].sym = &r[k];
-  }
-  r[0].enext = &r[1], r[1].enext = &r[2], r[2].enext = &r[0];
-  r[3].enext = &r[5], r[5].enext = &r[4], r[4].enext = &r[3];
-  check_minors(&r[0]);
-  const CInexact* m = r[0].minors;
-  CInexact D = ((m[0] - (p->x * m[1])) + (p->y * m[2])) - (p->z * m[3]);
-  if (D.err < std::fabs(D.value)) return D.value > 0;
-  CXYZW* pts[4] = {a, b, c, p};
-  int parity = sort_by_id(pts, 4);
-  return parity == CD3DW::sign4(pts);
+  CInexact m[4];
+  triangle_minors(*a, *b, *c, m);
+  bool exact = false;
+  return orient_positive(m, a, b, c, p, &exact);
 }
 
 }  // namespace
@@ -175,17 +141,9 @@ bool RefTriangulation::positive(RefRecord* e, CXYZW* p) {
   }
   if (e->minors_valid) ++stats[6];
   check_minors(e);
-  const CInexact* m = e->minors;
-  CInexact D = ((m[0] - (p->x * m[1])) + (p->y * m[2])) - (p->z * m[3]);
-  bool r;
-  if (D.err < std::fabs(D.value)) {
-    r = D.value > 0;
-  } else {
-    ++stats[7];
-    CXYZW* pts[4] = {e->origin, e->destination, e->apex, p};
-    int parity = sort_by_id(pts, 4);
-    r = parity == CD3DW::sign4(pts);
-  }
+  bool exact = false;
+  bool r = orient_positive(e->minors, e->origin, e->destination, e->apex, p, &exact);
+  if (exact) ++stats[7];
   RefRecord* f = e;
   for (int k = 0; k < 3; ++k, f = f->enext) {
     f->cached_point = p;
@@ -209,15 +167,10 @@ bool RefTriangulation::insphere(RefRecord* e, CXYZW* p) {
   check_minors(abd);
   check_minors(bcd);
   check_minors(acd);
-  CInexact V = (p->lifted * orient_o(e, d)) +
-               (((c->lifted * orient_o(abd, p)) +
-                 ((a->lifted * orient_o(bcd, p)) - (b->lifted * orient_o(acd, p)))) -
-                (d->lifted * orient_o(e, p)));
-  if (V.err < std::fabs(V.value)) return V.value > 0;
-  ++stats[9];
-  CXYZW* pts[5] = {a, b, c, d, p};
-  int parity = sort_by_id(pts, 5);
-  return parity == CD3DW::sign5(pts);
+  bool exact = false;
+  bool r = power_positive(a, b, c, d, p, e->minors, abd->minors, bcd->minors, acd->minors, &exact);
+  if (exact) ++stats[9];
+  return r;
 }
 
 void RefTriangulation::add(double x, double y, double z, double w, int id, void* data) {
@@ -455,7 +408,7 @@ std::string compare_with_reference(CD3DW& t, const RefTriangulation& ref) {
     if (!(e->flags & 2)) ref_live.push_back(e);
   std::size_t n = std::min(live.size(), ref_live.size());
   for (std::size_t i = 0; i < n; ++i) {
-    const CD3DEdge* a = live[i];
+    CD3DEdge* a = live[i];
     const RefRecord* b = ref_live[i];
     int ia[4] = {a->origin->id, a->destination->id, a->apex->id, a->fnext->apex->id};
     int ib[4] = {b->origin->id, b->destination->id, b->apex->id, b->fnext->apex->id};
@@ -472,6 +425,7 @@ std::string compare_with_reference(CD3DW& t, const RefTriangulation& ref) {
       return out.str();
     }
     if (!b->minors_valid) continue;
+    a->check_minors();  // asked for; computed when read
     for (int k = 0; k < 4; ++k)
       if (!same_bits(a->minors(k), b->minors[k])) {
         out.precision(17);

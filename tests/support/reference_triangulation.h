@@ -12,7 +12,7 @@
 // per record and per cell, each record with its own links, minors and
 // cache, point location by descent through the replaced cells, and nothing
 // freed or reused before destruction. Slow and memory-hungry by design; it
-// shares only the point type and the exact sign cascades with CD3DW.
+// shares only the kernel (the point type and the predicates) with CD3DW.
 struct RefCell;
 
 struct RefRecord {
