@@ -233,9 +233,10 @@ class tetra {
 
   void setcenter4(double probe);
   // Raises signed_size; attaches the faces whose opposite vertex has the
-  // smaller power at the face's centre (raising them to this size), and one
-  // edge when two or three faces are attached.  True when the own power
-  // distance is <= 0.
+  // smaller power at the face's centre (raising them to this size), and the
+  // edges that two attached faces share (one for two faces, three for
+  // three), raised to the faces' size.  True when the own power distance is
+  // <= 0.
   bool judge4(double probe);
   // Marks flows_to_outside on every tetrahedron whose flow reaches this one
   // (through the inflow lists), depth first, without recursion.

@@ -177,7 +177,8 @@ TEST(AreaVolume, TwoTouchingAtomsMolecularSurface) {
 }
 
 // An atom whose expanded ball lies inside the union of its neighbours (its
-// centre outside its own power cell, no edge in the complex) owns nothing.
+// centre outside its own power cell, no edge in the complex) owns nothing,
+// and its neighbours keep the whole union.
 TEST(AreaVolume, BuriedAtomOwnsNothing) {
   const double p = 1.4;
   std::vector<info> a =
@@ -189,6 +190,42 @@ TEST(AreaVolume, BuriedAtomOwnsNothing) {
   EXPECT_NEAR(a[1].area_sa + a[2].area_sa, 2 * (4 * kPi * R * R - cap_area_of(R, d / 2)), 1e-5);
   EXPECT_NEAR(a[1].volume_sa + a[2].volume_sa,
               2 * (4 * kPi / 3 * R * R * R - cap_volume_of(R, d / 2)), 1e-5);
+
+  // A water between two sulphurs and a carbon: the edges to it are attached
+  // through triangles that the one tetrahedron attaches, so they leave the
+  // complex with it and the water owns nothing.
+  std::vector<Ball> water = {{0.888, 4.870, 5.850, 1.77},
+                             {4.816, 2.124, 5.285, 1.77},
+                             {1.119, 4.561, 5.905, 1.4},
+                             {1.253, 0.450, 5.890, 1.88}};
+  std::vector<info> w = run(water, p);
+  expect_all_zero(w[2]);
+  std::vector<double> sigma;
+  std::vector<double> cells = sampling::cell_volumes(water, p, 1000000, &sigma);
+  double total = 0, total_ref = 0, var = 0;
+  for (int i = 0; i < 4; ++i) {
+    total += w[i].volume_sa;
+    total_ref += cells[i];
+    var += sigma[i] * sigma[i];
+  }
+  EXPECT_NEAR(total, total_ref, 4 * std::sqrt(var));
+
+  // Dense clusters of small balls among big ones, many of them covered.
+  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    std::vector<Ball> balls = sampling::random_cluster(20, 6, 0.5, 1.0, seed);
+    for (const Ball& b : sampling::random_cluster(20, 6, 1.6, 2.2, seed + 10)) balls.push_back(b);
+    std::vector<info> c = run(balls, p);
+    cells = sampling::cell_volumes(balls, p, 1000000, &sigma);
+    total = total_ref = var = 0;
+    for (size_t i = 0; i < balls.size(); ++i) {
+      EXPECT_GT(c[i].area_sa, -1e-5) << "seed " << seed << " atom " << i;
+      EXPECT_GT(c[i].volume_sa, -1e-5) << "seed " << seed << " atom " << i;
+      total += c[i].volume_sa;
+      total_ref += cells[i];
+      var += sigma[i] * sigma[i];
+    }
+    EXPECT_NEAR(total, total_ref, 4 * std::sqrt(var)) << "seed " << seed;
+  }
 }
 
 TEST(AreaVolume, RedundantDuplicateAndAbsentAtomsAreZero) {
