@@ -1,5 +1,8 @@
 #include "measure/complexbuild.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "geometry/ashape.h"
 #include "geometry/d3dw.h"
 #include "structure/bead.h"
@@ -143,6 +146,13 @@ std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, doubl
   delete complex;
   delete triangulation;
   return list;
+}
+
+double alpha_radius(double radius, double probe, double alpha) {
+  const double expanded = radius + probe;
+  const double square =
+      alpha >= 0.0 ? expanded * expanded + alpha * alpha : expanded * expanded - alpha * alpha;
+  return std::sqrt(std::max(0.0, square)) - probe;
 }
 
 void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe) {

@@ -97,8 +97,8 @@ class info {
   std::vector<edge*> incident_edges;  // every edge at this atom (pocket path)
 
   // The expanded ball lies inside the union of the other balls (it misses its
-  // own power cell), or it was dropped because its grown radius is not real:
-  // the atom takes no part in the union and gets no area or volume.
+  // own power cell), or a negative alpha shrank it to nothing: the atom takes
+  // no part in the union and gets no area or volume.
   bool absent = false;
 
   // Fraction of the expanded sphere not covered by tetrahedra of the

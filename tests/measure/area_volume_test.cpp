@@ -271,6 +271,33 @@ TEST(AreaVolume, AlphaGrowsOrShrinksTheBalls) {
   EXPECT_NEAR(g[0].radius + 1.4, std::sqrt(9 + 2.25), 1e-12);
   EXPECT_NEAR(s[0].radius + 1.4, std::sqrt(9 - 2.25), 1e-12);
   EXPECT_NEAR(g[0].area_sa, sphere_area(std::sqrt(11.25)), 1e-9);
+
+  // Shrunk below the probe, an isolated oxygen keeps its small expanded ball
+  // but has no atom sphere left: no molecular surface, no molecular volume.
+  std::vector<info> o = run({{0, 0, 0, 1.4}, {20, 0, 0, 1.4}}, 1.4, -2.79);
+  for (const info& x : o) {
+    EXPECT_NEAR(x.area_sa, sphere_area(std::sqrt(2.8 * 2.8 - 2.79 * 2.79)), 1e-9);
+    EXPECT_EQ(x.area_ms, 0);
+    EXPECT_EQ(x.volume_ms, 0);
+  }
+
+  // A protein from alpha 0 down to the lowest alpha: the union's measures
+  // stay positive and the molecular volume within the union.
+  std::vector<Bead> beads;
+  read_pdb(std::string(DATA_DIR) + "/1a1p.pdb", beads);
+  for (int step = 0; step <= 9; ++step) {
+    const double alpha = -2.79 * step / 9;
+    ComplexRecords rec = measure_area_volume(beads, 1.4, alpha, 4, 0);
+    double sa = 0, ms = 0;
+    for (const info& x : rec.atoms) {
+      EXPECT_GT(x.area_sa, -1e-5) << alpha;
+      EXPECT_GT(x.volume_sa, -1e-5) << alpha;
+      sa += x.volume_sa;
+      ms += x.volume_ms;
+    }
+    EXPECT_GE(ms, 0) << alpha;
+    EXPECT_LE(ms, sa) << alpha;
+  }
 }
 
 // Exactly coplanar atoms give flat tetrahedra without a power centre; no
