@@ -35,25 +35,21 @@ struct sub_id {
   std::vector<int> subpockets;
 };
 
-// Meaning of the entries of info::marks (set by the pocket routines).
+// The entries of info::marks in use, set by the pocket routines and the
+// auxiliary pocket analyses; entries 4, 5 and 7 are set by no routine and
+// stay false.
 enum info_mark {
   MARK_POCKET = 0,          // vertex of a pocket tetrahedron
   MARK_MOUTH = 1,           // vertex of a mouth triangle
   MARK_DEPRESSION = 2,      // vertex of a depression
   MARK_HULL = 3,            // vertex of a convex-hull triangle
-  MARK_MOUTH_2 = 4,         // second mark of the mouth routine
-  MARK_SUBPOCKET = 5,       // set by the sub-pocket routine
   MARK_CURRENT_POCKET = 6,  // atom of the pocket whose filtration is built
-  MARK_MEASURED = 7         // set by the pocket report routine
 };
 
-// Meaning of the entries of tria::flags (set by the pocket routines).
+// The entry of tria::flags that the mouth routine sets; the other four are
+// set by no routine and stay false.
 enum tria_flag {
-  TRIA_FLAG_0 = 0,
-  TRIA_FLAG_MOUTH = 1,    // mouth triangle
-  TRIA_FLAG_MOUTH_2 = 2,  // second flag of the mouth routine
-  TRIA_FLAG_3 = 3,
-  TRIA_FLAG_4 = 4
+  TRIA_FLAG_MOUTH = 1,  // mouth triangle
 };
 
 // One atom (vertex).
