@@ -7,7 +7,6 @@
 // replaces each piece of the expanded sphere by its image on the atom sphere
 // and adds the re-entrant torus and probe-patch pieces.  The terms are added
 // while the simplex list is walked, in its order.
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,6 +20,19 @@
 namespace {
 
 double R_of(const info& a, double p) { return a.radius + p; }
+
+// The piece of the atom sphere under an area A of the expanded sphere, and
+// the volume between the two.  An expanded ball that a negative alpha makes
+// smaller than the probe leaves an atom of radius 0: no contact area, and
+// the whole cone down to the centre lies between.  (The plain mapping would
+// put a sphere of negative radius on the other side of the centre: a
+// contact area above the expanded one and a negative volume.)
+Shell atom_shell(int v, double A, const Atoms& atoms, double p) {
+  if (atoms[v].radius >= 0) return shell(v, A, atoms, p);
+  Shell s;
+  s.volume = A * R_of(atoms[v], p) / 3;
+  return s;
+}
 
 // The torus of an edge is needed by the edge and again by every triangle and
 // tetrahedron of the complex around it: keep it per edge and direction.
@@ -60,8 +72,8 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, BallCache& g,
 
   const double Ai = g.cap3_area(i, j, k, l), Aj = g.cap3_area(j, i, k, l),
                Ak = g.cap3_area(k, i, j, l), Al = g.cap3_area(l, i, j, k);
-  const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p), Sk = shell(k, Ak, atoms, p),
-              Sl = shell(l, Al, atoms, p);
+  const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p),
+              Sk = atom_shell(k, Ak, atoms, p), Sl = atom_shell(l, Al, atoms, p);
 
   const double gij = g.segment2_angle(i, j, k, l), gik = g.segment2_angle(i, k, j, l),
                gil = g.segment2_angle(i, l, j, k), gjk = g.segment2_angle(j, k, i, l),
@@ -115,7 +127,8 @@ void tria_terms(const tria& F, Atoms& atoms, double p, int type, BallCache& g, T
   g.reset(vertices, 3);
 
   const double Ai = g.cap2_area(i, j, k), Aj = g.cap2_area(j, i, k), Ak = g.cap2_area(k, i, j);
-  const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p), Sk = shell(k, Ak, atoms, p);
+  const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p),
+              Sk = atom_shell(k, Ak, atoms, p);
   const Torus &Tij = tori.get(F.e[0], i, g), &Tik = tori.get(F.e[1], i, g),
               &Tjk = tori.get(F.e[2], j, g);
   const double sij = g.segment_angle(i, j, k), sik = g.segment_angle(i, k, j),
@@ -165,7 +178,7 @@ void edge_terms(const edge& E, Atoms& atoms, double p, int type, BallCache& g, T
   g.reset(vertices, 2);
   const double Ai = g.height(i, j) * R_of(I, p) * AV_TWO_PI;
   const double Aj = g.height(j, i) * R_of(J, p) * AV_TWO_PI;
-  const Shell Si = shell(i, Ai, atoms, p), Sj = shell(j, Aj, atoms, p);
+  const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p);
   const Torus& T = tori.get(&E, i, g);
 
   if (type == 4) {
@@ -192,11 +205,13 @@ void vertex_terms(info& v, Atoms& atoms, double p, const OpenShares& shares) {
   const double R = R_of(v, p);
   const double A = R * AV_FOUR_PI * R;
   const double V = R * AV_FOUR_PI_THIRD * R * R;
-  const Shell S = shell(v.index, A, atoms, p);
+  const Shell S = atom_shell(v.index, A, atoms, p);
   v.area_sa += A;
   v.area_ms += S.area;
   v.volume_sa += V;
-  v.volume_ms += V - S.volume;
+  // An atom of radius 0 has the whole ball between its two spheres: nothing
+  // (not a rounding remainder of V) is left inside.
+  v.volume_ms += v.radius < 0 ? 0.0 : V - S.volume;
   if (x > 0) {
     v.envelope_sa += x * A;
     v.envelope_ms += x * S.area;
@@ -223,9 +238,8 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   const int n = static_cast<int>(beads.size());
   const std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe);
 
-  // Grown radii: with R'^2 = R^2 +- alpha^2 every power distance shifts by
-  // the same amount, so the complex at alpha becomes the simplices of size
-  // <= 0.  A ball whose grown square radius is not positive takes no part.
+  // Grown radii: the complex at alpha becomes the simplices of size <= 0.
+  // A ball that shrinks to nothing takes no part.
   ComplexRecords rec;
   rec.atoms.assign(static_cast<std::size_t>(n), info());
   for (int i = 0; i < n; ++i) {
@@ -234,14 +248,8 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
     a.x = beads[i].x;
     a.y = beads[i].y;
     a.z = beads[i].z;
-    double R = beads[i].radius + probe;
-    double square = alpha >= 0 ? R * R + alpha * alpha : R * R - alpha * alpha;
-    if (square > 0) {
-      a.radius = std::sqrt(square) - probe;
-    } else {
-      a.radius = -probe;
-      a.absent = true;
-    }
+    a.radius = alpha_radius(beads[i].radius, probe, alpha);
+    if (!(a.radius + probe > 0)) a.absent = true;
   }
 
   make_records(list, rec, probe);
@@ -363,7 +371,7 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
     for (int m = 0; m < 4; ++m) {
       info& a = atoms[v[m]];
       const double F = sector_area(v[m], others[m][0], others[m][1], others[m][2], atoms, p);
-      const Shell H = shell(v[m], F, atoms, p);
+      const Shell H = atom_shell(v[m], F, atoms, p);
       a.void_area_sa += F;
       a.void_area_ms += H.area;
       a.envelope_sa -= F;
@@ -385,7 +393,7 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
       const double w = angle_dihedral(ca, cb, cc, cd);
       const double Ea = w * g.height(a, b) * R_of(atoms[a], p) * AV_TWO_PI;
       const double Eb = w * g.height(b, a) * R_of(atoms[b], p) * AV_TWO_PI;
-      const Shell Ga = shell(a, Ea, atoms, p), Gb = shell(b, Eb, atoms, p);
+      const Shell Ga = atom_shell(a, Ea, atoms, p), Gb = atom_shell(b, Eb, atoms, p);
       const Torus Tab = g.torus(a, b, cusp);
       atoms[a].void_area_sa -= Ea;
       atoms[b].void_area_sa -= Eb;
@@ -407,8 +415,8 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
       const int a = faces[f][0], b = faces[f][1], c = faces[f][2];
       const double Ba = g.cap2_area(a, b, c) / 2, Bb = g.cap2_area(b, a, c) / 2,
                    Bc = g.cap2_area(c, a, b) / 2;
-      const Shell Ka = shell(a, Ba, atoms, p), Kb = shell(b, Bb, atoms, p),
-                  Kc = shell(c, Bc, atoms, p);
+      const Shell Ka = atom_shell(a, Ba, atoms, p), Kb = atom_shell(b, Bb, atoms, p),
+                  Kc = atom_shell(c, Bc, atoms, p);
       const Torus Tab = g.torus(a, b, cusp), Tac = g.torus(a, c, cusp), Tbc = g.torus(b, c, cusp);
       const Patch P = g.patch(a, b, c);
       const double sab = g.segment_angle(a, b, c), sac = g.segment_angle(a, c, b),

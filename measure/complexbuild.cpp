@@ -1,5 +1,7 @@
 #include "measure/complexbuild.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include "geometry/ashape.h"
@@ -140,6 +142,13 @@ std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, doubl
   std::vector<ListedSimplex> list = list_simplices(complex->simplices);
   delete complex;
   return list;
+}
+
+double alpha_radius(double radius, double probe, double alpha) {
+  const double expanded = radius + probe;
+  const double square =
+      alpha >= 0.0 ? expanded * expanded + alpha * alpha : expanded * expanded - alpha * alpha;
+  return std::sqrt(std::max(0.0, square)) - probe;
 }
 
 void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe) {

@@ -78,6 +78,13 @@ std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplice
 // probe (weights (r + probe)^2, the beads inserted in the seeded order).
 std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, double probe);
 
+// The atom radius that puts the complex at alpha at signed size 0: the
+// expanded radius r + p grows to sqrt((r + p)^2 + alpha^2) (alpha >= 0) or
+// shrinks to sqrt((r + p)^2 - alpha^2) (alpha < 0), never below 0, so that
+// every power distance shifts by the same amount.  Below 0 when the expanded
+// ball ends up smaller than the probe; -probe when it shrinks to nothing.
+double alpha_radius(double radius, double probe, double alpha);
+
 // First pass over the simplex list: for every tetrahedron, triangle and edge
 // makes a record with the defaults, its id and key, points its vertices at
 // the atom records (simplex order) and sets its power centre.  The atom

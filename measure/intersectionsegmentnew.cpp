@@ -326,6 +326,11 @@ bool tetra::judge4(double probe) {
       }
     }
   } else if (n == 3) {
+    // Every two of the three faces share one of the three edges at their
+    // common vertex, so each of those edges, like the one edge of two
+    // attached faces, enters the complex only with this tetrahedron.  Raising
+    // fewer would leave an edge in the complex whose attaching triangles are
+    // out of it, and the measures would count a covered atom.
     int common = -1;
     for (int k = 0; k < 3 && common < 0; ++k) {
       int id = found[0]->v[k]->index;
@@ -338,7 +343,6 @@ bool tetra::judge4(double probe) {
           ed->signed_size = max_val4(found[0]->signed_size, found[1]->signed_size,
                                      found[2]->signed_size, ed->signed_size);
           attached_edges.push_back(ed);
-          break;
         }
       }
     }

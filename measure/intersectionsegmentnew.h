@@ -35,25 +35,21 @@ struct sub_id {
   std::vector<int> subpockets;
 };
 
-// Meaning of the entries of info::marks (set by the pocket routines).
+// The entries of info::marks in use, set by the pocket routines and the
+// auxiliary pocket analyses; entries 4, 5 and 7 are set by no routine and
+// stay false.
 enum info_mark {
   MARK_POCKET = 0,          // vertex of a pocket tetrahedron
   MARK_MOUTH = 1,           // vertex of a mouth triangle
   MARK_DEPRESSION = 2,      // vertex of a depression
   MARK_HULL = 3,            // vertex of a convex-hull triangle
-  MARK_MOUTH_2 = 4,         // second mark of the mouth routine
-  MARK_SUBPOCKET = 5,       // set by the sub-pocket routine
   MARK_CURRENT_POCKET = 6,  // atom of the pocket whose filtration is built
-  MARK_MEASURED = 7         // set by the pocket report routine
 };
 
-// Meaning of the entries of tria::flags (set by the pocket routines).
+// The entry of tria::flags that the mouth routine sets; the other four are
+// set by no routine and stay false.
 enum tria_flag {
-  TRIA_FLAG_0 = 0,
-  TRIA_FLAG_MOUTH = 1,    // mouth triangle
-  TRIA_FLAG_MOUTH_2 = 2,  // second flag of the mouth routine
-  TRIA_FLAG_3 = 3,
-  TRIA_FLAG_4 = 4
+  TRIA_FLAG_MOUTH = 1,  // mouth triangle
 };
 
 // One atom (vertex).
@@ -97,8 +93,8 @@ class info {
   std::vector<edge*> incident_edges;  // every edge at this atom (pocket path)
 
   // The expanded ball lies inside the union of the other balls (it misses its
-  // own power cell), or it was dropped because its grown radius is not real:
-  // the atom takes no part in the union and gets no area or volume.
+  // own power cell), or a negative alpha shrank it to nothing: the atom takes
+  // no part in the union and gets no area or volume.
   bool absent = false;
 
   // Fraction of the expanded sphere not covered by tetrahedra of the
@@ -233,9 +229,10 @@ class tetra {
 
   void setcenter4(double probe);
   // Raises signed_size; attaches the faces whose opposite vertex has the
-  // smaller power at the face's centre (raising them to this size), and one
-  // edge when two or three faces are attached.  True when the own power
-  // distance is <= 0.
+  // smaller power at the face's centre (raising them to this size), and the
+  // edges that two attached faces share (one for two faces, three for
+  // three), raised to the faces' size.  True when the own power distance is
+  // <= 0.
   bool judge4(double probe);
   // Marks flows_to_outside on every tetrahedron whose flow reaches this one
   // (through the inflow lists), depth first, without recursion.

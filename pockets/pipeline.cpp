@@ -1,7 +1,6 @@
 #include "pockets/pipeline.h"
 
 #include <algorithm>
-#include <cmath>
 #include <iostream>
 
 #include "measure/volumeareashortnew.h"
@@ -56,13 +55,6 @@ class NeighbourLinks {
 };
 
 }  // namespace
-
-double alpha_radius(double radius, double probe, double alpha) {
-  const double expanded = radius + probe;
-  const double square =
-      alpha >= 0.0 ? expanded * expanded + alpha * alpha : expanded * expanded - alpha * alpha;
-  return std::sqrt(std::max(0.0, square)) - probe;
-}
 
 void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, PocketComplex& c) {
   const int n = static_cast<int>(beads.size());

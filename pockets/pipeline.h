@@ -40,11 +40,6 @@ struct PocketComplex : ComplexRecords {
 // at each other).
 void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, PocketComplex& c);
 
-// The atom radius that puts the complex at alpha at size 0: the expanded
-// radius grows to sqrt((r + p)^2 + alpha^2) (alpha >= 0) or shrinks to
-// sqrt((r + p)^2 - alpha^2), never below 0.
-double alpha_radius(double radius, double probe, double alpha);
-
 // The steps after the records: assembly, radius change, numbering, mouths
 // and the report files; the pockets and mouths stay in `c`.  Returns the
 // number of pockets (0: nothing written).

@@ -177,7 +177,8 @@ TEST(AreaVolume, TwoTouchingAtomsMolecularSurface) {
 }
 
 // An atom whose expanded ball lies inside the union of its neighbours (its
-// centre outside its own power cell, no edge in the complex) owns nothing.
+// centre outside its own power cell, no edge in the complex) owns nothing,
+// and its neighbours keep the whole union.
 TEST(AreaVolume, BuriedAtomOwnsNothing) {
   const double p = 1.4;
   std::vector<info> a =
@@ -189,6 +190,42 @@ TEST(AreaVolume, BuriedAtomOwnsNothing) {
   EXPECT_NEAR(a[1].area_sa + a[2].area_sa, 2 * (4 * kPi * R * R - cap_area_of(R, d / 2)), 1e-5);
   EXPECT_NEAR(a[1].volume_sa + a[2].volume_sa,
               2 * (4 * kPi / 3 * R * R * R - cap_volume_of(R, d / 2)), 1e-5);
+
+  // A water between two sulphurs and a carbon: the edges to it are attached
+  // through triangles that the one tetrahedron attaches, so they leave the
+  // complex with it and the water owns nothing.
+  std::vector<Ball> water = {{0.888, 4.870, 5.850, 1.77},
+                             {4.816, 2.124, 5.285, 1.77},
+                             {1.119, 4.561, 5.905, 1.4},
+                             {1.253, 0.450, 5.890, 1.88}};
+  std::vector<info> w = run(water, p);
+  expect_all_zero(w[2]);
+  std::vector<double> sigma;
+  std::vector<double> cells = sampling::cell_volumes(water, p, 1000000, &sigma);
+  double total = 0, total_ref = 0, var = 0;
+  for (int i = 0; i < 4; ++i) {
+    total += w[i].volume_sa;
+    total_ref += cells[i];
+    var += sigma[i] * sigma[i];
+  }
+  EXPECT_NEAR(total, total_ref, 4 * std::sqrt(var));
+
+  // Dense clusters of small balls among big ones, many of them covered.
+  for (unsigned seed : {1u, 2u, 3u, 4u}) {
+    std::vector<Ball> balls = sampling::random_cluster(20, 6, 0.5, 1.0, seed);
+    for (const Ball& b : sampling::random_cluster(20, 6, 1.6, 2.2, seed + 10)) balls.push_back(b);
+    std::vector<info> c = run(balls, p);
+    cells = sampling::cell_volumes(balls, p, 1000000, &sigma);
+    total = total_ref = var = 0;
+    for (size_t i = 0; i < balls.size(); ++i) {
+      EXPECT_GT(c[i].area_sa, -1e-5) << "seed " << seed << " atom " << i;
+      EXPECT_GT(c[i].volume_sa, -1e-5) << "seed " << seed << " atom " << i;
+      total += c[i].volume_sa;
+      total_ref += cells[i];
+      var += sigma[i] * sigma[i];
+    }
+    EXPECT_NEAR(total, total_ref, 4 * std::sqrt(var)) << "seed " << seed;
+  }
 }
 
 TEST(AreaVolume, RedundantDuplicateAndAbsentAtomsAreZero) {
@@ -234,6 +271,33 @@ TEST(AreaVolume, AlphaGrowsOrShrinksTheBalls) {
   EXPECT_NEAR(g[0].radius + 1.4, std::sqrt(9 + 2.25), 1e-12);
   EXPECT_NEAR(s[0].radius + 1.4, std::sqrt(9 - 2.25), 1e-12);
   EXPECT_NEAR(g[0].area_sa, sphere_area(std::sqrt(11.25)), 1e-9);
+
+  // Shrunk below the probe, an isolated oxygen keeps its small expanded ball
+  // but has no atom sphere left: no molecular surface, no molecular volume.
+  std::vector<info> o = run({{0, 0, 0, 1.4}, {20, 0, 0, 1.4}}, 1.4, -2.79);
+  for (const info& x : o) {
+    EXPECT_NEAR(x.area_sa, sphere_area(std::sqrt(2.8 * 2.8 - 2.79 * 2.79)), 1e-9);
+    EXPECT_EQ(x.area_ms, 0);
+    EXPECT_EQ(x.volume_ms, 0);
+  }
+
+  // A protein from alpha 0 down to the lowest alpha: the union's measures
+  // stay positive and the molecular volume within the union.
+  std::vector<Bead> beads;
+  read_pdb(std::string(DATA_DIR) + "/1a1p.pdb", beads);
+  for (int step = 0; step <= 9; ++step) {
+    const double alpha = -2.79 * step / 9;
+    ComplexRecords rec = measure_area_volume(beads, 1.4, alpha, 4, 0);
+    double sa = 0, ms = 0;
+    for (const info& x : rec.atoms) {
+      EXPECT_GT(x.area_sa, -1e-5) << alpha;
+      EXPECT_GT(x.volume_sa, -1e-5) << alpha;
+      sa += x.volume_sa;
+      ms += x.volume_ms;
+    }
+    EXPECT_GE(ms, 0) << alpha;
+    EXPECT_LE(ms, sa) << alpha;
+  }
 }
 
 // Exactly coplanar atoms give flat tetrahedra without a power centre; no
