@@ -553,7 +553,7 @@ void CAlpha::make_tetra(CD3DEdge* r0, std::vector<CSimplex*>& out) {
   if (content_ == kFull)
     s->geometry();
   else
-    s->report_degenerate();
+    s->sigma_inf = s->report_degenerate();
   out.push_back(s);
 }
 

@@ -144,7 +144,8 @@ class CAlpha {
   // kListOnly makes the same simplices in the same order, with the same
   // reports of degenerate triangles and tetrahedra, for consumers that read
   // nothing but the list: the values (sigma, mu0, mu1, attachment, on_conv)
-  // keep their initial ones.
+  // keep their initial ones, but for sigma_inf, which marks a degenerate
+  // tetrahedron as in the full complex.
   enum Content { kFull, kListOnly };
   // Builds the complex of a triangulation that receives no more points.
   explicit CAlpha(CD3DW* triangulation, Content content = kFull);

@@ -1,11 +1,16 @@
 #include "pockets/assembly.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <unordered_map>
 #include <utility>
 
 namespace {
+
+bool has_centre(const tetra& t) {
+  return std::isfinite(t.center[0]) && std::isfinite(t.center[1]) && std::isfinite(t.center[2]);
+}
 
 bool holds_pointer(const std::vector<tetra*>& list, const tetra* t) {
   return std::find(list.begin(), list.end(), t) != list.end();
@@ -465,9 +470,10 @@ void pocketsrepresentation(std::vector<tetra>& tetras, std::vector<pocket>& pock
   // Flood fill from every empty tetrahedron that does not flow outside; a
   // fill clears flows_to_outside on what it reaches, so a later tetrahedron
   // can start a fill (of no further effect) of its own.
+  // A tetrahedron without a finite centre (a flat one) starts none.
   int c = 1;
   for (tetra& t : tetras) {
-    if (t.in_complex || t.flows_to_outside) continue;
+    if (t.in_complex || t.flows_to_outside || !has_centre(t)) continue;
     t.component_id = c;
     t.visited = true;
     t.pockets_dfs_visit(c);

@@ -12,8 +12,9 @@
 // the neighbour list with its parallel shared-face list, the faces'
 // in_complex flag and cofaces, and signed_size.
 //
-// An empty tetrahedron that no outside flow reaches starts a flood over the
-// inflow lists; every tetrahedron met (and every start) is marked visited.
+// An empty tetrahedron that no outside flow reaches and that has a finite
+// centre starts a flood over the inflow lists; every tetrahedron met (and
+// every start) is marked visited.
 // Visited tetrahedra are then joined across their faces into pockets: two
 // neighbours are linked when flow passes between them or their shared face is
 // outside the complex.  Inside a pocket, tetrahedra joined by flow form

@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "measure/clippeddiscs.h"
 #include "measure/volumeareashortnew.h"
 
 namespace {
@@ -105,8 +106,49 @@ class Openings {
   int counter_ = 0;
 };
 
-void measure_triangle(const tria* f, int m, std::vector<info>& atoms, std::vector<mouth>& mouths,
-                      double probe) {
+// Whether the vertex and edge terms add up to the triangle's measures.  They
+// take each disc's sector at its centre and half the lens of two discs whose
+// edge is in the complex as if they lay inside the triangle, and leave out
+// the overlap of discs whose edge is not in the complex and the part common
+// to all three.  All of that holds when every disc stays clear of the
+// opposite side, the discs of an edge outside the complex do not overlap
+// and the three discs have no common point.
+bool terms_hold(const tria* f, const std::vector<info>& atoms, double probe) {
+  double c[3][3], r[3];
+  for (int k = 0; k < 3; ++k) {
+    c[k][0] = f->v[k]->x;
+    c[k][1] = f->v[k]->y;
+    c[k][2] = f->v[k]->z;
+    r[k] = atoms[f->v[k]->index].radius + probe;
+  }
+  // Edge order of the record: (01), (02), (12); opposite vertices 2, 1, 0.
+  const int ends[3][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}};
+  bool all_meet = true;
+  for (int k = 0; k < 3; ++k) {
+    const double* a = c[ends[k][0]];
+    const double* b = c[ends[k][1]];
+    const double ab[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    const double length2 = ab[0] * ab[0] + ab[1] * ab[1] + ab[2] * ab[2];
+    const double ra = r[ends[k][0]], rb = r[ends[k][1]];
+    const bool meet = ra > 0.0 && rb > 0.0 && length2 < (ra + rb) * (ra + rb);
+    if (meet && !f->e[k]->in_complex) return false;
+    all_meet = all_meet && meet;
+    // The disc of the opposite vertex against this side.
+    const double* x = c[ends[k][2]];
+    const double rx = r[ends[k][2]];
+    if (!(rx > 0.0)) continue;
+    const double ax[3] = {x[0] - a[0], x[1] - a[1], x[2] - a[2]};
+    double s = length2 > 0.0 ? (ax[0] * ab[0] + ax[1] * ab[1] + ax[2] * ab[2]) / length2 : 0.0;
+    s = std::max(0.0, std::min(1.0, s));
+    const double d[3] = {ax[0] - s * ab[0], ax[1] - s * ab[1], ax[2] - s * ab[2]};
+    if (!(d[0] * d[0] + d[1] * d[1] + d[2] * d[2] >= rx * rx)) return false;
+  }
+  return !all_meet || !balls_meet(c, r, 3);
+}
+
+// The terms of one mouth triangle added to mouths[m].
+void add_terms(const tria* f, int m, std::vector<info>& atoms, std::vector<mouth>& mouths,
+               double probe) {
   const int i = f->v[0]->index, j = f->v[1]->index, k = f->v[2]->index;
   const double area = triangle_area(i, j, k, atoms);
   mouths[m].area_sa += area;
@@ -117,6 +159,46 @@ void measure_triangle(const tria* f, int m, std::vector<info>& atoms, std::vecto
   if (f->e[0]->in_complex) do_mouth_edge(i, j, k, m, atoms, mouths, probe);
   if (f->e[1]->in_complex) do_mouth_edge(i, k, j, m, atoms, mouths, probe);
   if (f->e[2]->in_complex) do_mouth_edge(j, k, i, m, atoms, mouths, probe);
+}
+
+// Where the terms do not hold, the pieces they stand for are taken from the
+// clipped discs themselves: the area left uncovered; per disc, its rim left
+// uncovered, with the strip the probe sweeps beside it down to the atom
+// sphere; per side, the probe's fan where the two rims cross, if uncovered.
+void measure_triangle(const tria* f, int m, std::vector<info>& atoms, std::vector<mouth>& mouths,
+                      double probe) {
+  if (terms_hold(f, atoms, probe)) {
+    add_terms(f, m, atoms, mouths, probe);
+    return;
+  }
+  int v[3];
+  double c[3][3], r[3];
+  for (int k = 0; k < 3; ++k) {
+    v[k] = f->v[k]->index;
+    c[k][0] = f->v[k]->x;
+    c[k][1] = f->v[k]->y;
+    c[k][2] = f->v[k]->z;
+    r[k] = atoms[v[k]].radius + probe;
+  }
+  const ClippedTriangle exact = clipped_triangle(c, r);
+  mouth& mo = mouths[m];
+  double area_ms = exact.empty, length_ms = 0.0;
+  mo.area_sa += exact.empty;
+  for (int k = 0; k < 3; ++k) {
+    const double rim_ms = on_atom_sphere(exact.rim[k], atoms[v[k]].radius, probe);
+    mo.length_sa += exact.rim[k];
+    length_ms += rim_ms;
+    area_ms += probe * (exact.rim[k] + rim_ms) * 0.5;
+  }
+  const int ends[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+  for (int k = 0; k < 3; ++k) {
+    if (!exact.corner[k]) continue;
+    const Fan fa = fan(v[ends[k][0]], v[ends[k][1]], atoms, probe);
+    area_ms += fa.area;
+    length_ms += fa.length;
+  }
+  mo.area_ms += area_ms;
+  mo.length_ms += length_ms;
 }
 
 // The two sub-pockets (by index in p's list) on either side of a knot-top

@@ -15,9 +15,11 @@ const double MOUTH_SIZE_THRESHOLD = 1.83;
 // For every pocket: collects its mouth triangles (faces of its tetrahedra
 // outside the complex that lie on the convex hull or against a tetrahedron of
 // another pocket or of none), adds their areas and rim lengths to the
-// summary record mouths[number - 1], marks the mouth atoms and triangles,
-// groups the triangles into openings joined by edges outside the complex,
-// keeps the openings that count (largest first) and types every sub-pocket.
+// summary record mouths[number - 1] (by the corner and side terms below
+// where those hold, else from the triangle's clipped discs), marks the mouth
+// atoms and triangles, groups the triangles into openings joined by edges
+// outside the complex, keeps the openings that count (largest first) and
+// types every sub-pocket.
 // Needs the marks of pocketspocindex and radii already grown to alpha.
 // The mouth records must start zero-filled; a short list is extended.
 void mouthsrepresentation(std::vector<pocket>& pockets, std::vector<mouth>& mouths,

@@ -36,6 +36,8 @@ struct PocketComplex : ComplexRecords {
 // probe-expanded balls, in the complex's order, linked to their faces,
 // edges, cofaces and neighbours; a simplex is in the complex when its signed
 // size is at most alpha; convex-hull marks; then the flow to the outside.
+// A tetrahedron that the complex reports degenerate (flat) gets no centre
+// (NaN): it never enters the complex and takes no part in the flow.
 // The records must not be copied or moved element-wise afterwards (they point
 // at each other).
 void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, PocketComplex& c);

@@ -301,6 +301,57 @@ TEST(PocketMouths, KnotTopWithoutTwoCofacesIsSkipped) {
   EXPECT_EQ(p.subpockets[1]->type, 3);
 }
 
+// The area of a triangle outside the great discs of its three balls (radii
+// R) and the length of the disc rims inside it that no other disc covers,
+// by sampling.
+struct Sampled {
+  double area, length;
+};
+
+Sampled sample_triangle(const double xyz[3][3], const double R[3]) {
+  auto covered = [&](double x, double y, int skip) {
+    for (int i = 0; i < 3; ++i) {
+      if (i != skip && std::hypot(x - xyz[i][0], y - xyz[i][1]) < R[i]) return true;
+    }
+    return false;
+  };
+  auto in_triangle = [&](double x, double y) {
+    auto side = [&](int a, int b) {
+      return (xyz[b][0] - xyz[a][0]) * (y - xyz[a][1]) - (xyz[b][1] - xyz[a][1]) * (x - xyz[a][0]);
+    };
+    const double s0 = side(0, 1), s1 = side(1, 2), s2 = side(2, 0);
+    return (s0 >= 0 && s1 >= 0 && s2 >= 0) || (s0 <= 0 && s1 <= 0 && s2 <= 0);
+  };
+  std::mt19937_64 rng(3);
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  const int n = 400000;
+  int open = 0;
+  for (int k = 0; k < n; ++k) {
+    double a = u(rng), b = u(rng);
+    if (a + b > 1) {
+      a = 1 - a;
+      b = 1 - b;
+    }
+    const double x = xyz[0][0] + a * (xyz[1][0] - xyz[0][0]) + b * (xyz[2][0] - xyz[0][0]);
+    const double y = xyz[0][1] + a * (xyz[1][1] - xyz[0][1]) + b * (xyz[2][1] - xyz[0][1]);
+    open += !covered(x, y, -1);
+  }
+  const double triangle = std::fabs((xyz[1][0] - xyz[0][0]) * (xyz[2][1] - xyz[0][1]) -
+                                    (xyz[2][0] - xyz[0][0]) * (xyz[1][1] - xyz[0][1])) /
+                          2;
+  Sampled out{triangle * open / n, 0.0};
+  for (int i = 0; i < 3; ++i) {
+    int hits = 0;
+    for (int k = 0; k < n; ++k) {
+      const double phi = 2 * M_PI * (k + 0.5) / n;
+      const double x = xyz[i][0] + R[i] * std::cos(phi), y = xyz[i][1] + R[i] * std::sin(phi);
+      hits += in_triangle(x, y) && !covered(x, y, i);
+    }
+    out.length += 2 * M_PI * R[i] * hits / n;
+  }
+  return out;
+}
+
 // The measures of one mouth triangle: the plane triangle less the great
 // disks of its three balls (area), and the disk rims inside it that no other
 // disk covers (length), against sampling.
@@ -335,46 +386,10 @@ TEST(PocketMouths, TriangleMeasuresMatchSampling) {
   }
   ASSERT_EQ(overlapping, 2);
 
-  auto covered = [&](double x, double y, int skip) {
-    for (int i = 0; i < 3; ++i) {
-      if (i != skip && std::hypot(x - xyz[i][0], y - xyz[i][1]) < R(i)) return true;
-    }
-    return false;
-  };
-  auto in_triangle = [&](double x, double y) {
-    auto side = [&](int a, int b) {
-      return (xyz[b][0] - xyz[a][0]) * (y - xyz[a][1]) - (xyz[b][1] - xyz[a][1]) * (x - xyz[a][0]);
-    };
-    const double s0 = side(0, 1), s1 = side(1, 2), s2 = side(2, 0);
-    return (s0 >= 0 && s1 >= 0 && s2 >= 0) || (s0 <= 0 && s1 <= 0 && s2 <= 0);
-  };
-  std::mt19937_64 rng(3);
-  std::uniform_real_distribution<double> u(0.0, 1.0);
-  const int n = 400000;
-  int open = 0;
-  for (int k = 0; k < n; ++k) {
-    double a = u(rng), b = u(rng);
-    if (a + b > 1) {
-      a = 1 - a;
-      b = 1 - b;
-    }
-    const double x = xyz[0][0] + a * (xyz[1][0] - xyz[0][0]) + b * (xyz[2][0] - xyz[0][0]);
-    const double y = xyz[0][1] + a * (xyz[1][1] - xyz[0][1]) + b * (xyz[2][1] - xyz[0][1]);
-    open += !covered(x, y, -1);
-  }
-  const double area = triangle_area(0, 1, 2, atoms) * open / n;
-  double length = 0;
-  for (int i = 0; i < 3; ++i) {
-    int hits = 0;
-    for (int k = 0; k < n; ++k) {
-      const double phi = 2 * M_PI * (k + 0.5) / n;
-      const double x = xyz[i][0] + R(i) * std::cos(phi), y = xyz[i][1] + R(i) * std::sin(phi);
-      hits += in_triangle(x, y) && !covered(x, y, i);
-    }
-    length += 2 * M_PI * R(i) * hits / n;
-  }
-  EXPECT_NEAR(mouths[0].area_sa, area, 0.02 * area + 0.01);
-  EXPECT_NEAR(mouths[0].length_sa, length, 1e-3 * length);
+  const double expanded[3] = {R(0), R(1), R(2)};
+  const Sampled s = sample_triangle(xyz, expanded);
+  EXPECT_NEAR(mouths[0].area_sa, s.area, 0.02 * s.area + 0.01);
+  EXPECT_NEAR(mouths[0].length_sa, s.length, 1e-3 * s.length);
 
   // Without a probe the molecular surface measures are the same.
   std::vector<mouth> plain(1);
@@ -389,6 +404,46 @@ TEST(PocketMouths, TriangleMeasuresMatchSampling) {
   EXPECT_NEAR(plain[0].area_ms, plain[0].area_sa, 1e-9);
   EXPECT_NEAR(plain[0].length_ms, plain[0].length_sa, 1e-9);
   EXPECT_NEAR(plain[0].area_sa, mouths[0].area_sa, 1e-9);
+}
+
+// Where the corner and side terms do not hold (a disc reaching past the
+// opposite side of a thin triangle; two discs overlapping across a side
+// outside the complex), the mouth is measured from the clipped discs.
+TEST(PocketMouths, ThinAndAttachedTrianglesMatchSampling) {
+  struct Case {
+    double xyz[3][3];
+    double radius;
+    bool in_complex;  // all three sides
+  };
+  const Case cases[2] = {{{{0, 0, 0}, {9, 0, 0}, {4.5, 2, 0}}, 1.0, true},
+                         {{{0, 0, 0}, {6, 0, 0}, {2.5, 5.5, 0}}, 1.8, false}};
+  for (const Case& c : cases) {
+    for (double probe : {1.4, 0.0}) {
+      Graph g;
+      for (int i = 0; i < 3; ++i) {
+        g.atoms[i].x = c.xyz[i][0];
+        g.atoms[i].y = c.xyz[i][1];
+        g.atoms[i].z = c.xyz[i][2];
+        g.atoms[i].radius = probe > 0.0 ? c.radius : c.radius + 1.4;
+      }
+      tria* t = g.new_tria(0, 2.0, g.new_edge(c.in_complex), g.new_edge(c.in_complex),
+                           g.new_edge(c.in_complex));
+      g.faces(0, t, g.closed(0), g.closed(0), g.closed(0));
+      std::vector<pocket> pockets(1);
+      pockets[0].tetrahedra = {&g.tetras[0]};
+      std::vector<mouth> mouths(1);
+      mouthsrepresentation(pockets, mouths, g.atoms, probe);
+      const double R[3] = {c.radius + 1.4, c.radius + 1.4, c.radius + 1.4};
+      const Sampled s = sample_triangle(c.xyz, R);
+      EXPECT_GT(s.area, 0.5);
+      EXPECT_NEAR(mouths[0].area_sa, s.area, 0.02 * s.area + 0.01);
+      EXPECT_NEAR(mouths[0].length_sa, s.length, 1e-3 * s.length);
+      if (probe == 0.0) {
+        EXPECT_NEAR(mouths[0].area_ms, mouths[0].area_sa, 1e-9);
+        EXPECT_NEAR(mouths[0].length_ms, mouths[0].length_sa, 1e-9);
+      }
+    }
+  }
 }
 
 }  // namespace

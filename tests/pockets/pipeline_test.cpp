@@ -422,6 +422,40 @@ TEST(PocketPipeline, NoPocketWritesNoFile) {
   EXPECT_TRUE(testrun::list_dir(s.dir.path()).empty());
 }
 
+// Four coplanar atoms make a flat tetrahedron, which the complex reports as
+// degenerate: without a centre it takes no part in the flow and makes no
+// pocket.  The first four are coplanar to rounding (the arithmetic gives an
+// infinite centre, and they made a pocket); the second hold three collinear
+// atoms (it gives a huge but finite one).
+TEST(PocketPipeline, FlatTetrahedraHaveNoCentreAndMakeNoPocket) {
+  const char* sets[2] = {
+      "ATOM      1  N   GLY A   1      11.400  30.400  64.600  1.00 10.00           N\n"
+      "ATOM      2  O   GLY A   1      15.200  30.400  60.800  1.00 10.00           O\n"
+      "ATOM      3  NE2 HIS A   2      19.000  22.800  57.000  1.00 10.00           N\n"
+      "ATOM      4  C   GLY A   3      22.800  26.600  53.200  1.00 10.00           C\n",
+      "ATOM      1  O   GLY A   1      15.200  15.200  15.200  1.00 10.00           O\n"
+      "ATOM      2  CA  ALA A   2      15.200  26.600  11.400  1.00 10.00           C\n"
+      "ATOM      3  NE2 HIS A   3      19.000  22.800  11.400  1.00 10.00           N\n"
+      "ATOM      4  O   GLY A   4      30.400  11.400  11.400  1.00 10.00           O\n"};
+  for (const char* set : sets) {
+    TempDir dir;
+    FILE* f = std::fopen(dir.file("flat.pdb").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(set, f);
+    std::fclose(f);
+    std::vector<Bead> beads;
+    read_pdb(dir.file("flat.pdb"), beads);
+    PocketComplex c;
+    build_pocket_complex(beads, 1.4, 0.0, c);
+    ASSERT_EQ(c.tetras.size(), 1u);
+    const double* centre = c.tetras[0].center;
+    EXPECT_FALSE(std::isfinite(centre[0]) && std::isfinite(centre[1]) && std::isfinite(centre[2]));
+    std::vector<pocket> pockets;
+    pocketsrepresentation(c.tetras, pockets, 1.4);
+    EXPECT_TRUE(pockets.empty());
+  }
+}
+
 TEST(PocketPipeline, AlphaGrowsTheRadiiOnlyForTheReports) {
   // alpha > 0 admits more of the complex: fewer or smaller pockets, and the
   // initial alpha value is written.
