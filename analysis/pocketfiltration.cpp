@@ -172,7 +172,7 @@ class Filtration {
       if (enclosed) x->enclosed = true;
       f->stamp = stamp_;
       f->boundary.insert(f->boundary.end(), f->e, f->e + 3);
-      filter_sort(x, W);
+      entered_.push_back(x);
     }
     for (edge* e : t->edges) {
       filter* x = filter_of(e, &filter::edge_ref, filters_);
@@ -180,14 +180,14 @@ class Filtration {
       e->stamp = stamp_;
       e->boundary.push_back(e->v[0]);
       e->boundary.push_back(e->v[1]);
-      filter_sort(x, W);
+      entered_.push_back(x);
     }
     for (info* v : t->v) {
       filter* x = filter_of(v, &filter::info_ref, filters_);
       if (!enter(x)) continue;
       v->stamp = stamp_;
       if (mark_current) v->marks[MARK_CURRENT_POCKET] = true;
-      filter_sort(x, W);
+      entered_.push_back(x);
     }
   }
 
@@ -201,10 +201,12 @@ class Filtration {
     x->paired = false;
     if (enclosed) x->enclosed = true;
     members_.insert(x);
-    filter_sort(x, W);
+    entered_.push_back(x);
   }
 
-  std::vector<filter*> W;
+  // The filtration: the filters in the order filter_sort leaves them when
+  // they are inserted one by one as they entered.
+  std::vector<filter*> sorted() const { return filter_sorted(entered_); }
 
  private:
   bool enter(filter* x) {
@@ -217,6 +219,7 @@ class Filtration {
   const std::vector<filter*>& filters_;
   const int stamp_;
   std::unordered_set<const filter*> members_;
+  std::vector<filter*> entered_;
 };
 
 void set_positions(std::vector<filter*>& W) {
@@ -360,7 +363,7 @@ void pocket_filter_build_up(std::vector<tetra>& tetrahedra, std::vector<pocket>&
       }
     }
 
-    std::vector<filter*>& W = fil.W;
+    std::vector<filter*> W = fil.sorted();
     set_positions(W);
     std::vector<cycle0*> c0;
     std::vector<cycle1*> c1;

@@ -81,17 +81,130 @@ int triangle_sign(const filter* f, Outside outside, Join join) {
   return join(cof[0], cof[1]);
 }
 
-// The same judgements with the component lookups served by maps instead of
-// scans.  The lists end exactly as the scanning judges leave them: records
-// removed by a merge are deleted at once and their places closed up at the
-// end.  Valid only when every atom and every tetrahedron enters the
+// Component records of one kind (cycle0, cycle1 or cycle3) as the indexed
+// judges keep them: members are looked up by key (atom index or tetrahedron
+// id) through a union-find, and a merge chains the second record's members
+// behind the first's in constant time.  The records' member vectors are
+// written once, by finish(), in the order the appends and merges give; a
+// record removed by a merge is deleted at once and its place in the list
+// closed up at the end.
+template <class Record, class Member>
+class Components {
+ public:
+  Components(std::vector<Record*>& list, std::vector<Member*> Record::*members)
+      : list_(list), members_(members) {}
+
+  // A new record with one member, at the end of the list.
+  Record* make(int id, Member* first) {
+    Record* r = new Record();
+    r->id = id;
+    list_.push_back(r);
+    const int slot = static_cast<int>(slots_.size());
+    slots_.push_back({r, slot, 1, -1, -1, list_.size() - 1});
+    slot_of_[r] = slot;
+    append(r, first);
+    return r;
+  }
+
+  // The record holding key, null when none does.
+  Record* find(int key) {
+    auto it = key_slot_.find(key);
+    return it == key_slot_.end() ? nullptr : slots_[root(it->second)].record;
+  }
+
+  // Key now names record r.
+  void name(int key, Record* r) { key_slot_[key] = slot_of_[r]; }
+
+  void append(Record* r, Member* m) {
+    Slot& s = slots_[root(slot_of_[r])];
+    const int node = static_cast<int>(nodes_.size());
+    nodes_.push_back({m, -1});
+    if (s.head < 0) {
+      s.head = node;
+    } else {
+      nodes_[s.tail].next = node;
+    }
+    s.tail = node;
+  }
+
+  // b's members follow a's; b leaves the list and is deleted; its keys name a.
+  void merge(Record* a, Record* b) {
+    const int ra = root(slot_of_[a]), rb = root(slot_of_[b]);
+    Slot joined = slots_[ra];
+    if (slots_[rb].head >= 0) {
+      if (joined.head < 0) {
+        joined.head = slots_[rb].head;
+      } else {
+        nodes_[joined.tail].next = slots_[rb].head;
+      }
+      joined.tail = slots_[rb].tail;
+    }
+    list_[slots_[rb].place] = nullptr;
+    slot_of_.erase(b);
+    delete b;
+    // The larger tree keeps its root; the root carries a's record.
+    const int size = slots_[ra].size + slots_[rb].size;
+    const int top = slots_[ra].size >= slots_[rb].size ? ra : rb;
+    const int below = top == ra ? rb : ra;
+    slots_[below].parent = top;
+    slots_[top] = joined;
+    slots_[top].parent = top;
+    slots_[top].size = size;
+    slot_of_[a] = top;
+  }
+
+  void finish() {
+    for (size_t i = 0; i < slots_.size(); ++i) {
+      const Slot& s = slots_[i];
+      if (s.parent != static_cast<int>(i)) continue;
+      std::vector<Member*>& out = s.record->*members_;
+      out.clear();
+      for (int k = s.head; k >= 0; k = nodes_[k].next) out.push_back(nodes_[k].member);
+    }
+    list_.erase(std::remove(list_.begin(), list_.end(), nullptr), list_.end());
+  }
+
+ private:
+  struct Slot {
+    Record* record;
+    int parent, size;
+    int head, tail;  // member chain
+    size_t place;    // in the list
+  };
+  struct Node {
+    Member* member;
+    int next;
+  };
+
+  int root(int s) {
+    while (slots_[s].parent != s) {
+      slots_[s].parent = slots_[slots_[s].parent].parent;
+      s = slots_[s].parent;
+    }
+    return s;
+  }
+
+  std::vector<Record*>& list_;
+  std::vector<Member*> Record::*members_;
+  std::vector<Slot> slots_;
+  std::vector<Node> nodes_;
+  std::unordered_map<const Record*, int> slot_of_;
+  std::unordered_map<int, int> key_slot_;
+};
+
+// The same judgements with the component lookups served by union-finds
+// instead of scans.  The lists end exactly as the scanning judges leave
+// them.  Valid only when every atom and every tetrahedron enters the
 // filtration at most once (then every lookup has at most one match) and the
 // lists start empty.
 class IndexedSigns {
  public:
   IndexedSigns(std::vector<filter*>& filters, std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
                std::vector<cycle3*>& c3)
-      : filters_(filters), c0_(c0), c1_(c1), c3_(c3) {}
+      : filters_(filters),
+        c0_(c0, &cycle0::atoms),
+        c1_(c1, &cycle1::edges),
+        c3_(c3, &cycle3::tetrahedra) {}
 
   void run() {
     const int n = static_cast<int>(filters_.size());
@@ -106,122 +219,69 @@ class IndexedSigns {
       const int d = filters_[i]->dimension;
       if (d == 2 || d == 3) face_sign(counter, filters_[i]);
     }
-    close_up(c0_);
-    close_up(c1_);
-    close_up(c3_);
+    c0_.finish();
+    c1_.finish();
+    c3_.finish();
   }
 
  private:
-  template <class T>
-  static void close_up(std::vector<T*>& list) {
-    list.erase(std::remove(list.begin(), list.end(), nullptr), list.end());
-  }
-
-  template <class T>
-  static T* find(const std::unordered_map<int, T*>& m, int key) {
-    auto it = m.find(key);
-    return it == m.end() ? nullptr : it->second;
-  }
-
   void vertex(int counter, filter* f) {
-    cycle0* c = new cycle0();
-    c->id = counter;
-    c->atoms.push_back(f->info_ref);
-    c0_.push_back(c);
-    slot0_[c] = c0_.size() - 1;
-    comp0_[f->info_ref->index] = c;
+    c0_.name(f->info_ref->index, c0_.make(counter, f->info_ref));
     f->sign = 1;
   }
 
   void edge_sign(int counter, filter* f) {
     edge* e = f->edge_ref;
     const int u = e->v[0]->index, w = e->v[1]->index;
-    cycle1* gu = find(group1_, u);
-    cycle1* gw = find(group1_, w);
+    cycle1* gu = c1_.find(u);
+    cycle1* gw = c1_.find(w);
     if (gu != nullptr && gw != nullptr && gu != gw) {
-      gu->edges.push_back(e);
-      for (edge* x : gw->edges) {
-        gu->edges.push_back(x);
-        group1_[x->v[0]->index] = gu;
-        group1_[x->v[1]->index] = gu;
-      }
-      drop_slot(c1_, slot1_, gw);
+      c1_.append(gu, e);
+      c1_.merge(gu, gw);
     } else if (gu != nullptr) {
-      gu->edges.push_back(e);
-      group1_[w] = gu;
+      c1_.append(gu, e);
+      c1_.name(w, gu);
     } else if (gw != nullptr) {
-      gw->edges.push_back(e);
-      group1_[u] = gw;
+      c1_.append(gw, e);
+      c1_.name(u, gw);
     } else {
-      cycle1* g = new cycle1();
-      g->id = counter;
-      g->edges.push_back(e);
-      c1_.push_back(g);
-      slot1_[g] = c1_.size() - 1;
-      group1_[u] = g;
-      group1_[w] = g;
+      cycle1* g = c1_.make(counter, e);
+      c1_.name(u, g);
+      c1_.name(w, g);
     }
 
-    cycle0* cu = find(comp0_, u);
-    cycle0* cw = find(comp0_, w);
+    cycle0* cu = c0_.find(u);
+    cycle0* cw = c0_.find(w);
     if (cu == cw || cu == nullptr || cw == nullptr) {
       f->sign = 1;
       return;
     }
-    for (info* a : cw->atoms) {
-      cu->atoms.push_back(a);
-      comp0_[a->index] = cu;
-    }
-    drop_slot(c0_, slot0_, cw);
+    c0_.merge(cu, cw);
     f->sign = -1;
   }
 
   void face_sign(int counter, filter* f) {
     if (f->dimension == 3) {
-      cycle3* c = new cycle3();
-      c->id = counter;
-      c->tetrahedra.push_back(f->tetra_ref);
-      c3_.push_back(c);
-      slot3_[c] = c3_.size() - 1;
-      comp3_[f->tetra_ref->id] = c;
+      c3_.name(f->tetra_ref->id, c3_.make(counter, f->tetra_ref));
       f->sign = -1;
       return;
     }
-    const auto outside = [this](const tetra* t) { return outside_sign(find(comp3_, t->id)); };
+    const auto outside = [this](const tetra* t) { return outside_sign(c3_.find(t->id)); };
     const auto join = [this](const tetra* s, const tetra* t) {
-      cycle3* a = find(comp3_, s->id);
-      cycle3* b = find(comp3_, t->id);
+      cycle3* a = c3_.find(s->id);
+      cycle3* b = c3_.find(t->id);
       if (a == nullptr || b == nullptr || a == b) return -1;
       const int sign = join_sign(*a, *b);
-      for (tetra* x : b->tetrahedra) {
-        a->tetrahedra.push_back(x);
-        comp3_[x->id] = a;
-      }
-      drop_slot(c3_, slot3_, b);
+      c3_.merge(a, b);
       return sign;
     };
     f->sign = triangle_sign(f, outside, join);
   }
 
-  template <class T>
-  static void drop_slot(std::vector<T*>& list, std::unordered_map<const T*, size_t>& slot,
-                        T* record) {
-    auto it = slot.find(record);
-    list[it->second] = nullptr;
-    slot.erase(it);
-    delete record;
-  }
-
   std::vector<filter*>& filters_;
-  std::vector<cycle0*>& c0_;
-  std::vector<cycle1*>& c1_;
-  std::vector<cycle3*>& c3_;
-  std::unordered_map<int, cycle0*> comp0_;   // atom index -> component
-  std::unordered_map<int, cycle1*> group1_;  // atom index -> edge group
-  std::unordered_map<int, cycle3*> comp3_;   // tetrahedron id -> component
-  std::unordered_map<const cycle0*, size_t> slot0_;
-  std::unordered_map<const cycle1*, size_t> slot1_;
-  std::unordered_map<const cycle3*, size_t> slot3_;
+  Components<cycle0, info> c0_;
+  Components<cycle1, edge> c1_;
+  Components<cycle3, tetra> c3_;
 };
 
 // Whether every lookup of the judges has at most one match.
