@@ -69,13 +69,13 @@ int record_id(const filter* f) {
   }
 }
 
-void filtration_stage(const std::string& out, PocketComplex& c, FilterList& list) {
+void filtration_stage(PocketComplex& c, FilterList& list) {
   std::vector<pocket>& pockets = c.pockets;
   auto t0 = Clock::now();
   pocket_filter_build_up(c.tetras, pockets, list.filters);
   report("pocket_filter_build_up", t0);
 
-  std::ofstream dump(out + "/filtration.txt");
+  std::ofstream dump("filtration.txt");
   for (size_t k = 0; k < pockets.size(); ++k) {
     const pocket& P = pockets[k];
     dump << "pocket " << k << " number " << P.number << " stamp " << P.stamp << " filters "
@@ -100,7 +100,7 @@ void filtration_stage(const std::string& out, PocketComplex& c, FilterList& list
 
   t0 = Clock::now();
   for (size_t k = 0; k < pockets.size(); ++k) {
-    persistence(pockets[k].filters, out + "/fil." + std::to_string(k), 0.0);
+    persistence(pockets[k].filters, "fil." + std::to_string(k), 0.0);
   }
   report("persistence files", t0);
 }
@@ -119,7 +119,7 @@ void dump_tree(std::ostream& o, const tree* t, int depth) {
   }
 }
 
-void lifetree_stage(const std::string& out, PocketComplex& c) {
+void lifetree_stage(PocketComplex& c) {
   std::vector<pocket>& pockets = c.pockets;
   size_t largest = 0;
   for (const pocket& P : pockets) largest = std::max(largest, P.subpockets.size());
@@ -129,7 +129,7 @@ void lifetree_stage(const std::string& out, PocketComplex& c) {
   pocket_life_tree(pockets);
   report("pocket_life_tree", t0);
 
-  std::ofstream dump(out + "/lifetree.txt");
+  std::ofstream dump("lifetree.txt");
   double string_seconds = 0.0;
   for (size_t k = 0; k < pockets.size(); ++k) {
     pocket& P = pockets[k];
@@ -159,8 +159,7 @@ void lifetree_stage(const std::string& out, PocketComplex& c) {
                peak_kb() / 1024);
 }
 
-void depressions_stage(const std::string& out, PocketComplex& c, const std::string& rule,
-                       double probe, double alpha) {
+void depressions_stage(PocketComplex& c, const std::string& rule, double probe, double alpha) {
   for (tetra& t : c.tetras) {
     if (rule == "empty") {
       t.depression_mark = !t.in_complex;
@@ -178,7 +177,7 @@ void depressions_stage(const std::string& out, PocketComplex& c, const std::stri
   for (const depression& d : deps) largest = std::max(largest, d.tetrahedra.size());
   std::fprintf(stderr, "%zu depressions, largest %zu tetrahedra\n", deps.size(), largest);
 
-  std::ofstream dump(out + "/depressions.txt");
+  std::ofstream dump("depressions.txt");
   for (const depression& d : deps) {
     dump << "dep " << d.id << ":";
     for (const tetra* t : d.tetrahedra) dump << " " << t->id;
@@ -190,7 +189,7 @@ void depressions_stage(const std::string& out, PocketComplex& c, const std::stri
   dump.close();
 
   t0 = Clock::now();
-  depressionsmeasure(c.tetras, c.atoms, deps, out + "/dep", 0, probe, alpha);
+  depressionsmeasure(c.tetras, c.atoms, deps, "dep", 0, probe, alpha);
   report("depressionsmeasure", t0);
 }
 
@@ -239,8 +238,10 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "%zu atoms, %zu tetrahedra, %zu pockets\n", c.atoms.size(), c.tetras.size(),
                c.pockets.size());
 
-  if (wants("filtration")) filtration_stage(out, c, list);
-  if (wants("lifetree")) lifetree_stage(out, c);
-  if (wants("depressions")) depressions_stage(out, c, rule, probe, alpha);
+  // Every file below is named relative to OUT, so no file holds the folder.
+  if (chdir(out.c_str()) != 0) return 1;
+  if (wants("filtration")) filtration_stage(c, list);
+  if (wants("lifetree")) lifetree_stage(c);
+  if (wants("depressions")) depressions_stage(c, rule, probe, alpha);
   return 0;
 }
