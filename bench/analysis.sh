@@ -10,6 +10,11 @@
 #       peak resident size) and OUT/.time (/usr/bin/time -v)
 #   bench/analysis.sh compare OLD NEW
 #       byte comparison of two OUT folders (the timing files left out)
+#   bench/analysis.sh matrix OLD_REV NEW_REV OUT
+#       runs both revisions (NEW_REV "." for this tree as it is) over the
+#       case list below into OUT/old and OUT/new and compares each case; a
+#       case already recorded under OUT/old is not run again (the old life
+#       tree of 4JSV at alpha -2 takes about 20 minutes and 2.3 GB)
 #
 # STAGES: comma list of filtration, lifetree, depressions, or none (records
 # and pockets only, for the memory they take).  RULE: which tetrahedra carry
@@ -32,7 +37,40 @@ if [ "${1:-}" = compare ]; then
   exit 0
 fi
 
-[ "${1:-}" = run ] || { sed -n '2,20p' "$0" >&2; exit 2; }
+# structure|alpha|probe|stages[|depression rule]
+cases=()
+for s in 1a0q 1a1p 1ubq 3al1 2jo4 pbc; do
+  for ap in "0|1.4" "-2.5|1.4" "0|0"; do cases+=("$s|$ap|filtration,lifetree,depressions"); done
+done
+cases+=(
+  "4JSV|0|1.4|filtration,lifetree,depressions" "4JSV|0|1.4|depressions|empty"
+  "4JSV|-2|1.4|lifetree" "4JSV|0|0|filtration,depressions" "4JSV|-2.5|1.4|filtration"
+)
+
+if [ "${1:-}" = matrix ]; then
+  [ $# -eq 4 ] || { echo "usage: $0 matrix OLD_REV NEW_REV OUT" >&2; exit 2; }
+  old_rev=$2 new_rev=$3 out=$4 status=0
+  data=$root/../shared/data/pdb
+  for c in "${cases[@]}"; do
+    IFS='|' read -r s alpha probe stages rule <<<"$c"
+    name="${s}_${alpha}_${probe}_${stages//,/+}${rule:+_$rule}"
+    if [ ! -f "$out/old/$name/.steps" ]; then
+      "$0" run --rev "$old_rev" "$out/old/$name" "$stages" "$data/$s.pdb" "$alpha" "$probe" \
+        ${rule:+"$rule"} >/dev/null
+    fi
+    if [ "$new_rev" = . ]; then
+      "$0" run "$out/new/$name" "$stages" "$data/$s.pdb" "$alpha" "$probe" ${rule:+"$rule"} >/dev/null
+    else
+      "$0" run --rev "$new_rev" "$out/new/$name" "$stages" "$data/$s.pdb" "$alpha" "$probe" \
+        ${rule:+"$rule"} >/dev/null
+    fi
+    printf '%-44s ' "$name"
+    "$0" compare "$out/old/$name" "$out/new/$name" || status=1
+  done
+  exit $status
+fi
+
+[ "${1:-}" = run ] || { sed -n '2,26p' "$0" >&2; exit 2; }
 shift
 src=$root
 build=$root/build-bench-analysis
