@@ -1,6 +1,7 @@
 #include "analysis/pocketfiltration.h"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -15,13 +16,25 @@ const int FACE_COUNT = 4;
 bool current(const info* a) { return a->marks[MARK_CURRENT_POCKET]; }
 
 // Finds the clusters of one pocket at a time.  The reverse neighbour index
-// (which tetrahedra list a given id among their neighbours) is built once
-// and serves every pocket.
+// (which tetrahedra list a given id among their neighbours), the tetrahedra
+// at each atom and the buried ones are found once and serve every pocket,
+// so a pocket's candidates come from its own atoms instead of a pass over
+// the whole structure.
 class ClusterFinder {
  public:
-  explicit ClusterFinder(std::vector<tetra>& tetrahedra) : tetrahedra_(tetrahedra) {
+  explicit ClusterFinder(std::vector<tetra>& tetrahedra) {
+    std::unordered_map<const info*, size_t> slot;
     for (tetra& x : tetrahedra) {
       for (const tetra* n : x.neighbours) listed_by_.emplace_back(n->id, &x);
+      if (x.in_complex && x.buried) buried_.push_back(&x);
+      for (info* v : x.v) {
+        auto it = slot.emplace(v, atoms_.size()).first;
+        if (it->second == atoms_.size()) {
+          atoms_.push_back(v);
+          at_atom_.emplace_back();
+        }
+        at_atom_[it->second].push_back(&x);
+      }
     }
     std::stable_sort(listed_by_.begin(), listed_by_.end(),
                      [](const std::pair<int, tetra*>& a, const std::pair<int, tetra*>& b) {
@@ -35,12 +48,8 @@ class ClusterFinder {
     std::unordered_map<const tetra*, int> key_of;
     int next_key = 0;
 
-    for (tetra& t : tetrahedra_) {
-      if (!t.in_complex) continue;
-      if (!t.buried &&
-          !(current(t.v[0]) && current(t.v[1]) && current(t.v[2]) && current(t.v[3]))) {
-        continue;
-      }
+    for (tetra* tp : candidates()) {
+      tetra& t = *tp;
       t.clustered = true;
 
       // Clusters holding a tetrahedron that has t among its neighbours.
@@ -146,8 +155,28 @@ class ClusterFinder {
     c.enclosed = c.mouths.empty();
   }
 
-  std::vector<tetra>& tetrahedra_;
+  // The tetrahedra of the complex whose four atoms are in the current
+  // pocket or that are buried, in vector order.
+  std::vector<tetra*> candidates() const {
+    std::vector<tetra*> out(buried_);
+    for (size_t i = 0; i < atoms_.size(); ++i) {
+      if (!current(atoms_[i])) continue;
+      for (tetra* t : at_atom_[i]) {
+        if (t->in_complex && current(t->v[0]) && current(t->v[1]) && current(t->v[2]) &&
+            current(t->v[3])) {
+          out.push_back(t);
+        }
+      }
+    }
+    std::sort(out.begin(), out.end(), std::less<tetra*>());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+  }
+
   std::vector<std::pair<int, tetra*>> listed_by_;  // (neighbour id, tetrahedron listing it)
+  std::vector<tetra*> buried_;                     // of the complex
+  std::vector<info*> atoms_;                       // the tetrahedra's atoms
+  std::vector<std::vector<tetra*>> at_atom_;       // tetrahedra at each of them
 };
 
 // The filter of a record in the structure's filter list, null when its
