@@ -372,6 +372,7 @@ void sub_pocket_boundary(pocket& P, std::vector<filter*>& W) {
 void pocket_filter_build_up(std::vector<tetra>& tetrahedra, std::vector<pocket>& pockets,
                             std::vector<filter*> filters) {
   ClusterFinder finder(tetrahedra);
+  const HullRoutes routes(tetrahedra);
   for (size_t k = 0; k < pockets.size(); ++k) {
     pocket& P = pockets[k];
     const int stamp = 100 * (static_cast<int>(k) + 1);
@@ -399,7 +400,7 @@ void pocket_filter_build_up(std::vector<tetra>& tetrahedra, std::vector<pocket>&
     std::vector<cycle2*> c2;
     std::vector<cycle3*> c3;
     std::vector<list*> pairs0, pairs1, pairs2;
-    sign_detect(W, c0, c1, c2, c3);
+    sign_detect(W, c0, c1, c2, c3, routes);
     pair_simplices(W, pairs0, pairs1, pairs2);
     sub_pocket_boundary(P, W);
     P.filters = W;

@@ -67,18 +67,44 @@ int join_sign(cycle3& a, const cycle3& b) {
 }
 
 // The sign of triangle filter f from its cofaces.  outside(t) judges the
-// side beyond the pocket at pocket tetrahedron t and join(s, t) two pocket
-// tetrahedra of the same stamp; each returns the sign.
-template <class Outside, class Join>
-int triangle_sign(const filter* f, Outside outside, Join join) {
+// side beyond the hull at pocket tetrahedron t, beyond(t, x) the side at
+// pocket tetrahedron t where tetrahedron x lies beyond the pocket, and
+// join(s, t) two pocket tetrahedra of the same stamp; each returns the sign.
+template <class Outside, class Beyond, class Join>
+int triangle_sign(const filter* f, Outside outside, Beyond beyond, Join join) {
   const std::vector<tetra*>& cof = f->tria_ref->cofaces;
   if (cof.size() == 1) return outside(cof[0]);
   if (cof.size() != 2) return -1;
   const int s0 = cof[0]->stamp, s1 = cof[1]->stamp;
-  if (s0 > 0 && s1 < 0) return outside(cof[0]);
-  if (s1 > 0 && s0 < 0) return outside(cof[1]);
+  if (s0 > 0 && s1 < 0) return beyond(cof[0], cof[1]);
+  if (s1 > 0 && s0 < 0) return beyond(cof[1], cof[0]);
   if (s0 != s1 || s0 <= 0) return -1;
   return join(cof[0], cof[1]);
+}
+
+// The space beyond the pocket is made of the tetrahedra without a positive
+// stamp, joined across their shared faces.  Only the part that reaches the
+// convex hull is the outside; a part that the pocket encloses (often another
+// pocket) is a void of its own, a component of the complement like those of
+// the pocket's tetrahedra.  Walks breadth first from x through that space
+// and returns true with the walk's tetrahedra in `part` when the part is
+// enclosed.  The walk stops at a face on the hull (or one whose cofaces are
+// not two tetrahedra) and at a tetrahedron for which known_outside says so.
+template <class KnownOutside>
+bool enclosed_part(tetra* x, std::vector<tetra*>& part, KnownOutside known_outside) {
+  part.assign(1, x);
+  std::unordered_set<const tetra*> seen{x};
+  for (size_t next = 0; next < part.size(); ++next) {
+    const tetra* y = part[next];
+    if (known_outside(y)) return false;
+    for (const tria* f : y->faces) {
+      if (f == nullptr || f->cofaces.size() != 2) return false;
+      tetra* z = f->cofaces[0] == y ? f->cofaces[1] : f->cofaces[0];
+      if (z->stamp > 0 || !seen.insert(z).second) continue;
+      part.push_back(z);
+    }
+  }
+  return true;
 }
 
 // Component records of one kind (cycle0, cycle1 or cycle3) as the indexed
@@ -200,14 +226,18 @@ class Components {
 class IndexedSigns {
  public:
   IndexedSigns(std::vector<filter*>& filters, std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
-               std::vector<cycle3*>& c3)
+               std::vector<cycle3*>& c3, const HullRoutes* routes)
       : filters_(filters),
         c0_(c0, &cycle0::atoms),
         c1_(c1, &cycle1::edges),
-        c3_(c3, &cycle3::tetrahedra) {}
+        c3_(c3, &cycle3::tetrahedra),
+        routes_(routes) {}
 
   void run() {
     const int n = static_cast<int>(filters_.size());
+    for (const filter* f : filters_) {
+      if (f->dimension == 3) filtered_.insert(f->tetra_ref);
+    }
     int counter = 0;
     for (int i = 0; i < n; ++i) {
       ++counter;
@@ -275,13 +305,68 @@ class IndexedSigns {
       c3_.merge(a, b);
       return sign;
     };
-    f->sign = triangle_sign(f, outside, join);
+    const auto beyond = [&](const tetra* t, tetra* x) {
+      if (c3_.find(t->id) == nullptr) return -1;
+      // A tetrahedron of the filtration itself (stamped as beyond it) is
+      // taken for the outside, as ever.
+      if (filtered_.count(x) != 0) return outside(t);
+      if (c3_.find(x->id) == nullptr && !void_at(counter, x)) return outside(t);
+      return join(t, x);
+    };
+    f->sign = triangle_sign(f, outside, beyond, join);
+  }
+
+  // Whether x lies in a void beyond the pocket; the first time, the void
+  // becomes a component of its own.  The walks that reached the hull leave
+  // their tetrahedra known as outside.
+  bool void_at(int counter, tetra* x) {
+    if (outside_.count(x) != 0) return false;
+    std::vector<tetra*> part;
+    const auto known = [this](const tetra* y) { return outside_.count(y) != 0 || clear(y); };
+    if (!enclosed_part(x, part, known)) {
+      outside_.insert(part.begin(), part.end());
+      return false;
+    }
+    cycle3* c = c3_.make(counter, part[0]);
+    c3_.name(part[0]->id, c);
+    for (size_t k = 1; k < part.size(); ++k) {
+      c3_.append(c, part[k]);
+      c3_.name(part[k]->id, c);
+    }
+    return true;
+  }
+
+  // Whether y's way to the hull meets no tetrahedron of the pocket.
+  bool clear(const tetra* y) {
+    if (routes_ == nullptr || !routes_->knows(y)) return false;
+    std::vector<const tetra*> way;
+    bool result = false;
+    for (const tetra* z = y;; z = routes_->next(z)) {
+      if (z->stamp > 0) break;
+      auto known = clear_.find(z);
+      if (known != clear_.end()) {
+        result = known->second;
+        break;
+      }
+      way.push_back(z);
+      if (routes_->next(z) == nullptr) {
+        // On the hull, or cut off from it (then nothing is certain).
+        result = routes_->hull(z);
+        break;
+      }
+    }
+    for (const tetra* z : way) clear_[z] = result;
+    return result;
   }
 
   std::vector<filter*>& filters_;
   Components<cycle0, info> c0_;
   Components<cycle1, edge> c1_;
   Components<cycle3, tetra> c3_;
+  const HullRoutes* routes_;
+  std::unordered_map<const tetra*, bool> clear_;
+  std::unordered_set<const tetra*> filtered_;  // the filtration's tetrahedra
+  std::unordered_set<const tetra*> outside_;   // beyond the pocket, reaching the hull
 };
 
 // Whether every lookup of the judges has at most one match.
@@ -382,18 +467,83 @@ void judge_cycle2(int& counter, int i, std::vector<filter*>& filters, std::vecto
     remove_at(c3, b);
     return sign;
   };
-  f->sign = triangle_sign(f, outside, join);
+  // A void beyond the pocket becomes a component when first met.
+  const auto beyond = [&](const tetra* t, tetra* x) {
+    if (component_of_tetra(c3, t->id) < 0) return -1;
+    for (const filter* g : filters) {
+      if (g->dimension == 3 && g->tetra_ref == x) return outside(t);
+    }
+    if (component_of_tetra(c3, x->id) < 0) {
+      std::vector<tetra*> part;
+      if (!enclosed_part(x, part, [](const tetra*) { return false; })) return outside(t);
+      cycle3* c = new cycle3();
+      c->id = counter;
+      c->tetrahedra = part;
+      c3.push_back(c);
+    }
+    return join(t, x);
+  };
+  f->sign = triangle_sign(f, outside, beyond, join);
 }
 
-void sign_detect(std::vector<filter*>& filters, std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
-                 std::vector<cycle2*>& c2, std::vector<cycle3*>& c3) {
+namespace {
+
+void detect(std::vector<filter*>& filters, std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
+            std::vector<cycle2*>& c2, std::vector<cycle3*>& c3, const HullRoutes* routes) {
   // Scanning every member of every component for each simplex is quadratic
   // in the pocket; large pockets hold tens of thousands of simplices.
   if (c0.empty() && c1.empty() && c3.empty() && entries_unique(filters)) {
-    IndexedSigns(filters, c0, c1, c3).run();
+    IndexedSigns(filters, c0, c1, c3, routes).run();
   } else {
     scanning_passes(filters, c0, c1, c2, c3);
   }
+}
+
+}  // namespace
+
+HullRoutes::HullRoutes(std::vector<tetra>& tetrahedra)
+    : base_(tetrahedra.data()), next_(tetrahedra.size(), -2) {
+  std::vector<int> queue;
+  for (size_t i = 0; i < tetrahedra.size(); ++i) {
+    for (const tria* f : tetrahedra[i].faces) {
+      if (f != nullptr && f->cofaces.size() == 1) {
+        next_[i] = -1;
+        queue.push_back(static_cast<int>(i));
+        break;
+      }
+    }
+  }
+  for (size_t k = 0; k < queue.size(); ++k) {
+    const tetra& y = tetrahedra[queue[k]];
+    for (const tria* f : y.faces) {
+      if (f == nullptr || f->cofaces.size() != 2) continue;
+      const tetra* z = f->cofaces[0] == &y ? f->cofaces[1] : f->cofaces[0];
+      if (!knows(z) || next_[z - base_] != -2) continue;
+      next_[z - base_] = queue[k];
+      queue.push_back(static_cast<int>(z - base_));
+    }
+  }
+}
+
+bool HullRoutes::knows(const tetra* t) const {
+  return !next_.empty() && t >= base_ && t < base_ + next_.size();
+}
+
+const tetra* HullRoutes::next(const tetra* t) const {
+  const int n = next_[t - base_];
+  return n >= 0 ? base_ + n : nullptr;
+}
+
+bool HullRoutes::hull(const tetra* t) const { return next_[t - base_] == -1; }
+
+void sign_detect(std::vector<filter*>& filters, std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
+                 std::vector<cycle2*>& c2, std::vector<cycle3*>& c3) {
+  detect(filters, c0, c1, c2, c3, nullptr);
+}
+
+void sign_detect(std::vector<filter*>& filters, std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
+                 std::vector<cycle2*>& c2, std::vector<cycle3*>& c3, const HullRoutes& routes) {
+  detect(filters, c0, c1, c2, c3, &routes);
 }
 
 bool sign_detect_first(std::vector<filter*>& filters, std::vector<cycle0*>& c0,
