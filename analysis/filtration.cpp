@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <tuple>
 
 #include "geometry/ashape.h"
@@ -133,7 +134,7 @@ class ClassCounts {
   }
 
  private:
-  std::vector<size_t> tree_;
+  std::vector<uint32_t> tree_;
 };
 
 }  // namespace
@@ -248,34 +249,38 @@ std::vector<filter*> filter_sorted(const std::vector<filter*>& insertion_order) 
   }
   // The list stays sorted by (alpha, dimension), so an insertion is fixed by
   // the number of elements before the new one's key class and in it; within
-  // its class it goes to the place the bisection picks.
-  auto before = [&insertion_order](size_t x, size_t y) {
+  // its class it goes to the place the bisection picks.  Each class owns a
+  // segment of the output, filled as its members arrive.  Places and counts
+  // fit 32 bits: a filtration holds far fewer simplices.
+  auto before = [&insertion_order](uint32_t x, uint32_t y) {
     const filter* f = insertion_order[x];
     const filter* g = insertion_order[y];
     return f->alpha < g->alpha || (f->alpha == g->alpha && f->dimension < g->dimension);
   };
-  std::vector<size_t> by_key(m);
-  for (size_t i = 0; i < m; ++i) by_key[i] = i;
-  std::sort(by_key.begin(), by_key.end(), before);
-  std::vector<size_t> class_of(m);
-  size_t classes = 0;
-  for (size_t k = 0; k < m; ++k) {
-    if (k > 0 && before(by_key[k - 1], by_key[k])) ++classes;
-    class_of[by_key[k]] = classes;
+  std::vector<uint32_t> class_of(m);
+  std::vector<size_t> start;  // of each class's segment
+  {
+    std::vector<uint32_t> by_key(m);
+    for (size_t i = 0; i < m; ++i) by_key[i] = static_cast<uint32_t>(i);
+    std::sort(by_key.begin(), by_key.end(), before);
+    for (size_t k = 0; k < m; ++k) {
+      if (k == 0 || before(by_key[k - 1], by_key[k])) start.push_back(k);
+      class_of[by_key[k]] = static_cast<uint32_t>(start.size() - 1);
+    }
   }
-  if (m > 0) ++classes;
-
-  std::vector<std::vector<filter*>> members(classes);
+  const size_t classes = start.size();
+  out.assign(m, nullptr);
+  std::vector<uint32_t> filled(classes, 0);
   ClassCounts counts(classes);
   for (size_t i = 0; i < m; ++i) {
     const size_t c = class_of[i];
-    std::vector<filter*>& same = members[c];
     const size_t a = counts.before(c);
-    const size_t place = insertion_place(i, a, a + same.size());
-    same.insert(same.begin() + (place - a), insertion_order[i]);
+    const size_t place = insertion_place(i, a, a + filled[c]) - a;
+    filter** segment = out.data() + start[c];
+    std::copy_backward(segment + place, segment + filled[c], segment + filled[c] + 1);
+    segment[place] = insertion_order[i];
+    ++filled[c];
     counts.add(c);
   }
-  out.reserve(m);
-  for (const std::vector<filter*>& same : members) out.insert(out.end(), same.begin(), same.end());
   return out;
 }

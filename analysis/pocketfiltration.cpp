@@ -24,6 +24,10 @@ class ClusterFinder {
  public:
   explicit ClusterFinder(std::vector<tetra>& tetrahedra) {
     std::unordered_map<const info*, size_t> slot;
+    std::vector<size_t> count;
+    size_t links = 0;
+    for (const tetra& x : tetrahedra) links += x.neighbours.size();
+    listed_by_.reserve(links);
     for (tetra& x : tetrahedra) {
       for (const tetra* n : x.neighbours) listed_by_.emplace_back(n->id, &x);
       if (x.in_complex && x.buried) buried_.push_back(&x);
@@ -31,10 +35,17 @@ class ClusterFinder {
         auto it = slot.emplace(v, atoms_.size()).first;
         if (it->second == atoms_.size()) {
           atoms_.push_back(v);
-          at_atom_.emplace_back();
+          count.push_back(0);
         }
-        at_atom_[it->second].push_back(&x);
+        ++count[it->second];
       }
+    }
+    // The tetrahedra at atom k are at_atom_[first_[k] .. first_[k + 1]).
+    first_.assign(atoms_.size() + 1, 0);
+    for (size_t k = 0; k < atoms_.size(); ++k) first_[k + 1] = first_[k] + count[k];
+    at_atom_.resize(first_.back());
+    for (tetra& x : tetrahedra) {
+      for (info* v : x.v) at_atom_[first_[slot[v] + 1] - count[slot[v]]--] = &x;
     }
     std::stable_sort(listed_by_.begin(), listed_by_.end(),
                      [](const std::pair<int, tetra*>& a, const std::pair<int, tetra*>& b) {
@@ -161,7 +172,8 @@ class ClusterFinder {
     std::vector<tetra*> out(buried_);
     for (size_t i = 0; i < atoms_.size(); ++i) {
       if (!current(atoms_[i])) continue;
-      for (tetra* t : at_atom_[i]) {
+      for (size_t k = first_[i]; k < first_[i + 1]; ++k) {
+        tetra* t = at_atom_[k];
         if (t->in_complex && current(t->v[0]) && current(t->v[1]) && current(t->v[2]) &&
             current(t->v[3])) {
           out.push_back(t);
@@ -176,7 +188,8 @@ class ClusterFinder {
   std::vector<std::pair<int, tetra*>> listed_by_;  // (neighbour id, tetrahedron listing it)
   std::vector<tetra*> buried_;                     // of the complex
   std::vector<info*> atoms_;                       // the tetrahedra's atoms
-  std::vector<std::vector<tetra*>> at_atom_;       // tetrahedra at each of them
+  std::vector<size_t> first_;                      // their runs in at_atom_
+  std::vector<tetra*> at_atom_;                    // tetrahedra at each of them
 };
 
 // The filter of a record in the structure's filter list, null when its
@@ -234,8 +247,14 @@ class Filtration {
   }
 
   // The filtration: the filters in the order filter_sort leaves them when
-  // they are inserted one by one as they entered.
-  std::vector<filter*> sorted() const { return filter_sorted(entered_); }
+  // they are inserted one by one as they entered.  Ends the additions: the
+  // working lists are released first.
+  std::vector<filter*> take_sorted() {
+    std::unordered_set<const filter*>().swap(members_);
+    std::vector<filter*> entered;
+    entered.swap(entered_);
+    return filter_sorted(entered);
+  }
 
  private:
   bool enter(filter* x) {
@@ -393,7 +412,7 @@ void pocket_filter_build_up(std::vector<tetra>& tetrahedra, std::vector<pocket>&
       }
     }
 
-    std::vector<filter*> W = fil.sorted();
+    std::vector<filter*> W = fil.take_sorted();
     set_positions(W);
     std::vector<cycle0*> c0;
     std::vector<cycle1*> c1;
