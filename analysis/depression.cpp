@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "analysis/matlab.h"
 #include "pockets/pocket.h"
@@ -85,66 +86,247 @@ void run(const char* command) {
   (void)status;
 }
 
+// The depressions while they grow.  Each list is a chain of nodes, so that
+// the merge of a whole depression into the one being grown (which happens
+// for every candidate of a large connected set) costs no more than its
+// bookkeeping; the lists are written back to the records at the end.
+//
+// A tetrahedron normally stands in one list.  It stands in two when a
+// candidate that an earlier depression pulled in starts its own (or when
+// the lists handed in repeat it); such entries are kept apart as
+// "suspects", since a merge must drop those already in the growing list.
+// The holder of a tetrahedron is the last depression in vector order whose
+// list holds it: found through a union-find over the depressions, the root
+// naming the one that absorbed the others.
+class DepressionGrowth {
+ public:
+  explicit DepressionGrowth(std::vector<depression>& depressions)
+      : depressions_(depressions), handed_in_(depressions.size()) {
+    // (place, node) of each entry, per tetrahedron handed in
+    std::vector<std::vector<std::pair<size_t, int>>> nodes_of;
+    std::unordered_map<const tetra*, size_t> index;
+    for (size_t i = 0; i < handed_in_; ++i) {
+      add_place();
+      std::unordered_set<const tetra*> here;
+      for (tetra* t : depressions[i].tetrahedra) {
+        const int node = append(i, t);
+        // A repeat within one list goes when the list is merged.
+        if (!here.insert(t).second) nodes_[node].drop_on_merge = true;
+        State& st = state_[t];
+        ++st.count;
+        st.own = static_cast<int>(i);
+        auto it = index.emplace(t, nodes_of.size()).first;
+        if (it->second == nodes_of.size()) nodes_of.emplace_back();
+        nodes_of[it->second].push_back({i, node});
+      }
+    }
+    for (const auto& entry : index) {
+      const std::vector<std::pair<size_t, int>>& nodes = nodes_of[entry.second];
+      if (nodes.size() < 2) {
+        state_[entry.first].first_node = nodes[0].second;
+        continue;
+      }
+      state_[entry.first].repeated = true;
+      for (const auto& n : nodes) suspect(n.first, n.second);
+    }
+  }
+
+  // A candidate: a new depression holding t alone, at the end.
+  size_t start(tetra* t, int id) {
+    const size_t dt = add_place();
+    depression d;
+    d.id = id;
+    depressions_.push_back(d);
+    t->depression_id = id;
+    State& st = state_[t];
+    const int node = append(dt, t);
+    if (st.count > 0) {
+      if (!st.repeated) suspect(holder(st), st.first_node);
+      st.repeated = true;
+      suspect(dt, node);
+    } else {
+      st.first_node = node;
+    }
+    ++st.count;
+    st.own = static_cast<int>(dt);
+    return dt;
+  }
+
+  // Neighbour n joins depression dt, bringing the depression that holds it.
+  void pull(size_t dt, tetra* n) {
+    State& st = state_[n];
+    if (st.count == 0) {
+      n->depression_id = depressions_[dt].id;
+      st.first_node = append(dt, n);
+      st.count = 1;
+      st.own = static_cast<int>(dt);
+      return;
+    }
+    const size_t dn = holder(st);
+    if (dn != dt) merge(dn, dt);
+  }
+
+  // Writes the lists of the depressions made here, sets their members'
+  // depression ids (the last depression holding a tetrahedron names it) and
+  // closes up the places of the merged ones.
+  void finish() {
+    for (size_t i = handed_in_; i < places_.size(); ++i) {
+      if (places_[i].removed) continue;
+      std::vector<tetra*>& list = depressions_[i].tetrahedra;
+      list.clear();
+      for (int k = places_[i].head; k >= 0; k = nodes_[k].next) list.push_back(nodes_[k].t);
+      for (tetra* t : list) t->depression_id = depressions_[i].id;
+    }
+    size_t kept = 0;
+    for (size_t i = 0; i < depressions_.size(); ++i) {
+      if (places_[i].removed) continue;
+      if (kept != i) depressions_[kept] = std::move(depressions_[i]);
+      ++kept;
+    }
+    depressions_.resize(kept);
+  }
+
+ private:
+  struct State {
+    int count = 0;          // lists holding it
+    int own = -1;           // place it last joined; its root names the holder
+    int first_node = -1;    // its node while it has never stood in two lists
+    bool repeated = false;  // has stood in two lists: its nodes are suspects
+  };
+  struct Node {
+    tetra* t;
+    int prev, next;
+    bool live, drop_on_merge;
+  };
+  struct Place {
+    int head = -1, tail = -1;
+    int parent, size = 1;  // union-find over places
+    size_t label;          // at a root: the depression the set now is
+    bool removed = false;
+    std::vector<int> suspects;
+  };
+
+  size_t add_place() {
+    Place p;
+    p.parent = static_cast<int>(places_.size());
+    p.label = places_.size();
+    places_.push_back(p);
+    return places_.size() - 1;
+  }
+
+  int append(size_t place, tetra* t) {
+    Place& p = places_[place];
+    const int node = static_cast<int>(nodes_.size());
+    nodes_.push_back({t, p.tail, -1, true, false});
+    if (p.tail >= 0) {
+      nodes_[p.tail].next = node;
+    } else {
+      p.head = node;
+    }
+    p.tail = node;
+    return node;
+  }
+
+  void unlink(size_t place, int node) {
+    Place& p = places_[place];
+    Node& x = nodes_[node];
+    if (x.prev >= 0) {
+      nodes_[x.prev].next = x.next;
+    } else {
+      p.head = x.next;
+    }
+    if (x.next >= 0) {
+      nodes_[x.next].prev = x.prev;
+    } else {
+      p.tail = x.prev;
+    }
+    x.live = false;
+  }
+
+  void suspect(size_t place, int node) { places_[place].suspects.push_back(node); }
+
+  int root(int p) {
+    while (places_[p].parent != p) {
+      places_[p].parent = places_[places_[p].parent].parent;
+      p = places_[p].parent;
+    }
+    return p;
+  }
+
+  size_t holder(const State& st) { return places_[root(st.own)].label; }
+
+  // Depression dn joins dt: its entries follow dt's, those already in dt
+  // left out, each moved one taking dt as its holder.
+  void merge(size_t dn, size_t dt) {
+    std::vector<int> moved_suspects;
+    for (int node : places_[dn].suspects) {
+      Node& x = nodes_[node];
+      if (!x.live) continue;
+      State& st = state_[x.t];
+      if (x.drop_on_merge || (st.count > 1 && holder(st) == dt)) {
+        unlink(dn, node);
+        --st.count;
+      } else if (st.count > 1) {
+        st.own = static_cast<int>(dt);
+        moved_suspects.push_back(node);
+      } else {
+        // Left in one list, it is an ordinary entry again.
+        st.repeated = false;
+        st.first_node = node;
+      }
+    }
+    std::vector<int>().swap(places_[dn].suspects);
+    Place& to = places_[dt];
+    Place& from = places_[dn];
+    if (from.head >= 0) {
+      if (to.tail >= 0) {
+        nodes_[to.tail].next = from.head;
+        nodes_[from.head].prev = to.tail;
+      } else {
+        to.head = from.head;
+      }
+      to.tail = from.tail;
+    }
+    from.head = from.tail = -1;
+    from.removed = true;
+    to.suspects.insert(to.suspects.end(), moved_suspects.begin(), moved_suspects.end());
+
+    const int rn = root(static_cast<int>(dn)), rt = root(static_cast<int>(dt));
+    if (rn == rt) return;
+    const int top = places_[rn].size > places_[rt].size ? rn : rt;
+    const int below = top == rn ? rt : rn;
+    places_[below].parent = top;
+    places_[top].size += places_[below].size;
+    places_[top].label = dt;
+  }
+
+  std::vector<depression>& depressions_;
+  const size_t handed_in_;
+  std::vector<Place> places_;
+  std::vector<Node> nodes_;
+  std::unordered_map<const tetra*, State> state_;
+};
+
 }  // namespace
 
 void depressionsrepresentation(std::vector<tetra>& tetrahedra, std::vector<depression>& depressions,
                                double) {
-  // holder[t]: the vector place of the last depression holding t.  New
-  // depressions always go to the end, so the one being grown is the last
-  // holder of everything in it, and "already in it" is "held by it".
-  std::unordered_map<const tetra*, size_t> holder;
-  for (size_t i = 0; i < depressions.size(); ++i) {
-    for (const tetra* t : depressions[i].tetrahedra) holder[t] = i;
-  }
-  std::vector<char> removed(depressions.size(), 0);
-
+  DepressionGrowth growth(depressions);
   int counter = 0;
   for (tetra& t : tetrahedra) {
     if (t.in_complex || !t.depression_mark) continue;
     ++counter;
-    t.depression_id = counter;
-    depression d;
-    d.id = counter;
-    d.tetrahedra.push_back(&t);
-    depressions.push_back(d);
-    removed.push_back(0);
-    const size_t dt = depressions.size() - 1;
-    holder[&t] = dt;
-
+    const size_t dt = growth.start(&t, counter);
     for (size_t k = 0; k < t.neighbours.size() && k < t.shared_trias.size(); ++k) {
       tetra* n = t.neighbours[k];
       if (!n->depression_mark) continue;
       if (!contains(n->inflow, &t) && !contains(t.inflow, n) && t.shared_trias[k]->in_complex) {
         continue;
       }
-      auto it = holder.find(n);
-      if (it == holder.end()) {
-        n->depression_id = depressions[dt].id;
-        depressions[dt].tetrahedra.push_back(n);
-        holder[n] = dt;
-        continue;
-      }
-      const size_t dn = it->second;
-      if (dn == dt) continue;
-      std::vector<tetra*> moved;
-      moved.swap(depressions[dn].tetrahedra);
-      for (tetra* p : moved) {
-        if (holder[p] == dt) continue;
-        p->depression_id = depressions[dt].id;
-        depressions[dt].tetrahedra.push_back(p);
-        holder[p] = dt;
-      }
-      removed[dn] = 1;
+      growth.pull(dt, n);
     }
   }
-
-  size_t kept = 0;
-  for (size_t i = 0; i < depressions.size(); ++i) {
-    if (removed[i]) continue;
-    if (kept != i) depressions[kept] = std::move(depressions[i]);
-    ++kept;
-  }
-  depressions.resize(kept);
+  growth.finish();
 }
 
 void depressionspocindex(std::vector<info>& atoms, std::vector<depression>& depressions) {

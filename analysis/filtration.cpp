@@ -1,6 +1,8 @@
 #include "analysis/filtration.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <tuple>
 
 #include "geometry/ashape.h"
@@ -92,6 +94,48 @@ void bisect_insert(T* x, std::vector<T*>& list, Low low, High high) {
   }
   list.insert(list.begin() + hi, x);
 }
+
+// The place bisect_insert gives a new element in a list of n elements of
+// which the first a come before it and the next b - a equal it: the same
+// tests, asked of the places instead of the elements.
+size_t insertion_place(size_t n, size_t a, size_t b) {
+  auto low = [a](size_t i) { return i >= a; };
+  auto high = [b](size_t i) { return i < b; };
+  if (n == 0) return 0;
+  if (n == 1) return high(0) ? 1 : 0;
+  size_t lo = 0, hi = n - 1;
+  for (;;) {
+    if (low(lo)) return lo;
+    if (high(hi)) return hi + 1;
+    const size_t w = hi - lo + 1;
+    if (w == 2) break;
+    const size_t mid = lo + w / 2;
+    if (low(mid)) {
+      hi = mid;
+    } else {
+      lo = mid;
+    }
+  }
+  return hi;
+}
+
+// Counts per key class (prefix sums in a Fenwick tree).
+class ClassCounts {
+ public:
+  explicit ClassCounts(size_t classes) : tree_(classes + 1, 0) {}
+  void add(size_t c) {
+    for (size_t i = c + 1; i < tree_.size(); i += i & (~i + 1)) ++tree_[i];
+  }
+  // Elements of the classes before c.
+  size_t before(size_t c) const {
+    size_t sum = 0;
+    for (size_t i = c; i > 0; i -= i & (~i + 1)) sum += tree_[i];
+    return sum;
+  }
+
+ private:
+  std::vector<uint32_t> tree_;
+};
 
 }  // namespace
 
@@ -189,4 +233,54 @@ void tria_sort(tria* t, std::vector<tria*>& list) {
   auto low = [](const tria* l, const tria* x) { return l->signed_size >= x->signed_size; };
   auto high = [](const tria* l, const tria* x) { return x->signed_size > l->signed_size; };
   bisect_insert(t, list, low, high);
+}
+
+std::vector<filter*> filter_sorted(const std::vector<filter*>& insertion_order) {
+  const size_t m = insertion_order.size();
+  std::vector<filter*> out;
+  // A NaN key has no place in the order; only the insertions themselves
+  // say where it lands.
+  for (const filter* f : insertion_order) {
+    if (std::isnan(f->alpha)) {
+      out.reserve(m);
+      for (filter* g : insertion_order) filter_sort(g, out);
+      return out;
+    }
+  }
+  // The list stays sorted by (alpha, dimension), so an insertion is fixed by
+  // the number of elements before the new one's key class and in it; within
+  // its class it goes to the place the bisection picks.  Each class owns a
+  // segment of the output, filled as its members arrive.  Places and counts
+  // fit 32 bits: a filtration holds far fewer simplices.
+  auto before = [&insertion_order](uint32_t x, uint32_t y) {
+    const filter* f = insertion_order[x];
+    const filter* g = insertion_order[y];
+    return f->alpha < g->alpha || (f->alpha == g->alpha && f->dimension < g->dimension);
+  };
+  std::vector<uint32_t> class_of(m);
+  std::vector<size_t> start;  // of each class's segment
+  {
+    std::vector<uint32_t> by_key(m);
+    for (size_t i = 0; i < m; ++i) by_key[i] = static_cast<uint32_t>(i);
+    std::sort(by_key.begin(), by_key.end(), before);
+    for (size_t k = 0; k < m; ++k) {
+      if (k == 0 || before(by_key[k - 1], by_key[k])) start.push_back(k);
+      class_of[by_key[k]] = static_cast<uint32_t>(start.size() - 1);
+    }
+  }
+  const size_t classes = start.size();
+  out.assign(m, nullptr);
+  std::vector<uint32_t> filled(classes, 0);
+  ClassCounts counts(classes);
+  for (size_t i = 0; i < m; ++i) {
+    const size_t c = class_of[i];
+    const size_t a = counts.before(c);
+    const size_t place = insertion_place(i, a, a + filled[c]) - a;
+    filter** segment = out.data() + start[c];
+    std::copy_backward(segment + place, segment + filled[c], segment + filled[c] + 1);
+    segment[place] = insertion_order[i];
+    ++filled[c];
+    counts.add(c);
+  }
+  return out;
 }

@@ -60,6 +60,11 @@ FilterList build_filter_list(std::vector<info>& atoms, std::vector<tetra>& tetra
 // source).  Does not test whether f is already there.
 void filter_sort(filter* f, std::vector<filter*>& list);
 
+// The list that filter_sort builds when the filters are inserted one after
+// the other, in this order, into an empty list: the same order, the same
+// places for ties, without moving a list tail at every insertion.
+std::vector<filter*> filter_sorted(const std::vector<filter*>& insertion_order);
+
 // Inserts t into list, kept in ascending signed_size, before every triangle
 // of equal size.  Does not test membership.
 void tria_sort(tria* t, std::vector<tria*>& list);

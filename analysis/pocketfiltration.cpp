@@ -1,6 +1,7 @@
 #include "analysis/pocketfiltration.h"
 
 #include <algorithm>
+#include <functional>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -15,13 +16,36 @@ const int FACE_COUNT = 4;
 bool current(const info* a) { return a->marks[MARK_CURRENT_POCKET]; }
 
 // Finds the clusters of one pocket at a time.  The reverse neighbour index
-// (which tetrahedra list a given id among their neighbours) is built once
-// and serves every pocket.
+// (which tetrahedra list a given id among their neighbours), the tetrahedra
+// at each atom and the buried ones are found once and serve every pocket,
+// so a pocket's candidates come from its own atoms instead of a pass over
+// the whole structure.
 class ClusterFinder {
  public:
-  explicit ClusterFinder(std::vector<tetra>& tetrahedra) : tetrahedra_(tetrahedra) {
+  explicit ClusterFinder(std::vector<tetra>& tetrahedra) {
+    std::unordered_map<const info*, size_t> slot;
+    std::vector<size_t> count;
+    size_t links = 0;
+    for (const tetra& x : tetrahedra) links += x.neighbours.size();
+    listed_by_.reserve(links);
     for (tetra& x : tetrahedra) {
       for (const tetra* n : x.neighbours) listed_by_.emplace_back(n->id, &x);
+      if (x.in_complex && x.buried) buried_.push_back(&x);
+      for (info* v : x.v) {
+        auto it = slot.emplace(v, atoms_.size()).first;
+        if (it->second == atoms_.size()) {
+          atoms_.push_back(v);
+          count.push_back(0);
+        }
+        ++count[it->second];
+      }
+    }
+    // The tetrahedra at atom k are at_atom_[first_[k] .. first_[k + 1]).
+    first_.assign(atoms_.size() + 1, 0);
+    for (size_t k = 0; k < atoms_.size(); ++k) first_[k + 1] = first_[k] + count[k];
+    at_atom_.resize(first_.back());
+    for (tetra& x : tetrahedra) {
+      for (info* v : x.v) at_atom_[first_[slot[v] + 1] - count[slot[v]]--] = &x;
     }
     std::stable_sort(listed_by_.begin(), listed_by_.end(),
                      [](const std::pair<int, tetra*>& a, const std::pair<int, tetra*>& b) {
@@ -35,12 +59,8 @@ class ClusterFinder {
     std::unordered_map<const tetra*, int> key_of;
     int next_key = 0;
 
-    for (tetra& t : tetrahedra_) {
-      if (!t.in_complex) continue;
-      if (!t.buried &&
-          !(current(t.v[0]) && current(t.v[1]) && current(t.v[2]) && current(t.v[3]))) {
-        continue;
-      }
+    for (tetra* tp : candidates()) {
+      tetra& t = *tp;
       t.clustered = true;
 
       // Clusters holding a tetrahedron that has t among its neighbours.
@@ -146,8 +166,30 @@ class ClusterFinder {
     c.enclosed = c.mouths.empty();
   }
 
-  std::vector<tetra>& tetrahedra_;
+  // The tetrahedra of the complex whose four atoms are in the current
+  // pocket or that are buried, in vector order.
+  std::vector<tetra*> candidates() const {
+    std::vector<tetra*> out(buried_);
+    for (size_t i = 0; i < atoms_.size(); ++i) {
+      if (!current(atoms_[i])) continue;
+      for (size_t k = first_[i]; k < first_[i + 1]; ++k) {
+        tetra* t = at_atom_[k];
+        if (t->in_complex && current(t->v[0]) && current(t->v[1]) && current(t->v[2]) &&
+            current(t->v[3])) {
+          out.push_back(t);
+        }
+      }
+    }
+    std::sort(out.begin(), out.end(), std::less<tetra*>());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+  }
+
   std::vector<std::pair<int, tetra*>> listed_by_;  // (neighbour id, tetrahedron listing it)
+  std::vector<tetra*> buried_;                     // of the complex
+  std::vector<info*> atoms_;                       // the tetrahedra's atoms
+  std::vector<size_t> first_;                      // their runs in at_atom_
+  std::vector<tetra*> at_atom_;                    // tetrahedra at each of them
 };
 
 // The filter of a record in the structure's filter list, null when its
@@ -172,7 +214,7 @@ class Filtration {
       if (enclosed) x->enclosed = true;
       f->stamp = stamp_;
       f->boundary.insert(f->boundary.end(), f->e, f->e + 3);
-      filter_sort(x, W);
+      entered_.push_back(x);
     }
     for (edge* e : t->edges) {
       filter* x = filter_of(e, &filter::edge_ref, filters_);
@@ -180,14 +222,14 @@ class Filtration {
       e->stamp = stamp_;
       e->boundary.push_back(e->v[0]);
       e->boundary.push_back(e->v[1]);
-      filter_sort(x, W);
+      entered_.push_back(x);
     }
     for (info* v : t->v) {
       filter* x = filter_of(v, &filter::info_ref, filters_);
       if (!enter(x)) continue;
       v->stamp = stamp_;
       if (mark_current) v->marks[MARK_CURRENT_POCKET] = true;
-      filter_sort(x, W);
+      entered_.push_back(x);
     }
   }
 
@@ -201,10 +243,18 @@ class Filtration {
     x->paired = false;
     if (enclosed) x->enclosed = true;
     members_.insert(x);
-    filter_sort(x, W);
+    entered_.push_back(x);
   }
 
-  std::vector<filter*> W;
+  // The filtration: the filters in the order filter_sort leaves them when
+  // they are inserted one by one as they entered.  Ends the additions: the
+  // working lists are released first.
+  std::vector<filter*> take_sorted() {
+    std::unordered_set<const filter*>().swap(members_);
+    std::vector<filter*> entered;
+    entered.swap(entered_);
+    return filter_sorted(entered);
+  }
 
  private:
   bool enter(filter* x) {
@@ -217,6 +267,7 @@ class Filtration {
   const std::vector<filter*>& filters_;
   const int stamp_;
   std::unordered_set<const filter*> members_;
+  std::vector<filter*> entered_;
 };
 
 void set_positions(std::vector<filter*>& W) {
@@ -340,6 +391,7 @@ void sub_pocket_boundary(pocket& P, std::vector<filter*>& W) {
 void pocket_filter_build_up(std::vector<tetra>& tetrahedra, std::vector<pocket>& pockets,
                             std::vector<filter*> filters) {
   ClusterFinder finder(tetrahedra);
+  const HullRoutes routes(tetrahedra);
   for (size_t k = 0; k < pockets.size(); ++k) {
     pocket& P = pockets[k];
     const int stamp = 100 * (static_cast<int>(k) + 1);
@@ -360,14 +412,14 @@ void pocket_filter_build_up(std::vector<tetra>& tetrahedra, std::vector<pocket>&
       }
     }
 
-    std::vector<filter*>& W = fil.W;
+    std::vector<filter*> W = fil.take_sorted();
     set_positions(W);
     std::vector<cycle0*> c0;
     std::vector<cycle1*> c1;
     std::vector<cycle2*> c2;
     std::vector<cycle3*> c3;
     std::vector<list*> pairs0, pairs1, pairs2;
-    sign_detect(W, c0, c1, c2, c3);
+    sign_detect(W, c0, c1, c2, c3, routes);
     pair_simplices(W, pairs0, pairs1, pairs2);
     sub_pocket_boundary(P, W);
     P.filters = W;

@@ -2,8 +2,9 @@
 // a homology cycle when it enters (+1) or destroys one (-1).  Vertices and
 // edges are judged in a forward pass by merging vertex components; triangles
 // and tetrahedra in a backward pass by merging components of the complement,
-// in which everything beyond the pocket (other tetrahedra, the outside of
-// the triangulation) counts as one special component.
+// in which the space beyond the pocket that reaches the outside of the
+// triangulation counts as one special component, and each part of it that
+// the pocket encloses as a void of its own.
 #ifndef ANALYSIS_SIGNS_H
 #define ANALYSIS_SIGNS_H
 
@@ -41,9 +42,37 @@ struct cycle3 {
 // Sets `sign` of every filter.  Expects the filters in filtration order and
 // the tetrahedra of the filtered pocket carrying a positive stamp, every
 // other tetrahedron -1.  Appends to and merges in c0, c1 and c3; c2 is left
-// as it is.  The lists are handed empty.
+// as it is.  The lists are handed empty.  The space beyond the pocket that
+// reaches the convex hull is the outside; a part of it that the pocket
+// encloses is a void, which enters c3 as a component of its own when first
+// met.
 void sign_detect(std::vector<filter*>& filters, std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
                  std::vector<cycle2*>& c2, std::vector<cycle3*>& c3);
+
+// A way from every tetrahedron of a structure to its convex hull across
+// shared faces (a breadth-first tree from the tetrahedra with a face on the
+// hull).  A tetrahedron beyond a pocket whose way meets no tetrahedron of
+// the pocket is outside; the sign detection of a structure's pockets shares
+// one to tell the outside from voids without walking to the hull each time.
+class HullRoutes {
+ public:
+  explicit HullRoutes(std::vector<tetra>& tetrahedra);
+  // Whether the routes cover t (one of the tetrahedra they were made from).
+  bool knows(const tetra* t) const;
+  // The next tetrahedron on t's way, null when t has a face on the hull (or
+  // no way there).
+  const tetra* next(const tetra* t) const;
+  // Whether t has a face on the hull.
+  bool hull(const tetra* t) const;
+
+ private:
+  const tetra* base_;
+  std::vector<int> next_;  // index of the next one; -1 on the hull, -2 no way
+};
+
+// sign_detect with the structure's routes to the hull.
+void sign_detect(std::vector<filter*>& filters, std::vector<cycle0*>& c0, std::vector<cycle1*>& c1,
+                 std::vector<cycle2*>& c2, std::vector<cycle3*>& c3, const HullRoutes& routes);
 
 // sign_detect, then a check that the positive edges so far never number
 // fewer than the negative triangles so far.  Each filter after which the

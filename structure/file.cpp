@@ -574,7 +574,10 @@ void read_contacts(std::string path, std::map<std::string, std::vector<std::vect
   const size_t all = static_cast<size_t>(nbins) + 1;
   auto add = [&](const ContactFields& f, const char* key, size_t bin) {
     std::vector<std::vector<int>>& h = hist[key];
-    for (int r : {f.level + 2, 8}) {
+    const int level_row = f.level + 2;
+    // Row 8 counts every line once, the level-6 lines (whose own row it is)
+    // included.
+    for (int r : {level_row, level_row == 8 ? -1 : 8}) {
       if (r < 0) continue;  // a level below -2 has no row
       slot(slot(h, r), bin) += 1;
       slot(slot(h, r), all) += 1;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -287,53 +288,90 @@ TEST(Signs, BettiOneCheckReportsEveryFailingPlace) {
 // ---- whole pocket filtrations ----------------------------------------------
 
 // Every tetrahedron of a random triangulation forms one pocket, so the space
-// beyond the pocket is the outside of the hull alone and the judged signs
-// must be the homological ones.
+// beyond the pocket is the outside of the hull alone; then interior
+// tetrahedra are taken out as pockets of their own, which the big pocket
+// encloses: each face-connected group of them is a void of it.  Either way
+// the judged signs must be the homological ones.
 TEST(PocketFiltration, SignsPairsAndBettiNumbersAgreeWithMatrixReduction) {
   for (unsigned seed = 1; seed <= 6; ++seed) {
-    std::vector<Bead> beads = random_beads(25 + 5 * seed, seed, 12.0);
-    PocketComplex c;
-    build_pocket_complex(beads, 1.4, 0.0, c);
-    FilterList list = build_filter_list(c.atoms, c.tetras, c.trias, c.edges);
-    std::mt19937 rng(seed);
-    monotone_values(c, list, rng);
-    for (tetra& t : c.tetras) t.in_complex = false;
+    for (int holes = 0; holes <= 1; ++holes) {
+      std::vector<Bead> beads = random_beads(25 + 5 * seed, seed, 12.0);
+      PocketComplex c;
+      build_pocket_complex(beads, 1.4, 0.0, c);
+      FilterList list = build_filter_list(c.atoms, c.tetras, c.trias, c.edges);
+      std::mt19937 rng(seed);
+      monotone_values(c, list, rng);
+      for (tetra& t : c.tetras) t.in_complex = false;
 
-    std::vector<pocket> pockets(1);
-    pockets[0].number = 1;
-    for (tetra& t : c.tetras) {
-      pockets[0].tetrahedra.push_back(&t);
-      t.pocket_number = 1;
-    }
-    pocket_filter_build_up(c.tetras, pockets, list.filters);
-    std::vector<filter*>& W = pockets[0].filters;
-    ASSERT_EQ(W.size(), list.filters.size());
+      // The enclosing pocket goes last, so its filters keep its values.
+      std::vector<tetra*> hole_list;
+      for (size_t i = 0; holes != 0 && i < c.tetras.size(); i += 3) {
+        tetra& t = c.tetras[i];
+        if (std::all_of(t.faces, t.faces + 4, [](const tria* f) { return f->cofaces.size() == 2; }))
+          hole_list.push_back(&t);
+      }
+      std::vector<pocket> pockets(hole_list.size() + 1);
+      for (size_t k = 0; k < hole_list.size(); ++k) {
+        pockets[k].number = static_cast<int>(k) + 2;
+        pockets[k].tetrahedra.push_back(hole_list[k]);
+        hole_list[k]->pocket_number = pockets[k].number;
+      }
+      pocket& big = pockets.back();
+      big.number = 1;
+      for (tetra& t : c.tetras) {
+        if (t.pocket_number != 0) continue;
+        big.tetrahedra.push_back(&t);
+        t.pocket_number = 1;
+      }
+      // Voids: the holes joined across shared faces.
+      std::map<const tetra*, const tetra*> group;
+      std::function<const tetra*(const tetra*)> top = [&](const tetra* t) {
+        return group[t] == t ? t : group[t] = top(group[t]);
+      };
+      for (const tetra* t : hole_list) group[t] = t;
+      for (const tetra* t : hole_list) {
+        for (const tetra* n : t->neighbours) {
+          if (group.count(n) != 0) group[top(n)] = top(t);
+        }
+      }
+      int voids = 0;
+      for (const tetra* t : hole_list) voids += top(t) == t ? 1 : 0;
+      if (holes != 0) {
+        ASSERT_GT(voids, 0) << "seed " << seed;
+      }
 
-    const Reduction r = reduce_matrix(W);
-    ASSERT_TRUE(r.valid);
-    int betti[3] = {0, 0, 0};
-    for (size_t j = 0; j < W.size(); ++j) {
-      const filter* f = W[j];
-      EXPECT_EQ(f->position, static_cast<int>(j) + 1);
-      EXPECT_EQ(f->sign, r.sign[j]) << "seed " << seed << " place " << j << " dim " << f->dimension;
-      if (r.sign[j] > 0) {
-        if (f->dimension < 3) ++betti[f->dimension];
-        EXPECT_EQ(f->paired, r.partner[j] >= 0);
-        if (r.partner[j] >= 0) {
+      pocket_filter_build_up(c.tetras, pockets, list.filters);
+      std::vector<filter*>& W = big.filters;
+      ASSERT_EQ(W.size() == list.filters.size(), hole_list.empty());
+
+      const Reduction r = reduce_matrix(W);
+      ASSERT_TRUE(r.valid);
+      int betti[3] = {0, 0, 0};
+      for (size_t j = 0; j < W.size(); ++j) {
+        const filter* f = W[j];
+        EXPECT_EQ(f->position, static_cast<int>(j) + 1);
+        ASSERT_EQ(f->sign, r.sign[j])
+            << "seed " << seed << " holes " << holes << " place " << j << " dim " << f->dimension;
+        if (r.sign[j] > 0) {
+          if (f->dimension < 3) ++betti[f->dimension];
+          EXPECT_EQ(f->paired, r.partner[j] >= 0);
+          if (r.partner[j] >= 0) {
+            EXPECT_EQ(f->partner, r.partner[j] + 1);
+          }
+        } else {
+          --betti[f->dimension - 1];
           EXPECT_EQ(f->partner, r.partner[j] + 1);
         }
-      } else {
-        --betti[f->dimension - 1];
-        EXPECT_EQ(f->partner, r.partner[j] + 1);
+        EXPECT_EQ(f->b0, betti[0]);
+        EXPECT_EQ(f->b1, betti[1]);
+        EXPECT_EQ(f->b2, betti[2]);
       }
-      EXPECT_EQ(f->b0, betti[0]);
-      EXPECT_EQ(f->b1, betti[1]);
-      EXPECT_EQ(f->b2, betti[2]);
+      // A triangulated ball: one component, no tunnel, a void per group of
+      // holes.
+      EXPECT_EQ(W.back()->b0, 1);
+      EXPECT_EQ(W.back()->b1, 0);
+      EXPECT_EQ(W.back()->b2, voids);
     }
-    // A triangulation of a convex set: one component, nothing else.
-    EXPECT_EQ(W.back()->b0, 1);
-    EXPECT_EQ(W.back()->b1, 0);
-    EXPECT_EQ(W.back()->b2, 0);
   }
 }
 
