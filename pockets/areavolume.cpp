@@ -1,5 +1,9 @@
 #include "pockets/areavolume.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "measure/emptyvolume.h"
 #include "measure/volumeareashortnew.h"
 
 namespace {
@@ -111,6 +115,64 @@ void tetrahedron_terms(const tetra& t, BallCache& g, pocket& s) {
   if (t.faces[3]->in_complex) triangle_term(i1, i2, i3, g, 0, s);
 }
 
+double distance(const double* a, const double* b) {
+  return std::sqrt((a[0] - b[0]) * (a[0] - b[0]) + (a[1] - b[1]) * (a[1] - b[1]) +
+                   (a[2] - b[2]) * (a[2] - b[2]));
+}
+
+// The pocket's tetrahedra outside every expanded ball that reaches them, and
+// the spheres' surface in them.
+EmptyPart exact_empty_part(const pocket& s, const Atoms& atoms, double p) {
+  double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  for (const tetra* t : s.tetrahedra) {
+    for (const info* a : t->v) {
+      const double x[3] = {a->x, a->y, a->z};
+      for (int k = 0; k < 3; ++k) {
+        lo[k] = std::min(lo[k], x[k]);
+        hi[k] = std::max(hi[k], x[k]);
+      }
+    }
+  }
+  // The balls that reach the pocket's bounding box.
+  std::vector<int> near;
+  for (size_t i = 0; i < atoms.size(); ++i) {
+    const double R = atoms[i].radius + p;
+    if (!(R > 0.0)) continue;
+    const double x[3] = {atoms[i].x, atoms[i].y, atoms[i].z};
+    bool in = true;
+    for (int k = 0; k < 3 && in; ++k) in = x[k] > lo[k] - R && x[k] < hi[k] + R;
+    if (in) near.push_back(static_cast<int>(i));
+  }
+  EmptyPart total;
+  std::vector<double> centres, radii;
+  for (const tetra* t : s.tetrahedra) {
+    double v[4][3], g[3] = {0.0, 0.0, 0.0};
+    for (int k = 0; k < 4; ++k) {
+      v[k][0] = t->v[k]->x;
+      v[k][1] = t->v[k]->y;
+      v[k][2] = t->v[k]->z;
+      for (int m = 0; m < 3; ++m) g[m] += v[k][m] / 4.0;
+    }
+    double reach = 0.0;
+    for (const auto& x : v) reach = std::max(reach, distance(x, g));
+    // Those that reach the tetrahedron's bounding sphere.
+    centres.clear();
+    radii.clear();
+    for (int i : near) {
+      const double x[3] = {atoms[i].x, atoms[i].y, atoms[i].z};
+      const double R = atoms[i].radius + p;
+      if (!(distance(x, g) < R + reach)) continue;
+      centres.insert(centres.end(), x, x + 3);
+      radii.push_back(R);
+    }
+    const EmptyPart part =
+        tetrahedron_empty_part(v, centres.data(), radii.data(), static_cast<int>(radii.size()));
+    total.volume += part.volume;
+    total.area += part.area;
+  }
+  return total;
+}
+
 }  // namespace
 
 void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, int /*pymol*/,
@@ -121,6 +183,20 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
     p.area_sa = p.area_ms = p.volume_sa = p.volume_ms = p.length = 0.0;
     p.cnr = 0;
     for (const tetra* t : p.tetrahedra) tetrahedron_terms(*t, g, p);
+    // The terms hold only in sum over neighbouring tetrahedra and can leave
+    // a pocket with a negative volume or area; then that measure is taken
+    // exactly, and the molecular surface's moves with it (equal at probe 0).
+    if (p.volume_sa < 0.0 || p.area_sa < 0.0) {
+      const EmptyPart exact = exact_empty_part(p, atoms, probe);
+      if (p.volume_sa < 0.0) {
+        p.volume_ms += exact.volume - p.volume_sa;
+        p.volume_sa = exact.volume;
+      }
+      if (p.area_sa < 0.0) {
+        p.area_ms += exact.area - p.area_sa;
+        p.area_sa = exact.area;
+      }
+    }
   }
 }
 
