@@ -1,6 +1,7 @@
 #include "structure/numformat.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -70,6 +71,43 @@ void six_digits(double v, uint64_t& digits, int& exponent) {
   }
 }
 
+// a * 10^precision rounded to an integer, half to even on the exact binary
+// value as printf rounds; for 0 <= a < 1e9 and a precision of at most 9, so
+// that the result stays below 2^63.
+uint64_t fixed_digits(double a, int precision) {
+  // Below half a unit of the ninth decimal: zeros and subnormals included.
+  if (a < 1e-10) return 0;
+  uint64_t bits;
+  std::memcpy(&bits, &a, sizeof bits);
+  uint64_t m = (bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
+  // a = m / 2^shift with 23 <= shift <= 86 in this range.
+  int shift = 52 - (static_cast<int>(bits >> 52) - 1023);
+  Wide num = Wide(m) * kPow10[precision];
+  uint64_t q = static_cast<uint64_t>(num >> shift);
+  Wide rem = num & ((Wide(1) << shift) - 1);
+  Wide half = Wide(1) << (shift - 1);
+  if (rem > half || (rem == half && (q & 1))) ++q;
+  return q;
+}
+
+// Blanks before the text up to width columns, then the text.
+char* put_right(char* out, const char* text, size_t n, int width) {
+  if (static_cast<long>(n) < width) {
+    std::memset(out, ' ', width - n);
+    out += width - n;
+  }
+  std::memcpy(out, text, n);
+  return out + n;
+}
+
+char* put_blanks_after(char* begin, char* end, int width) {
+  if (end - begin < width) {
+    std::memset(end, ' ', width - (end - begin));
+    end = begin + width;
+  }
+  return end;
+}
+
 }  // namespace
 
 char* put_general(char* out, double v) {
@@ -131,4 +169,46 @@ char* put_text(char* out, const char* text) {
   size_t n = std::strlen(text);
   std::memcpy(out, text, n);
   return out + n;
+}
+
+char* put_integer(char* out, long long v, int width) {
+  char text[24];
+  char* end = std::to_chars(text, text + sizeof text, v).ptr;
+  return put_right(out, text, static_cast<size_t>(end - text), width);
+}
+
+char* put_integer_left(char* out, long long v, int width) {
+  return put_blanks_after(out, std::to_chars(out, out + kNumberTextMax, v).ptr, width);
+}
+
+char* put_text(char* out, const char* text, int width) {
+  return put_right(out, text, std::strlen(text), width);
+}
+
+char* put_text_left(char* out, const char* text, int width) {
+  return put_blanks_after(out, put_text(out, text), width);
+}
+
+char* put_fixed(char* out, double v, int width, int precision) {
+  char text[kFixedTextMax];
+  char* end;
+  double a = v < 0 ? -v : v;
+  if (precision <= 9 && a < 1e9) {
+    // The common case in integers: the rounded value scaled to an integer.
+    uint64_t q = fixed_digits(a, precision);
+    end = text;
+    if (std::signbit(v)) *end++ = '-';
+    const uint64_t scale = kPow10[precision];
+    end = std::to_chars(end, text + sizeof text, q / scale).ptr;
+    if (precision > 0) {
+      *end++ = '.';
+      uint64_t f = q % scale;
+      for (int i = precision - 1; i >= 0; --i, f /= 10) end[i] = static_cast<char>('0' + f % 10);
+      end += precision;
+    }
+  } else {
+    // Large values, NaN and the infinities; "-nan" as printf writes it.
+    end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, precision).ptr;
+  }
+  return put_right(out, text, static_cast<size_t>(end - text), width);
 }
