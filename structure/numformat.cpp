@@ -9,10 +9,33 @@ namespace {
 
 __extension__ typedef unsigned __int128 Wide;
 
-// Up to 10^11: the decade estimate of a value just under 1e-5 is -6.
-const uint64_t kPow10[] = {
-    1,       10,       100,       1000,       10000,          100000,
-    1000000, 10000000, 100000000, 1000000000, 10000000000ULL, 100000000000ULL};
+// Every power of ten below 2^64 (the decade estimate of a value just under
+// 1e-5 is -6, which needs 10^11).
+const uint64_t kPow10[] = {1ULL,
+                           10ULL,
+                           100ULL,
+                           1000ULL,
+                           10000ULL,
+                           100000ULL,
+                           1000000ULL,
+                           10000000ULL,
+                           100000000ULL,
+                           1000000000ULL,
+                           10000000000ULL,
+                           100000000000ULL,
+                           1000000000000ULL,
+                           10000000000000ULL,
+                           100000000000000ULL,
+                           1000000000000000ULL,
+                           10000000000000000ULL,
+                           100000000000000000ULL,
+                           1000000000000000000ULL,
+                           10000000000000000000ULL};
+
+const char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 char* put_exponent(char* out, int e) {
   *out++ = 'e';
@@ -90,6 +113,32 @@ uint64_t fixed_digits(double a, int precision) {
   return q;
 }
 
+int digit_count(uint64_t u) {
+  int n = 1;
+  while (n < 20 && u >= kPow10[n]) ++n;
+  return n;
+}
+
+// The last n decimal digits of u, zero-filled, ending at end.
+void put_digits(char* end, uint64_t u, int n) {
+  for (; n >= 2; n -= 2, u /= 100) {
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * (u % 100), 2);
+  }
+  if (n > 0) *--end = static_cast<char>('0' + u % 10);
+}
+
+// out has room for kNumberTextMax bytes at least, so a short run of blanks
+// is one fixed-size store.
+char* put_blanks(char* out, int n) {
+  if (n <= 0) return out;
+  if (n <= 16)
+    std::memcpy(out, "                ", 16);
+  else
+    std::memset(out, ' ', n);
+  return out + n;
+}
+
 // Blanks before the text up to width columns, then the text.
 char* put_right(char* out, const char* text, size_t n, int width) {
   if (static_cast<long>(n) < width) {
@@ -124,10 +173,6 @@ char* put_general(char* out, double v) {
   // Digits two at a time, then the text assembled in fixed-size pieces:
   // out has room for kNumberTextMax bytes, so writing past the text's end
   // is harmless and spares variable-length copies.
-  static const char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
   uint32_t q32 = static_cast<uint32_t>(q);
   char d[16] = {};
   std::memcpy(d, kPairs + 2 * (q32 / 10000), 2);
@@ -161,9 +206,7 @@ char* put_general(char* out, double v) {
   return out + n;
 }
 
-char* put_integer(char* out, long long v) {
-  return std::to_chars(out, out + kNumberTextMax, v).ptr;
-}
+char* put_integer(char* out, long long v) { return put_integer(out, v, 0); }
 
 char* put_text(char* out, const char* text) {
   size_t n = std::strlen(text);
@@ -172,13 +215,16 @@ char* put_text(char* out, const char* text) {
 }
 
 char* put_integer(char* out, long long v, int width) {
-  char text[24];
-  char* end = std::to_chars(text, text + sizeof text, v).ptr;
-  return put_right(out, text, static_cast<size_t>(end - text), width);
+  const uint64_t u = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+  const int n = digit_count(u);
+  out = put_blanks(out, width - n - (v < 0));
+  if (v < 0) *out++ = '-';
+  put_digits(out + n, u, n);
+  return out + n;
 }
 
 char* put_integer_left(char* out, long long v, int width) {
-  return put_blanks_after(out, std::to_chars(out, out + kNumberTextMax, v).ptr, width);
+  return put_blanks_after(out, put_integer(out, v, 0), width);
 }
 
 char* put_text(char* out, const char* text, int width) {
@@ -190,25 +236,27 @@ char* put_text_left(char* out, const char* text, int width) {
 }
 
 char* put_fixed(char* out, double v, int width, int precision) {
-  char text[kFixedTextMax];
-  char* end;
   double a = v < 0 ? -v : v;
   if (precision <= 9 && a < 1e9) {
-    // The common case in integers: the rounded value scaled to an integer.
-    uint64_t q = fixed_digits(a, precision);
-    end = text;
-    if (std::signbit(v)) *end++ = '-';
+    // The common case in integers: the rounded value scaled to an integer,
+    // written straight into its place.
+    const uint64_t q = fixed_digits(a, precision);
     const uint64_t scale = kPow10[precision];
-    end = std::to_chars(end, text + sizeof text, q / scale).ptr;
+    const bool negative = std::signbit(v);
+    const int n = digit_count(q / scale);
+    out = put_blanks(out, width - negative - n - (precision > 0 ? precision + 1 : 0));
+    if (negative) *out++ = '-';
+    put_digits(out + n, q / scale, n);
+    out += n;
     if (precision > 0) {
-      *end++ = '.';
-      uint64_t f = q % scale;
-      for (int i = precision - 1; i >= 0; --i, f /= 10) end[i] = static_cast<char>('0' + f % 10);
-      end += precision;
+      *out++ = '.';
+      put_digits(out + precision, q % scale, precision);
+      out += precision;
     }
-  } else {
-    // Large values, NaN and the infinities; "-nan" as printf writes it.
-    end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, precision).ptr;
+    return out;
   }
+  // Large values, NaN and the infinities; "-nan" as printf writes it.
+  char text[kFixedTextMax];
+  char* end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, precision).ptr;
   return put_right(out, text, static_cast<size_t>(end - text), width);
 }
