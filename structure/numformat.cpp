@@ -114,9 +114,9 @@ uint64_t fixed_digits(double a, int precision) {
 }
 
 int digit_count(uint64_t u) {
-  int n = 1;
-  while (n < 20 && u >= kPow10[n]) ++n;
-  return n;
+  // floor(log10(2^bits)) from the bit length, then one compare.
+  const int t = ((64 - __builtin_clzll(u | 1)) * 1233) >> 12;
+  return t + 1 - ((u | 1) < kPow10[t]);
 }
 
 // The last n decimal digits of u, zero-filled, ending at end.
@@ -150,11 +150,12 @@ char* put_right(char* out, const char* text, size_t n, int width) {
 }
 
 char* put_blanks_after(char* begin, char* end, int width) {
-  if (end - begin < width) {
-    std::memset(end, ' ', width - (end - begin));
-    end = begin + width;
-  }
-  return end;
+  const int n = width - static_cast<int>(end - begin);
+  if (n <= 0) return end;
+  // Within the kNumberTextMax bytes from begin when width <= 16.
+  if (width <= 16) return put_blanks(end, n);
+  std::memset(end, ' ', n);
+  return end + n;
 }
 
 }  // namespace

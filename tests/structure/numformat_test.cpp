@@ -111,7 +111,8 @@ TEST(NumberText, FixedColumnsMatchPrintf) {
           << std::hexfloat << v << " " << width << "." << precision;
     }
   }
-  for (long long v : {0LL, -1LL, 42LL, -999LL, 1000LL, 123456789LL, -2147483648LL}) {
+  for (long long v :
+       {0LL, -1LL, 9LL, 10LL, 42LL, -999LL, 1000LL, 99999LL, 100000LL, -2147483648LL}) {
     for (int width : {0, 3, 4, 9}) {
       EXPECT_EQ(std::string(text, put_integer(text, v, width)), printed("%*lld", width, v));
       EXPECT_EQ(std::string(text, put_integer_left(text, v, width)), printed("%-*lld", width, v));
