@@ -112,9 +112,39 @@ char* atom_columns(char* out, int serial, const char* name, const char* residue,
   return put_fixed(out, temperature, 6, 2);
 }
 
-void write_tetra_row(Report& out, int number, const tetra& t) {
+// The serial columns of a tetrahedron table: an atom stands in many rows,
+// so its column text is made once and copied after that.
+class SerialColumns {
+ public:
+  char* put(char* out, const info& a) {
+    if (a.index < 0) return column(out, a.serial, 9);
+    const size_t i = static_cast<size_t>(a.index);
+    if (i >= texts_.size()) texts_.resize(i + 1);
+    Text& t = texts_[i];
+    // The text depends on the serial alone; the check keeps it right for
+    // records that share an index.
+    if (t.length == 0 || t.serial != a.serial) {
+      char text[2 * kNumberTextMax];
+      t.length = static_cast<unsigned char>(column(text, a.serial, 9) - text);
+      t.serial = a.serial;
+      std::memcpy(t.text, text, sizeof t.text);
+    }
+    std::memcpy(out, t.text, sizeof t.text);
+    return out + t.length;
+  }
+
+ private:
+  struct Text {
+    int serial = 0;
+    unsigned char length = 0;  // 0: not made yet
+    char text[16];             // a blank and up to 11 characters of an int
+  };
+  std::vector<Text> texts_;
+};
+
+void write_tetra_row(Report& out, SerialColumns& serials, int number, const tetra& t) {
   char* p = put_integer_left(out.room(), number, 4);
-  for (int k = 0; k < 4; ++k) p = column(p, t.v[k]->serial, 9);
+  for (int k = 0; k < 4; ++k) p = serials.put(p, *t.v[k]);
   p = column(p, t.signed_size, 9, 4);
   *p++ = '\n';
   out.commit(p);
@@ -256,10 +286,11 @@ bool write_poc_info_complex(const std::string& path, const std::vector<pocket>& 
   Report out(path);
   if (!out) return false;
   write_tetra_header(out, "#POC", alpha);
+  SerialColumns serials;
   const PocketRanking ranking = rank_pockets(pockets);
   for (size_t r = 1; r <= ranking.order.size(); ++r) {
     for (const tetra* t : pockets[ranking.order[r - 1]].tetrahedra) {
-      write_tetra_row(out, static_cast<int>(r), *t);
+      write_tetra_row(out, serials, static_cast<int>(r), *t);
     }
   }
   return out.close();
@@ -269,8 +300,9 @@ bool write_alpha_tetra(const std::string& path, const std::vector<tetra>& tetras
   Report out(path);
   if (!out) return false;
   write_tetra_header(out, "#TET", alpha);
+  SerialColumns serials;
   for (size_t i = 0; i < tetras.size(); ++i) {
-    if (tetras[i].in_complex) write_tetra_row(out, static_cast<int>(i) + 1, tetras[i]);
+    if (tetras[i].in_complex) write_tetra_row(out, serials, static_cast<int>(i) + 1, tetras[i]);
   }
   return out.close();
 }
