@@ -1,5 +1,6 @@
 // Number text for the hot report writers: the characters an output stream
-// in its default state writes, without the stream's locale machinery.
+// in its default state, or printf with the formats named below, writes,
+// without their locale machinery.
 #ifndef STRUCTURE_NUMFORMAT_H
 #define STRUCTURE_NUMFORMAT_H
 
