@@ -178,7 +178,7 @@ class AssemblyList {
       : base_(tetras.data()),
         pockets_(pockets),
         tetra_seq_(tetras.size()),
-        tria_seq_(pockets ? tetras.size() * 2 + 8 : 0),
+        tria_seq_(0),
         assigned_(tetras.size()) {}
 
   int create(int id, tetra* t) {

@@ -27,6 +27,7 @@ void copy_text(char* to, const char* from, size_t width) {
 // faces.  Collected like BulkLists, written per tetrahedron.
 class NeighbourLinks {
  public:
+  void reserve(size_t n) { links_.reserve(n); }
   void note(int owner, int neighbour, int face) { links_.push_back({owner, neighbour, face}); }
 
   void flush(std::vector<tetra>& tetras, std::vector<tria>& trias) {
@@ -124,6 +125,16 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
   CofaceLists cofaces(c);
   BulkLists<info, tetra> atom_tetras(&info::all_tetras), atom_complex_tetras(&info::complex_tetras);
   NeighbourLinks neighbours;
+  neighbours.reserve(2 * c.trias.size());
+  // Every atom's edge list at its final size from the start.
+  {
+    std::vector<int> degree(c.atoms.size(), 0);
+    for (const edge& e : c.edges) {
+      ++degree[e.v[0]->index];
+      ++degree[e.v[1]->index];
+    }
+    for (size_t i = 0; i < c.atoms.size(); ++i) c.atoms[i].incident_edges.reserve(degree[i]);
+  }
   auto flush_tetra_incidence = [&]() {
     cofaces.flush_tetras(c);
     atom_tetras.flush(c.atoms, c.tetras);

@@ -1,6 +1,7 @@
 #include "structure/numformat.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -8,10 +9,33 @@ namespace {
 
 __extension__ typedef unsigned __int128 Wide;
 
-// Up to 10^11: the decade estimate of a value just under 1e-5 is -6.
-const uint64_t kPow10[] = {
-    1,       10,       100,       1000,       10000,          100000,
-    1000000, 10000000, 100000000, 1000000000, 10000000000ULL, 100000000000ULL};
+// Every power of ten below 2^64 (the decade estimate of a value just under
+// 1e-5 is -6, which needs 10^11).
+const uint64_t kPow10[] = {1ULL,
+                           10ULL,
+                           100ULL,
+                           1000ULL,
+                           10000ULL,
+                           100000ULL,
+                           1000000ULL,
+                           10000000ULL,
+                           100000000ULL,
+                           1000000000ULL,
+                           10000000000ULL,
+                           100000000000ULL,
+                           1000000000000ULL,
+                           10000000000000ULL,
+                           100000000000000ULL,
+                           1000000000000000ULL,
+                           10000000000000000ULL,
+                           100000000000000000ULL,
+                           1000000000000000000ULL,
+                           10000000000000000000ULL};
+
+const char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 char* put_exponent(char* out, int e) {
   *out++ = 'e';
@@ -70,6 +94,70 @@ void six_digits(double v, uint64_t& digits, int& exponent) {
   }
 }
 
+// a * 10^precision rounded to an integer, half to even on the exact binary
+// value as printf rounds; for 0 <= a < 1e9 and a precision of at most 9, so
+// that the result stays below 2^63.
+uint64_t fixed_digits(double a, int precision) {
+  // Below half a unit of the ninth decimal: zeros and subnormals included.
+  if (a < 1e-10) return 0;
+  uint64_t bits;
+  std::memcpy(&bits, &a, sizeof bits);
+  uint64_t m = (bits & ((uint64_t(1) << 52) - 1)) | (uint64_t(1) << 52);
+  // a = m / 2^shift with 23 <= shift <= 86 in this range.
+  int shift = 52 - (static_cast<int>(bits >> 52) - 1023);
+  Wide num = Wide(m) * kPow10[precision];
+  uint64_t q = static_cast<uint64_t>(num >> shift);
+  Wide rem = num & ((Wide(1) << shift) - 1);
+  Wide half = Wide(1) << (shift - 1);
+  if (rem > half || (rem == half && (q & 1))) ++q;
+  return q;
+}
+
+int digit_count(uint64_t u) {
+  // floor(log10(2^bits)) from the bit length, then one compare.
+  const int t = ((64 - __builtin_clzll(u | 1)) * 1233) >> 12;
+  return t + 1 - ((u | 1) < kPow10[t]);
+}
+
+// The last n decimal digits of u, zero-filled, ending at end.
+void put_digits(char* end, uint64_t u, int n) {
+  for (; n >= 2; n -= 2, u /= 100) {
+    end -= 2;
+    std::memcpy(end, kPairs + 2 * (u % 100), 2);
+  }
+  if (n > 0) *--end = static_cast<char>('0' + u % 10);
+}
+
+// out has room for kNumberTextMax bytes at least, so a short run of blanks
+// is one fixed-size store.
+char* put_blanks(char* out, int n) {
+  if (n <= 0) return out;
+  if (n <= 16)
+    std::memcpy(out, "                ", 16);
+  else
+    std::memset(out, ' ', n);
+  return out + n;
+}
+
+// Blanks before the text up to width columns, then the text.
+char* put_right(char* out, const char* text, size_t n, int width) {
+  if (static_cast<long>(n) < width) {
+    std::memset(out, ' ', width - n);
+    out += width - n;
+  }
+  std::memcpy(out, text, n);
+  return out + n;
+}
+
+char* put_blanks_after(char* begin, char* end, int width) {
+  const int n = width - static_cast<int>(end - begin);
+  if (n <= 0) return end;
+  // Within the kNumberTextMax bytes from begin when width <= 16.
+  if (width <= 16) return put_blanks(end, n);
+  std::memset(end, ' ', n);
+  return end + n;
+}
+
 }  // namespace
 
 char* put_general(char* out, double v) {
@@ -86,10 +174,6 @@ char* put_general(char* out, double v) {
   // Digits two at a time, then the text assembled in fixed-size pieces:
   // out has room for kNumberTextMax bytes, so writing past the text's end
   // is harmless and spares variable-length copies.
-  static const char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
   uint32_t q32 = static_cast<uint32_t>(q);
   char d[16] = {};
   std::memcpy(d, kPairs + 2 * (q32 / 10000), 2);
@@ -123,12 +207,57 @@ char* put_general(char* out, double v) {
   return out + n;
 }
 
-char* put_integer(char* out, long long v) {
-  return std::to_chars(out, out + kNumberTextMax, v).ptr;
-}
+char* put_integer(char* out, long long v) { return put_integer(out, v, 0); }
 
 char* put_text(char* out, const char* text) {
   size_t n = std::strlen(text);
   std::memcpy(out, text, n);
   return out + n;
+}
+
+char* put_integer(char* out, long long v, int width) {
+  const uint64_t u = v < 0 ? 0 - static_cast<uint64_t>(v) : static_cast<uint64_t>(v);
+  const int n = digit_count(u);
+  out = put_blanks(out, width - n - (v < 0));
+  if (v < 0) *out++ = '-';
+  put_digits(out + n, u, n);
+  return out + n;
+}
+
+char* put_integer_left(char* out, long long v, int width) {
+  return put_blanks_after(out, put_integer(out, v, 0), width);
+}
+
+char* put_text(char* out, const char* text, int width) {
+  return put_right(out, text, std::strlen(text), width);
+}
+
+char* put_text_left(char* out, const char* text, int width) {
+  return put_blanks_after(out, put_text(out, text), width);
+}
+
+char* put_fixed(char* out, double v, int width, int precision) {
+  double a = v < 0 ? -v : v;
+  if (precision <= 9 && a < 1e9) {
+    // The common case in integers: the rounded value scaled to an integer,
+    // written straight into its place.
+    const uint64_t q = fixed_digits(a, precision);
+    const uint64_t scale = kPow10[precision];
+    const bool negative = std::signbit(v);
+    const int n = digit_count(q / scale);
+    out = put_blanks(out, width - negative - n - (precision > 0 ? precision + 1 : 0));
+    if (negative) *out++ = '-';
+    put_digits(out + n, q / scale, n);
+    out += n;
+    if (precision > 0) {
+      *out++ = '.';
+      put_digits(out + precision, q % scale, precision);
+      out += precision;
+    }
+    return out;
+  }
+  // Large values, NaN and the infinities; "-nan" as printf writes it.
+  char text[kFixedTextMax];
+  char* end = std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, precision).ptr;
+  return put_right(out, text, static_cast<size_t>(end - text), width);
 }

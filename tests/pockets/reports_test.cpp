@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "pockets/pseudoatoms.h"
 #include "pockets/reports.h"
@@ -212,6 +213,12 @@ TEST_F(Ranked, UncreatableFileIsReportedAndTheOthersAreWritten) {
   EXPECT_FALSE(write_mouth(dir.file("1abc.mouth"), c.atoms));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "error opening file to write " + dir.file("1abc.mouth") + "\n");
+  // A full disk: the rows held back for a block write still fail the file.
+  ASSERT_EQ(symlink("/dev/full", dir.file("full.alpha.tetra").c_str()), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(write_alpha_tetra(dir.file("full.alpha.tetra"), c.tetras, 0.0));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "error writing file " + dir.file("full.alpha.tetra") + "\n");
   for (info& a : c.atoms) a.radius = 1.5;
   const std::string name = dir.file("1abc.pdb");
   const int failures = output_failures();

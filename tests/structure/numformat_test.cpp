@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -20,10 +21,16 @@ std::string streamed(T v) {
   return out.str();
 }
 
-// The report writers promise the bytes of a default-formatted stream, so the
-// stream itself is the reference, over the values where a shortcut could
-// part from it: decade bounds, rounding ties, signs, the non-finite values.
-TEST(NumberText, MatchesTheDefaultStream) {
+template <class... T>
+std::string printed(const char* format, T... v) {
+  char text[512];
+  int n = std::snprintf(text, sizeof text, format, v...);
+  return std::string(text, static_cast<size_t>(n));
+}
+
+// Values where a shortcut could part from the library: decade bounds,
+// rounding ties, signs, the non-finite values.
+std::vector<double> awkward_values() {
   using L = std::numeric_limits<double>;
   std::vector<double> values = {0.0,
                                 -0.0,
@@ -73,13 +80,48 @@ TEST(NumberText, MatchesTheDefaultStream) {
     double any;
     std::memcpy(&any, &r, sizeof any);
     values.push_back(any);
+    // A binary fraction: an exact decimal tie at some precisions.
+    values.push_back(std::ldexp(static_cast<double>(r >> 24 | 1), -static_cast<int>(r % 41)));
   }
+  return values;
+}
+
+// The report writers promise the bytes of a default-formatted stream, so the
+// stream itself is the reference.
+TEST(NumberText, MatchesTheDefaultStream) {
+  const std::vector<double> values = awkward_values();
   char text[kNumberTextMax];
   for (double v : values)
     ASSERT_EQ(std::string(text, put_general(text, v)), streamed(v)) << std::hexfloat << v;
   for (long long v :
        {0LL, -1LL, 7LL, 99999LL, -2147483648LL, 9223372036854775807LL, -9223372036854775807LL - 1})
     EXPECT_EQ(std::string(text, put_integer(text, v)), streamed(v));
+}
+
+// The fixed-width row columns promise printf's bytes.
+TEST(NumberText, FixedColumnsMatchPrintf) {
+  const std::vector<double> values = awkward_values();
+  char text[kFixedTextMax + 64];
+  size_t k = 0;
+  for (double v : values) {
+    for (int precision : {0, 1, 2, 3, 4, 6, 9, 12, 17}) {
+      const int width = static_cast<int>(k++ % 14);
+      ASSERT_EQ(std::string(text, put_fixed(text, v, width, precision)),
+                printed("%*.*f", width, precision, v))
+          << std::hexfloat << v << " " << width << "." << precision;
+    }
+  }
+  for (long long v :
+       {0LL, -1LL, 9LL, 10LL, 42LL, -999LL, 1000LL, 99999LL, 100000LL, -2147483648LL}) {
+    for (int width : {0, 3, 4, 9}) {
+      EXPECT_EQ(std::string(text, put_integer(text, v, width)), printed("%*lld", width, v));
+      EXPECT_EQ(std::string(text, put_integer_left(text, v, width)), printed("%-*lld", width, v));
+    }
+  }
+  for (const char* s : {"", "CA", "XXX", "HETAT"}) {
+    EXPECT_EQ(std::string(text, put_text(text, s, 3)), printed("%3s", s));
+    EXPECT_EQ(std::string(text, put_text_left(text, s, 4)), printed("%-4s", s));
+  }
 }
 
 }  // namespace
