@@ -197,6 +197,11 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
         p.area_sa = exact.area;
       }
     }
+    // Every point a probe centre can reach lies outside the expanded balls,
+    // so the space the molecular surface leaves empty holds the expanded
+    // one's: below that (self-intersecting probe tori when the balls shrink
+    // under the probe) the terms are wrong, and the bound is the estimate.
+    if (p.volume_ms < p.volume_sa) p.volume_ms = p.volume_sa;
   }
 }
 

@@ -1,6 +1,7 @@
 // End-to-end checks of the pocket files (letter p).
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -48,6 +49,31 @@ TEST(PocketCli, StructureWithoutPocketsWritesNothing) {
   EXPECT_EQ(r.out,
             "pocket segments judging done!\npockets detection done!\nNo pocket detected!!\n");
   EXPECT_TRUE(list_dir(dir.path()).empty());
+}
+
+TEST(PocketCli, ShrunkenBallsLeaveNoNegativeOrImpossibleVolume) {
+  // At alpha -2.5 some balls shrink under the probe and the probe tori of
+  // pocket 5 overlap themselves; its volume terms gave Vol_ms -0.06.
+  TempDir dir;
+  RunResult r = run_alvex({"-fp", DATA_DIR, "1a0q.pdb", "-2.5", "1.4"}, dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::istringstream info(read_file(dir.file("1a0q.pocInfo")));
+  std::string line;
+  std::getline(info, line);
+  int rows = 0;
+  while (std::getline(info, line)) {
+    std::istringstream row(line.substr(5));
+    std::string name;
+    int number, mouths;
+    double area_sa, area_ms, vol_sa, vol_ms;
+    ASSERT_TRUE(row >> name >> number >> mouths >> area_sa >> area_ms >> vol_sa >> vol_ms) << line;
+    EXPECT_GE(area_sa, 0.0) << line;
+    EXPECT_GE(vol_sa, 0.0) << line;
+    // A probe reaches only outside the expanded balls (Vol_ms has two decimals).
+    EXPECT_GE(vol_ms, vol_sa - 0.005) << line;
+    ++rows;
+  }
+  EXPECT_GT(rows, 5);
 }
 
 TEST(PocketCli, UncreatableFileEndsWithStatusOneAfterTheOthers) {
