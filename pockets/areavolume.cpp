@@ -1,6 +1,6 @@
 #include "pockets/areavolume.h"
 
-#include "measure/volumeareashortnew.h"
+#include "measure/ballcache.h"
 
 namespace {
 

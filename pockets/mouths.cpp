@@ -7,7 +7,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "measure/volumeareashortnew.h"
+#include "measure/probesurface.h"
 
 namespace {
 

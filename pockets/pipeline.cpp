@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
-#include "measure/volumeareashortnew.h"
+#include "measure/complexbuild.h"
 #include "pockets/assembly.h"
 #include "pockets/marks.h"
 #include "pockets/mouths.h"

@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "measure/volumeareashortnew.h"
+#include "measure/areavolume.h"
+#include "measure/probesurface.h"
 #include "structure/bead.h"
 #include "structure/file.h"
 #include "union_sampling.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <random>
 
-#include "measure/volumeareashortnew.h"
+#include "measure/ballgeometry.h"
 #include "pockets/areavolume.h"
 #include "pockets/pipeline.h"
 #include "structure/bead.h"

@@ -1,11 +1,16 @@
-// Closed-form geometry of intersecting balls and the probe-surface pieces.
-// Square roots and arc functions whose argument can leave its domain only by
-// rounding (near tangency) are clamped, so a touching configuration yields
-// its limit value instead of NaN.
-#include "measure/volumeareashortnew.h"
+// Closed-form geometry of intersecting balls, the probe-surface pieces and
+// the per-simplex cache of both: every composite piece is written once, over
+// a provider of the primitive pieces.  Square roots and arc functions whose
+// argument can leave its domain only by rounding (near tangency) are
+// clamped, so a touching configuration yields its limit value instead of
+// NaN.
+#include "measure/ballgeometry.h"
 
 #include <cmath>
 #include <utility>
+
+#include "measure/ballcache.h"
+#include "measure/probesurface.h"
 
 namespace {
 
