@@ -34,16 +34,25 @@ void SimplexKeys::insert(const int* v, int n, int id) {
 }
 
 // Counting sort by smallest index; stable, so the first id given for a key
-// is met first.
+// is met first.  Keys grouped by an earlier build come before those inserted
+// since.  Only the grouped copy is kept.
 void SimplexKeys::build() {
+  std::vector<Entry> all;
+  if (entries_.empty()) {
+    all.swap(pending_);
+  } else {
+    all.swap(entries_);
+    all.insert(all.end(), pending_.begin(), pending_.end());
+    std::vector<Entry>().swap(pending_);
+  }
   int top = -1;
-  for (const Entry& e : pending_) top = e.first > top ? e.first : top;
+  for (const Entry& e : all) top = e.first > top ? e.first : top;
   start_.assign(static_cast<std::size_t>(top) + 2, 0);
-  for (const Entry& e : pending_) ++start_[static_cast<std::size_t>(e.first) + 1];
+  for (const Entry& e : all) ++start_[static_cast<std::size_t>(e.first) + 1];
   for (std::size_t k = 1; k < start_.size(); ++k) start_[k] += start_[k - 1];
-  entries_.resize(pending_.size());
+  entries_.resize(all.size());
   std::vector<std::size_t> next(start_.begin(), start_.end() - 1);
-  for (const Entry& e : pending_) entries_[next[static_cast<std::size_t>(e.first)]++] = e;
+  for (const Entry& e : all) entries_[next[static_cast<std::size_t>(e.first)]++] = e;
   built_ = true;
 }
 

@@ -27,7 +27,7 @@ class SimplexKeys {
   int find(const int* v, int n);
   // The same for indices already in ascending order.
   int find_sorted(const int* s, int n);
-  std::size_t size() const { return pending_.size(); }
+  std::size_t size() const { return entries_.size() + pending_.size(); }
   // Ask the memory for what a lookup of a key with this smallest index will
   // read: the bucket's bounds, then (once those are near) its entries.
   void fetch_bounds(int first);
@@ -42,7 +42,7 @@ class SimplexKeys {
   static Entry pack(const int* v, int n, int id);
   int find_packed(const Entry& key);
   void build();
-  std::vector<Entry> pending_;      // in insertion order
+  std::vector<Entry> pending_;      // inserted since the last build, in order
   std::vector<Entry> entries_;      // grouped by smallest index
   std::vector<std::size_t> start_;  // bucket k is entries_[start_[k], start_[k+1])
   bool built_ = true;

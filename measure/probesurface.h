@@ -39,6 +39,16 @@ Annulus annulus(int v, double L, const Atoms& atoms, double p);
 Fan fan(int i, int j, const Atoms& atoms, double p);
 // Concave spherical triangle of the probe resting on balls i, j, k.
 Patch patch(int i, int j, int k, const Atoms& atoms, double p);
+// The patch of the given area on a probe of radius p, shared equally by its
+// three atoms.
+inline Patch patch_of_area(double area, double p) {
+  Patch out;
+  out.area = area;
+  out.area_i = out.area_j = out.area_k = out.area / 3;
+  out.volume = p * out.area / 3;
+  out.volume_i = out.volume_j = out.volume_k = out.volume / 3;
+  return out;
+}
 // cusp != 0 leaves out the correction of a self-intersecting torus.
 Torus torus(int i, int j, const Atoms& atoms, double p, int cusp);
 
