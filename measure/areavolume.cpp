@@ -203,16 +203,98 @@ class TriaStore {
   bool volumes_;
 };
 
+// The pieces of a face's ordered triples that depend on its three balls
+// alone (sphere intersection points, segment heights, half arcs, corner
+// angles): the first of the face's two tetrahedra of the complex keeps them
+// for the second, which takes them over.  Only the faces between their two
+// tetrahedra in list order are kept at a time.
+class FaceMemo {
+ public:
+  FaceMemo(const std::vector<tria>& trias, std::size_t tetras) : slot_(trias.size(), kAlone) {
+    std::vector<int> opened(tetras + 1, 0);
+    for (std::size_t k = 0; k < trias.size(); ++k) {
+      const tria& f = trias[k];
+      if (!f.in_complex) continue;
+      int ids[2], n = 0;
+      for (const tetra* t : f.cofaces)
+        if (t->in_complex && n < 2) ids[n++] = t->id;
+      if (n != 2) continue;
+      slot_[k] = kWaiting;
+      ++opened[static_cast<std::size_t>((ids[0] < ids[1] ? ids[0] : ids[1]) - 1)];
+      --opened[static_cast<std::size_t>((ids[0] < ids[1] ? ids[1] : ids[0]) - 1)];
+    }
+    // Room for the most faces kept at once: nothing moves afterwards.
+    int open = 0, most = 0;
+    for (int d : opened) {
+      open += d;
+      most = open > most ? open : most;
+    }
+    entries_.reserve(static_cast<std::size_t>(most));
+  }
+
+  // Hands g, which holds the face's vertices at positions pos, what the
+  // first tetrahedron kept; the face is then done with.
+  void lend(const tria& f, const int* pos, SimplexBalls& g) {
+    int& slot = slot_[static_cast<std::size_t>(f.id - 1)];
+    if (slot < 0) return;
+    const Entry& e = entries_[static_cast<std::size_t>(slot)];
+    for (int q = 0; q < 6; ++q)
+      g.keep_triple(pos[kOrders[q][0]], pos[kOrders[q][1]], pos[kOrders[q][2]], e.triple[q],
+                    e.have[q]);
+    free_.push_back(slot);
+    slot = kAlone;
+  }
+  // Keeps what g computed for a face whose second tetrahedron comes later.
+  void take(const tria& f, const int* pos, const SimplexBalls& g) {
+    int& slot = slot_[static_cast<std::size_t>(f.id - 1)];
+    if (slot != kWaiting) return;
+    if (free_.empty()) {
+      slot = static_cast<int>(entries_.size());
+      entries_.emplace_back();
+    } else {
+      slot = free_.back();
+      free_.pop_back();
+    }
+    Entry& e = entries_[static_cast<std::size_t>(slot)];
+    for (int q = 0; q < 6; ++q)
+      e.have[q] = static_cast<unsigned char>(
+          g.kept_triple(pos[kOrders[q][0]], pos[kOrders[q][1]], pos[kOrders[q][2]], &e.triple[q]));
+  }
+
+ private:
+  enum { kAlone = -2, kWaiting = -1 };
+  static constexpr int kOrders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
+                                        {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+  struct Entry {
+    SimplexBalls::Triple triple[6];
+    unsigned char have[6];
+  };
+  std::vector<int> slot_;  // per triangle: an entry, kWaiting or kAlone
+  std::vector<Entry> entries_;
+  std::vector<int> free_;
+};
+
 // ---- terms of one simplex ------------------------------------------------
 
 void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, SimplexBalls& g,
-                 EdgePieces& pieces, TriaStore& faces, OpenShares& shares) {
+                 EdgePieces& pieces, TriaStore& faces, FaceMemo& memo, OpenShares& shares) {
   info &I = *T.v[0], &J = *T.v[1], &K = *T.v[2], &L = *T.v[3];
   const int i = I.index, j = J.index, k = K.index, l = L.index;
   g.load(T.v, 4);
   EdgeAt at[6];
   edges_at(T.v, T.edges, kTetraEdgeEnds, at);
   lend_heights(at, pieces, g);
+  // Positions of each face's vertices, which are the tetrahedron's.
+  int face_at[4][3];
+  for (int f = 0; f < 4; ++f) {
+    if (T.faces[f] == nullptr) continue;
+    for (int m = 0; m < 3; ++m) {
+      int q = 0;
+      while (q < 3 && T.v[q] != T.faces[f]->v[m]) ++q;
+      face_at[f][m] = q;
+    }
+    memo.lend(*T.faces[f], face_at[f], g);
+  }
 
   // The dihedral angles at the six edges, in edge order: they close part of
   // the vertices and edges, and the circle arcs below use them again.
@@ -268,16 +350,12 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, SimplexBalls&
   K.area_ms += gik * Tik.area_j + gjk * Tjk.area_j + gkl * Tkl.area_i;
   L.area_ms += gil * Til.area_j + gjl * Tjl.area_j + gkl * Tkl.area_j;
 
-  // The triangles of the complex around it take their pieces from here.
-  for (const tria* f : T.faces) {
-    if (f == nullptr) continue;
-    // Positions of the face's vertices, which are the tetrahedron's.
-    int pos[3];
-    for (int m = 0; m < 3; ++m) {
-      pos[m] = 0;
-      while (pos[m] < 3 && T.v[pos[m]] != f->v[m]) ++pos[m];
-    }
-    faces.fill(*f, pos, g);
+  // The triangles of the complex around it take their pieces from here,
+  // and the next tetrahedron around each face what its balls alone give.
+  for (int f = 0; f < 4; ++f) {
+    if (T.faces[f] == nullptr) continue;
+    faces.fill(*T.faces[f], face_at[f], g);
+    memo.take(*T.faces[f], face_at[f], g);
   }
   take_heights(at, pieces, g);
 }
@@ -455,6 +533,41 @@ bool covered_by(const info& a, const info& b, double p) {
   return dx * dx + dy * dy + dz * dz - Rb * Rb < -(Ra * Ra);
 }
 
+// The incidence lists that the measures do not read, in list order: the
+// tetrahedra and triangles around each edge, and the tetrahedra, triangles
+// and edges of the complex at each atom.
+void complete_lists(ComplexRecords& rec) {
+  {
+    BulkLists<edge, tetra> edge_tetras(&edge::coface_tetras);
+    BulkLists<info, tetra> atom_tetras(&info::complex_tetras);
+    for (const tetra& T : rec.tetras) {
+      for (const edge* e : T.edges)
+        if (e != nullptr) edge_tetras.note(static_cast<int>(e - rec.edges.data()), T.id - 1);
+      if (T.in_complex)
+        for (const info* v : T.v) atom_tetras.note(v->index, T.id - 1);
+    }
+    edge_tetras.flush(rec.edges, rec.tetras);
+    atom_tetras.flush(rec.atoms, rec.tetras);
+  }
+  {
+    BulkLists<edge, tria> edge_trias(&edge::coface_trias);
+    BulkLists<info, tria> atom_trias(&info::complex_trias);
+    for (const tria& F : rec.trias) {
+      for (const edge* e : F.e)
+        if (e != nullptr) edge_trias.note(static_cast<int>(e - rec.edges.data()), F.id - 1);
+      if (F.in_complex)
+        for (const info* v : F.v) atom_trias.note(v->index, F.id - 1);
+    }
+    edge_trias.flush(rec.edges, rec.trias);
+    atom_trias.flush(rec.atoms, rec.trias);
+  }
+  BulkLists<info, edge> atom_edges(&info::complex_edges);
+  for (const edge& E : rec.edges)
+    if (E.in_complex)
+      for (const info* v : E.v) atom_edges.note(v->index, E.id - 1);
+  atom_edges.flush(rec.atoms, rec.edges);
+}
+
 void clear_measures(info& a) {
   a.volume_sa = a.area_sa = a.volume_ms = a.area_ms = 0;
   a.envelope_sa = a.envelope_ms = a.void_area_sa = a.void_area_ms = 0;
@@ -489,84 +602,77 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
 
   // Second pass: incidence and classification, tetrahedra first, then
   // triangles, then edges (the order of the list); none of it reads a
-  // measure.  A coface list is written once its cofaces' kind is done.
+  // measure.  The triangles read their cofaces; the other lists are written
+  // after the measures, which do not read them.
   Atoms& atoms = rec.atoms;
-  CofaceLists cofaces(rec);
-  BulkLists<info, tetra> atom_tetras(&info::complex_tetras);
-  BulkLists<info, tria> atom_trias(&info::complex_trias);
-  BulkLists<info, edge> atom_edges(&info::complex_edges);
   VoidComponents voids(rec.tetras);
   std::vector<char> covered(static_cast<std::size_t>(n), 0);
   int void_counter = 0;
   link_records(rec);
-  for (tetra& T : rec.tetras) {
-    cofaces.note(T);
-    T.judge4(probe);
-    if (T.signed_size <= 0.0) {
-      T.in_complex = true;
-      for (int k = 0; k < 4; ++k) atom_tetras.note(T.v[k]->index, T.id - 1);
-    } else {
-      T.void_id = ++void_counter;
+  {
+    BulkLists<tria, tetra> cofaces(&tria::cofaces);
+    for (tetra& T : rec.tetras) {
+      for (const tria* f : T.faces)
+        if (f != nullptr) cofaces.note(static_cast<int>(f - rec.trias.data()), T.id - 1);
+      T.judge4(probe);
+      if (T.signed_size <= 0.0)
+        T.in_complex = true;
+      else
+        T.void_id = ++void_counter;
     }
+    cofaces.flush(rec.trias, rec.tetras);
   }
-  cofaces.flush_tetras(rec);  // read by the triangles
   for (tria& F : rec.trias) {
-    cofaces.note(F);
     F.judge3(probe);
-    if (F.signed_size <= 0.0) {
+    if (F.signed_size <= 0.0)
       F.in_complex = true;
-      for (int k = 0; k < 3; ++k) atom_trias.note(F.v[k]->index, F.id - 1);
-    } else {
+    else
       F.voidsrepresentation(voids);
-    }
   }
   for (edge& E : rec.edges) {
     E.judge2(probe);
     if (covered_by(*E.v[0], *E.v[1], probe)) covered[E.v[0]->index] = 1;
     if (covered_by(*E.v[1], *E.v[0], probe)) covered[E.v[1]->index] = 1;
-    if (E.signed_size <= 0.0) {
-      E.in_complex = true;
-      for (int k = 0; k < 2; ++k) atom_edges.note(E.v[k]->index, E.id - 1);
-    }
+    if (E.signed_size <= 0.0) E.in_complex = true;
   }
-  cofaces.flush_trias(rec);
-  atom_tetras.flush(atoms, rec.tetras);
-  atom_trias.flush(atoms, rec.trias);
-  atom_edges.flush(atoms, rec.edges);
 
   // Third pass: the measure terms of the simplices of the complex, in list
   // order (all tetrahedra, all triangles, then each edge with the vertices
   // it introduces), so that every sum is added up in that order.
-  SimplexBalls geometry(probe);
-  EdgePieces pieces(rec.edges, cusp);
-  TriaStore faces(rec.trias, report_type == 4);
-  // info::solidanglevertex and edge::solidangleedge, gathered on the way.
-  OpenShares shares(atoms.size(), rec.edges.size());
-  std::size_t k4 = 0, k3 = 0, k2 = 0;
-  for (const Step& s : order) {
-    if (s.size == 1) {
-      info& v = atoms[static_cast<std::size_t>(s.count)];
-      if (!v.absent) vertex_terms(v, atoms, probe, shares);
-      continue;
-    }
-    for (int m = 0; m < s.count; ++m) {
-      if (s.size == 4) {
-        const tetra& T = rec.tetras[k4++];
-        // The atoms of a tetrahedron a little ahead are fetched meanwhile:
-        // their centres and the sums the terms add to.
-        if (k4 + 1 < rec.tetras.size()) fetch_atoms(rec.tetras[k4 + 1].v);
-        if (T.in_complex)
-          tetra_terms(T, atoms, probe, report_type, geometry, pieces, faces, shares);
-      } else if (s.size == 3) {
-        const tria& F = rec.trias[k3++];
-        if (k3 + 1 < rec.trias.size()) fetch_atoms(rec.trias[k3 + 1].v);
-        if (F.in_complex) tria_terms(F, atoms, probe, report_type, geometry, pieces, faces);
-      } else {
-        const edge& E = rec.edges[k2++];
-        if (E.in_complex) edge_terms(E, atoms, probe, report_type, geometry, pieces, shares);
+  {
+    SimplexBalls geometry(probe);
+    EdgePieces pieces(rec.edges, cusp);
+    TriaStore faces(rec.trias, report_type == 4);
+    FaceMemo memo(rec.trias, rec.tetras.size());
+    // info::solidanglevertex and edge::solidangleedge, gathered on the way.
+    OpenShares shares(atoms.size(), rec.edges.size());
+    std::size_t k4 = 0, k3 = 0, k2 = 0;
+    for (const Step& s : order) {
+      if (s.size == 1) {
+        info& v = atoms[static_cast<std::size_t>(s.count)];
+        if (!v.absent) vertex_terms(v, atoms, probe, shares);
+        continue;
+      }
+      for (int m = 0; m < s.count; ++m) {
+        if (s.size == 4) {
+          const tetra& T = rec.tetras[k4++];
+          // The atoms of a tetrahedron a little ahead are fetched meanwhile:
+          // their centres and the sums the terms add to.
+          if (k4 + 1 < rec.tetras.size()) fetch_atoms(rec.tetras[k4 + 1].v);
+          if (T.in_complex)
+            tetra_terms(T, atoms, probe, report_type, geometry, pieces, faces, memo, shares);
+        } else if (s.size == 3) {
+          const tria& F = rec.trias[k3++];
+          if (k3 + 1 < rec.trias.size()) fetch_atoms(rec.trias[k3 + 1].v);
+          if (F.in_complex) tria_terms(F, atoms, probe, report_type, geometry, pieces, faces);
+        } else {
+          const edge& E = rec.edges[k2++];
+          if (E.in_complex) edge_terms(E, atoms, probe, report_type, geometry, pieces, shares);
+        }
       }
     }
   }
+  complete_lists(rec);
 
   voids.assign();
   // An atom whose centre lies outside its power cell and that has no edge in

@@ -60,6 +60,17 @@ class SimplexBalls {
     *h = height_[k];
     return true;
   }
+  // The pieces of the ordered triple (a, b, c) that depend on the three
+  // balls alone, as a neighbouring simplex computed them: what this one
+  // would compute.  `have` tells which of them are set.
+  struct Triple {
+    double dual[3];
+    double segment_height, plus, minus, corner;
+  };
+  enum : unsigned { kDual = 1, kSegmentHeight = 2, kPlus = 4, kMinus = 8, kCorner = 16 };
+  void keep_triple(int a, int b, int c, const Triple& t, unsigned have);
+  // Which of them are at hand, copied to t.
+  unsigned kept_triple(int a, int b, int c, Triple* t) const;
   bool nccw(int a, int b, int c, int d) {
     const int k = key4(a, b, c, d);
     if (!has(have_nccw_, k)) make_nccw(a, b, c, d, k);
