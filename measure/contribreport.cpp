@@ -1,11 +1,53 @@
 #include "measure/contribreport.h"
 
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "structure/bead.h"
 #include "structure/output.h"
+
+namespace {
+
+// v right-aligned in `width` columns, as "%<width>d".
+void put_int(std::string& out, int v, int width) {
+  char text[16];
+  const char* end = std::to_chars(text, text + sizeof text, v).ptr;
+  const int n = static_cast<int>(end - text);
+  if (n < width) out.append(static_cast<std::size_t>(width - n), ' ');
+  out.append(text, static_cast<std::size_t>(n));
+}
+
+// A text padded to `width` columns, as "%-<width>s" (left) or "%<width>s".
+void put_text(std::string& out, const char* text, int width, bool left) {
+  const int n = static_cast<int>(std::strlen(text));
+  if (!left && n < width) out.append(static_cast<std::size_t>(width - n), ' ');
+  out.append(text, static_cast<std::size_t>(n));
+  if (left && n < width) out.append(static_cast<std::size_t>(width - n), ' ');
+}
+
+// v with four decimals right-aligned in six columns, as "%6.4f": the same
+// correctly rounded digits, "nan" and "inf" included.  A value too long for
+// the buffer goes through printf itself.
+void put_fixed4(std::string& out, double v) {
+  char text[64];
+  const std::to_chars_result r =
+      std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 4);
+  if (r.ec != std::errc()) {
+    const int n = std::snprintf(nullptr, 0, "%6.4f", v);
+    std::string wide(static_cast<std::size_t>(n) + 1, '\0');
+    std::snprintf(&wide[0], wide.size(), "%6.4f", v);
+    out.append(wide.data(), static_cast<std::size_t>(n));
+    return;
+  }
+  const int n = static_cast<int>(r.ptr - text);
+  if (n < 6) out.append(static_cast<std::size_t>(6 - n), ' ');
+  out.append(text, static_cast<std::size_t>(n));
+}
+
+}  // namespace
 
 void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std::string name,
                          double probe, int report_type, int cusp) {
@@ -30,29 +72,61 @@ void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std
   } else {
     std::fputs("#\t\t\t       Vert     SA\tMS \n", out);
   }
+  // The rows are formatted here, as printf would ("%-6s%5d  %-4s%3s %c%4d
+  // %8d   \t" and "%6.4f" columns), and written in large blocks.
+  std::string block;
+  block.reserve(1 << 16);
   for (std::size_t n = 0; n < atoms.size() && n < beads.size(); ++n) {
     const info& a = atoms[n];
     const Bead& b = beads[n];
-    // One call per line: the chain identifier goes out as a raw byte, even a
-    // zero one, as %c writes it.
-    std::fprintf(out, "%-6s%5d  %-4s%3s %c%4d %8d   \t", "ATOM", pdb_serial(b.serial), b.atom_name,
-                 b.res_name, b.chain_id, pdb_residue_number(b.res_num), static_cast<int>(n) + 1);
+    block += "ATOM  ";
+    put_int(block, pdb_serial(b.serial), 5);
+    block += "  ";
+    put_text(block, b.atom_name, 4, true);
+    put_text(block, b.res_name, 3, false);
+    block += ' ';
+    // The chain identifier goes out as a raw byte, even a zero one.
+    block += b.chain_id;
+    put_int(block, pdb_residue_number(b.res_num), 4);
+    block += ' ';
+    put_int(block, static_cast<int>(n) + 1, 8);
+    block += "   \t";
     switch (type) {
       case 0:
-        std::fprintf(out, "%6.4f\t%6.4f  \t\n", a.void_area_sa, a.void_area_ms);
+        put_fixed4(block, a.void_area_sa);
+        block += '\t';
+        put_fixed4(block, a.void_area_ms);
+        block += "  \t\n";
         break;
       case 1:
-        std::fprintf(out, "%6.4f\t%6.4f  \t\n", a.area_sa, a.area_ms);
+        put_fixed4(block, a.area_sa);
+        block += '\t';
+        put_fixed4(block, a.area_ms);
+        block += "  \t\n";
         break;
       case 2:
       case 3:
-        std::fprintf(out, "%6.4f\t%6.4f  \t\n", a.envelope_sa, a.envelope_ms);
+        put_fixed4(block, a.envelope_sa);
+        block += '\t';
+        put_fixed4(block, a.envelope_ms);
+        block += "  \t\n";
         break;
       default:
-        std::fprintf(out, "%6.4f\t%6.4f  \t%6.4f\t%6.4f\n", a.area_sa, a.area_ms, a.volume_sa,
-                     a.volume_ms);
+        put_fixed4(block, a.area_sa);
+        block += '\t';
+        put_fixed4(block, a.area_ms);
+        block += "  \t";
+        put_fixed4(block, a.volume_sa);
+        block += '\t';
+        put_fixed4(block, a.volume_ms);
+        block += '\n';
         break;
     }
+    if (block.size() > (1 << 16) - 256) {
+      std::fwrite(block.data(), 1, block.size(), out);
+      block.clear();
+    }
   }
+  std::fwrite(block.data(), 1, block.size(), out);
   close_output(out, path);
 }
