@@ -205,9 +205,9 @@ class TriaStore {
 
 // The pieces of a face's ordered triples that depend on its three balls
 // alone (sphere intersection points, segment heights, half arcs, corner
-// angles): the first of the face's two tetrahedra of the complex keeps them
-// for the second, which takes them over.  Only the faces between their two
-// tetrahedra in list order are kept at a time.
+// angles, probe patches): the first of the face's two tetrahedra of the
+// complex keeps them for the second, which takes them over.  Only the faces
+// between their two tetrahedra in list order are kept at a time.
 class FaceMemo {
  public:
   FaceMemo(const std::vector<tria>& trias, std::size_t tetras) : slot_(trias.size(), kAlone) {
@@ -540,6 +540,8 @@ void complete_lists(ComplexRecords& rec) {
   {
     BulkLists<edge, tetra> edge_tetras(&edge::coface_tetras);
     BulkLists<info, tetra> atom_tetras(&info::complex_tetras);
+    edge_tetras.reserve(6 * rec.tetras.size());
+    atom_tetras.reserve(4 * rec.tetras.size());
     for (const tetra& T : rec.tetras) {
       for (const edge* e : T.edges)
         if (e != nullptr) edge_tetras.note(static_cast<int>(e - rec.edges.data()), T.id - 1);
@@ -552,6 +554,8 @@ void complete_lists(ComplexRecords& rec) {
   {
     BulkLists<edge, tria> edge_trias(&edge::coface_trias);
     BulkLists<info, tria> atom_trias(&info::complex_trias);
+    edge_trias.reserve(3 * rec.trias.size());
+    atom_trias.reserve(3 * rec.trias.size());
     for (const tria& F : rec.trias) {
       for (const edge* e : F.e)
         if (e != nullptr) edge_trias.note(static_cast<int>(e - rec.edges.data()), F.id - 1);
@@ -562,6 +566,7 @@ void complete_lists(ComplexRecords& rec) {
     atom_trias.flush(rec.atoms, rec.trias);
   }
   BulkLists<info, edge> atom_edges(&info::complex_edges);
+  atom_edges.reserve(2 * rec.edges.size());
   for (const edge& E : rec.edges)
     if (E.in_complex)
       for (const info* v : E.v) atom_edges.note(v->index, E.id - 1);
@@ -611,6 +616,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   link_records(rec);
   {
     BulkLists<tria, tetra> cofaces(&tria::cofaces);
+    cofaces.reserve(4 * rec.tetras.size());
     for (tetra& T : rec.tetras) {
       for (const tria* f : T.faces)
         if (f != nullptr) cofaces.note(static_cast<int>(f - rec.trias.data()), T.id - 1);

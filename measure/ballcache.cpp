@@ -59,6 +59,10 @@ void SimplexBalls::keep_triple(int a, int b, int c, const Triple& t, unsigned ha
     corner_[k] = t.corner;
     set(have_corner_, k);
   }
+  if (have & kPatch) {
+    patch_[k] = t.patch;
+    set(have_patch_, k);
+  }
 }
 
 unsigned SimplexBalls::kept_triple(int a, int b, int c, Triple* t) const {
@@ -85,6 +89,10 @@ unsigned SimplexBalls::kept_triple(int a, int b, int c, Triple* t) const {
   if (has(have_corner_, k)) {
     t->corner = corner_[k];
     have |= kCorner;
+  }
+  if (has(have_patch_, k)) {
+    t->patch = patch_[k];
+    have |= kPatch;
   }
   return have;
 }
@@ -147,10 +155,19 @@ void SimplexBalls::make_nccw(int a, int b, int c, int d, int k) {
 
 // ---- angles ------------------------------------------------------------------
 
+// The plane of (b, a, c) has the opposite normal, to the last bit: a cross
+// product changes sign exactly when its factors swap.
 const SimplexBalls::EdgePlane& SimplexBalls::make_edge_plane(int a, int b, int c, int k) {
   EdgePlane& e = edge_plane_[k];
-  e.normal = cross(sub(c_[c], c_[a]), sub(c_[c], c_[b]));
-  e.length = norm(e.normal);
+  const int swapped = key3(b, a, c);
+  if (has(have_edge_plane_, swapped)) {
+    const EdgePlane& o = edge_plane_[swapped];
+    e.normal = V3{-o.normal.x, -o.normal.y, -o.normal.z};
+    e.length = o.length;
+  } else {
+    e.normal = cross(sub(c_[c], c_[a]), sub(c_[c], c_[b]));
+    e.length = norm(e.normal);
+  }
   set(have_edge_plane_, k);
   return e;
 }

@@ -65,9 +65,16 @@ class SimplexBalls {
   // would compute.  `have` tells which of them are set.
   struct Triple {
     double dual[3];
-    double segment_height, plus, minus, corner;
+    double segment_height, plus, minus, corner, patch;
   };
-  enum : unsigned { kDual = 1, kSegmentHeight = 2, kPlus = 4, kMinus = 8, kCorner = 16 };
+  enum : unsigned {
+    kDual = 1,
+    kSegmentHeight = 2,
+    kPlus = 4,
+    kMinus = 8,
+    kCorner = 16,
+    kPatch = 32
+  };
   void keep_triple(int a, int b, int c, const Triple& t, unsigned have);
   // Which of them are at hand, copied to t.
   unsigned kept_triple(int a, int b, int c, Triple* t) const;

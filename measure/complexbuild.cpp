@@ -67,12 +67,6 @@ int SimplexKeys::find_sorted(const int* s, int n) {
   return find_packed(key);
 }
 
-void SimplexKeys::fetch_bounds(int first) {
-  if (!built_) build();
-  if (first >= 0 && static_cast<std::size_t>(first) + 1 < start_.size())
-    __builtin_prefetch(&start_[first]);
-}
-
 void SimplexKeys::fetch_bucket(int first) {
   if (!built_) build();
   if (first < 0 || static_cast<std::size_t>(first) + 1 >= start_.size()) return;
@@ -258,33 +252,25 @@ namespace {
 
 // The walks below go through the records in order but look up keys of
 // atoms anywhere: the atoms of a record some places ahead are fetched, then
-// the bounds of its buckets, then the buckets, so that each lookup finds
-// them at hand.
-const std::size_t kAtomsAhead = 16, kBoundsAhead = 10, kBucketsAhead = 5;
+// its buckets, so that each lookup finds them at hand.  (The bucket bounds
+// are few enough to stay in the cache.)
+const std::size_t kAtomsAhead = 16, kBucketsAhead = 5;
 
 template <class Record, int N>
 void fetch_atoms(const Record& r) {
   for (int k = 0; k < N; ++k) __builtin_prefetch(r.v[k]);
 }
 
-// The smallest indices of the keys of the record's faces and edges: the
-// N - 1 smallest of its vertex indices.
+// The buckets of the keys of the record's faces and edges: those of its
+// N - 1 smallest vertex indices.
 template <class Record, int N>
-void fetch_keys(const Record& r, ComplexRecords& rec, bool bounds) {
+void fetch_keys(const Record& r, ComplexRecords& rec) {
   int index[N], rank[N];
   sorted_vertices<Record, N>(r, index, rank);
   for (int k = 0; k + 1 < N; ++k) {
     const int first = index[rank[k]];
-    if (N == 4 && k < 2) {
-      if (bounds)
-        rec.tria_keys.fetch_bounds(first);
-      else
-        rec.tria_keys.fetch_bucket(first);
-    }
-    if (bounds)
-      rec.edge_keys.fetch_bounds(first);
-    else
-      rec.edge_keys.fetch_bucket(first);
+    if (N == 4 && k < 2) rec.tria_keys.fetch_bucket(first);
+    rec.edge_keys.fetch_bucket(first);
   }
 }
 
@@ -293,8 +279,7 @@ void link_all(std::vector<Record>& records, ComplexRecords& rec, Link link) {
   const std::size_t n = records.size();
   for (std::size_t k = 0; k < n; ++k) {
     if (k + kAtomsAhead < n) fetch_atoms<Record, N>(records[k + kAtomsAhead]);
-    if (k + kBoundsAhead < n) fetch_keys<Record, N>(records[k + kBoundsAhead], rec, true);
-    if (k + kBucketsAhead < n) fetch_keys<Record, N>(records[k + kBucketsAhead], rec, false);
+    if (k + kBucketsAhead < n) fetch_keys<Record, N>(records[k + kBucketsAhead], rec);
     link(records[k], rec);
   }
 }

@@ -28,9 +28,8 @@ class SimplexKeys {
   // The same for indices already in ascending order.
   int find_sorted(const int* s, int n);
   std::size_t size() const { return entries_.size() + pending_.size(); }
-  // Ask the memory for what a lookup of a key with this smallest index will
-  // read: the bucket's bounds, then (once those are near) its entries.
-  void fetch_bounds(int first);
+  // Ask the memory for the entries that a lookup of a key with this
+  // smallest index will read.
   void fetch_bucket(int first);
 
  private:
@@ -108,6 +107,8 @@ template <class Owner, class Member>
 class BulkLists {
  public:
   explicit BulkLists(std::vector<Member*> Owner::*list) : list_(list) {}
+  // Room for this many notes.
+  void reserve(std::size_t notes) { pairs_.reserve(notes); }
   // By the 0-based places of owner and member in their vectors.
   void note(int owner, int member) { pairs_.emplace_back(owner, member); }
   void flush(std::vector<Owner>& owners, std::vector<Member>& members);
