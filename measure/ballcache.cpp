@@ -294,9 +294,11 @@ double SimplexBalls::cap3_volume(int a, int b, int c, int d) {
 
 // ---- probe-surface pieces ----------------------------------------------------------
 
+// The angle at the edge (X, c_a) is the corner angle of (a, b, c) to the
+// last bit: its two normals are the corner's, both negated and swapped.
 double SimplexBalls::make_patch_area(int a, int b, int c, int k) {
   const V3 X = at(dual(a, b, c));
-  double di = dihedral(X, c_[a], c_[c], c_[b]);
+  double di = corner(a, b, c);
   double dj = dihedral(X, c_[b], c_[a], c_[c]);
   double dk = dihedral(X, c_[c], c_[b], c_[a]);
   patch_[k] = AV_FOUR_PI * p_ * p_ * ((di + dj + dk) / 2 - 0.25);

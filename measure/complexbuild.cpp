@@ -297,7 +297,11 @@ CofaceLists::CofaceLists(const ComplexRecords& rec)
     : rec_(rec),
       tria_tetras_(&tria::cofaces),
       edge_tetras_(&edge::coface_tetras),
-      edge_trias_(&edge::coface_trias) {}
+      edge_trias_(&edge::coface_trias) {
+  tria_tetras_.reserve(4 * rec.tetras.size());
+  edge_tetras_.reserve(6 * rec.tetras.size());
+  edge_trias_.reserve(3 * rec.trias.size());
+}
 
 // Places are taken from the addresses: the records themselves are not read.
 void CofaceLists::note(const tetra& t) {
