@@ -200,10 +200,9 @@ double SimplexBalls::make_corner(int a, int b, int c, int k) {
 // One slot per edge of the four balls: the angle does not depend on the
 // order of the ends nor of the other two (the normals change sign together
 // and the products commute).
-double SimplexBalls::wedge(int a, int b, int c, int d) {
+double SimplexBalls::make_wedge(int a, int b, int c, int d) {
   const bool kept = n_ == 4 && ((1 << a) | (1 << b) | (1 << c) | (1 << d)) == 15;
   const int k = a < b ? key2(a, b) : key2(b, a);
-  if (kept && has(have_wedge_, k)) return wedge_[k];
   const EdgePlane& q = edge_plane(a, b, c);
   const EdgePlane& s = edge_plane(a, b, d);
   const double w = turn_between(q.normal, q.length, s.normal, s.length);

@@ -97,7 +97,13 @@ class SimplexBalls {
   // Dihedral angle along (c_a, c_b) between the half-planes towards c_c and
   // c_d; the same to the last bit for either order of the ends or of the
   // other two.
-  double wedge(int a, int b, int c, int d);
+  double wedge(int a, int b, int c, int d) {
+    if (n_ == 4 && ((1 << a) | (1 << b) | (1 << c) | (1 << d)) == 15) {
+      const int k = a < b ? key2(a, b) : key2(b, a);
+      if (has(have_wedge_, k)) return wedge_[k];
+    }
+    return make_wedge(a, b, c, d);
+  }
   double cap_volume(int a, int b) { return ballmath::cap_volume_of(R_[a], height(a, b)); }
   double cap2_area(int a, int b, int c) {
     const int k = key3(a, b, c);
@@ -180,6 +186,7 @@ class SimplexBalls {
   double make_half_plus(int a, int b, int c, int k);
   double make_half_minus(int a, int b, int c, int k);
   double make_corner(int a, int b, int c, int k);
+  double make_wedge(int a, int b, int c, int d);
   double make_segment_height(int a, int b, int c, int k);
   double make_segment2_angle(int a, int b, int c, int d, int k);
   double make_cap2_area(int a, int b, int c, int k);

@@ -107,15 +107,24 @@ template <class Owner, class Member>
 class BulkLists {
  public:
   explicit BulkLists(std::vector<Member*> Owner::*list) : list_(list) {}
-  // Room for this many notes.
-  void reserve(std::size_t notes) { pairs_.reserve(notes); }
+  // Room for this many notes, made at once.
+  void reserve(std::size_t notes) {
+    if (notes > pairs_.size()) pairs_.resize(notes);
+  }
   // By the 0-based places of owner and member in their vectors.
-  void note(int owner, int member) { pairs_.emplace_back(owner, member); }
+  void note(int owner, int member) {
+    if (used_ < pairs_.size())
+      pairs_[used_] = std::pair<int, int>(owner, member);
+    else
+      pairs_.emplace_back(owner, member);
+    ++used_;
+  }
   void flush(std::vector<Owner>& owners, std::vector<Member>& members);
 
  private:
   std::vector<Member*> Owner::*list_;
-  std::vector<std::pair<int, int>> pairs_;
+  std::vector<std::pair<int, int>> pairs_;  // the first used_ are notes
+  std::size_t used_ = 0;
 };
 
 // The coface lists of the records: a tetrahedron met by the walk is noted
@@ -139,6 +148,8 @@ class CofaceLists {
 
 template <class Owner, class Member>
 void BulkLists<Owner, Member>::flush(std::vector<Owner>& owners, std::vector<Member>& members) {
+  pairs_.resize(used_);
+  used_ = 0;
   if (pairs_.empty()) return;
   std::vector<int> start(owners.size() + 1, 0);
   for (const auto& p : pairs_) ++start[p.first + 1];

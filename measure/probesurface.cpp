@@ -14,15 +14,6 @@ double radius(const Atoms& atoms, int i, double p) { return atoms[i].radius + p;
 
 }  // namespace
 
-Shell shell(int v, double A, const Atoms& atoms, double p) {
-  double r = atoms[v].radius;
-  double R = r + p;
-  Shell s;
-  s.area = A * r * r / (R * R);
-  s.volume = (A * R - r * s.area) / 3;
-  return s;
-}
-
 Annulus annulus(int v, double L, const Atoms& atoms, double p) {
   double r = atoms[v].radius;
   double R = r + p;

@@ -33,7 +33,14 @@ struct Torus {
 };
 
 // Maps an area A of the expanded sphere of v onto the atom sphere.
-Shell shell(int v, double A, const Atoms& atoms, double p);
+inline Shell shell(int v, double A, const Atoms& atoms, double p) {
+  double r = atoms[v].radius;
+  double R = r + p;
+  Shell s;
+  s.area = A * r * r / (R * R);
+  s.volume = (A * R - r * s.area) / 3;
+  return s;
+}
 // Maps a length L of the expanded sphere of v onto the atom sphere.
 Annulus annulus(int v, double L, const Atoms& atoms, double p);
 Fan fan(int i, int j, const Atoms& atoms, double p);
