@@ -581,7 +581,7 @@ void clear_measures(info& a) {
 }  // namespace
 
 ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, double alpha,
-                                   int report_type, int cusp) {
+                                   int report_type, int cusp, bool lists) {
   const int n = static_cast<int>(beads.size());
   std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe);
 
@@ -678,14 +678,17 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
       }
     }
   }
-  complete_lists(rec);
+  if (lists) complete_lists(rec);
 
   voids.assign();
   // An atom whose centre lies outside its power cell and that has no edge in
   // the complex does not meet its cell at all: its ball lies inside the union
   // of the others and it owns no part of the surface or the volume.
+  std::vector<char> has_edge(static_cast<std::size_t>(n), 0);
+  for (const edge& E : rec.edges)
+    if (E.in_complex) has_edge[E.v[0]->index] = has_edge[E.v[1]->index] = 1;
   for (int i = 0; i < n; ++i)
-    if (covered[i] && atoms[i].complex_edges.empty()) atoms[i].absent = true;
+    if (covered[i] && !has_edge[i]) atoms[i].absent = true;
 
   voidsmeasure(rec.tetras, atoms, probe, report_type, cusp);
   for (info& a : atoms)
@@ -695,7 +698,8 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
 
 void extract_area_volume_short(std::vector<Bead>& beads, std::string name, double probe,
                                double alpha, int report_type, int cusp) {
-  ComplexRecords rec = measure_area_volume(beads, probe, alpha, report_type, cusp);
+  // The report reads the atoms' sums alone.
+  ComplexRecords rec = measure_area_volume(beads, probe, alpha, report_type, cusp, false);
   area_volume_measure(rec.atoms, beads, name, probe, report_type, cusp);
 }
 

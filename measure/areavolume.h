@@ -21,9 +21,11 @@ void extract_area_volume_short(std::vector<Bead>& beads, std::string name, doubl
 // The same without the report: the classified records of the complex, with
 // every atom's accumulators (area_sa, area_ms, volume_sa, volume_ms,
 // envelope_sa, envelope_ms, void_area_sa, void_area_ms) final.  Volumes of
-// edges, triangles and tetrahedra are only added for report type 4.
+// edges, triangles and tetrahedra are only added for report type 4.  Without
+// `lists`, the incidence lists that the measures do not read (the cofaces of
+// the edges, the simplices of the complex at each atom) stay empty.
 ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, double alpha,
-                                   int report_type, int cusp);
+                                   int report_type, int cusp, bool lists = true);
 // Moves the surface of enclosed voids (tetrahedra with void_id > 0) out of
 // the envelope into the void totals.
 void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, double probe,
