@@ -1,6 +1,7 @@
 #include "measure/contribreport.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,21 +29,59 @@ void put_text(std::string& out, const char* text, int width, bool left) {
   if (left && n < width) out.append(static_cast<std::size_t>(width - n), ' ');
 }
 
+// The text of printf's "%.4f" for a finite v below 2^50 or so: the exact
+// binary value m 2^e times 10^4 (m 625 2^(e+4), whose product fits in 64
+// bits) rounded half to even.  Returns its length, or -1 for a value outside
+// that range.
+int fixed4(double v, char* out) {
+  uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  const int biased = static_cast<int>((bits >> 52) & 0x7ff);
+  if (biased == 0x7ff) return -1;
+  const uint64_t fraction = bits & ((uint64_t(1) << 52) - 1);
+  const uint64_t m = biased == 0 ? fraction : fraction | (uint64_t(1) << 52);
+  const int shift = -((biased == 0 ? -1074 : biased - 1075) + 4);
+  if (shift < 0) return -1;
+  const uint64_t scaled = m * 625;
+  uint64_t q = 0;  // also when shift >= 64: the value is below 1/2 there
+  if (shift == 0) {
+    q = scaled;
+  } else if (shift < 64) {
+    q = scaled >> shift;
+    const uint64_t rest = scaled & ((uint64_t(1) << shift) - 1);
+    const uint64_t half = uint64_t(1) << (shift - 1);
+    if (rest > half || (rest == half && (q & 1))) ++q;
+  }
+  char* p = out;
+  if (bits >> 63) *p++ = '-';
+  p = std::to_chars(p, p + 24, q / 10000).ptr;
+  const unsigned part = static_cast<unsigned>(q % 10000);
+  p[0] = '.';
+  p[1] = static_cast<char>('0' + part / 1000);
+  p[2] = static_cast<char>('0' + part / 100 % 10);
+  p[3] = static_cast<char>('0' + part / 10 % 10);
+  p[4] = static_cast<char>('0' + part % 10);
+  return static_cast<int>(p + 5 - out);
+}
+
 // v with four decimals right-aligned in six columns, as "%6.4f": the same
 // correctly rounded digits, "nan" and "inf" included.  A value too long for
 // the buffer goes through printf itself.
 void put_fixed4(std::string& out, double v) {
   char text[64];
-  const std::to_chars_result r =
-      std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 4);
-  if (r.ec != std::errc()) {
-    const int n = std::snprintf(nullptr, 0, "%6.4f", v);
-    std::string wide(static_cast<std::size_t>(n) + 1, '\0');
-    std::snprintf(&wide[0], wide.size(), "%6.4f", v);
-    out.append(wide.data(), static_cast<std::size_t>(n));
-    return;
+  int n = fixed4(v, text);
+  if (n < 0) {
+    const std::to_chars_result r =
+        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, 4);
+    if (r.ec != std::errc()) {
+      const int wide_n = std::snprintf(nullptr, 0, "%6.4f", v);
+      std::string wide(static_cast<std::size_t>(wide_n) + 1, '\0');
+      std::snprintf(&wide[0], wide.size(), "%6.4f", v);
+      out.append(wide.data(), static_cast<std::size_t>(wide_n));
+      return;
+    }
+    n = static_cast<int>(r.ptr - text);
   }
-  const int n = static_cast<int>(r.ptr - text);
   if (n < 6) out.append(static_cast<std::size_t>(6 - n), ' ');
   out.append(text, static_cast<std::size_t>(n));
 }
