@@ -7,15 +7,15 @@
 // replaces each piece of the expanded sphere by its image on the atom sphere
 // and adds the re-entrant torus and probe-patch pieces.  The terms are added
 // while the simplex list is walked, in its order.
-#include <cstdio>
-#include <cstdlib>
+#include "measure/areavolume.h"
+
 #include <string>
 #include <vector>
 
+#include "measure/ballcache.h"
 #include "measure/complexbuild.h"
-#include "measure/volumeareashortnew.h"
+#include "measure/contribreport.h"
 #include "structure/bead.h"
-#include "structure/output.h"
 
 namespace {
 
@@ -34,59 +34,291 @@ Shell atom_shell(int v, double A, const Atoms& atoms, double p) {
   return s;
 }
 
-// The torus of an edge is needed by the edge and again by every triangle and
-// tetrahedron of the complex around it: keep it per edge and direction.
-class TorusCache {
+// What the walk keeps per edge, made by the first simplex of the complex
+// that needs it: the cap heights of its two ends, which every simplex around
+// the edge uses, and the two tori (one per direction), which the edge and
+// every triangle and tetrahedron around it add.  Direction 0 runs from
+// v[0] to v[1].
+class EdgePieces {
  public:
-  TorusCache(std::size_t edges, int cusp) : values_(2 * edges), have_(2 * edges, 0), cusp_(cusp) {}
-  const Torus& get(const edge* e, int i, BallCache& g) {
-    const std::size_t k = 2 * static_cast<std::size_t>(e->id - 1) + (e->v[0]->index == i ? 0 : 1);
-    if (!have_[k]) {
-      const int j = e->v[0]->index == i ? e->v[1]->index : e->v[0]->index;
-      values_[k] = g.torus(i, j, cusp_);
-      have_[k] = 1;
+  // Room for the edges of the complex only.
+  EdgePieces(const std::vector<edge>& edges, int cusp) : slot_(edges.size(), -1), cusp_(cusp) {
+    int n = 0;
+    for (std::size_t k = 0; k < edges.size(); ++k)
+      if (edges[k].in_complex) slot_[k] = n++;
+    pieces_.resize(static_cast<std::size_t>(n));
+    have_.assign(static_cast<std::size_t>(n), 0);
+  }
+
+  // The heights known so far, handed to the balls of a simplex that holds
+  // the edge's ends at positions a (of v[0]) and b (of v[1]).
+  void lend(const edge& e, int a, int b, SimplexBalls& g) const {
+    const int k = slot(e);
+    if (k < 0) return;
+    const unsigned char have = have_[static_cast<std::size_t>(k)];
+    const Pieces& s = pieces_[static_cast<std::size_t>(k)];
+    if (have & kHeight0) g.keep_height(a, b, s.height[0]);
+    if (have & kHeight1) g.keep_height(b, a, s.height[1]);
+  }
+  // The heights the simplex has computed.
+  void take(const edge& e, int a, int b, const SimplexBalls& g) {
+    const int k = slot(e);
+    if (k < 0) return;
+    unsigned char& have = have_[static_cast<std::size_t>(k)];
+    Pieces& s = pieces_[static_cast<std::size_t>(k)];
+    if (!(have & kHeight0) && g.kept_height(a, b, &s.height[0])) have |= kHeight0;
+    if (!(have & kHeight1) && g.kept_height(b, a, &s.height[1])) have |= kHeight1;
+  }
+  bool height(const edge& e, int dir, double* h) const {
+    const int k = slot(e);
+    if (k < 0 || !(have_[static_cast<std::size_t>(k)] & (kHeight0 << dir))) return false;
+    *h = pieces_[static_cast<std::size_t>(k)].height[dir];
+    return true;
+  }
+  bool has_torus(const edge& e, int dir) const {
+    const int k = slot(e);
+    return k >= 0 && (have_[static_cast<std::size_t>(k)] & (kTorus0 << dir));
+  }
+  // The torus of the direction; computed on g, which holds the ends at
+  // positions a (of v[0]) and b (of v[1]), when not known yet (and not
+  // kept for an edge outside the complex).
+  Torus torus(const edge& e, int dir, int a, int b, SimplexBalls& g) {
+    const int k = slot(e);
+    if (k < 0) return dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
+    unsigned char& have = have_[static_cast<std::size_t>(k)];
+    Torus& t = pieces_[static_cast<std::size_t>(k)].torus[dir];
+    if (!(have & (kTorus0 << dir))) {
+      t = dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
+      have |= kTorus0 << dir;
     }
-    return values_[k];
+    return t;
+  }
+  // A torus known already (has_torus).
+  const Torus& torus(const edge& e, int dir) const {
+    return pieces_[static_cast<std::size_t>(slot(e))].torus[dir];
   }
 
  private:
-  std::vector<Torus> values_;
-  std::vector<char> have_;
+  enum : unsigned char { kHeight0 = 1, kHeight1 = 2, kTorus0 = 4, kTorus1 = 8 };
+  struct Pieces {
+    double height[2];
+    Torus torus[2];
+  };
+  int slot(const edge& e) const { return slot_[static_cast<std::size_t>(e.id - 1)]; }
+  std::vector<int> slot_;
+  std::vector<Pieces> pieces_;
+  std::vector<unsigned char> have_;
   int cusp_;
+};
+
+// An edge of a simplex with the positions of its ends v[0] and v[1] among
+// the simplex's vertices.
+struct EdgeAt {
+  const edge* e;
+  int a, b;
+};
+
+// The edges of a simplex (in its edge order) whose vertices are v[0..n-1],
+// the ends of edge k being v[ends[k][0]] and v[ends[k][1]].
+template <int N, int M>
+void edges_at(info* const (&v)[N], edge* const (&edges)[M], const int (&ends)[M][2],
+              EdgeAt (&out)[M]) {
+  for (int k = 0; k < M; ++k) {
+    const int x = ends[k][0], y = ends[k][1];
+    const bool forward = edges[k]->v[0] == v[x];
+    out[k] = EdgeAt{edges[k], forward ? x : y, forward ? y : x};
+  }
+}
+
+template <int M>
+void lend_heights(const EdgeAt (&at)[M], const EdgePieces& pieces, SimplexBalls& g) {
+  for (const EdgeAt& x : at) pieces.lend(*x.e, x.a, x.b, g);
+}
+
+template <int M>
+void take_heights(const EdgeAt (&at)[M], EdgePieces& pieces, const SimplexBalls& g) {
+  for (const EdgeAt& x : at) pieces.take(*x.e, x.a, x.b, g);
+}
+
+// The torus of the edge taken from the end at position `from`.
+Torus torus_from(const EdgeAt& x, int from, EdgePieces& pieces, SimplexBalls& g) {
+  return pieces.torus(*x.e, x.a == from ? 0 : 1, x.a, x.b, g);
+}
+
+const int kTetraEdgeEnds[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+const int kTriaEdgeEnds[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+
+// What a triangle of the complex adds, kept from the first tetrahedron of
+// the complex around it, whose balls have most of the pieces at hand: the
+// caps of its three spheres in its wedge (areas, and volumes for the report
+// type 4), the arcs of its three radical circles, and its probe patch.
+struct TriaPieces {
+  double area[3], volume[3], segment[3], patch;
+};
+
+void tria_pieces(SimplexBalls& g, int a, int b, int c, bool volumes, TriaPieces& t) {
+  t.area[0] = g.cap2_area(a, b, c);
+  t.area[1] = g.cap2_area(b, a, c);
+  t.area[2] = g.cap2_area(c, a, b);
+  if (volumes) {
+    t.volume[0] = g.cap2_volume(a, b, c);
+    t.volume[1] = g.cap2_volume(b, a, c);
+    t.volume[2] = g.cap2_volume(c, a, b);
+  }
+  t.segment[0] = g.segment_angle(a, b, c);
+  t.segment[1] = g.segment_angle(a, c, b);
+  t.segment[2] = g.segment_angle(b, c, a);
+  t.patch = g.patch(a, b, c).area;
+}
+
+class TriaStore {
+ public:
+  TriaStore(const std::vector<tria>& trias, bool volumes)
+      : slot_(trias.size(), -1), volumes_(volumes) {
+    int n = 0;
+    for (std::size_t k = 0; k < trias.size(); ++k)
+      if (trias[k].in_complex) slot_[k] = n++;
+    pieces_.resize(static_cast<std::size_t>(n));
+    have_.assign(static_cast<std::size_t>(n), 0);
+  }
+  // Keeps the pieces of face f, whose vertices sit at positions pos[0..2] of
+  // g, unless they are kept already or the face is outside the complex.
+  void fill(const tria& f, const int* pos, SimplexBalls& g) {
+    const int k = slot_[static_cast<std::size_t>(f.id - 1)];
+    if (k < 0 || have_[static_cast<std::size_t>(k)]) return;
+    tria_pieces(g, pos[0], pos[1], pos[2], volumes_, pieces_[static_cast<std::size_t>(k)]);
+    have_[static_cast<std::size_t>(k)] = 1;
+  }
+  const TriaPieces* get(const tria& f) const {
+    const int k = slot_[static_cast<std::size_t>(f.id - 1)];
+    return k >= 0 && have_[static_cast<std::size_t>(k)] ? &pieces_[static_cast<std::size_t>(k)]
+                                                        : nullptr;
+  }
+  bool volumes() const { return volumes_; }
+
+ private:
+  std::vector<int> slot_;
+  std::vector<TriaPieces> pieces_;
+  std::vector<char> have_;
+  bool volumes_;
+};
+
+// The pieces of a face's ordered triples that depend on its three balls
+// alone (sphere intersection points, segment heights, half arcs, corner
+// angles, probe patches): the first of the face's two tetrahedra of the
+// complex keeps them for the second, which takes them over.  Only the faces
+// between their two tetrahedra in list order are kept at a time.
+class FaceMemo {
+ public:
+  FaceMemo(const std::vector<tria>& trias, std::size_t tetras) : slot_(trias.size(), kAlone) {
+    std::vector<int> opened(tetras + 1, 0);
+    for (std::size_t k = 0; k < trias.size(); ++k) {
+      const tria& f = trias[k];
+      if (!f.in_complex) continue;
+      int ids[2], n = 0;
+      for (const tetra* t : f.cofaces)
+        if (t->in_complex && n < 2) ids[n++] = t->id;
+      if (n != 2) continue;
+      slot_[k] = kWaiting;
+      ++opened[static_cast<std::size_t>((ids[0] < ids[1] ? ids[0] : ids[1]) - 1)];
+      --opened[static_cast<std::size_t>((ids[0] < ids[1] ? ids[1] : ids[0]) - 1)];
+    }
+    // Room for the most faces kept at once: nothing moves afterwards.
+    int open = 0, most = 0;
+    for (int d : opened) {
+      open += d;
+      most = open > most ? open : most;
+    }
+    entries_.reserve(static_cast<std::size_t>(most));
+  }
+
+  // Hands g, which holds the face's vertices at positions pos, what the
+  // first tetrahedron kept; the face is then done with.
+  void lend(const tria& f, const int* pos, SimplexBalls& g) {
+    int& slot = slot_[static_cast<std::size_t>(f.id - 1)];
+    if (slot < 0) return;
+    const Entry& e = entries_[static_cast<std::size_t>(slot)];
+    for (int q = 0; q < 6; ++q)
+      g.keep_triple(pos[kOrders[q][0]], pos[kOrders[q][1]], pos[kOrders[q][2]], e.triple[q],
+                    e.have[q]);
+    free_.push_back(slot);
+    slot = kAlone;
+  }
+  // Keeps what g computed for a face whose second tetrahedron comes later.
+  void take(const tria& f, const int* pos, const SimplexBalls& g) {
+    int& slot = slot_[static_cast<std::size_t>(f.id - 1)];
+    if (slot != kWaiting) return;
+    if (free_.empty()) {
+      slot = static_cast<int>(entries_.size());
+      entries_.emplace_back();
+    } else {
+      slot = free_.back();
+      free_.pop_back();
+    }
+    Entry& e = entries_[static_cast<std::size_t>(slot)];
+    for (int q = 0; q < 6; ++q)
+      e.have[q] = static_cast<unsigned char>(
+          g.kept_triple(pos[kOrders[q][0]], pos[kOrders[q][1]], pos[kOrders[q][2]], &e.triple[q]));
+  }
+
+ private:
+  enum { kAlone = -2, kWaiting = -1 };
+  static constexpr int kOrders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
+                                        {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+  struct Entry {
+    SimplexBalls::Triple triple[6];
+    unsigned char have[6];
+  };
+  std::vector<int> slot_;  // per triangle: an entry, kWaiting or kAlone
+  std::vector<Entry> entries_;
+  std::vector<int> free_;
 };
 
 // ---- terms of one simplex ------------------------------------------------
 
-void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, BallCache& g, TorusCache& tori,
-                 OpenShares& shares) {
-  const int i = T.v[0]->index, j = T.v[1]->index, k = T.v[2]->index, l = T.v[3]->index;
-  info &I = atoms[i], &J = atoms[j], &K = atoms[k], &L = atoms[l];
-  const int vertices[4] = {i, j, k, l};
-  g.reset(vertices, 4);
+void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, SimplexBalls& g,
+                 EdgePieces& pieces, TriaStore& faces, FaceMemo& memo, OpenShares& shares) {
+  info &I = *T.v[0], &J = *T.v[1], &K = *T.v[2], &L = *T.v[3];
+  const int i = I.index, j = J.index, k = K.index, l = L.index;
+  g.load(T.v, 4);
+  EdgeAt at[6];
+  edges_at(T.v, T.edges, kTetraEdgeEnds, at);
+  lend_heights(at, pieces, g);
+  // Positions of each face's vertices, which are the tetrahedron's.
+  int face_at[4][3];
+  for (int f = 0; f < 4; ++f) {
+    if (T.faces[f] == nullptr) continue;
+    for (int m = 0; m < 3; ++m) {
+      int q = 0;
+      while (q < 3 && T.v[q] != T.faces[f]->v[m]) ++q;
+      face_at[f][m] = q;
+    }
+    memo.lend(*T.faces[f], face_at[f], g);
+  }
 
   // The dihedral angles at the six edges, in edge order: they close part of
   // the vertices and edges, and the circle arcs below use them again.
-  const double dihedrals[6] = {g.wedge(i, j, k, l), g.wedge(i, k, j, l), g.wedge(i, l, j, k),
-                               g.wedge(j, k, i, l), g.wedge(j, l, i, k), g.wedge(k, l, i, j)};
+  const double dihedrals[6] = {g.wedge(0, 1, 2, 3), g.wedge(0, 2, 1, 3), g.wedge(0, 3, 1, 2),
+                               g.wedge(1, 2, 0, 3), g.wedge(1, 3, 0, 2), g.wedge(2, 3, 0, 1)};
   shares.add(T, dihedrals);
 
-  const double Ai = g.cap3_area(i, j, k, l), Aj = g.cap3_area(j, i, k, l),
-               Ak = g.cap3_area(k, i, j, l), Al = g.cap3_area(l, i, j, k);
+  const double Ai = g.cap3_area(0, 1, 2, 3), Aj = g.cap3_area(1, 0, 2, 3),
+               Ak = g.cap3_area(2, 0, 1, 3), Al = g.cap3_area(3, 0, 1, 2);
   const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p),
               Sk = atom_shell(k, Ak, atoms, p), Sl = atom_shell(l, Al, atoms, p);
 
-  const double gij = g.segment2_angle(i, j, k, l), gik = g.segment2_angle(i, k, j, l),
-               gil = g.segment2_angle(i, l, j, k), gjk = g.segment2_angle(j, k, i, l),
-               gjl = g.segment2_angle(j, l, i, k), gkl = g.segment2_angle(k, l, i, j);
-  const Torus &Tij = tori.get(T.edges[0], i, g), &Tik = tori.get(T.edges[1], i, g),
-              &Til = tori.get(T.edges[2], i, g), &Tjk = tori.get(T.edges[3], j, g),
-              &Tjl = tori.get(T.edges[4], j, g), &Tkl = tori.get(T.edges[5], k, g);
-  const Patch Pijk = g.patch(i, j, k), Pijl = g.patch(i, j, l), Pikl = g.patch(i, k, l),
-              Pjkl = g.patch(j, k, l);
+  const double gij = g.segment2_angle(0, 1, 2, 3), gik = g.segment2_angle(0, 2, 1, 3),
+               gil = g.segment2_angle(0, 3, 1, 2), gjk = g.segment2_angle(1, 2, 0, 3),
+               gjl = g.segment2_angle(1, 3, 0, 2), gkl = g.segment2_angle(2, 3, 0, 1);
+  const Torus Tij = torus_from(at[0], 0, pieces, g), Tik = torus_from(at[1], 0, pieces, g),
+              Til = torus_from(at[2], 0, pieces, g), Tjk = torus_from(at[3], 1, pieces, g),
+              Tjl = torus_from(at[4], 1, pieces, g), Tkl = torus_from(at[5], 2, pieces, g);
+  const Patch Pijk = g.patch(0, 1, 2), Pijl = g.patch(0, 1, 3), Pikl = g.patch(0, 2, 3),
+              Pjkl = g.patch(1, 2, 3);
 
   if (type == 4) {
-    const double Vi = g.cap3_volume(i, j, k, l), Vj = g.cap3_volume(j, i, k, l),
-                 Vk = g.cap3_volume(k, i, j, l), Vl = g.cap3_volume(l, i, j, k);
+    const double Vi = g.cap3_volume(0, 1, 2, 3), Vj = g.cap3_volume(1, 0, 2, 3),
+                 Vk = g.cap3_volume(2, 0, 1, 3), Vl = g.cap3_volume(3, 0, 1, 2);
     I.volume_sa -= Vi;
     J.volume_sa -= Vj;
     K.volume_sa -= Vk;
@@ -117,27 +349,63 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, BallCache& g,
   J.area_ms += gij * Tij.area_j + gjk * Tjk.area_i + gjl * Tjl.area_i;
   K.area_ms += gik * Tik.area_j + gjk * Tjk.area_j + gkl * Tkl.area_i;
   L.area_ms += gil * Til.area_j + gjl * Tjl.area_j + gkl * Tkl.area_j;
+
+  // The triangles of the complex around it take their pieces from here,
+  // and the next tetrahedron around each face what its balls alone give.
+  for (int f = 0; f < 4; ++f) {
+    if (T.faces[f] == nullptr) continue;
+    faces.fill(*T.faces[f], face_at[f], g);
+    memo.take(*T.faces[f], face_at[f], g);
+  }
+  take_heights(at, pieces, g);
 }
 
-void tria_terms(const tria& F, Atoms& atoms, double p, int type, BallCache& g, TorusCache& tori) {
-  const int i = F.v[0]->index, j = F.v[1]->index, k = F.v[2]->index;
-  info &I = atoms[i], &J = atoms[j], &K = atoms[k];
+void tria_terms(const tria& F, Atoms& atoms, double p, int type, SimplexBalls& g,
+                EdgePieces& pieces, const TriaStore& faces) {
+  info &I = *F.v[0], &J = *F.v[1], &K = *F.v[2];
+  const int i = I.index, j = J.index, k = K.index;
   const double y = F.solidangletriangle();
-  const int vertices[3] = {i, j, k};
-  g.reset(vertices, 3);
+  EdgeAt at[3];
+  edges_at(F.v, F.e, kTriaEdgeEnds, at);
 
-  const double Ai = g.cap2_area(i, j, k), Aj = g.cap2_area(j, i, k), Ak = g.cap2_area(k, i, j);
+  // The pieces come from a tetrahedron around it when one is in the
+  // complex; the balls are loaded only for what is still missing.
+  const TriaPieces* kept = faces.get(F);
+  TriaPieces made;
+  bool loaded = false;
+  auto load = [&]() {
+    if (loaded) return;
+    g.load(F.v, 3);
+    lend_heights(at, pieces, g);
+    loaded = true;
+  };
+  if (kept == nullptr) {
+    load();
+    tria_pieces(g, 0, 1, 2, faces.volumes(), made);
+    kept = &made;
+  }
+  const int from[3] = {0, 0, 1};
+  Torus tori[3];
+  for (int m = 0; m < 3; ++m) {
+    const int dir = at[m].a == from[m] ? 0 : 1;
+    if (pieces.has_torus(*at[m].e, dir)) {
+      tori[m] = pieces.torus(*at[m].e, dir);
+    } else {
+      load();
+      tori[m] = pieces.torus(*at[m].e, dir, at[m].a, at[m].b, g);
+    }
+  }
+  if (loaded) take_heights(at, pieces, g);
+
+  const double Ai = kept->area[0], Aj = kept->area[1], Ak = kept->area[2];
   const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p),
               Sk = atom_shell(k, Ak, atoms, p);
-  const Torus &Tij = tori.get(F.e[0], i, g), &Tik = tori.get(F.e[1], i, g),
-              &Tjk = tori.get(F.e[2], j, g);
-  const double sij = g.segment_angle(i, j, k), sik = g.segment_angle(i, k, j),
-               sjk = g.segment_angle(j, k, i);
-  const Patch P = g.patch(i, j, k);
+  const Torus &Tij = tori[0], &Tik = tori[1], &Tjk = tori[2];
+  const double sij = kept->segment[0], sik = kept->segment[1], sjk = kept->segment[2];
+  const Patch P = patch_of_area(kept->patch, p);
 
   if (type == 4) {
-    const double Vi = g.cap2_volume(i, j, k), Vj = g.cap2_volume(j, i, k),
-                 Vk = g.cap2_volume(k, i, j);
+    const double Vi = kept->volume[0], Vj = kept->volume[1], Vk = kept->volume[2];
     I.volume_sa += Vi;
     J.volume_sa += Vj;
     K.volume_sa += Vk;
@@ -169,20 +437,30 @@ void tria_terms(const tria& F, Atoms& atoms, double p, int type, BallCache& g, T
   }
 }
 
-void edge_terms(const edge& E, Atoms& atoms, double p, int type, BallCache& g, TorusCache& tori,
-                const OpenShares& shares) {
-  const int i = E.v[0]->index, j = E.v[1]->index;
-  info &I = atoms[i], &J = atoms[j];
+void edge_terms(const edge& E, Atoms& atoms, double p, int type, SimplexBalls& g,
+                EdgePieces& pieces, const OpenShares& shares) {
+  info &I = *E.v[0], &J = *E.v[1];
+  const int i = I.index, j = J.index;
   const double x = shares.edge_share(E);
-  const int vertices[2] = {i, j};
-  g.reset(vertices, 2);
-  const double Ai = g.height(i, j) * R_of(I, p) * AV_TWO_PI;
-  const double Aj = g.height(j, i) * R_of(J, p) * AV_TWO_PI;
+  double hi, hj;
+  Torus T;
+  if (pieces.height(E, 0, &hi) && pieces.height(E, 1, &hj) && pieces.has_torus(E, 0)) {
+    T = pieces.torus(E, 0);
+  } else {
+    g.load(E.v, 2);
+    pieces.lend(E, 0, 1, g);
+    T = pieces.torus(E, 0, 0, 1, g);
+    hi = g.height(0, 1);
+    hj = g.height(1, 0);
+    pieces.take(E, 0, 1, g);
+  }
+  const double Ai = hi * R_of(I, p) * AV_TWO_PI;
+  const double Aj = hj * R_of(J, p) * AV_TWO_PI;
   const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p);
-  const Torus& T = tori.get(&E, i, g);
 
   if (type == 4) {
-    const double Vi = g.cap_volume(i, j), Vj = g.cap_volume(j, i);
+    const double Vi = ballmath::cap_volume_of(R_of(I, p), hi);
+    const double Vj = ballmath::cap_volume_of(R_of(J, p), hj);
     I.volume_sa -= Vi;
     J.volume_sa -= Vj;
     I.volume_ms -= Vi + T.volume_i + T.cone_i - Si.volume;
@@ -218,12 +496,81 @@ void vertex_terms(info& v, Atoms& atoms, double p, const OpenShares& shares) {
   }
 }
 
+// A run of `count` simplices of one size (2 to 4) in the simplex list, or a
+// vertex (size 1, count holding its atom).
+struct Step {
+  int size;
+  int count;
+};
+
+std::vector<Step> steps_of(const std::vector<ListedSimplex>& list) {
+  std::vector<Step> steps;
+  for (const ListedSimplex& s : list) {
+    if (s.size == 1)
+      steps.push_back(Step{1, s.v[0]});
+    else if (s.size >= 2 && s.size <= 4 && !steps.empty() && steps.back().size == s.size)
+      ++steps.back().count;
+    else if (s.size >= 2 && s.size <= 4)
+      steps.push_back(Step{s.size, 1});
+  }
+  return steps;
+}
+
+template <int N>
+void fetch_atoms(info* const (&v)[N]) {
+  for (const info* a : v) {
+    __builtin_prefetch(&a->x);
+    __builtin_prefetch(&a->volume_sa);
+    __builtin_prefetch(&a->envelope_ms);
+  }
+}
+
 // Whether the centre of a lies outside its own power cell because of b:
 // b's power at c_a is below a's own, -R_a^2.
 bool covered_by(const info& a, const info& b, double p) {
   double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
   double Ra = R_of(a, p), Rb = R_of(b, p);
   return dx * dx + dy * dy + dz * dz - Rb * Rb < -(Ra * Ra);
+}
+
+// The incidence lists that the measures do not read, in list order: the
+// tetrahedra and triangles around each edge, and the tetrahedra, triangles
+// and edges of the complex at each atom.
+void complete_lists(ComplexRecords& rec) {
+  {
+    BulkLists<edge, tetra> edge_tetras(&edge::coface_tetras);
+    BulkLists<info, tetra> atom_tetras(&info::complex_tetras);
+    edge_tetras.reserve(6 * rec.tetras.size());
+    atom_tetras.reserve(4 * rec.tetras.size());
+    for (const tetra& T : rec.tetras) {
+      for (const edge* e : T.edges)
+        if (e != nullptr) edge_tetras.note(static_cast<int>(e - rec.edges.data()), T.id - 1);
+      if (T.in_complex)
+        for (const info* v : T.v) atom_tetras.note(v->index, T.id - 1);
+    }
+    edge_tetras.flush(rec.edges, rec.tetras);
+    atom_tetras.flush(rec.atoms, rec.tetras);
+  }
+  {
+    BulkLists<edge, tria> edge_trias(&edge::coface_trias);
+    BulkLists<info, tria> atom_trias(&info::complex_trias);
+    edge_trias.reserve(3 * rec.trias.size());
+    atom_trias.reserve(3 * rec.trias.size());
+    for (const tria& F : rec.trias) {
+      for (const edge* e : F.e)
+        if (e != nullptr) edge_trias.note(static_cast<int>(e - rec.edges.data()), F.id - 1);
+      if (F.in_complex)
+        for (const info* v : F.v) atom_trias.note(v->index, F.id - 1);
+    }
+    edge_trias.flush(rec.edges, rec.trias);
+    atom_trias.flush(rec.atoms, rec.trias);
+  }
+  BulkLists<info, edge> atom_edges(&info::complex_edges);
+  atom_edges.reserve(2 * rec.edges.size());
+  for (const edge& E : rec.edges)
+    if (E.in_complex)
+      for (const info* v : E.v) atom_edges.note(v->index, E.id - 1);
+  atom_edges.flush(rec.atoms, rec.edges);
 }
 
 void clear_measures(info& a) {
@@ -234,9 +581,9 @@ void clear_measures(info& a) {
 }  // namespace
 
 ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, double alpha,
-                                   int report_type, int cusp) {
+                                   int report_type, int cusp, bool lists) {
   const int n = static_cast<int>(beads.size());
-  const std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe);
+  std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe);
 
   // Grown radii: the complex at alpha becomes the simplices of size <= 0.
   // A ball that shrinks to nothing takes no part.
@@ -253,96 +600,95 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   }
 
   make_records(list, rec, probe);
+  // The walk below needs of the list only its order: runs of tetrahedra,
+  // triangles and edges, and the places of the vertices among them.
+  std::vector<Step> order = steps_of(list);
+  std::vector<ListedSimplex>().swap(list);
 
   // Second pass: incidence and classification, tetrahedra first, then
   // triangles, then edges (the order of the list); none of it reads a
-  // measure.  A coface list is written once its cofaces' kind is done.
+  // measure.  The triangles read their cofaces; the other lists are written
+  // after the measures, which do not read them.
   Atoms& atoms = rec.atoms;
-  CofaceLists cofaces(rec);
-  BulkLists<info, tetra> atom_tetras(&info::complex_tetras);
-  BulkLists<info, tria> atom_trias(&info::complex_trias);
-  BulkLists<info, edge> atom_edges(&info::complex_edges);
   VoidComponents voids(rec.tetras);
   std::vector<char> covered(static_cast<std::size_t>(n), 0);
   int void_counter = 0;
   link_records(rec);
-  for (tetra& T : rec.tetras) {
-    cofaces.note(T);
-    T.judge4(probe);
-    if (T.signed_size <= 0.0) {
-      T.in_complex = true;
-      for (int k = 0; k < 4; ++k) atom_tetras.note(T.v[k]->index, T.id - 1);
-    } else {
-      T.void_id = ++void_counter;
+  {
+    BulkLists<tria, tetra> cofaces(&tria::cofaces);
+    cofaces.reserve(4 * rec.tetras.size());
+    for (tetra& T : rec.tetras) {
+      for (const tria* f : T.faces)
+        if (f != nullptr) cofaces.note(static_cast<int>(f - rec.trias.data()), T.id - 1);
+      T.judge4(probe);
+      if (T.signed_size <= 0.0)
+        T.in_complex = true;
+      else
+        T.void_id = ++void_counter;
     }
+    cofaces.flush(rec.trias, rec.tetras);
   }
-  cofaces.flush_tetras(rec);  // read by the triangles
   for (tria& F : rec.trias) {
-    cofaces.note(F);
     F.judge3(probe);
-    if (F.signed_size <= 0.0) {
+    if (F.signed_size <= 0.0)
       F.in_complex = true;
-      for (int k = 0; k < 3; ++k) atom_trias.note(F.v[k]->index, F.id - 1);
-    } else {
+    else
       F.voidsrepresentation(voids);
-    }
   }
   for (edge& E : rec.edges) {
     E.judge2(probe);
     if (covered_by(*E.v[0], *E.v[1], probe)) covered[E.v[0]->index] = 1;
     if (covered_by(*E.v[1], *E.v[0], probe)) covered[E.v[1]->index] = 1;
-    if (E.signed_size <= 0.0) {
-      E.in_complex = true;
-      for (int k = 0; k < 2; ++k) atom_edges.note(E.v[k]->index, E.id - 1);
-    }
+    if (E.signed_size <= 0.0) E.in_complex = true;
   }
-  cofaces.flush_trias(rec);
-  atom_tetras.flush(atoms, rec.tetras);
-  atom_trias.flush(atoms, rec.trias);
-  atom_edges.flush(atoms, rec.edges);
 
   // Third pass: the measure terms of the simplices of the complex, in list
   // order (all tetrahedra, all triangles, then each edge with the vertices
   // it introduces), so that every sum is added up in that order.
-  BallCache geometry(atoms, probe);
-  TorusCache tori(rec.edges.size(), cusp);
-  // info::solidanglevertex and edge::solidangleedge, gathered on the way.
-  OpenShares shares(atoms.size(), rec.edges.size());
-  std::size_t k4 = 0, k3 = 0, k2 = 0;
-  for (std::size_t at = 0; at < list.size(); ++at) {
-    const ListedSimplex& s = list[at];
-    // The atoms of a simplex a little ahead are fetched meanwhile: their
-    // centres and the sums the terms add to.
-    if (at + 2 < list.size()) {
-      const ListedSimplex& next = list[at + 2];
-      for (int k = 0; k < next.size; ++k) {
-        const info& a = atoms[static_cast<std::size_t>(next.v[k])];
-        __builtin_prefetch(&a.x);
-        __builtin_prefetch(&a.volume_sa);
-        __builtin_prefetch(&a.envelope_ms);
+  {
+    SimplexBalls geometry(probe);
+    EdgePieces pieces(rec.edges, cusp);
+    TriaStore faces(rec.trias, report_type == 4);
+    FaceMemo memo(rec.trias, rec.tetras.size());
+    // info::solidanglevertex and edge::solidangleedge, gathered on the way.
+    OpenShares shares(atoms.size(), rec.edges.size());
+    std::size_t k4 = 0, k3 = 0, k2 = 0;
+    for (const Step& s : order) {
+      if (s.size == 1) {
+        info& v = atoms[static_cast<std::size_t>(s.count)];
+        if (!v.absent) vertex_terms(v, atoms, probe, shares);
+        continue;
+      }
+      for (int m = 0; m < s.count; ++m) {
+        if (s.size == 4) {
+          const tetra& T = rec.tetras[k4++];
+          // The atoms of a tetrahedron a little ahead are fetched meanwhile:
+          // their centres and the sums the terms add to.
+          if (k4 + 1 < rec.tetras.size()) fetch_atoms(rec.tetras[k4 + 1].v);
+          if (T.in_complex)
+            tetra_terms(T, atoms, probe, report_type, geometry, pieces, faces, memo, shares);
+        } else if (s.size == 3) {
+          const tria& F = rec.trias[k3++];
+          if (k3 + 1 < rec.trias.size()) fetch_atoms(rec.trias[k3 + 1].v);
+          if (F.in_complex) tria_terms(F, atoms, probe, report_type, geometry, pieces, faces);
+        } else {
+          const edge& E = rec.edges[k2++];
+          if (E.in_complex) edge_terms(E, atoms, probe, report_type, geometry, pieces, shares);
+        }
       }
     }
-    if (s.size == 4) {
-      const tetra& T = rec.tetras[k4++];
-      if (T.in_complex) tetra_terms(T, atoms, probe, report_type, geometry, tori, shares);
-    } else if (s.size == 3) {
-      const tria& F = rec.trias[k3++];
-      if (F.in_complex) tria_terms(F, atoms, probe, report_type, geometry, tori);
-    } else if (s.size == 2) {
-      const edge& E = rec.edges[k2++];
-      if (E.in_complex) edge_terms(E, atoms, probe, report_type, geometry, tori, shares);
-    } else if (s.size == 1) {
-      info& v = atoms[s.v[0]];
-      if (!v.absent) vertex_terms(v, atoms, probe, shares);
-    }
   }
+  if (lists) complete_lists(rec);
 
   voids.assign();
   // An atom whose centre lies outside its power cell and that has no edge in
   // the complex does not meet its cell at all: its ball lies inside the union
   // of the others and it owns no part of the surface or the volume.
+  std::vector<char> has_edge(static_cast<std::size_t>(n), 0);
+  for (const edge& E : rec.edges)
+    if (E.in_complex) has_edge[E.v[0]->index] = has_edge[E.v[1]->index] = 1;
   for (int i = 0; i < n; ++i)
-    if (covered[i] && atoms[i].complex_edges.empty()) atoms[i].absent = true;
+    if (covered[i] && !has_edge[i]) atoms[i].absent = true;
 
   voidsmeasure(rec.tetras, atoms, probe, report_type, cusp);
   for (info& a : atoms)
@@ -352,7 +698,8 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
 
 void extract_area_volume_short(std::vector<Bead>& beads, std::string name, double probe,
                                double alpha, int report_type, int cusp) {
-  ComplexRecords rec = measure_area_volume(beads, probe, alpha, report_type, cusp);
+  // The report reads the atoms' sums alone.
+  ComplexRecords rec = measure_area_volume(beads, probe, alpha, report_type, cusp, false);
   area_volume_measure(rec.atoms, beads, name, probe, report_type, cusp);
 }
 
@@ -438,54 +785,4 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
       atoms[c].envelope_ms += tc - Kc.area - P.area_k;
     }
   }
-}
-
-void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std::string name,
-                         double probe, int report_type, int cusp) {
-  const std::string prefix = name.substr(0, 4);
-  const std::string path = prefix + "." + std::to_string(report_type) + ".contrib";
-  std::FILE* out = open_output(path);
-  if (out == nullptr) return;
-  static const char* const titles[5] = {
-      "#  individual area contributions to TOTAL VOIDS.\n#\n",
-      "#  individual area contributions to SPACE FILLING.\n#\n",
-      "#  individual area contributions to ENVELOPE.\n#\n",
-      "#  individual area contributions to OUTSIDE FRINGE.\n#\n",
-      "#  individual area & volume contributions to CHECKING.\n#\n"};
-  const int type = report_type >= 0 && report_type <= 4 ? report_type : 4;
-  std::fputs(cusp != 0 ? "# With cusp correction.\n" : "# No cusp correction.\n", out);
-  std::fputs("#\n", out);
-  std::fprintf(out, "#  file: %s,   with solv rad: %f\n", prefix.c_str(), probe);
-  std::fputs(titles[type], out);
-  if (type == 4) {
-    std::fputs("#                                           Area                    Volume\n", out);
-    std::fputs("#\t\t\t       Vert     SA\tMS              SA\tMS\n", out);
-  } else {
-    std::fputs("#\t\t\t       Vert     SA\tMS \n", out);
-  }
-  for (std::size_t n = 0; n < atoms.size() && n < beads.size(); ++n) {
-    const info& a = atoms[n];
-    const Bead& b = beads[n];
-    // One call per line: the chain identifier goes out as a raw byte, even a
-    // zero one, as %c writes it.
-    std::fprintf(out, "%-6s%5d  %-4s%3s %c%4d %8d   \t", "ATOM", pdb_serial(b.serial), b.atom_name,
-                 b.res_name, b.chain_id, pdb_residue_number(b.res_num), static_cast<int>(n) + 1);
-    switch (type) {
-      case 0:
-        std::fprintf(out, "%6.4f\t%6.4f  \t\n", a.void_area_sa, a.void_area_ms);
-        break;
-      case 1:
-        std::fprintf(out, "%6.4f\t%6.4f  \t\n", a.area_sa, a.area_ms);
-        break;
-      case 2:
-      case 3:
-        std::fprintf(out, "%6.4f\t%6.4f  \t\n", a.envelope_sa, a.envelope_ms);
-        break;
-      default:
-        std::fprintf(out, "%6.4f\t%6.4f  \t%6.4f\t%6.4f\n", a.area_sa, a.area_ms, a.volume_sa,
-                     a.volume_ms);
-        break;
-    }
-  }
-  close_output(out, path);
 }

@@ -34,16 +34,25 @@ void SimplexKeys::insert(const int* v, int n, int id) {
 }
 
 // Counting sort by smallest index; stable, so the first id given for a key
-// is met first.
+// is met first.  Keys grouped by an earlier build come before those inserted
+// since.  Only the grouped copy is kept.
 void SimplexKeys::build() {
+  std::vector<Entry> all;
+  if (entries_.empty()) {
+    all.swap(pending_);
+  } else {
+    all.swap(entries_);
+    all.insert(all.end(), pending_.begin(), pending_.end());
+    std::vector<Entry>().swap(pending_);
+  }
   int top = -1;
-  for (const Entry& e : pending_) top = e.first > top ? e.first : top;
+  for (const Entry& e : all) top = e.first > top ? e.first : top;
   start_.assign(static_cast<std::size_t>(top) + 2, 0);
-  for (const Entry& e : pending_) ++start_[static_cast<std::size_t>(e.first) + 1];
+  for (const Entry& e : all) ++start_[static_cast<std::size_t>(e.first) + 1];
   for (std::size_t k = 1; k < start_.size(); ++k) start_[k] += start_[k - 1];
-  entries_.resize(pending_.size());
+  entries_.resize(all.size());
   std::vector<std::size_t> next(start_.begin(), start_.end() - 1);
-  for (const Entry& e : pending_) entries_[next[static_cast<std::size_t>(e.first)]++] = e;
+  for (const Entry& e : all) entries_[next[static_cast<std::size_t>(e.first)]++] = e;
   built_ = true;
 }
 
@@ -56,12 +65,6 @@ int SimplexKeys::find_sorted(const int* s, int n) {
   Entry key{s[0], {-1, -1, -1}, 0};
   for (int k = 1; k < n; ++k) key.rest[k - 1] = s[k];
   return find_packed(key);
-}
-
-void SimplexKeys::fetch_bounds(int first) {
-  if (!built_) build();
-  if (first >= 0 && static_cast<std::size_t>(first) + 1 < start_.size())
-    __builtin_prefetch(&start_[first]);
 }
 
 void SimplexKeys::fetch_bucket(int first) {
@@ -249,33 +252,25 @@ namespace {
 
 // The walks below go through the records in order but look up keys of
 // atoms anywhere: the atoms of a record some places ahead are fetched, then
-// the bounds of its buckets, then the buckets, so that each lookup finds
-// them at hand.
-const std::size_t kAtomsAhead = 16, kBoundsAhead = 10, kBucketsAhead = 5;
+// its buckets, so that each lookup finds them at hand.  (The bucket bounds
+// are few enough to stay in the cache.)
+const std::size_t kAtomsAhead = 16, kBucketsAhead = 5;
 
 template <class Record, int N>
 void fetch_atoms(const Record& r) {
   for (int k = 0; k < N; ++k) __builtin_prefetch(r.v[k]);
 }
 
-// The smallest indices of the keys of the record's faces and edges: the
-// N - 1 smallest of its vertex indices.
+// The buckets of the keys of the record's faces and edges: those of its
+// N - 1 smallest vertex indices.
 template <class Record, int N>
-void fetch_keys(const Record& r, ComplexRecords& rec, bool bounds) {
+void fetch_keys(const Record& r, ComplexRecords& rec) {
   int index[N], rank[N];
   sorted_vertices<Record, N>(r, index, rank);
   for (int k = 0; k + 1 < N; ++k) {
     const int first = index[rank[k]];
-    if (N == 4 && k < 2) {
-      if (bounds)
-        rec.tria_keys.fetch_bounds(first);
-      else
-        rec.tria_keys.fetch_bucket(first);
-    }
-    if (bounds)
-      rec.edge_keys.fetch_bounds(first);
-    else
-      rec.edge_keys.fetch_bucket(first);
+    if (N == 4 && k < 2) rec.tria_keys.fetch_bucket(first);
+    rec.edge_keys.fetch_bucket(first);
   }
 }
 
@@ -284,8 +279,7 @@ void link_all(std::vector<Record>& records, ComplexRecords& rec, Link link) {
   const std::size_t n = records.size();
   for (std::size_t k = 0; k < n; ++k) {
     if (k + kAtomsAhead < n) fetch_atoms<Record, N>(records[k + kAtomsAhead]);
-    if (k + kBoundsAhead < n) fetch_keys<Record, N>(records[k + kBoundsAhead], rec, true);
-    if (k + kBucketsAhead < n) fetch_keys<Record, N>(records[k + kBucketsAhead], rec, false);
+    if (k + kBucketsAhead < n) fetch_keys<Record, N>(records[k + kBucketsAhead], rec);
     link(records[k], rec);
   }
 }
@@ -303,7 +297,11 @@ CofaceLists::CofaceLists(const ComplexRecords& rec)
     : rec_(rec),
       tria_tetras_(&tria::cofaces),
       edge_tetras_(&edge::coface_tetras),
-      edge_trias_(&edge::coface_trias) {}
+      edge_trias_(&edge::coface_trias) {
+  tria_tetras_.reserve(4 * rec.tetras.size());
+  edge_tetras_.reserve(6 * rec.tetras.size());
+  edge_trias_.reserve(3 * rec.trias.size());
+}
 
 // Places are taken from the addresses: the records themselves are not read.
 void CofaceLists::note(const tetra& t) {

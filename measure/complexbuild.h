@@ -27,10 +27,9 @@ class SimplexKeys {
   int find(const int* v, int n);
   // The same for indices already in ascending order.
   int find_sorted(const int* s, int n);
-  std::size_t size() const { return pending_.size(); }
-  // Ask the memory for what a lookup of a key with this smallest index will
-  // read: the bucket's bounds, then (once those are near) its entries.
-  void fetch_bounds(int first);
+  std::size_t size() const { return entries_.size() + pending_.size(); }
+  // Ask the memory for the entries that a lookup of a key with this
+  // smallest index will read.
   void fetch_bucket(int first);
 
  private:
@@ -42,7 +41,7 @@ class SimplexKeys {
   static Entry pack(const int* v, int n, int id);
   int find_packed(const Entry& key);
   void build();
-  std::vector<Entry> pending_;      // in insertion order
+  std::vector<Entry> pending_;      // inserted since the last build, in order
   std::vector<Entry> entries_;      // grouped by smallest index
   std::vector<std::size_t> start_;  // bucket k is entries_[start_[k], start_[k+1])
   bool built_ = true;
@@ -108,13 +107,24 @@ template <class Owner, class Member>
 class BulkLists {
  public:
   explicit BulkLists(std::vector<Member*> Owner::*list) : list_(list) {}
+  // Room for this many notes, made at once.
+  void reserve(std::size_t notes) {
+    if (notes > pairs_.size()) pairs_.resize(notes);
+  }
   // By the 0-based places of owner and member in their vectors.
-  void note(int owner, int member) { pairs_.emplace_back(owner, member); }
+  void note(int owner, int member) {
+    if (used_ < pairs_.size())
+      pairs_[used_] = std::pair<int, int>(owner, member);
+    else
+      pairs_.emplace_back(owner, member);
+    ++used_;
+  }
   void flush(std::vector<Owner>& owners, std::vector<Member>& members);
 
  private:
   std::vector<Member*> Owner::*list_;
-  std::vector<std::pair<int, int>> pairs_;
+  std::vector<std::pair<int, int>> pairs_;  // the first used_ are notes
+  std::size_t used_ = 0;
 };
 
 // The coface lists of the records: a tetrahedron met by the walk is noted
@@ -138,6 +148,8 @@ class CofaceLists {
 
 template <class Owner, class Member>
 void BulkLists<Owner, Member>::flush(std::vector<Owner>& owners, std::vector<Member>& members) {
+  pairs_.resize(used_);
+  used_ = 0;
   if (pairs_.empty()) return;
   std::vector<int> start(owners.size() + 1, 0);
   for (const auto& p : pairs_) ++start[p.first + 1];

@@ -5,7 +5,7 @@
 #include <limits>
 #include <utility>
 
-#include "measure/volumeareashortnew.h"
+#include "measure/ballgeometry.h"
 #include "structure/util.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "measure/ballcache.h"
 #include "measure/emptyvolume.h"
-#include "measure/volumeareashortnew.h"
 
 namespace {
 

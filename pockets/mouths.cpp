@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "measure/clippeddiscs.h"
-#include "measure/volumeareashortnew.h"
+#include "measure/probesurface.h"
 
 namespace {
 

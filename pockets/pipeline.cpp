@@ -6,7 +6,7 @@
 
 #include "geometry/ashape.h"
 #include "geometry/d3dw.h"
-#include "measure/volumeareashortnew.h"
+#include "measure/complexbuild.h"
 #include "pockets/assembly.h"
 #include "pockets/marks.h"
 #include "pockets/mouths.h"

@@ -11,7 +11,7 @@
 
 #include "geometry/edges.h"
 #include "geometry/surface.h"
-#include "measure/volumeareashortnew.h"
+#include "measure/areavolume.h"
 #include "pockets/pipeline.h"
 #include "structure/bead.h"
 #include "structure/file.h"

@@ -3,12 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
-#include "measure/volumeareashortnew.h"
+#include "measure/areavolume.h"
+#include "measure/contribreport.h"
+#include "measure/probesurface.h"
 #include "structure/bead.h"
 #include "structure/file.h"
+#include "structure/output.h"
+#include "support/run.h"
 #include "union_sampling.h"
 
 namespace {
@@ -394,12 +402,20 @@ TEST(AreaVolume, RealStructureIsReproducibleAndConsistent) {
   read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
   ASSERT_GT(beads.size(), 500u);
   ComplexRecords one = measure_area_volume(beads, 1.4, 0, 4, 0);
-  ComplexRecords two = measure_area_volume(beads, 1.4, 0, 4, 0);
+  // Again, without the incidence lists the measures do not read.
+  ComplexRecords two = measure_area_volume(beads, 1.4, 0, 4, 0, false);
   double total = 0;
   for (size_t i = 0; i < beads.size(); ++i) {
     const info& a = one.atoms[i];
-    EXPECT_EQ(a.area_sa, two.atoms[i].area_sa);
-    EXPECT_EQ(a.volume_ms, two.atoms[i].volume_ms);
+    const info& b = two.atoms[i];
+    EXPECT_EQ(a.area_sa, b.area_sa);
+    EXPECT_EQ(a.area_ms, b.area_ms);
+    EXPECT_EQ(a.volume_sa, b.volume_sa);
+    EXPECT_EQ(a.volume_ms, b.volume_ms);
+    EXPECT_EQ(a.envelope_sa, b.envelope_sa);
+    EXPECT_EQ(a.envelope_ms, b.envelope_ms);
+    EXPECT_EQ(a.void_area_sa, b.void_area_sa);
+    EXPECT_EQ(a.void_area_ms, b.void_area_ms);
     EXPECT_TRUE(std::isfinite(a.area_ms) && std::isfinite(a.volume_ms));
     EXPECT_GT(a.area_sa, -1e-5);
     EXPECT_LE(a.area_sa, sphere_area(beads[i].radius + 1.4) + 1e-6);
@@ -413,6 +429,52 @@ TEST(AreaVolume, RealStructureIsReproducibleAndConsistent) {
   double total_ref = 0;
   for (double v : ref) total_ref += v;
   EXPECT_NEAR(total, total_ref, 2e-3 * total_ref);
+}
+
+// The rows carry the digits printf gives the formats of the report, for
+// values a run can reach: ties, zeros of either sign, NaN, infinities and
+// numbers too long for a short field.
+TEST(AreaVolume, ReportRowsAsPrintfWritesThem) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const double values[][4] = {{0.03125, -0.03125, 0.0, -0.0},
+                              {nan, -nan, inf, -inf},
+                              {1e300, -123456.78915, 2.5e-5, 99999.99995}};
+  std::vector<info> atoms(3);
+  std::vector<Bead> beads(3);
+  const char* names[3][2] = {{"CA", "GLY"}, {"OD1X", "A"}, {"N", ""}};
+  const char chains[3] = {'A', '\0', '*'};
+  for (int n = 0; n < 3; ++n) {
+    atoms[n].area_sa = values[n][0];
+    atoms[n].area_ms = values[n][1];
+    atoms[n].volume_sa = values[n][2];
+    atoms[n].volume_ms = values[n][3];
+    std::strcpy(beads[n].atom_name, names[n][0]);
+    std::strcpy(beads[n].res_name, names[n][1]);
+    beads[n].chain_id = chains[n];
+    beads[n].serial = n == 2 ? 123456 : n + 1;
+    beads[n].res_num = n == 1 ? -7 : 10 * n;
+  }
+  testrun::TempDir dir;
+  const std::filesystem::path here = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  area_volume_measure(atoms, beads, "rows", 1.4, 4, 0);
+  std::filesystem::current_path(here);
+  std::string expected;
+  for (int n = 0; n < 3; ++n) {
+    const Bead& b = beads[n];
+    const double* v = values[n];
+    char row[1024];
+    const int k = std::snprintf(row, sizeof row, "%-6s%5d  %-4s%3s %c%4d %8d   \t", "ATOM",
+                                pdb_serial(b.serial), b.atom_name, b.res_name, b.chain_id,
+                                pdb_residue_number(b.res_num), n + 1);
+    expected.append(row, static_cast<size_t>(k));
+    std::snprintf(row, sizeof row, "%6.4f\t%6.4f  \t%6.4f\t%6.4f\n", v[0], v[1], v[2], v[3]);
+    expected += row;
+  }
+  const std::string text = testrun::read_file(dir.file("rows.4.contrib"));
+  ASSERT_GE(text.size(), expected.size());
+  EXPECT_EQ(text.substr(text.size() - expected.size()), expected);
 }
 
 }  // namespace

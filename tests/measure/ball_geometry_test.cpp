@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "measure/volumeareashortnew.h"
+#include "measure/ballcache.h"
 
 namespace {
 

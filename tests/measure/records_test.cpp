@@ -9,9 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "measure/areavolume.h"
+#include "measure/ballgeometry.h"
 #include "measure/complexbuild.h"
 #include "measure/intersectionsegmentnew.h"
-#include "measure/volumeareashortnew.h"
 #include "structure/bead.h"
 #include "structure/file.h"
 

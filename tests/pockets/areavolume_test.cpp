@@ -10,7 +10,7 @@
 #include <random>
 #include <utility>
 
-#include "measure/volumeareashortnew.h"
+#include "measure/ballgeometry.h"
 #include "pockets/areavolume.h"
 #include "pockets/assembly.h"
 #include "pockets/pipeline.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <random>
 
-#include "measure/volumeareashortnew.h"
+#include "measure/ballgeometry.h"
 #include "pockets/mouths.h"
 
 namespace {

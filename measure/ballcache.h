@@ -1,0 +1,261 @@
+// The ball and probe-surface pieces of one simplex, each computed once.
+#ifndef MEASURE_BALLCACHE_H
+#define MEASURE_BALLCACHE_H
+
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+#include "measure/ballmath.h"
+#include "measure/probesurface.h"
+
+// The balls of at most four atoms, named by their positions 0 to 3, and the
+// pieces of ballgeometry.h and probesurface.h among them.  Each piece is
+// computed when first asked for and kept until the next load(), so that the
+// many pieces of one simplex that share power centres, sphere intersection
+// points, cap heights and angles compute each once.  A piece of positions
+// (a, b, c) equals the plain function of their atoms bit for bit.
+class SimplexBalls {
+ public:
+  explicit SimplexBalls(double p) : p_(p) {}
+  // Loaded with the given atoms, at positions 0, 1, ... in this order.
+  SimplexBalls(const Atoms& atoms, double p, std::initializer_list<int> indices);
+  double probe() const { return p_; }
+
+  // Takes these atoms as positions 0 to n-1 (n <= 4) and forgets every
+  // piece.
+  void load(const info* const* atoms, int n);
+  int size() const { return n_; }
+  const info& atom(int a) const { return *atom_[a]; }
+
+  const double* centre2(int a, int b) {
+    const int k = key2(a, b);
+    return has(have_centre2_, k) ? centre2_[k] : make_centre2(a, b, k);
+  }
+  const double* centre3(int a, int b, int c) { return plane(a, b, c).centre; }
+  const double* centre4(int a, int b, int c, int d) {
+    const int k = key4(a, b, c, d);
+    return has(have_centre4_, k) ? centre4_[k] : make_centre4(a, b, c, d, k);
+  }
+  // triangle_dual
+  const double* dual(int a, int b, int c) {
+    const int k = key3(a, b, c);
+    return has(have_dual_, k) ? dual_[k] : make_dual(a, b, c, k);
+  }
+  // cap_height
+  double height(int a, int b) {
+    const int k = key2(a, b);
+    return has(have_height_, k) ? height_[k] : make_height(a, b, k);
+  }
+  // A cap height known from an earlier simplex: the value height() would
+  // compute.  kept_height() tells whether height(a, b) is at hand.
+  void keep_height(int a, int b, double h) {
+    const int k = key2(a, b);
+    height_[k] = h;
+    set(have_height_, k);
+  }
+  bool kept_height(int a, int b, double* h) const {
+    const int k = key2(a, b);
+    if (!has(have_height_, k)) return false;
+    *h = height_[k];
+    return true;
+  }
+  // The pieces of the ordered triple (a, b, c) that depend on the three
+  // balls alone, as a neighbouring simplex computed them: what this one
+  // would compute.  `have` tells which of them are set.
+  struct Triple {
+    double dual[3];
+    double segment_height, plus, minus, corner, patch;
+  };
+  enum : unsigned {
+    kDual = 1,
+    kSegmentHeight = 2,
+    kPlus = 4,
+    kMinus = 8,
+    kCorner = 16,
+    kPatch = 32
+  };
+  void keep_triple(int a, int b, int c, const Triple& t, unsigned have);
+  // Which of them are at hand, copied to t.
+  unsigned kept_triple(int a, int b, int c, Triple* t) const;
+  bool nccw(int a, int b, int c, int d) {
+    const int k = key4(a, b, c, d);
+    if (!has(have_nccw_, k)) make_nccw(a, b, c, d, k);
+    return has(nccw_, k);
+  }
+  double segment_angle(int a, int b, int c) { return half_plus(a, b, c) + half_minus(a, b, c); }
+  double segment_height(int a, int b, int c) {
+    const int k = key3(a, b, c);
+    return has(have_segment_height_, k) ? segment_height_[k] : make_segment_height(a, b, c, k);
+  }
+  double segment_area(int a, int b, int c);
+  double segment2_angle(int a, int b, int c, int d) {
+    const int k = key4(a, b, c, d);
+    return has(have_segment2_, k) ? segment2_[k] : make_segment2_angle(a, b, c, d, k);
+  }
+  double segment2_area(int a, int b, int c, int d);
+  // Dihedral angle along (c_a, c_b) between the half-planes towards c_c and
+  // c_d; the same to the last bit for either order of the ends or of the
+  // other two.
+  double wedge(int a, int b, int c, int d) {
+    if (n_ == 4 && ((1 << a) | (1 << b) | (1 << c) | (1 << d)) == 15) {
+      const int k = a < b ? key2(a, b) : key2(b, a);
+      if (has(have_wedge_, k)) return wedge_[k];
+    }
+    return make_wedge(a, b, c, d);
+  }
+  double cap_volume(int a, int b) { return ballmath::cap_volume_of(R_[a], height(a, b)); }
+  double cap2_area(int a, int b, int c) {
+    const int k = key3(a, b, c);
+    return has(have_cap2_, k) ? cap2_[k] : make_cap2_area(a, b, c, k);
+  }
+  double cap2_volume(int a, int b, int c);
+  double cap3_area(int a, int b, int c, int d) {
+    const int k = key4(a, b, c, d);
+    return has(have_cap3_, k) ? cap3_[k] : make_cap3_area(a, b, c, d, k);
+  }
+  double cap3_volume(int a, int b, int c, int d);
+  Patch patch(int a, int b, int c) {
+    const int k = key3(a, b, c);
+    return patch_of_area(has(have_patch_, k) ? patch_[k] : make_patch_area(a, b, c, k), p_);
+  }
+  Torus torus(int i, int j, int cusp);
+
+ private:
+  // Power centre of three balls with the normal of their plane.
+  struct Plane {
+    double centre[3];
+    ballmath::V3 normal;
+  };
+  // (c_c - c_a) x (c_c - c_b), the normal of the plane through the line of
+  // (a, b) and c_c, with its length.
+  struct EdgePlane {
+    ballmath::V3 normal;
+    double length;
+  };
+  static int key2(int a, int b) { return a * 4 + b; }
+  static int key3(int a, int b, int c) { return a * 16 + b * 4 + c; }
+  static int key4(int a, int b, int c, int d) { return a * 64 + b * 16 + c * 4 + d; }
+  static bool has(uint64_t mask, int k) { return (mask >> k) & 1u; }
+  static bool has(const uint64_t* mask, int k) { return (mask[k >> 6] >> (k & 63)) & 1u; }
+  static void set(uint64_t& mask, int k) { mask |= uint64_t(1) << k; }
+  static void set(uint64_t* mask, int k) { mask[k >> 6] |= uint64_t(1) << (k & 63); }
+
+  bool hidden0(int a, int b) const;
+  double rho(int a, int b) {
+    double R = R_[a];
+    double h = height(a, b);
+    return ballmath::root((2 * R - h) * h);
+  }
+  const Plane& plane(int a, int b, int c) {
+    const int k = key3(a, b, c);
+    return has(have_plane_, k) ? plane_[k] : make_plane(a, b, c, k);
+  }
+  const EdgePlane& edge_plane(int a, int b, int c) {
+    const int k = key3(a, b, c);
+    return has(have_edge_plane_, k) ? edge_plane_[k] : make_edge_plane(a, b, c, k);
+  }
+  // Dihedral angle along (c_a, c_b) between the half-planes towards c_c and
+  // towards the point q.
+  double turn_to(int a, int b, int c, const double* q);
+  // The two halves of segment_angle(a, b, c): towards dual(a, b, c) and
+  // towards dual(a, c, b).
+  double half_plus(int a, int b, int c) {
+    const int k = key3(a, b, c);
+    return has(have_plus_, k) ? plus_[k] : make_half_plus(a, b, c, k);
+  }
+  double half_minus(int a, int b, int c) {
+    const int k = key3(a, b, c);
+    return has(have_minus_, k) ? minus_[k] : make_half_minus(a, b, c, k);
+  }
+  // Dihedral angle along (c_a, dual(a, b, c)) between the half-planes
+  // towards c_b and c_c.
+  double corner(int a, int b, int c) {
+    const int k = key3(a, b, c);
+    return has(have_corner_, k) ? corner_[k] : make_corner(a, b, c, k);
+  }
+
+  // Compute the piece of key k, keep it and return it.
+  const double* make_centre2(int a, int b, int k);
+  const Plane& make_plane(int a, int b, int c, int k);
+  const double* make_centre4(int a, int b, int c, int d, int k);
+  const double* make_dual(int a, int b, int c, int k);
+  double make_height(int a, int b, int k);
+  void make_nccw(int a, int b, int c, int d, int k);
+  const EdgePlane& make_edge_plane(int a, int b, int c, int k);
+  double make_half_plus(int a, int b, int c, int k);
+  double make_half_minus(int a, int b, int c, int k);
+  double make_corner(int a, int b, int c, int k);
+  double make_wedge(int a, int b, int c, int d);
+  double make_segment_height(int a, int b, int c, int k);
+  double make_segment2_angle(int a, int b, int c, int d, int k);
+  double make_cap2_area(int a, int b, int c, int k);
+  double make_cap3_area(int a, int b, int c, int d, int k);
+  double make_patch_area(int a, int b, int c, int k);
+
+  double p_;
+  int n_ = 0;
+  const info* atom_[4] = {nullptr, nullptr, nullptr, nullptr};
+  ballmath::V3 c_[4];
+  double R_[4];
+
+  // Which pieces are at hand, by key.
+  uint64_t have_centre2_ = 0, have_height_ = 0, have_wedge_ = 0;
+  uint64_t have_plane_ = 0, have_dual_ = 0, have_edge_plane_ = 0, have_segment_height_ = 0;
+  uint64_t have_plus_ = 0, have_minus_ = 0, have_corner_ = 0, have_cap2_ = 0, have_patch_ = 0;
+  uint64_t have_centre4_[4] = {0, 0, 0, 0}, have_segment2_[4] = {0, 0, 0, 0};
+  uint64_t have_cap3_[4] = {0, 0, 0, 0}, have_nccw_[4] = {0, 0, 0, 0}, nccw_[4] = {0, 0, 0, 0};
+
+  double centre2_[16][3], height_[16], wedge_[16];
+  Plane plane_[64];
+  double dual_[64][3];
+  EdgePlane edge_plane_[64];
+  double segment_height_[64], plus_[64], minus_[64], corner_[64], cap2_[64], patch_[64];
+  double centre4_[256][3], segment2_[256], cap3_[256];
+};
+
+// The same pieces named by atom index, for the simplex given to reset().
+// Pieces of atoms outside that simplex are computed without being kept.
+class BallCache {
+ public:
+  BallCache(const Atoms& atoms, double p);
+  // Starts on the simplex with these vertex indices (n <= 4).
+  void reset(const int* vertices, int n);
+
+  const Atoms& atoms() const { return atoms_; }
+  double probe() const { return p_; }
+  void centre2(int i, int j, double* out);
+  void centre3(int i, int j, int k, double* out);
+  void centre4(int i, int j, int k, int l, double* out);
+  void dual(int i, int j, int k, double* out);  // triangle_dual
+  double height(int i, int j);                  // cap_height
+  double segment_angle(int i, int j, int k);
+  double segment_height(int i, int j, int k);
+  double segment2_angle(int i, int j, int k, int l);
+  // Dihedral angle along (c_i, c_j) between the half-planes towards c_k and
+  // c_l.
+  double wedge(int i, int j, int k, int l);
+  double cap2_area(int i, int j, int k);
+  double cap3_area(int i, int j, int k, int l);
+  double cap_volume(int i, int j);
+  double cap2_volume(int i, int j, int k);
+  double cap3_volume(int i, int j, int k, int l);
+  Patch patch(int i, int j, int k);
+  Torus torus(int i, int j, int cusp);
+
+ private:
+  // The balls that hold these atoms, with their positions there: the
+  // current simplex when all of them are its vertices, else a one-off set.
+  SimplexBalls& on(std::initializer_list<int> atoms, int* at);
+
+  const Atoms& atoms_;
+  double p_;
+  int vertex_[4] = {-1, -1, -1, -1};
+  int n_ = 0;
+  // Position of each atom among the current simplex's vertices, -1 for the
+  // others.
+  std::vector<signed char> position_;
+  SimplexBalls current_, other_;
+};
+
+#endif
