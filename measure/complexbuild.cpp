@@ -136,13 +136,19 @@ Record& add_record(std::vector<Record>& records, SimplexKeys& keys, const Listed
 
 }  // namespace
 
-std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, double probe) {
+std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, double probe,
+                                                 std::vector<char>* flat) {
   std::unique_ptr<CD3DW> triangulation = triangulate(beads, [probe](const Bead& b) {
     const double r = b.radius + probe;
     return r * r;
   });
   CAlpha* complex = new CAlpha(triangulation.get(), CAlpha::kListOnly);
   std::vector<ListedSimplex> list = list_simplices(complex->simplices);
+  if (flat) {
+    flat->clear();
+    for (CSimplex* s : complex->simplices)
+      if (s->size() == 4) flat->push_back(static_cast<C3Simplex*>(s)->sigma_inf);
+  }
   delete complex;
   return list;
 }

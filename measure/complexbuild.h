@@ -75,7 +75,10 @@ struct ListedSimplex {
 std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplices);
 // The simplex list of the alpha complex of the beads' balls grown by the
 // probe (weights (r + probe)^2, the beads inserted in the seeded order).
-std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, double probe);
+// With `flat`, it also receives, for each tetrahedron in list order, whether
+// the complex reported it degenerate (its centres coplanar within rounding).
+std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, double probe,
+                                                 std::vector<char>* flat = nullptr);
 
 // The atom radius that puts the complex at alpha at signed size 0: the
 // expanded radius r + p grows to sqrt((r + p)^2 + alpha^2) (alpha >= 0) or

@@ -4,8 +4,6 @@
 #include <iostream>
 #include <limits>
 
-#include "geometry/ashape.h"
-#include "geometry/d3dw.h"
 #include "measure/complexbuild.h"
 #include "pockets/assembly.h"
 #include "pockets/marks.h"
@@ -58,34 +56,12 @@ class NeighbourLinks {
   std::vector<Link> links_;
 };
 
-// The simplex list of the alpha complex of the balls grown by the probe,
-// with, for each tetrahedron in list order, whether the complex reported it
-// degenerate (its four centres coplanar within rounding).
-std::vector<ListedSimplex> pocket_simplex_list(std::vector<Bead>& beads, double probe,
-                                               std::vector<char>& flat) {
-  CD3DW* triangulation = new CD3DW(1e19);
-  triangulation->reserve(beads.size());
-  for (int i : seeded_insertion_order(static_cast<int>(beads.size()))) {
-    const Bead& b = beads[i];
-    const double r = b.radius + probe;
-    triangulation->add(b.x, b.y, b.z, r * r, i, &beads[i]);
-  }
-  CAlpha* complex = new CAlpha(triangulation, CAlpha::kListOnly);
-  std::vector<ListedSimplex> list = list_simplices(complex->simplices);
-  flat.clear();
-  for (CSimplex* s : complex->simplices)
-    if (s->size() == 4) flat.push_back(static_cast<C3Simplex*>(s)->sigma_inf);
-  delete complex;
-  delete triangulation;
-  return list;
-}
-
 }  // namespace
 
 void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, PocketComplex& c) {
   const int n = static_cast<int>(beads.size());
   std::vector<char> flat;
-  const std::vector<ListedSimplex> list = pocket_simplex_list(beads, probe, flat);
+  const std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe, &flat);
 
   c.atoms.assign(n, info());
   for (int i = 0; i < n; ++i) {
