@@ -62,6 +62,25 @@ bool inside_tetra(const Point& p, const Point v[4]) {
   return true;
 }
 
+double tetra_volume(const Point* v) {
+  return std::fabs(det3(minus(v[1], v[0]), minus(v[2], v[0]), minus(v[3], v[0]))) / 6;
+}
+
+// A point drawn uniformly from the tetrahedron v.
+Point point_in(const Point* v, std::mt19937_64& rng) {
+  std::uniform_real_distribution<double> u(0.0, 1.0);
+  double b[3] = {u(rng), u(rng), u(rng)};
+  std::sort(b, b + 3);
+  const double w[4] = {b[0], b[1] - b[0], b[2] - b[1], 1 - b[2]};
+  Point p{0, 0, 0};
+  for (int k = 0; k < 4; ++k) {
+    p.x += w[k] * v[k].x;
+    p.y += w[k] * v[k].y;
+    p.z += w[k] * v[k].z;
+  }
+  return p;
+}
+
 // Monte Carlo estimates of the empty volume of the tetrahedron, the ball
 // surface inside it that no other ball covers, and the radical-circle arcs
 // of the overlapping pairs inside it that no third ball covers.
@@ -71,7 +90,6 @@ struct Estimate {
 
 Estimate monte_carlo(const std::vector<info>& atoms, double probe, int samples) {
   std::mt19937_64 rng(11);
-  std::uniform_real_distribution<double> u(0.0, 1.0);
   std::normal_distribution<double> g(0.0, 1.0);
   Point v[4];
   for (int k = 0; k < 4; ++k) v[k] = corner(atoms[k]);
@@ -83,20 +101,10 @@ Estimate monte_carlo(const std::vector<info>& atoms, double probe, int samples) 
     return false;
   };
   Estimate e{0, 0, 0};
-  const double volume =
-      std::fabs(det3(minus(v[1], v[0]), minus(v[2], v[0]), minus(v[3], v[0]))) / 6;
+  const double volume = tetra_volume(v);
   int empty = 0;
   for (int n = 0; n < samples; ++n) {
-    double b[3] = {u(rng), u(rng), u(rng)};
-    std::sort(b, b + 3);
-    const double w[4] = {b[0], b[1] - b[0], b[2] - b[1], 1 - b[2]};
-    Point p{0, 0, 0};
-    for (int k = 0; k < 4; ++k) {
-      p.x += w[k] * v[k].x;
-      p.y += w[k] * v[k].y;
-      p.z += w[k] * v[k].z;
-    }
-    empty += !covered(p, -1, -1);
+    empty += !covered(point_in(v, rng), -1, -1);
   }
   e.volume = volume * empty / samples;
   for (int k = 0; k < 4; ++k) {
@@ -210,24 +218,14 @@ struct Measured {
 std::pair<double, double> empty_volume_mc(const pocket& s, const std::vector<info>& atoms,
                                           double probe, int samples_per_tetrahedron) {
   std::mt19937_64 rng(5);
-  std::uniform_real_distribution<double> u(0.0, 1.0);
   double mean = 0.0, variance = 0.0;
   for (const tetra* t : s.tetrahedra) {
     Point v[4];
     for (int k = 0; k < 4; ++k) v[k] = corner(*t->v[k]);
-    const double volume =
-        std::fabs(det3(minus(v[1], v[0]), minus(v[2], v[0]), minus(v[3], v[0]))) / 6;
+    const double volume = tetra_volume(v);
     int empty = 0;
     for (int n = 0; n < samples_per_tetrahedron; ++n) {
-      double b[3] = {u(rng), u(rng), u(rng)};
-      std::sort(b, b + 3);
-      const double w[4] = {b[0], b[1] - b[0], b[2] - b[1], 1 - b[2]};
-      Point p{0, 0, 0};
-      for (int k = 0; k < 4; ++k) {
-        p.x += w[k] * v[k].x;
-        p.y += w[k] * v[k].y;
-        p.z += w[k] * v[k].z;
-      }
+      const Point p = point_in(v, rng);
       bool covered = false;
       for (const info& a : atoms) covered = covered || inside_ball(p, a, a.radius + probe);
       empty += !covered;
