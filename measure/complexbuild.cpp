@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "geometry/ashape.h"
 #include "geometry/triangulate.h"
@@ -61,20 +63,6 @@ int SimplexKeys::find(const int* v, int n) {
   return find_packed(key);
 }
 
-int SimplexKeys::find_sorted(const int* s, int n) {
-  Entry key{s[0], {-1, -1, -1}, 0};
-  for (int k = 1; k < n; ++k) key.rest[k - 1] = s[k];
-  return find_packed(key);
-}
-
-void SimplexKeys::fetch_bucket(int first) {
-  if (!built_) build();
-  if (first < 0 || static_cast<std::size_t>(first) + 1 >= start_.size()) return;
-  const char* from = reinterpret_cast<const char*>(entries_.data() + start_[first]);
-  const char* to = reinterpret_cast<const char*>(entries_.data() + start_[first + 1]);
-  for (; from < to; from += 64) __builtin_prefetch(from);
-}
-
 int SimplexKeys::find_packed(const Entry& key) {
   if (!built_) build();
   if (key.first < 0 || static_cast<std::size_t>(key.first) + 1 >= start_.size()) return 0;
@@ -88,22 +76,42 @@ int SimplexKeys::find_packed(const Entry& key) {
 
 // ---- ComplexRecords ----------------------------------------------------------
 
+namespace {
+
+template <class Record, int N>
+int find_record(std::vector<Record>& records, SimplexKeys& keys, const int* v) {
+  if (keys.size() != records.size()) {
+    keys = SimplexKeys();
+    keys.reserve(records.size());
+    for (const Record& r : records) {
+      int key[N];
+      for (int k = 0; k < N; ++k) key[k] = r.v[k]->index;
+      keys.insert(key, N, r.id);
+    }
+  }
+  return keys.find(v, N);
+}
+
+template <class Record>
+Record* record_of(std::vector<Record>& records, int id) {
+  return id > 0 ? &records[static_cast<std::size_t>(id - 1)] : nullptr;
+}
+
+}  // namespace
+
 tetra* ComplexRecords::find_tetra(int a, int b, int c, int d) {
-  int v[4] = {a, b, c, d};
-  int id = tetra_keys.find(v, 4);
-  return id > 0 ? &tetras[id - 1] : nullptr;
+  const int v[4] = {a, b, c, d};
+  return record_of(tetras, find_record<tetra, 4>(tetras, tetra_keys_, v));
 }
 
 tria* ComplexRecords::find_tria(int a, int b, int c) {
-  int v[3] = {a, b, c};
-  int id = tria_keys.find(v, 3);
-  return id > 0 ? &trias[id - 1] : nullptr;
+  const int v[3] = {a, b, c};
+  return record_of(trias, find_record<tria, 3>(trias, tria_keys_, v));
 }
 
 edge* ComplexRecords::find_edge(int a, int b) {
-  int v[2] = {a, b};
-  int id = edge_keys.find(v, 2);
-  return id > 0 ? &edges[id - 1] : nullptr;
+  const int v[2] = {a, b};
+  return record_of(edges, find_record<edge, 2>(edges, edge_keys_, v));
 }
 
 // ---- passes -------------------------------------------------------------------
@@ -121,15 +129,12 @@ std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplice
 
 namespace {
 
-// The next record of a kind, made in place: its id, its key and its
-// vertices.
+// The next record of a kind, made in place: its id and its vertices.
 template <class Record>
-Record& add_record(std::vector<Record>& records, SimplexKeys& keys, const ListedSimplex& s,
-                   std::vector<info>& atoms) {
+Record& add_record(std::vector<Record>& records, const ListedSimplex& s, std::vector<info>& atoms) {
   records.emplace_back();
   Record& r = records.back();
   r.id = static_cast<int>(records.size());
-  keys.insert(s.v, s.size, r.id);
   for (int k = 0; k < s.size; ++k) r.v[k] = &atoms[s.v[k]];
   return r;
 }
@@ -179,122 +184,179 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
   rec.tetras.reserve(n4);
   rec.trias.reserve(n3);
   rec.edges.reserve(n2);
-  rec.tetra_keys.reserve(n4);
-  rec.tria_keys.reserve(n3);
-  rec.edge_keys.reserve(n2);
 
   for (const ListedSimplex& s : list) {
     if (s.size == 4)
-      add_record(rec.tetras, rec.tetra_keys, s, rec.atoms).setcenter4(probe);
+      add_record(rec.tetras, s, rec.atoms).setcenter4(probe);
     else if (s.size == 3)
-      add_record(rec.trias, rec.tria_keys, s, rec.atoms).setcenter3(probe);
+      add_record(rec.trias, s, rec.atoms).setcenter3(probe);
     else if (s.size == 2)
-      add_record(rec.edges, rec.edge_keys, s, rec.atoms).setcenter2(probe);
+      add_record(rec.edges, s, rec.atoms).setcenter2(probe);
   }
 }
 
 namespace {
 
-// The vertex indices of a record and their positions in ascending order of
-// index: every face and edge of the record is then a sorted key as it is.
+// The vertex indices of a record in ascending order, and the place in that
+// order of each of its vertices.
 template <class Record, int N>
-void sorted_vertices(const Record& r, int* index, int* by_rank) {
+void sorted_vertices(const Record& r, int* sorted, int* place) {
+  int index[N], rank[N];
   for (int k = 0; k < N; ++k) {
     index[k] = r.v[k]->index;
-    by_rank[k] = k;
+    rank[k] = k;
   }
   for (int i = 1; i < N; ++i)
-    for (int j = i; j > 0 && index[by_rank[j]] < index[by_rank[j - 1]]; --j) {
-      const int x = by_rank[j];
-      by_rank[j] = by_rank[j - 1];
-      by_rank[j - 1] = x;
+    for (int j = i; j > 0 && index[rank[j]] < index[rank[j - 1]]; --j) {
+      const int x = rank[j];
+      rank[j] = rank[j - 1];
+      rank[j - 1] = x;
     }
+  for (int k = 0; k < N; ++k) {
+    sorted[k] = index[rank[k]];
+    place[rank[k]] = k;
+  }
 }
 
-template <class Record>
-Record* record_of(std::vector<Record>& records, int id) {
-  return id > 0 ? &records[static_cast<std::size_t>(id - 1)] : nullptr;
-}
+// The edges and triangles of the records by their vertex indices: for each
+// atom, those whose smallest vertex it is, in ascending order of the others.
+// The faces and edges of one record that share their smallest vertex are
+// then met in one forward pass over its list.
+class FaceIndex {
+ public:
+  // The two other vertices of a triangle, first in the high half.
+  typedef std::uint64_t Pair;
 
-}  // namespace
+  explicit FaceIndex(const ComplexRecords& rec)
+      : edge_start_(rec.atoms.size() + 1, 0), tria_start_(rec.atoms.size() + 1, 0) {
+    std::vector<std::pair<int, int>> edge_keys(rec.edges.size());  // first, other
+    for (std::size_t k = 0; k < rec.edges.size(); ++k) {
+      const int a = rec.edges[k].v[0]->index, b = rec.edges[k].v[1]->index;
+      edge_keys[k] = a < b ? std::make_pair(a, b) : std::make_pair(b, a);
+    }
+    fill(edge_keys, edge_start_, edge_others_, edge_ids_);
+    std::vector<std::pair<int, Pair>> tria_keys(rec.trias.size());
+    for (std::size_t k = 0; k < rec.trias.size(); ++k) {
+      int s[3], place[3];
+      sorted_vertices<tria, 3>(rec.trias[k], s, place);
+      tria_keys[k] = std::make_pair(s[0], pair(s[1], s[2]));
+    }
+    fill(tria_keys, tria_start_, tria_others_, tria_ids_);
+  }
 
-void link_tetra(tetra& t, ComplexRecords& rec) {
-  int index[4], rank[4];
-  sorted_vertices<tetra, 4>(t, index, rank);
-  // Vertex position -> place in ascending order.
-  int place[4];
-  for (int k = 0; k < 4; ++k) place[rank[k]] = k;
-  const int s[4] = {index[rank[0]], index[rank[1]], index[rank[2]], index[rank[3]]};
+  // Edges (s[0], s[m]) for m = 1..n-1, s ascending; ids into out, 0 when
+  // absent.
+  void edges_from(const int* s, int n, int* out) const {
+    Scan<int> scan(edge_others_, edge_ids_, edge_start_, s[0]);
+    for (int m = 1; m < n; ++m) out[m - 1] = scan.find(s[m]);
+  }
+  // Triangles (s[0], b, c) for the pairs (b, c) given ascending.
+  void trias_from(int first, const Pair* others, int n, int* out) const {
+    Scan<Pair> scan(tria_others_, tria_ids_, tria_start_, first);
+    for (int m = 0; m < n; ++m) out[m] = scan.find(others[m]);
+  }
+  static Pair pair(int b, int c) {
+    return (static_cast<Pair>(static_cast<std::uint32_t>(b)) << 32) | static_cast<std::uint32_t>(c);
+  }
+
+ private:
+  // Counting sort by first vertex; each list then sorted by the others,
+  // keeping the order of equal keys.  Ids are 1-based places.
+  template <class Key>
+  static void fill(const std::vector<std::pair<int, Key>>& keys, std::vector<int>& start,
+                   std::vector<Key>& others, std::vector<int>& ids) {
+    for (const auto& k : keys) ++start[static_cast<std::size_t>(k.first) + 1];
+    for (std::size_t a = 1; a < start.size(); ++a) start[a] += start[a - 1];
+    others.resize(keys.size());
+    ids.resize(keys.size());
+    std::vector<int> next(start.begin(), start.end() - 1);
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      int at = next[static_cast<std::size_t>(keys[k].first)]++;
+      const Key key = keys[k].second;
+      const int id = static_cast<int>(k) + 1;
+      const int begin = start[static_cast<std::size_t>(keys[k].first)];
+      for (; at > begin && key < others[at - 1]; --at) {
+        others[at] = others[at - 1];
+        ids[at] = ids[at - 1];
+      }
+      others[at] = key;
+      ids[at] = id;
+    }
+  }
+
+  // A forward pass over the list of one atom, for keys asked in ascending
+  // order.
+  template <class Key>
+  struct Scan {
+    Scan(const std::vector<Key>& others, const std::vector<int>& ids, const std::vector<int>& start,
+         int first)
+        : key(others.data()), id(ids.data()), at(start[first]), end(start[first + 1]) {}
+    int find(Key k) {
+      while (at < end && key[at] < k) ++at;
+      return at < end && key[at] == k ? id[at] : 0;
+    }
+    const Key* key;
+    const int* id;
+    int at, end;
+  };
+
+  std::vector<int> edge_start_, tria_start_;
+  std::vector<int> edge_others_;
+  std::vector<Pair> tria_others_;
+  std::vector<int> edge_ids_, tria_ids_;
+};
+
+// Place of the edge between the vertices at places x < y of an ascending
+// list of four: (0,1), (0,2), (0,3), (1,2), (1,3), (2,3).
+const int kPairOf[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
+const int kTetraEnds[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+const int kTriaEnds[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+
+void link_tetra(tetra& t, std::vector<tria>& trias, std::vector<edge>& edges,
+                const FaceIndex& index) {
+  int s[4], place[4];
+  sorted_vertices<tetra, 4>(t, s, place);
+  // The faces without s[3], s[2], s[1] (first s[0]), then without s[0].
+  int without[4];
+  const FaceIndex::Pair from_first[3] = {FaceIndex::pair(s[1], s[2]), FaceIndex::pair(s[1], s[3]),
+                                         FaceIndex::pair(s[2], s[3])};
+  index.trias_from(s[0], from_first, 3, without + 1);
+  const FaceIndex::Pair from_second = FaceIndex::pair(s[2], s[3]);
+  index.trias_from(s[1], &from_second, 1, without);
+  // without[1..3] hold the faces without s[3], s[2], s[1] in that order.
+  const int face_without[4] = {without[0], without[3], without[2], without[1]};
   // Face k leaves out vertex 3 - k.
-  for (int k = 0; k < 4; ++k) {
-    int key[3], n = 0;
-    for (int m = 0; m < 4; ++m)
-      if (m != place[3 - k]) key[n++] = s[m];
-    t.faces[k] = record_of(rec.trias, rec.tria_keys.find_sorted(key, 3));
-  }
-  const int ends[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+  for (int k = 0; k < 4; ++k) t.faces[k] = record_of(trias, face_without[place[3 - k]]);
+  // Edges by ascending pair: (0,1), (0,2), (0,3) | (1,2), (1,3) | (2,3).
+  int by_pair[6];
+  index.edges_from(s, 4, by_pair);
+  index.edges_from(s + 1, 3, by_pair + 3);
+  index.edges_from(s + 2, 2, by_pair + 5);
   for (int k = 0; k < 6; ++k) {
-    int x = place[ends[k][0]], y = place[ends[k][1]];
-    const int key[2] = {s[x < y ? x : y], s[x < y ? y : x]};
-    t.edges[k] = record_of(rec.edges, rec.edge_keys.find_sorted(key, 2));
+    const int x = place[kTetraEnds[k][0]], y = place[kTetraEnds[k][1]];
+    t.edges[k] = record_of(edges, by_pair[x < y ? kPairOf[x][y] : kPairOf[y][x]]);
   }
 }
 
-void link_tria(tria& f, ComplexRecords& rec) {
-  int index[3], rank[3];
-  sorted_vertices<tria, 3>(f, index, rank);
-  int place[3];
-  for (int k = 0; k < 3; ++k) place[rank[k]] = k;
-  const int s[3] = {index[rank[0]], index[rank[1]], index[rank[2]]};
-  const int ends[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+void link_tria(tria& f, std::vector<edge>& edges, const FaceIndex& index) {
+  int s[3], place[3];
+  sorted_vertices<tria, 3>(f, s, place);
+  // (0,1), (0,2) | (1,2).
+  int by_pair[3];
+  index.edges_from(s, 3, by_pair);
+  index.edges_from(s + 1, 2, by_pair + 2);
   for (int k = 0; k < 3; ++k) {
-    int x = place[ends[k][0]], y = place[ends[k][1]];
-    const int key[2] = {s[x < y ? x : y], s[x < y ? y : x]};
-    f.e[k] = record_of(rec.edges, rec.edge_keys.find_sorted(key, 2));
-  }
-}
-
-namespace {
-
-// The walks below go through the records in order but look up keys of
-// atoms anywhere: the atoms of a record some places ahead are fetched, then
-// its buckets, so that each lookup finds them at hand.  (The bucket bounds
-// are few enough to stay in the cache.)
-const std::size_t kAtomsAhead = 16, kBucketsAhead = 5;
-
-template <class Record, int N>
-void fetch_atoms(const Record& r) {
-  for (int k = 0; k < N; ++k) __builtin_prefetch(r.v[k]);
-}
-
-// The buckets of the keys of the record's faces and edges: those of its
-// N - 1 smallest vertex indices.
-template <class Record, int N>
-void fetch_keys(const Record& r, ComplexRecords& rec) {
-  int index[N], rank[N];
-  sorted_vertices<Record, N>(r, index, rank);
-  for (int k = 0; k + 1 < N; ++k) {
-    const int first = index[rank[k]];
-    if (N == 4 && k < 2) rec.tria_keys.fetch_bucket(first);
-    rec.edge_keys.fetch_bucket(first);
-  }
-}
-
-template <class Record, int N, class Link>
-void link_all(std::vector<Record>& records, ComplexRecords& rec, Link link) {
-  const std::size_t n = records.size();
-  for (std::size_t k = 0; k < n; ++k) {
-    if (k + kAtomsAhead < n) fetch_atoms<Record, N>(records[k + kAtomsAhead]);
-    if (k + kBucketsAhead < n) fetch_keys<Record, N>(records[k + kBucketsAhead], rec);
-    link(records[k], rec);
+    const int x = place[kTriaEnds[k][0]], y = place[kTriaEnds[k][1]];
+    f.e[k] = record_of(edges, by_pair[x < y ? x + y - 1 : y + x - 1]);
   }
 }
 
 }  // namespace
 
 void link_records(ComplexRecords& rec) {
-  link_all<tetra, 4>(rec.tetras, rec, link_tetra);
-  link_all<tria, 3>(rec.trias, rec, link_tria);
+  const FaceIndex index(rec);
+  for (tetra& t : rec.tetras) link_tetra(t, rec.trias, rec.edges, index);
+  for (tria& f : rec.trias) link_tria(f, rec.edges, index);
 }
 
 // ---- coface lists --------------------------------------------------------------

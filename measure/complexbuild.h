@@ -25,12 +25,7 @@ class SimplexKeys {
   void insert(const int* v, int n, int id);
   // The id of the key, 0 when absent.
   int find(const int* v, int n);
-  // The same for indices already in ascending order.
-  int find_sorted(const int* s, int n);
   std::size_t size() const { return entries_.size() + pending_.size(); }
-  // Ask the memory for the entries that a lookup of a key with this
-  // smallest index will read.
-  void fetch_bucket(int first);
 
  private:
   struct Entry {
@@ -55,12 +50,15 @@ struct ComplexRecords {
   std::vector<tetra> tetras;
   std::vector<tria> trias;
   std::vector<edge> edges;
-  SimplexKeys tetra_keys, tria_keys, edge_keys;
 
-  // Record of the simplex with these vertex indices, null when absent.
+  // Record of the simplex with these vertex indices, null when absent.  The
+  // keys are gathered from the records on the first lookup of each kind.
   tetra* find_tetra(int a, int b, int c, int d);
   tria* find_tria(int a, int b, int c);
   edge* find_edge(int a, int b);
+
+ private:
+  SimplexKeys tetra_keys_, tria_keys_, edge_keys_;
 };
 
 // One simplex of an alpha complex's list: its number of vertices (1 to 4)
@@ -88,18 +86,16 @@ std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, doubl
 double alpha_radius(double radius, double probe, double alpha);
 
 // First pass over the simplex list: for every tetrahedron, triangle and edge
-// makes a record with the defaults, its id and key, points its vertices at
-// the atom records (simplex order) and sets its power centre.  The atom
-// records must be complete; the record vectors are sized once, so pointers
-// into them stay valid afterwards.
+// makes a record with the defaults and its id, points its vertices at the
+// atom records (simplex order) and sets its power centre.  The atom records
+// must be complete; the record vectors are sized once, so pointers into them
+// stay valid afterwards.
 void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe);
 
 // Sets the faces (v0v1v2, v0v1v3, v0v2v3, v1v2v3) and edges (v0v1, v0v2,
-// v0v3, v1v2, v1v3, v2v3) of a tetrahedron.
-void link_tetra(tetra& t, ComplexRecords& rec);
-// Sets the edges (v0v1, v0v2, v1v2) of a triangle.
-void link_tria(tria& f, ComplexRecords& rec);
-// link_tetra on every tetrahedron and link_tria on every triangle.
+// v0v3, v1v2, v1v3, v2v3) of every tetrahedron and the edges (v0v1, v0v2,
+// v1v2) of every triangle, found by their vertices among the records (null
+// when absent).
 void link_records(ComplexRecords& rec);
 
 // Lists of records (member `list` of each owner) appended in bulk: the
@@ -136,8 +132,8 @@ class BulkLists {
 class CofaceLists {
  public:
   explicit CofaceLists(const ComplexRecords& rec);
-  void note(const tetra& t);  // after link_tetra
-  void note(const tria& f);   // after link_tria
+  void note(const tetra& t);  // after link_records
+  void note(const tria& f);   // after link_records
   // tria::cofaces and edge::coface_tetras; then edge::coface_trias.
   void flush_tetras(ComplexRecords& rec);
   void flush_trias(ComplexRecords& rec);

@@ -202,7 +202,6 @@ struct Tetrahedron {
       tria& f = rec.trias[k];
       f.id = k + 1;
       for (int m = 0; m < 3; ++m) f.v[m] = &rec.atoms[faces[k][m]];
-      rec.tria_keys.insert(faces[k], 3, f.id);
       f.setcenter3(p);
     }
     const int ends[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
@@ -211,12 +210,10 @@ struct Tetrahedron {
       e.id = k + 1;
       e.v[0] = &rec.atoms[ends[k][0]];
       e.v[1] = &rec.atoms[ends[k][1]];
-      rec.edge_keys.insert(ends[k], 2, e.id);
       e.setcenter2(p);
     }
     t.setcenter4(p);
-    link_tetra(t, rec);
-    for (tria& f : rec.trias) link_tria(f, rec);
+    link_records(rec);
   }
 };
 
