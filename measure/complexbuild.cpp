@@ -387,8 +387,8 @@ void CofaceLists::note(const tria& f) {
 }
 
 void CofaceLists::flush_tetras(ComplexRecords& rec) {
-  tria_tetras_.flush(rec.trias, rec.tetras);
-  edge_tetras_.flush(rec.edges, rec.tetras);
+  tria_tetras_.flush(rec.trias, rec.tetras, rec);
+  edge_tetras_.flush(rec.edges, rec.tetras, rec);
 }
 
-void CofaceLists::flush_trias(ComplexRecords& rec) { edge_trias_.flush(rec.edges, rec.trias); }
+void CofaceLists::flush_trias(ComplexRecords& rec) { edge_trias_.flush(rec.edges, rec.trias, rec); }
