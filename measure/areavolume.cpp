@@ -614,19 +614,14 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   std::vector<char> covered(static_cast<std::size_t>(n), 0);
   int void_counter = 0;
   link_records(rec);
-  {
-    BulkLists<tria, tetra, 2> cofaces(&tria::cofaces);
-    cofaces.reserve(4 * rec.tetras.size());
-    for (tetra& T : rec.tetras) {
-      for (const tria* f : T.faces)
-        if (f != nullptr) cofaces.note(static_cast<int>(f - rec.trias.data()), T.id - 1);
-      T.judge4(probe);
-      if (T.signed_size <= 0.0)
-        T.in_complex = true;
-      else
-        T.void_id = ++void_counter;
-    }
-    cofaces.flush(rec.trias, rec.tetras, rec);
+  for (tetra& T : rec.tetras) {
+    for (tria* f : T.faces)
+      if (f != nullptr) f->cofaces.push_back(&T);
+    T.judge4(probe);
+    if (T.signed_size <= 0.0)
+      T.in_complex = true;
+    else
+      T.void_id = ++void_counter;
   }
   for (tria& F : rec.trias) {
     F.judge3(probe);

@@ -198,184 +198,192 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
 namespace {
 
 // The vertex indices of a record in ascending order, and the place in that
-// order of each of its vertices.
+// order of each of its vertices (equal indices keep their vertex order).
 template <class Record, int N>
 void sorted_vertices(const Record& r, int* sorted, int* place) {
-  int index[N], rank[N];
+  int index[N];
   for (int k = 0; k < N; ++k) {
     index[k] = r.v[k]->index;
-    rank[k] = k;
+    place[k] = 0;
   }
-  for (int i = 1; i < N; ++i)
-    for (int j = i; j > 0 && index[rank[j]] < index[rank[j - 1]]; --j) {
-      const int x = rank[j];
-      rank[j] = rank[j - 1];
-      rank[j - 1] = x;
+  for (int j = 0; j < N; ++j)
+    for (int k = j + 1; k < N; ++k) {
+      const int before = index[j] <= index[k];
+      place[k] += before;
+      place[j] += 1 - before;
     }
-  for (int k = 0; k < N; ++k) {
-    sorted[k] = index[rank[k]];
-    place[rank[k]] = k;
-  }
+  for (int k = 0; k < N; ++k) sorted[place[k]] = index[k];
 }
 
-// The edges and triangles of the records by their vertex indices: for each
-// atom, those whose smallest vertex it is, in ascending order of the others.
-// The faces and edges of one record that share their smallest vertex are
-// then met in one forward pass over its list.
-class FaceIndex {
+// Records of one kind listed by an owner (for triangles: the edge of their
+// two smaller atoms), in ascending order of one more vertex: the records that
+// share an owner are then met in one forward pass over its list.  Ids are
+// 1-based places in the records.
+class Lists {
  public:
-  // The two other vertices of a triangle, first in the high half.
-  typedef std::uint64_t Pair;
-
-  explicit FaceIndex(const ComplexRecords& rec)
-      : edge_start_(rec.atoms.size() + 1, 0), tria_start_(rec.atoms.size() + 1, 0) {
-    std::vector<std::pair<int, int>> edge_keys(rec.edges.size());  // first, other
-    for (std::size_t k = 0; k < rec.edges.size(); ++k) {
-      const int a = rec.edges[k].v[0]->index, b = rec.edges[k].v[1]->index;
-      edge_keys[k] = a < b ? std::make_pair(a, b) : std::make_pair(b, a);
-    }
-    fill(edge_keys, edge_start_, edge_others_, edge_ids_);
-    std::vector<std::pair<int, Pair>> tria_keys(rec.trias.size());
-    for (std::size_t k = 0; k < rec.trias.size(); ++k) {
-      int s[3], place[3];
-      sorted_vertices<tria, 3>(rec.trias[k], s, place);
-      tria_keys[k] = std::make_pair(s[0], pair(s[1], s[2]));
-    }
-    fill(tria_keys, tria_start_, tria_others_, tria_ids_);
-  }
-
-  // Edges (s[0], s[m]) for m = 1..n-1, s ascending; ids into out, 0 when
-  // absent.
-  void edges_from(const int* s, int n, int* out) const {
-    Scan<int> scan(edge_others_, edge_ids_, edge_start_, s[0]);
-    for (int m = 1; m < n; ++m) out[m - 1] = scan.find(s[m]);
-  }
-  // Triangles (s[0], b, c) for the pairs (b, c) given ascending.
-  void trias_from(int first, const Pair* others, int n, int* out) const {
-    Scan<Pair> scan(tria_others_, tria_ids_, tria_start_, first);
-    for (int m = 0; m < n; ++m) out[m] = scan.find(others[m]);
-  }
-  static Pair pair(int b, int c) {
-    return (static_cast<Pair>(static_cast<std::uint32_t>(b)) << 32) | static_cast<std::uint32_t>(c);
-  }
-
- private:
-  // Counting sort by first vertex; each list then sorted by the others,
-  // keeping the order of equal keys.  Ids are 1-based places.
-  template <class Key>
-  static void fill(const std::vector<std::pair<int, Key>>& keys, std::vector<int>& start,
-                   std::vector<Key>& others, std::vector<int>& ids) {
-    for (const auto& k : keys) ++start[static_cast<std::size_t>(k.first) + 1];
-    for (std::size_t a = 1; a < start.size(); ++a) start[a] += start[a - 1];
-    others.resize(keys.size());
-    ids.resize(keys.size());
-    std::vector<int> next(start.begin(), start.end() - 1);
+  // keys[k] = (owner, vertex) of record k + 1; an owner below 0 lists it
+  // nowhere.
+  Lists(std::size_t owners, const std::vector<std::pair<int, int>>& keys)
+      : start_(owners + 1, 0), vertex_(keys.size()), id_(keys.size()) {
+    for (const auto& k : keys)
+      if (k.first >= 0) ++start_[static_cast<std::size_t>(k.first) + 1];
+    for (std::size_t a = 1; a < start_.size(); ++a) start_[a] += start_[a - 1];
+    std::vector<int> next(start_.begin(), start_.end() - 1);
     for (std::size_t k = 0; k < keys.size(); ++k) {
-      int at = next[static_cast<std::size_t>(keys[k].first)]++;
-      const Key key = keys[k].second;
-      const int id = static_cast<int>(k) + 1;
-      const int begin = start[static_cast<std::size_t>(keys[k].first)];
-      for (; at > begin && key < others[at - 1]; --at) {
-        others[at] = others[at - 1];
-        ids[at] = ids[at - 1];
+      if (keys[k].first < 0) continue;
+      const std::size_t owner = static_cast<std::size_t>(keys[k].first);
+      const int begin = start_[owner], vertex = keys[k].second, id = static_cast<int>(k) + 1;
+      int at = next[owner]++;
+      for (; at > begin && vertex < vertex_[at - 1]; --at) {
+        vertex_[at] = vertex_[at - 1];
+        id_[at] = id_[at - 1];
       }
-      others[at] = key;
-      ids[at] = id;
+      vertex_[at] = vertex;
+      id_[at] = id;
     }
   }
 
-  // A forward pass over the list of one atom, for keys asked in ascending
-  // order.
-  template <class Key>
-  struct Scan {
-    Scan(const std::vector<Key>& others, const std::vector<int>& ids, const std::vector<int>& start,
-         int first)
-        : key(others.data()), id(ids.data()), at(start[first]), end(start[first + 1]) {}
-    int find(Key k) {
-      while (at < end && key[at] < k) ++at;
-      return at < end && key[at] == k ? id[at] : 0;
+  // A forward pass over the list of one owner, for vertices asked in
+  // ascending order; ids, 0 for none.
+  class Scan {
+   public:
+    Scan(const Lists& l, int owner)
+        : vertex_(l.vertex_.data()),
+          id_(l.id_.data()),
+          at_(l.start_[owner]),
+          end_(l.start_[owner + 1]) {}
+    int find(int vertex) {
+      while (at_ < end_ && vertex_[at_] < vertex) ++at_;
+      return at_ < end_ && vertex_[at_] == vertex ? id_[at_] : 0;
     }
-    const Key* key;
-    const int* id;
-    int at, end;
+
+   private:
+    const int* vertex_;
+    const int* id_;
+    int at_, end_;
   };
 
-  std::vector<int> edge_start_, tria_start_;
-  std::vector<int> edge_others_;
-  std::vector<Pair> tria_others_;
-  std::vector<int> edge_ids_, tria_ids_;
+ private:
+  std::vector<int> start_, vertex_, id_;
 };
 
-// Place of the edge between the vertices at places x < y of an ascending
-// list of four: (0,1), (0,2), (0,3), (1,2), (1,3), (2,3).
-const int kPairOf[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
+// Place of the edge between the vertices at places x and y of an ascending
+// list of four, among (0,1), (0,2), (0,3), (1,2), (1,3), (2,3); of three,
+// among (0,1), (0,2), (1,2).
+const int kPairOf4[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
+const int kPairOf3[3][3] = {{-1, 0, 1}, {0, -1, 2}, {1, 2, -1}};
 const int kTetraEnds[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
 const int kTriaEnds[3][2] = {{0, 1}, {0, 2}, {1, 2}};
 
-void link_tetra(tetra& t, std::vector<tria>& trias, std::vector<edge>& edges,
-                const FaceIndex& index) {
-  int s[4], place[4];
-  sorted_vertices<tetra, 4>(t, s, place);
-  // The faces without s[3], s[2], s[1] (first s[0]), then without s[0].
-  int without[4];
-  const FaceIndex::Pair from_first[3] = {FaceIndex::pair(s[1], s[2]), FaceIndex::pair(s[1], s[3]),
-                                         FaceIndex::pair(s[2], s[3])};
-  index.trias_from(s[0], from_first, 3, without + 1);
-  const FaceIndex::Pair from_second = FaceIndex::pair(s[2], s[3]);
-  index.trias_from(s[1], &from_second, 1, without);
-  // without[1..3] hold the faces without s[3], s[2], s[1] in that order.
-  const int face_without[4] = {without[0], without[3], without[2], without[1]};
-  // Face k leaves out vertex 3 - k.
-  for (int k = 0; k < 4; ++k) t.faces[k] = record_of(trias, face_without[place[3 - k]]);
-  // Edges by ascending pair: (0,1), (0,2), (0,3) | (1,2), (1,3) | (2,3).
-  int by_pair[6];
-  index.edges_from(s, 4, by_pair);
-  index.edges_from(s + 1, 3, by_pair + 3);
-  index.edges_from(s + 2, 2, by_pair + 5);
-  for (int k = 0; k < 6; ++k) {
-    const int x = place[kTetraEnds[k][0]], y = place[kTetraEnds[k][1]];
-    t.edges[k] = record_of(edges, by_pair[x < y ? kPairOf[x][y] : kPairOf[y][x]]);
+// The edges of the records by their two atoms, in an open-addressing table
+// at most half full.
+class EdgeTable {
+ public:
+  explicit EdgeTable(const std::vector<edge>& edges) {
+    std::size_t size = 16;
+    while (size < 2 * edges.size()) size *= 2;
+    while ((std::size_t(1) << (64 - shift_)) < size) --shift_;
+    mask_ = size - 1;
+    keys_.assign(size, kEmpty);
+    ids_.assign(size, 0);
+    for (std::size_t k = 0; k < edges.size(); ++k) {
+      const std::uint64_t key = key_of(edges[k].v[0]->index, edges[k].v[1]->index);
+      std::size_t at = slot(key);
+      while (keys_[at] != kEmpty && keys_[at] != key) at = (at + 1) & mask_;
+      if (keys_[at] == kEmpty) {
+        keys_[at] = key;
+        ids_[at] = static_cast<int>(k) + 1;
+      }
+    }
   }
-}
+  // The id of edge (a, b), in either order; 0 when absent.
+  int find(int a, int b) const {
+    const std::uint64_t key = key_of(a, b);
+    for (std::size_t at = slot(key);; at = (at + 1) & mask_) {
+      if (keys_[at] == key) return ids_[at];
+      if (keys_[at] == kEmpty) return 0;
+    }
+  }
 
-void link_tria(tria& f, std::vector<edge>& edges, const FaceIndex& index) {
-  int s[3], place[3];
-  sorted_vertices<tria, 3>(f, s, place);
-  // (0,1), (0,2) | (1,2).
-  int by_pair[3];
-  index.edges_from(s, 3, by_pair);
-  index.edges_from(s + 1, 2, by_pair + 2);
-  for (int k = 0; k < 3; ++k) {
-    const int x = place[kTriaEnds[k][0]], y = place[kTriaEnds[k][1]];
-    f.e[k] = record_of(edges, by_pair[x < y ? x + y - 1 : y + x - 1]);
+ private:
+  // Indices are not negative, so no key has the top bit set.
+  static constexpr std::uint64_t kEmpty = ~std::uint64_t(0);
+  static std::uint64_t key_of(int a, int b) {
+    if (b < a) std::swap(a, b);
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32) |
+           static_cast<std::uint32_t>(b);
   }
+  std::size_t slot(std::uint64_t key) const {
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_) & mask_;
+  }
+  int shift_ = 64;
+  std::size_t mask_ = 0;
+  std::vector<std::uint64_t> keys_;
+  std::vector<int> ids_;
+};
+
+// The edges of the ascending vertices s[0..n-1], by ascending pair.
+void edges_of(const int* s, int n, const EdgeTable& edges, int* by_pair) {
+  for (int first = 0; first + 1 < n; ++first)
+    for (int m = first + 1; m < n; ++m) *by_pair++ = edges.find(s[first], s[m]);
 }
 
 }  // namespace
 
 void link_records(ComplexRecords& rec) {
-  const FaceIndex index(rec);
-  for (tetra& t : rec.tetras) link_tetra(t, rec.trias, rec.edges, index);
-  for (tria& f : rec.trias) link_tria(f, rec.edges, index);
+  const EdgeTable edges(rec.edges);
+
+  // The edges of each triangle; then the triangles by the edge of their two
+  // smaller atoms.
+  std::vector<std::pair<int, int>> keys(rec.trias.size());
+  for (std::size_t k = 0; k < rec.trias.size(); ++k) {
+    tria& f = rec.trias[k];
+    int s[3], place[3], by_pair[3];
+    sorted_vertices<tria, 3>(f, s, place);
+    edges_of(s, 3, edges, by_pair);
+    for (int m = 0; m < 3; ++m)
+      f.e[m] =
+          record_of(rec.edges, by_pair[kPairOf3[place[kTriaEnds[m][0]]][place[kTriaEnds[m][1]]]]);
+    keys[k] = std::make_pair(by_pair[0] - 1, s[2]);
+  }
+  const Lists trias(rec.edges.size(), keys);
+  std::vector<std::pair<int, int>>().swap(keys);
+
+  for (tetra& t : rec.tetras) {
+    int s[4], place[4], by_pair[6];
+    sorted_vertices<tetra, 4>(t, s, place);
+    edges_of(s, 4, edges, by_pair);
+    for (int k = 0; k < 6; ++k)
+      t.edges[k] =
+          record_of(rec.edges, by_pair[kPairOf4[place[kTetraEnds[k][0]]][place[kTetraEnds[k][1]]]]);
+    // The faces without s[3] and s[2] share edge (s[0], s[1]); those without
+    // s[1] and s[0] hold edges (s[0], s[2]) and (s[1], s[2]).
+    int without[4] = {0, 0, 0, 0};
+    if (by_pair[0] > 0) {
+      Lists::Scan scan(trias, by_pair[0] - 1);
+      without[3] = scan.find(s[2]);
+      without[2] = scan.find(s[3]);
+    }
+    if (by_pair[1] > 0) without[1] = Lists::Scan(trias, by_pair[1] - 1).find(s[3]);
+    if (by_pair[3] > 0) without[0] = Lists::Scan(trias, by_pair[3] - 1).find(s[3]);
+    // Face k leaves out vertex 3 - k.
+    for (int k = 0; k < 4; ++k) t.faces[k] = record_of(rec.trias, without[place[3 - k]]);
+  }
 }
 
 // ---- coface lists --------------------------------------------------------------
 
 CofaceLists::CofaceLists(const ComplexRecords& rec)
-    : rec_(rec),
-      tria_tetras_(&tria::cofaces),
-      edge_tetras_(&edge::coface_tetras),
-      edge_trias_(&edge::coface_trias) {
-  tria_tetras_.reserve(4 * rec.tetras.size());
+    : rec_(rec), edge_tetras_(&edge::coface_tetras), edge_trias_(&edge::coface_trias) {
   edge_tetras_.reserve(6 * rec.tetras.size());
   edge_trias_.reserve(3 * rec.trias.size());
 }
 
 // Places are taken from the addresses: the records themselves are not read.
-void CofaceLists::note(const tetra& t) {
+void CofaceLists::note(tetra& t) {
   const int me = static_cast<int>(&t - rec_.tetras.data());
-  for (const tria* f : t.faces)
-    if (f != nullptr) tria_tetras_.note(static_cast<int>(f - rec_.trias.data()), me);
+  for (tria* f : t.faces)
+    if (f != nullptr) f->cofaces.push_back(&t);
   for (const edge* e : t.edges)
     if (e != nullptr) edge_tetras_.note(static_cast<int>(e - rec_.edges.data()), me);
 }
@@ -387,7 +395,6 @@ void CofaceLists::note(const tria& f) {
 }
 
 void CofaceLists::flush_tetras(ComplexRecords& rec) {
-  tria_tetras_.flush(rec.trias, rec.tetras, rec);
   edge_tetras_.flush(rec.edges, rec.tetras, rec);
 }
 

@@ -140,20 +140,20 @@ class BulkLists {
 };
 
 // The coface lists of the records: a tetrahedron met by the walk is noted
-// in the lists of its faces and edges, a triangle in those of its edges.
-// No coface list is read before the walk has left the cofaces' kind.
+// in the lists of its faces (at once: they hold their two cofaces in
+// themselves) and edges, a triangle in those of its edges.  No coface list
+// of an edge is read before the walk has left the cofaces' kind.
 class CofaceLists {
  public:
   explicit CofaceLists(const ComplexRecords& rec);
-  void note(const tetra& t);  // after link_records
-  void note(const tria& f);   // after link_records
-  // tria::cofaces and edge::coface_tetras; then edge::coface_trias.
+  void note(tetra& t);       // after link_records
+  void note(const tria& f);  // after link_records
+  // edge::coface_tetras; then edge::coface_trias.
   void flush_tetras(ComplexRecords& rec);
   void flush_trias(ComplexRecords& rec);
 
  private:
   const ComplexRecords& rec_;
-  BulkLists<tria, tetra, 2> tria_tetras_;
   BulkLists<edge, tetra, 0> edge_tetras_;
   BulkLists<edge, tria, 0> edge_trias_;
 };
