@@ -18,8 +18,8 @@ const int DRAWN_DEPRESSION = 237;
 // Serials per line of a viewer selection.
 const size_t SELECTION_CHUNK = 50;
 
-template <class T>
-bool contains(const std::vector<T*>& v, const T* x) {
+template <class List, class T>
+bool contains(const List& v, const T* x) {
   return std::find(v.begin(), v.end(), x) != v.end();
 }
 

@@ -72,7 +72,7 @@ int join_sign(cycle3& a, const cycle3& b) {
 // join(s, t) two pocket tetrahedra of the same stamp; each returns the sign.
 template <class Outside, class Beyond, class Join>
 int triangle_sign(const filter* f, Outside outside, Beyond beyond, Join join) {
-  const std::vector<tetra*>& cof = f->tria_ref->cofaces;
+  const auto& cof = f->tria_ref->cofaces;
   if (cof.size() == 1) return outside(cof[0]);
   if (cof.size() != 2) return -1;
   const int s0 = cof[0]->stamp, s1 = cof[1]->stamp;

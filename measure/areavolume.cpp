@@ -538,8 +538,8 @@ bool covered_by(const info& a, const info& b, double p) {
 // and edges of the complex at each atom.
 void complete_lists(ComplexRecords& rec) {
   {
-    BulkLists<edge, tetra> edge_tetras(&edge::coface_tetras);
-    BulkLists<info, tetra> atom_tetras(&info::complex_tetras);
+    BulkLists<edge, tetra, 0> edge_tetras(&edge::coface_tetras);
+    BulkLists<info, tetra, 0> atom_tetras(&info::complex_tetras);
     edge_tetras.reserve(6 * rec.tetras.size());
     atom_tetras.reserve(4 * rec.tetras.size());
     for (const tetra& T : rec.tetras) {
@@ -548,12 +548,12 @@ void complete_lists(ComplexRecords& rec) {
       if (T.in_complex)
         for (const info* v : T.v) atom_tetras.note(v->index, T.id - 1);
     }
-    edge_tetras.flush(rec.edges, rec.tetras);
-    atom_tetras.flush(rec.atoms, rec.tetras);
+    edge_tetras.flush(rec.edges, rec.tetras, rec);
+    atom_tetras.flush(rec.atoms, rec.tetras, rec);
   }
   {
-    BulkLists<edge, tria> edge_trias(&edge::coface_trias);
-    BulkLists<info, tria> atom_trias(&info::complex_trias);
+    BulkLists<edge, tria, 0> edge_trias(&edge::coface_trias);
+    BulkLists<info, tria, 0> atom_trias(&info::complex_trias);
     edge_trias.reserve(3 * rec.trias.size());
     atom_trias.reserve(3 * rec.trias.size());
     for (const tria& F : rec.trias) {
@@ -562,15 +562,15 @@ void complete_lists(ComplexRecords& rec) {
       if (F.in_complex)
         for (const info* v : F.v) atom_trias.note(v->index, F.id - 1);
     }
-    edge_trias.flush(rec.edges, rec.trias);
-    atom_trias.flush(rec.atoms, rec.trias);
+    edge_trias.flush(rec.edges, rec.trias, rec);
+    atom_trias.flush(rec.atoms, rec.trias, rec);
   }
-  BulkLists<info, edge> atom_edges(&info::complex_edges);
+  BulkLists<info, edge, 0> atom_edges(&info::complex_edges);
   atom_edges.reserve(2 * rec.edges.size());
   for (const edge& E : rec.edges)
     if (E.in_complex)
       for (const info* v : E.v) atom_edges.note(v->index, E.id - 1);
-  atom_edges.flush(rec.atoms, rec.edges);
+  atom_edges.flush(rec.atoms, rec.edges, rec);
 }
 
 void clear_measures(info& a) {
@@ -614,19 +614,14 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   std::vector<char> covered(static_cast<std::size_t>(n), 0);
   int void_counter = 0;
   link_records(rec);
-  {
-    BulkLists<tria, tetra> cofaces(&tria::cofaces);
-    cofaces.reserve(4 * rec.tetras.size());
-    for (tetra& T : rec.tetras) {
-      for (const tria* f : T.faces)
-        if (f != nullptr) cofaces.note(static_cast<int>(f - rec.trias.data()), T.id - 1);
-      T.judge4(probe);
-      if (T.signed_size <= 0.0)
-        T.in_complex = true;
-      else
-        T.void_id = ++void_counter;
-    }
-    cofaces.flush(rec.trias, rec.tetras);
+  for (tetra& T : rec.tetras) {
+    for (tria* f : T.faces)
+      if (f != nullptr) f->cofaces.push_back(&T);
+    T.judge4(probe);
+    if (T.signed_size <= 0.0)
+      T.in_complex = true;
+    else
+      T.void_id = ++void_counter;
   }
   for (tria& F : rec.trias) {
     F.judge3(probe);

@@ -35,68 +35,6 @@ void SimplexBalls::load(const info* const* atoms, int n) {
   }
 }
 
-void SimplexBalls::keep_triple(int a, int b, int c, const Triple& t, unsigned have) {
-  const int k = key3(a, b, c);
-  if (have & kDual) {
-    dual_[k][0] = t.dual[0];
-    dual_[k][1] = t.dual[1];
-    dual_[k][2] = t.dual[2];
-    set(have_dual_, k);
-  }
-  if (have & kSegmentHeight) {
-    segment_height_[k] = t.segment_height;
-    set(have_segment_height_, k);
-  }
-  if (have & kPlus) {
-    plus_[k] = t.plus;
-    set(have_plus_, k);
-  }
-  if (have & kMinus) {
-    minus_[k] = t.minus;
-    set(have_minus_, k);
-  }
-  if (have & kCorner) {
-    corner_[k] = t.corner;
-    set(have_corner_, k);
-  }
-  if (have & kPatch) {
-    patch_[k] = t.patch;
-    set(have_patch_, k);
-  }
-}
-
-unsigned SimplexBalls::kept_triple(int a, int b, int c, Triple* t) const {
-  const int k = key3(a, b, c);
-  unsigned have = 0;
-  if (has(have_dual_, k)) {
-    t->dual[0] = dual_[k][0];
-    t->dual[1] = dual_[k][1];
-    t->dual[2] = dual_[k][2];
-    have |= kDual;
-  }
-  if (has(have_segment_height_, k)) {
-    t->segment_height = segment_height_[k];
-    have |= kSegmentHeight;
-  }
-  if (has(have_plus_, k)) {
-    t->plus = plus_[k];
-    have |= kPlus;
-  }
-  if (has(have_minus_, k)) {
-    t->minus = minus_[k];
-    have |= kMinus;
-  }
-  if (has(have_corner_, k)) {
-    t->corner = corner_[k];
-    have |= kCorner;
-  }
-  if (has(have_patch_, k)) {
-    t->patch = patch_[k];
-    have |= kPatch;
-  }
-  return have;
-}
-
 // ---- centres and predicates -------------------------------------------------
 
 const double* SimplexBalls::make_centre2(int a, int b, int k) {

@@ -214,6 +214,68 @@ class SimplexBalls {
   double centre4_[256][3], segment2_[256], cap3_[256];
 };
 
+inline void SimplexBalls::keep_triple(int a, int b, int c, const Triple& t, unsigned have) {
+  const int k = key3(a, b, c);
+  if (have & kDual) {
+    dual_[k][0] = t.dual[0];
+    dual_[k][1] = t.dual[1];
+    dual_[k][2] = t.dual[2];
+    set(have_dual_, k);
+  }
+  if (have & kSegmentHeight) {
+    segment_height_[k] = t.segment_height;
+    set(have_segment_height_, k);
+  }
+  if (have & kPlus) {
+    plus_[k] = t.plus;
+    set(have_plus_, k);
+  }
+  if (have & kMinus) {
+    minus_[k] = t.minus;
+    set(have_minus_, k);
+  }
+  if (have & kCorner) {
+    corner_[k] = t.corner;
+    set(have_corner_, k);
+  }
+  if (have & kPatch) {
+    patch_[k] = t.patch;
+    set(have_patch_, k);
+  }
+}
+
+inline unsigned SimplexBalls::kept_triple(int a, int b, int c, Triple* t) const {
+  const int k = key3(a, b, c);
+  unsigned have = 0;
+  if (has(have_dual_, k)) {
+    t->dual[0] = dual_[k][0];
+    t->dual[1] = dual_[k][1];
+    t->dual[2] = dual_[k][2];
+    have |= kDual;
+  }
+  if (has(have_segment_height_, k)) {
+    t->segment_height = segment_height_[k];
+    have |= kSegmentHeight;
+  }
+  if (has(have_plus_, k)) {
+    t->plus = plus_[k];
+    have |= kPlus;
+  }
+  if (has(have_minus_, k)) {
+    t->minus = minus_[k];
+    have |= kMinus;
+  }
+  if (has(have_corner_, k)) {
+    t->corner = corner_[k];
+    have |= kCorner;
+  }
+  if (has(have_patch_, k)) {
+    t->patch = patch_[k];
+    have |= kPatch;
+  }
+  return have;
+}
+
 // The same pieces named by atom index, for the simplex given to reset().
 // Pieces of atoms outside that simplex are computed without being kept.
 class BallCache {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
+#include <utility>
 
 #include "geometry/ashape.h"
 #include "geometry/triangulate.h"
@@ -61,20 +63,6 @@ int SimplexKeys::find(const int* v, int n) {
   return find_packed(key);
 }
 
-int SimplexKeys::find_sorted(const int* s, int n) {
-  Entry key{s[0], {-1, -1, -1}, 0};
-  for (int k = 1; k < n; ++k) key.rest[k - 1] = s[k];
-  return find_packed(key);
-}
-
-void SimplexKeys::fetch_bucket(int first) {
-  if (!built_) build();
-  if (first < 0 || static_cast<std::size_t>(first) + 1 >= start_.size()) return;
-  const char* from = reinterpret_cast<const char*>(entries_.data() + start_[first]);
-  const char* to = reinterpret_cast<const char*>(entries_.data() + start_[first + 1]);
-  for (; from < to; from += 64) __builtin_prefetch(from);
-}
-
 int SimplexKeys::find_packed(const Entry& key) {
   if (!built_) build();
   if (key.first < 0 || static_cast<std::size_t>(key.first) + 1 >= start_.size()) return 0;
@@ -88,22 +76,42 @@ int SimplexKeys::find_packed(const Entry& key) {
 
 // ---- ComplexRecords ----------------------------------------------------------
 
+namespace {
+
+template <class Record, int N>
+int find_record(std::vector<Record>& records, SimplexKeys& keys, const int* v) {
+  if (keys.size() != records.size()) {
+    keys = SimplexKeys();
+    keys.reserve(records.size());
+    for (const Record& r : records) {
+      int key[N];
+      for (int k = 0; k < N; ++k) key[k] = r.v[k]->index;
+      keys.insert(key, N, r.id);
+    }
+  }
+  return keys.find(v, N);
+}
+
+template <class Record>
+Record* record_of(std::vector<Record>& records, int id) {
+  return id > 0 ? &records[static_cast<std::size_t>(id - 1)] : nullptr;
+}
+
+}  // namespace
+
 tetra* ComplexRecords::find_tetra(int a, int b, int c, int d) {
-  int v[4] = {a, b, c, d};
-  int id = tetra_keys.find(v, 4);
-  return id > 0 ? &tetras[id - 1] : nullptr;
+  const int v[4] = {a, b, c, d};
+  return record_of(tetras, find_record<tetra, 4>(tetras, tetra_keys_, v));
 }
 
 tria* ComplexRecords::find_tria(int a, int b, int c) {
-  int v[3] = {a, b, c};
-  int id = tria_keys.find(v, 3);
-  return id > 0 ? &trias[id - 1] : nullptr;
+  const int v[3] = {a, b, c};
+  return record_of(trias, find_record<tria, 3>(trias, tria_keys_, v));
 }
 
 edge* ComplexRecords::find_edge(int a, int b) {
-  int v[2] = {a, b};
-  int id = edge_keys.find(v, 2);
-  return id > 0 ? &edges[id - 1] : nullptr;
+  const int v[2] = {a, b};
+  return record_of(edges, find_record<edge, 2>(edges, edge_keys_, v));
 }
 
 // ---- passes -------------------------------------------------------------------
@@ -121,15 +129,12 @@ std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplice
 
 namespace {
 
-// The next record of a kind, made in place: its id, its key and its
-// vertices.
+// The next record of a kind, made in place: its id and its vertices.
 template <class Record>
-Record& add_record(std::vector<Record>& records, SimplexKeys& keys, const ListedSimplex& s,
-                   std::vector<info>& atoms) {
+Record& add_record(std::vector<Record>& records, const ListedSimplex& s, std::vector<info>& atoms) {
   records.emplace_back();
   Record& r = records.back();
   r.id = static_cast<int>(records.size());
-  keys.insert(s.v, s.size, r.id);
   for (int k = 0; k < s.size; ++k) r.v[k] = &atoms[s.v[k]];
   return r;
 }
@@ -179,141 +184,206 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
   rec.tetras.reserve(n4);
   rec.trias.reserve(n3);
   rec.edges.reserve(n2);
-  rec.tetra_keys.reserve(n4);
-  rec.tria_keys.reserve(n3);
-  rec.edge_keys.reserve(n2);
 
   for (const ListedSimplex& s : list) {
     if (s.size == 4)
-      add_record(rec.tetras, rec.tetra_keys, s, rec.atoms).setcenter4(probe);
+      add_record(rec.tetras, s, rec.atoms).setcenter4(probe);
     else if (s.size == 3)
-      add_record(rec.trias, rec.tria_keys, s, rec.atoms).setcenter3(probe);
+      add_record(rec.trias, s, rec.atoms).setcenter3(probe);
     else if (s.size == 2)
-      add_record(rec.edges, rec.edge_keys, s, rec.atoms).setcenter2(probe);
+      add_record(rec.edges, s, rec.atoms).setcenter2(probe);
   }
 }
 
 namespace {
 
-// The vertex indices of a record and their positions in ascending order of
-// index: every face and edge of the record is then a sorted key as it is.
+// The vertex indices of a record in ascending order, and the place in that
+// order of each of its vertices (equal indices keep their vertex order).
 template <class Record, int N>
-void sorted_vertices(const Record& r, int* index, int* by_rank) {
+void sorted_vertices(const Record& r, int* sorted, int* place) {
+  int index[N];
   for (int k = 0; k < N; ++k) {
     index[k] = r.v[k]->index;
-    by_rank[k] = k;
+    place[k] = 0;
   }
-  for (int i = 1; i < N; ++i)
-    for (int j = i; j > 0 && index[by_rank[j]] < index[by_rank[j - 1]]; --j) {
-      const int x = by_rank[j];
-      by_rank[j] = by_rank[j - 1];
-      by_rank[j - 1] = x;
+  for (int j = 0; j < N; ++j)
+    for (int k = j + 1; k < N; ++k) {
+      const int before = index[j] <= index[k];
+      place[k] += before;
+      place[j] += 1 - before;
     }
+  for (int k = 0; k < N; ++k) sorted[place[k]] = index[k];
 }
 
-template <class Record>
-Record* record_of(std::vector<Record>& records, int id) {
-  return id > 0 ? &records[static_cast<std::size_t>(id - 1)] : nullptr;
-}
-
-}  // namespace
-
-void link_tetra(tetra& t, ComplexRecords& rec) {
-  int index[4], rank[4];
-  sorted_vertices<tetra, 4>(t, index, rank);
-  // Vertex position -> place in ascending order.
-  int place[4];
-  for (int k = 0; k < 4; ++k) place[rank[k]] = k;
-  const int s[4] = {index[rank[0]], index[rank[1]], index[rank[2]], index[rank[3]]};
-  // Face k leaves out vertex 3 - k.
-  for (int k = 0; k < 4; ++k) {
-    int key[3], n = 0;
-    for (int m = 0; m < 4; ++m)
-      if (m != place[3 - k]) key[n++] = s[m];
-    t.faces[k] = record_of(rec.trias, rec.tria_keys.find_sorted(key, 3));
+// Records of one kind listed by an owner (for triangles: the edge of their
+// two smaller atoms), in ascending order of one more vertex: the records that
+// share an owner are then met in one forward pass over its list.  Ids are
+// 1-based places in the records.
+class Lists {
+ public:
+  // keys[k] = (owner, vertex) of record k + 1; an owner below 0 lists it
+  // nowhere.
+  Lists(std::size_t owners, const std::vector<std::pair<int, int>>& keys)
+      : start_(owners + 1, 0), vertex_(keys.size()), id_(keys.size()) {
+    for (const auto& k : keys)
+      if (k.first >= 0) ++start_[static_cast<std::size_t>(k.first) + 1];
+    for (std::size_t a = 1; a < start_.size(); ++a) start_[a] += start_[a - 1];
+    std::vector<int> next(start_.begin(), start_.end() - 1);
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+      if (keys[k].first < 0) continue;
+      const std::size_t owner = static_cast<std::size_t>(keys[k].first);
+      const int begin = start_[owner], vertex = keys[k].second, id = static_cast<int>(k) + 1;
+      int at = next[owner]++;
+      for (; at > begin && vertex < vertex_[at - 1]; --at) {
+        vertex_[at] = vertex_[at - 1];
+        id_[at] = id_[at - 1];
+      }
+      vertex_[at] = vertex;
+      id_[at] = id;
+    }
   }
-  const int ends[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
-  for (int k = 0; k < 6; ++k) {
-    int x = place[ends[k][0]], y = place[ends[k][1]];
-    const int key[2] = {s[x < y ? x : y], s[x < y ? y : x]};
-    t.edges[k] = record_of(rec.edges, rec.edge_keys.find_sorted(key, 2));
+
+  // A forward pass over the list of one owner, for vertices asked in
+  // ascending order; ids, 0 for none.
+  class Scan {
+   public:
+    Scan(const Lists& l, int owner)
+        : vertex_(l.vertex_.data()),
+          id_(l.id_.data()),
+          at_(l.start_[owner]),
+          end_(l.start_[owner + 1]) {}
+    int find(int vertex) {
+      while (at_ < end_ && vertex_[at_] < vertex) ++at_;
+      return at_ < end_ && vertex_[at_] == vertex ? id_[at_] : 0;
+    }
+
+   private:
+    const int* vertex_;
+    const int* id_;
+    int at_, end_;
+  };
+
+ private:
+  std::vector<int> start_, vertex_, id_;
+};
+
+// Place of the edge between the vertices at places x and y of an ascending
+// list of four, among (0,1), (0,2), (0,3), (1,2), (1,3), (2,3); of three,
+// among (0,1), (0,2), (1,2).
+const int kPairOf4[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
+const int kPairOf3[3][3] = {{-1, 0, 1}, {0, -1, 2}, {1, 2, -1}};
+const int kTetraEnds[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+const int kTriaEnds[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+
+// The edges of the records by their two atoms, in an open-addressing table
+// at most half full.
+class EdgeTable {
+ public:
+  explicit EdgeTable(const std::vector<edge>& edges) {
+    std::size_t size = 16;
+    while (size < 2 * edges.size()) size *= 2;
+    while ((std::size_t(1) << (64 - shift_)) < size) --shift_;
+    mask_ = size - 1;
+    keys_.assign(size, kEmpty);
+    ids_.assign(size, 0);
+    for (std::size_t k = 0; k < edges.size(); ++k) {
+      const std::uint64_t key = key_of(edges[k].v[0]->index, edges[k].v[1]->index);
+      std::size_t at = slot(key);
+      while (keys_[at] != kEmpty && keys_[at] != key) at = (at + 1) & mask_;
+      if (keys_[at] == kEmpty) {
+        keys_[at] = key;
+        ids_[at] = static_cast<int>(k) + 1;
+      }
+    }
   }
-}
-
-void link_tria(tria& f, ComplexRecords& rec) {
-  int index[3], rank[3];
-  sorted_vertices<tria, 3>(f, index, rank);
-  int place[3];
-  for (int k = 0; k < 3; ++k) place[rank[k]] = k;
-  const int s[3] = {index[rank[0]], index[rank[1]], index[rank[2]]};
-  const int ends[3][2] = {{0, 1}, {0, 2}, {1, 2}};
-  for (int k = 0; k < 3; ++k) {
-    int x = place[ends[k][0]], y = place[ends[k][1]];
-    const int key[2] = {s[x < y ? x : y], s[x < y ? y : x]};
-    f.e[k] = record_of(rec.edges, rec.edge_keys.find_sorted(key, 2));
+  // The id of edge (a, b), in either order; 0 when absent.
+  int find(int a, int b) const {
+    const std::uint64_t key = key_of(a, b);
+    for (std::size_t at = slot(key);; at = (at + 1) & mask_) {
+      if (keys_[at] == key) return ids_[at];
+      if (keys_[at] == kEmpty) return 0;
+    }
   }
-}
 
-namespace {
-
-// The walks below go through the records in order but look up keys of
-// atoms anywhere: the atoms of a record some places ahead are fetched, then
-// its buckets, so that each lookup finds them at hand.  (The bucket bounds
-// are few enough to stay in the cache.)
-const std::size_t kAtomsAhead = 16, kBucketsAhead = 5;
-
-template <class Record, int N>
-void fetch_atoms(const Record& r) {
-  for (int k = 0; k < N; ++k) __builtin_prefetch(r.v[k]);
-}
-
-// The buckets of the keys of the record's faces and edges: those of its
-// N - 1 smallest vertex indices.
-template <class Record, int N>
-void fetch_keys(const Record& r, ComplexRecords& rec) {
-  int index[N], rank[N];
-  sorted_vertices<Record, N>(r, index, rank);
-  for (int k = 0; k + 1 < N; ++k) {
-    const int first = index[rank[k]];
-    if (N == 4 && k < 2) rec.tria_keys.fetch_bucket(first);
-    rec.edge_keys.fetch_bucket(first);
+ private:
+  // Indices are not negative, so no key has the top bit set.
+  static constexpr std::uint64_t kEmpty = ~std::uint64_t(0);
+  static std::uint64_t key_of(int a, int b) {
+    if (b < a) std::swap(a, b);
+    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32) |
+           static_cast<std::uint32_t>(b);
   }
-}
-
-template <class Record, int N, class Link>
-void link_all(std::vector<Record>& records, ComplexRecords& rec, Link link) {
-  const std::size_t n = records.size();
-  for (std::size_t k = 0; k < n; ++k) {
-    if (k + kAtomsAhead < n) fetch_atoms<Record, N>(records[k + kAtomsAhead]);
-    if (k + kBucketsAhead < n) fetch_keys<Record, N>(records[k + kBucketsAhead], rec);
-    link(records[k], rec);
+  std::size_t slot(std::uint64_t key) const {
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_) & mask_;
   }
+  int shift_ = 64;
+  std::size_t mask_ = 0;
+  std::vector<std::uint64_t> keys_;
+  std::vector<int> ids_;
+};
+
+// The edges of the ascending vertices s[0..n-1], by ascending pair.
+void edges_of(const int* s, int n, const EdgeTable& edges, int* by_pair) {
+  for (int first = 0; first + 1 < n; ++first)
+    for (int m = first + 1; m < n; ++m) *by_pair++ = edges.find(s[first], s[m]);
 }
 
 }  // namespace
 
 void link_records(ComplexRecords& rec) {
-  link_all<tetra, 4>(rec.tetras, rec, link_tetra);
-  link_all<tria, 3>(rec.trias, rec, link_tria);
+  const EdgeTable edges(rec.edges);
+
+  // The edges of each triangle; then the triangles by the edge of their two
+  // smaller atoms.
+  std::vector<std::pair<int, int>> keys(rec.trias.size());
+  for (std::size_t k = 0; k < rec.trias.size(); ++k) {
+    tria& f = rec.trias[k];
+    int s[3], place[3], by_pair[3];
+    sorted_vertices<tria, 3>(f, s, place);
+    edges_of(s, 3, edges, by_pair);
+    for (int m = 0; m < 3; ++m)
+      f.e[m] =
+          record_of(rec.edges, by_pair[kPairOf3[place[kTriaEnds[m][0]]][place[kTriaEnds[m][1]]]]);
+    keys[k] = std::make_pair(by_pair[0] - 1, s[2]);
+  }
+  const Lists trias(rec.edges.size(), keys);
+  std::vector<std::pair<int, int>>().swap(keys);
+
+  for (tetra& t : rec.tetras) {
+    int s[4], place[4], by_pair[6];
+    sorted_vertices<tetra, 4>(t, s, place);
+    edges_of(s, 4, edges, by_pair);
+    for (int k = 0; k < 6; ++k)
+      t.edges[k] =
+          record_of(rec.edges, by_pair[kPairOf4[place[kTetraEnds[k][0]]][place[kTetraEnds[k][1]]]]);
+    // The faces without s[3] and s[2] share edge (s[0], s[1]); those without
+    // s[1] and s[0] hold edges (s[0], s[2]) and (s[1], s[2]).
+    int without[4] = {0, 0, 0, 0};
+    if (by_pair[0] > 0) {
+      Lists::Scan scan(trias, by_pair[0] - 1);
+      without[3] = scan.find(s[2]);
+      without[2] = scan.find(s[3]);
+    }
+    if (by_pair[1] > 0) without[1] = Lists::Scan(trias, by_pair[1] - 1).find(s[3]);
+    if (by_pair[3] > 0) without[0] = Lists::Scan(trias, by_pair[3] - 1).find(s[3]);
+    // Face k leaves out vertex 3 - k.
+    for (int k = 0; k < 4; ++k) t.faces[k] = record_of(rec.trias, without[place[3 - k]]);
+  }
 }
 
 // ---- coface lists --------------------------------------------------------------
 
 CofaceLists::CofaceLists(const ComplexRecords& rec)
-    : rec_(rec),
-      tria_tetras_(&tria::cofaces),
-      edge_tetras_(&edge::coface_tetras),
-      edge_trias_(&edge::coface_trias) {
-  tria_tetras_.reserve(4 * rec.tetras.size());
+    : rec_(rec), edge_tetras_(&edge::coface_tetras), edge_trias_(&edge::coface_trias) {
   edge_tetras_.reserve(6 * rec.tetras.size());
   edge_trias_.reserve(3 * rec.trias.size());
 }
 
 // Places are taken from the addresses: the records themselves are not read.
-void CofaceLists::note(const tetra& t) {
+void CofaceLists::note(tetra& t) {
   const int me = static_cast<int>(&t - rec_.tetras.data());
-  for (const tria* f : t.faces)
-    if (f != nullptr) tria_tetras_.note(static_cast<int>(f - rec_.trias.data()), me);
+  for (tria* f : t.faces)
+    if (f != nullptr) f->cofaces.push_back(&t);
   for (const edge* e : t.edges)
     if (e != nullptr) edge_tetras_.note(static_cast<int>(e - rec_.edges.data()), me);
 }
@@ -325,8 +395,7 @@ void CofaceLists::note(const tria& f) {
 }
 
 void CofaceLists::flush_tetras(ComplexRecords& rec) {
-  tria_tetras_.flush(rec.trias, rec.tetras);
-  edge_tetras_.flush(rec.edges, rec.tetras);
+  edge_tetras_.flush(rec.edges, rec.tetras, rec);
 }
 
-void CofaceLists::flush_trias(ComplexRecords& rec) { edge_trias_.flush(rec.edges, rec.trias); }
+void CofaceLists::flush_trias(ComplexRecords& rec) { edge_trias_.flush(rec.edges, rec.trias, rec); }

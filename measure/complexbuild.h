@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "measure/intersectionsegmentnew.h"
+#include "measure/recordlist.h"
 
 class Bead;
 class CSimplex;
@@ -25,12 +26,7 @@ class SimplexKeys {
   void insert(const int* v, int n, int id);
   // The id of the key, 0 when absent.
   int find(const int* v, int n);
-  // The same for indices already in ascending order.
-  int find_sorted(const int* s, int n);
   std::size_t size() const { return entries_.size() + pending_.size(); }
-  // Ask the memory for the entries that a lookup of a key with this
-  // smallest index will read.
-  void fetch_bucket(int first);
 
  private:
   struct Entry {
@@ -51,16 +47,25 @@ class SimplexKeys {
 // vectors hold one record per simplex of the alpha complex's list, in list
 // order, record id k at element k-1.
 struct ComplexRecords {
+  // Room for the records' incidence lists, taken by the builders; declared
+  // before the records, so released after them.
+  ListPool<tetra*> tetra_lists;
+  ListPool<tria*> tria_lists;
+  ListPool<edge*> edge_lists;
+
   std::vector<info> atoms;
   std::vector<tetra> tetras;
   std::vector<tria> trias;
   std::vector<edge> edges;
-  SimplexKeys tetra_keys, tria_keys, edge_keys;
 
-  // Record of the simplex with these vertex indices, null when absent.
+  // Record of the simplex with these vertex indices, null when absent.  The
+  // keys are gathered from the records on the first lookup of each kind.
   tetra* find_tetra(int a, int b, int c, int d);
   tria* find_tria(int a, int b, int c);
   edge* find_edge(int a, int b);
+
+ private:
+  SimplexKeys tetra_keys_, tria_keys_, edge_keys_;
 };
 
 // One simplex of an alpha complex's list: its number of vertices (1 to 4)
@@ -88,28 +93,32 @@ std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, doubl
 double alpha_radius(double radius, double probe, double alpha);
 
 // First pass over the simplex list: for every tetrahedron, triangle and edge
-// makes a record with the defaults, its id and key, points its vertices at
-// the atom records (simplex order) and sets its power centre.  The atom
-// records must be complete; the record vectors are sized once, so pointers
-// into them stay valid afterwards.
+// makes a record with the defaults and its id, points its vertices at the
+// atom records (simplex order) and sets its power centre.  The atom records
+// must be complete; the record vectors are sized once, so pointers into them
+// stay valid afterwards.
 void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe);
 
 // Sets the faces (v0v1v2, v0v1v3, v0v2v3, v1v2v3) and edges (v0v1, v0v2,
-// v0v3, v1v2, v1v3, v2v3) of a tetrahedron.
-void link_tetra(tetra& t, ComplexRecords& rec);
-// Sets the edges (v0v1, v0v2, v1v2) of a triangle.
-void link_tria(tria& f, ComplexRecords& rec);
-// link_tetra on every tetrahedron and link_tria on every triangle.
+// v0v3, v1v2, v1v3, v2v3) of every tetrahedron and the edges (v0v1, v0v2,
+// v1v2) of every triangle, found by their vertices among the records (null
+// when absent).
 void link_records(ComplexRecords& rec);
+
+// The pool of ComplexRecords for lists of this kind of record.
+inline ListPool<tetra*>& pool_of(ComplexRecords& rec, tetra*) { return rec.tetra_lists; }
+inline ListPool<tria*>& pool_of(ComplexRecords& rec, tria*) { return rec.tria_lists; }
+inline ListPool<edge*>& pool_of(ComplexRecords& rec, edge*) { return rec.edge_lists; }
 
 // Lists of records (member `list` of each owner) appended in bulk: the
 // members are noted for their owners as the walk meets them and written
-// owner by owner, each list once, in the order they were noted.  That
-// spares the scattered growth of many small lists.
-template <class Owner, class Member>
+// when the walk is done, in the order they were noted.  Every list is then
+// sized once, and those that outgrow themselves share one block of the
+// records' pool.
+template <class Owner, class Member, unsigned N>
 class BulkLists {
  public:
-  explicit BulkLists(std::vector<Member*> Owner::*list) : list_(list) {}
+  explicit BulkLists(RecordList<Member*, N> Owner::*list) : list_(list) {}
   // Room for this many notes, made at once.
   void reserve(std::size_t notes) {
     if (notes > pairs_.size()) pairs_.resize(notes);
@@ -122,51 +131,56 @@ class BulkLists {
       pairs_.emplace_back(owner, member);
     ++used_;
   }
-  void flush(std::vector<Owner>& owners, std::vector<Member>& members);
+  void flush(std::vector<Owner>& owners, std::vector<Member>& members, ComplexRecords& rec);
 
  private:
-  std::vector<Member*> Owner::*list_;
+  RecordList<Member*, N> Owner::*list_;
   std::vector<std::pair<int, int>> pairs_;  // the first used_ are notes
   std::size_t used_ = 0;
 };
 
 // The coface lists of the records: a tetrahedron met by the walk is noted
-// in the lists of its faces and edges, a triangle in those of its edges.
-// No coface list is read before the walk has left the cofaces' kind.
+// in the lists of its faces (at once: they hold their two cofaces in
+// themselves) and edges, a triangle in those of its edges.  No coface list
+// of an edge is read before the walk has left the cofaces' kind.
 class CofaceLists {
  public:
   explicit CofaceLists(const ComplexRecords& rec);
-  void note(const tetra& t);  // after link_tetra
-  void note(const tria& f);   // after link_tria
-  // tria::cofaces and edge::coface_tetras; then edge::coface_trias.
+  void note(tetra& t);       // after link_records
+  void note(const tria& f);  // after link_records
+  // edge::coface_tetras; then edge::coface_trias.
   void flush_tetras(ComplexRecords& rec);
   void flush_trias(ComplexRecords& rec);
 
  private:
   const ComplexRecords& rec_;
-  BulkLists<tria, tetra> tria_tetras_;
-  BulkLists<edge, tetra> edge_tetras_;
-  BulkLists<edge, tria> edge_trias_;
+  BulkLists<edge, tetra, 0> edge_tetras_;
+  BulkLists<edge, tria, 0> edge_trias_;
 };
 
-template <class Owner, class Member>
-void BulkLists<Owner, Member>::flush(std::vector<Owner>& owners, std::vector<Member>& members) {
+template <class Owner, class Member, unsigned N>
+void BulkLists<Owner, Member, N>::flush(std::vector<Owner>& owners, std::vector<Member>& members,
+                                        ComplexRecords& rec) {
   pairs_.resize(used_);
   used_ = 0;
   if (pairs_.empty()) return;
-  std::vector<int> start(owners.size() + 1, 0);
-  for (const auto& p : pairs_) ++start[p.first + 1];
-  for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
-  std::vector<int> sorted(pairs_.size());
-  std::vector<int> fill(start.begin(), start.end() - 1);
-  for (const auto& p : pairs_) sorted[fill[p.first]++] = p.second;
-  std::vector<std::pair<int, int>>().swap(pairs_);
+  std::vector<int> count(owners.size(), 0);
+  for (const auto& p : pairs_) ++count[static_cast<std::size_t>(p.first)];
+  std::size_t room = 0;
   for (std::size_t o = 0; o < owners.size(); ++o) {
-    if (start[o] == start[o + 1]) continue;
-    std::vector<Member*>& l = owners[o].*list_;
-    l.reserve(l.size() + static_cast<std::size_t>(start[o + 1] - start[o]));
-    for (int k = start[o]; k < start[o + 1]; ++k) l.push_back(&members[sorted[k]]);
+    const RecordList<Member*, N>& l = owners[o].*list_;
+    if (count[o] > 0 && l.size() + count[o] > l.capacity()) room += l.size() + count[o];
   }
+  ListPool<Member*>& pool = pool_of(rec, static_cast<Member*>(nullptr));
+  pool.prepare(room);
+  for (std::size_t o = 0; o < owners.size(); ++o) {
+    RecordList<Member*, N>& l = owners[o].*list_;
+    if (count[o] > 0) l.reserve(l.size() + count[o], pool);
+  }
+  for (const auto& p : pairs_)
+    (owners[static_cast<std::size_t>(p.first)].*list_)
+        .push_back(&members[static_cast<std::size_t>(p.second)]);
+  std::vector<std::pair<int, int>>().swap(pairs_);
 }
 
 #endif

@@ -45,7 +45,8 @@ bool has_index(const tetra* t, int index) {
   return false;
 }
 
-bool holds(const std::vector<tetra*>& list, const tetra* t) {
+template <class List>
+bool holds(const List& list, const tetra* t) {
   for (const tetra* x : list)
     if (x == t) return true;
   return false;

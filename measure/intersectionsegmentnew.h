@@ -23,6 +23,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "measure/recordlist.h"
+
 class edge;
 class tria;
 class tetra;
@@ -83,14 +85,14 @@ class info {
   double envelope_sa = 0.0, envelope_ms = 0.0;
   double void_area_sa = 0.0, void_area_ms = 0.0;
 
-  std::vector<sub_id> sub_ids;         // per pocket, the sub-pockets holding the atom
-  std::vector<edge*> complex_edges;    // edges of the complex at this atom
-  std::vector<tria*> complex_trias;    // triangles of the complex at this atom
-  std::vector<tetra*> complex_tetras;  // tetrahedra of the complex at this atom
+  std::vector<sub_id> sub_ids;           // per pocket, the sub-pockets holding the atom
+  RecordList<edge*, 0> complex_edges;    // edges of the complex at this atom
+  RecordList<tria*, 0> complex_trias;    // triangles of the complex at this atom
+  RecordList<tetra*, 0> complex_tetras;  // tetrahedra of the complex at this atom
   std::vector<tetra*> tetra_list_2;
-  std::vector<tetra*> all_tetras;     // every tetrahedron at this atom
-  std::vector<info*> chain;           // reduced boundary of the filtration
-  std::vector<edge*> incident_edges;  // every edge at this atom (pocket path)
+  RecordList<tetra*, 0> all_tetras;     // every tetrahedron at this atom
+  std::vector<info*> chain;             // reduced boundary of the filtration
+  RecordList<edge*, 0> incident_edges;  // every edge at this atom (pocket path)
 
   // The expanded ball lies inside the union of the other balls (it misses its
   // own power cell), or a negative alpha shrank it to nothing: the atom takes
@@ -120,8 +122,8 @@ class edge {
   int stamp = -1;
   int filter_number = 0;  // 1-based place of its filter in the filter list
   info* v[2] = {nullptr, nullptr};
-  std::vector<tetra*> coface_tetras;
-  std::vector<tria*> coface_trias;
+  RecordList<tetra*, 0> coface_tetras;
+  RecordList<tria*, 0> coface_trias;
   std::vector<info*> boundary;
   std::vector<edge*> chain;
 
@@ -155,8 +157,8 @@ class tria {
   int filter_number = 0;  // 1-based place of its filter in the filter list
   info* v[3] = {nullptr, nullptr, nullptr};
   edge* e[3] = {nullptr, nullptr, nullptr};
-  std::vector<tetra*> cofaces;  // one (hull) or two tetrahedra
-  std::vector<edge*> attached_edges;
+  RecordList<tetra*, 2> cofaces;  // one (hull) or two tetrahedra
+  RecordList<edge*, 1> attached_edges;
   std::vector<edge*> boundary;
   std::vector<tria*> chain;
   std::vector<tria*> tria_list;
@@ -218,14 +220,14 @@ class tetra {
   info* v[4] = {nullptr, nullptr, nullptr, nullptr};
   tria* faces[4] = {nullptr, nullptr, nullptr, nullptr};
   edge* edges[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-  std::vector<tetra*> neighbours;   // face neighbours
-  std::vector<tria*> shared_trias;  // face shared with each neighbour
+  RecordList<tetra*, 0> neighbours;   // face neighbours
+  RecordList<tria*, 0> shared_trias;  // face shared with each neighbour
   std::vector<tria*> boundary;
   std::vector<tria*> tria_list;
   std::vector<edge*> edge_list;
-  std::vector<tetra*> inflow;  // neighbours whose flow enters this one
-  std::vector<tria*> attached_faces;
-  std::vector<edge*> attached_edges;
+  RecordList<tetra*, 2> inflow;  // neighbours whose flow enters this one
+  RecordList<tria*, 2> attached_faces;
+  RecordList<edge*, 1> attached_edges;
 
   void setcenter4(double probe);
   // Raises signed_size; attaches the faces whose opposite vertex has the

@@ -8,20 +8,52 @@
 
 namespace {
 
-void centre_of(const info& a, double* out) {
-  out[0] = a.x;
-  out[1] = a.y;
-  out[2] = a.z;
+// The tori of the pairs met while the terms of one tetrahedron are added,
+// each computed once.
+class Tori {
+ public:
+  Tori(BallCache& g, int cusp) : g_(g), cusp_(cusp) {}
+  Torus of(int a, int b) {
+    for (int k = 0; k < n_; ++k)
+      if (a_[k] == a && b_[k] == b) return t_[k];
+    const Torus t = g_.torus(a, b, cusp_);
+    if (n_ < kPairs) {
+      a_[n_] = a;
+      b_[n_] = b;
+      t_[n_++] = t;
+    }
+    return t;
+  }
+
+ private:
+  static const int kPairs = 6;
+  BallCache& g_;
+  int cusp_;
+  int n_ = 0;
+  int a_[kPairs], b_[kPairs];
+  Torus t_[kPairs];
+};
+
+// Radius of the circle where the radical plane of (a, b) cuts sphere a.
+double disk_radius(int a, int b, BallCache& g) {
+  const double R = g.atoms()[a].radius + g.probe();
+  const double h = g.height(a, b);
+  return ballmath::root((2 * R - h) * h);
 }
 
 // Each term adds onto the measures of pocket s.
 
 // The part of ball x inside the tetrahedron's solid angle at x.  A ball
 // shrunk to nothing by a negative alpha has no part.
-void vertex_term(int x, int y, int z, int w, const Atoms& atoms, double p, pocket& s) {
+void vertex_term(int x, int y, int z, int w, BallCache& g, pocket& s) {
+  const Atoms& atoms = g.atoms();
+  const double p = g.probe();
   if (!(atoms[x].radius + p > 0.0)) return;
-  const double area = sector_area(x, y, z, w, atoms, p);
-  const double volume = sector_volume(x, y, z, w, atoms, p);
+  // The solid angle at x, as a fraction of the sphere.
+  const double solid = (g.wedge(x, y, w, z) + g.wedge(x, z, y, w) + g.wedge(x, w, z, y)) / 2 - 0.25;
+  const double R = atoms[x].radius + p;
+  const double area = solid * AV_FOUR_PI * R * R;
+  const double volume = solid * AV_FOUR_PI_THIRD * R * R * R;
   const Shell sh = shell(x, area, atoms, p);
   s.area_sa += area;
   s.volume_sa -= volume;
@@ -31,32 +63,27 @@ void vertex_term(int x, int y, int z, int w, const Atoms& atoms, double p, pocke
 
 // The two caps cut off by the radical plane of an overlapping pair, within
 // the tetrahedron's wedge at the edge.
-void edge_term(int a, int b, int c, int d, BallCache& g, int cusp, pocket& s) {
+void edge_term(int a, int b, int c, int d, BallCache& g, Tori& tori, pocket& s) {
   const Atoms& atoms = g.atoms();
   const double p = g.probe();
-  double pa[3], pb[3], pc[3], pd[3];
-  centre_of(atoms[a], pa);
-  centre_of(atoms[b], pb);
-  centre_of(atoms[c], pc);
-  centre_of(atoms[d], pd);
   const double ra = atoms[a].radius + p;
   const double rb = atoms[b].radius + p;
-  const double q = angle_dihedral(pa, pb, pc, pd);
+  const double q = g.wedge(a, b, c, d);
   const double cap_v = q * (g.cap_volume(a, b) + g.cap_volume(b, a));
   const double cap_a = q * g.height(a, b) * ra * 6.2831853;
   const double cap_b = q * g.height(b, a) * rb * 6.2831853;
   const Shell sa = shell(a, cap_a, atoms, p);
   const Shell sb = shell(b, cap_b, atoms, p);
-  const Torus t = g.torus(a, b, cusp);
+  const Torus t = tori.of(a, b);
   s.volume_sa += cap_v;
   s.area_sa -= cap_a + cap_b;
   s.volume_ms += cap_v + q * (t.volume_i + t.volume_j) - (sa.volume + sb.volume);
   s.area_ms += q * t.area_i + q * t.area_j - (sa.area + sb.area);
-  s.length += wedge_length(a, b, c, d, atoms, p);
+  s.length += q * AV_TWO_PI * disk_radius(a, b, g);
 }
 
 // The pieces of three overlapping balls in the face's wedge, half per side.
-void triangle_term(int a, int b, int c, BallCache& g, int cusp, pocket& s) {
+void triangle_term(int a, int b, int c, BallCache& g, Tori& tori, pocket& s) {
   const Atoms& atoms = g.atoms();
   const double p = g.probe();
   const double area_a = g.cap2_area(a, b, c);
@@ -67,9 +94,9 @@ void triangle_term(int a, int b, int c, BallCache& g, int cusp, pocket& s) {
   const Shell sa = shell(a, 0.5 * area_a, atoms, p);
   const Shell sb = shell(b, 0.5 * area_b, atoms, p);
   const Shell sc = shell(c, 0.5 * area_c, atoms, p);
-  const Torus tab = g.torus(a, b, cusp);
-  const Torus tac = g.torus(a, c, cusp);
-  const Torus tbc = g.torus(b, c, cusp);
+  const Torus tab = tori.of(a, b);
+  const Torus tac = tori.of(a, c);
+  const Torus tbc = tori.of(b, c);
   const Patch q = g.patch(a, b, c);
   const double gab = g.segment_angle(a, b, c);
   const double gac = g.segment_angle(a, c, b);
@@ -83,36 +110,39 @@ void triangle_term(int a, int b, int c, BallCache& g, int cusp, pocket& s) {
   s.area_ms += q.area + sa.area + sb.area + sc.area -
                0.5 * (gab * (tab.area_i + tab.area_j) + gac * (tac.area_i + tac.area_j) +
                       gbc * (tbc.area_i + tbc.area_j));
-  s.length -= pawn_length(a, b, c, atoms, p);
+  // Half the arcs of the three radical circles in the wedge.
+  s.length -= (AV_TWO_PI * disk_radius(a, b, g) * gab + AV_TWO_PI * disk_radius(a, c, g) * gac +
+               AV_TWO_PI * disk_radius(b, c, g) * gbc) /
+              2;
   s.cnr += 1;
 }
 
 // The pieces of the tetrahedron's balls are computed once for all its terms.
 void tetrahedron_terms(const tetra& t, BallCache& g, pocket& s) {
   const Atoms& atoms = g.atoms();
-  const double p = g.probe();
   const int i0 = t.v[0]->index, i1 = t.v[1]->index, i2 = t.v[2]->index, i3 = t.v[3]->index;
   const int vertices[4] = {i0, i1, i2, i3};
   g.reset(vertices, 4);
+  Tori tori(g, 0);
   const double tv = tetrahedra_volume(i0, i1, i2, i3, atoms);
   s.volume_sa += tv;
   s.volume_ms += tv;
-  vertex_term(i0, i1, i2, i3, atoms, p, s);
-  vertex_term(i1, i0, i2, i3, atoms, p, s);
-  vertex_term(i2, i0, i1, i3, atoms, p, s);
-  vertex_term(i3, i0, i1, i2, atoms, p, s);
+  vertex_term(i0, i1, i2, i3, g, s);
+  vertex_term(i1, i0, i2, i3, g, s);
+  vertex_term(i2, i0, i1, i3, g, s);
+  vertex_term(i3, i0, i1, i2, g, s);
   // Edges in the order (01), (02), (03), (13), (12), (23), each with the
   // other two vertices; t.edges is stored (01), (02), (03), (12), (13), (23).
-  if (t.edges[0]->in_complex) edge_term(i0, i1, i2, i3, g, 0, s);
-  if (t.edges[1]->in_complex) edge_term(i0, i2, i1, i3, g, 0, s);
-  if (t.edges[2]->in_complex) edge_term(i0, i3, i1, i2, g, 0, s);
-  if (t.edges[4]->in_complex) edge_term(i1, i3, i0, i2, g, 0, s);
-  if (t.edges[3]->in_complex) edge_term(i1, i2, i0, i3, g, 0, s);
-  if (t.edges[5]->in_complex) edge_term(i2, i3, i0, i1, g, 0, s);
-  if (t.faces[0]->in_complex) triangle_term(i0, i1, i2, g, 0, s);
-  if (t.faces[1]->in_complex) triangle_term(i0, i1, i3, g, 0, s);
-  if (t.faces[2]->in_complex) triangle_term(i0, i2, i3, g, 0, s);
-  if (t.faces[3]->in_complex) triangle_term(i1, i2, i3, g, 0, s);
+  if (t.edges[0]->in_complex) edge_term(i0, i1, i2, i3, g, tori, s);
+  if (t.edges[1]->in_complex) edge_term(i0, i2, i1, i3, g, tori, s);
+  if (t.edges[2]->in_complex) edge_term(i0, i3, i1, i2, g, tori, s);
+  if (t.edges[4]->in_complex) edge_term(i1, i3, i0, i2, g, tori, s);
+  if (t.edges[3]->in_complex) edge_term(i1, i2, i0, i3, g, tori, s);
+  if (t.edges[5]->in_complex) edge_term(i2, i3, i0, i1, g, tori, s);
+  if (t.faces[0]->in_complex) triangle_term(i0, i1, i2, g, tori, s);
+  if (t.faces[1]->in_complex) triangle_term(i0, i1, i3, g, tori, s);
+  if (t.faces[2]->in_complex) triangle_term(i0, i2, i3, g, tori, s);
+  if (t.faces[3]->in_complex) triangle_term(i1, i2, i3, g, tori, s);
 }
 
 double distance(const double* a, const double* b) {
@@ -207,17 +237,20 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
 
 void do_pocket_vertex(int a, int b, int c, int d, int k, std::vector<info>& atoms,
                       std::vector<pocket>& pockets, double probe) {
-  vertex_term(a, b, c, d, atoms, probe, pockets[k]);
+  BallCache g(atoms, probe);
+  vertex_term(a, b, c, d, g, pockets[k]);
 }
 
 void do_pocket_edge(int a, int b, int c, int d, int k, std::vector<info>& atoms,
                     std::vector<pocket>& pockets, double probe, int cusp) {
   BallCache g(atoms, probe);
-  edge_term(a, b, c, d, g, cusp, pockets[k]);
+  Tori tori(g, cusp);
+  edge_term(a, b, c, d, g, tori, pockets[k]);
 }
 
 void do_pocket_triangle(int a, int b, int c, int /*d*/, int k, std::vector<info>& atoms,
                         std::vector<pocket>& pockets, double probe, int cusp) {
   BallCache g(atoms, probe);
-  triangle_term(a, b, c, g, cusp, pockets[k]);
+  Tori tori(g, cusp);
+  triangle_term(a, b, c, g, tori, pockets[k]);
 }

@@ -12,7 +12,8 @@ bool has_centre(const tetra& t) {
   return std::isfinite(t.center[0]) && std::isfinite(t.center[1]) && std::isfinite(t.center[2]);
 }
 
-bool holds_pointer(const std::vector<tetra*>& list, const tetra* t) {
+template <class List>
+bool holds_pointer(const List& list, const tetra* t) {
   return std::find(list.begin(), list.end(), t) != list.end();
 }
 

@@ -85,7 +85,7 @@ void pockets_burried_atoms(std::vector<info>& atoms, std::vector<pocket>& pocket
 
   for (info& a : atoms) {
     if (a.marks[MARK_POCKET] || a.complex_tetras.size() != a.all_tetras.size()) continue;
-    const std::vector<edge*>& edges = a.incident_edges;
+    const auto& edges = a.incident_edges;
     const size_t m = edges.size();
     if (m == 0 || pockets.empty()) continue;
     if (m == 1) {

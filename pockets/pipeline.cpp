@@ -28,25 +28,29 @@ class NeighbourLinks {
   void reserve(size_t n) { links_.reserve(n); }
   void note(int owner, int neighbour, int face) { links_.push_back({owner, neighbour, face}); }
 
-  void flush(std::vector<tetra>& tetras, std::vector<tria>& trias) {
+  void flush(ComplexRecords& rec) {
+    std::vector<tetra>& tetras = rec.tetras;
     std::vector<int> start(tetras.size() + 1, 0);
     for (const Link& l : links_) ++start[l.owner + 1];
     for (size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
     std::vector<Link> sorted(links_.size());
     std::vector<int> fill(start.begin(), start.end() - 1);
     for (const Link& l : links_) sorted[fill[l.owner]++] = l;
+    std::vector<Link>().swap(links_);
+    rec.tetra_lists.prepare(sorted.size());
+    rec.tria_lists.prepare(sorted.size());
     for (size_t t = 0; t < tetras.size(); ++t) {
       tetra& a = tetras[t];
-      a.neighbours.reserve(a.neighbours.size() + (start[t + 1] - start[t]));
-      a.shared_trias.reserve(a.shared_trias.size() + (start[t + 1] - start[t]));
+      const size_t n = start[t + 1] - start[t];
+      a.neighbours.reserve(a.neighbours.size() + n, rec.tetra_lists);
+      a.shared_trias.reserve(a.shared_trias.size() + n, rec.tria_lists);
       for (int k = start[t]; k < start[t + 1]; ++k) {
         tetra* b = &tetras[sorted[k].neighbour];
         if (std::find(a.neighbours.begin(), a.neighbours.end(), b) != a.neighbours.end()) continue;
         a.neighbours.push_back(b);
-        a.shared_trias.push_back(&trias[sorted[k].face]);
+        a.shared_trias.push_back(&rec.trias[sorted[k].face]);
       }
     }
-    std::vector<Link>().swap(links_);
   }
 
  private:
@@ -99,7 +103,8 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
   // the walk reads them before the walk has moved on to the next kind.
   // So are the atoms' tetrahedron lists and the neighbour lists.
   CofaceLists cofaces(c);
-  BulkLists<info, tetra> atom_tetras(&info::all_tetras), atom_complex_tetras(&info::complex_tetras);
+  BulkLists<info, tetra, 0> atom_tetras(&info::all_tetras),
+      atom_complex_tetras(&info::complex_tetras);
   NeighbourLinks neighbours;
   neighbours.reserve(2 * c.trias.size());
   // Every atom's edge list at its final size from the start.
@@ -109,12 +114,14 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
       ++degree[e.v[0]->index];
       ++degree[e.v[1]->index];
     }
-    for (size_t i = 0; i < c.atoms.size(); ++i) c.atoms[i].incident_edges.reserve(degree[i]);
+    c.edge_lists.prepare(2 * c.edges.size());
+    for (size_t i = 0; i < c.atoms.size(); ++i)
+      c.atoms[i].incident_edges.reserve(degree[i], c.edge_lists);
   }
   auto flush_tetra_incidence = [&]() {
     cofaces.flush_tetras(c);
-    atom_tetras.flush(c.atoms, c.tetras);
-    atom_complex_tetras.flush(c.atoms, c.tetras);
+    atom_tetras.flush(c.atoms, c.tetras, c);
+    atom_complex_tetras.flush(c.atoms, c.tetras, c);
   };
   size_t next_tetra = 0, next_tria = 0, next_edge = 0;
   int void_counter = 0;
@@ -169,7 +176,7 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
   }
   flush_tetra_incidence();
   cofaces.flush_trias(c);
-  neighbours.flush(c.tetras, c.trias);
+  neighbours.flush(c);
 
   ancoutsidejudge(c.tetras, probe);
 }

@@ -69,7 +69,7 @@ TEST(Depressions, ComponentsOfTheJoinGraph) {
   std::function<int(int)> find = [&](int x) {
     return parent[x] == x ? x : parent[x] = find(parent[x]);
   };
-  auto has = [](const std::vector<tetra*>& v, const tetra* x) {
+  auto has = [](const auto& v, const tetra* x) {
     return std::find(v.begin(), v.end(), x) != v.end();
   };
   std::set<int> members;

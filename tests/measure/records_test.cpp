@@ -60,6 +60,36 @@ TEST(Records, KeysIgnoreVertexOrder) {
   EXPECT_EQ(big.find(missing, 2), 0);
 }
 
+// A list held in itself, in its own heap block or in a pool's room keeps its
+// entries in order as it grows, and a copy owns its entries: it outlives
+// the pool that the original's entries live in.
+TEST(Records, ListsOwnTheirCopies) {
+  tetra t[6];
+  tetra copy;
+  {
+    ListPool<tetra*> pool;
+    tetra lent;
+    lent.neighbours.reserve(3, pool);
+    for (int k = 0; k < 3; ++k) lent.neighbours.push_back(&t[k]);
+    lent.inflow = {&t[0], &t[1]};
+    lent.inflow.push_back(&t[2]);  // out of the list into the heap
+    lent.inflow.push_back(&t[3]);
+    copy = lent;
+    lent.neighbours.push_back(&t[4]);  // out of the pool into the heap
+    EXPECT_EQ(lent.neighbours.size(), 4u);
+    EXPECT_EQ(lent.neighbours[3], &t[4]);
+    EXPECT_EQ(lent.neighbours[0], &t[0]);
+  }
+  ASSERT_EQ(copy.neighbours.size(), 3u);
+  ASSERT_EQ(copy.inflow.size(), 4u);
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(copy.neighbours[k], &t[k]);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(copy.inflow[k], &t[k]);
+  tetra moved(std::move(copy));
+  EXPECT_EQ(moved.inflow.back(), &t[3]);
+  moved.inflow.resize(1);
+  EXPECT_EQ(moved.inflow, decltype(moved.inflow)({&t[0]}));
+}
+
 // The area walk writes its lists in bulk; they must read as if each simplex
 // had been appended when the walk met it: by ascending id, faces and edges
 // found by their vertices.
@@ -202,7 +232,6 @@ struct Tetrahedron {
       tria& f = rec.trias[k];
       f.id = k + 1;
       for (int m = 0; m < 3; ++m) f.v[m] = &rec.atoms[faces[k][m]];
-      rec.tria_keys.insert(faces[k], 3, f.id);
       f.setcenter3(p);
     }
     const int ends[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
@@ -211,12 +240,10 @@ struct Tetrahedron {
       e.id = k + 1;
       e.v[0] = &rec.atoms[ends[k][0]];
       e.v[1] = &rec.atoms[ends[k][1]];
-      rec.edge_keys.insert(ends[k], 2, e.id);
       e.setcenter2(p);
     }
     t.setcenter4(p);
-    link_tetra(t, rec);
-    for (tria& f : rec.trias) link_tria(f, rec);
+    link_records(rec);
   }
 };
 

@@ -56,8 +56,8 @@ struct RefPocket {
   std::vector<RefSub> subs;
 };
 
-template <class T>
-bool in(const std::vector<T>& v, const T& x) {
+template <class List, class T>
+bool in(const List& v, const T& x) {
   return std::find(v.begin(), v.end(), x) != v.end();
 }
 

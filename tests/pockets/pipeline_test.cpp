@@ -179,10 +179,10 @@ TEST(PocketPipeline, ShellWithAHoleOpensAtItsRim) {
 
 // ---- the records of a real structure -------------------------------------
 
-template <class T>
-std::vector<int> ids(const std::vector<T*>& list) {
+template <class List>
+std::vector<int> ids(const List& list) {
   std::vector<int> out;
-  for (const T* x : list) out.push_back(x->id);
+  for (const auto* x : list) out.push_back(x->id);
   return out;
 }
 
