@@ -11,6 +11,7 @@
 #define GEOMETRY_PREDICATES_H
 
 #include <cmath>
+#include <memory>
 
 #include "geometry/exact.h"
 #include "geometry/inexact.h"
@@ -27,12 +28,30 @@ class CXYZW {
   // so that they share a cache line.
   CD3DCell* cell_hint = nullptr;  // a live cell with this vertex, kept by CD3DW for point location
   int id = 0;
-  CInexact x, y, z, w, lifted;  // lifted = x*x + y*y + z*z - w
-  CExact x_exact, y_exact, z_exact, w_exact, lifted_exact;
+  CInexact x, y, z, w, lifted;          // lifted = x*x + y*y + z*z - w
   C0Simplex* vertex_simplex = nullptr;  // set by CAlpha
   void* data = nullptr;
 
   void set(double x, double y, double z, double w);
+
+  // The same values exactly. Only the few tests the filters cannot decide
+  // read them, so they are made on first use.
+  const CExact& x_exact() const { return exact().x; }
+  const CExact& y_exact() const { return exact().y; }
+  const CExact& z_exact() const { return exact().z; }
+  const CExact& w_exact() const { return exact().w; }
+  const CExact& lifted_exact() const { return exact().lifted; }
+
+ private:
+  struct Exact {
+    CExact x, y, z, w, lifted;
+  };
+  mutable std::unique_ptr<Exact> exact_;
+  const Exact& exact() const {
+    if (!exact_) make_exact();
+    return *exact_;
+  }
+  void make_exact() const;
 };
 
 // The minors of the triangle (a, b, c): m[0] = det[a; b; c] of the

@@ -49,9 +49,9 @@ int exact_orient(CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* p) {
   CExact m[3][3];
   CXYZW* r[3] = {a, b, c};
   for (int i = 0; i < 3; ++i) {
-    m[i][0] = r[i]->x_exact - p->x_exact;
-    m[i][1] = r[i]->y_exact - p->y_exact;
-    m[i][2] = r[i]->z_exact - p->z_exact;
+    m[i][0] = r[i]->x_exact() - p->x_exact();
+    m[i][1] = r[i]->y_exact() - p->y_exact();
+    m[i][2] = r[i]->z_exact() - p->z_exact();
   }
   CExact D = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
              m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
@@ -64,10 +64,10 @@ int exact_power(CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* d, CXYZW* p) {
   CXYZW* r[4] = {a, b, c, d};
   CExact m[4][4];
   for (int i = 0; i < 4; ++i) {
-    m[i][0] = r[i]->x_exact - p->x_exact;
-    m[i][1] = r[i]->y_exact - p->y_exact;
-    m[i][2] = r[i]->z_exact - p->z_exact;
-    m[i][3] = r[i]->lifted_exact - p->lifted_exact;
+    m[i][0] = r[i]->x_exact() - p->x_exact();
+    m[i][1] = r[i]->y_exact() - p->y_exact();
+    m[i][2] = r[i]->z_exact() - p->z_exact();
+    m[i][3] = r[i]->lifted_exact() - p->lifted_exact();
   }
   auto det3 = [&](int skip_col, int r0, int r1, int r2) {
     int c[3], k = 0;
