@@ -1,5 +1,6 @@
 #include "geometry/ashape.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -205,6 +206,119 @@ bool C2Simplex::on_surface(double alpha) {
 }
 
 namespace {
+
+// Shortcuts for the degeneracy tests. A triangle (a tetrahedron) is
+// degenerate when the error bound of its normal's squared norm (its
+// orientation determinant), evaluated in CInexact from the cached minors, is
+// not below the value. The value part of a CInexact evaluation is
+// the plain floating-point evaluation, so it is recomputed here bit for bit
+// from the same rotation of each triangle (the record that asked first for
+// its minors). Its error bound is not computed; a bound on it is.
+//
+// Why the bound holds. With u = 2^-53, a coordinate's error is ErrOf(v) <=
+// 4u|v| + 2^-1073. Let A be the expression evaluated on the absolute values
+// of the coordinates with every difference turned into a sum (the sum of the
+// absolute values of its monomials), and k = 1 for a coordinate, max(ka, kb)
+// for a sum or difference, ka + kb for a product. By induction every
+// intermediate has |value| <= A (1 + t) and error bound <= 4k u A (1 + t) +
+// T: a sum's bound is max(ea + eb, ErrOf(v)), a product's is max((|a| + ea)
+// eb + ea |b|, ErrOf(v)), ErrOf(v) <= 4u|v| + 2^-1073 and k >= 1. The
+// factor t < 2^-45 gathers the roundings of the at most ten operations on
+// a path, those of the bound's own arithmetic and the second-order term ea
+// eb; T gathers the absolute terms of zeros and underflow, below 2^-850
+// when no coordinate exceeds 2^60. k is 2 for the minors m1, m2, m3, 3 for
+// m0 and for the signed sum of four m0, and 4 for m1^2 + m2^2 + m3^2. So
+// |value| > (4k + 1) u A + 2^-800, with A evaluated in floating point (at
+// most a factor 1 - t low), proves the bound below |value|: the error-bounded
+// test calls the simplex regular. Otherwise the test itself decides.
+constexpr double kU = 1.0 / 9007199254740992.0;  // 2^-53
+constexpr double kTiny = 0x1p-800;
+constexpr double kLarge = 0x1p60;
+
+// The coordinates of the rotation of e's triangle that its minors come
+// from, the minors asked for by e first if nobody asked yet, and whether
+// e's own minors are that rotation's negated.
+struct Rotation {
+  const CXYZW *a, *b, *c;
+  bool negated;
+};
+Rotation minors_rotation(CD3DEdge* e) {
+  e->note_minors();
+  CD3DTriangle* t = e->triangle();
+  const CD3DEdge& r = t->rec[t->minor_slot];
+  return {r.origin, r.destination, r.apex, (r.slot < 3) != (e->slot < 3)};
+}
+
+bool small_enough(double a, double b, double c) {
+  return a <= kLarge && b <= kLarge && c <= kLarge;
+}
+
+// minors(0) of record e and its magnitude A; false when a coordinate is
+// out of the bound's range.
+bool det_minor(CD3DEdge* e, double* value, double* magnitude) {
+  const Rotation r = minors_rotation(e);
+  const double ax = r.a->x.value, ay = r.a->y.value, az = r.a->z.value;
+  const double bx = r.b->x.value, by = r.b->y.value, bz = r.b->z.value;
+  const double cx = r.c->x.value, cy = r.c->y.value, cz = r.c->z.value;
+  const double pxy = (ax * by) - (bx * ay);
+  const double pxz = (ax * bz) - (bx * az);
+  const double pyz = (ay * bz) - (by * az);
+  const double m0 = (cz * pxy) + ((cx * pyz) - (cy * pxz));
+  *value = r.negated ? -m0 : m0;
+  const double Ax = std::fabs(ax), Ay = std::fabs(ay), Az = std::fabs(az);
+  const double Bx = std::fabs(bx), By = std::fabs(by), Bz = std::fabs(bz);
+  const double Cx = std::fabs(cx), Cy = std::fabs(cy), Cz = std::fabs(cz);
+  *magnitude = (Cz * ((Ax * By) + (Bx * Ay))) +
+               ((Cx * ((Ay * Bz) + (By * Az))) + (Cy * ((Ax * Bz) + (Bx * Az))));
+  return small_enough(std::max(Ax, Bx), std::max(Ay, By), std::max(Az, Bz)) &&
+         small_enough(Cx, Cy, Cz);
+}
+
+// The tetrahedron of record r is certainly not flat by the error-bounded
+// test. Asks for the faces' minors in the order the test does.
+bool surely_solid(CD3DEdge* r) {
+  CD3DEdge* f[4] = {r, r->fnext, r->enext->fnext, r->enext->enext->fnext->sym};
+  double v[4], m[4];
+  bool in_range = true;
+  for (int k = 0; k < 4; ++k) in_range &= det_minor(f[k], &v[k], &m[k]);
+  if (!in_range) return false;
+  const double D = ((v[0] - v[1]) - v[2]) + v[3];
+  const double A = ((m[0] + m[1]) + m[2]) + m[3];
+  return std::fabs(D) > (13.0 * kU) * A + kTiny;
+}
+
+// The triangle of record e is certainly not collinear by the error-bounded
+// test.
+bool surely_proper(CD3DEdge* e) {
+  const Rotation r = minors_rotation(e);
+  const double ax = r.a->x.value, ay = r.a->y.value, az = r.a->z.value;
+  const double bx = r.b->x.value, by = r.b->y.value, bz = r.b->z.value;
+  const double cx = r.c->x.value, cy = r.c->y.value, cz = r.c->z.value;
+  const double dx = bx - ax, dy = by - ay, dz = bz - az;
+  const double pxy = (ax * by) - (bx * ay);
+  const double pxz = (ax * bz) - (bx * az);
+  const double pyz = (ay * bz) - (by * az);
+  const double m3 = (cy * dx) + (pxy - (cx * dy));
+  const double m2 = (cz * dx) + (pxz - (cx * dz));
+  const double m1 = (cz * dy) + (pyz - (cy * dz));
+  const double N = (m1 * m1 + m2 * m2) + m3 * m3;  // the same for either orientation
+  const double Ax = std::fabs(ax), Ay = std::fabs(ay), Az = std::fabs(az);
+  const double Bx = std::fabs(bx), By = std::fabs(by), Bz = std::fabs(bz);
+  const double Cx = std::fabs(cx), Cy = std::fabs(cy), Cz = std::fabs(cz);
+  const double Dx = Bx + Ax, Dy = By + Ay, Dz = Bz + Az;
+  const double M3 = (Cy * Dx) + (((Ax * By) + (Bx * Ay)) + (Cx * Dy));
+  const double M2 = (Cz * Dx) + (((Ax * Bz) + (Bx * Az)) + (Cx * Dz));
+  const double M1 = (Cz * Dy) + (((Ay * Bz) + (By * Az)) + (Cy * Dz));
+  const double A = (M1 * M1 + M2 * M2) + M3 * M3;
+  if (!small_enough(std::max(Ax, Bx), std::max(Ay, By), std::max(Az, Bz)) ||
+      !small_enough(Cx, Cy, Cz))
+    return false;
+  return std::fabs(N) > (17.0 * kU) * A + kTiny;
+}
+
+}  // namespace
+
+namespace {
 // Squared norm of the triangle's normal, from the record's minors.
 CInexact normal_square(CD3DEdge* e) {
   e->check_minors();
@@ -213,7 +327,9 @@ CInexact normal_square(CD3DEdge* e) {
 }
 }  // namespace
 
-bool C2Simplex::degenerate() { return !normal_square(edge_record).certain(); }
+bool C2Simplex::degenerate() {
+  return !surely_proper(edge_record) && !normal_square(edge_record).certain();
+}
 
 bool C2Simplex::report_degenerate() {
   if (!degenerate()) return false;
@@ -327,9 +443,13 @@ CInexact orientation_of(CD3DEdge* r, CD3DEdge* f[4]) {
 }
 }  // namespace
 
-bool C3Simplex::report_degenerate() {
+bool C3Simplex::degenerate() {
   CD3DEdge* f[4];
-  if (orientation_of(edge_record, f).certain()) return false;
+  return !surely_solid(edge_record) && !orientation_of(edge_record, f).certain();
+}
+
+bool C3Simplex::report_degenerate() {
+  if (!degenerate()) return false;
   fprintf(stderr, "4 - degeneracy!\n");
   printf("%d,%d,%d,%d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id, vertices[3]->id);
   return true;
@@ -515,22 +635,66 @@ CAlpha::CAlpha(CD3DW* tri, Content content)
       if (live(r) && !r->c1simplex && is_edge_start(r)) make_edge(r, simplices);
     return;
   }
-  // The list alone: one walk over the records makes each kind in its own
-  // order, and the kinds are joined; degenerate triangles are reported after
-  // every tetrahedron, as the full complex does.
+  build_list(edges);
+}
+
+// The list alone, from one walk over the triangles: each kind is made in its
+// own order (that of the records that name them) and the kinds are joined;
+// degenerate triangles are reported after every tetrahedron, as the full
+// complex does. The six records of a triangle share their liveness but for
+// those of the bounding tetrahedron, which touch no atom.
+void CAlpha::build_list(const std::vector<CD3DEdge*>& edges) {
   std::vector<CSimplex*> trias, edges_and_vertices;
   EdgeSet made;
-  for (CD3DEdge* r : edges) {
-    if (!live(r)) continue;
-    if (!r->c3simplex) make_tetra(r, simplices);
-    if (!r->c2simplex) make_tria(r, trias);
-    if (is_edge_start(r) && made.insert(r->origin->id, r->destination->id))
-      make_edge(r, edges_and_vertices);
+  // The slot of the record of orientation 0 (1) whose origin is vertex
+  // 0, 1 or 2 of the triangle.
+  static const int kFrom[2][3] = {{0, 1, 2}, {5, 3, 4}};
+  for (std::size_t k = 0; k < edges.size(); k += 6) {
+    CD3DTriangle* t = edges[k]->triangle();
+    if (t->rec[0].flags & 2) continue;
+    const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
+    if (id[0] >= 0 && id[1] >= 0 && id[2] >= 0) {
+      const int low = id[0] < id[1] ? (id[0] < id[2] ? 0 : 2) : (id[1] < id[2] ? 1 : 2);
+      // Of the two orientations, the one whose ids rise cyclically from the
+      // smallest names the tetrahedron on its side, when the fourth vertex
+      // lies outside the ids' range. The triangle is named by the record of
+      // orientation 0 from its smallest id, or by that record's sym.
+      const int side = (id[0] < id[1]) + (id[1] < id[2]) + (id[2] < id[0]) == 2 ? 0 : 1;
+      CD3DEdge* named = &t->rec[kFrom[side][low]];
+      CD3DEdge* first = &t->rec[kFrom[0][low]];
+      // A triangle asks for its minors before the tetrahedron on the
+      // second side, after the one on the first (the records' order).
+      const int high = std::max(std::max(id[0], id[1]), id[2]);
+      if (side == 0) list_tetra(named, id[low], high);
+      list_tria(first, trias);
+      if (side == 1) list_tetra(named, id[low], high);
+    }
+    for (int j = 0; j < 6; ++j) {
+      const int o = id[d3dw_detail::kOrg[j]], d = id[d3dw_detail::kDst[j]];
+      if (o >= 0 && o < d && made.insert(o, d)) make_edge(&t->rec[j], edges_and_vertices);
+    }
   }
   for (CSimplex* s : degenerate_) static_cast<C2Simplex*>(s)->report_degenerate();
   degenerate_.clear();
   simplices.insert(simplices.end(), trias.begin(), trias.end());
   simplices.insert(simplices.end(), edges_and_vertices.begin(), edges_and_vertices.end());
+}
+
+// r runs through its triangle's ids in increasing order, from `low` to
+// `high`.
+void CAlpha::list_tetra(CD3DEdge* r, int low, int high) {
+  const int t = r->fnext->apex->id;
+  if (t < 0 || (t > low && t < high)) return;
+  C3Simplex* s = tetras_->make(r);
+  s->sigma_inf = s->report_degenerate();
+  simplices.push_back(s);
+}
+
+void CAlpha::list_tria(CD3DEdge* r, std::vector<CSimplex*>& out) {
+  if (r->destination->id > r->apex->id) r = r->sym;
+  C2Simplex* s = trias_->make(r);
+  if (s->degenerate()) degenerate_.push_back(s);
+  out.push_back(s);
 }
 
 void CAlpha::make_tetra(CD3DEdge* r0, std::vector<CSimplex*>& out) {
@@ -550,10 +714,7 @@ void CAlpha::make_tetra(CD3DEdge* r0, std::vector<CSimplex*>& out) {
     y->enext->c3simplex = s;
     y->enext->enext->c3simplex = s;
   }
-  if (content_ == kFull)
-    s->geometry();
-  else
-    s->sigma_inf = s->report_degenerate();
+  s->geometry();
   out.push_back(s);
 }
 
@@ -569,10 +730,7 @@ void CAlpha::make_tria(CD3DEdge* r0, std::vector<CSimplex*>& out) {
     x->c2simplex = s;
     y->c2simplex = s;
   }
-  if (content_ == kFull)
-    s->geometry();
-  else if (s->degenerate())
-    degenerate_.push_back(s);
+  s->geometry();
   out.push_back(s);
 }
 
