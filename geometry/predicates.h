@@ -72,19 +72,17 @@ inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, co
 inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
                              const CXYZW& p);
 
-// The differences of four points v0..v3 (a, b, c, d) with a fifth point p,
-// the lifted differences L and the 2x2 minors of (x, y), shared by the power
-// test of the five points and the orientation tests of any three of the four
-// against p, which the flips ask for together.
+// The power test of five points a, b, c, d, p by differences with p, which
+// leaves what the orientation tests of any three of a..d (v0..v3) against p
+// need: the flips ask for them together.
 struct DifferenceFrame {
-  double X[4], Y[4], Z[4], L[4];
-  double m[4][4];         // m[i][j] = X[i] Y[j] - X[j] Y[i]; m[j][i] is its exact negation
-  double mx, my, mz, mw;  // the largest |X|, |Y|, |Z| and weight difference
-  bool usable;            // within the ranges of the filters' proof
+  double Z[4];        // vi.z - p.z
+  double m[4][4];     // m[i][j] = X[i] Y[j] - X[j] Y[i] of the differences; m[j][i] = -m[i][j]
+  double mx, my, mz;  // the largest |X|, |Y|, |Z|
+  bool usable;        // within the ranges of the filters' proof
 
-  void set(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p);
   // As power_sign_static(a, b, c, d, p).
-  int power_sign() const;
+  int set_power(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p);
   // As orient_sign_static(vi, vj, vk, p).
   int orient_sign(int i, int j, int k) const;
 };
@@ -169,51 +167,47 @@ inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, co
   return 0;
 }
 
-inline void DifferenceFrame::set(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
-                                 const CXYZW& p) {
+inline int DifferenceFrame::set_power(const CXYZW& a, const CXYZW& b, const CXYZW& c,
+                                      const CXYZW& d, const CXYZW& p) {
   using namespace kernel_detail;
   const double px = p.x.value, py = p.y.value, pz = p.z.value, pw = p.w.value;
-  double W[4];
-  auto row = [&](int i, const CXYZW& v) {
-    X[i] = v.x.value - px;
-    Y[i] = v.y.value - py;
-    Z[i] = v.z.value - pz;
-    W[i] = v.w.value - pw;
-    L[i] = ((X[i] * X[i] + Y[i] * Y[i]) + Z[i] * Z[i]) - W[i];
-  };
-  row(0, a);
-  row(1, b);
-  row(2, c);
-  row(3, d);
-  auto max4 = [](const double* v) {
-    return max2(max2(std::fabs(v[0]), std::fabs(v[1])), max2(std::fabs(v[2]), std::fabs(v[3])));
-  };
-  mx = max4(X);
-  my = max4(Y);
-  mz = max4(Z);
-  mw = max4(W);
+  const double X0 = a.x.value - px, Y0 = a.y.value - py, Z0 = a.z.value - pz;
+  const double X1 = b.x.value - px, Y1 = b.y.value - py, Z1 = b.z.value - pz;
+  const double X2 = c.x.value - px, Y2 = c.y.value - py, Z2 = c.z.value - pz;
+  const double X3 = d.x.value - px, Y3 = d.y.value - py, Z3 = d.z.value - pz;
+  const double W0 = a.w.value - pw, W1 = b.w.value - pw, W2 = c.w.value - pw, W3 = d.w.value - pw;
+  Z[0] = Z0;
+  Z[1] = Z1;
+  Z[2] = Z2;
+  Z[3] = Z3;
+  mx = max2(max2(std::fabs(X0), std::fabs(X1)), max2(std::fabs(X2), std::fabs(X3)));
+  my = max2(max2(std::fabs(Y0), std::fabs(Y1)), max2(std::fabs(Y2), std::fabs(Y3)));
+  mz = max2(max2(std::fabs(Z0), std::fabs(Z1)), max2(std::fabs(Z2), std::fabs(Z3)));
+  const double mw = max2(max2(std::fabs(W0), std::fabs(W1)), max2(std::fabs(W2), std::fabs(W3)));
   usable = in_range(mx) && in_range(my) && in_range(mz) && mw <= kHighW;
-  auto minor = [this](int i, int j) {
-    m[i][j] = X[i] * Y[j] - X[j] * Y[i];
-    m[j][i] = -m[i][j];
-  };
-  minor(0, 1);
-  minor(0, 2);
-  minor(0, 3);
-  minor(1, 2);
-  minor(1, 3);
-  minor(2, 3);
-}
-
-inline int DifferenceFrame::power_sign() const {
+  const double m01 = X0 * Y1 - X1 * Y0, m02 = X0 * Y2 - X2 * Y0, m03 = X0 * Y3 - X3 * Y0;
+  const double m12 = X1 * Y2 - X2 * Y1, m13 = X1 * Y3 - X3 * Y1, m23 = X2 * Y3 - X3 * Y2;
+  m[0][1] = m01;
+  m[1][0] = -m01;
+  m[0][2] = m02;
+  m[2][0] = -m02;
+  m[0][3] = m03;
+  m[3][0] = -m03;
+  m[1][2] = m12;
+  m[2][1] = -m12;
+  m[1][3] = m13;
+  m[3][1] = -m13;
+  m[2][3] = m23;
+  m[3][2] = -m23;
   if (!usable) return 0;
-  auto n = [this](int i, int j) { return Z[i] * L[j] - Z[j] * L[i]; };
-  const double det =
-      ((((m[0][1] * n(2, 3) - m[0][2] * n(1, 3)) + m[0][3] * n(1, 2)) + m[1][2] * n(0, 3)) -
-       m[1][3] * n(0, 2)) +
-      m[2][3] * n(0, 1);
-  const double bound =
-      (457.0 * kernel_detail::kU) * (((mx * my) * mz) * (((mx * mx + my * my) + mz * mz) + mw));
+  const double L0 = ((X0 * X0 + Y0 * Y0) + Z0 * Z0) - W0;
+  const double L1 = ((X1 * X1 + Y1 * Y1) + Z1 * Z1) - W1;
+  const double L2 = ((X2 * X2 + Y2 * Y2) + Z2 * Z2) - W2;
+  const double L3 = ((X3 * X3 + Y3 * Y3) + Z3 * Z3) - W3;
+  const double n01 = Z0 * L1 - Z1 * L0, n02 = Z0 * L2 - Z2 * L0, n03 = Z0 * L3 - Z3 * L0;
+  const double n12 = Z1 * L2 - Z2 * L1, n13 = Z1 * L3 - Z3 * L1, n23 = Z2 * L3 - Z3 * L2;
+  const double det = ((((m01 * n23 - m02 * n13) + m03 * n12) + m12 * n03) - m13 * n02) + m23 * n01;
+  const double bound = (457.0 * kU) * (((mx * my) * mz) * (((mx * mx + my * my) + mz * mz) + mw));
   if (det > bound) return 1;
   if (det < -bound) return -1;
   return 0;
@@ -231,8 +225,7 @@ inline int DifferenceFrame::orient_sign(int i, int j, int k) const {
 inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
                              const CXYZW& p) {
   DifferenceFrame f;
-  f.set(a, b, c, d, p);
-  return f.power_sign();
+  return f.set_power(a, b, c, d, p);
 }
 
 #endif
