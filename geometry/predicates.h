@@ -11,6 +11,7 @@
 #define GEOMETRY_PREDICATES_H
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 #include "geometry/exact.h"
@@ -77,7 +78,7 @@ inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, con
 // need: the flips ask for them together.
 struct DifferenceFrame {
   double Z[4];        // vi.z - p.z
-  double m[4][4];     // m[i][j] = X[i] Y[j] - X[j] Y[i] of the differences; m[j][i] = -m[i][j]
+  double mxy[6];      // X[i] Y[j] - X[j] Y[i] of the differences for ij = 01, 23, 02, 13, 03, 12
   double mx, my, mz;  // the largest |X|, |Y|, |Z|
   bool usable;        // within the ranges of the filters' proof
 
@@ -129,7 +130,7 @@ int sign5(CXYZW** pts);
 // minors of (X, Y) and (Z, L): at most 4 roundings in a minor of (X, Y),
 // 9 in one of (Z, L) (Z's difference, 6 for L: X's difference counted
 // twice, the square, three sums; the product, the difference), 1 product
-// and 5 sums: 19. P <= 24 Mx My Mz (Mx^2 + My^2 + Mz^2 + Mw) / (1-u)^5
+// and at most 5 sums: 19. P <= 24 Mx My Mz (Mx^2 + My^2 + Mz^2 + Mw) / (1-u)^5
 // (24 permutations, L of four terms), and 24 gamma_19 / (1-u)^5 < 456.01 u.
 // The bound itself is computed in floating point from non-negative terms,
 // each rounding at most a factor (1 - u) low, ten of them at most: the
@@ -147,6 +148,14 @@ constexpr double kHighW = 1.6069380442589903e60;  // 2^200
 inline double max2(double a, double b) { return a > b ? a : b; }
 inline double max3(double a, double b, double c) { return max2(max2(a, b), c); }
 inline bool in_range(double m) { return m >= kLow && m <= kHigh; }
+// Two doubles operated on together, for the power test's rows taken in
+// pairs: the same IEEE operations lane by lane, half the instructions.
+typedef double V2 __attribute__((vector_size(16)));
+typedef long long I2 __attribute__((vector_size(16)));
+inline V2 vabs(V2 v) { return (V2)((I2)v & (I2){0x7fffffffffffffffLL, 0x7fffffffffffffffLL}); }
+inline V2 vmax(V2 a, V2 b) { return a > b ? a : b; }
+inline double hmax(V2 v) { return max2(v[0], v[1]); }
+inline V2 swapped(V2 v) { return V2{v[1], v[0]}; }
 }  // namespace kernel_detail
 
 inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& p) {
@@ -170,43 +179,42 @@ inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, co
 inline int DifferenceFrame::set_power(const CXYZW& a, const CXYZW& b, const CXYZW& c,
                                       const CXYZW& d, const CXYZW& p) {
   using namespace kernel_detail;
-  const double px = p.x.value, py = p.y.value, pz = p.z.value, pw = p.w.value;
-  const double X0 = a.x.value - px, Y0 = a.y.value - py, Z0 = a.z.value - pz;
-  const double X1 = b.x.value - px, Y1 = b.y.value - py, Z1 = b.z.value - pz;
-  const double X2 = c.x.value - px, Y2 = c.y.value - py, Z2 = c.z.value - pz;
-  const double X3 = d.x.value - px, Y3 = d.y.value - py, Z3 = d.z.value - pz;
-  const double W0 = a.w.value - pw, W1 = b.w.value - pw, W2 = c.w.value - pw, W3 = d.w.value - pw;
-  Z[0] = Z0;
-  Z[1] = Z1;
-  Z[2] = Z2;
-  Z[3] = Z3;
-  mx = max2(max2(std::fabs(X0), std::fabs(X1)), max2(std::fabs(X2), std::fabs(X3)));
-  my = max2(max2(std::fabs(Y0), std::fabs(Y1)), max2(std::fabs(Y2), std::fabs(Y3)));
-  mz = max2(max2(std::fabs(Z0), std::fabs(Z1)), max2(std::fabs(Z2), std::fabs(Z3)));
-  const double mw = max2(max2(std::fabs(W0), std::fabs(W1)), max2(std::fabs(W2), std::fabs(W3)));
+  // Rows in pairs: lane 0 holds a (c), lane 1 holds b (d).
+  const V2 px = {p.x.value, p.x.value}, py = {p.y.value, p.y.value}, pz = {p.z.value, p.z.value},
+           pw = {p.w.value, p.w.value};
+  const V2 X01 = V2{a.x.value, b.x.value} - px, X23 = V2{c.x.value, d.x.value} - px;
+  const V2 Y01 = V2{a.y.value, b.y.value} - py, Y23 = V2{c.y.value, d.y.value} - py;
+  const V2 Z01 = V2{a.z.value, b.z.value} - pz, Z23 = V2{c.z.value, d.z.value} - pz;
+  const V2 W01 = V2{a.w.value, b.w.value} - pw, W23 = V2{c.w.value, d.w.value} - pw;
+  std::memcpy(Z, &Z01, sizeof Z01);
+  std::memcpy(Z + 2, &Z23, sizeof Z23);
+  mx = hmax(vmax(vabs(X01), vabs(X23)));
+  my = hmax(vmax(vabs(Y01), vabs(Y23)));
+  mz = hmax(vmax(vabs(Z01), vabs(Z23)));
+  const double mw = hmax(vmax(vabs(W01), vabs(W23)));
   usable = in_range(mx) && in_range(my) && in_range(mz) && mw <= kHighW;
-  const double m01 = X0 * Y1 - X1 * Y0, m02 = X0 * Y2 - X2 * Y0, m03 = X0 * Y3 - X3 * Y0;
-  const double m12 = X1 * Y2 - X2 * Y1, m13 = X1 * Y3 - X3 * Y1, m23 = X2 * Y3 - X3 * Y2;
-  m[0][1] = m01;
-  m[1][0] = -m01;
-  m[0][2] = m02;
-  m[2][0] = -m02;
-  m[0][3] = m03;
-  m[3][0] = -m03;
-  m[1][2] = m12;
-  m[2][1] = -m12;
-  m[1][3] = m13;
-  m[3][1] = -m13;
-  m[2][3] = m23;
-  m[3][2] = -m23;
+  // The 2x2 minors of two columns U, V over row pairs: (01, 23), (02, 13)
+  // and (03, 12).
+  auto minors = [](V2 U01, V2 U23, V2 V01, V2 V23, V2* m0123, V2* m0213, V2* m0312) {
+    const V2 U02 = {U01[0], U23[0]}, U13 = {U01[1], U23[1]};
+    const V2 V02 = {V01[0], V23[0]}, V13 = {V01[1], V23[1]};
+    *m0123 = U02 * V13 - U13 * V02;
+    *m0213 = U01 * V23 - U23 * V01;
+    *m0312 = U01 * swapped(V23) - swapped(U23) * V01;
+  };
+  V2 xy0123, xy0213, xy0312;
+  minors(X01, X23, Y01, Y23, &xy0123, &xy0213, &xy0312);
+  std::memcpy(mxy, &xy0123, sizeof xy0123);
+  std::memcpy(mxy + 2, &xy0213, sizeof xy0213);
+  std::memcpy(mxy + 4, &xy0312, sizeof xy0312);
   if (!usable) return 0;
-  const double L0 = ((X0 * X0 + Y0 * Y0) + Z0 * Z0) - W0;
-  const double L1 = ((X1 * X1 + Y1 * Y1) + Z1 * Z1) - W1;
-  const double L2 = ((X2 * X2 + Y2 * Y2) + Z2 * Z2) - W2;
-  const double L3 = ((X3 * X3 + Y3 * Y3) + Z3 * Z3) - W3;
-  const double n01 = Z0 * L1 - Z1 * L0, n02 = Z0 * L2 - Z2 * L0, n03 = Z0 * L3 - Z3 * L0;
-  const double n12 = Z1 * L2 - Z2 * L1, n13 = Z1 * L3 - Z3 * L1, n23 = Z2 * L3 - Z3 * L2;
-  const double det = ((((m01 * n23 - m02 * n13) + m03 * n12) + m12 * n03) - m13 * n02) + m23 * n01;
+  const V2 L01 = ((X01 * X01 + Y01 * Y01) + Z01 * Z01) - W01;
+  const V2 L23 = ((X23 * X23 + Y23 * Y23) + Z23 * Z23) - W23;
+  V2 zl0123, zl0213, zl0312;
+  minors(Z01, Z23, L01, L23, &zl0123, &zl0213, &zl0312);
+  // m01 n23 - m02 n13 + m03 n12 + m12 n03 - m13 n02 + m23 n01, in lanes.
+  const V2 sum = (xy0123 * swapped(zl0123) - xy0213 * swapped(zl0213)) + xy0312 * swapped(zl0312);
+  const double det = sum[0] + sum[1];
   const double bound = (457.0 * kU) * (((mx * my) * mz) * (((mx * mx + my * my) + mz * mz) + mw));
   if (det > bound) return 1;
   if (det < -bound) return -1;
@@ -215,7 +223,11 @@ inline int DifferenceFrame::set_power(const CXYZW& a, const CXYZW& b, const CXYZ
 
 inline int DifferenceFrame::orient_sign(int i, int j, int k) const {
   if (!usable) return 0;
-  const double det = (Z[i] * m[j][k] - Z[j] * m[i][k]) + Z[k] * m[i][j];
+  // The minor of rows i, j: its place in mxy and its sign.
+  static constexpr signed char kAt[4][4] = {
+      {-1, 0, 2, 4}, {0, -1, 5, 3}, {2, 5, -1, 1}, {4, 3, 1, -1}};
+  auto minor = [this](int r, int s) { return r < s ? mxy[kAt[r][s]] : -mxy[kAt[r][s]]; };
+  const double det = (Z[i] * minor(j, k) - Z[j] * minor(i, k)) + Z[k] * minor(i, j);
   const double bound = (49.0 * kernel_detail::kU) * ((mx * my) * mz);
   if (det > bound) return 1;
   if (det < -bound) return -1;
