@@ -208,112 +208,86 @@ bool C2Simplex::on_surface(double alpha) {
 namespace {
 
 // Shortcuts for the degeneracy tests. A triangle (a tetrahedron) is
-// degenerate when the error bound of its normal's squared norm (its
-// orientation determinant), evaluated in CInexact from the cached minors, is
-// not below the value. The value part of a CInexact evaluation is
-// the plain floating-point evaluation, so it is recomputed here bit for bit
-// from the same rotation of each triangle (the record that asked first for
-// its minors). Its error bound is not computed; a bound on it is.
+// degenerate when the error bound of its normal's squared norm N (its
+// orientation determinant D), evaluated in CInexact from the cached minors
+// of its faces, is not below the value. These shortcuts prove the opposite
+// from the geometry by differences, which costs a fraction of that, and
+// leave the rare undecided case to the test itself.
 //
-// Why the bound holds. With u = 2^-53, a coordinate's error is ErrOf(v) <=
-// 4u|v| + 2^-1073. Let A be the expression evaluated on the absolute values
-// of the coordinates with every difference turned into a sum (the sum of the
-// absolute values of its monomials), and k = 1 for a coordinate, max(ka, kb)
-// for a sum or difference, ka + kb for a product. By induction every
-// intermediate has |value| <= A (1 + t) and error bound <= 4k u A (1 + t) +
-// T: a sum's bound is max(ea + eb, ErrOf(v)), a product's is max((|a| + ea)
-// eb + ea |b|, ErrOf(v)), ErrOf(v) <= 4u|v| + 2^-1073 and k >= 1. The
-// factor t < 2^-45 gathers the roundings of the at most ten operations on
-// a path, those of the bound's own arithmetic and the second-order term ea
-// eb; T gathers the absolute terms of zeros and underflow, below 2^-850
-// when no coordinate exceeds 2^60. k is 2 for the minors m1, m2, m3, 3 for
-// m0 and for the signed sum of four m0, and 4 for m1^2 + m2^2 + m3^2. So
-// |value| > (4k + 1) u A + 2^-800, with A evaluated in floating point (at
-// most a factor 1 - t low), proves the bound below |value|: the error-bounded
-// test calls the simplex regular. Otherwise the test itself decides.
+// Why they are sound. Let u = 2^-53, M the largest coordinate magnitude of
+// the simplex's points (at most 2^60 here) and A the sum of the absolute
+// values of the monomials of the CInexact expression in the coordinates:
+// every minor m1, m2, m3 has six of degree 2 and m0 six of degree 3, so A
+// <= 108 M^4 for N = m1^2 + m2^2 + m3^2 and A <= 24 M^3 for D, the signed
+// sum of four m0.
+// 1. The error bound the CInexact evaluation carries is at most 4k u A (1 +
+//    2^-45) + 2^-850, k = 4 for N and 3 for D. A coordinate's bound is
+//    ErrOf(v) <= 4u|v| + 2^-1073; with k = 1 for a coordinate, max(ka, kb)
+//    for a sum and ka + kb for a product, induction gives every
+//    intermediate a bound of 4k u A, up to the roundings of the bound's own
+//    arithmetic and the second-order term ea eb (the factor) and the
+//    absolute terms of zeros and underflow (the 2^-850), since a sum's bound
+//    is max(ea + eb, ErrOf(v)), a product's max((|a| + ea) eb + ea |b|,
+//    ErrOf(v)), and ErrOf(v) <= 4u|v| + 2^-1073 with k >= 1.
+// 2. The CInexact value itself is the plain evaluation, at most 11 (N) or 8
+//    (D) roundings on any monomial's path: within 11.01 u A (8.01 u A) of
+//    the true N (D).
+// 3. So the test calls the simplex regular when the true N exceeds
+//    27.02 u A + 2^-850, at most 2919 u M^4 + 2^-850, and when the true |D|
+//    exceeds 20.02 u A + 2^-850, at most 481 u M^3 + 2^-850.
+// 4. Here N is |(b - a) x (c - a)|^2 from rounded differences: 11 roundings
+//    on each monomial's path and monomials summing to at most 12 (2M)^4
+//    give an error below 2129 u M^4. D is det[b - a; c - a; d - a] up to
+//    its sign, whose error is below 49 u mx my mz with the largest
+//    difference per column (the proof of the static filters). Products
+//    that underflow change neither by 2^-1000.
+// Evaluated in floating point from non-negative terms, the thresholds below
+// are at most a few u low, inside the margin of their constants.
 constexpr double kU = 1.0 / 9007199254740992.0;  // 2^-53
 constexpr double kTiny = 0x1p-800;
 constexpr double kLarge = 0x1p60;
 
-// The coordinates of the rotation of e's triangle that its minors come
-// from, the minors asked for by e first if nobody asked yet, and whether
-// e's own minors are that rotation's negated.
-struct Rotation {
-  const CXYZW *a, *b, *c;
-  bool negated;
-};
-Rotation minors_rotation(CD3DEdge* e) {
+double max3(double a, double b, double c) { return std::max(std::max(a, b), c); }
+
+// The largest coordinate magnitude of p.
+double magnitude(const CXYZW* p) {
+  return max3(std::fabs(p->x.value), std::fabs(p->y.value), std::fabs(p->z.value));
+}
+
+// The tetrahedron of record r with vertices v is certainly not flat by the
+// error-bounded test. Asks for the faces' minors in the order the test does.
+bool surely_solid(CD3DEdge* r, CXYZW* const* v) {
+  r->note_minors();
+  r->fnext->note_minors();
+  r->enext->fnext->note_minors();
+  r->enext->enext->fnext->sym->note_minors();
+  const double M = std::max(std::max(magnitude(v[0]), magnitude(v[1])),
+                            std::max(magnitude(v[2]), magnitude(v[3])));
+  if (!(M <= kLarge)) return false;
+  const double ax = v[0]->x.value, ay = v[0]->y.value, az = v[0]->z.value;
+  const double X1 = v[1]->x.value - ax, Y1 = v[1]->y.value - ay, Z1 = v[1]->z.value - az;
+  const double X2 = v[2]->x.value - ax, Y2 = v[2]->y.value - ay, Z2 = v[2]->z.value - az;
+  const double X3 = v[3]->x.value - ax, Y3 = v[3]->y.value - ay, Z3 = v[3]->z.value - az;
+  const double mx = max3(std::fabs(X1), std::fabs(X2), std::fabs(X3));
+  const double my = max3(std::fabs(Y1), std::fabs(Y2), std::fabs(Y3));
+  const double mz = max3(std::fabs(Z1), std::fabs(Z2), std::fabs(Z3));
+  const double D = (X1 * (Y2 * Z3 - Z2 * Y3) - X2 * (Y1 * Z3 - Z1 * Y3)) + X3 * (Y1 * Z2 - Z1 * Y2);
+  return std::fabs(D) > ((49.0 * kU) * ((mx * my) * mz) + (481.0 * kU) * ((M * M) * M)) + kTiny;
+}
+
+// The triangle of record e with vertices v is certainly not collinear by
+// the error-bounded test.
+bool surely_proper(CD3DEdge* e, CXYZW* const* v) {
   e->note_minors();
-  CD3DTriangle* t = e->triangle();
-  const CD3DEdge& r = t->rec[t->minor_slot];
-  return {r.origin, r.destination, r.apex, (r.slot < 3) != (e->slot < 3)};
-}
-
-bool small_enough(double a, double b, double c) {
-  return a <= kLarge && b <= kLarge && c <= kLarge;
-}
-
-// minors(0) of record e and its magnitude A; false when a coordinate is
-// out of the bound's range.
-bool det_minor(CD3DEdge* e, double* value, double* magnitude) {
-  const Rotation r = minors_rotation(e);
-  const double ax = r.a->x.value, ay = r.a->y.value, az = r.a->z.value;
-  const double bx = r.b->x.value, by = r.b->y.value, bz = r.b->z.value;
-  const double cx = r.c->x.value, cy = r.c->y.value, cz = r.c->z.value;
-  const double pxy = (ax * by) - (bx * ay);
-  const double pxz = (ax * bz) - (bx * az);
-  const double pyz = (ay * bz) - (by * az);
-  const double m0 = (cz * pxy) + ((cx * pyz) - (cy * pxz));
-  *value = r.negated ? -m0 : m0;
-  const double Ax = std::fabs(ax), Ay = std::fabs(ay), Az = std::fabs(az);
-  const double Bx = std::fabs(bx), By = std::fabs(by), Bz = std::fabs(bz);
-  const double Cx = std::fabs(cx), Cy = std::fabs(cy), Cz = std::fabs(cz);
-  *magnitude = (Cz * ((Ax * By) + (Bx * Ay))) +
-               ((Cx * ((Ay * Bz) + (By * Az))) + (Cy * ((Ax * Bz) + (Bx * Az))));
-  return small_enough(std::max(Ax, Bx), std::max(Ay, By), std::max(Az, Bz)) &&
-         small_enough(Cx, Cy, Cz);
-}
-
-// The tetrahedron of record r is certainly not flat by the error-bounded
-// test. Asks for the faces' minors in the order the test does.
-bool surely_solid(CD3DEdge* r) {
-  CD3DEdge* f[4] = {r, r->fnext, r->enext->fnext, r->enext->enext->fnext->sym};
-  double v[4], m[4];
-  bool in_range = true;
-  for (int k = 0; k < 4; ++k) in_range &= det_minor(f[k], &v[k], &m[k]);
-  if (!in_range) return false;
-  const double D = ((v[0] - v[1]) - v[2]) + v[3];
-  const double A = ((m[0] + m[1]) + m[2]) + m[3];
-  return std::fabs(D) > (13.0 * kU) * A + kTiny;
-}
-
-// The triangle of record e is certainly not collinear by the error-bounded
-// test.
-bool surely_proper(CD3DEdge* e) {
-  const Rotation r = minors_rotation(e);
-  const double ax = r.a->x.value, ay = r.a->y.value, az = r.a->z.value;
-  const double bx = r.b->x.value, by = r.b->y.value, bz = r.b->z.value;
-  const double cx = r.c->x.value, cy = r.c->y.value, cz = r.c->z.value;
-  const double dx = bx - ax, dy = by - ay, dz = bz - az;
-  const double pxy = (ax * by) - (bx * ay);
-  const double pxz = (ax * bz) - (bx * az);
-  const double pyz = (ay * bz) - (by * az);
-  const double m3 = (cy * dx) + (pxy - (cx * dy));
-  const double m2 = (cz * dx) + (pxz - (cx * dz));
-  const double m1 = (cz * dy) + (pyz - (cy * dz));
-  const double N = (m1 * m1 + m2 * m2) + m3 * m3;  // the same for either orientation
-  const double Ax = std::fabs(ax), Ay = std::fabs(ay), Az = std::fabs(az);
-  const double Bx = std::fabs(bx), By = std::fabs(by), Bz = std::fabs(bz);
-  const double Cx = std::fabs(cx), Cy = std::fabs(cy), Cz = std::fabs(cz);
-  const double Dx = Bx + Ax, Dy = By + Ay, Dz = Bz + Az;
-  const double M3 = (Cy * Dx) + (((Ax * By) + (Bx * Ay)) + (Cx * Dy));
-  const double M2 = (Cz * Dx) + (((Ax * Bz) + (Bx * Az)) + (Cx * Dz));
-  const double M1 = (Cz * Dy) + (((Ay * Bz) + (By * Az)) + (Cy * Dz));
-  const double A = (M1 * M1 + M2 * M2) + M3 * M3;
-  if (!small_enough(std::max(Ax, Bx), std::max(Ay, By), std::max(Az, Bz)) ||
-      !small_enough(Cx, Cy, Cz))
-    return false;
-  return std::fabs(N) > (17.0 * kU) * A + kTiny;
+  const double M = max3(magnitude(v[0]), magnitude(v[1]), magnitude(v[2]));
+  if (!(M <= kLarge)) return false;
+  const double ax = v[0]->x.value, ay = v[0]->y.value, az = v[0]->z.value;
+  const double ux = v[1]->x.value - ax, uy = v[1]->y.value - ay, uz = v[1]->z.value - az;
+  const double wx = v[2]->x.value - ax, wy = v[2]->y.value - ay, wz = v[2]->z.value - az;
+  const double nx = uy * wz - uz * wy, ny = uz * wx - ux * wz, nz = ux * wy - uy * wx;
+  const double N = (nx * nx + ny * ny) + nz * nz;
+  const double M2 = M * M;
+  return N > (5048.0 * kU) * (M2 * M2) + kTiny;
 }
 
 }  // namespace
@@ -328,7 +302,7 @@ CInexact normal_square(CD3DEdge* e) {
 }  // namespace
 
 bool C2Simplex::degenerate() {
-  return !surely_proper(edge_record) && !normal_square(edge_record).certain();
+  return !surely_proper(edge_record, vertices) && !normal_square(edge_record).certain();
 }
 
 bool C2Simplex::report_degenerate() {
@@ -445,7 +419,7 @@ CInexact orientation_of(CD3DEdge* r, CD3DEdge* f[4]) {
 
 bool C3Simplex::degenerate() {
   CD3DEdge* f[4];
-  return !surely_solid(edge_record) && !orientation_of(edge_record, f).certain();
+  return !surely_solid(edge_record, vertices) && !orientation_of(edge_record, f).certain();
 }
 
 bool C3Simplex::report_degenerate() {
