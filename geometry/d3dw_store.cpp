@@ -225,13 +225,7 @@ CD3DTriangle* CD3DW::make_triangle(CXYZW* P, CXYZW* Q, CXYZW* R) {
   CD3DTriangle* t = arena_->triangles.take(&fresh);
   CD3DEdge* r = t->rec;
   t->pos = std::uint32_t(edges.size());
-  if (edges.capacity() - edges.size() < 6) edges.reserve(2 * edges.capacity() + 6);
-  edges.push_back(r);
-  edges.push_back(r + 1);
-  edges.push_back(r + 2);
-  edges.push_back(r + 3);
-  edges.push_back(r + 4);
-  edges.push_back(r + 5);
+  edges.insert(edges.end(), {r, r + 1, r + 2, r + 3, r + 4, r + 5});
   r[0].fnext = r[1].fnext = r[2].fnext = r[3].fnext = r[4].fnext = r[5].fnext = nullptr;
   r[0].flags = r[1].flags = r[2].flags = r[3].flags = r[4].flags = r[5].flags = 0;
   r[0].slot = 0;
