@@ -170,9 +170,6 @@ inline C2Simplex* c2_of(const CD3DEdge* e) { return e->triangle()->c2; }
 inline void set_c2(CD3DEdge* e, C2Simplex* s) { e->triangle()->c2 = s; }
 inline C3Simplex* c3_of(const CD3DEdge* e) { return e->triangle()->c3[e->slot >= 3]; }
 inline void set_c3(CD3DEdge* e, C3Simplex* s) { e->triangle()->c3[e->slot >= 3] = s; }
-}  // namespace d3dw_detail
-
-namespace d3dw_detail {
 
 // Asks the memory for the block of record e, which spans at most 80 bytes
 // before and 248 after it: the cache lines at -80, -16, ..., 240.
