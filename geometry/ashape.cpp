@@ -1,5 +1,6 @@
 #include "geometry/ashape.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -205,6 +206,93 @@ bool C2Simplex::on_surface(double alpha) {
 }
 
 namespace {
+
+// Shortcuts for the degeneracy tests. A triangle (a tetrahedron) is
+// degenerate when the error bound of its normal's squared norm N (its
+// orientation determinant D), evaluated in CInexact from the cached minors
+// of its faces, is not below the value. These shortcuts prove the opposite
+// from the geometry by differences, which costs a fraction of that, and
+// leave the rare undecided case to the test itself.
+//
+// Why they are sound. Let u = 2^-53, M the largest coordinate magnitude of
+// the simplex's points (at most 2^60 here) and A the sum of the absolute
+// values of the monomials of the CInexact expression in the coordinates:
+// every minor m1, m2, m3 has six of degree 2 and m0 six of degree 3, so A
+// <= 108 M^4 for N = m1^2 + m2^2 + m3^2 and A <= 24 M^3 for D, the signed
+// sum of four m0.
+// 1. The error bound the CInexact evaluation carries is at most 4k u A (1 +
+//    2^-45) + 2^-850, k = 4 for N and 3 for D. A coordinate's bound is
+//    ErrOf(v) <= 4u|v| + 2^-1073; with k = 1 for a coordinate, max(ka, kb)
+//    for a sum and ka + kb for a product, induction gives every
+//    intermediate a bound of 4k u A, up to the roundings of the bound's own
+//    arithmetic and the second-order term ea eb (the factor) and the
+//    absolute terms of zeros and underflow (the 2^-850), since a sum's bound
+//    is max(ea + eb, ErrOf(v)), a product's max((|a| + ea) eb + ea |b|,
+//    ErrOf(v)), and ErrOf(v) <= 4u|v| + 2^-1073 with k >= 1.
+// 2. The CInexact value itself is the plain evaluation, at most 11 (N) or 8
+//    (D) roundings on any monomial's path: within 11.01 u A (8.01 u A) of
+//    the true N (D).
+// 3. So the test calls the simplex regular when the true N exceeds
+//    27.02 u A + 2^-850, at most 2919 u M^4 + 2^-850, and when the true |D|
+//    exceeds 20.02 u A + 2^-850, at most 481 u M^3 + 2^-850.
+// 4. Here N is |(b - a) x (c - a)|^2 from rounded differences: 11 roundings
+//    on each monomial's path and monomials summing to at most 12 (2M)^4
+//    give an error below 2129 u M^4. D is det[b - a; c - a; d - a] up to
+//    its sign, whose error is below 49 u mx my mz with the largest
+//    difference per column (the proof of the static filters). Products
+//    that underflow change neither by 2^-1000.
+// Evaluated in floating point from non-negative terms, the thresholds below
+// are at most a few u low, inside the margin of their constants.
+constexpr double kU = 1.0 / 9007199254740992.0;  // 2^-53
+constexpr double kTiny = 0x1p-800;
+constexpr double kLarge = 0x1p60;
+
+double max3(double a, double b, double c) { return std::max(std::max(a, b), c); }
+
+// The largest coordinate magnitude of p.
+double magnitude(const CXYZW* p) {
+  return max3(std::fabs(p->x.value), std::fabs(p->y.value), std::fabs(p->z.value));
+}
+
+// The tetrahedron of record r with vertices v is certainly not flat by the
+// error-bounded test. Asks for the faces' minors in the order the test does.
+bool surely_solid(CD3DEdge* r, CXYZW* const* v) {
+  r->note_minors();
+  r->fnext->note_minors();
+  r->enext->fnext->note_minors();
+  r->enext->enext->fnext->sym->note_minors();
+  const double M = std::max(std::max(magnitude(v[0]), magnitude(v[1])),
+                            std::max(magnitude(v[2]), magnitude(v[3])));
+  if (!(M <= kLarge)) return false;
+  const double ax = v[0]->x.value, ay = v[0]->y.value, az = v[0]->z.value;
+  const double X1 = v[1]->x.value - ax, Y1 = v[1]->y.value - ay, Z1 = v[1]->z.value - az;
+  const double X2 = v[2]->x.value - ax, Y2 = v[2]->y.value - ay, Z2 = v[2]->z.value - az;
+  const double X3 = v[3]->x.value - ax, Y3 = v[3]->y.value - ay, Z3 = v[3]->z.value - az;
+  const double mx = max3(std::fabs(X1), std::fabs(X2), std::fabs(X3));
+  const double my = max3(std::fabs(Y1), std::fabs(Y2), std::fabs(Y3));
+  const double mz = max3(std::fabs(Z1), std::fabs(Z2), std::fabs(Z3));
+  const double D = (X1 * (Y2 * Z3 - Z2 * Y3) - X2 * (Y1 * Z3 - Z1 * Y3)) + X3 * (Y1 * Z2 - Z1 * Y2);
+  return std::fabs(D) > ((49.0 * kU) * ((mx * my) * mz) + (481.0 * kU) * ((M * M) * M)) + kTiny;
+}
+
+// The triangle of record e with vertices v is certainly not collinear by
+// the error-bounded test.
+bool surely_proper(CD3DEdge* e, CXYZW* const* v) {
+  e->note_minors();
+  const double M = max3(magnitude(v[0]), magnitude(v[1]), magnitude(v[2]));
+  if (!(M <= kLarge)) return false;
+  const double ax = v[0]->x.value, ay = v[0]->y.value, az = v[0]->z.value;
+  const double ux = v[1]->x.value - ax, uy = v[1]->y.value - ay, uz = v[1]->z.value - az;
+  const double wx = v[2]->x.value - ax, wy = v[2]->y.value - ay, wz = v[2]->z.value - az;
+  const double nx = uy * wz - uz * wy, ny = uz * wx - ux * wz, nz = ux * wy - uy * wx;
+  const double N = (nx * nx + ny * ny) + nz * nz;
+  const double M2 = M * M;
+  return N > (5048.0 * kU) * (M2 * M2) + kTiny;
+}
+
+}  // namespace
+
+namespace {
 // Squared norm of the triangle's normal, from the record's minors.
 CInexact normal_square(CD3DEdge* e) {
   e->check_minors();
@@ -213,7 +301,9 @@ CInexact normal_square(CD3DEdge* e) {
 }
 }  // namespace
 
-bool C2Simplex::degenerate() { return !normal_square(edge_record).certain(); }
+bool C2Simplex::degenerate() {
+  return !surely_proper(edge_record, vertices) && !normal_square(edge_record).certain();
+}
 
 bool C2Simplex::report_degenerate() {
   if (!degenerate()) return false;
@@ -327,9 +417,13 @@ CInexact orientation_of(CD3DEdge* r, CD3DEdge* f[4]) {
 }
 }  // namespace
 
-bool C3Simplex::report_degenerate() {
+bool C3Simplex::degenerate() {
   CD3DEdge* f[4];
-  if (orientation_of(edge_record, f).certain()) return false;
+  return !surely_solid(edge_record, vertices) && !orientation_of(edge_record, f).certain();
+}
+
+bool C3Simplex::report_degenerate() {
+  if (!degenerate()) return false;
   fprintf(stderr, "4 - degeneracy!\n");
   printf("%d,%d,%d,%d\n", vertices[0]->id, vertices[1]->id, vertices[2]->id, vertices[3]->id);
   return true;
@@ -515,22 +609,66 @@ CAlpha::CAlpha(CD3DW* tri, Content content)
       if (live(r) && !r->c1simplex && is_edge_start(r)) make_edge(r, simplices);
     return;
   }
-  // The list alone: one walk over the records makes each kind in its own
-  // order, and the kinds are joined; degenerate triangles are reported after
-  // every tetrahedron, as the full complex does.
+  build_list(edges);
+}
+
+// The list alone, from one walk over the triangles: each kind is made in its
+// own order (that of the records that name them) and the kinds are joined;
+// degenerate triangles are reported after every tetrahedron, as the full
+// complex does. The six records of a triangle share their liveness but for
+// those of the bounding tetrahedron, which touch no atom.
+void CAlpha::build_list(const std::vector<CD3DEdge*>& edges) {
   std::vector<CSimplex*> trias, edges_and_vertices;
   EdgeSet made;
-  for (CD3DEdge* r : edges) {
-    if (!live(r)) continue;
-    if (!r->c3simplex) make_tetra(r, simplices);
-    if (!r->c2simplex) make_tria(r, trias);
-    if (is_edge_start(r) && made.insert(r->origin->id, r->destination->id))
-      make_edge(r, edges_and_vertices);
+  // The slot of the record of orientation 0 (1) whose origin is vertex
+  // 0, 1 or 2 of the triangle.
+  static const int kFrom[2][3] = {{0, 1, 2}, {5, 3, 4}};
+  for (std::size_t k = 0; k < edges.size(); k += 6) {
+    CD3DTriangle* t = edges[k]->triangle();
+    if (t->rec[0].flags & 2) continue;
+    const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
+    if (id[0] >= 0 && id[1] >= 0 && id[2] >= 0) {
+      const int low = id[0] < id[1] ? (id[0] < id[2] ? 0 : 2) : (id[1] < id[2] ? 1 : 2);
+      // Of the two orientations, the one whose ids rise cyclically from the
+      // smallest names the tetrahedron on its side, when the fourth vertex
+      // lies outside the ids' range. The triangle is named by the record of
+      // orientation 0 from its smallest id, or by that record's sym.
+      const int side = (id[0] < id[1]) + (id[1] < id[2]) + (id[2] < id[0]) == 2 ? 0 : 1;
+      CD3DEdge* named = &t->rec[kFrom[side][low]];
+      CD3DEdge* first = &t->rec[kFrom[0][low]];
+      // A triangle asks for its minors before the tetrahedron on the
+      // second side, after the one on the first (the records' order).
+      const int high = std::max(std::max(id[0], id[1]), id[2]);
+      if (side == 0) list_tetra(named, id[low], high);
+      list_tria(first, trias);
+      if (side == 1) list_tetra(named, id[low], high);
+    }
+    for (int j = 0; j < 6; ++j) {
+      const int o = id[d3dw_detail::kOrg[j]], d = id[d3dw_detail::kDst[j]];
+      if (o >= 0 && o < d && made.insert(o, d)) make_edge(&t->rec[j], edges_and_vertices);
+    }
   }
   for (CSimplex* s : degenerate_) static_cast<C2Simplex*>(s)->report_degenerate();
   degenerate_.clear();
   simplices.insert(simplices.end(), trias.begin(), trias.end());
   simplices.insert(simplices.end(), edges_and_vertices.begin(), edges_and_vertices.end());
+}
+
+// r runs through its triangle's ids in increasing order, from `low` to
+// `high`.
+void CAlpha::list_tetra(CD3DEdge* r, int low, int high) {
+  const int t = r->fnext->apex->id;
+  if (t < 0 || (t > low && t < high)) return;
+  C3Simplex* s = tetras_->make(r);
+  s->sigma_inf = s->report_degenerate();
+  simplices.push_back(s);
+}
+
+void CAlpha::list_tria(CD3DEdge* r, std::vector<CSimplex*>& out) {
+  if (r->destination->id > r->apex->id) r = r->sym;
+  C2Simplex* s = trias_->make(r);
+  if (s->degenerate()) degenerate_.push_back(s);
+  out.push_back(s);
 }
 
 void CAlpha::make_tetra(CD3DEdge* r0, std::vector<CSimplex*>& out) {
@@ -550,10 +688,7 @@ void CAlpha::make_tetra(CD3DEdge* r0, std::vector<CSimplex*>& out) {
     y->enext->c3simplex = s;
     y->enext->enext->c3simplex = s;
   }
-  if (content_ == kFull)
-    s->geometry();
-  else
-    s->sigma_inf = s->report_degenerate();
+  s->geometry();
   out.push_back(s);
 }
 
@@ -569,10 +704,7 @@ void CAlpha::make_tria(CD3DEdge* r0, std::vector<CSimplex*>& out) {
     x->c2simplex = s;
     y->c2simplex = s;
   }
-  if (content_ == kFull)
-    s->geometry();
-  else if (s->degenerate())
-    degenerate_.push_back(s);
+  s->geometry();
   out.push_back(s);
 }
 

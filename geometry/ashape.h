@@ -129,7 +129,9 @@ class C3Simplex : public CSimplex {
 
   // sigma_inf is set only for a degenerate tetrahedron (reported, infinite
   // size); such a tetrahedron contributes nothing to its faces' mu0/mu1.
-  // Reports a degenerate tetrahedron, as geometry() does; true for one.
+  // Whether the tetrahedron is degenerate (flat within the error bound);
+  // report_degenerate() also reports it, as geometry() does.
+  bool degenerate();
   bool report_degenerate();
   double sigma;
   double mu0;  // unused
@@ -145,7 +147,8 @@ class CAlpha {
   // reports of degenerate triangles and tetrahedra, for consumers that read
   // nothing but the list: the values (sigma, mu0, mu1, attachment, on_conv)
   // keep their initial ones, but for sigma_inf, which marks a degenerate
-  // tetrahedron as in the full complex.
+  // tetrahedron as in the full complex. Of the back-pointers it sets only
+  // the points' vertex_simplex.
   enum Content { kFull, kListOnly };
   // Builds the complex of a triangulation that receives no more points.
   explicit CAlpha(CD3DW* triangulation, Content content = kFull);
@@ -162,6 +165,9 @@ class CAlpha {
   void make_tetra(CD3DEdge* r, std::vector<CSimplex*>& out);
   void make_tria(CD3DEdge* r, std::vector<CSimplex*>& out);
   void make_edge(CD3DEdge* r, std::vector<CSimplex*>& out);
+  void build_list(const std::vector<CD3DEdge*>& edges);
+  void list_tetra(CD3DEdge* r, int low, int high);
+  void list_tria(CD3DEdge* r, std::vector<CSimplex*>& out);
 
   template <class T>
   class Store;

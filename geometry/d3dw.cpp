@@ -14,18 +14,20 @@ namespace {
 // convention (V0,V1,V2), (V0,V3,V1), (V0,V2,V3), (V1,V3,V2)).
 constexpr int kOtherFace[4][3] = {{1, 3, 2}, {2, 3, 0}, {0, 3, 1}, {1, 2, 0}};
 constexpr int kOtherRot[4][3] = {{2, 2, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 1}};
-// The slot after k enext steps from a slot, and the slot of that record's
-// sym.
-constexpr unsigned char kRot[6][3] = {{0, 1, 2}, {1, 2, 0}, {2, 0, 1},
-                                      {3, 5, 4}, {4, 3, 5}, {5, 4, 3}};
-constexpr unsigned char kSymRot[6][3] = {{3, 4, 5}, {4, 5, 3}, {5, 3, 4},
-                                         {0, 2, 1}, {1, 0, 2}, {2, 1, 0}};
+// From a record in slot s: the record k enext steps on, and the sym of
+// that one, as steps in its triangle's block.
+constexpr signed char kRotStep[6][3] = {{0, 1, 2}, {0, 1, -1}, {0, -2, -1},
+                                        {0, 2, 1}, {0, -1, 1}, {0, -1, -2}};
+constexpr signed char kSymRotStep[6][3] = {{3, 4, 5},    {3, 4, 2},    {3, 1, 2},
+                                           {-3, -1, -2}, {-3, -4, -2}, {-3, -4, -5}};
 
-// Links the k-th record of face I (faces given by triangle and slot).
+// Links the k-th record of face I to its successor in the cell, the record
+// of face o that starts at the same vertex, given the faces' records f and
+// slots s.
 template <int I, int K>
-inline void link_record(CD3DTriangle* const* t, const unsigned char* s) {
+inline void link_record(CD3DEdge* const* f, const int* s) {
   constexpr int o = kOtherFace[I][K];
-  t[I]->rec[kRot[s[I]][K]].fnext = &t[o]->rec[kSymRot[s[o]][kOtherRot[I][K]]];
+  (f[I] + kRotStep[s[I]][K])->fnext = f[o] + kSymRotStep[s[o]][kOtherRot[I][K]];
 }
 
 }  // namespace
@@ -35,26 +37,25 @@ inline void link_record(CD3DTriangle* const* t, const unsigned char* s) {
 // cells they face into, so re-linking the records of every new cell restores
 // the rings around every edge a flip touches.
 void CD3DW::link_cell(CD3DCell* c) {
-  CD3DTriangle* t[4];
-  unsigned char s[4];
-  for (int i = 0; i < 4; ++i) {
-    CD3DEdge* f = c->face[i];
-    s[i] = f->slot;
-    t[i] = f->triangle();
-    t[i]->side[s[i] >= 3] = c;  // shared by the three records of the orientation
-  }
-  link_record<0, 0>(t, s);
-  link_record<0, 1>(t, s);
-  link_record<0, 2>(t, s);
-  link_record<1, 0>(t, s);
-  link_record<1, 1>(t, s);
-  link_record<1, 2>(t, s);
-  link_record<2, 0>(t, s);
-  link_record<2, 1>(t, s);
-  link_record<2, 2>(t, s);
-  link_record<3, 0>(t, s);
-  link_record<3, 1>(t, s);
-  link_record<3, 2>(t, s);
+  CD3DEdge* const f[4] = {c->face[0], c->face[1], c->face[2], c->face[3]};
+  const int s[4] = {f[0]->slot, f[1]->slot, f[2]->slot, f[3]->slot};
+  // shared by the three records of each orientation
+  reinterpret_cast<CD3DTriangle*>(f[0] - s[0])->side[s[0] >= 3] = c;
+  reinterpret_cast<CD3DTriangle*>(f[1] - s[1])->side[s[1] >= 3] = c;
+  reinterpret_cast<CD3DTriangle*>(f[2] - s[2])->side[s[2] >= 3] = c;
+  reinterpret_cast<CD3DTriangle*>(f[3] - s[3])->side[s[3] >= 3] = c;
+  link_record<0, 0>(f, s);
+  link_record<0, 1>(f, s);
+  link_record<0, 2>(f, s);
+  link_record<1, 0>(f, s);
+  link_record<1, 1>(f, s);
+  link_record<1, 2>(f, s);
+  link_record<2, 0>(f, s);
+  link_record<2, 1>(f, s);
+  link_record<2, 2>(f, s);
+  link_record<3, 0>(f, s);
+  link_record<3, 1>(f, s);
+  link_record<3, 2>(f, s);
 }
 
 void CD3DW::push(CD3DEdge* e) {
@@ -156,18 +157,19 @@ void CD3DW::split14(CD3DCell* leaf, CXYZW* p) {
   CXYZW* b = abc->destination;
   CXYZW* c = abc->apex;
   CXYZW* s = abc->fnext->apex;
-  CD3DEdge *t[6], *u[5];
-  new6(t[0], u[0], u[1], u[2], u[3], u[4], a, b, p);
-  new6(t[1], u[0], u[1], u[2], u[3], u[4], b, c, p);
-  new6(t[2], u[0], u[1], u[2], u[3], u[4], c, a, p);
-  new6(t[3], u[0], u[1], u[2], u[3], u[4], a, s, p);
-  new6(t[4], u[0], u[1], u[2], u[3], u[4], b, s, p);
-  new6(t[5], u[0], u[1], u[2], u[3], u[4], c, s, p);
-  // Triangles: abp = t0, bcp = t1, cap = t2, asp = t3, bsp = t4, csp = t5.
-  CD3DCell* c0 = new_cell(a, b, c, p, abc, t[0], t[2], t[1]);  // (a,b,c) (a,p,b) (a,c,p) (b,p,c)
-  CD3DCell* c1 = new_cell(a, c, s, p, acs, t[2], t[3], t[5]);  // (a,c,s) (a,p,c) (a,s,p) (c,p,s)
-  CD3DCell* c2 = new_cell(a, s, b, p, asb, t[3], t[0], t[4]);  // (a,s,b) (a,p,s) (a,b,p) (s,p,b)
-  CD3DCell* c3 = new_cell(b, s, c, p, bsc, t[4], t[1], t[5]);  // (b,s,c) (b,p,s) (b,c,p) (s,p,c)
+  // Triangles (rec[0] of each): abp, bcp, cap, asp, bsp, csp.
+  CD3DEdge* abp = make_triangle(a, b, p)->rec;
+  CD3DEdge* bcp = make_triangle(b, c, p)->rec;
+  CD3DEdge* cap = make_triangle(c, a, p)->rec;
+  CD3DEdge* asp = make_triangle(a, s, p)->rec;
+  CD3DEdge* bsp = make_triangle(b, s, p)->rec;
+  CD3DEdge* csp = make_triangle(c, s, p)->rec;
+  // The slots of a triangle (P, Q, R): 1 = (Q, R, P), 3 = (Q, P, R),
+  // 5 = (P, R, Q).
+  CD3DCell* c0 = new_cell(a, b, c, p, abc, abp + 5, cap + 3, bcp + 5);  // (a,p,b) (a,c,p) (b,p,c)
+  CD3DCell* c1 = new_cell(a, c, s, p, acs, cap + 1, asp, csp + 5);      // (a,p,c) (a,s,p) (c,p,s)
+  CD3DCell* c2 = new_cell(a, s, b, p, asb, asp + 5, abp, bsp + 1);      // (a,p,s) (a,b,p) (s,p,b)
+  CD3DCell* c3 = new_cell(b, s, c, p, bsc, bsp + 5, bcp, csp + 1);      // (b,p,s) (b,c,p) (s,p,c)
   leaf->child[0] = c0;
   leaf->child[1] = c1;
   leaf->child[2] = c2;
@@ -199,13 +201,14 @@ void CD3DW::flip23(CD3DEdge* e) {
   CD3DEdge* bcd = se->enext->enext->fnext;
   CD3DCell* old1 = e->cell;
   CD3DCell* old2 = se->cell;
-  CD3DEdge *dpa, *dpb, *dpc, *u[5];
-  new6(dpa, u[0], u[1], u[2], u[3], u[4], d, p, a);
-  new6(dpb, u[0], u[1], u[2], u[3], u[4], d, p, b);
-  new6(dpc, u[0], u[1], u[2], u[3], u[4], d, p, c);
-  CD3DCell* n1 = new_cell(d, p, a, b, dpa, dpb, abd, abp);  // (d,p,a) (d,b,p) (d,a,b) (p,b,a)
-  CD3DCell* n2 = new_cell(d, p, b, c, dpb, dpc, bcd, bcp);
-  CD3DCell* n3 = new_cell(d, p, c, a, dpc, dpa, acd, cap);
+  CD3DEdge* dpa = make_triangle(d, p, a)->rec;
+  CD3DEdge* dpb = make_triangle(d, p, b)->rec;
+  CD3DEdge* dpc = make_triangle(d, p, c)->rec;
+  // Here abd, bcd, acd run (b, a, d), (c, b, d), (a, c, d); slot 5 of a
+  // new triangle (d, p, x) runs (d, x, p).
+  CD3DCell* n1 = new_cell(d, p, a, b, dpa, dpb + 5, abd->enext->sym, abp->enext->sym);
+  CD3DCell* n2 = new_cell(d, p, b, c, dpb, dpc + 5, bcd->enext->sym, bcp->enext->sym);
+  CD3DCell* n3 = new_cell(d, p, c, a, dpc, dpa + 5, acd->enext->sym, cap->enext->sym);
   for (CD3DCell* o : {old1, old2}) {
     o->child[0] = n1;
     o->child[1] = n2;
@@ -216,9 +219,9 @@ void CD3DW::flip23(CD3DEdge* e) {
   link_cell(n2);
   link_cell(n3);
   kill_triangle(e);
-  push(record_in(abd, a, b));
-  push(record_in(bcd, b, c));
-  push(record_in(acd, c, a));
+  push(abd->sym);
+  push(bcd->sym);
+  push(acd->sym);
 }
 
 CD3DEdge* CD3DW::flip32(CD3DEdge* x) {
@@ -246,10 +249,9 @@ CD3DEdge* CD3DW::flip32(CD3DEdge* x) {
   CD3DCell* old1 = x->cell;
   CD3DCell* old2 = sx->cell;
   CD3DCell* old3 = y->cell;
-  CD3DEdge *quv, *r[5];
-  new6(quv, r[0], r[1], r[2], r[3], r[4], q, u, v);
-  CD3DCell* n1 = new_cell(q, u, v, o, quv, oqu, qov, vou);  // (q,u,v) (q,o,u) (q,v,o) (u,o,v)
-  CD3DCell* n2 = new_cell(q, v, u, t, quv, tqv, qtu, tvu);  // (q,v,u) (q,t,v) (q,u,t) (v,t,u)
+  CD3DEdge* quv = make_triangle(q, u, v)->rec;
+  CD3DCell* n1 = new_cell(q, u, v, o, quv, oqu->sym, qov->enext->enext->sym, vou->enext->sym);
+  CD3DCell* n2 = new_cell(q, v, u, t, quv + 5, tqv->sym, qtu->enext->enext->sym, tvu->sym);
   for (CD3DCell* c : {old1, old2, old3}) {
     c->child[0] = n1;
     c->child[1] = n2;
@@ -260,8 +262,8 @@ CD3DEdge* CD3DW::flip32(CD3DEdge* x) {
   kill_triangle(x);
   kill_triangle(y);
   kill_triangle(sx->fnext);
-  push(record_in(oqu, o, u));
-  CD3DEdge* tq = record_in(qtu, t, q);
+  push(oqu->sym->enext);
+  CD3DEdge* tq = qtu->sym;
   push(tq);
   return tq;
 }
@@ -286,7 +288,8 @@ void CD3DW::flip41(CD3DEdge* r) {
   CD3DEdge* yzd = yzp->fnext;
   CD3DEdge* zpd = zxp->enext->enext->fnext;
   CD3DCell* olds[4] = {r->cell, r->sym->cell, yzp->cell, zxp->cell};
-  CD3DCell* n = new_cell(x, y, d, p, xyd, xyp, xpd, ypd);  // (x,y,d) (x,p,y) (x,d,p) (y,p,d)
+  CD3DCell* n = new_cell(x, y, d, p, xyd->sym, xyp->enext->enext->sym, xpd->enext->enext->sym,
+                         ypd->sym);  // (x,y,d) (x,p,y) (x,d,p) (y,p,d)
   for (CD3DCell* c : olds) {
     c->child[0] = n;
     retire(c);

@@ -170,10 +170,6 @@ inline C2Simplex* c2_of(const CD3DEdge* e) { return e->triangle()->c2; }
 inline void set_c2(CD3DEdge* e, C2Simplex* s) { e->triangle()->c2 = s; }
 inline C3Simplex* c3_of(const CD3DEdge* e) { return e->triangle()->c3[e->slot >= 3]; }
 inline void set_c3(CD3DEdge* e, C3Simplex* s) { e->triangle()->c3[e->slot >= 3] = s; }
-}  // namespace d3dw_detail
-
-namespace d3dw_detail {
-[[noreturn]] void record_missing();
 
 // Asks the memory for the block of record e, which spans at most 80 bytes
 // before and 248 after it: the cache lines at -80, -16, ..., 240.
@@ -187,18 +183,6 @@ inline void fetch_block(const CD3DEdge* e) {
   __builtin_prefetch(a + 240);
 }
 }  // namespace d3dw_detail
-
-// The record of e's triangle that runs o -> d.
-inline CD3DEdge* record_in(CD3DEdge* e, const CXYZW* o, const CXYZW* d) {
-  // slot of the record from the positions of its origin and destination
-  // among the triangle's vertices P, Q, R
-  static constexpr signed char kSlot[3][3] = {{-1, 0, 5}, {3, -1, 1}, {2, 4, -1}};
-  CD3DTriangle* t = e->triangle();
-  int i = t->v[0] == o ? 0 : t->v[1] == o ? 1 : t->v[2] == o ? 2 : -1;
-  int j = t->v[0] == d ? 0 : t->v[1] == d ? 1 : t->v[2] == d ? 2 : -1;
-  if (i < 0 || j < 0 || i == j) d3dw_detail::record_missing();
-  return &t->rec[kSlot[i][j]];
-}
 
 inline bool CD3DEdge::minors_valid() const { return triangle()->minor_slot >= 0; }
 inline void CD3DEdge::note_minors() {
@@ -290,8 +274,10 @@ class CD3DW {
   unsigned walk_turn_ = 0;
 
   CD3DCell* locate(CXYZW* p);
-  CD3DCell* new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* t0, CD3DEdge* t1,
-                     CD3DEdge* t2, CD3DEdge* t3);
+  bool insphere_bounded(CD3DEdge* abc, CD3DEdge* abd, CD3DEdge* bcd, CD3DEdge* acd, CXYZW* p);
+  CD3DTriangle* make_triangle(CXYZW* P, CXYZW* Q, CXYZW* R);
+  CD3DCell* new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* f0, CD3DEdge* f1,
+                     CD3DEdge* f2, CD3DEdge* f3);
   void link_cell(CD3DCell* c);
   void kill_triangle(CD3DEdge* e);
   void retire(CD3DCell* c);

@@ -125,15 +125,6 @@ struct CD3DW::Grid {
   }
 };
 
-namespace d3dw_detail {
-
-void record_missing() {
-  std::fprintf(stderr, "internal error: triangle record not found\n");
-  std::abort();
-}
-
-}  // namespace d3dw_detail
-
 CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
   for (auto& s : stats) s = 0;
   bound[0].set(0, 0, M, 0);
@@ -220,24 +211,29 @@ void CD3DW::reserve(std::size_t n) {
 
 void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
                  CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R) {
+  CD3DEdge* r = make_triangle(P, Q, R)->rec;
+  e0 = r;
+  e1 = r + 1;
+  e2 = r + 2;
+  e3 = r + 3;
+  e4 = r + 4;
+  e5 = r + 5;
+}
+
+CD3DTriangle* CD3DW::make_triangle(CXYZW* P, CXYZW* Q, CXYZW* R) {
   bool fresh;
   CD3DTriangle* t = arena_->triangles.take(&fresh);
-  const std::size_t pos = edges.size();
-  t->pos = std::uint32_t(pos);
-  edges.resize(pos + 6);
-  CD3DEdge** slot = edges.data() + pos;
   CD3DEdge* r = t->rec;
-  for (int k = 0; k < 6; ++k) {
-    r[k].fnext = nullptr;
-    r[k].flags = 0;
-    r[k].slot = static_cast<unsigned char>(k);
-  }
-  slot[0] = r;
-  slot[1] = r + 1;
-  slot[2] = r + 2;
-  slot[3] = r + 3;
-  slot[4] = r + 4;
-  slot[5] = r + 5;
+  t->pos = std::uint32_t(edges.size());
+  edges.insert(edges.end(), {r, r + 1, r + 2, r + 3, r + 4, r + 5});
+  r[0].fnext = r[1].fnext = r[2].fnext = r[3].fnext = r[4].fnext = r[5].fnext = nullptr;
+  r[0].flags = r[1].flags = r[2].flags = r[3].flags = r[4].flags = r[5].flags = 0;
+  r[0].slot = 0;
+  r[1].slot = 1;
+  r[2].slot = 2;
+  r[3].slot = 3;
+  r[4].slot = 4;
+  r[5].slot = 5;
   t->v[0] = P;
   t->v[1] = Q;
   t->v[2] = R;
@@ -245,33 +241,29 @@ void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3
   t->c2 = nullptr;
   t->c3[0] = t->c3[1] = nullptr;
   t->c1[0] = t->c1[1] = t->c1[2] = nullptr;
-  for (auto& m : t->minor) m = CInexact();
+  t->minor[0] = t->minor[1] = t->minor[2] = t->minor[3] = CInexact();
   t->cache_point = nullptr;
   t->cache_positive = false;
   t->have_minors = false;
   t->minor_slot = -1;
-  e0 = &t->rec[0];
-  e1 = &t->rec[1];
-  e2 = &t->rec[2];
-  e3 = &t->rec[3];
-  e4 = &t->rec[4];
-  e5 = &t->rec[5];
+  return t;
 }
 
-// A new cell (v0, v1, v2, v3); ti is any record of the triangle of face i.
-CD3DCell* CD3DW::new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* t0, CD3DEdge* t1,
-                          CD3DEdge* t2, CD3DEdge* t3) {
+// A new cell (v0, v1, v2, v3) with the records f0..f3 facing into it:
+// (v0, v1, v2), (v0, v3, v1), (v0, v2, v3), (v1, v3, v2).
+CD3DCell* CD3DW::new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* f0, CD3DEdge* f1,
+                          CD3DEdge* f2, CD3DEdge* f3) {
   bool fresh;
   CD3DCell* c = arena_->cells.take(&fresh);
   c->vertex[0] = v0;
   c->vertex[1] = v1;
   c->vertex[2] = v2;
   c->vertex[3] = v3;
-  c->face[0] = record_in(t0, v0, v1);
-  c->face[1] = record_in(t1, v0, v3);
-  c->face[2] = record_in(t2, v0, v2);
-  c->face[3] = record_in(t3, v1, v3);
-  for (auto& ch : c->child) ch = nullptr;
+  c->face[0] = f0;
+  c->face[1] = f1;
+  c->face[2] = f2;
+  c->face[3] = f3;
+  c->child[0] = c->child[1] = c->child[2] = c->child[3] = nullptr;
   if (fresh) cells.push_back(c);
   // Every cell a flip replaces has all its vertices in the new cells, so
   // each vertex always knows a live cell.
@@ -438,24 +430,35 @@ bool CD3DW::insphere(CD3DEdge* e, CXYZW* p) {
 
 bool CD3DW::insphere(CD3DEdge* e, CXYZW* p, DifferenceFrame& frame) {
   ++stats[8];
+  CD3DTriangle* t = e->triangle();
+  const int s = e->slot;
   CD3DEdge* abd = e->fnext;
-  CD3DEdge* bcd = e->enext->fnext;
-  CD3DEdge* acd = e->enext->enext->fnext->sym;
-  CD3DEdge* faces[4] = {e, abd, bcd, acd};
-  for (CD3DEdge* f : faces) f->note_minors();
-  CXYZW* a = e->origin;
-  CXYZW* b = e->destination;
-  CXYZW* c = e->apex;
+  CD3DEdge* e1 = e + d3dw_detail::kNextStep[s];
+  CD3DEdge* bcd = e1->fnext;
+  CD3DEdge* acd = e1->enext->fnext->sym;
+  e->note_minors();
+  abd->note_minors();
+  bcd->note_minors();
+  acd->note_minors();
+  CXYZW* a = t->v[d3dw_detail::kOrg[s]];
+  CXYZW* b = t->v[d3dw_detail::kDst[s]];
+  CXYZW* c = t->v[d3dw_detail::kApx[s]];
   CXYZW* d = abd->apex;
-  frame.set(*a, *b, *c, *d, *p);
-  if (int s = frame.power_sign()) return s > 0;
+  if (int sign = frame.set_power(*a, *b, *c, *d, *p)) return sign > 0;
+  return insphere_bounded(e, abd, bcd, acd, p);
+}
+
+// The power test that the plain floating-point filter could not decide.
+bool CD3DW::insphere_bounded(CD3DEdge* abc, CD3DEdge* abd, CD3DEdge* bcd, CD3DEdge* acd, CXYZW* p) {
+  CD3DEdge* faces[4] = {abc, abd, bcd, acd};
   CInexact m[4][4];
   for (int f = 0; f < 4; ++f) {
     faces[f]->check_minors();
     for (int k = 0; k < 4; ++k) m[f][k] = faces[f]->minors(k);
   }
   bool exact = false;
-  bool r = power_positive(a, b, c, d, p, m[0], m[1], m[2], m[3], &exact);
+  bool r = power_positive(abc->origin, abc->destination, abc->apex, abd->apex, p, m[0], m[1], m[2],
+                          m[3], &exact);
   if (exact) ++stats[9];
   return r;
 }

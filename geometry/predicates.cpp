@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <utility>
 
 void CXYZW::set(double px, double py, double pz, double pw) {
   x.Init(px);
@@ -14,11 +15,17 @@ void CXYZW::set(double px, double py, double pz, double pw) {
   CInexact s = xx + yy;
   s = zz + s;
   lifted = s - w;
-  x_exact.Init(px);
-  y_exact.Init(py);
-  z_exact.Init(pz);
-  w_exact.Init(pw);
-  lifted_exact = ((x_exact * x_exact + y_exact * y_exact) + z_exact * z_exact) - w_exact;
+  exact_.reset();
+}
+
+void CXYZW::make_exact() const {
+  std::unique_ptr<Exact> e(new Exact);
+  e->x.Init(x.value);
+  e->y.Init(y.value);
+  e->z.Init(z.value);
+  e->w.Init(w.value);
+  e->lifted = ((e->x * e->x + e->y * e->y) + e->z * e->z) - e->w;
+  exact_ = std::move(e);
 }
 
 void triangle_minors(const CXYZW& a, const CXYZW& b, const CXYZW& c, CInexact m[4]) {
@@ -38,13 +45,13 @@ namespace {
 const CExact& coord(const CXYZW* p, int k) {
   switch (k) {
     case 0:
-      return p->x_exact;
+      return p->x_exact();
     case 1:
-      return p->y_exact;
+      return p->y_exact();
     case 2:
-      return p->z_exact;
+      return p->z_exact();
     default:
-      return p->lifted_exact;
+      return p->lifted_exact();
   }
 }
 

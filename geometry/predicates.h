@@ -11,6 +11,8 @@
 #define GEOMETRY_PREDICATES_H
 
 #include <cmath>
+#include <cstring>
+#include <memory>
 
 #include "geometry/exact.h"
 #include "geometry/inexact.h"
@@ -27,12 +29,30 @@ class CXYZW {
   // so that they share a cache line.
   CD3DCell* cell_hint = nullptr;  // a live cell with this vertex, kept by CD3DW for point location
   int id = 0;
-  CInexact x, y, z, w, lifted;  // lifted = x*x + y*y + z*z - w
-  CExact x_exact, y_exact, z_exact, w_exact, lifted_exact;
+  CInexact x, y, z, w, lifted;          // lifted = x*x + y*y + z*z - w
   C0Simplex* vertex_simplex = nullptr;  // set by CAlpha
   void* data = nullptr;
 
   void set(double x, double y, double z, double w);
+
+  // The same values exactly. Only the few tests the filters cannot decide
+  // read them, so they are made on first use.
+  const CExact& x_exact() const { return exact().x; }
+  const CExact& y_exact() const { return exact().y; }
+  const CExact& z_exact() const { return exact().z; }
+  const CExact& w_exact() const { return exact().w; }
+  const CExact& lifted_exact() const { return exact().lifted; }
+
+ private:
+  struct Exact {
+    CExact x, y, z, w, lifted;
+  };
+  mutable std::unique_ptr<Exact> exact_;
+  const Exact& exact() const {
+    if (!exact_) make_exact();
+    return *exact_;
+  }
+  void make_exact() const;
 };
 
 // The minors of the triangle (a, b, c): m[0] = det[a; b; c] of the
@@ -53,19 +73,17 @@ inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, co
 inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
                              const CXYZW& p);
 
-// The differences of four points v0..v3 (a, b, c, d) with a fifth point p,
-// the lifted differences L and the 2x2 minors of (x, y), shared by the power
-// test of the five points and the orientation tests of any three of the four
-// against p, which the flips ask for together.
+// The power test of five points a, b, c, d, p by differences with p, which
+// leaves what the orientation tests of any three of a..d (v0..v3) against p
+// need: the flips ask for them together.
 struct DifferenceFrame {
-  double X[4], Y[4], Z[4], L[4];
-  double m[4][4];         // m[i][j] = X[i] Y[j] - X[j] Y[i]; m[j][i] is its exact negation
-  double mx, my, mz, mw;  // the largest |X|, |Y|, |Z| and weight difference
-  bool usable;            // within the ranges of the filters' proof
+  double Z[4];        // vi.z - p.z
+  double mxy[6];      // X[i] Y[j] - X[j] Y[i] of the differences for ij = 01, 23, 02, 13, 03, 12
+  double mx, my, mz;  // the largest |X|, |Y|, |Z|
+  bool usable;        // within the ranges of the filters' proof
 
-  void set(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p);
   // As power_sign_static(a, b, c, d, p).
-  int power_sign() const;
+  int set_power(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p);
   // As orient_sign_static(vi, vj, vk, p).
   int orient_sign(int i, int j, int k) const;
 };
@@ -112,7 +130,7 @@ int sign5(CXYZW** pts);
 // minors of (X, Y) and (Z, L): at most 4 roundings in a minor of (X, Y),
 // 9 in one of (Z, L) (Z's difference, 6 for L: X's difference counted
 // twice, the square, three sums; the product, the difference), 1 product
-// and 5 sums: 19. P <= 24 Mx My Mz (Mx^2 + My^2 + Mz^2 + Mw) / (1-u)^5
+// and at most 5 sums: 19. P <= 24 Mx My Mz (Mx^2 + My^2 + Mz^2 + Mw) / (1-u)^5
 // (24 permutations, L of four terms), and 24 gamma_19 / (1-u)^5 < 456.01 u.
 // The bound itself is computed in floating point from non-negative terms,
 // each rounding at most a factor (1 - u) low, ten of them at most: the
@@ -130,6 +148,14 @@ constexpr double kHighW = 1.6069380442589903e60;  // 2^200
 inline double max2(double a, double b) { return a > b ? a : b; }
 inline double max3(double a, double b, double c) { return max2(max2(a, b), c); }
 inline bool in_range(double m) { return m >= kLow && m <= kHigh; }
+// Two doubles operated on together, for the power test's rows taken in
+// pairs: the same IEEE operations lane by lane, half the instructions.
+typedef double V2 __attribute__((vector_size(16)));
+typedef long long I2 __attribute__((vector_size(16)));
+inline V2 vabs(V2 v) { return (V2)((I2)v & (I2){0x7fffffffffffffffLL, 0x7fffffffffffffffLL}); }
+inline V2 vmax(V2 a, V2 b) { return a > b ? a : b; }
+inline double hmax(V2 v) { return max2(v[0], v[1]); }
+inline V2 swapped(V2 v) { return V2{v[1], v[0]}; }
 }  // namespace kernel_detail
 
 inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& p) {
@@ -150,51 +176,46 @@ inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, co
   return 0;
 }
 
-inline void DifferenceFrame::set(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
-                                 const CXYZW& p) {
+inline int DifferenceFrame::set_power(const CXYZW& a, const CXYZW& b, const CXYZW& c,
+                                      const CXYZW& d, const CXYZW& p) {
   using namespace kernel_detail;
-  const double px = p.x.value, py = p.y.value, pz = p.z.value, pw = p.w.value;
-  double W[4];
-  auto row = [&](int i, const CXYZW& v) {
-    X[i] = v.x.value - px;
-    Y[i] = v.y.value - py;
-    Z[i] = v.z.value - pz;
-    W[i] = v.w.value - pw;
-    L[i] = ((X[i] * X[i] + Y[i] * Y[i]) + Z[i] * Z[i]) - W[i];
-  };
-  row(0, a);
-  row(1, b);
-  row(2, c);
-  row(3, d);
-  auto max4 = [](const double* v) {
-    return max2(max2(std::fabs(v[0]), std::fabs(v[1])), max2(std::fabs(v[2]), std::fabs(v[3])));
-  };
-  mx = max4(X);
-  my = max4(Y);
-  mz = max4(Z);
-  mw = max4(W);
+  // Rows in pairs: lane 0 holds a (c), lane 1 holds b (d).
+  const V2 px = {p.x.value, p.x.value}, py = {p.y.value, p.y.value}, pz = {p.z.value, p.z.value},
+           pw = {p.w.value, p.w.value};
+  const V2 X01 = V2{a.x.value, b.x.value} - px, X23 = V2{c.x.value, d.x.value} - px;
+  const V2 Y01 = V2{a.y.value, b.y.value} - py, Y23 = V2{c.y.value, d.y.value} - py;
+  const V2 Z01 = V2{a.z.value, b.z.value} - pz, Z23 = V2{c.z.value, d.z.value} - pz;
+  const V2 W01 = V2{a.w.value, b.w.value} - pw, W23 = V2{c.w.value, d.w.value} - pw;
+  std::memcpy(Z, &Z01, sizeof Z01);
+  std::memcpy(Z + 2, &Z23, sizeof Z23);
+  mx = hmax(vmax(vabs(X01), vabs(X23)));
+  my = hmax(vmax(vabs(Y01), vabs(Y23)));
+  mz = hmax(vmax(vabs(Z01), vabs(Z23)));
+  const double mw = hmax(vmax(vabs(W01), vabs(W23)));
   usable = in_range(mx) && in_range(my) && in_range(mz) && mw <= kHighW;
-  auto minor = [this](int i, int j) {
-    m[i][j] = X[i] * Y[j] - X[j] * Y[i];
-    m[j][i] = -m[i][j];
+  // The 2x2 minors of two columns U, V over row pairs: (01, 23), (02, 13)
+  // and (03, 12).
+  auto minors = [](V2 U01, V2 U23, V2 V01, V2 V23, V2* m0123, V2* m0213, V2* m0312) {
+    const V2 U02 = {U01[0], U23[0]}, U13 = {U01[1], U23[1]};
+    const V2 V02 = {V01[0], V23[0]}, V13 = {V01[1], V23[1]};
+    *m0123 = U02 * V13 - U13 * V02;
+    *m0213 = U01 * V23 - U23 * V01;
+    *m0312 = U01 * swapped(V23) - swapped(U23) * V01;
   };
-  minor(0, 1);
-  minor(0, 2);
-  minor(0, 3);
-  minor(1, 2);
-  minor(1, 3);
-  minor(2, 3);
-}
-
-inline int DifferenceFrame::power_sign() const {
+  V2 xy0123, xy0213, xy0312;
+  minors(X01, X23, Y01, Y23, &xy0123, &xy0213, &xy0312);
+  std::memcpy(mxy, &xy0123, sizeof xy0123);
+  std::memcpy(mxy + 2, &xy0213, sizeof xy0213);
+  std::memcpy(mxy + 4, &xy0312, sizeof xy0312);
   if (!usable) return 0;
-  auto n = [this](int i, int j) { return Z[i] * L[j] - Z[j] * L[i]; };
-  const double det =
-      ((((m[0][1] * n(2, 3) - m[0][2] * n(1, 3)) + m[0][3] * n(1, 2)) + m[1][2] * n(0, 3)) -
-       m[1][3] * n(0, 2)) +
-      m[2][3] * n(0, 1);
-  const double bound =
-      (457.0 * kernel_detail::kU) * (((mx * my) * mz) * (((mx * mx + my * my) + mz * mz) + mw));
+  const V2 L01 = ((X01 * X01 + Y01 * Y01) + Z01 * Z01) - W01;
+  const V2 L23 = ((X23 * X23 + Y23 * Y23) + Z23 * Z23) - W23;
+  V2 zl0123, zl0213, zl0312;
+  minors(Z01, Z23, L01, L23, &zl0123, &zl0213, &zl0312);
+  // m01 n23 - m02 n13 + m03 n12 + m12 n03 - m13 n02 + m23 n01, in lanes.
+  const V2 sum = (xy0123 * swapped(zl0123) - xy0213 * swapped(zl0213)) + xy0312 * swapped(zl0312);
+  const double det = sum[0] + sum[1];
+  const double bound = (457.0 * kU) * (((mx * my) * mz) * (((mx * mx + my * my) + mz * mz) + mw));
   if (det > bound) return 1;
   if (det < -bound) return -1;
   return 0;
@@ -202,7 +223,11 @@ inline int DifferenceFrame::power_sign() const {
 
 inline int DifferenceFrame::orient_sign(int i, int j, int k) const {
   if (!usable) return 0;
-  const double det = (Z[i] * m[j][k] - Z[j] * m[i][k]) + Z[k] * m[i][j];
+  // The minor of rows i, j: its place in mxy and its sign.
+  static constexpr signed char kAt[4][4] = {
+      {-1, 0, 2, 4}, {0, -1, 5, 3}, {2, 5, -1, 1}, {4, 3, 1, -1}};
+  auto minor = [this](int r, int s) { return r < s ? mxy[kAt[r][s]] : -mxy[kAt[r][s]]; };
+  const double det = (Z[i] * minor(j, k) - Z[j] * minor(i, k)) + Z[k] * minor(i, j);
   const double bound = (49.0 * kernel_detail::kU) * ((mx * my) * mz);
   if (det > bound) return 1;
   if (det < -bound) return -1;
@@ -212,8 +237,7 @@ inline int DifferenceFrame::orient_sign(int i, int j, int k) const {
 inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
                              const CXYZW& p) {
   DifferenceFrame f;
-  f.set(a, b, c, d, p);
-  return f.power_sign();
+  return f.set_power(a, b, c, d, p);
 }
 
 #endif

@@ -280,6 +280,51 @@ TEST_F(DegenerateCells, FlatTetrahedronIsReportedAndIgnoredByItsFaces) {
   EXPECT_TRUE(hull.on_conv && hull.mu0_inf && hull.mu1_inf);
 }
 
+// Near the threshold the answer is the error-bounded test's, whichever way
+// it is reached.
+TEST_F(DegenerateCells, NearlyDegenerateSimplicesFollowTheErrorBoundedTest) {
+  std::mt19937 g(5);
+  std::uniform_real_distribution<double> U(-60, 60), S(-0.5, 1.5), Ec(-15, 0), Ed(-16, 0);
+  int flat[2] = {0, 0}, thin[2] = {0, 0};
+  for (int i = 0; i < 3000; ++i) {
+    double a[3], b[3], c[3], d[3];
+    const double s = S(g), t1 = S(g), t2 = S(g), hc = std::pow(10.0, Ec(g)),
+                 hd = std::pow(10.0, Ed(g));
+    for (int k = 0; k < 3; ++k) {
+      a[k] = U(g);
+      b[k] = U(g);
+      c[k] = a[k] + s * (b[k] - a[k]) + hc * U(g) / 60;
+      d[k] = a[k] + t1 * (b[k] - a[k]) + t2 * (c[k] - a[k]) + hd * U(g) / 60;
+    }
+    place(0, a[0], a[1], a[2], 0);
+    place(1, b[0], b[1], b[2], 0);
+    place(2, c[0], c[1], c[2], 0);
+    place(3, d[0], d[1], d[2], 0);
+    CD3DEdge* abc = face(0, 1, &pt[2]);
+    abc->fnext = face(0, 1, &pt[3]);
+    abc->enext->fnext = face(1, 2, &pt[3]);
+    abc->enext->enext->fnext = face(2, 0, &pt[3]);
+    CD3DEdge* r = i % 3 == 0 ? abc : i % 3 == 1 ? abc->enext : abc->enext->enext;
+    C3Simplex tet(r);
+    const bool tet_flat = tet.degenerate();
+    CD3DEdge* f[4] = {r, r->fnext, r->enext->fnext, r->enext->enext->fnext->sym};
+    for (CD3DEdge* x : f) x->check_minors();
+    CInexact D = ((f[0]->minors(0) - f[1]->minors(0)) - f[2]->minors(0)) + f[3]->minors(0);
+    EXPECT_EQ(tet_flat, !D.certain()) << i;
+    ++flat[tet_flat];
+    C2Simplex tr(i % 2 ? r : r->sym);
+    const bool tr_thin = tr.degenerate();
+    CInexact m1 = tr.edge_record->minors(1), m2 = tr.edge_record->minors(2),
+             m3 = tr.edge_record->minors(3);
+    EXPECT_EQ(tr_thin, !((m1 * m1 + m2 * m2) + m3 * m3).certain()) << i;
+    ++thin[tr_thin];
+  }
+  EXPECT_GT(flat[0], 100);
+  EXPECT_GT(flat[1], 100);
+  EXPECT_GT(thin[0], 100);
+  EXPECT_GT(thin[1], 100);
+}
+
 TEST_F(DegenerateCells, CollinearTriangleIsReportedWithInfiniteValues) {
   place(0, 0, 0, 0, 1);
   place(1, 1, 1, 1, 1);

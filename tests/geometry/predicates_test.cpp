@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <random>
 #include <vector>
@@ -49,9 +50,9 @@ int exact_orient(CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* p) {
   CExact m[3][3];
   CXYZW* r[3] = {a, b, c};
   for (int i = 0; i < 3; ++i) {
-    m[i][0] = r[i]->x_exact - p->x_exact;
-    m[i][1] = r[i]->y_exact - p->y_exact;
-    m[i][2] = r[i]->z_exact - p->z_exact;
+    m[i][0] = r[i]->x_exact() - p->x_exact();
+    m[i][1] = r[i]->y_exact() - p->y_exact();
+    m[i][2] = r[i]->z_exact() - p->z_exact();
   }
   CExact D = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
              m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
@@ -64,10 +65,10 @@ int exact_power(CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* d, CXYZW* p) {
   CXYZW* r[4] = {a, b, c, d};
   CExact m[4][4];
   for (int i = 0; i < 4; ++i) {
-    m[i][0] = r[i]->x_exact - p->x_exact;
-    m[i][1] = r[i]->y_exact - p->y_exact;
-    m[i][2] = r[i]->z_exact - p->z_exact;
-    m[i][3] = r[i]->lifted_exact - p->lifted_exact;
+    m[i][0] = r[i]->x_exact() - p->x_exact();
+    m[i][1] = r[i]->y_exact() - p->y_exact();
+    m[i][2] = r[i]->z_exact() - p->z_exact();
+    m[i][3] = r[i]->lifted_exact() - p->lifted_exact();
   }
   auto det3 = [&](int skip_col, int r0, int r1, int r2) {
     int c[3], k = 0;
@@ -162,10 +163,10 @@ TEST(Predicates, AgreeWithExactDeterminantsAndPermutations) {
   std::uniform_int_distribution<int> small(0, 3);
   std::uniform_real_distribution<double> U(-5, 5);
   int decided_exactly = 0;
-  for (int trial = 0; trial < 3000; ++trial) {
+  for (int trial = 0; trial < 3750; ++trial) {
     Bench b;
     CXYZW* v[5];
-    int mode = trial % 4;
+    int mode = trial % 5;
     for (int i = 0; i < 5; ++i) {
       double x, y, z, w;
       if (mode == 0) {  // general position
@@ -176,6 +177,8 @@ TEST(Predicates, AgreeWithExactDeterminantsAndPermutations) {
         double t = U(g), s = U(g);
         x = t, y = s, z = 1e-15 * small(g);
         w = x * x + y * y + z * z - 1e-14 * small(g);
+      } else if (mode == 4) {  // on a tilted plane but for rounding
+        x = U(g), y = U(g), z = 0.3 - 0.7 * x - 1.3 * y, w = U(g) + 5;
       } else if (i == 4) {  // as far as a bounding vertex: differences round
         x = 1e19 * (small(g) - 1.5), y = -1e19, z = 1e19 * U(g), w = 0;
       } else {  // a flat lattice cell with a tilted corner
@@ -203,6 +206,14 @@ TEST(Predicates, AgreeWithExactDeterminantsAndPermutations) {
     ASSERT_EQ(b.t.insphere(b.tetra(v[0], v[1], v[3], v[2]), v[4]), !in);
     // exchanging the fourth vertex with the tested point
     ASSERT_EQ(b.t.insphere(b.tetra(v[0], v[1], v[2], v[4]), v[3]), !in);
+    // a sign the floating-point filters give is the exact one
+    DifferenceFrame f;
+    const int fs = f.set_power(*v[0], *v[1], *v[2], *v[3], *v[4]);
+    ASSERT_TRUE(fs == 0 || fs == s) << trial;
+    for (auto r : {std::array<int, 3>{1, 0, 3}, {2, 1, 3}, {0, 2, 3}, {0, 1, 2}}) {
+      const int os = f.orient_sign(r[0], r[1], r[2]);
+      ASSERT_TRUE(os == 0 || os == exact_orient(v[r[0]], v[r[1]], v[r[2]], v[4])) << trial;
+    }
     decided_exactly += int(b.t.stats[9] > 0);
   }
   EXPECT_GT(decided_exactly, 500);
