@@ -92,7 +92,7 @@ compare() {  # old new
 case "${1:-}" in
   record) shift; record "$@" ;;
   diff) shift; compare "$1" "$2" ;;
-  "" | -h | --help) sed -n '2,14p' "$0" ;;
+  "" | -h | --help) sed -n '2,13p' "$0" ;;
   *)
     old=$1 new=$2
     shift 2

@@ -14,14 +14,13 @@
 #
 # Pockets are cut by alvex (letter p; the alvex of NEW_DIR or DIR, else
 # build/alvex) from 1a0q and 4JSV in $PDB_DIR (default: the shared data
-# folder beside the repository, else data/): whole pockets, and the n atoms
+# folder beside the repository; data/ lacks 4JSV): whole pockets, and the n atoms
 # of 4JSV's largest pocket nearest to a random atom of it.  KEEP=1 keeps the
 # scratch folder with every case.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 pdb_dir=${PDB_DIR:-$root/../shared/data/pdb}
-[ -e "$pdb_dir/4JSV.pdb" ] || pdb_dir=$root/data
 
 abs() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
 

@@ -127,7 +127,7 @@ struct CD3DEdge {
   bool cached_positive() const;
 };
 
-// The block of the six records of one triangle, created by CD3DW::new6 with
+// The block of the six records of one triangle, created by CD3DW::make_triangle with
 // rec[0..5] = (P,Q,R), (Q,R,P), (R,P,Q), (Q,P,R), (R,Q,P), (P,R,Q).
 struct CD3DTriangle {
   CD3DEdge rec[6];

@@ -417,24 +417,6 @@ void copy3(const double* from, double* to) {
 }
 }  // namespace
 
-void BallCache::centre2(int i, int j, double* out) {
-  int x[2];
-  SimplexBalls& g = on({i, j}, x);
-  copy3(g.centre2(x[0], x[1]), out);
-}
-
-void BallCache::centre3(int i, int j, int k, double* out) {
-  int x[3];
-  SimplexBalls& g = on({i, j, k}, x);
-  copy3(g.centre3(x[0], x[1], x[2]), out);
-}
-
-void BallCache::centre4(int i, int j, int k, int l, double* out) {
-  int x[4];
-  SimplexBalls& g = on({i, j, k, l}, x);
-  copy3(g.centre4(x[0], x[1], x[2], x[3]), out);
-}
-
 void BallCache::dual(int i, int j, int k, double* out) {
   int x[3];
   SimplexBalls& g = on({i, j, k}, x);

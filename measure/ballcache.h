@@ -286,9 +286,6 @@ class BallCache {
 
   const Atoms& atoms() const { return atoms_; }
   double probe() const { return p_; }
-  void centre2(int i, int j, double* out);
-  void centre3(int i, int j, int k, double* out);
-  void centre4(int i, int j, int k, int l, double* out);
   void dual(int i, int j, int k, double* out);  // triangle_dual
   double height(int i, int j);                  // cap_height
   double segment_angle(int i, int j, int k);
