@@ -129,9 +129,8 @@ run_case() {  # bindir casedir program args...
   local bin=$1 dir=$2 prog=$3
   shift 3
   mkdir -p "$dir"
-  local args=() a i=0
+  local args=() a
   for a in "$@"; do
-    i=$((i + 1))
     if [ -f "$a" ]; then
       cp "$a" "$dir/$(basename -- "$a")"
       args+=("$(basename -- "$a")")
