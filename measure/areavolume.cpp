@@ -145,9 +145,6 @@ Torus torus_from(const EdgeAt& x, int from, EdgePieces& pieces, SimplexBalls& g)
   return pieces.torus(*x.e, x.a == from ? 0 : 1, x.a, x.b, g);
 }
 
-const int kTetraEdgeEnds[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
-const int kTriaEdgeEnds[3][2] = {{0, 1}, {0, 2}, {1, 2}};
-
 // What a triangle of the complex adds, kept from the first tetrahedron of
 // the complex around it, whose balls have most of the pieces at hand: the
 // caps of its three spheres in its wedge (areas, and volumes for the report
