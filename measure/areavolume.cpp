@@ -725,11 +725,7 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
       const edge* e = T.edges[q[4]];
       if (e == nullptr || !e->in_complex) continue;
       const int a = v[q[0]], b = v[q[1]], c = v[q[2]], d = v[q[3]];
-      double ca[3] = {atoms[a].x, atoms[a].y, atoms[a].z};
-      double cb[3] = {atoms[b].x, atoms[b].y, atoms[b].z};
-      double cc[3] = {atoms[c].x, atoms[c].y, atoms[c].z};
-      double cd[3] = {atoms[d].x, atoms[d].y, atoms[d].z};
-      const double w = angle_dihedral(ca, cb, cc, cd);
+      const double w = g.wedge(a, b, c, d);
       const double Ea = w * g.height(a, b) * R_of(atoms[a], p) * AV_TWO_PI;
       const double Eb = w * g.height(b, a) * R_of(atoms[b], p) * AV_TWO_PI;
       const Shell Ga = atom_shell(a, Ea, atoms, p), Gb = atom_shell(b, Eb, atoms, p);
