@@ -145,9 +145,6 @@ Torus torus_from(const EdgeAt& x, int from, EdgePieces& pieces, SimplexBalls& g)
   return pieces.torus(*x.e, x.a == from ? 0 : 1, x.a, x.b, g);
 }
 
-const int kTetraEdgeEnds[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
-const int kTriaEdgeEnds[3][2] = {{0, 1}, {0, 2}, {1, 2}};
-
 // What a triangle of the complex adds, kept from the first tetrahedron of
 // the complex around it, whose balls have most of the pieces at hand: the
 // caps of its three spheres in its wedge (areas, and volumes for the report
@@ -728,11 +725,7 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
       const edge* e = T.edges[q[4]];
       if (e == nullptr || !e->in_complex) continue;
       const int a = v[q[0]], b = v[q[1]], c = v[q[2]], d = v[q[3]];
-      double ca[3] = {atoms[a].x, atoms[a].y, atoms[a].z};
-      double cb[3] = {atoms[b].x, atoms[b].y, atoms[b].z};
-      double cc[3] = {atoms[c].x, atoms[c].y, atoms[c].z};
-      double cd[3] = {atoms[d].x, atoms[d].y, atoms[d].z};
-      const double w = angle_dihedral(ca, cb, cc, cd);
+      const double w = g.wedge(a, b, c, d);
       const double Ea = w * g.height(a, b) * R_of(atoms[a], p) * AV_TWO_PI;
       const double Eb = w * g.height(b, a) * R_of(atoms[b], p) * AV_TWO_PI;
       const Shell Ga = atom_shell(a, Ea, atoms, p), Gb = atom_shell(b, Eb, atoms, p);

@@ -20,13 +20,10 @@ class SimplexBalls {
   explicit SimplexBalls(double p) : p_(p) {}
   // Loaded with the given atoms, at positions 0, 1, ... in this order.
   SimplexBalls(const Atoms& atoms, double p, std::initializer_list<int> indices);
-  double probe() const { return p_; }
 
   // Takes these atoms as positions 0 to n-1 (n <= 4) and forgets every
   // piece.
   void load(const info* const* atoms, int n);
-  int size() const { return n_; }
-  const info& atom(int a) const { return *atom_[a]; }
 
   const double* centre2(int a, int b) {
     const int k = key2(a, b);

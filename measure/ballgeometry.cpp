@@ -243,14 +243,8 @@ namespace {
 // Solid angle of the tetrahedron (v, a, b, c) at v, as a fraction of the
 // whole sphere.
 double solid_fraction(int v, int a, int b, int c, const Atoms& atoms) {
-  double cv[3], ca[3], cb[3], cc[3];
-  centre_of(atoms, v, cv);
-  centre_of(atoms, a, ca);
-  centre_of(atoms, b, cb);
-  centre_of(atoms, c, cc);
-  return (angle_dihedral(cv, ca, cc, cb) + angle_dihedral(cv, cb, ca, cc) +
-          angle_dihedral(cv, cc, cb, ca)) /
-             2 -
+  const V3 cv = at(atoms[v]), ca = at(atoms[a]), cb = at(atoms[b]), cc = at(atoms[c]);
+  return (dihedral(cv, ca, cc, cb) + dihedral(cv, cb, ca, cc) + dihedral(cv, cc, cb, ca)) / 2 -
          0.25;
 }
 }  // namespace

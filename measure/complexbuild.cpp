@@ -267,14 +267,6 @@ class Lists {
   std::vector<int> start_, vertex_, id_;
 };
 
-// Place of the edge between the vertices at places x and y of an ascending
-// list of four, among (0,1), (0,2), (0,3), (1,2), (1,3), (2,3); of three,
-// among (0,1), (0,2), (1,2).
-const int kPairOf4[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
-const int kPairOf3[3][3] = {{-1, 0, 1}, {0, -1, 2}, {1, 2, -1}};
-const int kTetraEnds[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
-const int kTriaEnds[3][2] = {{0, 1}, {0, 2}, {1, 2}};
-
 // The edges of the records by their two atoms, in an open-addressing table
 // at most half full.
 class EdgeTable {
@@ -322,7 +314,8 @@ class EdgeTable {
   std::vector<int> ids_;
 };
 
-// The edges of the ascending vertices s[0..n-1], by ascending pair.
+// The edges of the ascending vertices s[0..n-1], by ascending pair: in the
+// edge order of their places in s (kTetraEdgeOf, kTriaEdgeOf).
 void edges_of(const int* s, int n, const EdgeTable& edges, int* by_pair) {
   for (int first = 0; first + 1 < n; ++first)
     for (int m = first + 1; m < n; ++m) *by_pair++ = edges.find(s[first], s[m]);
@@ -342,8 +335,8 @@ void link_records(ComplexRecords& rec) {
     sorted_vertices<tria, 3>(f, s, place);
     edges_of(s, 3, edges, by_pair);
     for (int m = 0; m < 3; ++m)
-      f.e[m] =
-          record_of(rec.edges, by_pair[kPairOf3[place[kTriaEnds[m][0]]][place[kTriaEnds[m][1]]]]);
+      f.e[m] = record_of(
+          rec.edges, by_pair[kTriaEdgeOf[place[kTriaEdgeEnds[m][0]]][place[kTriaEdgeEnds[m][1]]]]);
     keys[k] = std::make_pair(by_pair[0] - 1, s[2]);
   }
   const Lists trias(rec.edges.size(), keys);
@@ -354,8 +347,9 @@ void link_records(ComplexRecords& rec) {
     sorted_vertices<tetra, 4>(t, s, place);
     edges_of(s, 4, edges, by_pair);
     for (int k = 0; k < 6; ++k)
-      t.edges[k] =
-          record_of(rec.edges, by_pair[kPairOf4[place[kTetraEnds[k][0]]][place[kTetraEnds[k][1]]]]);
+      t.edges[k] = record_of(
+          rec.edges,
+          by_pair[kTetraEdgeOf[place[kTetraEdgeEnds[k][0]]][place[kTetraEdgeEnds[k][1]]]]);
     // The faces without s[3] and s[2] share edge (s[0], s[1]); those without
     // s[1] and s[0] hold edges (s[0], s[2]) and (s[1], s[2]).
     int without[4] = {0, 0, 0, 0};

@@ -111,6 +111,16 @@ void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std
   } else {
     std::fputs("#\t\t\t       Vert     SA\tMS \n", out);
   }
+  // The accumulators of the first two columns; type 4 adds the volumes.
+  double info::*sa = &info::area_sa;
+  double info::*ms = &info::area_ms;
+  if (type == 0) {
+    sa = &info::void_area_sa;
+    ms = &info::void_area_ms;
+  } else if (type == 2 || type == 3) {
+    sa = &info::envelope_sa;
+    ms = &info::envelope_ms;
+  }
   // The rows are formatted here, as printf would ("%-6s%5d  %-4s%3s %c%4d
   // %8d   \t" and "%6.4f" columns), and written in large blocks.
   std::string block;
@@ -130,37 +140,16 @@ void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std
     block += ' ';
     put_int(block, static_cast<int>(n) + 1, 8);
     block += "   \t";
-    switch (type) {
-      case 0:
-        put_fixed4(block, a.void_area_sa);
-        block += '\t';
-        put_fixed4(block, a.void_area_ms);
-        block += "  \t\n";
-        break;
-      case 1:
-        put_fixed4(block, a.area_sa);
-        block += '\t';
-        put_fixed4(block, a.area_ms);
-        block += "  \t\n";
-        break;
-      case 2:
-      case 3:
-        put_fixed4(block, a.envelope_sa);
-        block += '\t';
-        put_fixed4(block, a.envelope_ms);
-        block += "  \t\n";
-        break;
-      default:
-        put_fixed4(block, a.area_sa);
-        block += '\t';
-        put_fixed4(block, a.area_ms);
-        block += "  \t";
-        put_fixed4(block, a.volume_sa);
-        block += '\t';
-        put_fixed4(block, a.volume_ms);
-        block += '\n';
-        break;
+    put_fixed4(block, a.*sa);
+    block += '\t';
+    put_fixed4(block, a.*ms);
+    block += "  \t";
+    if (type == 4) {
+      put_fixed4(block, a.volume_sa);
+      block += '\t';
+      put_fixed4(block, a.volume_ms);
     }
+    block += '\n';
     if (block.size() > (1 << 16) - 256) {
       std::fwrite(block.data(), 1, block.size(), out);
       block.clear();

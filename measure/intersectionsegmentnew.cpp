@@ -128,11 +128,6 @@ void walk_inflow(tetra* start, Enter enter, Leave leave) {
 
 namespace {
 
-// Ends of the six edges of a tetrahedron (edge order), and the edge between
-// two of its vertices.
-const int kEdgeEnds[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
-const int kEdgeOf[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
-
 // Position of the atom with this index among the vertices of t, 4 if none.
 int position_in(const tetra* t, int index) {
   int m = 0;
@@ -146,9 +141,9 @@ double vertex_part(const double* dihedrals, int m) {
   int o[3], n = 0;
   for (int k = 0; k < 4; ++k)
     if (k != m) o[n++] = k;
-  return 0.25 -
-         (dihedrals[kEdgeOf[m][o[0]]] + dihedrals[kEdgeOf[m][o[1]]] + dihedrals[kEdgeOf[m][o[2]]]) /
-             2;
+  return 0.25 - (dihedrals[kTetraEdgeOf[m][o[0]]] + dihedrals[kTetraEdgeOf[m][o[1]]] +
+                 dihedrals[kTetraEdgeOf[m][o[2]]]) /
+                    2;
 }
 
 // Rounding below these cut-offs counts as fully covered.
@@ -158,7 +153,7 @@ double open_edge(double x) { return x < 1e-9 ? 0 : x; }
 }  // namespace
 
 double tetra_dihedral(const tetra& t, int k) {
-  const int a = kEdgeEnds[k][0], b = kEdgeEnds[k][1];
+  const int a = kTetraEdgeEnds[k][0], b = kTetraEdgeEnds[k][1];
   double ca[3], cb[3], o[2][3];
   centre_of(t.v[a], ca);
   centre_of(t.v[b], cb);
@@ -175,7 +170,7 @@ double info::solidanglevertex() const {
     if (m == 4) continue;
     double d[6];
     for (int k = 0; k < 4; ++k)
-      if (k != m) d[kEdgeOf[m][k]] = tetra_dihedral(*t, kEdgeOf[m][k]);
+      if (k != m) d[kTetraEdgeOf[m][k]] = tetra_dihedral(*t, kTetraEdgeOf[m][k]);
     x += vertex_part(d, m);
   }
   return open_vertex(x);
@@ -187,7 +182,7 @@ double edge::solidangleedge() const {
     if (!t->in_complex) continue;
     const int a = position_in(t, v[0]->index), b = position_in(t, v[1]->index);
     if (a == 4 || b == 4 || a == b) continue;
-    x -= tetra_dihedral(*t, kEdgeOf[a][b]);
+    x -= tetra_dihedral(*t, kTetraEdgeOf[a][b]);
   }
   return open_edge(x);
 }

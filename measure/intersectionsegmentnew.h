@@ -30,6 +30,15 @@ class tria;
 class tetra;
 class VoidComponents;
 
+// The fixed orders of faces and edges: tetra::edges[k] joins the vertices
+// kTetraEdgeEnds[k] of its tetrahedron and tria::e[k] the vertices
+// kTriaEdgeEnds[k] of its triangle; kTetraEdgeOf[x][y] and kTriaEdgeOf[x][y]
+// give k back (-1 for x == y).  tetra::faces[k] leaves out vertex 3 - k.
+constexpr int kTetraEdgeEnds[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+constexpr int kTriaEdgeEnds[3][2] = {{0, 1}, {0, 2}, {1, 2}};
+constexpr int kTetraEdgeOf[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
+constexpr int kTriaEdgeOf[3][3] = {{-1, 0, 1}, {0, -1, 2}, {1, 2, -1}};
+
 // Pocket membership of an atom or a triangle: a pocket number and the
 // indices of that pocket's sub-pockets that hold the simplex.
 struct sub_id {
