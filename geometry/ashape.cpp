@@ -114,15 +114,7 @@ bool C0Simplex::on_surface(double alpha) {
 
 // --------------------------------------------------------------- C1Simplex
 
-C1Simplex::C1Simplex(CD3DEdge* e)
-    : sigma(0.0),
-      mu0(0.0),
-      mu1(0.0),
-      sigma_inf(false),
-      mu0_inf(false),
-      mu1_inf(false),
-      edge_record(e),
-      on_conv(false) {
+C1Simplex::C1Simplex(CD3DEdge* e) : edge_record(e) {
   vertices[0] = e->origin;
   vertices[1] = e->destination;
 }
@@ -183,15 +175,7 @@ void C1Simplex::dump() {
 
 // --------------------------------------------------------------- C2Simplex
 
-C2Simplex::C2Simplex(CD3DEdge* e)
-    : sigma(0.0),
-      mu0(0.0),
-      mu1(0.0),
-      sigma_inf(false),
-      mu0_inf(false),
-      mu1_inf(false),
-      edge_record(e),
-      on_conv(false) {
+C2Simplex::C2Simplex(CD3DEdge* e) : edge_record(e) {
   vertices[0] = e->origin;
   vertices[1] = e->destination;
   vertices[2] = e->apex;
@@ -385,15 +369,7 @@ void C2Simplex::dump() {
 
 // --------------------------------------------------------------- C3Simplex
 
-C3Simplex::C3Simplex(CD3DEdge* e)
-    : sigma(0.0),
-      mu0(0.0),
-      mu1(0.0),
-      sigma_inf(false),
-      mu0_inf(false),
-      mu1_inf(false),
-      edge_record(e),
-      on_conv(false) {
+C3Simplex::C3Simplex(CD3DEdge* e) : edge_record(e) {
   vertices[0] = e->origin;
   vertices[1] = e->destination;
   vertices[2] = e->apex;
