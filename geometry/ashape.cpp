@@ -307,8 +307,10 @@ void C2Simplex::geometry() {
     return;
   }
   CD3DEdge* e = edge_record;
-  CInexact m1 = e->minors(1), m2 = e->minors(2), m3 = e->minors(3);
+  // The shortcut in degenerate() only asked for the minors: computed here
+  // before they are read.
   CInexact N = normal_square(e);
+  CInexact m1 = e->minors(1), m2 = e->minors(2), m3 = e->minors(3);
   sigma_inf = mu0_inf = mu1_inf = false;
   is_attached = false;
   on_conv = false;
