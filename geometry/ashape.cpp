@@ -114,15 +114,7 @@ bool C0Simplex::on_surface(double alpha) {
 
 // --------------------------------------------------------------- C1Simplex
 
-C1Simplex::C1Simplex(CD3DEdge* e)
-    : sigma(0.0),
-      mu0(0.0),
-      mu1(0.0),
-      sigma_inf(false),
-      mu0_inf(false),
-      mu1_inf(false),
-      edge_record(e),
-      on_conv(false) {
+C1Simplex::C1Simplex(CD3DEdge* e) : edge_record(e) {
   vertices[0] = e->origin;
   vertices[1] = e->destination;
 }
@@ -183,15 +175,7 @@ void C1Simplex::dump() {
 
 // --------------------------------------------------------------- C2Simplex
 
-C2Simplex::C2Simplex(CD3DEdge* e)
-    : sigma(0.0),
-      mu0(0.0),
-      mu1(0.0),
-      sigma_inf(false),
-      mu0_inf(false),
-      mu1_inf(false),
-      edge_record(e),
-      on_conv(false) {
+C2Simplex::C2Simplex(CD3DEdge* e) : edge_record(e) {
   vertices[0] = e->origin;
   vertices[1] = e->destination;
   vertices[2] = e->apex;
@@ -323,8 +307,10 @@ void C2Simplex::geometry() {
     return;
   }
   CD3DEdge* e = edge_record;
-  CInexact m1 = e->minors(1), m2 = e->minors(2), m3 = e->minors(3);
+  // The shortcut in degenerate() only asked for the minors: computed here
+  // before they are read.
   CInexact N = normal_square(e);
+  CInexact m1 = e->minors(1), m2 = e->minors(2), m3 = e->minors(3);
   sigma_inf = mu0_inf = mu1_inf = false;
   is_attached = false;
   on_conv = false;
@@ -385,15 +371,7 @@ void C2Simplex::dump() {
 
 // --------------------------------------------------------------- C3Simplex
 
-C3Simplex::C3Simplex(CD3DEdge* e)
-    : sigma(0.0),
-      mu0(0.0),
-      mu1(0.0),
-      sigma_inf(false),
-      mu0_inf(false),
-      mu1_inf(false),
-      edge_record(e),
-      on_conv(false) {
+C3Simplex::C3Simplex(CD3DEdge* e) : edge_record(e) {
   vertices[0] = e->origin;
   vertices[1] = e->destination;
   vertices[2] = e->apex;

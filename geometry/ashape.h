@@ -88,12 +88,12 @@ class C1Simplex : public CSimplex {
   bool on_surface(double alpha) override;
   void dump();
 
-  double sigma;
-  double mu0;
-  double mu1;
-  bool sigma_inf, mu0_inf, mu1_inf;
+  double sigma = 0.0;
+  double mu0 = 0.0;
+  double mu1 = 0.0;
+  bool sigma_inf = false, mu0_inf = false, mu1_inf = false;
   CD3DEdge* edge_record;
-  bool on_conv;
+  bool on_conv = false;
 };
 
 class C2Simplex : public CSimplex {
@@ -111,12 +111,12 @@ class C2Simplex : public CSimplex {
   // it, as geometry() does.
   bool degenerate();
   bool report_degenerate();
-  double sigma;
-  double mu0;
-  double mu1;
-  bool sigma_inf, mu0_inf, mu1_inf;
+  double sigma = 0.0;
+  double mu0 = 0.0;
+  double mu1 = 0.0;
+  bool sigma_inf = false, mu0_inf = false, mu1_inf = false;
   CD3DEdge* edge_record;
-  bool on_conv;
+  bool on_conv = false;
 };
 
 class C3Simplex : public CSimplex {
@@ -133,12 +133,12 @@ class C3Simplex : public CSimplex {
   // report_degenerate() also reports it, as geometry() does.
   bool degenerate();
   bool report_degenerate();
-  double sigma;
-  double mu0;  // unused
-  double mu1;  // unused
-  bool sigma_inf, mu0_inf, mu1_inf;
+  double sigma = 0.0;
+  double mu0 = 0.0;  // unused
+  double mu1 = 0.0;  // unused
+  bool sigma_inf = false, mu0_inf = false, mu1_inf = false;
   CD3DEdge* edge_record;
-  bool on_conv;  // always false
+  bool on_conv = false;  // always false
 };
 
 class CAlpha {

@@ -325,14 +325,11 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
   auto for_each_edge = [this](auto&& f) {
     for (std::size_t k = 0; k < edges.size(); k += 6) {
       CD3DTriangle* t = edges[k]->triangle();
-      if ((t->rec[0].flags & t->rec[1].flags & t->rec[2].flags & t->rec[3].flags & t->rec[4].flags &
-           t->rec[5].flags & 2))
-        continue;
+      if (t->rec[0].flags & 2) continue;  // the six records live and die together
       const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
       for (const auto& pr : kPairs) {
         CD3DEdge* a = &t->rec[pr[0]];
         CD3DEdge* b = &t->rec[pr[1]];
-        if ((a->flags & 2) || (b->flags & 2)) continue;
         const int ia = id[d3dw_detail::kOrg[pr[0]]], ib = id[d3dw_detail::kOrg[pr[1]]];
         if (ia < 0 || ib < 0) continue;
         if (ia < ib)

@@ -375,6 +375,20 @@ void CD3DEdge::check_minors() {
   t->have_minors = true;
 }
 
+namespace {
+
+// Side of p against the orientation of slots 0-2 of e's triangle, given the
+// sign a filter proved (0: none decided): else the error-bounded test from
+// the minors and, behind it, the exact one, which sets *exact.
+bool side_of_first(CD3DEdge* e, CXYZW* p, int s0, bool* exact) {
+  if (s0) return s0 > 0;
+  e->check_minors();
+  CD3DTriangle* t = e->triangle();
+  return orient_positive(t->minor, t->v[0], t->v[1], t->v[2], p, exact);
+}
+
+}  // namespace
+
 bool CD3DW::positive(CD3DEdge* e, CXYZW* p) { return positive(e, p, nullptr); }
 
 bool CD3DW::positive(CD3DEdge* e, CXYZW* p, const int* sign) {
@@ -391,15 +405,9 @@ bool CD3DW::positive(CD3DEdge* e, CXYZW* p, const int* sign) {
   // For the orientation of slots 0-2; the other orientation is the reverse.
   int s0 =
       sign ? (e->slot < 3 ? *sign : -*sign) : orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p);
-  bool r0;
-  if (s0) {
-    r0 = s0 > 0;
-  } else {
-    e->check_minors();
-    bool exact = false;
-    r0 = orient_positive(t->minor, t->v[0], t->v[1], t->v[2], p, &exact);
-    if (exact) ++stats[7];
-  }
+  bool exact = false;
+  bool r0 = side_of_first(e, p, s0, &exact);
+  if (exact) ++stats[7];
   t->cache_point = p;
   t->cache_positive = r0;
   return (e->slot < 3) == r0;
@@ -410,14 +418,8 @@ bool CD3DW::inside_bound(CXYZW* p) {
   for (CD3DEdge* f : bound_face_) {
     f->note_minors();
     CD3DTriangle* t = f->triangle();
-    bool r0;
-    if (int s = orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p)) {
-      r0 = s > 0;
-    } else {
-      f->check_minors();
-      bool exact = false;
-      r0 = orient_positive(t->minor, t->v[0], t->v[1], t->v[2], p, &exact);
-    }
+    bool exact = false;
+    bool r0 = side_of_first(f, p, orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p), &exact);
     if ((f->slot < 3) != r0) return false;
   }
   return true;

@@ -17,12 +17,17 @@ StringHash<int> real_res_num_of(101);
 
 namespace {
 
-// Copies at most size-1 characters of src into a field of the given size.
-void copy_field(char* dst, size_t size, const char* src) {
-  size_t n = std::strlen(src);
+// Stores text [begin, end) in a field of the given size as snprintf would:
+// cut to at most size-1 characters and terminated.
+void store_field(char* dst, size_t size, const char* begin, const char* end) {
+  size_t n = static_cast<size_t>(end - begin);
   if (n > size - 1) n = size - 1;
-  std::memcpy(dst, src, n);
+  std::memcpy(dst, begin, n);
   dst[n] = '\0';
+}
+
+void copy_field(char* dst, size_t size, const char* src) {
+  store_field(dst, size, src, src + std::strlen(src));
 }
 
 // Columns [from, to] (1-based, inclusive) of a line of length len; columns
@@ -107,20 +112,8 @@ bool scan_word(Field f, char* name, size_t size) {
   const char* q = p;
   while (q < f.end && !is_space(*q)) ++q;
   if (q == p) return false;
-  size_t n = static_cast<size_t>(q - p);
-  if (n > size - 1) n = size - 1;
-  std::memcpy(name, p, n);
-  name[n] = '\0';
+  store_field(name, size, p, q);
   return true;
-}
-
-// Stores text [begin, end) in a key field as snprintf would: cut to the
-// field and terminated.
-void store_key(char* key, size_t size, const char* begin, const char* end) {
-  size_t n = static_cast<size_t>(end - begin);
-  if (n > size - 1) n = size - 1;
-  std::memcpy(key, begin, n);
-  key[n] = '\0';
 }
 
 // The fields that name the atom and its residue, which decide whether the
@@ -165,7 +158,7 @@ void build_atom_key(Bead& b) {
   p = put_integer(p, b.serial);
   *p++ = ':';
   p = put_text(p, b.atom_name);
-  store_key(b.atom_key, sizeof b.atom_key, text, p);
+  store_field(b.atom_key, sizeof b.atom_key, text, p);
 }
 
 void build_type_key(Bead& b) {
@@ -173,7 +166,7 @@ void build_type_key(Bead& b) {
   char* p = put_text(text, b.res_name);
   *p++ = '.';
   p = put_text(p, b.atom_name);
-  store_key(b.type_key, sizeof b.type_key, text, p);
+  store_field(b.type_key, sizeof b.type_key, text, p);
 }
 
 void build_residue_id(Bead& b) {
@@ -182,7 +175,7 @@ void build_residue_id(Bead& b) {
   *p++ = b.chain_id;
   p = put_integer(p, b.res_num);
   *p++ = b.insertion_code;
-  store_key(b.residue_id, sizeof b.residue_id, text, p);
+  store_field(b.residue_id, sizeof b.residue_id, text, p);
 }
 
 // Every distinct residue id gets the next number at its first atom.
