@@ -50,57 +50,17 @@ bool high_test(const filter* l, const filter* f) {
   return f->alpha > l->alpha || (f->alpha == l->alpha && l->dimension <= f->dimension);
 }
 
-// Inserts x into a list ordered by the low and high tests: low(l, x) says
-// list element l is at or after x, high(l, x) that it is at or before x.
-// Bisection between lo and hi: lo only ever moves onto elements strictly
-// before x, hi onto elements not before it.  The low test runs first in
-// every round, so an x equal in every key to the first element goes in
-// front; otherwise it lands directly after the first equal element that hi
-// reaches.  Files written from a filtration depend on this placement of
-// ties, so it is kept as is rather than replaced by a library search.
-template <class T, class Low, class High>
-void bisect_insert(T* x, std::vector<T*>& list, Low low, High high) {
-  const size_t n = list.size();
-  if (n == 0) {
-    list.push_back(x);
-    return;
-  }
-  if (n == 1) {
-    if (high(list[0], x)) {
-      list.push_back(x);
-    } else {
-      list.insert(list.begin(), x);
-    }
-    return;
-  }
-  size_t lo = 0, hi = n - 1;
-  for (;;) {
-    if (low(list[lo], x)) {
-      list.insert(list.begin() + lo, x);
-      return;
-    }
-    if (high(list[hi], x)) {
-      list.insert(list.begin() + hi + 1, x);
-      return;
-    }
-    const size_t w = hi - lo + 1;
-    if (w == 2) break;
-    const size_t mid = lo + w / 2;
-    if (low(list[mid], x)) {
-      hi = mid;
-    } else {
-      lo = mid;
-    }
-  }
-  list.insert(list.begin() + hi, x);
-}
-
-// The place bisect_insert gives a new element in a list of n elements of
-// which the first a come before it and the next b - a equal it: the same
-// tests, asked of the places instead of the elements.
-size_t insertion_place(size_t n, size_t a, size_t b) {
-  auto low = [a](size_t i) { return i >= a; };
-  auto high = [b](size_t i) { return i < b; };
+// The place of a new element x in a list of n elements ordered by the low
+// and high tests: low(i) says element i is at or after x, high(i) that it is
+// at or before x.  Bisection between lo and hi: lo only ever moves onto
+// elements strictly before x, hi onto elements not before it.  The low test
+// runs first in every round, so an x equal in every key to the first
+// element goes in front; otherwise it lands directly after the first equal
+// element that hi reaches.  Files written from a filtration depend on this
+// placement of ties, so it is kept as is rather than replaced by a library
+// search.
+template <class Low, class High>
+size_t bisect_place(size_t n, Low low, High high) {
   if (n == 0) return 0;
   if (n == 1) return high(0) ? 1 : 0;
   size_t lo = 0, hi = n - 1;
@@ -117,6 +77,24 @@ size_t insertion_place(size_t n, size_t a, size_t b) {
     }
   }
   return hi;
+}
+
+// Inserts x into list at its bisect_place; low(l, x) and high(l, x) test
+// list element l against x.
+template <class T, class Low, class High>
+void bisect_insert(T* x, std::vector<T*>& list, Low low, High high) {
+  const size_t place = bisect_place(
+      list.size(), [&](size_t i) { return low(list[i], x); },
+      [&](size_t i) { return high(list[i], x); });
+  list.insert(list.begin() + place, x);
+}
+
+// The place bisect_insert gives a new element in a list of n elements of
+// which the first a come before it and the next b - a equal it: the same
+// tests, asked of the places instead of the elements.
+size_t insertion_place(size_t n, size_t a, size_t b) {
+  return bisect_place(
+      n, [a](size_t i) { return i >= a; }, [b](size_t i) { return i < b; });
 }
 
 // Counts per key class (prefix sums in a Fenwick tree).

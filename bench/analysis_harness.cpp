@@ -45,9 +45,11 @@ long peak_kb() {
   return -1;
 }
 
+void report(const std::string& step, double seconds) {
+  std::fprintf(stderr, "%-28s %10.3f s   peak %8ld MB\n", step.c_str(), seconds, peak_kb() / 1024);
+}
 void report(const std::string& step, Clock::time_point since) {
-  const double s = std::chrono::duration<double>(Clock::now() - since).count();
-  std::fprintf(stderr, "%-28s %10.3f s   peak %8ld MB\n", step.c_str(), s, peak_kb() / 1024);
+  report(step, std::chrono::duration<double>(Clock::now() - since).count());
 }
 
 std::string g17(double x) {
@@ -155,8 +157,7 @@ void lifetree_stage(PocketComplex& c) {
     for (const std::string& r : commands) dump << r << "\n";
   }
   dump.close();
-  std::fprintf(stderr, "%-28s %10.3f s   peak %8ld MB\n", "poc_tree_string (sum)", string_seconds,
-               peak_kb() / 1024);
+  report("poc_tree_string (sum)", string_seconds);
 }
 
 void depressions_stage(PocketComplex& c, const std::string& rule, double probe, double alpha) {

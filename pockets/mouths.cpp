@@ -112,15 +112,9 @@ class Openings {
 // the overlap of discs whose edge is not in the complex and the part common
 // to all three.  All of that holds when every disc stays clear of the
 // opposite side, the discs of an edge outside the complex do not overlap
-// and the three discs have no common point.
-bool terms_hold(const tria* f, const std::vector<info>& atoms, double probe) {
-  double c[3][3], r[3];
-  for (int k = 0; k < 3; ++k) {
-    c[k][0] = f->v[k]->x;
-    c[k][1] = f->v[k]->y;
-    c[k][2] = f->v[k]->z;
-    r[k] = atoms[f->v[k]->index].radius + probe;
-  }
+// and the three discs have no common point.  c and r: the discs of f's
+// vertices.
+bool terms_hold(const tria* f, const double c[3][3], const double r[3]) {
   // Edge order of the record: (01), (02), (12); opposite vertices 2, 1, 0.
   const int ends[3][3] = {{0, 1, 2}, {0, 2, 1}, {1, 2, 0}};
   bool all_meet = true;
@@ -167,10 +161,6 @@ void add_terms(const tria* f, int m, std::vector<info>& atoms, std::vector<mouth
 // sphere; per side, the probe's fan where the two rims cross, if uncovered.
 void measure_triangle(const tria* f, int m, std::vector<info>& atoms, std::vector<mouth>& mouths,
                       double probe) {
-  if (terms_hold(f, atoms, probe)) {
-    add_terms(f, m, atoms, mouths, probe);
-    return;
-  }
   int v[3];
   double c[3][3], r[3];
   for (int k = 0; k < 3; ++k) {
@@ -179,6 +169,10 @@ void measure_triangle(const tria* f, int m, std::vector<info>& atoms, std::vecto
     c[k][1] = f->v[k]->y;
     c[k][2] = f->v[k]->z;
     r[k] = atoms[v[k]].radius + probe;
+  }
+  if (terms_hold(f, c, r)) {
+    add_terms(f, m, atoms, mouths, probe);
+    return;
   }
   const ClippedTriangle exact = clipped_triangle(c, r);
   mouth& mo = mouths[m];
