@@ -192,7 +192,12 @@ void delEdge_of_structure(std::string file, std::string name, std::string option
   s.alpha = alpha;
   s.probe = probe;
   s.base = rm_file_ext(file);
-  read_pdb(file, s.beads);
+  if (!read_pdb_or_report(file, s.beads)) return;
+  // Not a PDB text (mmCIF, a compressed file) or no protein atom in it.
+  if (s.beads.empty()) {
+    report_failure("no atoms read from " + file);
+    return;
+  }
 
   bool reduced = true;
   if (has(options, 'r')) {
@@ -247,9 +252,15 @@ int main(int argc, char** argv) {
   double alpha = 0.0;
   double probe = 1.4;
   g_interface_define.clear();
+  // A NaN or an infinity would flow into every measure, and a lower
+  // infinity is no number the floors below could stand for.
   if (nargs >= 4) {
     cutoff = static_cast<int>(std::strtol(argv[4], nullptr, 10));
     alpha = std::strtod(argv[4], nullptr);
+    if (!std::isfinite(alpha)) {
+      std::cerr << "alpha is not a finite number: " << argv[4] << std::endl;
+      return 1;
+    }
     if (alpha < -2.79) {
       std::printf(
           "The alpha value you input has been adjusted to -2.79 by system automatically!\n");
@@ -258,25 +269,25 @@ int main(int argc, char** argv) {
     }
     if (nargs >= 5) {
       probe = std::strtod(argv[5], nullptr);
+      if (!std::isfinite(probe)) {
+        std::cerr << "probe radius is not a finite number: " << argv[5] << std::endl;
+        return 1;
+      }
       if (probe < 0) probe = 0;
     }
     if (nargs == 6) g_interface_define = argv[6];
-  }
-  // A NaN or an infinity would flow into every measure; a lower infinity
-  // has already met the floor above.
-  if (!std::isfinite(alpha)) {
-    std::cerr << "alpha is not a finite number: " << argv[4] << std::endl;
-    return 1;
-  }
-  if (!std::isfinite(probe)) {
-    std::cerr << "probe radius is not a finite number: " << argv[5] << std::endl;
-    return 1;
   }
   // Pockets and areas grow every ball by alpha squared; beyond this bound it
   // rounds the atoms' own squared radii away and, further up, overflows.
   if ((has(options, 'p') || has(options, 'q')) && alpha > kLargestAlpha) {
     std::cerr << "alpha too large for the letters p and q (at most " << kLargestAlpha
               << "): " << argv[4] << std::endl;
+    return 1;
+  }
+
+  if (!has(options, 'f') && !has(options, 'l')) {
+    std::cerr << "nothing to read: the letters " << options
+              << " hold neither f (one structure) nor l (a list of structures)" << std::endl;
     return 1;
   }
 
@@ -293,6 +304,7 @@ int main(int argc, char** argv) {
     }
     std::string line;
     while (std::getline(list, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();  // written on another system
       if (is_blank(line)) continue;  // it would name the directory itself
       delEdge_of_structure(path + line, line, options, cutoff, alpha, probe);
     }
@@ -302,8 +314,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  // A file or standard output that could not be written fails the run, after
-  // everything else was written.
+  // A structure that could not be read, or a file or standard output that
+  // could not be written, fails the run, after everything else was written.
   flush_standard_output();
   return output_failures() > 0 ? 1 : 0;
 }
