@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -156,10 +157,31 @@ void step_p(Run& s) {
   extract_pocket_short(s.beads, s.name, pymol, s.probe, s.alpha);
 }
 
+// Stems of the area reports written in this run.
+std::set<std::string> g_contrib_stems;
+
+// The area report lies in the working directory, named after the first four
+// characters of the structure's file name (its PDB code), without the
+// directory and not past the extension.  A stem that an earlier structure of
+// the run took (chain files of one entry, say) gives way to the file name
+// without its extension, and that to the same with a number.
 void step_q(Run& s) {
   int report_type, cusp;
   q_switches(s.options, report_type, cusp);
-  extract_area_volume_short(s.beads, s.name, s.probe, s.alpha, report_type, cusp);
+  const std::string suffix = "." + std::to_string(report_type) + ".contrib";
+  const std::string file = s.name.substr(s.name.rfind('/') + 1);  // npos + 1 is 0
+  const std::string whole = file.substr(0, file.find('.', 1));
+  std::string stem = whole.substr(0, 4);
+  if (g_contrib_stems.count(stem) != 0) {
+    const std::string taken = stem;
+    stem = whole;
+    for (int k = 2; g_contrib_stems.count(stem) != 0; ++k) stem = whole + "-" + std::to_string(k);
+    std::fflush(stdout);
+    std::cerr << taken << suffix << " holds an earlier structure of this run: " << s.name
+              << " goes to " << stem << suffix << std::endl;
+  }
+  g_contrib_stems.insert(stem);
+  extract_area_volume_short(s.beads, stem, s.probe, s.alpha, report_type, cusp);
 }
 
 // The letters run in this order whatever their order on the command line:

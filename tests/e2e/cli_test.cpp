@@ -218,23 +218,36 @@ TEST(CliPipeline, SideChainModelIsWrittenBeforeTheEdges) {
 
 TEST(CliPipeline, ListModeRunsEachLineAndNamesFilesFromIt) {
   TempDir in, work;
-  for (const char* name : {"aaaa.pdb", "bbbb.pdb"})
+  ASSERT_EQ(mkdir(in.file("sub").c_str(), 0755), 0);
+  for (const char* name : {"aaaa.pdb", "bbbb.pdb", "sub/aaaa_B.pdb", "sub/p.pdb"})
     testrun::copy_file(std::string(DATA_DIR) + "/1a1p.pdb", in.file(name));
   // Blank lines name no structure.
-  write_file(in.file("set.list"), "bbbb.pdb\n\naaaa.pdb\n \n");
+  write_file(in.file("set.list"), "bbbb.pdb\n\naaaa.pdb\n \nsub/aaaa_B.pdb\nsub/p.pdb\n");
   RunResult r = run_alvex({"-ldq", in.path(), "set.list"}, work.path());
   ASSERT_EQ(r.status, 0) << r.err;
-  // One timing line per structure, in line order.
-  EXPECT_TRUE(
-      std::regex_match(r.err, std::regex("[0-9]+ seconds for " + in.path() +
-                                         "/bbbb\n[0-9]+ seconds for " + in.path() + "/aaaa\n")))
+  // One timing line per structure, in line order; a second structure of one
+  // PDB code does not overwrite the first one's area report.
+  const std::string time = "[0-9]+ seconds for " + in.path();
+  EXPECT_TRUE(std::regex_match(
+      r.err, std::regex(time + "/bbbb\n" + time + "/aaaa\n" +
+                        "aaaa.4.contrib holds an earlier structure of this run: sub/aaaa_B.pdb "
+                        "goes to aaaa_B.4.contrib\n" +
+                        time + "/sub/aaaa_B\n" + time + "/sub/p\n")))
       << r.err;
-  // Edge files lie beside the input, the area files in the working directory.
+  // Edge files lie beside the input, the area files in the working directory,
+  // named from the PDB code without directory and extension.
   for (const char* stem : {"aaaa", "bbbb"}) {
     EXPECT_TRUE(file_exists(in.file(std::string(stem) + ".del.edges"))) << stem;
     EXPECT_TRUE(file_exists(work.file(std::string(stem) + ".4.contrib"))) << stem;
   }
+  EXPECT_EQ(testrun::list_dir(work.path()),
+            (std::vector<std::string>{"aaaa.4.contrib", "aaaa_B.4.contrib", "bbbb.4.contrib",
+                                      "p.4.contrib"}));
   EXPECT_EQ(read_file(in.file("aaaa.del.edges")), read_file(in.file("bbbb.del.edges")));
+  EXPECT_EQ(split_lines(read_file(work.file("aaaa_B.4.contrib")))[2],
+            "#  file: aaaa_B,   with solv rad: 1.400000");
+  EXPECT_EQ(split_lines(read_file(work.file("p.4.contrib")))[2],
+            "#  file: p,   with solv rad: 1.400000");
 }
 
 TEST(CliPipeline, TimingLineAndDelaunayEdges) {
