@@ -376,9 +376,11 @@ void depressionsmeasure(std::vector<tetra>&, std::vector<info>& atoms,
   if (out != nullptr) {
     std::fputs("#DEP     V1       V2       V3       V4       alphavalue\n", out);
     std::fprintf(out, "#initial alpha value: %f\n", alpha);
+    // Nine columns a value: a blank, then the value right-aligned in eight,
+    // so a value that fills the column does not run into the one before.
     for (size_t k = 0; k < n; ++k) {
       for (const tetra* t : depressions[order[k]].tetrahedra) {
-        std::fprintf(out, "%-4d%9d%9d%9d%9d%9.4f\n", static_cast<int>(k) + 1, t->v[0]->serial,
+        std::fprintf(out, "%-4d %8d %8d %8d %8d %8.4f\n", static_cast<int>(k) + 1, t->v[0]->serial,
                      t->v[1]->serial, t->v[2]->serial, t->v[3]->serial, t->signed_size);
       }
     }

@@ -14,8 +14,8 @@ class Bead;
 // Triangulates the probe-expanded atoms, classifies the alpha complex (a
 // simplex belongs to it when its size is at most alpha), adds every atom's
 // share of area and volume and writes the report file
-// "<first four characters of name>.<report_type>.contrib" in the working
-// directory.  report_type 0 to 4, cusp 0 or 1.
+// "<name>.<report_type>.contrib" in the working directory (the driver makes
+// name from the structure's file name).  report_type 0 to 4, cusp 0 or 1.
 void extract_area_volume_short(std::vector<Bead>& beads, std::string name, double probe,
                                double alpha, int report_type, int cusp);
 // The same without the report: the classified records of the complex, with

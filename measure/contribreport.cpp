@@ -88,10 +88,9 @@ void put_fixed4(std::string& out, double v) {
 
 }  // namespace
 
-void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std::string name,
+void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std::string stem,
                          double probe, int report_type, int cusp) {
-  const std::string prefix = name.substr(0, 4);
-  const std::string path = prefix + "." + std::to_string(report_type) + ".contrib";
+  const std::string path = stem + "." + std::to_string(report_type) + ".contrib";
   std::FILE* out = open_output(path);
   if (out == nullptr) return;
   static const char* const titles[5] = {
@@ -103,7 +102,7 @@ void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std
   const int type = report_type >= 0 && report_type <= 4 ? report_type : 4;
   std::fputs(cusp != 0 ? "# With cusp correction.\n" : "# No cusp correction.\n", out);
   std::fputs("#\n", out);
-  std::fprintf(out, "#  file: %s,   with solv rad: %f\n", prefix.c_str(), probe);
+  std::fprintf(out, "#  file: %s,   with solv rad: %f\n", stem.c_str(), probe);
   std::fputs(titles[type], out);
   if (type == 4) {
     std::fputs("#                                           Area                    Volume\n", out);

@@ -10,10 +10,10 @@
 
 class Bead;
 
-// Writes "<first four characters of name>.<report_type>.contrib" in the
-// working directory; a file that cannot be created or written is reported
+// Writes "<stem>.<report_type>.contrib" in the working directory, with stem
+// in its header line; a file that cannot be created or written is reported
 // and counted (structure/output.h).
-void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std::string name,
+void area_volume_measure(std::vector<info>& atoms, std::vector<Bead>& beads, std::string stem,
                          double probe, int report_type, int cusp);
 
 #endif

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -156,10 +157,31 @@ void step_p(Run& s) {
   extract_pocket_short(s.beads, s.name, pymol, s.probe, s.alpha);
 }
 
+// Stems of the area reports written in this run.
+std::set<std::string> g_contrib_stems;
+
+// The area report lies in the working directory, named after the first four
+// characters of the structure's file name (its PDB code), without the
+// directory and not past the extension.  A stem that an earlier structure of
+// the run took (chain files of one entry, say) gives way to the file name
+// without its extension, and that to the same with a number.
 void step_q(Run& s) {
   int report_type, cusp;
   q_switches(s.options, report_type, cusp);
-  extract_area_volume_short(s.beads, s.name, s.probe, s.alpha, report_type, cusp);
+  const std::string suffix = "." + std::to_string(report_type) + ".contrib";
+  const std::string file = s.name.substr(s.name.rfind('/') + 1);  // npos + 1 is 0
+  const std::string whole = file.substr(0, file.find('.', 1));
+  std::string stem = whole.substr(0, 4);
+  if (g_contrib_stems.count(stem) != 0) {
+    const std::string taken = stem;
+    stem = whole;
+    for (int k = 2; g_contrib_stems.count(stem) != 0; ++k) stem = whole + "-" + std::to_string(k);
+    std::fflush(stdout);
+    std::cerr << taken << suffix << " holds an earlier structure of this run: " << s.name
+              << " goes to " << stem << suffix << std::endl;
+  }
+  g_contrib_stems.insert(stem);
+  extract_area_volume_short(s.beads, stem, s.probe, s.alpha, report_type, cusp);
 }
 
 // The letters run in this order whatever their order on the command line:
@@ -192,7 +214,12 @@ void delEdge_of_structure(std::string file, std::string name, std::string option
   s.alpha = alpha;
   s.probe = probe;
   s.base = rm_file_ext(file);
-  read_pdb(file, s.beads);
+  if (!read_pdb_or_report(file, s.beads)) return;
+  // Not a PDB text (mmCIF, a compressed file) or no protein atom in it.
+  if (s.beads.empty()) {
+    report_failure("no atoms read from " + file);
+    return;
+  }
 
   bool reduced = true;
   if (has(options, 'r')) {
@@ -247,9 +274,15 @@ int main(int argc, char** argv) {
   double alpha = 0.0;
   double probe = 1.4;
   g_interface_define.clear();
+  // A NaN or an infinity would flow into every measure, and a lower
+  // infinity is no number the floors below could stand for.
   if (nargs >= 4) {
     cutoff = static_cast<int>(std::strtol(argv[4], nullptr, 10));
     alpha = std::strtod(argv[4], nullptr);
+    if (!std::isfinite(alpha)) {
+      std::cerr << "alpha is not a finite number: " << argv[4] << std::endl;
+      return 1;
+    }
     if (alpha < -2.79) {
       std::printf(
           "The alpha value you input has been adjusted to -2.79 by system automatically!\n");
@@ -258,25 +291,25 @@ int main(int argc, char** argv) {
     }
     if (nargs >= 5) {
       probe = std::strtod(argv[5], nullptr);
+      if (!std::isfinite(probe)) {
+        std::cerr << "probe radius is not a finite number: " << argv[5] << std::endl;
+        return 1;
+      }
       if (probe < 0) probe = 0;
     }
     if (nargs == 6) g_interface_define = argv[6];
-  }
-  // A NaN or an infinity would flow into every measure; a lower infinity
-  // has already met the floor above.
-  if (!std::isfinite(alpha)) {
-    std::cerr << "alpha is not a finite number: " << argv[4] << std::endl;
-    return 1;
-  }
-  if (!std::isfinite(probe)) {
-    std::cerr << "probe radius is not a finite number: " << argv[5] << std::endl;
-    return 1;
   }
   // Pockets and areas grow every ball by alpha squared; beyond this bound it
   // rounds the atoms' own squared radii away and, further up, overflows.
   if ((has(options, 'p') || has(options, 'q')) && alpha > kLargestAlpha) {
     std::cerr << "alpha too large for the letters p and q (at most " << kLargestAlpha
               << "): " << argv[4] << std::endl;
+    return 1;
+  }
+
+  if (!has(options, 'f') && !has(options, 'l')) {
+    std::cerr << "nothing to read: the letters " << options
+              << " hold neither f (one structure) nor l (a list of structures)" << std::endl;
     return 1;
   }
 
@@ -293,6 +326,7 @@ int main(int argc, char** argv) {
     }
     std::string line;
     while (std::getline(list, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();  // written on another system
       if (is_blank(line)) continue;  // it would name the directory itself
       delEdge_of_structure(path + line, line, options, cutoff, alpha, probe);
     }
@@ -302,8 +336,8 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  // A file or standard output that could not be written fails the run, after
-  // everything else was written.
+  // A structure that could not be read, or a file or standard output that
+  // could not be written, fails the run, after everything else was written.
   flush_standard_output();
   return output_failures() > 0 ? 1 : 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,9 +62,12 @@ const Bead& ordered_second(const Pair& p) {
 
 // ---- PDB ------------------------------------------------------------------
 
-void read_pdb(std::string path, std::vector<Bead>& beads) {
+namespace {
+
+// read_pdb without its reaction to a file that cannot be read: false then.
+bool read_pdb_file(const std::string& path, std::vector<Bead>& beads) {
   LineReader in(path);
-  if (!in.ok()) fail_to_read(path);
+  if (!in.ok()) return false;
   construct_map_of_radius();
   Bead::real_res_num = 1;
   real_res_num_of.clear();
@@ -78,7 +82,15 @@ void read_pdb(std::string path, std::vector<Bead>& beads) {
     if (line.size() >= 17 && (line[16] == 'B' || line[16] == '2')) continue;
     // Atoms without a radius are dropped, but their residues still count.
     Bead b;
-    if (read_pdb_atom(line.c_str(), b, memo)) beads.push_back(b);
+    if (!read_pdb_atom(line.c_str(), b, memo)) continue;
+    // No ball can stand at such a place; the triangulations would pass it
+    // over and every report list it as if it were there.
+    if (!std::isfinite(b.x) || !std::isfinite(b.y) || !std::isfinite(b.z)) {
+      std::cerr << "atom " << b.atom_key << " of " << path
+                << " skipped: its coordinates are not finite" << std::endl;
+      continue;
+    }
+    beads.push_back(b);
   }
   beads.shrink_to_fit();
 
@@ -88,6 +100,19 @@ void read_pdb(std::string path, std::vector<Bead>& beads) {
     previous = b.res_num;
     b.res_index = counter;
   }
+  return true;
+}
+
+}  // namespace
+
+void read_pdb(std::string path, std::vector<Bead>& beads) {
+  if (!read_pdb_file(path, beads)) fail_to_read(path);
+}
+
+bool read_pdb_or_report(const std::string& path, std::vector<Bead>& beads) {
+  if (read_pdb_file(path, beads)) return true;
+  report_failure("failed to open " + path);
+  return false;
 }
 
 void print_pdb(std::string path, const std::vector<Bead>& beads) {

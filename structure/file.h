@@ -14,8 +14,13 @@
 // ---- PDB ------------------------------------------------------------------
 
 // Replaces beads by the ATOM records of the first model of the file that
-// have a radius, in file order.  An unreadable file ends the program.
+// have a radius, in file order.  An atom whose coordinates are not all
+// finite numbers is left out with a message on standard error naming it.
+// An unreadable file ends the program.
 void read_pdb(std::string path, std::vector<Bead>& beads);
+// The same, but an unreadable file is reported and counted as a failure of
+// the run (structure/output.h) and false returned, so a list can go on.
+bool read_pdb_or_report(const std::string& path, std::vector<Bead>& beads);
 // Writes one ATOM line per bead (created or truncated).
 void print_pdb(std::string path, const std::vector<Bead>& beads);
 

@@ -49,6 +49,8 @@ bool flush_standard_output() {
   return true;
 }
 
+void report_failure(const std::string& message) { fail(message); }
+
 int output_failures() { return g_failures; }
 
 int pdb_serial(int serial) { return serial > 99999 ? serial % 100000 : serial; }

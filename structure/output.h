@@ -31,6 +31,10 @@ bool close_output(std::FILE* file, const std::string& path);
 // failed there is reported as "error writing standard output" and counted.
 bool flush_standard_output();
 
+// Writes message on standard error and counts it like a failed output: for
+// an input that cannot be used, which must not end the run either.
+void report_failure(const std::string& message);
+
 // Failures counted so far in this process.
 int output_failures();
 

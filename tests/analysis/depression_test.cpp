@@ -154,6 +154,7 @@ TEST(DepressionReports, AtomFileTableAndScript) {
     t.depression_mark = true;
     t.signed_size = 0.5 * t.id;
   }
+  h.tetras[0].signed_size = 6021725.5851;  // fills its column
   h.face(2, 3, 4)->in_complex = true;
   h.face(4, 5, 6)->in_complex = true;
   for (info& a : h.atoms) {
@@ -185,6 +186,7 @@ TEST(DepressionReports, AtomFileTableAndScript) {
   ASSERT_EQ(rows.size(), 2u + 5u);
   EXPECT_EQ(rows[2], "1         104      105      106      107   2.5000");
   EXPECT_EQ(rows[5], "3         101      102      103      104   1.0000");
+  EXPECT_EQ(rows[6], "3         100      101      102      103 6021725.5851");
 
   EXPECT_EQ(read_file(dir.file("1abc.dep.pml")),
             "load " + dir.file("1abc.dep") + "\n" +

@@ -77,10 +77,12 @@ TEST(CliUsage, TooFewArgumentsPrintUsageAndSucceed) {
 
 TEST(CliArguments, AlphaFloorAndLettersWithoutMode) {
   TempDir d;
-  // No f or l: the tables are built, nothing is read.
+  // No f or l: nothing to read is a failure.
   RunResult r = run_alvex({"-dc", d.path(), "absent.pdb"}, d.path());
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out + r.err, "");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out + r.err,
+            "nothing to read: the letters -dc hold neither f (one structure) nor l (a list of "
+            "structures)\n");
 
   r = run_alvex({"-d", d.path(), "absent.pdb", "-3"}, d.path());
   EXPECT_EQ(r.out, kAlphaMessage);
@@ -94,16 +96,20 @@ TEST(CliArguments, AlphaFloorAndLettersWithoutMode) {
 TEST(CliArguments, NonFiniteNumbersAndHugeAlphaAreRefused) {
   TempDir d;
   testrun::copy_file(std::string(DATA_DIR) + "/1a1p.pdb", d.file("1a1p.pdb"));
-  const std::vector<std::vector<std::string>> cases = {{"-fq", "nan"},      {"-fd", "inf"},
-                                                       {"-fp", "1", "nan"}, {"-fq", "1", "1e400"},
-                                                       {"-fq", "1e300"},    {"-fp", "1e300"}};
+  const std::vector<std::vector<std::string>> cases = {
+      {"-fq", "nan"},        {"-fd", "inf"},    {"-fp", "1", "nan"},
+      {"-fq", "1", "1e400"}, {"-fq", "1e300"},  {"-fp", "1e300"},
+      {"-fd", "-inf", "1"},  {"-fq", "-1e400"}, {"-fq", "1", "-inf"}};
   const std::vector<std::string> messages = {
       "alpha is not a finite number: nan",
       "alpha is not a finite number: inf",
       "probe radius is not a finite number: nan",
       "probe radius is not a finite number: 1e400",
       "alpha too large for the letters p and q (at most 1e+08): 1e300",
-      "alpha too large for the letters p and q (at most 1e+08): 1e300"};
+      "alpha too large for the letters p and q (at most 1e+08): 1e300",
+      "alpha is not a finite number: -inf",
+      "alpha is not a finite number: -1e400",
+      "probe radius is not a finite number: -inf"};
   for (size_t k = 0; k < cases.size(); ++k) {
     std::vector<std::string> args = {cases[k][0], d.path(), "1a1p.pdb"};
     args.insert(args.end(), cases[k].begin() + 1, cases[k].end());
@@ -112,8 +118,7 @@ TEST(CliArguments, NonFiniteNumbersAndHugeAlphaAreRefused) {
     EXPECT_EQ(r.out + r.err, messages[k] + "\n") << k;
   }
   EXPECT_EQ(testrun::list_dir(d.path()), std::vector<std::string>{"1a1p.pdb"});
-  // The floors still take a lower infinity; letters without p or q read no alpha.
-  EXPECT_EQ(run_alvex({"-fq", d.path(), "1a1p.pdb", "-inf", "-inf"}, d.path()).status, 0);
+  // Letters without p or q read no alpha.
   EXPECT_EQ(run_alvex({"-fd", d.path(), "1a1p.pdb", "1e300"}, d.path()).status, 0);
 }
 
@@ -135,13 +140,16 @@ TEST(CliFailures, UnreadableInputsEndWithStatusOne) {
     EXPECT_EQ(r.err, "failed to open " + d.path() + "/sub\n") << letters;
   }
 
-  // A list whose second structure is missing stops there.
+  // A list goes on past a structure it cannot read or use (lines written
+  // with CR LF name the same files), and fails at the end.
   write_file(d.file("one.pdb"), atom_line(1, "CA", "GLY", 'A', 1, 0, 0, 0));
-  write_file(d.file("set.list"), "one.pdb\nabsent.pdb\none.pdb\n");
+  write_file(d.file("none.cif"), "data_none\n_atom_site.id 1\n");
+  write_file(d.file("set.list"), "one.pdb\r\nabsent.pdb\r\nnone.cif\r\none.pdb\r\n");
   r = run_alvex({"-ld", d.path(), "set.list"}, d.path());
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err,
-            d.path() + "/one has no delaunay edges\nfailed to open " + d.path() + "/absent.pdb\n");
+  EXPECT_EQ(r.err, d.path() + "/one has no delaunay edges\nfailed to open " + d.path() +
+                       "/absent.pdb\nno atoms read from " + d.path() + "/none.cif\n" + d.path() +
+                       "/one has no delaunay edges\n");
 }
 
 TEST(CliFailures, UnwritableOutputsAreReportedAndTheRunGoesOn) {
@@ -183,9 +191,9 @@ TEST(CliPipeline, StructuresWithoutEdgesAreReportedAndSkipped) {
   EXPECT_EQ(r.err, d.path() + "/one has no delaunay edges\n");
   write_file(d.file("set.list"), "one.pdb\nnone.pdb");
   r = run_alvex({"-ld", d.path() + "/", "set.list"}, d.path());
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, d.path() + "//one has no delaunay edges\n" + d.path() +
-                       "//none has no delaunay edges\n");
+  EXPECT_EQ(r.status, 1);  // a file without atoms is no structure
+  EXPECT_EQ(r.err, d.path() + "//one has no delaunay edges\nno atoms read from " + d.path() +
+                       "//none.pdb\n");
   EXPECT_EQ(testrun::list_dir(d.path()),
             (std::vector<std::string>{"none.pdb", "one.pdb", "set.list"}));
 }
@@ -210,23 +218,36 @@ TEST(CliPipeline, SideChainModelIsWrittenBeforeTheEdges) {
 
 TEST(CliPipeline, ListModeRunsEachLineAndNamesFilesFromIt) {
   TempDir in, work;
-  for (const char* name : {"aaaa.pdb", "bbbb.pdb"})
+  ASSERT_EQ(mkdir(in.file("sub").c_str(), 0755), 0);
+  for (const char* name : {"aaaa.pdb", "bbbb.pdb", "sub/aaaa_B.pdb", "sub/p.pdb"})
     testrun::copy_file(std::string(DATA_DIR) + "/1a1p.pdb", in.file(name));
   // Blank lines name no structure.
-  write_file(in.file("set.list"), "bbbb.pdb\n\naaaa.pdb\n \n");
+  write_file(in.file("set.list"), "bbbb.pdb\n\naaaa.pdb\n \nsub/aaaa_B.pdb\nsub/p.pdb\n");
   RunResult r = run_alvex({"-ldq", in.path(), "set.list"}, work.path());
   ASSERT_EQ(r.status, 0) << r.err;
-  // One timing line per structure, in line order.
-  EXPECT_TRUE(
-      std::regex_match(r.err, std::regex("[0-9]+ seconds for " + in.path() +
-                                         "/bbbb\n[0-9]+ seconds for " + in.path() + "/aaaa\n")))
+  // One timing line per structure, in line order; a second structure of one
+  // PDB code does not overwrite the first one's area report.
+  const std::string time = "[0-9]+ seconds for " + in.path();
+  EXPECT_TRUE(std::regex_match(
+      r.err, std::regex(time + "/bbbb\n" + time + "/aaaa\n" +
+                        "aaaa.4.contrib holds an earlier structure of this run: sub/aaaa_B.pdb "
+                        "goes to aaaa_B.4.contrib\n" +
+                        time + "/sub/aaaa_B\n" + time + "/sub/p\n")))
       << r.err;
-  // Edge files lie beside the input, the area files in the working directory.
+  // Edge files lie beside the input, the area files in the working directory,
+  // named from the PDB code without directory and extension.
   for (const char* stem : {"aaaa", "bbbb"}) {
     EXPECT_TRUE(file_exists(in.file(std::string(stem) + ".del.edges"))) << stem;
     EXPECT_TRUE(file_exists(work.file(std::string(stem) + ".4.contrib"))) << stem;
   }
+  EXPECT_EQ(testrun::list_dir(work.path()),
+            (std::vector<std::string>{"aaaa.4.contrib", "aaaa_B.4.contrib", "bbbb.4.contrib",
+                                      "p.4.contrib"}));
   EXPECT_EQ(read_file(in.file("aaaa.del.edges")), read_file(in.file("bbbb.del.edges")));
+  EXPECT_EQ(split_lines(read_file(work.file("aaaa_B.4.contrib")))[2],
+            "#  file: aaaa_B,   with solv rad: 1.400000");
+  EXPECT_EQ(split_lines(read_file(work.file("p.4.contrib")))[2],
+            "#  file: p,   with solv rad: 1.400000");
 }
 
 TEST(CliPipeline, TimingLineAndDelaunayEdges) {

@@ -97,6 +97,19 @@ TEST_F(FileTest, ReadPdbHandlesLongLinesAndCarriageReturns) {
   EXPECT_EQ(beads[1].x, 1);
 }
 
+TEST_F(FileTest, ReadPdbSkipsAtomsWithoutFiniteCoordinates) {
+  std::string text = atom(1, "N", "ALA", 'A', 1, 0, NAN, 0) + "\n" +
+                     atom(2, "CA", "ALA", 'A', 1, 1, 0, 0) + "\n" +
+                     atom(3, "C", "ALA", 'A', 1, 0, 0, -INFINITY) + "\n";
+  testing::internal::CaptureStderr();
+  std::vector<Bead> beads = read(text);
+  const std::string path = dir.file("in.pdb");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "atom A:1:ALA:1:N of " + path + " skipped: its coordinates are not finite\n" +
+                "atom A:1:ALA:3:C of " + path + " skipped: its coordinates are not finite\n");
+  EXPECT_EQ(keys(beads), std::vector<std::string>{"A:1:ALA:2:CA"});
+}
+
 TEST_F(FileTest, ReadPdbOnRealStructure) {
   std::vector<Bead> beads;
   read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
