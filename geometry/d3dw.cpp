@@ -297,13 +297,18 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
   // and laid out both ways by origin, which keeps the destinations of each
   // origin ascending.
   struct Item {
-    int u, v;       // u < v
-    CD3DEdge* uv;   // from u to v
-    CD3DEdge* vu;
+    int u, v;  // u < v
+    // The record from u to v, with bit 0 set when it is in slots 3-5: its
+    // sym lies three records back then, else three on.
+    std::uintptr_t tagged;
+    CD3DEdge* uv() const { return reinterpret_cast<CD3DEdge*>(tagged & ~std::uintptr_t(1)); }
+    CD3DEdge* vu() const { return (tagged & 1) ? uv() - 3 : uv() + 3; }
   };
-  std::vector<Item> items;
-  int max_id = -1;
   const std::vector<CD3DTriangle*>& tris = triangles();
+  std::vector<Item> items;
+  // Euler: edges = vertices + cells - 1 - ... and cells = triangles / 2.
+  items.reserve(tris.size() / 2 + points.size() + 16);
+  int max_id = -1;
   for (CD3DTriangle* t : tris) {
     if (t->state & CD3DTriangle::kDead) continue;
     const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
@@ -318,9 +323,9 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
         x = x->fnext();
       } while (x != fwd);
       if (a < b)
-        items.push_back(Item{a, b, fwd, fwd + 3});
+        items.push_back(Item{a, b, reinterpret_cast<std::uintptr_t>(fwd)});
       else
-        items.push_back(Item{b, a, fwd + 3, fwd});
+        items.push_back(Item{b, a, reinterpret_cast<std::uintptr_t>(fwd + 3) | 1});
       if (a > max_id) max_id = a;
       if (b > max_id) max_id = b;
     }
@@ -359,8 +364,8 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
   v.assign(2 * items.size(), nullptr);
   for (std::uint32_t k : by_u) {
     const Item& it = items[k];
-    v[at[std::size_t(it.u)]++] = it.uv;
-    v[at[std::size_t(it.v)]++] = it.vu;
+    v[at[std::size_t(it.u)]++] = it.uv();
+    v[at[std::size_t(it.v)]++] = it.vu();
   }
 }
 std::vector<int> seeded_insertion_order(int n) {

@@ -281,9 +281,10 @@ CD3DW::~CD3DW() {
 
 void CD3DW::reserve(std::size_t n) {
   points.reserve(n);
-  // About 7 live cells and 13 live triangles per point.
+  // About 7 live cells and 14 live triangles per point; the order list
+  // holds at most half as many places again (release_dead).
   cells.reserve(n * 8 + 64);
-  order_.reserve(n * 16 + 64);
+  order_.reserve(n * 21 + 8192);
 }
 
 void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
@@ -359,7 +360,7 @@ void CD3DW::release_dead() {
     arena_->cells.give(c);
   }
   dying_cells_.clear();
-  if (holes_ > 4096 && 2 * holes_ > order_.size()) compact_order();
+  if (holes_ > 4096 && 3 * holes_ > order_.size()) compact_order();
 }
 
 void CD3DW::compact_order() {
