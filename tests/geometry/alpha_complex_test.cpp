@@ -215,6 +215,26 @@ TEST(AlphaComplex, LaterComplexesOnOneTriangulationAreComplete) {
       for (CSimplex* s : x->simplices) again.push_back(ids_of(s));
       EXPECT_EQ(again, first) << "trial " << trial;
     }
+    // Points added afterwards reuse blocks that held back-pointers: the
+    // next complex is that of a triangulation that never had a complex.
+    auto fresh = triangulate(pts);
+    for (int k = 0; k < 10; ++k) {
+      const WPoint p = {xyz(gen), xyz(gen), xyz(gen), 1.0};
+      const int id = static_cast<int>(pts.size()) + k;
+      t->add(p.x, p.y, p.z, p.w, id, nullptr);
+      fresh->add(p.x, p.y, p.z, p.w, id, nullptr);
+    }
+    CAlpha d(t.get()), e(fresh.get());
+    ASSERT_EQ(d.simplices.size(), e.simplices.size()) << "trial " << trial;
+    for (std::size_t k = 0; k < d.simplices.size(); ++k) {
+      ASSERT_EQ(ids_of(d.simplices[k]), ids_of(e.simplices[k])) << "trial " << trial;
+      const Values a = values(d.simplices[k]), b = values(e.simplices[k]);
+      EXPECT_TRUE(a.sigma == b.sigma && a.mu0 == b.mu0 && a.mu1 == b.mu1 &&
+                  a.sigma_inf == b.sigma_inf && a.mu0_inf == b.mu0_inf &&
+                  a.mu1_inf == b.mu1_inf && a.on_conv == b.on_conv &&
+                  d.simplices[k]->attached() == e.simplices[k]->attached())
+          << "trial " << trial << " simplex " << k;
+    }
   }
 }
 
