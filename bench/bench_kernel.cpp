@@ -5,6 +5,12 @@
 //                                 as a ball of radius 1.8, read by tokens
 //                                 (so non-standard columns and atoms without
 //                                 a radius count too)
+//   bench_kernel --balls file.pdb    the balls alvex triangulates for -fd,
+//                                    "id x y z radius" per line in its
+//                                    insertion order (for the reference
+//                                    triangulation of bench/run.sh)
+//   bench_kernel --radii file.pdb    the same atoms as PDB ATOM lines with
+//                                    the radius in the occupancy column
 #include <sys/resource.h>
 
 #include <cctype>
@@ -37,12 +43,13 @@ long peak_mb() {
 }
 
 void report(const char* name, const CD3DW& t) {
-  double calls = double(t.stats[4] - t.stats[5]) + double(t.stats[8]);
-  double exact = double(t.stats[7]) + double(t.stats[9]);
+  const CD3DW::Stats& s = t.stats;
+  double calls = double(s.positive_calls - s.positive_cached) + double(s.insphere_calls);
+  double exact = double(s.positive_exact) + double(s.insphere_exact);
   std::printf(
       "%s: predicate evaluations %.0f, exact %.0f (%.2e); flips 2-3 %llu 3-2 %llu; left out %llu\n",
-      name, calls, exact, calls > 0 ? exact / calls : 0.0, (unsigned long long)t.stats[0],
-      (unsigned long long)t.stats[1], (unsigned long long)t.stats[2]);
+      name, calls, exact, calls > 0 ? exact / calls : 0.0, (unsigned long long)s.flips23,
+      (unsigned long long)s.flips32, (unsigned long long)s.left_out);
 }
 
 int raw(const char* path) {
@@ -85,12 +92,35 @@ int raw(const char* path) {
   return 0;
 }
 
+// The atoms of a structure after alvex's own reading and radius tables.
+void dump(const char* path, bool as_pdb) {
+  std::vector<Bead> beads;
+  read_pdb(path, beads);
+  if (as_pdb) {
+    int serial = 0;
+    for (const Bead& b : beads)
+      std::printf("ATOM  %5d %-4s %3s %c%4d    %8.3f%8.3f%8.3f%6.2f  0.00\n", ++serial % 100000,
+                  b.atom_name, b.res_name, b.chain_id == '*' ? ' ' : b.chain_id, b.res_num % 10000,
+                  b.x, b.y, b.z, b.radius);
+    std::printf("END\n");
+    return;
+  }
+  for (int i : seeded_insertion_order(int(beads.size()))) {
+    const Bead& b = beads[std::size_t(i)];
+    std::printf("%d %.17g %.17g %.17g %.17g\n", i, b.x, b.y, b.z, b.radius);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--raw") return raw(argv[2]);
   construct_map_of_radius();
   construct_abb_of_all_residues();
+  if (argc == 3 && (std::string(argv[1]) == "--balls" || std::string(argv[1]) == "--radii")) {
+    dump(argv[2], std::string(argv[1]) == "--radii");
+    return 0;
+  }
   for (int i = 1; i < argc; ++i) {
     std::vector<Bead> beads;
     read_pdb(argv[i], beads);

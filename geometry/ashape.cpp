@@ -115,8 +115,8 @@ bool C0Simplex::on_surface(double alpha) {
 // --------------------------------------------------------------- C1Simplex
 
 C1Simplex::C1Simplex(CD3DEdge* e) : edge_record(e) {
-  vertices[0] = e->origin;
-  vertices[1] = e->destination;
+  vertices[0] = e->origin();
+  vertices[1] = e->destination();
 }
 
 CXYZW* C1Simplex::operator[](int i) { return (i >= 0 && i < 2) ? vertices[i] : nullptr; }
@@ -147,19 +147,19 @@ void C1Simplex::geometry() {
   bool any = false;
   CD3DEdge* r = edge_record;
   do {
-    const CXYZW* q = r->apex;
+    const CXYZW* q = r->apex();
     if (is_bounding(q)) {
       on_conv = true;
     } else {
       if (inside_ortho(c, K, q)) is_attached = true;
-      const C2Simplex* T = r->c2simplex;
+      const C2Simplex* T = r->c2simplex();
       if (T) {
         fold_coface(!any, T->is_attached, T->sigma, T->sigma_inf, T->mu0, T->mu0_inf, T->mu1,
                     T->mu1_inf, mu0, mu0_inf, mu1, mu1_inf);
         any = true;
       }
     }
-    r = r->fnext;
+    r = r->fnext();
   } while (r != edge_record);
 
   if (!any) {
@@ -176,9 +176,9 @@ void C1Simplex::dump() {
 // --------------------------------------------------------------- C2Simplex
 
 C2Simplex::C2Simplex(CD3DEdge* e) : edge_record(e) {
-  vertices[0] = e->origin;
-  vertices[1] = e->destination;
-  vertices[2] = e->apex;
+  vertices[0] = e->origin();
+  vertices[1] = e->destination();
+  vertices[2] = e->apex();
 }
 
 CXYZW* C2Simplex::operator[](int i) { return (i >= 0 && i < 3) ? vertices[i] : nullptr; }
@@ -242,9 +242,9 @@ double magnitude(const CXYZW* p) {
 // error-bounded test. Asks for the faces' minors in the order the test does.
 bool surely_solid(CD3DEdge* r, CXYZW* const* v) {
   r->note_minors();
-  r->fnext->note_minors();
-  r->enext->fnext->note_minors();
-  r->enext->enext->fnext->sym->note_minors();
+  r->fnext()->note_minors();
+  r->enext()->fnext()->note_minors();
+  r->enext()->enext()->fnext()->sym()->note_minors();
   const double M = std::max(std::max(magnitude(v[0]), magnitude(v[1])),
                             std::max(magnitude(v[2]), magnitude(v[3])));
   if (!(M <= kLarge)) return false;
@@ -278,15 +278,14 @@ bool surely_proper(CD3DEdge* e, CXYZW* const* v) {
 
 namespace {
 // Squared norm of the triangle's normal, from the record's minors.
-CInexact normal_square(CD3DEdge* e) {
-  e->check_minors();
-  CInexact m1 = e->minors(1), m2 = e->minors(2), m3 = e->minors(3);
-  return (m1 * m1 + m2 * m2) + m3 * m3;
-}
+CInexact normal_square(const CInexact m[4]) { return (m[1] * m[1] + m[2] * m[2]) + m[3] * m[3]; }
 }  // namespace
 
 bool C2Simplex::degenerate() {
-  return !surely_proper(edge_record, vertices) && !normal_square(edge_record).certain();
+  if (surely_proper(edge_record, vertices)) return false;
+  CInexact m[4];
+  edge_record->minors(m);
+  return !normal_square(m).certain();
 }
 
 bool C2Simplex::report_degenerate() {
@@ -307,10 +306,10 @@ void C2Simplex::geometry() {
     return;
   }
   CD3DEdge* e = edge_record;
-  // The shortcut in degenerate() only asked for the minors: computed here
-  // before they are read.
-  CInexact N = normal_square(e);
-  CInexact m1 = e->minors(1), m2 = e->minors(2), m3 = e->minors(3);
+  CInexact m[4];
+  e->minors(m);
+  CInexact N = normal_square(m);
+  const CInexact &m1 = m[1], &m2 = m[2], &m3 = m[3];
   sigma_inf = mu0_inf = mu1_inf = false;
   is_attached = false;
   on_conv = false;
@@ -326,7 +325,7 @@ void C2Simplex::geometry() {
   double v[3] = {P->x.value - A->x.value, P->y.value - A->y.value, P->z.value - A->z.value};
   double ru = 0.5 * (B->lifted.value - A->lifted.value);
   double rv = 0.5 * (P->lifted.value - A->lifted.value);
-  double rn = e->minors(0).value;
+  double rn = m[0].value;
   double vxn[3] = {v[1] * n[2] - v[2] * n[1], v[2] * n[0] - v[0] * n[2], v[0] * n[1] - v[1] * n[0]};
   double nxu[3] = {n[1] * u[2] - n[2] * u[1], n[2] * u[0] - n[0] * u[2], n[0] * u[1] - n[1] * u[0]};
   double c[3];
@@ -337,18 +336,18 @@ void C2Simplex::geometry() {
   // The two tetrahedra on either side; a side whose fourth vertex is a
   // bounding vertex puts the triangle on the hull and makes mu1 infinite.
   // A degenerate tetrahedron adds no value.
-  CD3DEdge* sides[2] = {e, e->sym};
+  CD3DEdge* sides[2] = {e, e->sym()};
   bool any = false, hull = false;
   double lo = 0.0, hi = 0.0;
   for (CD3DEdge* s : sides) {
-    const CXYZW* q = s->fnext->apex;
+    const CXYZW* q = s->fnext()->apex();
     if (is_bounding(q)) {
       on_conv = true;
       hull = true;
       continue;
     }
     if (inside_ortho(c, K, q)) is_attached = true;
-    const C3Simplex* T = s->c3simplex;
+    const C3Simplex* T = s->c3simplex();
     if (!T || T->sigma_inf) continue;
     if (!any) {
       lo = hi = T->sigma;
@@ -372,10 +371,10 @@ void C2Simplex::dump() {
 // --------------------------------------------------------------- C3Simplex
 
 C3Simplex::C3Simplex(CD3DEdge* e) : edge_record(e) {
-  vertices[0] = e->origin;
-  vertices[1] = e->destination;
-  vertices[2] = e->apex;
-  vertices[3] = e->fnext->apex;
+  vertices[0] = e->origin();
+  vertices[1] = e->destination();
+  vertices[2] = e->apex();
+  vertices[3] = e->fnext()->apex();
 }
 
 CXYZW* C3Simplex::operator[](int i) { return (i >= 0 && i < 4) ? vertices[i] : nullptr; }
@@ -385,19 +384,17 @@ int C3Simplex::size() { return 4; }
 namespace {
 // Faces (a,b,c), (a,b,d), (b,c,d), (a,c,d) of the cell (a,b,c,d) of record
 // r, with their minors, and det[a b c d; x y z 1] by its last column.
-CInexact orientation_of(CD3DEdge* r, CD3DEdge* f[4]) {
-  f[0] = r;
-  f[1] = r->fnext;
-  f[2] = r->enext->fnext;
-  f[3] = r->enext->enext->fnext->sym;
-  for (int k = 0; k < 4; ++k) f[k]->check_minors();
-  return ((f[0]->minors(0) - f[1]->minors(0)) - f[2]->minors(0)) + f[3]->minors(0);
+CInexact orientation_of(CD3DEdge* r, CInexact m[4][4]) {
+  CD3DEdge* f[4] = {r, r->fnext(), r->enext()->fnext(), r->enext()->enext()->fnext()->sym()};
+  for (int k = 0; k < 4; ++k) f[k]->note_minors();
+  for (int k = 0; k < 4; ++k) f[k]->minors(m[k]);
+  return ((m[0][0] - m[1][0]) - m[2][0]) + m[3][0];
 }
 }  // namespace
 
 bool C3Simplex::degenerate() {
-  CD3DEdge* f[4];
-  return !surely_solid(edge_record, vertices) && !orientation_of(edge_record, f).certain();
+  CInexact m[4][4];
+  return !surely_solid(edge_record, vertices) && !orientation_of(edge_record, m).certain();
 }
 
 bool C3Simplex::report_degenerate() {
@@ -419,8 +416,8 @@ void C3Simplex::geometry() {
     on_conv = false;
     return;
   }
-  CD3DEdge* f[4];
-  CInexact D = orientation_of(edge_record, f);
+  CInexact m[4][4];
+  CInexact D = orientation_of(edge_record, m);
   sigma_inf = mu0_inf = mu1_inf = false;
   is_attached = false;
   on_conv = false;
@@ -431,10 +428,10 @@ void C3Simplex::geometry() {
   double lc = vertices[2]->lifted.value, ld = vertices[3]->lifted.value;
   double F0[4], F1[4], F2[4], F3[4];
   for (int k = 0; k < 4; ++k) {
-    F0[k] = f[0]->minors(k).value;
-    F1[k] = f[1]->minors(k).value;
-    F2[k] = f[2]->minors(k).value;
-    F3[k] = f[3]->minors(k).value;
+    F0[k] = m[0][k].value;
+    F1[k] = m[1][k].value;
+    F2[k] = m[2][k].value;
+    F3[k] = m[3][k].value;
   }
   double dx = la * F2[1] - lb * F3[1] + lc * F1[1] - ld * F0[1];
   double dy = -la * F2[2] + lb * F3[2] - lc * F1[2] + ld * F0[2];
@@ -455,19 +452,17 @@ void C3Simplex::dump() {
 
 namespace {
 
-bool live(const CD3DEdge* r) { return (r->flags & 2) == 0; }
-
 // The record runs from the smaller to the larger id of two real points.
 bool is_edge_start(const CD3DEdge* r) {
-  const int a = r->origin->id, b = r->destination->id;
+  const int a = r->origin()->id, b = r->destination()->id;
   return a >= 0 && b >= 0 && a < b;
 }
 
 // Steps r along enext until its origin has the smallest id of the triangle.
 CD3DEdge* lowest_origin(CD3DEdge* r) {
   for (int k = 0; k < 2; ++k) {
-    if (r->origin->id <= r->destination->id && r->origin->id <= r->apex->id) break;
-    r = r->enext;
+    if (r->origin()->id <= r->destination()->id && r->origin()->id <= r->apex()->id) break;
+    r = r->enext();
   }
   return r;
 }
@@ -552,22 +547,10 @@ CAlpha::CAlpha(CD3DW* tri, Content content)
       edges_(new Store<C1Simplex>),
       vertices_(new Store<C0Simplex>),
       content_(content) {
-  std::vector<CD3DEdge*>& edges = tri->edges;
-
-  // Clear every back-pointer first, so that an earlier complex built on the
-  // same triangulation cannot leave a stale one behind (a fresh
-  // triangulation has none).
-  if (tri->complex_built) {
-    for (std::size_t k = 0; k < edges.size(); k += 6) {
-      CD3DTriangle* t = edges[k]->triangle();
-      t->c1[0] = t->c1[1] = t->c1[2] = nullptr;
-      t->c2 = nullptr;
-      t->c3[0] = t->c3[1] = nullptr;
-    }
-    for (CXYZW* p : tri->points) p->vertex_simplex = nullptr;
-    for (int k = 0; k < 4; ++k) tri->bound[k].vertex_simplex = nullptr;
-  }
-  tri->complex_built = true;
+  const std::vector<CD3DTriangle*>& triangles = tri->triangles();
+  // An earlier complex built on the same triangulation must not leave a
+  // stale back-pointer behind.
+  tri->clear_simplex_links();
 
   // Tetrahedra: each is made from the one face (with its vertices in
   // increasing id order, facing into the cell) whose opposite vertex is not
@@ -579,15 +562,26 @@ CAlpha::CAlpha(CD3DW* tri, Content content)
   // needs to know the edges already made.
   if (content_ == kFull) {
     // The values of a kind are folded from those of the kind before.
-    for (CD3DEdge* r : edges)
-      if (live(r) && !r->c3simplex) make_tetra(r, simplices);
-    for (CD3DEdge* r : edges)
-      if (live(r) && !r->c2simplex) make_tria(r, simplices);
-    for (CD3DEdge* r : edges)
-      if (live(r) && !r->c1simplex && is_edge_start(r)) make_edge(r, simplices);
+    // Every record, in creation order.
+    auto each_record = [&triangles](auto&& f) {
+      for (CD3DTriangle* t : triangles)
+        if (!(t->state & CD3DTriangle::kDead))
+          for (CD3DEdge& r : t->rec) f(&r);
+    };
+    each_record([this](CD3DEdge* r) {
+      if (!r->c3simplex()) make_tetra(r, simplices);
+    });
+    each_record([this](CD3DEdge* r) {
+      if (!r->c2simplex()) make_tria(r, simplices);
+    });
+    EdgeSet made;
+    each_record([this, &made](CD3DEdge* r) {
+      if (is_edge_start(r) && made.insert(r->origin()->id, r->destination()->id))
+        make_edge(r, simplices);
+    });
     return;
   }
-  build_list(edges);
+  build_list(triangles);
 }
 
 // The list alone, from one walk over the triangles: each kind is made in its
@@ -595,15 +589,14 @@ CAlpha::CAlpha(CD3DW* tri, Content content)
 // degenerate triangles are reported after every tetrahedron, as the full
 // complex does. The six records of a triangle share their liveness but for
 // those of the bounding tetrahedron, which touch no atom.
-void CAlpha::build_list(const std::vector<CD3DEdge*>& edges) {
+void CAlpha::build_list(const std::vector<CD3DTriangle*>& triangles) {
   std::vector<CSimplex*> trias, edges_and_vertices;
   EdgeSet made;
   // The slot of the record of orientation 0 (1) whose origin is vertex
   // 0, 1 or 2 of the triangle.
   static const int kFrom[2][3] = {{0, 1, 2}, {5, 3, 4}};
-  for (std::size_t k = 0; k < edges.size(); k += 6) {
-    CD3DTriangle* t = edges[k]->triangle();
-    if (t->rec[0].flags & 2) continue;
+  for (CD3DTriangle* t : triangles) {
+    if (t->state & CD3DTriangle::kDead) continue;
     const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
     if (id[0] >= 0 && id[1] >= 0 && id[2] >= 0) {
       const int low = id[0] < id[1] ? (id[0] < id[2] ? 0 : 2) : (id[1] < id[2] ? 1 : 2);
@@ -635,7 +628,7 @@ void CAlpha::build_list(const std::vector<CD3DEdge*>& edges) {
 // r runs through its triangle's ids in increasing order, from `low` to
 // `high`.
 void CAlpha::list_tetra(CD3DEdge* r, int low, int high) {
-  const int t = r->fnext->apex->id;
+  const int t = r->fnext()->apex()->id;
   if (t < 0 || (t > low && t < high)) return;
   C3Simplex* s = tetras_->make(r);
   s->sigma_inf = s->report_degenerate();
@@ -643,63 +636,49 @@ void CAlpha::list_tetra(CD3DEdge* r, int low, int high) {
 }
 
 void CAlpha::list_tria(CD3DEdge* r, std::vector<CSimplex*>& out) {
-  if (r->destination->id > r->apex->id) r = r->sym;
+  if (r->destination()->id > r->apex()->id) r = r->sym();
   C2Simplex* s = trias_->make(r);
   if (s->degenerate()) degenerate_.push_back(s);
   out.push_back(s);
 }
 
 void CAlpha::make_tetra(CD3DEdge* r0, std::vector<CSimplex*>& out) {
-  if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0) return;
+  if (r0->origin()->id < 0 || r0->destination()->id < 0 || r0->apex()->id < 0) return;
   CD3DEdge* r = lowest_origin(r0);
-  if (r->apex->id < r->destination->id) return;
+  if (r->apex()->id < r->destination()->id) return;
   // The fourth vertex lies in another triangle's block: read last.
-  int t = r->fnext->apex->id;
-  if (t < 0 || !(t <= r->origin->id || t >= r->apex->id)) return;
+  int t = r->fnext()->apex()->id;
+  if (t < 0 || !(t <= r->origin()->id || t >= r->apex()->id)) return;
 
   C3Simplex* s = tetras_->make(r);
   CD3DEdge* x = r;
-  for (int k = 0; k < 3; ++k, x = x->enext) {
-    x->c3simplex = s;
-    CD3DEdge* y = x->fnext->sym;
-    y->c3simplex = s;
-    y->enext->c3simplex = s;
-    y->enext->enext->c3simplex = s;
+  for (int k = 0; k < 3; ++k, x = x->enext()) {
+    x->set_c3simplex(s);
+    // the three records of a face share the pointer
+    x->fnext()->sym()->set_c3simplex(s);
   }
   s->geometry();
   out.push_back(s);
 }
 
 void CAlpha::make_tria(CD3DEdge* r0, std::vector<CSimplex*>& out) {
-  if (r0->origin->id < 0 || r0->destination->id < 0 || r0->apex->id < 0) return;
+  if (r0->origin()->id < 0 || r0->destination()->id < 0 || r0->apex()->id < 0) return;
   CD3DEdge* r = lowest_origin(r0);
-  if (r->destination->id > r->apex->id) r = r->sym;
+  if (r->destination()->id > r->apex()->id) r = r->sym();
 
   C2Simplex* s = trias_->make(r);
   CD3DEdge* x = r;
-  CD3DEdge* y = r->sym;
-  for (int k = 0; k < 3; ++k, x = x->enext, y = y->enext) {
-    x->c2simplex = s;
-    y->c2simplex = s;
-  }
+  x->set_c2simplex(s);  // shared by all six records
   s->geometry();
   out.push_back(s);
 }
 
 void CAlpha::make_edge(CD3DEdge* r, std::vector<CSimplex*>& out) {
   C1Simplex* s = edges_->make(r);
-  if (content_ == kFull) {
-    CD3DEdge* x = r;
-    do {
-      x->c1simplex = s;
-      x->sym->c1simplex = s;
-      x = x->fnext;
-    } while (x != r);
-    s->geometry();
-  }
+  if (content_ == kFull) s->geometry();
   out.push_back(s);
 
-  CXYZW* ends[2] = {r->origin, r->destination};
+  CXYZW* ends[2] = {r->origin(), r->destination()};
   for (CXYZW* p : ends) {
     bool first = false;
     if (!p->vertex_simplex) {

@@ -27,7 +27,7 @@ constexpr signed char kSymRotStep[6][3] = {{3, 4, 5},    {3, 4, 2},    {3, 1, 2}
 template <int I, int K>
 inline void link_record(CD3DEdge* const* f, const int* s) {
   constexpr int o = kOtherFace[I][K];
-  (f[I] + kRotStep[s[I]][K])->fnext = f[o] + kSymRotStep[s[o]][kOtherRot[I][K]];
+  (f[I] + kRotStep[s[I]][K])->set_fnext(f[o] + kSymRotStep[s[o]][kOtherRot[I][K]]);
 }
 
 }  // namespace
@@ -38,7 +38,7 @@ inline void link_record(CD3DEdge* const* f, const int* s) {
 // the rings around every edge a flip touches.
 void CD3DW::link_cell(CD3DCell* c) {
   CD3DEdge* const f[4] = {c->face[0], c->face[1], c->face[2], c->face[3]};
-  const int s[4] = {f[0]->slot, f[1]->slot, f[2]->slot, f[3]->slot};
+  const int s[4] = {f[0]->slot(), f[1]->slot(), f[2]->slot(), f[3]->slot()};
   // shared by the three records of each orientation
   reinterpret_cast<CD3DTriangle*>(f[0] - s[0])->side[s[0] >= 3] = c;
   reinterpret_cast<CD3DTriangle*>(f[1] - s[1])->side[s[1] >= 3] = c;
@@ -58,8 +58,9 @@ void CD3DW::link_cell(CD3DCell* c) {
   link_record<3, 2>(f, s);
 }
 
+// Pushing a bounding triangle makes it one to test like any other.
 void CD3DW::push(CD3DEdge* e) {
-  e->flags = 1;
+  e->triangle()->state &= static_cast<unsigned char>(~CD3DTriangle::kDead);
   flip_stack.push_back(e);
 }
 
@@ -80,23 +81,23 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
   // cannot be located; inserting it would corrupt the triangulation.
   if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(z) || !std::isfinite(w) ||
       (large && !inside_bound(p))) {
-    ++stats[2];
+    ++stats.left_out;
     ++warnings;
     return;
   }
 
   CD3DCell* node = locate(p);
   CD3DEdge* m = node->face[0];
-  CXYZW* s = m->fnext->apex;
-  CXYZW* corners[4] = {m->origin, m->destination, m->apex, s};
+  CXYZW* s = m->fnext()->apex();
+  CXYZW* corners[4] = {m->origin(), m->destination(), m->apex(), s};
   for (CXYZW* v : corners) {
     if (v->x.value == x && v->y.value == y && v->z.value == z) {
-      ++stats[2];
+      ++stats.left_out;
       return;
     }
   }
   if (!insphere(m, p)) {
-    ++stats[2];
+    ++stats.left_out;
     return;
   }
   split14(node, p);
@@ -106,41 +107,40 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     flip_stack.pop_back();
     if (!flip_stack.empty()) {
       // the next face's neighbour across is usually far in memory
-      d3dw_detail::fetch_block(flip_stack.back()->sym->fnext);
+      d3dw_detail::fetch_block(flip_stack.back()->sym()->fnext());
     }
-    e->flags &= 2;
-    if (e->flags) continue;
-    CXYZW* d = e->sym->fnext->apex;
+    if (e->dead()) continue;  // left after it was pushed
+    CXYZW* d = e->sym()->fnext()->apex();
     DifferenceFrame frame;  // rows e's origin, destination, apex, the apex of e's fnext
     if (!insphere(e, d, frame)) continue;
     {
       // a flip will link the faces of the cell across
-      CD3DEdge* se = e->sym;
-      d3dw_detail::fetch_block(se->fnext);
-      d3dw_detail::fetch_block(se->enext->fnext);
-      d3dw_detail::fetch_block(se->enext->enext->fnext);
+      CD3DEdge* se = e->sym();
+      d3dw_detail::fetch_block(se->fnext());
+      d3dw_detail::fetch_block(se->enext()->fnext());
+      d3dw_detail::fetch_block(se->enext()->enext()->fnext());
     }
     // The faces (b, a, q), (c, b, q), (a, c, q) of the cell (a, b, c, q) on
     // e's side.
     const int s1 = frame.orient_sign(1, 0, 3), s2 = frame.orient_sign(2, 1, 3),
               s3 = frame.orient_sign(0, 2, 3);
-    bool t1 = positive(e->fnext->sym, d, &s1);
-    bool t2 = positive(e->enext->fnext->sym, d, &s2);
-    bool t3 = positive(e->enext->enext->fnext->sym, d, &s3);
+    bool t1 = positive(e->fnext()->sym(), d, &s1);
+    bool t2 = positive(e->enext()->fnext()->sym(), d, &s2);
+    bool t3 = positive(e->enext()->enext()->fnext()->sym(), d, &s3);
     if (t1 && t2 && t3) {
       flip23(e);
     } else if (!t1 && t2 && t3) {
-      if (e->fnext->fnext->apex == d) flip32(e);
+      if (e->fnext()->fnext()->apex() == d) flip32(e);
     } else if (t1 && !t2 && t3) {
-      CD3DEdge* x1 = e->enext;
-      if (x1->fnext->fnext->apex == d) flip32(x1);
+      CD3DEdge* x1 = e->enext();
+      if (x1->fnext()->fnext()->apex() == d) flip32(x1);
     } else if (t1 && t2 && !t3) {
-      CD3DEdge* x1 = e->enext->enext;
-      if (x1->fnext->fnext->apex == d) flip32(x1);
+      CD3DEdge* x1 = e->enext()->enext();
+      if (x1->fnext()->fnext()->apex() == d) flip32(x1);
     } else if (!t1 && !t2 && t3) {
-      flip41(e->enext->enext);
+      flip41(e->enext()->enext());
     } else if (!t1 && t2 && !t3) {
-      flip41(e->enext);
+      flip41(e->enext());
     } else if (t1 && !t2 && !t3) {
       flip41(e);
     }
@@ -153,10 +153,10 @@ void CD3DW::split14(CD3DCell* leaf, CXYZW* p) {
   CD3DEdge* asb = leaf->face[1];
   CD3DEdge* acs = leaf->face[2];
   CD3DEdge* bsc = leaf->face[3];
-  CXYZW* a = abc->origin;
-  CXYZW* b = abc->destination;
-  CXYZW* c = abc->apex;
-  CXYZW* s = abc->fnext->apex;
+  CXYZW* a = abc->origin();
+  CXYZW* b = abc->destination();
+  CXYZW* c = abc->apex();
+  CXYZW* s = abc->fnext()->apex();
   // Triangles (rec[0] of each): abp, bcp, cap, asp, bsp, csp.
   CD3DEdge* abp = make_triangle(a, b, p)->rec;
   CD3DEdge* bcp = make_triangle(b, c, p)->rec;
@@ -170,10 +170,6 @@ void CD3DW::split14(CD3DCell* leaf, CXYZW* p) {
   CD3DCell* c1 = new_cell(a, c, s, p, acs, cap + 1, asp, csp + 5);      // (a,p,c) (a,s,p) (c,p,s)
   CD3DCell* c2 = new_cell(a, s, b, p, asb, asp + 5, abp, bsp + 1);      // (a,p,s) (a,b,p) (s,p,b)
   CD3DCell* c3 = new_cell(b, s, c, p, bsc, bsp + 5, bcp, csp + 1);      // (b,p,s) (b,c,p) (s,p,c)
-  leaf->child[0] = c0;
-  leaf->child[1] = c1;
-  leaf->child[2] = c2;
-  leaf->child[3] = c3;
   retire(leaf);
   link_cell(c0);
   link_cell(c1);
@@ -186,115 +182,106 @@ void CD3DW::split14(CD3DCell* leaf, CXYZW* p) {
 }
 
 void CD3DW::flip23(CD3DEdge* e) {
-  ++stats[0];
-  CXYZW* a = e->origin;
-  CXYZW* b = e->destination;
-  CXYZW* c = e->apex;
-  CXYZW* p = e->fnext->apex;
-  CD3DEdge* se = e->sym;
-  CXYZW* d = se->fnext->apex;
-  CD3DEdge* abp = e->fnext;
-  CD3DEdge* bcp = e->enext->fnext;
-  CD3DEdge* cap = e->enext->enext->fnext;
-  CD3DEdge* abd = se->fnext;
-  CD3DEdge* acd = se->enext->fnext;
-  CD3DEdge* bcd = se->enext->enext->fnext;
-  CD3DCell* old1 = e->cell;
-  CD3DCell* old2 = se->cell;
+  ++stats.flips23;
+  CXYZW* a = e->origin();
+  CXYZW* b = e->destination();
+  CXYZW* c = e->apex();
+  CXYZW* p = e->fnext()->apex();
+  CD3DEdge* se = e->sym();
+  CXYZW* d = se->fnext()->apex();
+  CD3DEdge* abp = e->fnext();
+  CD3DEdge* bcp = e->enext()->fnext();
+  CD3DEdge* cap = e->enext()->enext()->fnext();
+  CD3DEdge* abd = se->fnext();
+  CD3DEdge* acd = se->enext()->fnext();
+  CD3DEdge* bcd = se->enext()->enext()->fnext();
+  CD3DCell* old1 = e->cell();
+  CD3DCell* old2 = se->cell();
   CD3DEdge* dpa = make_triangle(d, p, a)->rec;
   CD3DEdge* dpb = make_triangle(d, p, b)->rec;
   CD3DEdge* dpc = make_triangle(d, p, c)->rec;
   // Here abd, bcd, acd run (b, a, d), (c, b, d), (a, c, d); slot 5 of a
   // new triangle (d, p, x) runs (d, x, p).
-  CD3DCell* n1 = new_cell(d, p, a, b, dpa, dpb + 5, abd->enext->sym, abp->enext->sym);
-  CD3DCell* n2 = new_cell(d, p, b, c, dpb, dpc + 5, bcd->enext->sym, bcp->enext->sym);
-  CD3DCell* n3 = new_cell(d, p, c, a, dpc, dpa + 5, acd->enext->sym, cap->enext->sym);
-  for (CD3DCell* o : {old1, old2}) {
-    o->child[0] = n1;
-    o->child[1] = n2;
-    o->child[2] = n3;
-    retire(o);
-  }
+  CD3DCell* n1 = new_cell(d, p, a, b, dpa, dpb + 5, abd->enext()->sym(), abp->enext()->sym());
+  CD3DCell* n2 = new_cell(d, p, b, c, dpb, dpc + 5, bcd->enext()->sym(), bcp->enext()->sym());
+  CD3DCell* n3 = new_cell(d, p, c, a, dpc, dpa + 5, acd->enext()->sym(), cap->enext()->sym());
+  retire(old1);
+  retire(old2);
   link_cell(n1);
   link_cell(n2);
   link_cell(n3);
   kill_triangle(e);
-  push(abd->sym);
-  push(bcd->sym);
-  push(acd->sym);
+  push(abd->sym());
+  push(bcd->sym());
+  push(acd->sym());
 }
 
 CD3DEdge* CD3DW::flip32(CD3DEdge* x) {
-  ++stats[1];
-  CXYZW* o = x->origin;
-  CXYZW* t = x->destination;
-  CXYZW* q = x->apex;
-  CD3DEdge* y = x->fnext;
-  CD3DEdge* sx = x->sym;
-  CXYZW* v = y->apex;
-  CXYZW* u = sx->fnext->apex;
-  CD3DEdge* via_t = sx->fnext->enext->enext->fnext->sym->enext->fnext;
-  CD3DEdge* via_o = y->enext->enext->fnext->enext->enext;
+  ++stats.flips32;
+  CXYZW* o = x->origin();
+  CXYZW* t = x->destination();
+  CXYZW* q = x->apex();
+  CD3DEdge* y = x->fnext();
+  CD3DEdge* sx = x->sym();
+  CXYZW* v = y->apex();
+  CXYZW* u = sx->fnext()->apex();
+  CD3DEdge* via_t = sx->fnext()->enext()->enext()->fnext()->sym()->enext()->fnext();
+  CD3DEdge* via_o = y->enext()->enext()->fnext()->enext()->enext();
   if (via_t != via_o) {
     std::printf("Flip 3-2 incorrect! (%d %d)\n", v->id, u->id);
     ++warnings;
     return nullptr;
   }
-  CD3DEdge* qov = x->enext->enext->fnext;
-  CD3DEdge* tqv = x->enext->fnext;
-  CD3DEdge* oqu = sx->enext->fnext;
-  CD3DEdge* qtu = sx->enext->enext->fnext;
-  CD3DEdge* tvu = y->enext->fnext;
-  CD3DEdge* vou = y->enext->enext->fnext;
-  CD3DCell* old1 = x->cell;
-  CD3DCell* old2 = sx->cell;
-  CD3DCell* old3 = y->cell;
+  CD3DEdge* qov = x->enext()->enext()->fnext();
+  CD3DEdge* tqv = x->enext()->fnext();
+  CD3DEdge* oqu = sx->enext()->fnext();
+  CD3DEdge* qtu = sx->enext()->enext()->fnext();
+  CD3DEdge* tvu = y->enext()->fnext();
+  CD3DEdge* vou = y->enext()->enext()->fnext();
+  CD3DCell* old1 = x->cell();
+  CD3DCell* old2 = sx->cell();
+  CD3DCell* old3 = y->cell();
   CD3DEdge* quv = make_triangle(q, u, v)->rec;
-  CD3DCell* n1 = new_cell(q, u, v, o, quv, oqu->sym, qov->enext->enext->sym, vou->enext->sym);
-  CD3DCell* n2 = new_cell(q, v, u, t, quv + 5, tqv->sym, qtu->enext->enext->sym, tvu->sym);
-  for (CD3DCell* c : {old1, old2, old3}) {
-    c->child[0] = n1;
-    c->child[1] = n2;
-    retire(c);
-  }
+  CD3DCell* n1 = new_cell(q, u, v, o, quv, oqu->sym(), qov->enext()->enext()->sym(), vou->enext()->sym());
+  CD3DCell* n2 = new_cell(q, v, u, t, quv + 5, tqv->sym(), qtu->enext()->enext()->sym(), tvu->sym());
+  retire(old1);
+  retire(old2);
+  retire(old3);
   link_cell(n1);
   link_cell(n2);
   kill_triangle(x);
   kill_triangle(y);
-  kill_triangle(sx->fnext);
-  push(oqu->sym->enext);
-  CD3DEdge* tq = qtu->sym;
+  kill_triangle(sx->fnext());
+  push(oqu->sym()->enext());
+  CD3DEdge* tq = qtu->sym();
   push(tq);
   return tq;
 }
 
 void CD3DW::flip41(CD3DEdge* r) {
-  CD3DEdge* yz = r->enext;
-  CD3DEdge* zx = r->enext->enext;
-  CXYZW* d = r->sym->fnext->apex;
-  if (yz->fnext->fnext->apex != d) return;
-  if (zx->fnext->fnext->apex != d) return;
-  ++stats[2];
-  CXYZW* x = r->origin;
-  CXYZW* y = r->destination;
-  CXYZW* p = r->fnext->apex;
-  CD3DEdge* xyp = r->fnext;
-  CD3DEdge* xyd = r->sym->fnext;
-  CD3DEdge* zxp = zx->fnext;
-  CD3DEdge* yzp = yz->fnext;
-  CD3DEdge* xpd = zxp->enext->fnext;
-  CD3DEdge* ypd = yzp->enext->enext->fnext;
-  CD3DEdge* zxd = zxp->fnext;
-  CD3DEdge* yzd = yzp->fnext;
-  CD3DEdge* zpd = zxp->enext->enext->fnext;
-  CD3DCell* olds[4] = {r->cell, r->sym->cell, yzp->cell, zxp->cell};
-  CD3DCell* n = new_cell(x, y, d, p, xyd->sym, xyp->enext->enext->sym, xpd->enext->enext->sym,
-                         ypd->sym);  // (x,y,d) (x,p,y) (x,d,p) (y,p,d)
-  for (CD3DCell* c : olds) {
-    c->child[0] = n;
-    retire(c);
-  }
-  r->apex->cell_hint = nullptr;  // no longer a vertex
+  CD3DEdge* yz = r->enext();
+  CD3DEdge* zx = r->enext()->enext();
+  CXYZW* d = r->sym()->fnext()->apex();
+  if (yz->fnext()->fnext()->apex() != d) return;
+  if (zx->fnext()->fnext()->apex() != d) return;
+  ++stats.left_out;
+  CXYZW* x = r->origin();
+  CXYZW* y = r->destination();
+  CXYZW* p = r->fnext()->apex();
+  CD3DEdge* xyp = r->fnext();
+  CD3DEdge* xyd = r->sym()->fnext();
+  CD3DEdge* zxp = zx->fnext();
+  CD3DEdge* yzp = yz->fnext();
+  CD3DEdge* xpd = zxp->enext()->fnext();
+  CD3DEdge* ypd = yzp->enext()->enext()->fnext();
+  CD3DEdge* zxd = zxp->fnext();
+  CD3DEdge* yzd = yzp->fnext();
+  CD3DEdge* zpd = zxp->enext()->enext()->fnext();
+  CD3DCell* olds[4] = {r->cell(), r->sym()->cell(), yzp->cell(), zxp->cell()};
+  CD3DCell* n = new_cell(x, y, d, p, xyd->sym(), xyp->enext()->enext()->sym(), xpd->enext()->enext()->sym(),
+                         ypd->sym());  // (x,y,d) (x,p,y) (x,d,p) (y,p,d)
+  for (CD3DCell* c : olds) retire(c);
+  r->apex()->cell_hint = nullptr;  // no longer a vertex
   link_cell(n);
   for (CD3DEdge* dead : {r, zxp, yzp, zxd, yzd, zpd}) kill_triangle(dead);
   // The face opposite the new point was regular against the removed cell,
@@ -302,96 +289,85 @@ void CD3DW::flip41(CD3DEdge* r) {
   push(n->face[0]);
 }
 
-bool edge_less(CD3DEdge* a, CD3DEdge* b) {
-  if (a->origin->id != b->origin->id) return a->origin->id < b->origin->id;
-  return a->destination->id < b->destination->id;
-}
-
 void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
-  // The result equals a stable sort of all records by (origin id,
-  // destination id) followed by the compaction that keeps the first record
-  // of each directed edge. The two records of an edge in one triangle come
-  // from the same block, so the first live triangle (in creation order)
-  // that holds an edge supplies both of its directions: bucket the edges of
-  // the live triangles by their smaller end in creation order, keep the
-  // first of each, and lay both directions out by origin.
+  // Each edge between real vertices is taken once, from the first live
+  // triangle in creation order that holds it (the record from its smaller
+  // end, and that record's sym): taking it marks it on every triangle of
+  // its ring. Then the edges are sorted by their smaller and larger ends
+  // and laid out both ways by origin, which keeps the destinations of each
+  // origin ascending.
   struct Item {
-    int v;         // the larger end
-    CD3DEdge* uv;  // from the smaller end; its sym runs back
+    int u, v;  // u < v
+    // The record from u to v, with bit 0 set when it is in slots 3-5: its
+    // sym lies three records back then, else three on.
+    std::uintptr_t tagged;
+    CD3DEdge* uv() const { return reinterpret_cast<CD3DEdge*>(tagged & ~std::uintptr_t(1)); }
+    CD3DEdge* vu() const { return (tagged & 1) ? uv() - 3 : uv() + 3; }
   };
-  static const int kPairs[3][2] = {{0, 3}, {1, 4}, {2, 5}};  // PQ, QR, RP and their reverses
-  // Calls f(smaller id, larger id, record from the smaller end) for every
-  // edge of every live triangle between two points, in creation order.
-  auto for_each_edge = [this](auto&& f) {
-    for (std::size_t k = 0; k < edges.size(); k += 6) {
-      CD3DTriangle* t = edges[k]->triangle();
-      if (t->rec[0].flags & 2) continue;  // the six records live and die together
-      const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
-      for (const auto& pr : kPairs) {
-        CD3DEdge* a = &t->rec[pr[0]];
-        CD3DEdge* b = &t->rec[pr[1]];
-        const int ia = id[d3dw_detail::kOrg[pr[0]]], ib = id[d3dw_detail::kOrg[pr[1]]];
-        if (ia < 0 || ib < 0) continue;
-        if (ia < ib)
-          f(ia, ib, a);
-        else
-          f(ib, ia, b);
-      }
-    }
-  };
+  const std::vector<CD3DTriangle*>& tris = triangles();
+  std::vector<Item> items;
+  // Euler: edges = vertices + cells - 1 - ... and cells = triangles / 2.
+  items.reserve(tris.size() / 2 + points.size() + 16);
   int max_id = -1;
-  for_each_edge([&max_id](int, int v, CD3DEdge*) {
-    if (v > max_id) max_id = v;
-  });
-  const std::size_t nv = std::size_t(max_id + 1);
-  std::vector<std::size_t> start(nv + 1, 0);
-  for_each_edge([&start](int u, int, CD3DEdge*) { ++start[std::size_t(u) + 1]; });
-  for (std::size_t i = 1; i <= nv; ++i) start[i] += start[i - 1];
-  std::vector<Item> sorted(start[nv]);
-  {
-    std::vector<std::size_t> fill(start.begin(), start.end() - 1);
-    for_each_edge([&](int u, int v, CD3DEdge* uv) { sorted[fill[u]++] = Item{v, uv}; });
+  for (CD3DTriangle* t : tris) {
+    if (t->state & CD3DTriangle::kDead) continue;
+    const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
+    for (int k = 0; k < 3; ++k) {  // PQ, QR, RP: slots k and k + 3
+      if (t->listed & (1 << k)) continue;
+      const int a = id[d3dw_detail::kOrg[k]], b = id[d3dw_detail::kDst[k]];
+      if (a < 0 || b < 0) continue;
+      CD3DEdge* fwd = &t->rec[k];
+      CD3DEdge* x = fwd;
+      do {
+        x->triangle()->listed |= static_cast<unsigned char>(1 << (x->slot() % 3));
+        x = x->fnext();
+      } while (x != fwd);
+      if (a < b)
+        items.push_back(Item{a, b, reinterpret_cast<std::uintptr_t>(fwd)});
+      else
+        items.push_back(Item{b, a, reinterpret_cast<std::uintptr_t>(fwd + 3) | 1});
+      if (a > max_id) max_id = a;
+      if (b > max_id) max_id = b;
+    }
   }
-  // Per smaller end: the first item of each larger end, in ascending order
-  // of the larger end.
-  std::size_t unique = 0;
-  std::vector<std::size_t> kept(nv + 1, 0);  // bucket u keeps sorted[kept[u], kept[u + 1])
-  std::vector<std::size_t> degree(nv + 1, 0);
-  std::vector<int> seen(nv, -1);  // the smaller end that last kept this larger end
-  for (std::size_t u = 0; u < nv; ++u) {
-    kept[u] = unique;
-    Item* first = sorted.data() + unique;
-    Item* last = first;
-    for (std::size_t k = start[u]; k < start[u + 1]; ++k) {
-      const Item x = sorted[k];
-      if (seen[x.v] == int(u)) continue;
-      seen[x.v] = int(u);
-      *last++ = x;
-    }
-    for (Item* i = first + 1; i < last; ++i) {
-      Item x = *i;
-      Item* j = i;
-      for (; j > first && (j - 1)->v > x.v; --j) *j = *(j - 1);
-      *j = x;
-    }
-    for (Item* i = first; i < last; ++i) ++degree[std::size_t(i->v) + 1];
-    degree[u + 1] += std::size_t(last - first);
-    unique += std::size_t(last - first);
-  }
-  kept[nv] = unique;
-  for (std::size_t i = 1; i <= nv; ++i) degree[i] += degree[i - 1];
-  // Buckets come by ascending smaller end, so each origin receives its
-  // smaller destinations first and all of them in ascending order.
-  std::vector<CD3DEdge*>& v = *out;
-  v.assign(2 * unique, nullptr);
-  for (std::size_t u = 0; u < nv; ++u)
-    for (std::size_t i = kept[u]; i < kept[u + 1]; ++i) {
-      const Item& it = sorted[i];
-      v[degree[u]++] = it.uv;
-      v[degree[it.v]++] = it.uv->sym;
-    }
-}
+  for (CD3DTriangle* t : tris) t->listed = 0;
 
+  const std::size_t nv = std::size_t(max_id + 1);
+  std::vector<std::uint32_t> by_u(items.size());  // items by smaller end, then larger end
+  {
+    std::vector<std::uint32_t> start(nv + 1, 0);
+    for (const Item& it : items) ++start[std::size_t(it.u) + 1];
+    for (std::size_t i = 1; i <= nv; ++i) start[i] += start[i - 1];
+    for (std::size_t k = 0; k < items.size(); ++k)
+      by_u[start[std::size_t(items[k].u)]++] = std::uint32_t(k);
+    std::uint32_t begin = 0;
+    for (std::size_t u = 0; u < nv; ++u) {
+      const std::uint32_t end = start[u];  // start[u] now ends bucket u
+      for (std::uint32_t i = begin + 1; i < end; ++i) {
+        const std::uint32_t x = by_u[i];
+        std::uint32_t j = i;
+        for (; j > begin && items[by_u[j - 1]].v > items[x].v; --j) by_u[j] = by_u[j - 1];
+        by_u[j] = x;
+      }
+      begin = end;
+    }
+  }
+  // Each origin receives its smaller destinations first (from the buckets
+  // of smaller ends, in their order), then its larger ones.
+  std::vector<std::uint32_t> at(nv + 1, 0);
+  for (const Item& it : items) {
+    ++at[std::size_t(it.u) + 1];
+    ++at[std::size_t(it.v) + 1];
+  }
+  for (std::size_t i = 1; i <= nv; ++i) at[i] += at[i - 1];
+  std::vector<CD3DEdge*>& v = *out;
+  v.assign(2 * items.size(), nullptr);
+  for (std::uint32_t k : by_u) {
+    const Item& it = items[k];
+    v[at[std::size_t(it.u)]++] = it.uv();
+    v[at[std::size_t(it.v)]++] = it.vu();
+  }
+}
 std::vector<int> seeded_insertion_order(int n) {
   std::vector<int> perm(n > 0 ? n : 0);
   for (int i = 0; i < n; ++i) perm[i] = i;

@@ -1,10 +1,12 @@
-// CD3DW storage: the pools of triangle blocks and cells, record creation
-// and release, the grid that starts point location, the location walk, and
-// the predicate wrappers with the caches and counters on the records.
+// CD3DW storage: the chunks of triangle blocks and cells, record creation
+// and release, the creation order of the triangles, the grid that starts
+// point location, the location walk, and the predicate wrappers with the
+// caches and counters on the records.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "geometry/d3dw.h"
@@ -13,21 +15,87 @@
 // three quarters of what an insertion makes is replaced by later flips of
 // the same insertion, and one allocation per object would cost both time
 // and memory.
+//
+// A triangle chunk is aligned to its size, so a block finds the chunk's
+// header, and through it the block's entries in the chunk's side arrays,
+// from its own address. The side arrays hold what the insertion itself
+// never reads: the block's place in the creation order, and the
+// alpha-complex back-pointers, which are only allocated once a complex
+// sets one.
 struct CD3DW::Arena {
-  template <class T>
-  struct Pool {
-    static constexpr std::size_t kBytes = std::size_t(2) << 20;
-    static constexpr std::size_t kPer = kBytes / sizeof(T);
+  static constexpr std::size_t kChunk = std::size_t(2) << 20;
+  static constexpr std::size_t kHead = sizeof(CD3DTriangle);
+  static constexpr std::size_t kPer = (kChunk - kHead) / sizeof(CD3DTriangle);
+  struct Links {
+    C2Simplex* c2;
+    C3Simplex* c3[2];  // of rec[0..2], of rec[3..5]
+  };
+  struct Head {
+    std::uint32_t* pos;  // place in the creation order
+    Links* links;        // null until a complex sets a back-pointer
+  };
+  static_assert(sizeof(Head) <= kHead, "the header fits before the first block");
+
+  static Head* head_of(const CD3DTriangle* t) {
+    return reinterpret_cast<Head*>(reinterpret_cast<std::uintptr_t>(t) & ~(kChunk - 1));
+  }
+  static std::size_t index_of(const CD3DTriangle* t) {
+    return (reinterpret_cast<std::uintptr_t>(t) - reinterpret_cast<std::uintptr_t>(head_of(t)) -
+            kHead) /
+           sizeof(CD3DTriangle);
+  }
+  static std::uint32_t& pos(const CD3DTriangle* t) { return head_of(t)->pos[index_of(t)]; }
+  static Links* links(const CD3DTriangle* t) {
+    Head* h = head_of(t);
+    return h->links ? h->links + index_of(t) : nullptr;
+  }
+  static Links& make_links(const CD3DTriangle* t) {
+    Head* h = head_of(t);
+    if (!h->links) h->links = new Links[kPer]();
+    return h->links[index_of(t)];
+  }
+
+  std::vector<Head*> chunks;
+  std::size_t used = kPer;  // blocks handed out from the last chunk
+  std::vector<CD3DTriangle*> free_blocks;
+
+  CD3DTriangle* take_block() {
+    if (!free_blocks.empty()) {
+      CD3DTriangle* t = free_blocks.back();
+      free_blocks.pop_back();
+      return t;
+    }
+    if (used == kPer) {
+      void* c = std::aligned_alloc(kChunk, kChunk);
+      if (!c) throw std::bad_alloc();
+      Head* h = new (c) Head{nullptr, nullptr};
+      chunks.push_back(h);
+      h->pos = new std::uint32_t[kPer];
+      used = 0;
+    }
+    char* base = reinterpret_cast<char*>(chunks.back()) + kHead;
+    return new (base + used++ * sizeof(CD3DTriangle)) CD3DTriangle;
+  }
+  // The blocks handed out, used or free, chunk by chunk.
+  template <class F>
+  void for_each_links_array(F&& f) {
+    for (Head* h : chunks)
+      if (h->links) f(h->links);
+  }
+
+  struct CellPool {
+    static constexpr std::size_t kBytes = std::size_t(1) << 20;
+    static constexpr std::size_t kPer = kBytes / sizeof(CD3DCell);
     std::vector<void*> chunks;
-    std::vector<T*> free_list;
+    std::vector<CD3DCell*> free_list;
     std::size_t used = kPer;
-    // A cleared object; `fresh` tells whether it was never handed out.
-    T* take(bool* fresh) {
+    // `fresh` tells whether the cell was never handed out.
+    CD3DCell* take(bool* fresh) {
       if (!free_list.empty()) {
-        T* t = free_list.back();
+        CD3DCell* t = free_list.back();
         free_list.pop_back();
         *fresh = false;
-        return new (t) T;
+        return t;
       }
       if (used == kPer) {
         void* c = std::malloc(kBytes);
@@ -36,16 +104,49 @@ struct CD3DW::Arena {
         used = 0;
       }
       *fresh = true;
-      return new (static_cast<T*>(chunks.back()) + used++) T;
+      return new (static_cast<CD3DCell*>(chunks.back()) + used++) CD3DCell;
     }
-    void give(T* t) { free_list.push_back(t); }
-    ~Pool() {
+    void give(CD3DCell* c) { free_list.push_back(c); }
+    ~CellPool() {
       for (void* c : chunks) std::free(c);
     }
   };
-  Pool<CD3DTriangle> triangles;
-  Pool<CD3DCell> cells;
+  CellPool cells;
+
+  Arena() = default;
+  Arena(const Arena&) = delete;
+  Arena& operator=(const Arena&) = delete;
+  ~Arena() {
+    for (Head* h : chunks) {
+      delete[] h->pos;
+      delete[] h->links;
+      std::free(h);
+    }
+  }
 };
+
+C2Simplex* CD3DEdge::c2simplex() const {
+  const CD3DW::Arena::Links* l = CD3DW::Arena::links(triangle());
+  return l ? l->c2 : nullptr;
+}
+void CD3DEdge::set_c2simplex(C2Simplex* s) { CD3DW::Arena::make_links(triangle()).c2 = s; }
+C3Simplex* CD3DEdge::c3simplex() const {
+  const CD3DW::Arena::Links* l = CD3DW::Arena::links(triangle());
+  return l ? l->c3[slot() >= 3] : nullptr;
+}
+void CD3DEdge::set_c3simplex(C3Simplex* s) {
+  CD3DW::Arena::make_links(triangle()).c3[slot() >= 3] = s;
+}
+
+void CD3DEdge::minors(CInexact m[4]) {
+  note_minors();
+  const CD3DTriangle* t = triangle();
+  const CD3DEdge& r = t->rec[t->minor_slot];
+  triangle_minors(*r.origin(), *r.destination(), *r.apex(), m);
+  // The other orientation negates all four, exactly.
+  if ((t->minor_slot < 3) != (slot() < 3))
+    for (int k = 0; k < 4; ++k) m[k] = -m[k];
+}
 
 struct CD3DW::Grid {
   struct Entry {
@@ -126,7 +227,6 @@ struct CD3DW::Grid {
 };
 
 CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
-  for (auto& s : stats) s = 0;
   bound[0].set(0, 0, M, 0);
   bound[1].set(0, M, -M, 0);
   bound[2].set(-M, -M, -M, 0);
@@ -136,23 +236,6 @@ CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
     bound[i].data = nullptr;
   }
   CXYZW *b0 = &bound[0], *b1 = &bound[1], *b2 = &bound[2], *b3 = &bound[3];
-  for (int k = 0; k < 6; ++k) {
-    placeholder_.rec[k].fnext = &placeholder_.rec[k];
-    placeholder_.rec[k].flags = 2;
-    placeholder_.rec[k].slot = (unsigned char)k;
-  }
-  placeholder_.v[0] = b0;
-  placeholder_.v[1] = b1;
-  placeholder_.v[2] = b2;
-  placeholder_.side[0] = placeholder_.side[1] = nullptr;
-  placeholder_.cache_point = nullptr;
-  placeholder_.cache_positive = false;
-  placeholder_.have_minors = false;
-  placeholder_.minor_slot = -1;
-  placeholder_.c2 = nullptr;
-  placeholder_.c3[0] = placeholder_.c3[1] = nullptr;
-  placeholder_.c1[0] = placeholder_.c1[1] = placeholder_.c1[2] = nullptr;
-  placeholder_.pos = 0;
 
   CD3DEdge* T[4][6];
   new6(T[0][0], T[0][1], T[0][2], T[0][3], T[0][4], T[0][5], b0, b1, b2);
@@ -160,8 +243,8 @@ CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
   new6(T[2][0], T[2][1], T[2][2], T[2][3], T[2][4], T[2][5], b0, b3, b2);
   new6(T[3][0], T[3][1], T[3][2], T[3][3], T[3][4], T[3][5], b3, b1, b2);
   auto both = [](CD3DEdge* a, CD3DEdge* b) {
-    a->fnext = b;
-    b->fnext = a;
+    a->set_fnext(b);
+    b->set_fnext(a);
   };
   both(T[0][0], T[1][0]);
   both(T[0][3], T[1][3]);
@@ -177,22 +260,17 @@ CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
   both(T[2][1], T[3][5]);
   bool fresh;
   CD3DCell* root = arena_->cells.take(&fresh);
-  root->vertex[0] = b0;
-  root->vertex[1] = b1;
-  root->vertex[2] = b2;
-  root->vertex[3] = b3;
   root->face[0] = bound_face_[0] = T[0][0];
   root->face[1] = bound_face_[1] = T[1][5];
   root->face[2] = bound_face_[2] = T[2][5];
   root->face[3] = bound_face_[3] = T[3][3];
-  for (auto& c : root->child) c = nullptr;
   cells.push_back(root);
   for (int i = 0; i < 4; ++i) bound[i].cell_hint = root;
-  for (auto& t : T)
-    for (CD3DEdge* r : t) {
-      r->cell = root;
-      r->flags = 2;
-    }
+  for (auto& t : T) {
+    CD3DTriangle* b = t[0]->triangle();
+    b->side[0] = b->side[1] = root;
+    b->state |= CD3DTriangle::kDead;  // never tested until pushed
+  }
 }
 
 CD3DW::~CD3DW() {
@@ -203,10 +281,10 @@ CD3DW::~CD3DW() {
 
 void CD3DW::reserve(std::size_t n) {
   points.reserve(n);
-  // About 13 live triangles and 7 live cells per point, and as many
-  // placeholder records at most as live ones.
-  edges.reserve(n * 6 * 28 + 24);
+  // About 7 live cells and 14 live triangles per point; the order list
+  // holds at most half as many places again (release_dead).
   cells.reserve(n * 8 + 64);
+  order_.reserve(n * 21 + 8192);
 }
 
 void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
@@ -221,31 +299,20 @@ void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3
 }
 
 CD3DTriangle* CD3DW::make_triangle(CXYZW* P, CXYZW* Q, CXYZW* R) {
-  bool fresh;
-  CD3DTriangle* t = arena_->triangles.take(&fresh);
-  CD3DEdge* r = t->rec;
-  t->pos = std::uint32_t(edges.size());
-  edges.insert(edges.end(), {r, r + 1, r + 2, r + 3, r + 4, r + 5});
-  r[0].fnext = r[1].fnext = r[2].fnext = r[3].fnext = r[4].fnext = r[5].fnext = nullptr;
-  r[0].flags = r[1].flags = r[2].flags = r[3].flags = r[4].flags = r[5].flags = 0;
-  r[0].slot = 0;
-  r[1].slot = 1;
-  r[2].slot = 2;
-  r[3].slot = 3;
-  r[4].slot = 4;
-  r[5].slot = 5;
+  CD3DTriangle* t = arena_->take_block();
+  for (int k = 0; k < 6; ++k) t->rec[k].link_ = std::uintptr_t(k);
   t->v[0] = P;
   t->v[1] = Q;
   t->v[2] = R;
   t->side[0] = t->side[1] = nullptr;
-  t->c2 = nullptr;
-  t->c3[0] = t->c3[1] = nullptr;
-  t->c1[0] = t->c1[1] = t->c1[2] = nullptr;
-  t->minor[0] = t->minor[1] = t->minor[2] = t->minor[3] = CInexact();
-  t->cache_point = nullptr;
-  t->cache_positive = false;
-  t->have_minors = false;
+  t->cache_point = 0;
+  t->state = 0;
   t->minor_slot = -1;
+  t->listed = 0;
+  Arena::pos(t) = std::uint32_t(order_.size());
+  order_.push_back(t);
+  // A reused block may still hold the back-pointers of an earlier complex.
+  if (Arena::Links* l = Arena::links(t)) *l = Arena::Links{};
   return t;
 }
 
@@ -255,15 +322,10 @@ CD3DCell* CD3DW::new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* 
                           CD3DEdge* f2, CD3DEdge* f3) {
   bool fresh;
   CD3DCell* c = arena_->cells.take(&fresh);
-  c->vertex[0] = v0;
-  c->vertex[1] = v1;
-  c->vertex[2] = v2;
-  c->vertex[3] = v3;
   c->face[0] = f0;
   c->face[1] = f1;
   c->face[2] = f2;
   c->face[3] = f3;
-  c->child[0] = c->child[1] = c->child[2] = c->child[3] = nullptr;
   if (fresh) cells.push_back(c);
   // Every cell a flip replaces has all its vertices in the new cells, so
   // each vertex always knows a live cell.
@@ -276,13 +338,7 @@ CD3DCell* CD3DW::new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* 
 
 void CD3DW::kill_triangle(CD3DEdge* e) {
   CD3DTriangle* t = e->triangle();
-  // All six records share one state.
-  t->rec[0].flags |= 2;
-  t->rec[1].flags |= 2;
-  t->rec[2].flags |= 2;
-  t->rec[3].flags |= 2;
-  t->rec[4].flags |= 2;
-  t->rec[5].flags |= 2;
+  t->state |= CD3DTriangle::kDead;
   dying_blocks_.push_back(t);
 }
 
@@ -290,42 +346,48 @@ void CD3DW::retire(CD3DCell* c) { dying_cells_.push_back(c); }
 
 // At the end of an insertion nothing refers to the triangles and cells that
 // left any more (the flip stack is empty and every vertex knows a live
-// cell): their places in `edges` get the placeholder and their storage is
-// reused.
+// cell): their places in the creation order are emptied and their storage
+// is reused.
 void CD3DW::release_dead() {
   for (CD3DTriangle* t : dying_blocks_) {
-    CD3DEdge** slot = edges.data() + t->pos;
-    CD3DEdge* r = placeholder_.rec;
-    slot[0] = r;
-    slot[1] = r + 1;
-    slot[2] = r + 2;
-    slot[3] = r + 3;
-    slot[4] = r + 4;
-    slot[5] = r + 5;
-    holes_ += 6;
-    arena_->triangles.give(t);
+    order_[Arena::pos(t)] = nullptr;
+    arena_->free_blocks.push_back(t);
   }
+  holes_ += dying_blocks_.size();
   dying_blocks_.clear();
   for (CD3DCell* c : dying_cells_) {
-    c->child[0] = c;
-    c->child[1] = c->child[2] = c->child[3] = nullptr;
+    c->face[0] = nullptr;
     arena_->cells.give(c);
   }
   dying_cells_.clear();
-  if (holes_ > 4096 && 2 * holes_ > edges.size()) compact_edges();
+  if (holes_ > 4096 && 3 * holes_ > order_.size()) compact_order();
 }
 
-void CD3DW::compact_edges() {
+void CD3DW::compact_order() {
   std::size_t kept = 0;
-  for (std::size_t k = 0; k < edges.size(); k += 6) {
-    CD3DTriangle* t = edges[k]->triangle();
-    if (t == &placeholder_) continue;
-    t->pos = std::uint32_t(kept);
-    for (int j = 0; j < 6; ++j) edges[kept + j] = &t->rec[j];
-    kept += 6;
+  for (CD3DTriangle* t : order_) {
+    if (!t) continue;
+    Arena::pos(t) = std::uint32_t(kept);
+    order_[kept++] = t;
   }
-  edges.resize(kept);
+  order_.resize(kept);
   holes_ = 0;
+}
+
+const std::vector<CD3DTriangle*>& CD3DW::triangles() {
+  if (holes_) compact_order();
+  return order_;
+}
+
+void CD3DW::clear_simplex_links() {
+  if (!complex_built_) {
+    complex_built_ = true;  // a fresh triangulation has none
+    return;
+  }
+  arena_->for_each_links_array(
+      [](Arena::Links* l) { std::fill(l, l + Arena::kPer, Arena::Links{}); });
+  for (CXYZW* p : points) p->vertex_simplex = nullptr;
+  for (CXYZW& b : bound) b.vertex_simplex = nullptr;
 }
 
 void CD3DW::end_insertion(CXYZW* p) {
@@ -342,7 +404,7 @@ CD3DCell* CD3DW::locate(CXYZW* p) {
   CD3DCell* c = q && q->cell_hint ? q->cell_hint : nullptr;
   if (!c) {
     for (int i = 0; i < 4 && !c; ++i)
-      if (bound[i].cell_hint && !bound[i].cell_hint->child[0]) c = bound[i].cell_hint;
+      if (bound[i].cell_hint && bound[i].cell_hint->live()) c = bound[i].cell_hint;
   }
   std::size_t limit = 4 * cells.size() + 64;
   for (std::size_t steps = 0; c && steps < limit; ++steps) {
@@ -350,41 +412,36 @@ CD3DCell* CD3DW::locate(CXYZW* p) {
     for (; i < 4; ++i)
       if (!positive(c->face[(first + i) & 3], p)) break;
     if (i == 4) return c;
-    ++stats[3];
-    c = c->face[(first + i) & 3]->sym->cell;
-    if (c->child[0]) break;  // only through the bounding tetrahedron
+    ++stats.location_steps;
+    c = c->face[(first + i) & 3]->sym()->cell();
+    if (!c->live()) break;  // only through the bounding tetrahedron
     for (CD3DEdge* f : c->face) d3dw_detail::fetch_block(f);
   }
   for (CD3DCell* cell : cells)
-    if (!cell->child[0] && positive(cell->face[0], p) && positive(cell->face[1], p) &&
+    if (cell->live() && positive(cell->face[0], p) && positive(cell->face[1], p) &&
         positive(cell->face[2], p) && positive(cell->face[3], p))
       return cell;
   std::fprintf(stderr, "internal error: point not located\n");
   std::abort();
 }
 
-void CD3DEdge::check_minors() {
-  CD3DTriangle* t = triangle();
-  if (t->have_minors) return;
-  note_minors();
-  const CD3DEdge& r = t->rec[t->minor_slot];
-  CInexact m[4];
-  triangle_minors(*r.origin, *r.destination, *r.apex, m);
-  // Stored for the orientation of slots 0-2; negation is exact.
-  for (int k = 0; k < 4; ++k) t->minor[k] = r.slot < 3 ? m[k] : -m[k];
-  t->have_minors = true;
-}
-
 namespace {
+
+// The minors of e's triangle for the orientation of slots 0-2.
+void first_orientation_minors(CD3DEdge* e, CInexact m[4]) {
+  CD3DEdge* r0 = e->triangle()->rec;
+  r0->minors(m);
+}
 
 // Side of p against the orientation of slots 0-2 of e's triangle, given the
 // sign a filter proved (0: none decided): else the error-bounded test from
 // the minors and, behind it, the exact one, which sets *exact.
 bool side_of_first(CD3DEdge* e, CXYZW* p, int s0, bool* exact) {
   if (s0) return s0 > 0;
-  e->check_minors();
+  CInexact m[4];
+  first_orientation_minors(e, m);
   CD3DTriangle* t = e->triangle();
-  return orient_positive(t->minor, t->v[0], t->v[1], t->v[2], p, exact);
+  return orient_positive(m, t->v[0], t->v[1], t->v[2], p, exact);
 }
 
 }  // namespace
@@ -392,25 +449,28 @@ bool side_of_first(CD3DEdge* e, CXYZW* p, int s0, bool* exact) {
 bool CD3DW::positive(CD3DEdge* e, CXYZW* p) { return positive(e, p, nullptr); }
 
 bool CD3DW::positive(CD3DEdge* e, CXYZW* p, const int* sign) {
-  ++stats[4];
+  ++stats.positive_calls;
   CD3DTriangle* t = e->triangle();
-  if (t->cache_point == p) {
-    ++stats[5];
-    return (e->slot < 3) == t->cache_positive;
+  const int slot = e->slot();
+  const std::uint32_t serial = serial_of(p);
+  if (t->cache_point == serial) {
+    ++stats.positive_cached;
+    return (slot < 3) == bool(t->state & CD3DTriangle::kCachePositive);
   }
   if (t->minor_slot >= 0)
-    ++stats[6];
+    ++stats.positive_noted;
   else
-    e->note_minors();
+    t->minor_slot = static_cast<signed char>(slot);
   // For the orientation of slots 0-2; the other orientation is the reverse.
   int s0 =
-      sign ? (e->slot < 3 ? *sign : -*sign) : orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p);
+      sign ? (slot < 3 ? *sign : -*sign) : orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p);
   bool exact = false;
   bool r0 = side_of_first(e, p, s0, &exact);
-  if (exact) ++stats[7];
-  t->cache_point = p;
-  t->cache_positive = r0;
-  return (e->slot < 3) == r0;
+  if (exact) ++stats.positive_exact;
+  t->cache_point = serial;
+  t->state = static_cast<unsigned char>((t->state & ~CD3DTriangle::kCachePositive) |
+                                        (r0 ? CD3DTriangle::kCachePositive : 0));
+  return (slot < 3) == r0;
 }
 
 // Inside the bounding tetrahedron; neither counts nor caches.
@@ -420,7 +480,7 @@ bool CD3DW::inside_bound(CXYZW* p) {
     CD3DTriangle* t = f->triangle();
     bool exact = false;
     bool r0 = side_of_first(f, p, orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p), &exact);
-    if ((f->slot < 3) != r0) return false;
+    if ((f->slot() < 3) != r0) return false;
   }
   return true;
 }
@@ -431,13 +491,13 @@ bool CD3DW::insphere(CD3DEdge* e, CXYZW* p) {
 }
 
 bool CD3DW::insphere(CD3DEdge* e, CXYZW* p, DifferenceFrame& frame) {
-  ++stats[8];
+  ++stats.insphere_calls;
   CD3DTriangle* t = e->triangle();
-  const int s = e->slot;
-  CD3DEdge* abd = e->fnext;
+  const int s = e->slot();
+  CD3DEdge* abd = e->fnext();
   CD3DEdge* e1 = e + d3dw_detail::kNextStep[s];
-  CD3DEdge* bcd = e1->fnext;
-  CD3DEdge* acd = e1->enext->fnext->sym;
+  CD3DEdge* bcd = e1->fnext();
+  CD3DEdge* acd = e1->enext()->fnext()->sym();
   e->note_minors();
   abd->note_minors();
   bcd->note_minors();
@@ -445,22 +505,21 @@ bool CD3DW::insphere(CD3DEdge* e, CXYZW* p, DifferenceFrame& frame) {
   CXYZW* a = t->v[d3dw_detail::kOrg[s]];
   CXYZW* b = t->v[d3dw_detail::kDst[s]];
   CXYZW* c = t->v[d3dw_detail::kApx[s]];
-  CXYZW* d = abd->apex;
+  CXYZW* d = abd->apex();
   if (int sign = frame.set_power(*a, *b, *c, *d, *p)) return sign > 0;
   return insphere_bounded(e, abd, bcd, acd, p);
 }
 
 // The power test that the plain floating-point filter could not decide.
 bool CD3DW::insphere_bounded(CD3DEdge* abc, CD3DEdge* abd, CD3DEdge* bcd, CD3DEdge* acd, CXYZW* p) {
-  CD3DEdge* faces[4] = {abc, abd, bcd, acd};
   CInexact m[4][4];
-  for (int f = 0; f < 4; ++f) {
-    faces[f]->check_minors();
-    for (int k = 0; k < 4; ++k) m[f][k] = faces[f]->minors(k);
-  }
+  abc->minors(m[0]);
+  abd->minors(m[1]);
+  bcd->minors(m[2]);
+  acd->minors(m[3]);
   bool exact = false;
-  bool r = power_positive(abc->origin, abc->destination, abc->apex, abd->apex, p, m[0], m[1], m[2],
-                          m[3], &exact);
-  if (exact) ++stats[9];
+  bool r = power_positive(abc->origin(), abc->destination(), abc->apex(), abd->apex(), p, m[0],
+                          m[1], m[2], m[3], &exact);
+  if (exact) ++stats.insphere_exact;
   return r;
 }

@@ -2,18 +2,27 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "geometry/triangulate.h"
 
 void collect_del_edges(std::vector<Bead>& beads, std::vector<Pair>& edges) {
-  std::vector<CD3DEdge*> listed;
-  std::unique_ptr<CD3DW> t = triangulate(beads, [](const Bead& b) { return b.radius * b.radius; });
-  t->list_edges(&listed);
-  edges.reserve(edges.size() + listed.size() / 2);  // every edge is listed both ways
-  for (CD3DEdge* e : listed) {
-    int a = e->origin->id, b = e->destination->id;
-    if (a <= b) edges.push_back(Pair(&beads[a], &beads[b], ALPHA_LEVEL_UNSET));
+  // The ends of every edge, smaller first; the triangulation goes before
+  // the pairs are made.
+  std::vector<std::pair<int, int>> ends;
+  {
+    std::unique_ptr<CD3DW> t =
+        triangulate(beads, [](const Bead& b) { return b.radius * b.radius; });
+    std::vector<CD3DEdge*> listed;
+    t->list_edges(&listed);
+    ends.reserve(listed.size() / 2);  // every edge is listed both ways
+    for (CD3DEdge* e : listed) {
+      int a = e->origin()->id, b = e->destination()->id;
+      if (a <= b) ends.emplace_back(a, b);
+    }
   }
+  edges.reserve(edges.size() + ends.size());
+  for (const auto& e : ends) edges.push_back(Pair(&beads[e.first], &beads[e.second], ALPHA_LEVEL_UNSET));
 }
 
 // Seen from x = c + L u, far along an axis u (L = 1e16), every bead's power

@@ -11,6 +11,7 @@
 #define GEOMETRY_PREDICATES_H
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -29,6 +30,9 @@ class CXYZW {
   // so that they share a cache line.
   CD3DCell* cell_hint = nullptr;  // a live cell with this vertex, kept by CD3DW for point location
   int id = 0;
+  // Names the point in the caches of its triangulation (CD3DW); 0 until
+  // it has one. A point belongs to one triangulation.
+  std::uint32_t serial = 0;
   CInexact x, y, z, w, lifted;          // lifted = x*x + y*y + z*z - w
   C0Simplex* vertex_simplex = nullptr;  // set by CAlpha
   void* data = nullptr;

@@ -215,6 +215,26 @@ TEST(AlphaComplex, LaterComplexesOnOneTriangulationAreComplete) {
       for (CSimplex* s : x->simplices) again.push_back(ids_of(s));
       EXPECT_EQ(again, first) << "trial " << trial;
     }
+    // Points added afterwards reuse blocks that held back-pointers: the
+    // next complex is that of a triangulation that never had a complex.
+    auto fresh = triangulate(pts);
+    for (int k = 0; k < 10; ++k) {
+      const WPoint p = {xyz(gen), xyz(gen), xyz(gen), 1.0};
+      const int id = static_cast<int>(pts.size()) + k;
+      t->add(p.x, p.y, p.z, p.w, id, nullptr);
+      fresh->add(p.x, p.y, p.z, p.w, id, nullptr);
+    }
+    CAlpha d(t.get()), e(fresh.get());
+    ASSERT_EQ(d.simplices.size(), e.simplices.size()) << "trial " << trial;
+    for (std::size_t k = 0; k < d.simplices.size(); ++k) {
+      ASSERT_EQ(ids_of(d.simplices[k]), ids_of(e.simplices[k])) << "trial " << trial;
+      const Values a = values(d.simplices[k]), b = values(e.simplices[k]);
+      EXPECT_TRUE(a.sigma == b.sigma && a.mu0 == b.mu0 && a.mu1 == b.mu1 &&
+                  a.sigma_inf == b.sigma_inf && a.mu0_inf == b.mu0_inf &&
+                  a.mu1_inf == b.mu1_inf && a.on_conv == b.on_conv &&
+                  d.simplices[k]->attached() == e.simplices[k]->attached())
+          << "trial " << trial << " simplex " << k;
+    }
   }
 }
 
@@ -254,9 +274,9 @@ TEST_F(DegenerateCells, FlatTetrahedronIsReportedAndIgnoredByItsFaces) {
   place(3, 3, 1, 1, 0);  // in the plane of the first three
   place(4, 1, 1, -2, 0);
   CD3DEdge* abc = face(0, 1, &pt[2]);
-  abc->fnext = face(0, 1, &pt[3]);
-  abc->enext->fnext = face(1, 2, &pt[3]);
-  abc->enext->enext->fnext = face(2, 0, &pt[3]);
+  abc->set_fnext(face(0, 1, &pt[3]));
+  abc->enext()->set_fnext(face(1, 2, &pt[3]));
+  abc->enext()->enext()->set_fnext(face(2, 0, &pt[3]));
   C3Simplex flat(abc);
   EXPECT_EQ(messages(flat), "4 - degeneracy!\n|0,1,2,3\n");
   EXPECT_TRUE(flat.sigma_inf);
@@ -265,16 +285,16 @@ TEST_F(DegenerateCells, FlatTetrahedronIsReportedAndIgnoredByItsFaces) {
   // from the regular one alone; with the hull instead, from neither.
   C3Simplex other(abc);
   other.sigma = 1.25;
-  abc->c3simplex = &flat;
-  abc->sym->c3simplex = &other;
-  abc->sym->fnext = face(1, 0, &pt[4]);
+  abc->set_c3simplex(&flat);
+  abc->sym()->set_c3simplex(&other);
+  abc->sym()->set_fnext(face(1, 0, &pt[4]));
   C2Simplex tr(abc);
   tr.geometry();
   EXPECT_NEAR(tr.sigma, 2.0, 1e-12);  // circumcircle of radius sqrt(2)
   EXPECT_FALSE(tr.sigma_inf || tr.mu0_inf || tr.mu1_inf);
   EXPECT_EQ(tr.mu0, 1.25);
   EXPECT_EQ(tr.mu1, 1.25);
-  abc->sym->fnext = face(1, 0, &tri.bound[0]);
+  abc->sym()->set_fnext(face(1, 0, &tri.bound[0]));
   C2Simplex hull(abc);
   hull.geometry();
   EXPECT_TRUE(hull.on_conv && hull.mu0_inf && hull.mu1_inf);
@@ -301,18 +321,18 @@ TEST_F(DegenerateCells, NearlyDegenerateSimplicesFollowTheErrorBoundedTest) {
     place(2, c[0], c[1], c[2], 0);
     place(3, d[0], d[1], d[2], 0);
     CD3DEdge* abc = face(0, 1, &pt[2]);
-    abc->fnext = face(0, 1, &pt[3]);
-    abc->enext->fnext = face(1, 2, &pt[3]);
-    abc->enext->enext->fnext = face(2, 0, &pt[3]);
-    CD3DEdge* r = i % 3 == 0 ? abc : i % 3 == 1 ? abc->enext : abc->enext->enext;
+    abc->set_fnext(face(0, 1, &pt[3]));
+    abc->enext()->set_fnext(face(1, 2, &pt[3]));
+    abc->enext()->enext()->set_fnext(face(2, 0, &pt[3]));
+    CD3DEdge* r = i % 3 == 0 ? abc : i % 3 == 1 ? abc->enext() : abc->enext()->enext();
     C3Simplex tet(r);
     const bool tet_flat = tet.degenerate();
-    CD3DEdge* f[4] = {r, r->fnext, r->enext->fnext, r->enext->enext->fnext->sym};
+    CD3DEdge* f[4] = {r, r->fnext(), r->enext()->fnext(), r->enext()->enext()->fnext()->sym()};
     for (CD3DEdge* x : f) x->check_minors();
     CInexact D = ((f[0]->minors(0) - f[1]->minors(0)) - f[2]->minors(0)) + f[3]->minors(0);
     EXPECT_EQ(tet_flat, !D.certain()) << i;
     ++flat[tet_flat];
-    C2Simplex tr(i % 2 ? r : r->sym);
+    C2Simplex tr(i % 2 ? r : r->sym());
     const bool tr_thin = tr.degenerate();
     CInexact m1 = tr.edge_record->minors(1), m2 = tr.edge_record->minors(2),
              m3 = tr.edge_record->minors(3);
@@ -330,14 +350,14 @@ TEST_F(DegenerateCells, CollinearTriangleIsReportedWithInfiniteValues) {
   place(1, 1, 1, 1, 1);
   place(2, 3, 3, 3, 1);
   CD3DEdge* e = face(2, 0, &pt[1]);
-  e->fnext = e;
-  e->sym->fnext = e->sym;
+  e->set_fnext(e);
+  e->sym()->set_fnext(e->sym());
   C2Simplex tr(e);
   EXPECT_EQ(messages(tr), "3 - degeneracy!\n|2,0,1\n");
   EXPECT_TRUE(tr.sigma_inf && tr.mu0_inf && tr.mu1_inf && !tr.attached());
   EXPECT_FALSE(tr.on_surface(1e300));
   // An edge of it keeps its own size and inherits an infinite mu1.
-  e->c2simplex = &tr;
+  e->set_c2simplex(&tr);
   C1Simplex edge(e);
   edge.geometry();
   EXPECT_DOUBLE_EQ(edge.sigma, 27.0 / 4 - 1);

@@ -60,10 +60,11 @@ TEST(SeededOrder, ReproducesTheCLibraryShuffle) {
 
 TEST(Triangulation, FreshAndFirstPoints) {
   CD3DW t(1e19);
-  EXPECT_EQ(t.edges.size(), 24u);
+  EXPECT_EQ(t.triangles().size(), 4u);
   EXPECT_EQ(t.cells.size(), 1u);
   EXPECT_TRUE(t.points.empty());
-  for (CD3DEdge* e : t.edges) EXPECT_EQ(e->flags, 2);
+  for (CD3DTriangle* tr : t.triangles())
+    for (CD3DEdge& e : tr->rec) EXPECT_TRUE(e.dead());
   std::vector<CD3DEdge*> out(3, nullptr);
   t.list_edges(&out);
   EXPECT_TRUE(out.empty());
@@ -71,9 +72,9 @@ TEST(Triangulation, FreshAndFirstPoints) {
 
   t.add(1, 2, 3, 1, 0, nullptr);
   EXPECT_EQ(t.cells.size(), 5u);
-  EXPECT_EQ(t.edges.size(), 60u);
-  EXPECT_EQ(t.stats[0] + t.stats[1] + t.stats[2], 0u);  // the four bounding faces stay
-  EXPECT_EQ(t.cells[0]->child[0], t.cells[0]);  // the bounding cell was replaced and set free
+  EXPECT_EQ(t.triangles().size(), 10u);
+  EXPECT_EQ(t.stats.flips23 + t.stats.flips32 + t.stats.left_out, 0u);  // the four bounding faces stay
+  EXPECT_FALSE(t.cells[0]->live());  // the bounding cell was replaced and set free
   t.list_edges(&out);
   EXPECT_TRUE(out.empty());
   EXPECT_EQ(validate_triangulation(t, true), "");
@@ -81,25 +82,25 @@ TEST(Triangulation, FreshAndFirstPoints) {
   t.add(4, 2, 3, 1, 1, nullptr);
   t.list_edges(&out);
   ASSERT_EQ(out.size(), 2u);
-  EXPECT_EQ(out[0]->origin->id, 0);
-  EXPECT_EQ(out[0]->destination->id, 1);
-  EXPECT_EQ(out[1]->origin->id, 1);
-  EXPECT_EQ(out[1]->destination->id, 0);
+  EXPECT_EQ(out[0]->origin()->id, 0);
+  EXPECT_EQ(out[0]->destination()->id, 1);
+  EXPECT_EQ(out[1]->origin()->id, 1);
+  EXPECT_EQ(out[1]->destination()->id, 0);
 }
 
 TEST(Triangulation, DuplicateRedundantAndUnplaceablePointsStayOut) {
   CD3DW t(1e19);
   std::vector<WPoint> base = {{0, 0, 0, 1}, {3, 0, 0, 1}, {0, 3, 0, 1}, {0, 0, 3, 1}, {3, 3, 3, 1}};
   insert_all(t, base);
-  std::uint64_t out = t.stats[2];
+  std::uint64_t out = t.stats.left_out;
   t.add(3, 0, 0, 100, 10, nullptr);  // same position, any weight: the first wins
-  EXPECT_EQ(t.stats[2], out + 1);
+  EXPECT_EQ(t.stats.left_out, out + 1);
   t.add(0.1, 0.1, 0.1, 0.0001, 11, nullptr);  // deep inside the ball of point 0
-  EXPECT_EQ(t.stats[2], out + 2);
+  EXPECT_EQ(t.stats.left_out, out + 2);
   t.add(std::nan(""), 0, 0, 1, 12, nullptr);
   t.add(0, std::numeric_limits<double>::infinity(), 0, 1, 13, nullptr);
   t.add(0, 0, 0.5, std::nan(""), 14, nullptr);
-  EXPECT_EQ(t.stats[2], out + 5);
+  EXPECT_EQ(t.stats.left_out, out + 5);
   EXPECT_EQ(t.points.size(), 10u);
 
   // beyond the bounding tetrahedron: reported and left out
@@ -107,22 +108,22 @@ TEST(Triangulation, DuplicateRedundantAndUnplaceablePointsStayOut) {
   t.add(0, 0, 2e19, 0, 15, nullptr);
   std::string err = testing::internal::GetCapturedStderr();
   EXPECT_EQ(err, "coordinates too large!");
-  EXPECT_EQ(t.stats[2], out + 6);
+  EXPECT_EQ(t.stats.left_out, out + 6);
 
   // inside the band of the warning but inside the tetrahedron: reported and inserted
   testing::internal::CaptureStderr();
   t.add(2e16, 0, 0, 0, 16, nullptr);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "coordinates too large!");
-  EXPECT_EQ(t.stats[2], out + 6);
+  EXPECT_EQ(t.stats.left_out, out + 6);
 
   EXPECT_EQ(validate_triangulation(t, true), "");
   std::vector<CD3DEdge*> edges;
   t.list_edges(&edges);
   bool touches_16 = false;
   for (CD3DEdge* e : edges) {
-    EXPECT_LT(e->origin->id, 17);
-    EXPECT_TRUE(e->origin->id <= 4 || e->origin->id == 16) << e->origin->id;
-    touches_16 |= e->origin->id == 16;
+    EXPECT_LT(e->origin()->id, 17);
+    EXPECT_TRUE(e->origin()->id <= 4 || e->origin()->id == 16) << e->origin()->id;
+    touches_16 |= e->origin()->id == 16;
   }
   EXPECT_TRUE(touches_16);
 }
@@ -140,13 +141,13 @@ TEST(Triangulation, ListedEdgesAreSortedSymmetricAndUnique) {
   ASSERT_EQ(validate_triangulation(t, false, &counts), "");
   std::size_t pairs = 0;
   for (std::size_t i = 0; i < out.size(); ++i) {
-    ASSERT_EQ(out[i]->flags & 2, 0);
+    ASSERT_FALSE(out[i]->dead());
     if (i > 0) {
-      auto a = std::make_pair(out[i - 1]->origin->id, out[i - 1]->destination->id);
-      auto b = std::make_pair(out[i]->origin->id, out[i]->destination->id);
+      auto a = std::make_pair(out[i - 1]->origin()->id, out[i - 1]->destination()->id);
+      auto b = std::make_pair(out[i]->origin()->id, out[i]->destination()->id);
       ASSERT_LT(a, b);
     }
-    pairs += out[i]->origin->id < out[i]->destination->id;
+    pairs += out[i]->origin()->id < out[i]->destination()->id;
   }
   EXPECT_EQ(out.size(), 2 * pairs);
   EXPECT_GT(pairs, 400u * 4);
@@ -154,13 +155,18 @@ TEST(Triangulation, ListedEdgesAreSortedSymmetricAndUnique) {
 
   // the same records as a plain stable sort of all records followed by
   // the compaction that keeps the first record of each directed edge
-  std::vector<CD3DEdge*> naive(t.edges);
-  std::stable_sort(naive.begin(), naive.end(), edge_less);
+  std::vector<CD3DEdge*> naive;
+  for (CD3DTriangle* tr : t.triangles())
+    for (CD3DEdge& e : tr->rec) naive.push_back(&e);
+  std::stable_sort(naive.begin(), naive.end(), [](CD3DEdge* a, CD3DEdge* b) {
+    if (a->origin()->id != b->origin()->id) return a->origin()->id < b->origin()->id;
+    return a->destination()->id < b->destination()->id;
+  });
   std::vector<CD3DEdge*> kept;
   for (CD3DEdge* e : naive) {
-    if ((e->flags & 2) || e->origin->id < 0 || e->destination->id < 0) continue;
-    if (!kept.empty() && kept.back()->origin == e->origin &&
-        kept.back()->destination == e->destination)
+    if (e->dead() || e->origin()->id < 0 || e->destination()->id < 0) continue;
+    if (!kept.empty() && kept.back()->origin() == e->origin() &&
+        kept.back()->destination() == e->destination())
       continue;
     kept.push_back(e);
   }
@@ -206,12 +212,12 @@ TEST(Triangulation, RegularOnRandomDegenerateAndRedundantInput) {
     CD3DW t(1e19);
     insert_all(t, pts);
     ASSERT_EQ(validate_triangulation(t, true), "") << "trial " << trial;
-    removed += t.stats[2];
-    flips32 += t.stats[1];
+    removed += t.stats.left_out;
+    flips32 += t.stats.flips32;
     TriangulationCounts c;
     validate_triangulation(t, false, &c);
     // every point that is not a vertex was counted once as left out or removed
-    EXPECT_EQ(t.points.size() - std::size_t(c.vertices - 4), t.stats[2]);
+    EXPECT_EQ(t.points.size() - std::size_t(c.vertices - 4), t.stats.left_out);
   }
   EXPECT_GT(removed, 0u);
   EXPECT_GT(flips32, 0u);
@@ -225,7 +231,7 @@ TEST(Triangulation, FaceLeftByFourToOneFlipIsRetested) {
       {4, 8, 4, 22}, {5, 6, 9, 14}, {1, 4, 6, 20}, {2, 6, 5, 11}, {1, 6, 5, 28}};
   CD3DW t(1e19);
   insert_all(t, pts);
-  EXPECT_GT(t.stats[2], 0u);  // a vertex was removed
+  EXPECT_GT(t.stats.left_out, 0u);  // a vertex was removed
   EXPECT_EQ(validate_triangulation(t, true), "");
 }
 

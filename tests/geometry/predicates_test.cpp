@@ -24,7 +24,7 @@ struct Bench {
   }
   static CD3DEdge* rec(CD3DEdge* any, CXYZW* o, CXYZW* d) {
     for (CD3DEdge& r : any->triangle()->rec)
-      if (r.origin == o && r.destination == d) return &r;
+      if (r.origin() == o && r.destination() == d) return &r;
     return nullptr;
   }
   CD3DEdge* triangle(CXYZW* a, CXYZW* b, CXYZW* c) {
@@ -38,9 +38,9 @@ struct Bench {
     CD3DEdge* abd = triangle(a, b, d);
     CD3DEdge* bcd = triangle(b, c, d);
     CD3DEdge* cad = triangle(c, a, d);
-    e->fnext = rec(abd, a, b);
-    e->enext->fnext = rec(bcd, b, c);
-    e->enext->enext->fnext = rec(cad, c, a);
+    e->set_fnext(rec(abd, a, b));
+    e->enext()->set_fnext(rec(bcd, b, c));
+    e->enext()->enext()->set_fnext(rec(cad, c, a));
     return e;
   }
 };
@@ -94,17 +94,17 @@ TEST(Predicates, OrientationExamples) {
   CXYZW* p1 = b.point(1, 0, 0, 0, 1);
   CXYZW* p2 = b.point(0, 1, 0, 0, 2);
   CD3DEdge* e = b.triangle(p0, p1, p2);
-  std::uint64_t exact_before = b.t.stats[7];
+  std::uint64_t exact_before = b.t.stats.positive_exact;
   EXPECT_TRUE(b.t.positive(e, b.point(0.1, 0.1, -1, 0, 3)));
   EXPECT_FALSE(b.t.positive(e, b.point(0.1, 0.1, 1, 0, 4)));
-  EXPECT_EQ(b.t.stats[7], exact_before);  // the filter decided
+  EXPECT_EQ(b.t.stats.positive_exact, exact_before);  // the filter decided
 
   // coplanar: decided by the perturbation, consistently with the orientation
   CXYZW* p3 = b.point(1, 1, 0, 0, 3);
   EXPECT_FALSE(b.t.positive(e, p3));
   CD3DEdge* f = b.triangle(p1, p0, p2);
   EXPECT_TRUE(b.t.positive(f, p3));
-  EXPECT_GT(b.t.stats[7], exact_before);
+  EXPECT_GT(b.t.stats.positive_exact, exact_before);
 
   // four points at one position
   CXYZW* q[4];
@@ -120,19 +120,19 @@ TEST(Predicates, PositiveCacheIsSharedByTheSixRecords) {
   CXYZW* p = b.point(0.2, 0.3, -2, 0, 3);
   CD3DEdge* e = b.triangle(p0, p1, p2);
   bool r = b.t.positive(e, p);
-  std::uint64_t hits = b.t.stats[5];
+  std::uint64_t hits = b.t.stats.positive_cached;
   EXPECT_EQ(b.t.positive(e, p), r);
-  EXPECT_EQ(b.t.positive(e->enext, p), r);
-  EXPECT_EQ(b.t.positive(e->sym, p), !r);
-  EXPECT_EQ(b.t.positive(e->sym->enext->enext, p), !r);
-  EXPECT_EQ(b.t.stats[5], hits + 4);
-  EXPECT_EQ(e->cached_point(), p);
-  EXPECT_EQ(e->sym->cached_positive(), !r);
+  EXPECT_EQ(b.t.positive(e->enext(), p), r);
+  EXPECT_EQ(b.t.positive(e->sym(), p), !r);
+  EXPECT_EQ(b.t.positive(e->sym()->enext()->enext(), p), !r);
+  EXPECT_EQ(b.t.stats.positive_cached, hits + 4);
+  EXPECT_EQ(e->cached_point(), p->serial);
+  EXPECT_EQ(e->sym()->cached_positive(), !r);
   // the minors are the triangle's, negated in the other orientation
-  e->sym->check_minors();
+  e->sym()->check_minors();
   for (int k = 0; k < 4; ++k) {
-    EXPECT_EQ(e->minors(k).value, -e->sym->minors(k).value);
-    EXPECT_EQ(e->enext->minors(k).value, e->minors(k).value);
+    EXPECT_EQ(e->minors(k).value, -e->sym()->minors(k).value);
+    EXPECT_EQ(e->enext()->minors(k).value, e->minors(k).value);
   }
   EXPECT_EQ(e->minors(3).value, 1.0);  // det of (x, y, 1) of (0,0) (1,0) (0,1)
 }
@@ -146,7 +146,7 @@ TEST(Predicates, InsphereExamples) {
   CD3DEdge* e = b.tetra(p1, p0, p2, p3);
   ASSERT_TRUE(b.t.positive(e, p3));
   EXPECT_TRUE(b.t.insphere(e, b.point(0, -1, 0, 0, 4)));  // cospherical: perturbation
-  EXPECT_GT(b.t.stats[9], 0u);
+  EXPECT_GT(b.t.stats.insphere_exact, 0u);
   EXPECT_FALSE(b.t.insphere(b.tetra(p0, p1, p2, p3), b.point(0, -1, 0, 0, 4)));
   EXPECT_TRUE(b.t.insphere(e, b.point(0, 0, 0, 0, 4)));
   EXPECT_FALSE(b.t.insphere(e, b.point(0, 0, -5, 0, 4)));
@@ -214,7 +214,7 @@ TEST(Predicates, AgreeWithExactDeterminantsAndPermutations) {
       const int os = f.orient_sign(r[0], r[1], r[2]);
       ASSERT_TRUE(os == 0 || os == exact_orient(v[r[0]], v[r[1]], v[r[2]], v[4])) << trial;
     }
-    decided_exactly += int(b.t.stats[9] > 0);
+    decided_exactly += int(b.t.stats.insphere_exact > 0);
   }
   EXPECT_GT(decided_exactly, 500);
 }
