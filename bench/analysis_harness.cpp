@@ -194,6 +194,23 @@ void depressions_stage(PocketComplex& c, const std::string& rule, double probe, 
   report("depressionsmeasure", t0);
 }
 
+// The pocket steps with their progress lines sent to log.  Older trees (the
+// --rev builds) print them on std::cout instead of taking a stream.
+template <class Complex>
+auto pocket_steps(Complex& c, const std::string& name, double probe, double alpha,
+                  std::ostream& log, int)
+    -> decltype(run_pocket_steps(c, name, 0, probe, alpha, log)) {
+  return run_pocket_steps(c, name, 0, probe, alpha, log);
+}
+template <class Complex>
+int pocket_steps(Complex& c, const std::string& name, double probe, double alpha, std::ostream& log,
+                 long) {
+  std::streambuf* old = std::cout.rdbuf(log.rdbuf());
+  int n = run_pocket_steps(c, name, 0, probe, alpha);
+  std::cout.rdbuf(old);
+  return n;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -229,10 +246,8 @@ int main(int argc, char** argv) {
     if (getcwd(here, sizeof here) == nullptr) return 1;
     if (chdir(pocket_dir.c_str()) != 0) return 1;
     std::ostringstream quiet;
-    std::streambuf* old = std::cout.rdbuf(quiet.rdbuf());
     const std::string name = pdb.substr(pdb.find_last_of('/') + 1);
-    run_pocket_steps(c, name, 0, probe, alpha);
-    std::cout.rdbuf(old);
+    pocket_steps(c, name, probe, alpha, quiet, 0);
     if (chdir(here) != 0) return 1;
   }
   report("records and pockets", t0);

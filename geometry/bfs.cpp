@@ -41,7 +41,7 @@ bool has(const std::string& letters, char c) { return letters.find(c) != std::st
 // hands every (centre, layer j, layer atoms, file j) to `write`, centres in
 // index order and layers in increasing j.
 void for_each_layer(const std::string& path, const std::string& letters, int k, const char* suffix,
-                    bool reserve,
+                    bool reserve, std::ostream& log,
                     const std::function<void(std::vector<Bead>&, int, int, const std::vector<int>&,
                                              std::ofstream&)>& write) {
   time_t start = time(nullptr);
@@ -67,7 +67,7 @@ void for_each_layer(const std::string& path, const std::string& letters, int k, 
   index.initialize(static_cast<unsigned>(2 * n));
   for (size_t i = 0; i < n; ++i) index.insert(beads[i].atom_key, static_cast<int>(i));
   std::vector<std::vector<int>> adjacency(n);
-  read_alpha_edges(base + ".alpha.edges", adjacency, beads, index, near_sequence_filter);
+  read_alpha_edges(base + ".alpha.edges", adjacency, beads, index, near_sequence_filter, log);
 
   int layers_wanted = k > 0 ? k : 0;
   std::vector<std::ofstream> files(layers_wanted);
@@ -105,9 +105,9 @@ void for_each_layer(const std::string& path, const std::string& letters, int k, 
 
 }  // namespace
 
-void neighbors_at_layer(std::string path, std::string letters, int k) {
+void neighbors_at_layer(std::string path, std::string letters, int k, std::ostream& log) {
   bool interface_only = has(letters, 'i');
-  for_each_layer(path, letters, k, ".neighbors", true,
+  for_each_layer(path, letters, k, ".neighbors", true, log,
                  [interface_only](std::vector<Bead>& beads, int c, int,
                                   const std::vector<int>& layer, std::ofstream& out) {
                    const Bead& centre = beads[c];
@@ -124,22 +124,22 @@ void neighbors_at_layer(std::string path, std::string letters, int k) {
                  });
 }
 
-void pairs_of_layer(std::string path, std::string letters, int k) {
+void pairs_of_layer(std::string path, std::string letters, int k, std::ostream& log) {
   bool interface_only = has(letters, 'i');
-  for_each_layer(path, letters, k, ".edges", false,
-                 [interface_only](std::vector<Bead>& beads, int c, int j,
-                                  const std::vector<int>& layer, std::ofstream& out) {
+  for_each_layer(path, letters, k, ".edges", false, log,
+                 [interface_only, &log](std::vector<Bead>& beads, int c, int j,
+                                        const std::vector<int>& layer, std::ofstream& out) {
                    Bead& centre = beads[c];
                    for (int m : layer) {
                      if (m < c) continue;
                      Bead& other = beads[m];
                      bool same_chain = centre.chain_id == other.chain_id;
                      if (same_chain && near_sequence_filter(centre, other)) continue;
-                     if (j <= 2 && alpha_level_of(centre, other) >= 6) continue;
+                     if (j <= 2 && alpha_level_of(centre, other, log) >= 6) continue;
                      if (interface_only && same_chain) continue;
                      Pair p;
                      p.set_pair(&centre, &other, ALPHA_LEVEL_UNSET);
-                     p.print_pair(out);
+                     p.print_pair(out, log);
                    }
                  });
 }

@@ -4,6 +4,7 @@
 #ifndef GEOMETRY_BFS_H
 #define GEOMETRY_BFS_H
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,9 @@ void patch_around_atom(int atom, std::vector<std::vector<int>>& layers,
 // present) and its alpha edges from base + ".alpha.edges", then write
 // base + ".<j>.neighbors" (one neighbour list per atom) or base +
 // ".<j>.edges" (contact lines) for j = 1 .. k. With the letter i only atoms
-// of other chains are written.
-void neighbors_at_layer(std::string path, std::string letters, int k);
-void pairs_of_layer(std::string path, std::string letters, int k);
+// of other chains are written.  The levels derived on the way write their
+// squared radii to log (alpha_level_of).
+void neighbors_at_layer(std::string path, std::string letters, int k, std::ostream& log);
+void pairs_of_layer(std::string path, std::string letters, int k, std::ostream& log);
 
 #endif

@@ -58,8 +58,8 @@ bool is_backbone(const Bead& b) {
   return is_name(b, "N") || is_name(b, "C") || is_name(b, "O") || is_name(b, "CA");
 }
 
-void derive_level(Pair& p) {
-  if (p.alpha_level == ALPHA_LEVEL_UNSET) p.alpha_level = alpha_level_of(*p.first, *p.second);
+void derive_level(Pair& p, std::ostream& log) {
+  if (p.alpha_level == ALPHA_LEVEL_UNSET) p.alpha_level = alpha_level_of(*p.first, *p.second, log);
 }
 
 // Counting is on for a whole call exactly when the first pair's two beads
@@ -89,17 +89,19 @@ bool near_sequence_filter(const Bead& first, const Bead& second) {
   return false;
 }
 
-void collect_alpha_edges(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff) {
+void collect_alpha_edges(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff,
+                         std::ostream& log) {
   for (Pair& p : edges) {
-    derive_level(p);
+    derive_level(p, log);
     if (p.alpha_level <= cutoff) out.push_back(p);
   }
 }
 
-void collect_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff) {
+void collect_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff,
+                      std::ostream& log) {
   bool counting = counting_on(edges);
   for (Pair& p : edges) {
-    derive_level(p);
+    derive_level(p, log);
     p.edge_size = edge_size_of(*p.first, *p.second);
     if (p.alpha_level > cutoff) continue;
     if (near_sequence_filter(*p.first, *p.second)) continue;
@@ -119,21 +121,23 @@ void collect_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, double m
   }
 }
 
-void collect_surface_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff) {
+void collect_surface_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff,
+                              std::ostream& log) {
   bool counting = counting_on(edges);
   for (Pair& p : edges) {
-    derive_level(p);
+    derive_level(p, log);
     if (p.alpha_level > cutoff) continue;
     if (counting) count(p);
     if (p.first->on_surf && p.second->on_surf) out.push_back(p);
   }
 }
 
-void collect_interface_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff) {
+void collect_interface_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff,
+                                std::ostream& log) {
   bool counting = counting_on(edges);
   bool by_group = !edges.empty() && edges[0].first->group_id != 0;
   for (Pair& p : edges) {
-    derive_level(p);
+    derive_level(p, log);
     if (p.alpha_level > cutoff) continue;
     if (near_sequence_filter(*p.first, *p.second)) continue;
     if (counting) count(p);

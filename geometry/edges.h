@@ -1,6 +1,7 @@
 #ifndef GEOMETRY_EDGES_H
 #define GEOMETRY_EDGES_H
 
+#include <ostream>
 #include <vector>
 
 #include "structure/bead.h"
@@ -17,12 +18,17 @@ bool surely_has_delaunay_edge(const std::vector<Bead>& beads);
 
 // The collectors below append copies of the pairs of `edges` that they keep,
 // in the order of `edges`, and store the alpha levels (and edge sizes) they
-// compute back into `edges`.
-void collect_alpha_edges(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff);
-void collect_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff);
+// compute back into `edges`.  A level is derived (alpha_level_of, writing to
+// log) only for a pair that has none yet.
+void collect_alpha_edges(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff,
+                         std::ostream& log);
+void collect_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff,
+                      std::ostream& log);
 void collect_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, double max_size);
-void collect_surface_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff);
-void collect_interface_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff);
+void collect_surface_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff,
+                              std::ostream& log);
+void collect_interface_contacts(std::vector<Pair>& edges, std::vector<Pair>& out, int cutoff,
+                                std::ostream& log);
 
 // True when the pair is dropped as two atoms of one chain in the same or
 // adjacent residues.

@@ -1,7 +1,6 @@
 #include "pockets/pipeline.h"
 
 #include <algorithm>
-#include <iostream>
 #include <limits>
 
 #include "measure/complexbuild.h"
@@ -182,14 +181,14 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
 }
 
 int run_pocket_steps(PocketComplex& c, const std::string& name, int pymol, double probe,
-                     double alpha) {
+                     double alpha, std::ostream& log) {
   std::vector<pocket>& pockets = c.pockets;
   pockets.clear();
   c.mouths.clear();
   pocketsrepresentation(c.tetras, pockets, probe);
-  std::cout << "pockets detection done!" << std::endl;
+  log << "pockets detection done!" << std::endl;
   if (pockets.empty()) {
-    std::cout << "No pocket detected!!" << std::endl;
+    log << "No pocket detected!!" << std::endl;
     return 0;
   }
   // The mouth and report steps measure the balls grown to the alpha level.
@@ -202,9 +201,9 @@ int run_pocket_steps(PocketComplex& c, const std::string& name, int pymol, doubl
 }
 
 void extract_pocket_short(std::vector<Bead>& beads, std::string name, int pymol, double probe,
-                          double alpha) {
+                          double alpha, std::ostream& log) {
   PocketComplex c;
   build_pocket_complex(beads, probe, alpha, c);
-  std::cout << "pocket segments judging done!" << std::endl;
-  run_pocket_steps(c, name, pymol, probe, alpha);
+  log << "pocket segments judging done!" << std::endl;
+  run_pocket_steps(c, name, pymol, probe, alpha, log);
 }

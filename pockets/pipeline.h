@@ -2,6 +2,7 @@
 #ifndef POCKETS_PIPELINE_H
 #define POCKETS_PIPELINE_H
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,13 @@ class Bead;
 // atoms with balls expanded by the probe, classifies the simplices of the
 // alpha complex against `alpha`, assembles pockets, numbers them, finds their
 // mouths and writes the nine pocket files named from `name` (cut before its
-// first ".pdb") in the working directory.  Prints "pocket segments judging
-// done!", "pockets detection done!" and, without any pocket, "No pocket
-// detected!!" (then no file is written).  The beads are only read; `pymol`
-// (1 when the option letters hold a 7) changes no output.
+// first ".pdb") in the working directory.  Writes the progress lines
+// "pocket segments judging done!", "pockets detection done!" and, without
+// any pocket, "No pocket detected!!" (then no file is written) to log, each
+// flushed.  The beads are only read; `pymol` (1 when the option letters hold
+// a 7) changes no output.
 void extract_pocket_short(std::vector<Bead>& beads, std::string name, int pymol, double probe,
-                          double alpha);
+                          double alpha, std::ostream& log);
 
 // The working data of one structure's pocket pipeline: the simplex records
 // (atoms: one per bead, same index), then the pockets and their mouth
@@ -44,8 +46,8 @@ void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, 
 
 // The steps after the records: assembly, radius change, numbering, mouths
 // and the report files; the pockets and mouths stay in `c`.  Returns the
-// number of pockets (0: nothing written).
+// number of pockets (0: nothing written).  Progress lines go to log.
 int run_pocket_steps(PocketComplex& c, const std::string& name, int pymol, double probe,
-                     double alpha);
+                     double alpha, std::ostream& log);
 
 #endif

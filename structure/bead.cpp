@@ -339,19 +339,19 @@ void Pair::set_pair(Bead* a, Bead* b, int level) {
   alpha_level = level;
 }
 
-void Pair::print_pair(std::ostream& out) const {
+void Pair::print_pair(std::ostream& out, std::ostream& log) const {
   char line[kContactLineMax];
-  out.write(line, put_contact_line(line, *this) - line);
+  out.write(line, put_contact_line(line, *this, log) - line);
 }
 
-char* put_contact_line(char* out, const Pair& p) {
+char* put_contact_line(char* out, const Pair& p, std::ostream& log) {
   const Bead* a = p.first;
   const Bead* b = p.second;
   if (std::strcmp(a->atom_key, b->atom_key) > 0) std::swap(a, b);
   // An uncomputed level is derived from the pair's own order, first then
   // second, whatever order the line shows the keys in.
   int level =
-      p.alpha_level == ALPHA_LEVEL_UNSET ? alpha_level_of(*p.first, *p.second) : p.alpha_level;
+      p.alpha_level == ALPHA_LEVEL_UNSET ? alpha_level_of(*p.first, *p.second, log) : p.alpha_level;
   out = put_text(out, a->atom_key);
   *out++ = ' ';
   out = put_text(out, b->atom_key);
@@ -391,13 +391,13 @@ int alpha_level_of_size(double size) {
   return static_cast<int>(v);
 }
 
-int alpha_level_of(const Bead& a, const Bead& b) {
+int alpha_level_of(const Bead& a, const Bead& b, std::ostream& log) {
   // printf("%g\n%g\n") without printf: every collector calls this per edge.
   char text[2 * kNumberTextMax + 2];
   char* p = put_general(text, a.radius * a.radius);
   *p++ = '\n';
   p = put_general(p, b.radius * b.radius);
   *p++ = '\n';
-  std::fwrite(text, 1, static_cast<size_t>(p - text), stdout);
+  log.write(text, p - text);
   return alpha_level_of_size(edge_size_of(a, b));
 }

@@ -99,15 +99,17 @@ class Pair {
   Pair();
   Pair(Bead* a, Bead* b, int level);
   void set_pair(Bead* a, Bead* b, int level);
-  void print_pair(std::ostream& out) const;
+  // Writes the contact line to out; a level not computed yet is derived
+  // for the line (alpha_level_of, which writes to log) and not stored.
+  void print_pair(std::ostream& out, std::ostream& log) const;
 };
 
 // Longest contact line with its line end.
 const size_t kContactLineMax = 160;
 
 // Writes the contact line of print_pair at out (room for kContactLineMax
-// bytes) and returns its end.
-char* put_contact_line(char* out, const Pair& p);
+// bytes) and returns its end; log as for print_pair.
+char* put_contact_line(char* out, const Pair& p, std::ostream& log);
 
 // Level value meaning "not computed yet"; the rule below never yields it.
 const int ALPHA_LEVEL_UNSET = 99;
@@ -124,9 +126,9 @@ double edge_size_of(const Bead& a, const Bead& b);
 int alpha_level_of_size(double size);
 
 // The full level derivation used by every collector: writes the squared
-// radii of a and then b to standard output, one per line (printf "%g"), and
-// returns alpha_level_of_size(edge_size_of(a, b)).
-int alpha_level_of(const Bead& a, const Bead& b);
+// radii of a and then b to log, one per line (printf "%g"), and returns
+// alpha_level_of_size(edge_size_of(a, b)).
+int alpha_level_of(const Bead& a, const Bead& b, std::ostream& log);
 
 // Centre distance of two beads.
 double distance_of(const Bead& a, const Bead& b);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iostream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -89,8 +90,22 @@ struct Run {
   int cutoff;
   double alpha;
   double probe;
-  SurfaceLabelCache surface;  // letters x, t and u label the same beads
+  // Letters x, t and u label the same beads, whose centres and radii no
+  // step changes: the first labelling's flags stay on the beads and its
+  // size lines are kept for the others, unless it wrote messages of its own.
+  bool labelled = false;
+  std::string surface_sizes;
 };
+
+// Surface flags on the beads, size lines on standard output.
+void label_surface(Run& s) {
+  if (!s.labelled) {
+    std::ostringstream sizes;
+    s.labelled = label_surface_atoms(s.beads, s.probe, sizes);
+    s.surface_sizes = sizes.str();
+  }
+  std::cout << s.surface_sizes;
+}
 
 // Report type and cusp switch of letter q: the first digit of 0..6 found
 // decides both.
@@ -115,46 +130,47 @@ void step_d(Run& s) { print_pair_keys(s.base + ".del.edges", s.edges); }
 
 void step_a(Run& s) {
   std::vector<Pair> out;
-  collect_alpha_edges(s.edges, out, s.cutoff);
+  collect_alpha_edges(s.edges, out, s.cutoff, std::cout);
   print_pair_keys(s.base + ".alpha.edges", out);
 }
 
 void step_c(Run& s) {
   std::vector<Pair> out;
-  collect_contacts(s.edges, out, s.cutoff);
-  print_contacts(s.base + ".contacts", out);
+  collect_contacts(s.edges, out, s.cutoff, std::cout);
+  print_contacts(s.base + ".contacts", out, std::cout);
 }
 
 void step_x(Run& s) {
   std::vector<Pair> out;
-  label_surface_atoms(s.beads, s.probe, s.surface);
-  collect_contacts(s.edges, out, s.cutoff);
-  print_atoms_contacts(s.base + ".atoms.contacts", s.beads, out, static_cast<double>(s.cutoff));
+  label_surface(s);
+  collect_contacts(s.edges, out, s.cutoff, std::cout);
+  print_atoms_contacts(s.base + ".atoms.contacts", s.beads, out, static_cast<double>(s.cutoff),
+                       std::cout);
 }
 
 void step_i(Run& s) {
   std::vector<Pair> out;
-  collect_interface_contacts(s.edges, out, s.cutoff);
-  print_contacts(s.base + ".interface.contacts", out);
+  collect_interface_contacts(s.edges, out, s.cutoff, std::cout);
+  print_contacts(s.base + ".interface.contacts", out, std::cout);
 }
 
 void step_t(Run& s) {
   std::vector<Pair> out;
-  label_surface_atoms(s.beads, s.probe, s.surface);
-  collect_surface_contacts(s.edges, out, s.cutoff);
-  print_surface_atom_and_contacts(s.base + ".surface.atoms.contacts", s.beads, out);
+  label_surface(s);
+  collect_surface_contacts(s.edges, out, s.cutoff, std::cout);
+  print_surface_atom_and_contacts(s.base + ".surface.atoms.contacts", s.beads, out, std::cout);
 }
 
 void step_u(Run& s) {
   std::vector<Pair> out;
-  label_surface_atoms(s.beads, s.probe, s.surface);
-  collect_interface_contacts(s.edges, out, s.cutoff);
+  label_surface(s);
+  collect_interface_contacts(s.edges, out, s.cutoff, std::cout);
   print_interface_residues(s.base + ".surface", s.beads, out, g_interface_define, isInterfacePair);
 }
 
 void step_p(Run& s) {
   int pymol = has(s.options, '7') ? 1 : 0;
-  extract_pocket_short(s.beads, s.name, pymol, s.probe, s.alpha);
+  extract_pocket_short(s.beads, s.name, pymol, s.probe, s.alpha, std::cout);
 }
 
 // Stems of the area reports written in this run.

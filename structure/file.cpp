@@ -129,8 +129,8 @@ namespace {
 // Room for one atom line of the surface or atom lists.
 const size_t kAtomLineMax = sizeof(Bead::atom_key) + 4 * kNumberTextMax + 8;
 
-void put_contact_lines(BlockWriter& w, const std::vector<Pair>& pairs) {
-  for (const Pair& p : pairs) w.commit(put_contact_line(w.room(kContactLineMax), p));
+void put_contact_lines(BlockWriter& w, const std::vector<Pair>& pairs, std::ostream& log) {
+  for (const Pair& p : pairs) w.commit(put_contact_line(w.room(kContactLineMax), p, log));
 }
 
 }  // namespace
@@ -157,17 +157,17 @@ void print_pair_keys(std::string path, const std::vector<Pair>& pairs) {
   close_output(out, path);
 }
 
-void print_contacts(std::string path, const std::vector<Pair>& pairs) {
+void print_contacts(std::string path, const std::vector<Pair>& pairs, std::ostream& log) {
   std::ofstream out;
   if (!open_output(out, path)) return;
   BlockWriter w(out);
-  put_contact_lines(w, pairs);
+  put_contact_lines(w, pairs, log);
   w.flush();
   close_output(out, path);
 }
 
 void print_atoms_contacts(std::string path, const std::vector<Bead>& beads,
-                          const std::vector<Pair>& pairs, double) {
+                          const std::vector<Pair>& pairs, double, std::ostream& log) {
   std::ofstream out;
   if (!open_output(out, path)) return;
   BlockWriter w(out);
@@ -180,13 +180,13 @@ void print_atoms_contacts(std::string path, const std::vector<Bead>& beads,
     *c++ = '\n';
     w.commit(c);
   }
-  put_contact_lines(w, pairs);
+  put_contact_lines(w, pairs, log);
   w.flush();
   close_output(out, path);
 }
 
 void print_surface_atom_and_contacts(std::string path, const std::vector<Bead>& beads,
-                                     const std::vector<Pair>& pairs) {
+                                     const std::vector<Pair>& pairs, std::ostream& log) {
   std::ofstream out;
   if (!open_output(out, path)) return;
   BlockWriter w(out);
@@ -205,18 +205,18 @@ void print_surface_atom_and_contacts(std::string path, const std::vector<Bead>& 
   }
   w.commit(put_text(w.room(128),
                     "\n#Contacts: Key1 Key2 alpha #neigbor-all #neighbor1 #neighbor2 distance\n"));
-  put_contact_lines(w, pairs);
+  put_contact_lines(w, pairs, log);
   w.flush();
   close_output(out, path);
 }
 
-void print_interface_contacts(std::string path, const std::vector<Pair>& pairs) {
+void print_interface_contacts(std::string path, const std::vector<Pair>& pairs, std::ostream& log) {
   std::ofstream out;
   if (!open_output(out, path, "error opening file to write")) return;
   BlockWriter w(out);
   for (const Pair& p : pairs)
     if (p.first->chain_id != p.second->chain_id)
-      w.commit(put_contact_line(w.room(kContactLineMax), p));
+      w.commit(put_contact_line(w.room(kContactLineMax), p, log));
   w.flush();
   close_output(out, path);
 }
@@ -639,7 +639,8 @@ int read_rmsd(std::string path, StringHash<double>& table) {
 }
 
 void read_alpha_edges(std::string path, std::vector<std::vector<int>>& adjacency,
-                      std::vector<Bead>& beads, StringHash<int>& index, PairFilter filter) {
+                      std::vector<Bead>& beads, StringHash<int>& index, PairFilter filter,
+                      std::ostream& log) {
   LineReader in = lines_or_exit(path);
   std::string k1, k2;
   std::string line;
@@ -652,7 +653,7 @@ void read_alpha_edges(std::string path, std::vector<std::vector<int>>& adjacency
     int j = index[k2.c_str()];
     size_t n = std::min(beads.size(), adjacency.size());
     if (i < 0 || j < 0 || static_cast<size_t>(i) >= n || static_cast<size_t>(j) >= n) continue;
-    if (alpha_level_of(beads[i], beads[j]) >= 6) continue;
+    if (alpha_level_of(beads[i], beads[j], log) >= 6) continue;
     if (!filter(beads[i], beads[j])) {
       beads[i].n_contacts += 1;
       beads[j].n_contacts += 1;

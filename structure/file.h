@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,15 +28,16 @@ void print_pdb(std::string path, const std::vector<Bead>& beads);
 // ---- edge, contact, surface and interface files ---------------------------
 // Each writer creates or truncates its file.  Like print_pdb, a writer whose
 // file cannot be created or written reports and counts it
-// (structure/output.h) and returns; the run goes on.
+// (structure/output.h) and returns; the run goes on.  A contact line whose
+// pair has no level yet derives one as Pair::print_pair does, writing to log.
 
 void print_pair_keys(std::string path, const std::vector<Pair>& pairs);
-void print_contacts(std::string path, const std::vector<Pair>& pairs);
+void print_contacts(std::string path, const std::vector<Pair>& pairs, std::ostream& log);
 void print_atoms_contacts(std::string path, const std::vector<Bead>& beads,
-                          const std::vector<Pair>& pairs, double unused);
+                          const std::vector<Pair>& pairs, double unused, std::ostream& log);
 void print_surface_atom_and_contacts(std::string path, const std::vector<Bead>& beads,
-                                     const std::vector<Pair>& pairs);
-void print_interface_contacts(std::string path, const std::vector<Pair>& pairs);
+                                     const std::vector<Pair>& pairs, std::ostream& log);
+void print_interface_contacts(std::string path, const std::vector<Pair>& pairs, std::ostream& log);
 
 // Decides whether two chain ids form an interface under the chain groups
 // given on the command line.
@@ -78,8 +80,10 @@ int read_rmsd(std::string path, StringHash<double>& table);
 // it in (the neighbour-layer routines pass near_sequence_filter).
 typedef std::function<bool(const Bead& first, const Bead& second)> PairFilter;
 
+// Every edge's level is derived (alpha_level_of, writing to log).
 void read_alpha_edges(std::string path, std::vector<std::vector<int>>& adjacency,
-                      std::vector<Bead>& beads, StringHash<int>& index, PairFilter filter);
+                      std::vector<Bead>& beads, StringHash<int>& index, PairFilter filter,
+                      std::ostream& log);
 void read_potentials_for_align(std::string dir, StringHash<double>& table, int n);
 void read_potentials_1body(std::string dir, StringHash<double>& table, int count);
 void read_potentials_2body(std::string dir, StringHash<double>& table, int n);

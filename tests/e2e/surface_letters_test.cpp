@@ -32,10 +32,9 @@ Labelled labelled(const std::string& name) {
   construct_abb_of_all_residues();
   Labelled l;
   read_pdb(std::string(DATA_DIR) + "/" + name, l.beads);
-  testing::internal::CaptureStdout();
-  label_surface_atoms(l.beads, 1.4);
-  fflush(stdout);
-  l.sizes = testing::internal::GetCapturedStdout();
+  std::ostringstream sizes;
+  EXPECT_TRUE(label_surface_atoms(l.beads, 1.4, sizes));
+  l.sizes = sizes.str();
   return l;
 }
 
@@ -76,6 +75,23 @@ TEST(SurfaceLetters, AtomsContactsAndSurfaceAtoms) {
     EXPECT_EQ(t[1 + i].substr(0, surface[i].size() + 1), surface[i] + " ");
   EXPECT_EQ(t[1 + surface.size()], "");
   EXPECT_EQ(t[2 + surface.size()].compare(0, 10, "#Contacts:"), 0);
+}
+
+// A labelling whose triangulation warned is not reused: each letter labels
+// again and the warning comes with every triangulation, as with the edges'.
+TEST(SurfaceLetters, WarningsOfTheLabellingRepeatPerLetter) {
+  TempDir dir;
+  std::string pdb;
+  for (const std::string& line : split_lines(read_file(std::string(DATA_DIR) + "/1ubq.pdb")))
+    if (line.compare(0, 4, "ATOM") == 0 && pdb.size() < 40 * 81) pdb += line + "\n";
+  pdb.replace(30, 8, "    2e16");  // the first atom far beyond the others
+  testrun::write_file(dir.file("far.pdb"), pdb);
+  RunResult r = run_alvex({"-fxtu", dir.path(), "far.pdb"}, dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string warning = "coordinates too large!";
+  std::string four = warning + warning + warning + warning;
+  EXPECT_EQ(r.err.compare(0, four.size(), four), 0) << r.err;
+  EXPECT_EQ(r.err.find(warning, four.size()), std::string::npos) << r.err;
 }
 
 // Residues (chain, number) flagged in the interface column of a ".surface"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -59,13 +59,11 @@ class LayerFiles : public ::testing::Test {
     testrun::write_file(base + ".alpha.edges", edges);
   }
 
-  std::vector<std::string> run(void (*routine)(std::string, std::string, int), std::string letters,
-                               int k, std::string* err = nullptr) {
-    testing::internal::CaptureStdout();
+  std::vector<std::string> run(void (*routine)(std::string, std::string, int, std::ostream&),
+                               std::string letters, int k, std::string* err = nullptr) {
+    std::ostringstream log;
     testing::internal::CaptureStderr();
-    routine(pdb, letters, k);
-    fflush(stdout);
-    testing::internal::GetCapturedStdout();
+    routine(pdb, letters, k, log);
     std::string e = testing::internal::GetCapturedStderr();
     if (err) *err = e;
     return testrun::list_dir(dir.path());

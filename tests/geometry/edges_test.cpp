@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -248,12 +249,11 @@ struct Chain {
 TEST(Contacts, LevelsPrintOnceAndCountingOnlyInTheFirstCollector) {
   Chain s('A', 'B', 'B');
   std::vector<Pair> out;
-  testing::internal::CaptureStdout();
-  collect_contacts(s.edges, out, 5);
-  std::string printed = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(printed, "2.25\n2.25\n2.25\n2.25\n2.25\n2.25\n");  // two lines per pair, kept or not
-  EXPECT_EQ(s.edges[0].alpha_level, 0);                        // distance 3, radii 1.5: size 0
-  EXPECT_EQ(s.edges[2].alpha_level, 6);                        // clamped
+  std::ostringstream log;
+  collect_contacts(s.edges, out, 5, log);
+  EXPECT_EQ(log.str(), "2.25\n2.25\n2.25\n2.25\n2.25\n2.25\n");  // two lines per pair, kept or not
+  EXPECT_EQ(s.edges[0].alpha_level, 0);                          // distance 3, radii 1.5: size 0
+  EXPECT_EQ(s.edges[2].alpha_level, 6);                          // clamped
   EXPECT_DOUBLE_EQ(s.edges[0].edge_size, 0.0);
   EXPECT_DOUBLE_EQ(s.edges[1].edge_size, 0.25 * (100 - 9));
   ASSERT_EQ(out.size(), 1u);
@@ -264,18 +264,18 @@ TEST(Contacts, LevelsPrintOnceAndCountingOnlyInTheFirstCollector) {
 
   // the second collector derives nothing, prints nothing and does not count
   std::vector<Pair> inter;
-  testing::internal::CaptureStdout();
-  collect_interface_contacts(s.edges, inter, 5);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  std::ostringstream none;
+  collect_interface_contacts(s.edges, inter, 5, none);
+  EXPECT_EQ(none.str(), "");
   ASSERT_EQ(inter.size(), 1u);
   EXPECT_EQ(s.beads[0].n_contacts, 1);
 
   // with cutoff 6 every pair is admitted by level
   std::vector<Pair> all;
-  collect_alpha_edges(s.edges, all, 6);
+  collect_alpha_edges(s.edges, all, 6, none);
   EXPECT_EQ(all.size(), 3u);
   std::vector<Pair> some;
-  collect_alpha_edges(s.edges, some, 0);
+  collect_alpha_edges(s.edges, some, 0, none);
   EXPECT_EQ(some.size(), 1u);
   EXPECT_EQ(all.size() + some.size(), 4u);
 }
@@ -284,9 +284,8 @@ TEST(Contacts, InterfaceAndSurfaceCollectorsCountBeforeTheirLastTest) {
   {
     Chain s('A', 'A', 'A');  // one chain: nothing appended, admitted pairs counted
     std::vector<Pair> out;
-    testing::internal::CaptureStdout();
-    collect_interface_contacts(s.edges, out, 5);
-    testing::internal::GetCapturedStdout();
+    std::ostringstream log;
+    collect_interface_contacts(s.edges, out, 5, log);
     EXPECT_TRUE(out.empty());
     EXPECT_EQ(s.beads[0].n_contacts, 1);
     EXPECT_EQ(s.beads[1].n_contacts, 1);
@@ -296,9 +295,8 @@ TEST(Contacts, InterfaceAndSurfaceCollectorsCountBeforeTheirLastTest) {
     s.beads[0].on_surf = true;
     s.beads[2].on_surf = true;
     std::vector<Pair> out;
-    testing::internal::CaptureStdout();
-    collect_surface_contacts(s.edges, out, 6);
-    testing::internal::GetCapturedStdout();
+    std::ostringstream log;
+    collect_surface_contacts(s.edges, out, 6, log);
     ASSERT_EQ(out.size(), 1u);  // only the pair of two surface atoms
     EXPECT_EQ(out[0].first, &s.beads[0]);
     EXPECT_EQ(out[0].second, &s.beads[2]);
@@ -310,16 +308,16 @@ TEST(Contacts, InterfaceAndSurfaceCollectorsCountBeforeTheirLastTest) {
     s.beads[1].group_id = 'G';
     s.beads[2].group_id = 'H';
     std::vector<Pair> out;
-    testing::internal::CaptureStdout();
-    collect_interface_contacts(s.edges, out, 6);
-    testing::internal::GetCapturedStdout();
+    std::ostringstream log;
+    collect_interface_contacts(s.edges, out, 6, log);
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(out[0].second, &s.beads[2]);
   }
   {
     std::vector<Pair> none, out;
-    collect_contacts(none, out, 5);
-    collect_surface_contacts(none, out, 5);
+    std::ostringstream log;
+    collect_contacts(none, out, 5, log);
+    collect_surface_contacts(none, out, 5, log);
     EXPECT_TRUE(out.empty());
   }
 }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
+#include <sstream>
 #include <string>
 
 #include "geometry/d3dw.h"
@@ -10,14 +10,12 @@
 
 namespace {
 
-std::string label(std::vector<Bead>& beads, SurfaceLabelCache* cache = nullptr) {
-  testing::internal::CaptureStdout();
-  if (cache)
-    label_surface_atoms(beads, 1.4, *cache);
-  else
-    label_surface_atoms(beads, 1.4);
-  fflush(stdout);
-  return testing::internal::GetCapturedStdout();
+// The size lines; *quiet: whether nothing else was written.
+std::string label(std::vector<Bead>& beads, bool* quiet = nullptr) {
+  std::ostringstream sizes;
+  bool q = label_surface_atoms(beads, 1.4, sizes);
+  if (quiet) *quiet = q;
+  return sizes.str();
 }
 
 // Surface atoms by their definition: vertices of the weighted complex (weight
@@ -66,37 +64,37 @@ TEST(SurfaceAtoms, AgreeWithTheirDefinition) {
   std::string lines;
   std::vector<bool> want = expected_surface(grid, &lines);
   for (Bead& b : grid) b.on_surf = true;  // must be cleared
-  SurfaceLabelCache cache;
-  std::string out = label(grid, &cache);
-  EXPECT_TRUE(cache.valid);
+  bool quiet = false;
+  std::string out = label(grid, &quiet);
+  EXPECT_TRUE(quiet);
   int buried = 0;
   for (size_t i = 0; i < grid.size(); ++i) {
     EXPECT_EQ(grid[i].on_surf, want[i]) << "bead " << i;
     buried += !want[i];
   }
   EXPECT_EQ(buried, 8);
-  EXPECT_EQ(out, lines);                // sizes 4, 3, 2 in list order
-  EXPECT_EQ(label(grid, &cache), out);  // replayed
+  EXPECT_EQ(out, lines);  // sizes 4, 3, 2 in list order
+  EXPECT_EQ(label(grid), out);
   for (size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(grid[i].on_surf, want[i]);
 
-  // Smaller weights leave every point exposed; the result for the same
-  // beads with their old radii must not be reused.
+  // Smaller weights leave every point exposed; the old flags must go.
   for (Bead& b : grid) b.radius = 0.81;
-  label(grid, &cache);
+  label(grid);
   for (const Bead& b : grid) EXPECT_TRUE(b.on_surf);
   for (Bead& b : grid) b.radius = 0.9;
-  label(grid, &cache);
+  label(grid);
   for (size_t i = 0; i < grid.size(); ++i) EXPECT_EQ(grid[i].on_surf, want[i]);
 
   // The same beads in another order: the flags follow the beads.
   std::vector<Bead> reversed(grid.rbegin(), grid.rend());
-  label(reversed, &cache);
+  label(reversed);
   for (size_t i = 0; i < grid.size(); ++i)
     EXPECT_EQ(reversed[grid.size() - 1 - i].on_surf, want[i]);
 }
 
-// The labelling replays its last result only after a silent triangulation,
-// which the triangulation's own count of its messages tells.
+// A labelling is quiet only after a silent triangulation, which the
+// triangulation's own count of its messages tells; its messages come again
+// on every call.
 TEST(SurfaceAtoms, WarningsRepeatOnEveryCall) {
   CD3DW t(1e19);
   t.add(1, 2, 3, 1, 0, nullptr);
@@ -111,11 +109,11 @@ TEST(SurfaceAtoms, WarningsRepeatOnEveryCall) {
   std::vector<Bead> beads = lattice();
   beads[0].x = 2e16;  // far enough for the triangulation's size warning
   std::string first;
-  SurfaceLabelCache cache;
   for (int k = 0; k < 2; ++k) {
     testing::internal::CaptureStderr();
-    std::string out = label(beads, &cache);
-    EXPECT_FALSE(cache.valid);
+    bool quiet = true;
+    std::string out = label(beads, &quiet);
+    EXPECT_FALSE(quiet);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "coordinates too large!");
     if (k == 0) first = out;
     EXPECT_EQ(out, first);

@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 
 #include "pockets/assembly.h"
 #include "pockets/marks.h"
@@ -326,9 +327,9 @@ struct Structure {
     run(alpha, pymol);
   }
   void run(double alpha, int pymol) {
-    testing::internal::CaptureStdout();
-    extract_pocket_short(beads, dir.file(file), pymol, 1.4, alpha);
-    out = testing::internal::GetCapturedStdout();
+    std::ostringstream log;
+    extract_pocket_short(beads, dir.file(file), pymol, 1.4, alpha, log);
+    out = log.str();
   }
   std::string text(const std::string& suffix) const {
     return read_file(dir.file(pocket_base_name(file) + suffix));

@@ -73,10 +73,9 @@ TEST_F(BeadTest, LevelRuleTruncatesAndClampsSafely) {
 
 TEST_F(BeadTest, LevelDerivationPrintsSquaredRadiiFirstBeadFirst) {
   Bead a = ball(0, 1.5), b = ball(4, 2.0);
-  testing::internal::CaptureStdout();
-  int level = alpha_level_of(b, a);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(out, "4\n2.25\n");
+  std::ostringstream log;
+  int level = alpha_level_of(b, a, log);
+  EXPECT_EQ(log.str(), "4\n2.25\n");
   EXPECT_EQ(level, alpha_level_of_size(edge_size_of(a, b)));
   testing::internal::CaptureStdout();
   edge_size_of(a, b);
@@ -162,10 +161,9 @@ TEST_F(BeadTest, ContactLineDerivesAMissingLevelInPairOrder) {
   Pair p;
   p.first = &big;
   p.second = &small;
-  std::ostringstream line;
-  testing::internal::CaptureStdout();
-  p.print_pair(line);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "4\n1\n");
+  std::ostringstream line, log;
+  p.print_pair(line, log);
+  EXPECT_EQ(log.str(), "4\n1\n");
   EXPECT_EQ(line.str(), "A:1:GLY:2:CA B:1:GLY:1:CA 2 0 0 0 4\n");
   EXPECT_EQ(p.alpha_level, ALPHA_LEVEL_UNSET);  // derived for the line only
 }

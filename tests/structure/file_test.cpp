@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -169,7 +170,8 @@ TEST_F(FileTest, ContactAndEdgeLines) {
   swapped.second = &t.a;
   swapped.alpha_level = 2;
   pairs.push_back(swapped);
-  print_contacts(dir.file("c"), pairs);
+  std::ostringstream log;  // only a level derived for a line writes to it
+  print_contacts(dir.file("c"), pairs, log);
   EXPECT_EQ(read_file(dir.file("c")),
             "A:1:GLY:1:CA A:3:ALA:20:CB 2 7 2 5 3.8\n"
             "A:1:GLY:1:CA A:3:ALA:20:CB 2 7 2 5 3.8\n");
@@ -180,23 +182,23 @@ TEST_F(FileTest, ContactAndEdgeLines) {
             "A:1:GLY:1:CA A:3:ALA:20:CB 1.75 4\nA:1:GLY:1:CA A:3:ALA:20:CB 1.75 4\n");
 
   // An uncomputed level is derived for the line, printed, and not stored.
+  EXPECT_EQ(log.str(), "");
   pairs[0].alpha_level = ALPHA_LEVEL_UNSET;
-  testing::internal::CaptureStdout();
-  print_contacts(dir.file("c"), std::vector<Pair>{pairs[0]});
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "2.25\n2.25\n");
+  print_contacts(dir.file("c"), std::vector<Pair>{pairs[0]}, log);
+  EXPECT_EQ(log.str(), "2.25\n2.25\n");
   EXPECT_EQ(read_file(dir.file("c")), "A:1:GLY:1:CA A:3:ALA:20:CB 2 7 2 5 4\n");
 
-  print_contacts(dir.file("empty"), {});
+  print_contacts(dir.file("empty"), {}, log);
   EXPECT_EQ(read_file(dir.file("empty")), "");
   EXPECT_TRUE(testrun::file_exists(dir.file("empty")));
 
   // Only pairs of two chains reach the interface contact file.
   Bead other("B:9:LYS:70:NZ", 0);
   std::vector<Pair> mixed = {Pair(&t.a, &t.b, 1), Pair(&t.a, &other, 1)};
-  print_interface_contacts(dir.file("ic"), mixed);
+  print_interface_contacts(dir.file("ic"), mixed, log);
   EXPECT_EQ(testrun::split_lines(read_file(dir.file("ic"))).size(), 1u);
   testing::internal::CaptureStderr();
-  print_interface_contacts(dir.file("x/y"), mixed);
+  print_interface_contacts(dir.file("x/y"), mixed, log);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "error opening file to write" + dir.file("x/y") + "\n");
 }
@@ -209,15 +211,16 @@ TEST_F(FileTest, AtomAndSurfaceFiles) {
   t.b.y = -0.5;
   std::vector<Bead> beads = {t.a, t.b};
   std::vector<Pair> pairs = {Pair(&beads[0], &beads[1], 0)};
-  print_atoms_contacts(dir.file("ac"), beads, pairs, 5.0);
+  std::ostringstream log;
+  print_atoms_contacts(dir.file("ac"), beads, pairs, 5.0, log);
   EXPECT_EQ(read_file(dir.file("ac")),
             "A:1:GLY:1:CA 1 0\nA:3:ALA:20:CB 2 1\nA:1:GLY:1:CA A:3:ALA:20:CB 0 7 2 5 3.83275\n");
-  print_surface_atom_and_contacts(dir.file("s"), beads, pairs);
+  print_surface_atom_and_contacts(dir.file("s"), beads, pairs, log);
   EXPECT_EQ(read_file(dir.file("s")),
             "#Atoms: Key resID x y z\nA:3:ALA:20:CB 2 3.8 -0.5 0\n\n"
             "#Contacts: Key1 Key2 alpha #neigbor-all #neighbor1 #neighbor2 distance\n"
             "A:1:GLY:1:CA A:3:ALA:20:CB 0 7 2 5 3.83275\n");
-  print_surface_atom_and_contacts(dir.file("s0"), {}, {});
+  print_surface_atom_and_contacts(dir.file("s0"), {}, {}, log);
   EXPECT_EQ(read_file(dir.file("s0")),
             "#Atoms: Key resID x y z\n\n"
             "#Contacts: Key1 Key2 alpha #neigbor-all #neighbor1 #neighbor2 distance\n");

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,8 @@ TEST_F(ReadersTest, ContactLinesBackToPairs) {
   a.n_contacts = 2;
   b.n_contacts = 5;
   std::vector<Pair> written = {Pair(&a, &b, -1)};
-  print_contacts(dir.file("w.contacts"), written);
+  std::ostringstream log;
+  print_contacts(dir.file("w.contacts"), written, log);
   write_file(dir.file("c"), std::string(kLine) + "\n   B:2:TRP:9:CZ2 B:2:TRP:9:CE2\n");
   std::vector<Simple_Pair> pairs;
   read_contacts(dir.file("c"), pairs);
@@ -135,17 +137,15 @@ TEST_F(ReadersTest, AlphaEdges) {
   write_file(dir.file("e"), "A:1:GLY:1:CA A:2:GLY:2:CA 1 2\nA:1:GLY:1:CA B:5:GLY:3:CA 1 2\n");
   std::vector<std::vector<int>> adjacency(3);
   auto same_chain = [](const Bead& a, const Bead& b) { return a.chain_id == b.chain_id; };
-  testing::internal::CaptureStdout();
-  read_alpha_edges(dir.file("e"), adjacency, beads, index, same_chain);
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "3.5344\n3.5344\n3.5344\n3.5344\n");
+  std::ostringstream log;
+  read_alpha_edges(dir.file("e"), adjacency, beads, index, same_chain, log);
+  EXPECT_EQ(log.str(), "3.5344\n3.5344\n3.5344\n3.5344\n");
   EXPECT_EQ(adjacency[0], std::vector<int>{1});
   EXPECT_EQ(adjacency[1], std::vector<int>{0});
   EXPECT_TRUE(adjacency[2].empty());
   EXPECT_EQ(beads[0].n_contacts, 0);  // dropped by the filter, still adjacent
   auto none = [](const Bead&, const Bead&) { return false; };
-  testing::internal::CaptureStdout();
-  read_alpha_edges(dir.file("e"), adjacency, beads, index, none);
-  testing::internal::GetCapturedStdout();
+  read_alpha_edges(dir.file("e"), adjacency, beads, index, none, log);
   EXPECT_EQ(beads[0].n_contacts, 1);
   EXPECT_EQ(beads[1].n_contacts, 1);
 }
