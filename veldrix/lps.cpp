@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 using orbmat::matrix;
@@ -95,6 +96,463 @@ bool augmenting_path(Residual& g, const std::vector<int>& pred, std::vector<int>
   }
 }
 
+// The starting graph: source -> A, A -> B when closer than lambda, B -> sink.
+Residual initial_graph(int nA, int nB, const double* a, uint64 ca, const double* b, uint64 cb,
+                       const double* w, uint64 cw, double lambda) {
+  Residual g(nA + nB + 2);
+  for (int i = 0; i < nA; ++i) g.out(0).push_back(Arc{2 + i, 0.0});
+  for (int i = 0; i < nA; ++i) {
+    std::vector<Arc>& l = g.out(2 + i);
+    for (int j = 0; j < nB; ++j) {
+      const double d = atom_distance(a + i * ca, b + j * cb);
+      if (d < lambda) l.push_back(Arc{nA + 2 + j, pair_cost(d, lambda, w[i * cw + j])});
+    }
+  }
+  for (int j = 0; j < nB; ++j) g.out(nA + 2 + j).push_back(Arc{1, 0.0});
+  return g;
+}
+
+// A used A -> B edge now runs from the B node back to the A node.
+void read_pairs(Residual& g, int nA, int nB, int* r) {
+  for (int j = 0; j < nB; ++j)
+    for (const Arc& e : g.out(nA + 2 + j))
+      if (e.to >= 2 && e.to < nA + 2) r[(e.to - 2) * nB + j] = 1;
+}
+
+// Runs sweeps and augmentations on g until a path no longer pays or the
+// walk back from the sink breaks; total is the running sum of the stop rule.
+void run_paths(Residual& g, double lambda, double& total) {
+  const int n = g.size();
+  std::vector<double> dist(n);
+  std::vector<int> pred(n);
+  std::vector<int> path;
+  for (;;) {
+    g.sweep(dist, pred);
+    // A path pays only while its cost stays within lambda of the total.
+    if (dist[1] - lambda > total) break;
+    if (!augmenting_path(g, pred, path)) break;
+    g.reduce_costs(dist);
+    for (std::size_t k = 0; k + 1 < path.size(); ++k) g.reverse(path[k + 1], path[k]);
+    total -= dist[1] - lambda;
+  }
+}
+
+// The same sweeps, reduced costs and augmentations as Residual, step for
+// step and bit for bit, without visiting every A -> B edge on every path.
+//
+// What makes this possible, as long as the source keeps distance 0 and
+// every path runs source -> free A atom -> free B atom -> sink:
+// - A free A atom has distance exactly 0 in every sweep (its source edge
+//   stays at cost 0), so its edge to B atom b changes on each reduction by
+//   0 - dist[b] alone.  All free-atom edges into b thus pass through the
+//   same rounded, non-decreasing maps and keep their order: sorted once by
+//   cost and atom, the cheapest free atom of b is the first one still free
+//   (ties that rounding creates are settled by scanning the equal run).
+// - A paired A atom relaxes its edges from 2^30, its distance at its turn.
+//   Such an edge only matters when 2^30 plus its cost can beat what b has
+//   already; a lower bound on those costs per B atom, carried from sweep to
+//   sweep, says when they must be looked at.
+// - Every edge cost is brought up to date only when it is read, by
+//   replaying the reductions it missed from the recorded distances of its
+//   two ends, with the very same operations.
+// Whenever a premise fails (source distance changes, a longer path, a
+// distance too large for the bounds), the graph is handed over as it stands
+// to the plain sweeps.
+class LazySweeps {
+ public:
+  LazySweeps(int nA, int nB)
+      : nA_(nA), nB_(nB), off_(nB + 1, 0), outOff_(nA + 1, 0), amIn_(nB), lb_(nB, kNone),
+        matched_(nA, 0), partner_(nB, -1), cSrc_(nA, 0.0), cSink_(nB, 0.0), cPair_(nB, 0.0),
+        histA_(nA), histB_(nB), distA_(nA), lastA_(nA, 0.0), predA_(nA), distB_(nB),
+        lastB_(nB, 0.0), predB_(nB), predE_(nB), stale_(nB, 1), auBest_(nB), auA_(nB), auE_(nB),
+        auCost_(nB), auEnd_(nB) {}
+
+  // Makes the A -> B edges of the atoms closer than lambda.  False when a
+  // cost is not finite or too large for the bounds to hold.
+  bool build(const double* a, uint64 ca, const double* b, uint64 cb, const double* w, uint64 cw,
+             double lambda) {
+    struct Made {
+      int b, a;
+      double c;
+    };
+    std::vector<Made> made;
+    for (int i = 0; i < nA_; ++i)
+      for (int j = 0; j < nB_; ++j) {
+        const double d = atom_distance(a + i * ca, b + j * cb);
+        if (d < lambda) {
+          const double c = pair_cost(d, lambda, w[i * cw + j]);
+          if (!(std::fabs(c) <= kLarge)) return false;
+          bound_ = std::max(bound_, std::fabs(c));
+          made.push_back(Made{j, i, c});
+          ++off_[j + 1];
+        }
+      }
+    for (int j = 0; j < nB_; ++j) off_[j + 1] += off_[j];
+    const int m = static_cast<int>(made.size());
+    std::vector<Made> byB(m);
+    std::vector<int> fill(off_.begin(), off_.end() - 1);
+    for (const Made& e : made) byB[fill[e.b]++] = e;
+    for (int j = 0; j < nB_; ++j)
+      std::sort(byB.begin() + off_[j], byB.begin() + off_[j + 1],
+                [](const Made& x, const Made& y) { return x.c < y.c || (x.c == y.c && x.a < y.a); });
+    tail_.resize(m);
+    head_.resize(m);
+    cost_.resize(m);
+    ver_.assign(m, 0);
+    skip_.resize(m);
+    for (int e = 0; e < m; ++e) {
+      tail_[e] = byB[e].a;
+      head_[e] = byB[e].b;
+      cost_[e] = byB[e].c;
+      skip_[e] = e + 1;
+      ++outOff_[byB[e].a + 1];
+    }
+    for (int i = 0; i < nA_; ++i) outOff_[i + 1] += outOff_[i];
+    out_.resize(m);
+    std::vector<int> at(outOff_.begin(), outOff_.end() - 1);
+    for (int e = 0; e < m; ++e) out_[at[tail_[e]]++] = e;
+    return true;
+  }
+
+  // Sweeps and augments until the assignment ends (true) or a premise
+  // fails before the sweep under way changes anything (false).
+  bool run(double lambda, double& total) {
+    for (;;) {
+      const int t = sweeps_ + 1;
+      for (int i = 0; i < nA_; ++i) {
+        if (matched_[i]) {
+          // The source has distance 0; a paired atom must not lower it.
+          if (0.0 > kUnreached + cSrc_[i]) return false;
+          distA_[i] = kUnreached;
+          predA_[i] = -1;
+        } else {
+          distA_[i] = 0.0 + cSrc_[i];
+          predA_[i] = 0;
+        }
+      }
+      for (int j = 0; j < nB_; ++j) relax_b(j, t);
+
+      // B atoms in node order: free ones offer the sink, paired ones their
+      // partner, whose distance is then final.
+      double sink = kUnreached, largest = 0.0, leastPaired = kNone;
+      int predSink = -1;
+      for (int j = 0; j < nB_; ++j) {
+        const double dk = distB_[j];
+        largest = std::max(largest, std::fabs(dk));
+        const int i = partner_[j];
+        if (i < 0) {
+          const double nd = dk + cSink_[j];
+          if (sink > nd) {
+            sink = nd;
+            predSink = nA_ + 2 + j;
+          }
+        } else {
+          const double nd = dk + cPair_[j];
+          if (distA_[i] > nd) {
+            distA_[i] = nd;
+            predA_[i] = nA_ + 2 + j;
+          }
+          largest = std::max(largest, std::fabs(distA_[i]));
+          leastPaired = std::min(leastPaired, distA_[i]);
+        }
+      }
+
+      if (sink - lambda > total) return true;
+      // The walk back from the sink, as augmenting_path takes it.
+      const int n = nA_ + nB_ + 2;
+      int steps = 1, u = 1, length = 0, last = -1;
+      for (;;) {
+        const int v = u == 1       ? predSink
+                      : u < nA_ + 2 ? predA_[u - 2]
+                                    : predB_[u - nA_ - 2];
+        if (v < 0 || v >= n || steps > n) return true;
+        ++steps;
+        if (++length == 2) last = v;
+        if (v == 0) break;
+        u = v;
+      }
+      largest = std::max(largest, std::fabs(sink));
+      if (length != 3 || !(largest <= kLarge)) return false;
+
+      reduce(sink, largest, leastPaired);
+      augment(last - 2, predSink - nA_ - 2, t);
+      total -= sink - lambda;
+      sweeps_ = t;
+    }
+  }
+
+  // The residual graph as it stands, for the plain sweeps.
+  Residual residual() {
+    Residual g(nA_ + nB_ + 2);
+    for (int i = 0; i < nA_; ++i)
+      if (!matched_[i]) g.out(0).push_back(Arc{2 + i, cSrc_[i]});
+    for (int j = 0; j < nB_; ++j)
+      if (partner_[j] >= 0) g.out(1).push_back(Arc{nA_ + 2 + j, cSink_[j]});
+    for (int i = 0; i < nA_; ++i) {
+      std::vector<Arc>& l = g.out(2 + i);
+      if (matched_[i]) l.push_back(Arc{0, cSrc_[i]});
+      for (int k = outOff_[i]; k < outOff_[i + 1]; ++k) {
+        const int e = out_[k], j = head_[e];
+        if (partner_[j] == i) continue;  // turned into the pair edge
+        catch_up(e, sweeps_);
+        l.push_back(Arc{nA_ + 2 + j, cost_[e]});
+      }
+    }
+    for (int j = 0; j < nB_; ++j)
+      g.out(nA_ + 2 + j)
+          .push_back(partner_[j] < 0 ? Arc{1, cSink_[j]} : Arc{2 + partner_[j], cPair_[j]});
+    return g;
+  }
+
+  // pairs[i * nB + j] = 1 for every pair.
+  void pairs(int* r) const {
+    for (int j = 0; j < nB_; ++j)
+      if (partner_[j] >= 0) r[partner_[j] * nB_ + j] = 1;
+  }
+
+ private:
+  struct Step {
+    int sweep;
+    double dist;
+  };
+  using History = std::vector<Step>;
+
+  static constexpr double kNone = std::numeric_limits<double>::infinity();
+  static constexpr int kNever = std::numeric_limits<int>::max();
+  // Costs and distances stay below this size, so that rounding stays far
+  // below the margins of the bounds.
+  static constexpr double kLarge = 1099511627776.0;  // 2^40
+
+  static bool plus_zero(double d) { return d == 0.0 && !std::signbit(d); }
+
+  // Brings edge e up to the costs after reduction number upto, replaying
+  // the reductions it missed with the recorded distances of its ends.
+  void catch_up(int e, int upto) {
+    const int v = ver_[e];
+    if (v >= upto) return;
+    const int i = tail_[e], j = head_[e];
+    double c = cost_[e];
+    if (v + 1 == upto && upto == sweeps_) {
+      // Only the last reduction is missing: its distances are at hand.
+      c = c + (lastA_[i] - lastB_[j]);
+    } else {
+      const History& hb = histB_[j];
+      const History& ha = histA_[i];
+      // The recorded steps after v; those of sweeps up to upto follow.
+      std::size_t ib = hb.size(), ia = ha.size();
+      while (ib > 0 && hb[ib - 1].sweep > v) --ib;
+      while (ia > 0 && ha[ia - 1].sweep > v) --ia;
+      int done = v;
+      for (;;) {
+        const int sb = ib < hb.size() && hb[ib].sweep <= upto ? hb[ib].sweep : kNever;
+        const int sa = ia < ha.size() && ha[ia].sweep <= upto ? ha[ia].sweep : kNever;
+        const int s = std::min(sa, sb);
+        if (s == kNever) break;
+        // Sweeps in between left both ends at +0: each added +0.
+        if (s > done + 1) c = c + 0.0;
+        const double da = s == sa ? ha[ia++].dist : 0.0;
+        const double db = s == sb ? hb[ib++].dist : 0.0;
+        c = c + (da - db);
+        done = s;
+      }
+      if (upto > done) c = c + 0.0;
+    }
+    cost_[e] = c;
+    ver_[e] = upto;
+  }
+
+  // The first entry at or after k whose A atom is still free.
+  int next_free(int k, int end) {
+    int r = k;
+    while (r < end && matched_[tail_[r]]) r = skip_[r];
+    while (k != r) {
+      const int nx = skip_[k];
+      skip_[k] = r;
+      k = nx;
+    }
+    return r;
+  }
+
+  // The cheapest free A atom of B atom j (lowest atom among equal costs)
+  // from the edges as they stand after reduction t - 1.
+  void free_best(int j, int t) {
+    const int end = off_[j + 1];
+    const int f = next_free(off_[j], end);
+    auA_[j] = -1;
+    auEnd_[j] = end;
+    if (f == end) return;
+    catch_up(f, t - 1);
+    auCost_[j] = cost_[f];
+    double best = 0.0 + cost_[f];
+    int bestA = tail_[f], bestE = f;
+    for (int g = next_free(f + 1, end); g < end; g = next_free(g + 1, end)) {
+      catch_up(g, t - 1);
+      if (!(0.0 + cost_[g] == best)) {
+        auEnd_[j] = g;
+        break;
+      }
+      if (tail_[g] < bestA) {
+        bestA = tail_[g];
+        bestE = g;
+      }
+    }
+    auBest_[j] = best;
+    auA_[j] = bestA;
+    auE_[j] = bestE;
+  }
+
+  // What the sweep leaves at B atom j: the sink's offer to a paired atom,
+  // then every A atom in node order, strict improvements only.
+  void relax_b(int j, int t) {
+    double init = kUnreached;
+    int initPred = -1;
+    if (partner_[j] >= 0) {
+      const double nd = kUnreached + cSink_[j];
+      if (kUnreached > nd) {
+        init = nd;
+        initPred = 1;
+      }
+    }
+    // A B atom left at +0 by the last sweep kept the costs of its free
+    // edges, so their best is the same unless one of the atoms looked at
+    // has been paired.
+    if (stale_[j] || !plus_zero(lastB_[j])) {
+      free_best(j, t);
+      stale_[j] = 0;
+    }
+    double best = auBest_[j];
+    int bestA = auA_[j], bestE = auE_[j];
+    std::vector<int>& am = amIn_[j];
+    if (!am.empty()) {
+      const double bar = bestA >= 0 ? std::min(init, best) : init;
+      if (!(kUnreached + lb_[j] > bar)) {
+        double low = kNone;
+        for (int e : am) {
+          catch_up(e, t - 1);
+          const double c = cost_[e];
+          low = std::min(low, c);
+          const double v = kUnreached + c;
+          if (bestA < 0 || v < best || (v == best && tail_[e] < bestA)) {
+            best = v;
+            bestA = tail_[e];
+            bestE = e;
+          }
+        }
+        lb_[j] = low;
+      }
+    }
+    if (bestA >= 0 && init > best) {
+      distB_[j] = best;
+      predB_[j] = 2 + bestA;
+      predE_[j] = bestE;
+    } else {
+      distB_[j] = init;
+      predB_[j] = initPred;
+      predE_[j] = -1;
+    }
+  }
+
+  // Keeps the distance of the sweep under way unless it is +0, which most
+  // are: a free A atom always, a B atom or paired A atom whenever its
+  // cheapest edge is unchanged and was reduced to 0 by the sweep before.
+  void record(History& h, double d) const {
+    if (!plus_zero(d)) h.push_back(Step{sweeps_ + 1, d});
+  }
+
+  // Reduced costs after a sweep: the few source, sink and pair edges at
+  // once, the A -> B edges by recording the distances of their ends.
+  void reduce(double sink, double largest, double leastPaired) {
+    for (int i = 0; i < nA_; ++i) {
+      if (matched_[i]) {
+        cSrc_[i] = cSrc_[i] + (distA_[i] - 0.0);
+        record(histA_[i], distA_[i]);
+      } else {
+        cSrc_[i] = cSrc_[i] + (0.0 - distA_[i]);
+      }
+    }
+    for (int j = 0; j < nB_; ++j) {
+      const double dj = distB_[j];
+      const int i = partner_[j];
+      if (i < 0) {
+        cSink_[j] = cSink_[j] + (dj - sink);
+      } else {
+        cSink_[j] = cSink_[j] + (sink - dj);
+        cPair_[j] = cPair_[j] + (dj - distA_[i]);
+      }
+      record(histB_[j], dj);
+      // A paired atom's edge into j moved by its tail's distance, at least
+      // leastPaired, less dj, give or take a rounding.
+      if (!amIn_[j].empty()) {
+        const double slack =
+            (bound_ + 2 * largest + std::fabs(lb_[j]) + std::fabs(leastPaired) + std::fabs(dj)) *
+            0x1p-50;
+        lb_[j] = lb_[j] + leastPaired - dj - slack;
+      }
+    }
+    bound_ += 2 * largest + 1;
+    std::swap(lastA_, distA_);
+    std::swap(lastB_, distB_);
+  }
+
+  // Turns the path source -> A atom i -> B atom j -> sink around after
+  // sweep t; i's other edges are now relaxed from 2^30.
+  void augment(int i, int j, int t) {
+    const int e = predE_[j];
+    catch_up(e, t);
+    cPair_[j] = cost_[e];
+    partner_[j] = i;
+    matched_[i] = 1;
+    for (int k = outOff_[i]; k < outOff_[i + 1]; ++k) {
+      const int f = out_[k];
+      const int h = head_[f];
+      // The free best of h must be looked at again if i was among the
+      // edges it was decided on.
+      if (f <= auEnd_[h]) stale_[h] = 1;
+      if (f == e) continue;
+      amIn_[h].push_back(f);
+      // i was free in sweep t, so its edge into h costs at least what the
+      // cheapest free edge into h costs after this reduction.
+      lb_[h] = std::min(lb_[h], auCost_[h] + (0.0 - lastB_[h]));
+    }
+  }
+
+  const int nA_, nB_;
+  // A -> B edges by B atom (off_), each run sorted by starting cost, then
+  // A atom; per edge its ends, its cost after reduction ver_, and a link
+  // past entries whose A atom is paired.
+  std::vector<int> off_, tail_, head_, ver_, skip_;
+  std::vector<double> cost_;
+  // The edges of each A atom (outOff_, out_).
+  std::vector<int> outOff_, out_;
+  // Edges into each B atom from paired A atoms, and a lower bound on their
+  // costs.
+  std::vector<std::vector<int>> amIn_;
+  std::vector<double> lb_;
+  std::vector<char> matched_;
+  std::vector<int> partner_;  // A atom of each B atom, or -1
+  // Costs of source -> A (A -> source once paired), B -> sink (sink -> B)
+  // and B -> partner edges.
+  std::vector<double> cSrc_, cSink_, cPair_;
+  // Distances of each sweep other than +0, by node.
+  std::vector<History> histA_, histB_;
+  // Distances and predecessors of the sweep under way, and the distances of
+  // the last reduction.
+  std::vector<double> distA_, lastA_;
+  std::vector<int> predA_;
+  std::vector<double> distB_, lastB_;
+  std::vector<int> predB_, predE_;
+  // Per B atom, the cheapest free edge as last decided: stale_ when it must
+  // be decided again; its relaxed value, A atom and edge (auA_ -1: none),
+  // its cost, and the end of the entries it was decided on.
+  std::vector<char> stale_;
+  std::vector<double> auBest_;
+  std::vector<int> auA_, auE_;
+  std::vector<double> auCost_;
+  std::vector<int> auEnd_;
+  double bound_ = 0.0;  // on the size of every A -> B cost
+  int sweeps_ = 0;      // reductions done so far
+};
+
 }  // namespace
 
 void createGraph(matrix<double> A, matrix<double> B, matrix<int>& capacity, matrix<double>& cost,
@@ -164,43 +622,28 @@ bool pathExists(std::valarray<double> dist, int start) {
 void HungarianMethod(matrix<int>& pairs, matrix<double> A, matrix<double> B, double lambda,
                      matrix<double> W) {
   const int nA = static_cast<int>(pairs.rowno()), nB = static_cast<int>(pairs.colno());
-  const int N = nA + nB + 2;
   const uint64 ca = A.colno(), cb = B.colno(), cw = W.colno();
   const double* a = A.cdata();
   const double* b = B.cdata();
   const double* w = W.cdata();
-
-  // Initial edges: source -> A, A -> B when closer than lambda, B -> sink.
-  Residual g(N);
-  for (int i = 0; i < nA; ++i) g.out(0).push_back(Arc{2 + i, 0.0});
-  for (int i = 0; i < nA; ++i) {
-    std::vector<Arc>& l = g.out(2 + i);
-    for (int j = 0; j < nB; ++j) {
-      const double d = atom_distance(a + i * ca, b + j * cb);
-      if (d < lambda) l.push_back(Arc{nA + 2 + j, pair_cost(d, lambda, w[i * cw + j])});
-    }
-  }
-  for (int j = 0; j < nB; ++j) g.out(nA + 2 + j).push_back(Arc{1, 0.0});
-
-  std::vector<double> dist(N);
-  std::vector<int> pred(N);
-  std::vector<int> path;
-  double total = 0.0;
-  for (;;) {
-    g.sweep(dist, pred);
-    // A path pays only while its cost stays within lambda of the total.
-    if (dist[1] - lambda > total) break;
-    if (!augmenting_path(g, pred, path)) break;
-    g.reduce_costs(dist);
-    for (std::size_t k = 0; k + 1 < path.size(); ++k) g.reverse(path[k + 1], path[k]);
-    total -= dist[1] - lambda;
-  }
-
-  // A used A -> B edge now runs from the B node back to the A node.
   matrix<int> result(pairs.rowno(), pairs.colno(), 0);
   int* r = result.wdata();
-  for (int j = 0; j < nB; ++j)
-    for (const Arc& e : g.out(nA + 2 + j))
-      if (e.to >= 2 && e.to < nA + 2) r[(e.to - 2) * nB + j] = 1;
+
+  double total = 0.0;
+  LazySweeps fast(nA, nB);
+  if (fast.build(a, ca, b, cb, w, cw, lambda)) {
+    if (fast.run(lambda, total)) {
+      fast.pairs(r);
+      pairs = result;
+      return;
+    }
+    Residual g = fast.residual();
+    run_paths(g, lambda, total);
+    read_pairs(g, nA, nB, r);
+  } else {
+    Residual g = initial_graph(nA, nB, a, ca, b, cb, w, cw, lambda);
+    run_paths(g, lambda, total);
+    read_pairs(g, nA, nB, r);
+  }
   pairs = result;
 }
