@@ -1,8 +1,12 @@
 #include "veldrix/lps.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 using orbmat::matrix;
@@ -159,11 +163,17 @@ void run_paths(Residual& g, double lambda, double& total) {
 // distance too large for the bounds), the graph is handed over as it stands
 // to the plain sweeps.
 class LazySweeps {
+  struct Edge {
+    double cost;  // after reduction ver
+    int tail;     // A atom
+    int ver;
+  };
+
  public:
   LazySweeps(int nA, int nB)
       : nA_(nA), nB_(nB), off_(nB + 1, 0), outOff_(nA + 1, 0), amIn_(nB), lb_(nB, kNone),
         matched_(nA, 0), partner_(nB, -1), cSrc_(nA, 0.0), cSink_(nB, 0.0), cPair_(nB, 0.0),
-        histA_(nA), histB_(nB), distA_(nA), lastA_(nA, 0.0), predA_(nA), distB_(nB),
+        latest_(nA + nB, -1), distA_(nA, 0.0), lastA_(nA, 0.0), predA_(nA, 0), distB_(nB),
         lastB_(nB, 0.0), predB_(nB), predE_(nB), stale_(nB, 1), auBest_(nB), auA_(nB), auE_(nB),
         auCost_(nB), auEnd_(nB) {}
 
@@ -176,41 +186,150 @@ class LazySweeps {
       double c;
     };
     std::vector<Made> made;
-    for (int i = 0; i < nA_; ++i)
-      for (int j = 0; j < nB_; ++j) {
-        const double d = atom_distance(a + i * ca, b + j * cb);
-        if (d < lambda) {
-          const double c = pair_cost(d, lambda, w[i * cw + j]);
-          if (!(std::fabs(c) <= kLarge)) return false;
-          bound_ = std::max(bound_, std::fabs(c));
-          made.push_back(Made{j, i, c});
-          ++off_[j + 1];
-        }
+    bool fits = true;
+    auto consider = [&](int i, int j) {
+      const double d = atom_distance(a + i * ca, b + j * cb);
+      if (d < lambda) {
+        const double c = pair_cost(d, lambda, w[i * cw + j]);
+        if (!(std::fabs(c) <= kLarge)) fits = false;
+        bound_ = std::max(bound_, std::fabs(c));
+        made.push_back(Made{j, i, c});
+        ++off_[j + 1];
       }
+    };
+    if (!close_pairs(a, ca, b, cb, lambda, consider))
+      for (int i = 0; i < nA_; ++i)
+        for (int j = 0; j < nB_; ++j) consider(i, j);
+    if (!fits) return false;
     for (int j = 0; j < nB_; ++j) off_[j + 1] += off_[j];
     const int m = static_cast<int>(made.size());
-    std::vector<Made> byB(m);
-    std::vector<int> fill(off_.begin(), off_.end() - 1);
-    for (const Made& e : made) byB[fill[e.b]++] = e;
-    for (int j = 0; j < nB_; ++j)
-      std::sort(byB.begin() + off_[j], byB.begin() + off_[j + 1],
-                [](const Made& x, const Made& y) { return x.c < y.c || (x.c == y.c && x.a < y.a); });
-    tail_.resize(m);
+    edges_.resize(m);
     head_.resize(m);
-    cost_.resize(m);
-    ver_.assign(m, 0);
+    {
+      std::vector<int> fill(off_.begin(), off_.end() - 1);
+      for (const Made& e : made) {
+        const int k = fill[e.b]++;
+        edges_[k] = Edge{e.c, e.a, 0};
+        head_[k] = e.b;
+      }
+    }
+    made = std::vector<Made>();
+    std::vector<Edge> spare;
+    for (int j = 0; j < nB_; ++j) sort_run(off_[j], off_[j + 1], spare);
     skip_.resize(m);
     for (int e = 0; e < m; ++e) {
-      tail_[e] = byB[e].a;
-      head_[e] = byB[e].b;
-      cost_[e] = byB[e].c;
       skip_[e] = e + 1;
-      ++outOff_[byB[e].a + 1];
+      ++outOff_[edges_[e].tail + 1];
     }
     for (int i = 0; i < nA_; ++i) outOff_[i + 1] += outOff_[i];
+    for (int j = 0; j < nB_; ++j) {
+      if (off_[j + 1] > off_[j])
+        active_.push_back(j);
+      else if (lone_ < 0)
+        lone_ = j;
+      predB_[j] = -1;
+    }
     out_.resize(m);
     std::vector<int> at(outOff_.begin(), outOff_.end() - 1);
-    for (int e = 0; e < m; ++e) out_[at[tail_[e]]++] = e;
+    for (int e = 0; e < m; ++e) out_[at[edges_[e].tail]++] = e;
+    return true;
+  }
+
+  // Sorts edges_[from, to) by cost, then A atom; the run comes in ascending
+  // A atoms.  The costs are spread over buckets by a non-decreasing map
+  // (stable, so ties keep their order), and each bucket is sorted on its
+  // own.
+  void sort_run(int from, int to, std::vector<Edge>& spare) {
+    const int n = to - from;
+    auto before = [](const Edge& x, const Edge& y) {
+      return x.cost < y.cost || (x.cost == y.cost && x.tail < y.tail);
+    };
+    Edge* run = edges_.data() + from;
+    double low = 0, high = 0;
+    for (int k = 0; k < n; ++k) {
+      low = std::min(low, run[k].cost);
+      high = std::max(high, run[k].cost);
+    }
+    const double scale = (n - 1) / (high - low);
+    if (n < 32 || !(scale <= 0x1p60)) {
+      std::sort(run, run + n, before);
+      return;
+    }
+    bucket_.assign(n + 1, 0);
+    auto slot = [&](double c) {
+      return std::min(n - 1, static_cast<int>((c - low) * scale));
+    };
+    for (int k = 0; k < n; ++k) ++bucket_[slot(run[k].cost) + 1];
+    for (int k = 0; k < n; ++k) bucket_[k + 1] += bucket_[k];
+    spare.resize(n);
+    for (int k = 0; k < n; ++k) spare[bucket_[slot(run[k].cost)]++] = run[k];
+    // bucket_[k] is now the end of bucket k.
+    int begin = 0;
+    for (int k = 0; k < n; ++k) {
+      const int end = bucket_[k];
+      if (end - begin > 1) std::sort(spare.begin() + begin, spare.begin() + end, before);
+      begin = end;
+    }
+    std::copy(spare.begin(), spare.end(), run);
+  }
+
+  // Hands every pair of atoms that may lie closer than lambda to consider,
+  // A atom by A atom, from a grid of cells a little wider than lambda: the
+  // computed distance of atoms in cells that are not neighbours along some
+  // axis is at least lambda.  False (and nothing handed over) when the
+  // coordinates do not fit such a grid.
+  template <class Consider>
+  bool close_pairs(const double* a, uint64 ca, const double* b, uint64 cb, double lambda,
+                   Consider& consider) const {
+    const double side = lambda * (1 + 0x1p-20);
+    if (!(side > 0) || !std::isfinite(side) || nB_ == 0) return false;
+    // Cell indices stay small, so that dividing by side leaves a rounding
+    // far below the margin of 2^-20.
+    auto cell = [side](const double* x, int* k) {
+      for (int d = 0; d < 3; ++d) {
+        const double q = x[d] / side;
+        if (!(std::fabs(q) <= 0x1p30)) return false;
+        k[d] = static_cast<int>(std::floor(q));
+      }
+      return true;
+    };
+    std::vector<int> cellB(3 * nB_);
+    int lo[3], hi[3];
+    for (int j = 0; j < nB_; ++j) {
+      int* k = &cellB[3 * j];
+      if (!cell(b + j * cb, k)) return false;
+      for (int d = 0; d < 3; ++d) {
+        lo[d] = j == 0 ? k[d] : std::min(lo[d], k[d]);
+        hi[d] = j == 0 ? k[d] : std::max(hi[d], k[d]);
+      }
+    }
+    std::vector<int> cellA(3 * nA_);
+    for (int i = 0; i < nA_; ++i)
+      if (!cell(a + i * ca, &cellA[3 * i])) return false;
+    // The box of B cells, too many cells for a table: no grid.
+    double cells = 1;
+    for (int d = 0; d < 3; ++d) cells *= static_cast<double>(hi[d]) - lo[d] + 1;
+    if (cells > 64.0 * (nA_ + nB_) + 262144) return false;
+    const int nx = hi[0] - lo[0] + 1, ny = hi[1] - lo[1] + 1, nz = hi[2] - lo[2] + 1;
+    auto index = [&](int x, int y, int z) { return ((x - lo[0]) * ny + (y - lo[1])) * nz + (z - lo[2]); };
+    std::vector<int> start(static_cast<std::size_t>(nx) * ny * nz + 1, 0);
+    for (int j = 0; j < nB_; ++j) ++start[index(cellB[3 * j], cellB[3 * j + 1], cellB[3 * j + 2]) + 1];
+    for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
+    std::vector<int> inCell(nB_);
+    {
+      std::vector<int> fill(start.begin(), start.end() - 1);
+      for (int j = 0; j < nB_; ++j)
+        inCell[fill[index(cellB[3 * j], cellB[3 * j + 1], cellB[3 * j + 2])]++] = j;
+    }
+    for (int i = 0; i < nA_; ++i) {
+      const int* k = &cellA[3 * i];
+      for (int x = std::max(k[0] - 1, lo[0]); x <= std::min(k[0] + 1, hi[0]); ++x)
+        for (int y = std::max(k[1] - 1, lo[1]); y <= std::min(k[1] + 1, hi[1]); ++y)
+          for (int z = std::max(k[2] - 1, lo[2]); z <= std::min(k[2] + 1, hi[2]); ++z) {
+            const int c = index(x, y, z);
+            for (int q = start[c]; q < start[c + 1]; ++q) consider(i, inCell[q]);
+          }
+    }
     return true;
   }
 
@@ -219,24 +338,13 @@ class LazySweeps {
   bool run(double lambda, double& total) {
     for (;;) {
       const int t = sweeps_ + 1;
-      for (int i = 0; i < nA_; ++i) {
-        if (matched_[i]) {
-          // The source has distance 0; a paired atom must not lower it.
-          if (0.0 > kUnreached + cSrc_[i]) return false;
-          distA_[i] = kUnreached;
-          predA_[i] = -1;
-        } else {
-          distA_[i] = 0.0 + cSrc_[i];
-          predA_[i] = 0;
-        }
-      }
-      for (int j = 0; j < nB_; ++j) relax_b(j, t);
-
-      // B atoms in node order: free ones offer the sink, paired ones their
-      // partner, whose distance is then final.
+      // Free A atoms hold distance +0 and predecessor 0 throughout; paired
+      // ones start from 2^30 and hear only from their partner.  Each B atom
+      // takes its A phase, then offers the sink (free) or its partner.
       double sink = kUnreached, largest = 0.0, leastPaired = kNone;
       int predSink = -1;
-      for (int j = 0; j < nB_; ++j) {
+      for (const int j : active_) {
+        relax_b(j, t);
         const double dk = distB_[j];
         largest = std::max(largest, std::fabs(dk));
         const int i = partner_[j];
@@ -247,13 +355,26 @@ class LazySweeps {
             predSink = nA_ + 2 + j;
           }
         } else {
+          // The source has distance 0; a paired atom must not lower it.
+          if (0.0 > kUnreached + cSrc_[i]) return false;
           const double nd = dk + cPair_[j];
-          if (distA_[i] > nd) {
-            distA_[i] = nd;
-            predA_[i] = nA_ + 2 + j;
-          }
-          largest = std::max(largest, std::fabs(distA_[i]));
-          leastPaired = std::min(leastPaired, distA_[i]);
+          const bool closer = kUnreached > nd;
+          const double di = closer ? nd : kUnreached;
+          distA_[i] = di;
+          predA_[i] = closer ? nA_ + 2 + j : -1;
+          largest = std::max(largest, std::fabs(di));
+          leastPaired = std::min(leastPaired, di);
+        }
+      }
+
+      if (lone_ >= 0) {
+        // The B atoms without edges keep distance 2^30 and share one sink
+        // cost; the first of them comes before the others.
+        largest = std::max(largest, kUnreached);
+        const double nd = kUnreached + cLone_;
+        if (sink > nd || (sink == nd && predSink >= 0 && lone_ < predSink - nA_ - 2)) {
+          sink = nd;
+          predSink = nA_ + 2 + lone_;
         }
       }
 
@@ -286,8 +407,10 @@ class LazySweeps {
     Residual g(nA_ + nB_ + 2);
     for (int i = 0; i < nA_; ++i)
       if (!matched_[i]) g.out(0).push_back(Arc{2 + i, cSrc_[i]});
-    for (int j = 0; j < nB_; ++j)
+    for (int j = 0; j < nB_; ++j) {
+      if (off_[j + 1] == off_[j]) cSink_[j] = cLone_;
       if (partner_[j] >= 0) g.out(1).push_back(Arc{nA_ + 2 + j, cSink_[j]});
+    }
     for (int i = 0; i < nA_; ++i) {
       std::vector<Arc>& l = g.out(2 + i);
       if (matched_[i]) l.push_back(Arc{0, cSrc_[i]});
@@ -295,7 +418,7 @@ class LazySweeps {
         const int e = out_[k], j = head_[e];
         if (partner_[j] == i) continue;  // turned into the pair edge
         catch_up(e, sweeps_);
-        l.push_back(Arc{nA_ + 2 + j, cost_[e]});
+        l.push_back(Arc{nA_ + 2 + j, edges_[e].cost});
       }
     }
     for (int j = 0; j < nB_; ++j)
@@ -311,60 +434,61 @@ class LazySweeps {
   }
 
  private:
-  struct Step {
-    int sweep;
-    double dist;
-  };
-  using History = std::vector<Step>;
-
   static constexpr double kNone = std::numeric_limits<double>::infinity();
   static constexpr int kNever = std::numeric_limits<int>::max();
   // Costs and distances stay below this size, so that rounding stays far
   // below the margins of the bounds.
   static constexpr double kLarge = 1099511627776.0;  // 2^40
 
-  static bool plus_zero(double d) { return d == 0.0 && !std::signbit(d); }
+  static bool plus_zero(double d) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &d, sizeof bits);
+    return bits == 0;
+  }
 
   // Brings edge e up to the costs after reduction number upto, replaying
   // the reductions it missed with the recorded distances of its ends.
   void catch_up(int e, int upto) {
-    const int v = ver_[e];
+    Edge& edge = edges_[e];
+    const int v = edge.ver;
     if (v >= upto) return;
-    const int i = tail_[e], j = head_[e];
-    double c = cost_[e];
+    const int i = edge.tail, j = head_[e];
+    double c = edge.cost;
     if (v + 1 == upto && upto == sweeps_) {
       // Only the last reduction is missing: its distances are at hand.
       c = c + (lastA_[i] - lastB_[j]);
     } else {
-      const History& hb = histB_[j];
-      const History& ha = histA_[i];
-      // The recorded steps after v; those of sweeps up to upto follow.
-      std::size_t ib = hb.size(), ia = ha.size();
-      while (ib > 0 && hb[ib - 1].sweep > v) --ib;
-      while (ia > 0 && ha[ia - 1].sweep > v) --ia;
+      // The recorded distances of both ends after v, latest first.
+      auto gather = [&](int node, std::vector<int>& into) {
+        into.clear();
+        for (int k = latest_[node]; k >= 0 && logSweep_[k] > v; k = logPrev_[k])
+          if (logSweep_[k] <= upto) into.push_back(k);
+      };
+      gather(i, fromA_);
+      gather(nA_ + j, fromB_);
+      std::size_t ia = fromA_.size(), ib = fromB_.size();
       int done = v;
-      for (;;) {
-        const int sb = ib < hb.size() && hb[ib].sweep <= upto ? hb[ib].sweep : kNever;
-        const int sa = ia < ha.size() && ha[ia].sweep <= upto ? ha[ia].sweep : kNever;
+      while (ia > 0 || ib > 0) {
+        const int sa = ia > 0 ? logSweep_[fromA_[ia - 1]] : kNever;
+        const int sb = ib > 0 ? logSweep_[fromB_[ib - 1]] : kNever;
         const int s = std::min(sa, sb);
-        if (s == kNever) break;
         // Sweeps in between left both ends at +0: each added +0.
         if (s > done + 1) c = c + 0.0;
-        const double da = s == sa ? ha[ia++].dist : 0.0;
-        const double db = s == sb ? hb[ib++].dist : 0.0;
+        const double da = s == sa ? logDist_[fromA_[--ia]] : 0.0;
+        const double db = s == sb ? logDist_[fromB_[--ib]] : 0.0;
         c = c + (da - db);
         done = s;
       }
       if (upto > done) c = c + 0.0;
     }
-    cost_[e] = c;
-    ver_[e] = upto;
+    edge.cost = c;
+    edge.ver = upto;
   }
 
   // The first entry at or after k whose A atom is still free.
   int next_free(int k, int end) {
     int r = k;
-    while (r < end && matched_[tail_[r]]) r = skip_[r];
+    while (r < end && matched_[edges_[r].tail]) r = skip_[r];
     while (k != r) {
       const int nx = skip_[k];
       skip_[k] = r;
@@ -382,17 +506,17 @@ class LazySweeps {
     auEnd_[j] = end;
     if (f == end) return;
     catch_up(f, t - 1);
-    auCost_[j] = cost_[f];
-    double best = 0.0 + cost_[f];
-    int bestA = tail_[f], bestE = f;
+    auCost_[j] = edges_[f].cost;
+    double best = 0.0 + edges_[f].cost;
+    int bestA = edges_[f].tail, bestE = f;
     for (int g = next_free(f + 1, end); g < end; g = next_free(g + 1, end)) {
       catch_up(g, t - 1);
-      if (!(0.0 + cost_[g] == best)) {
+      if (!(0.0 + edges_[g].cost == best)) {
         auEnd_[j] = g;
         break;
       }
-      if (tail_[g] < bestA) {
-        bestA = tail_[g];
+      if (edges_[g].tail < bestA) {
+        bestA = edges_[g].tail;
         bestE = g;
       }
     }
@@ -429,12 +553,13 @@ class LazySweeps {
         double low = kNone;
         for (int e : am) {
           catch_up(e, t - 1);
-          const double c = cost_[e];
+          const double c = edges_[e].cost;
+          const int i = edges_[e].tail;
           low = std::min(low, c);
           const double v = kUnreached + c;
-          if (bestA < 0 || v < best || (v == best && tail_[e] < bestA)) {
+          if (bestA < 0 || v < best || (v == best && i < bestA)) {
             best = v;
-            bestA = tail_[e];
+            bestA = i;
             bestE = e;
           }
         }
@@ -455,41 +580,40 @@ class LazySweeps {
   // Keeps the distance of the sweep under way unless it is +0, which most
   // are: a free A atom always, a B atom or paired A atom whenever its
   // cheapest edge is unchanged and was reduced to 0 by the sweep before.
-  void record(History& h, double d) const {
-    if (!plus_zero(d)) h.push_back(Step{sweeps_ + 1, d});
+  void record(int node, double d) {
+    if (plus_zero(d)) return;
+    logSweep_.push_back(sweeps_ + 1);
+    logDist_.push_back(d);
+    logPrev_.push_back(latest_[node]);
+    latest_[node] = static_cast<int>(logSweep_.size()) - 1;
   }
 
   // Reduced costs after a sweep: the few source, sink and pair edges at
   // once, the A -> B edges by recording the distances of their ends.
   void reduce(double sink, double largest, double leastPaired) {
-    for (int i = 0; i < nA_; ++i) {
-      if (matched_[i]) {
-        cSrc_[i] = cSrc_[i] + (distA_[i] - 0.0);
-        record(histA_[i], distA_[i]);
-      } else {
-        cSrc_[i] = cSrc_[i] + (0.0 - distA_[i]);
-      }
-    }
-    for (int j = 0; j < nB_; ++j) {
+    // Every A -> B cost lies within bound_, so a bound below -bound_ says
+    // nothing more than -bound_ does, and all terms stay that small.
+    bound_ += 2 * largest + 1;
+    const double slack = (3 * bound_ + 4 * largest + std::fabs(leastPaired)) * 0x1p-50;
+    // A free atom's source edge gets 0 - 0 and stays at +0.
+    cLone_ = cLone_ + (kUnreached - sink);
+    for (const int j : active_) {
       const double dj = distB_[j];
       const int i = partner_[j];
       if (i < 0) {
         cSink_[j] = cSink_[j] + (dj - sink);
       } else {
+        const double di = distA_[i];
         cSink_[j] = cSink_[j] + (sink - dj);
-        cPair_[j] = cPair_[j] + (dj - distA_[i]);
+        cPair_[j] = cPair_[j] + (dj - di);
+        cSrc_[i] = cSrc_[i] + (di - 0.0);
+        record(i, di);
       }
-      record(histB_[j], dj);
+      record(nA_ + j, dj);
       // A paired atom's edge into j moved by its tail's distance, at least
       // leastPaired, less dj, give or take a rounding.
-      if (!amIn_[j].empty()) {
-        const double slack =
-            (bound_ + 2 * largest + std::fabs(lb_[j]) + std::fabs(leastPaired) + std::fabs(dj)) *
-            0x1p-50;
-        lb_[j] = lb_[j] + leastPaired - dj - slack;
-      }
+      if (!amIn_[j].empty()) lb_[j] = std::max(lb_[j] + leastPaired - dj - slack, -bound_);
     }
-    bound_ += 2 * largest + 1;
     std::swap(lastA_, distA_);
     std::swap(lastB_, distB_);
   }
@@ -499,7 +623,7 @@ class LazySweeps {
   void augment(int i, int j, int t) {
     const int e = predE_[j];
     catch_up(e, t);
-    cPair_[j] = cost_[e];
+    cPair_[j] = edges_[e].cost;
     partner_[j] = i;
     matched_[i] = 1;
     for (int k = outOff_[i]; k < outOff_[i + 1]; ++k) {
@@ -518,10 +642,11 @@ class LazySweeps {
 
   const int nA_, nB_;
   // A -> B edges by B atom (off_), each run sorted by starting cost, then
-  // A atom; per edge its ends, its cost after reduction ver_, and a link
-  // past entries whose A atom is paired.
-  std::vector<int> off_, tail_, head_, ver_, skip_;
-  std::vector<double> cost_;
+  // A atom; per edge its B atom and a link past entries whose A atom is
+  // paired.
+  std::vector<int> off_;
+  std::vector<Edge> edges_;
+  std::vector<int> head_, skip_;
   // The edges of each A atom (outOff_, out_).
   std::vector<int> outOff_, out_;
   // Edges into each B atom from paired A atoms, and a lower bound on their
@@ -533,8 +658,12 @@ class LazySweeps {
   // Costs of source -> A (A -> source once paired), B -> sink (sink -> B)
   // and B -> partner edges.
   std::vector<double> cSrc_, cSink_, cPair_;
-  // Distances of each sweep other than +0, by node.
-  std::vector<History> histA_, histB_;
+  // Distances of each sweep other than +0, in one log: per entry its sweep,
+  // distance and the node's entry before; per node (A atoms, then B atoms)
+  // its latest entry.  fromA_, fromB_: entries gathered for a replay.
+  std::vector<int> logSweep_;
+  std::vector<double> logDist_;
+  std::vector<int> logPrev_, latest_, fromA_, fromB_;
   // Distances and predecessors of the sweep under way, and the distances of
   // the last reduction.
   std::vector<double> distA_, lastA_;
@@ -549,6 +678,12 @@ class LazySweeps {
   std::vector<int> auA_, auE_;
   std::vector<double> auCost_;
   std::vector<int> auEnd_;
+  std::vector<int> bucket_;  // scratch of sort_run
+  // B atoms with edges, ascending; the first B atom without any (or -1)
+  // and the sink cost all those share.
+  std::vector<int> active_;
+  int lone_ = -1;
+  double cLone_ = 0.0;
   double bound_ = 0.0;  // on the size of every A -> B cost
   int sweeps_ = 0;      // reductions done so far
 };
