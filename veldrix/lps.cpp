@@ -168,10 +168,15 @@ class LazySweeps {
     int tail;     // A atom
     int ver;
   };
+  struct Step {
+    int sweep;
+    double dist;
+  };
 
  public:
   LazySweeps(int nA, int nB)
       : nA_(nA), nB_(nB), off_(nB + 1, 0), outOff_(nA + 1, 0), amIn_(nB), lb_(nB, kNone),
+        amBest_(nB, -1),
         matched_(nA, 0), partner_(nB, -1), cSrc_(nA, 0.0), cSink_(nB, 0.0), cPair_(nB, 0.0),
         latest_(nA + nB, -1), distA_(nA, 0.0), lastA_(nA, 0.0), predA_(nA, 0), distB_(nB),
         lastB_(nB, 0.0), predB_(nB), predE_(nB), stale_(nB, 1), auBest_(nB), auA_(nB), auE_(nB),
@@ -197,7 +202,10 @@ class LazySweeps {
         ++off_[j + 1];
       }
     };
-    if (!close_pairs(a, ca, b, cb, lambda, consider))
+    // The grid's count of candidate pairs bounds the edges: room for all of
+    // them at once, so the list is never copied as it grows.
+    auto reserve = [&](std::size_t n) { made.reserve(n); };
+    if (!close_pairs(a, ca, b, cb, lambda, consider, reserve))
       for (int i = 0; i < nA_; ++i)
         for (int j = 0; j < nB_; ++j) consider(i, j);
     if (!fits) return false;
@@ -278,9 +286,9 @@ class LazySweeps {
   // computed distance of atoms in cells that are not neighbours along some
   // axis is at least lambda.  False (and nothing handed over) when the
   // coordinates do not fit such a grid.
-  template <class Consider>
+  template <class Consider, class Reserve>
   bool close_pairs(const double* a, uint64 ca, const double* b, uint64 cb, double lambda,
-                   Consider& consider) const {
+                   Consider& consider, Reserve& reserve) const {
     const double side = lambda * (1 + 0x1p-20);
     if (!(side > 0) || !std::isfinite(side) || nB_ == 0) return false;
     // Cell indices stay small, so that dividing by side leaves a rounding
@@ -321,14 +329,21 @@ class LazySweeps {
       for (int j = 0; j < nB_; ++j)
         inCell[fill[index(cellB[3 * j], cellB[3 * j + 1], cellB[3 * j + 2])]++] = j;
     }
-    for (int i = 0; i < nA_; ++i) {
-      const int* k = &cellA[3 * i];
-      for (int x = std::max(k[0] - 1, lo[0]); x <= std::min(k[0] + 1, hi[0]); ++x)
-        for (int y = std::max(k[1] - 1, lo[1]); y <= std::min(k[1] + 1, hi[1]); ++y)
-          for (int z = std::max(k[2] - 1, lo[2]); z <= std::min(k[2] + 1, hi[2]); ++z) {
-            const int c = index(x, y, z);
-            for (int q = start[c]; q < start[c + 1]; ++q) consider(i, inCell[q]);
-          }
+    for (int pass = 0; pass < 2; ++pass) {
+      std::size_t candidates = 0;
+      for (int i = 0; i < nA_; ++i) {
+        const int* k = &cellA[3 * i];
+        for (int x = std::max(k[0] - 1, lo[0]); x <= std::min(k[0] + 1, hi[0]); ++x)
+          for (int y = std::max(k[1] - 1, lo[1]); y <= std::min(k[1] + 1, hi[1]); ++y)
+            for (int z = std::max(k[2] - 1, lo[2]); z <= std::min(k[2] + 1, hi[2]); ++z) {
+              const int c = index(x, y, z);
+              if (pass == 0)
+                candidates += start[c + 1] - start[c];
+              else
+                for (int q = start[c]; q < start[c + 1]; ++q) consider(i, inCell[q]);
+            }
+      }
+      if (pass == 0) reserve(candidates);
     }
     return true;
   }
@@ -446,42 +461,64 @@ class LazySweeps {
     return bits == 0;
   }
 
+  // The recorded distances of node after sweep v and up to sweep upto,
+  // in sweep order.
+  void gather(int node, int v, int upto, std::vector<Step>& into) const {
+    into.clear();
+    for (int k = latest_[node]; k >= 0 && logSweep_[k] > v; k = logPrev_[k])
+      if (logSweep_[k] <= upto) into.push_back(Step{logSweep_[k], logDist_[k]});
+    std::reverse(into.begin(), into.end());
+  }
+
+  // c after the reductions v + 1 .. upto, from the recorded distances of
+  // the edge's tail (ta, na) and head (hb, nb) in those sweeps.
+  static double replay(double c, int v, int upto, const Step* ta, std::size_t na, const Step* hb,
+                       std::size_t nb) {
+    std::size_t ia = 0, ib = 0;
+    int done = v;
+    while (ia < na || ib < nb) {
+      const int sa = ia < na ? ta[ia].sweep : kNever;
+      const int sb = ib < nb ? hb[ib].sweep : kNever;
+      const int s = std::min(sa, sb);
+      // Sweeps in between left both ends at +0: each added +0.
+      if (s > done + 1) c = c + 0.0;
+      const double da = s == sa ? ta[ia++].dist : 0.0;
+      const double db = s == sb ? hb[ib++].dist : 0.0;
+      c = c + (da - db);
+      done = s;
+    }
+    if (upto > done) c = c + 0.0;
+    return c;
+  }
+
   // Brings edge e up to the costs after reduction number upto, replaying
   // the reductions it missed with the recorded distances of its ends.
-  void catch_up(int e, int upto) {
+  // head, when given, holds the head's recorded distances after some
+  // version not above e's, up to upto, in sweep order.
+  void catch_up(int e, int upto, const std::vector<Step>* head = nullptr) {
     Edge& edge = edges_[e];
     const int v = edge.ver;
     if (v >= upto) return;
     const int i = edge.tail, j = head_[e];
-    double c = edge.cost;
     if (v + 1 == upto && upto == sweeps_) {
       // Only the last reduction is missing: its distances are at hand.
-      c = c + (lastA_[i] - lastB_[j]);
+      edge.cost = edge.cost + (lastA_[i] - lastB_[j]);
     } else {
-      // The recorded distances of both ends after v, latest first.
-      auto gather = [&](int node, std::vector<int>& into) {
-        into.clear();
-        for (int k = latest_[node]; k >= 0 && logSweep_[k] > v; k = logPrev_[k])
-          if (logSweep_[k] <= upto) into.push_back(k);
-      };
-      gather(i, fromA_);
-      gather(nA_ + j, fromB_);
-      std::size_t ia = fromA_.size(), ib = fromB_.size();
-      int done = v;
-      while (ia > 0 || ib > 0) {
-        const int sa = ia > 0 ? logSweep_[fromA_[ia - 1]] : kNever;
-        const int sb = ib > 0 ? logSweep_[fromB_[ib - 1]] : kNever;
-        const int s = std::min(sa, sb);
-        // Sweeps in between left both ends at +0: each added +0.
-        if (s > done + 1) c = c + 0.0;
-        const double da = s == sa ? logDist_[fromA_[--ia]] : 0.0;
-        const double db = s == sb ? logDist_[fromB_[--ib]] : 0.0;
-        c = c + (da - db);
-        done = s;
+      gather(i, v, upto, fromA_);
+      const Step* hb;
+      std::size_t nb;
+      if (head) {
+        auto from = std::upper_bound(head->begin(), head->end(), v,
+                                     [](int x, const Step& y) { return x < y.sweep; });
+        hb = head->data() + (from - head->begin());
+        nb = head->end() - from;
+      } else {
+        gather(nA_ + j, v, upto, fromB_);
+        hb = fromB_.data();
+        nb = fromB_.size();
       }
-      if (upto > done) c = c + 0.0;
+      edge.cost = replay(edge.cost, v, upto, fromA_.data(), fromA_.size(), hb, nb);
     }
-    edge.cost = c;
     edge.ver = upto;
   }
 
@@ -546,24 +583,50 @@ class LazySweeps {
     }
     double best = auBest_[j];
     int bestA = auA_[j], bestE = auE_[j];
-    std::vector<int>& am = amIn_[j];
+    // Paired A atoms relax from 2^30: the one that won the last look at
+    // them exactly, the others only when their lower bound lets them.
+    auto offer = [&](int e) {
+      const double v = kUnreached + edges_[e].cost;
+      const int i = edges_[e].tail;
+      if (bestA < 0 || v < best || (v == best && i < bestA)) {
+        best = v;
+        bestA = i;
+        bestE = e;
+      }
+    };
+    const std::vector<int>& am = amIn_[j];
     if (!am.empty()) {
+      const int first = amBest_[j];
+      if (first >= 0) {
+        catch_up(first, t - 1);
+        offer(first);
+      }
       const double bar = bestA >= 0 ? std::min(init, best) : init;
       if (!(kUnreached + lb_[j] > bar)) {
-        double low = kNone;
+        // Look at all of them; keep the winner among them, and a bound on
+        // the others.
+        double won = 0.0, rest = kNone;
+        int wonA = -1, wonE = -1;
+        int oldest = t - 1;
+        for (int e : am) oldest = std::min(oldest, edges_[e].ver);
+        gather(nA_ + j, oldest, t - 1, headSteps_);
         for (int e : am) {
-          catch_up(e, t - 1);
+          catch_up(e, t - 1, &headSteps_);
+          offer(e);
           const double c = edges_[e].cost;
-          const int i = edges_[e].tail;
-          low = std::min(low, c);
           const double v = kUnreached + c;
-          if (bestA < 0 || v < best || (v == best && i < bestA)) {
-            best = v;
-            bestA = i;
-            bestE = e;
+          const int i = edges_[e].tail;
+          if (wonA < 0 || v < won || (v == won && i < wonA)) {
+            if (wonE >= 0) rest = std::min(rest, edges_[wonE].cost);
+            won = v;
+            wonA = i;
+            wonE = e;
+          } else {
+            rest = std::min(rest, c);
           }
         }
-        lb_[j] = low;
+        amBest_[j] = wonE;
+        lb_[j] = rest;
       }
     }
     if (bestA >= 0 && init > best) {
@@ -592,9 +655,9 @@ class LazySweeps {
   // once, the A -> B edges by recording the distances of their ends.
   void reduce(double sink, double largest, double leastPaired) {
     // Every A -> B cost lies within bound_, so a bound below -bound_ says
-    // nothing more than -bound_ does, and all terms stay that small.
+    // nothing more than -bound_ does.
     bound_ += 2 * largest + 1;
-    const double slack = (3 * bound_ + 4 * largest + std::fabs(leastPaired)) * 0x1p-50;
+    const double slack = (3 * largest + std::fabs(leastPaired)) * 0x1p-50;
     // A free atom's source edge gets 0 - 0 and stays at +0.
     cLone_ = cLone_ + (kUnreached - sink);
     for (const int j : active_) {
@@ -611,8 +674,14 @@ class LazySweeps {
       }
       record(nA_ + j, dj);
       // A paired atom's edge into j moved by its tail's distance, at least
-      // leastPaired, less dj, give or take a rounding.
-      if (!amIn_[j].empty()) lb_[j] = std::max(lb_[j] + leastPaired - dj - slack, -bound_);
+      // leastPaired, less dj, give or take a rounding.  The rounding of an
+      // edge far above the bound is covered by its distance from the bound,
+      // so the terms' sizes at the bound give the slack (with room for the
+      // rounding of this update).
+      if (lb_[j] != kNone) {
+        const double lb = lb_[j];
+        lb_[j] = std::max(lb + leastPaired - dj - (std::fabs(lb) * 0x1p-50 + slack), -bound_);
+      }
     }
     std::swap(lastA_, distA_);
     std::swap(lastB_, distB_);
@@ -649,10 +718,11 @@ class LazySweeps {
   std::vector<int> head_, skip_;
   // The edges of each A atom (outOff_, out_).
   std::vector<int> outOff_, out_;
-  // Edges into each B atom from paired A atoms, and a lower bound on their
-  // costs.
+  // Edges into each B atom from paired A atoms; the one that won the last
+  // full look at them (or -1), and a lower bound on the costs of the others.
   std::vector<std::vector<int>> amIn_;
   std::vector<double> lb_;
+  std::vector<int> amBest_;
   std::vector<char> matched_;
   std::vector<int> partner_;  // A atom of each B atom, or -1
   // Costs of source -> A (A -> source once paired), B -> sink (sink -> B)
@@ -660,10 +730,12 @@ class LazySweeps {
   std::vector<double> cSrc_, cSink_, cPair_;
   // Distances of each sweep other than +0, in one log: per entry its sweep,
   // distance and the node's entry before; per node (A atoms, then B atoms)
-  // its latest entry.  fromA_, fromB_: entries gathered for a replay.
+  // its latest entry.  fromA_, fromB_, headSteps_: distances gathered for
+  // replays.
   std::vector<int> logSweep_;
   std::vector<double> logDist_;
-  std::vector<int> logPrev_, latest_, fromA_, fromB_;
+  std::vector<int> logPrev_, latest_;
+  std::vector<Step> fromA_, fromB_, headSteps_;
   // Distances and predecessors of the sweep under way, and the distances of
   // the last reduction.
   std::vector<double> distA_, lastA_;
@@ -761,8 +833,11 @@ void HungarianMethod(matrix<int>& pairs, matrix<double> A, matrix<double> B, dou
   const double* a = A.cdata();
   const double* b = B.cdata();
   const double* w = W.cdata();
-  matrix<int> result(pairs.rowno(), pairs.colno(), 0);
+  // A block of this shape freed by an earlier pass is reused (no fresh
+  // memory to fault in); it is cleared here.
+  matrix<int> result(pairs.rowno(), pairs.colno());
   int* r = result.wdata();
+  std::fill(r, r + pairs.rowno() * pairs.colno(), 0);
 
   double total = 0.0;
   LazySweeps fast(nA, nB);
