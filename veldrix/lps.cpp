@@ -186,6 +186,8 @@ class LazySweeps {
   // cost is not finite or too large for the bounds to hold.
   bool build(const double* a, uint64 ca, const double* b, uint64 cb, const double* w, uint64 cw,
              double lambda) {
+    // Edges are counted in ints.
+    if (static_cast<double>(nA_) * nB_ >= 0x1p31) return false;
     struct Made {
       int b, a;
       double c;
@@ -204,7 +206,7 @@ class LazySweeps {
     };
     // The grid's count of candidate pairs bounds the edges: room for all of
     // them at once, so the list is never copied as it grows.
-    auto reserve = [&](std::size_t n) { made.reserve(n); };
+    auto reserve = [&](std::size_t n) { made.reserve(std::min<std::size_t>(n, 1 << 23)); };
     if (!close_pairs(a, ca, b, cb, lambda, consider, reserve))
       for (int i = 0; i < nA_; ++i)
         for (int j = 0; j < nB_; ++j) consider(i, j);
@@ -231,6 +233,7 @@ class LazySweeps {
     }
     for (int i = 0; i < nA_; ++i) outOff_[i + 1] += outOff_[i];
     for (int j = 0; j < nB_; ++j) {
+      amIn_[j].reserve(off_[j + 1] - off_[j]);
       if (off_[j + 1] > off_[j])
         active_.push_back(j);
       else if (lone_ < 0)
