@@ -158,7 +158,11 @@ void run_paths(Residual& g, double lambda, double& total) {
 //   sweep, says when they must be looked at.
 // - Every edge cost is brought up to date only when it is read, by
 //   replaying the reductions it missed from the recorded distances of its
-//   two ends, with the very same operations.
+//   two ends, with the very same operations.  Most distances are +0 (a
+//   reduction turns the cheapest edge of a node to 0, and it stays so until
+//   that edge is taken), and only the others are recorded; a B atom left at
+//   +0 keeps the costs of its free edges and so their best.
+// - B atoms without edges all keep distance 2^30 and one sink cost.
 // Whenever a premise fails (source distance changes, a longer path, a
 // distance too large for the bounds), the graph is handed over as it stands
 // to the plain sweeps.
@@ -175,12 +179,32 @@ class LazySweeps {
 
  public:
   LazySweeps(int nA, int nB)
-      : nA_(nA), nB_(nB), off_(nB + 1, 0), outOff_(nA + 1, 0), amIn_(nB), lb_(nB, kNone),
+      : nA_(nA),
+        nB_(nB),
+        off_(nB + 1, 0),
+        outOff_(nA + 1, 0),
+        amIn_(nB),
+        lb_(nB, kNone),
         amBest_(nB, -1),
-        matched_(nA, 0), partner_(nB, -1), cSrc_(nA, 0.0), cSink_(nB, 0.0), cPair_(nB, 0.0),
-        latest_(nA + nB, -1), distA_(nA, 0.0), lastA_(nA, 0.0), predA_(nA, 0), distB_(nB),
-        lastB_(nB, 0.0), predB_(nB), predE_(nB), stale_(nB, 1), auBest_(nB), auA_(nB), auE_(nB),
-        auCost_(nB), auEnd_(nB) {}
+        matched_(nA, 0),
+        partner_(nB, -1),
+        cSrc_(nA, 0.0),
+        cSink_(nB, 0.0),
+        cPair_(nB, 0.0),
+        latest_(nA + nB, -1),
+        distA_(nA, 0.0),
+        lastA_(nA, 0.0),
+        predA_(nA, 0),
+        distB_(nB),
+        lastB_(nB, 0.0),
+        predB_(nB),
+        predE_(nB),
+        stale_(nB, 1),
+        auBest_(nB),
+        auA_(nB),
+        auE_(nB),
+        auCost_(nB),
+        auEnd_(nB) {}
 
   // Makes the A -> B edges of the atoms closer than lambda.  False when a
   // cost is not finite or too large for the bounds to hold.
@@ -267,9 +291,7 @@ class LazySweeps {
       return;
     }
     bucket_.assign(n + 1, 0);
-    auto slot = [&](double c) {
-      return std::min(n - 1, static_cast<int>((c - low) * scale));
-    };
+    auto slot = [&](double c) { return std::min(n - 1, static_cast<int>((c - low) * scale)); };
     for (int k = 0; k < n; ++k) ++bucket_[slot(run[k].cost) + 1];
     for (int k = 0; k < n; ++k) bucket_[k + 1] += bucket_[k];
     spare.resize(n);
@@ -322,9 +344,12 @@ class LazySweeps {
     for (int d = 0; d < 3; ++d) cells *= static_cast<double>(hi[d]) - lo[d] + 1;
     if (cells > 64.0 * (nA_ + nB_) + 262144) return false;
     const int nx = hi[0] - lo[0] + 1, ny = hi[1] - lo[1] + 1, nz = hi[2] - lo[2] + 1;
-    auto index = [&](int x, int y, int z) { return ((x - lo[0]) * ny + (y - lo[1])) * nz + (z - lo[2]); };
+    auto index = [&](int x, int y, int z) {
+      return ((x - lo[0]) * ny + (y - lo[1])) * nz + (z - lo[2]);
+    };
     std::vector<int> start(static_cast<std::size_t>(nx) * ny * nz + 1, 0);
-    for (int j = 0; j < nB_; ++j) ++start[index(cellB[3 * j], cellB[3 * j + 1], cellB[3 * j + 2]) + 1];
+    for (int j = 0; j < nB_; ++j)
+      ++start[index(cellB[3 * j], cellB[3 * j + 1], cellB[3 * j + 2]) + 1];
     for (std::size_t c = 1; c < start.size(); ++c) start[c] += start[c - 1];
     std::vector<int> inCell(nB_);
     {
@@ -401,9 +426,7 @@ class LazySweeps {
       const int n = nA_ + nB_ + 2;
       int steps = 1, u = 1, length = 0, last = -1;
       for (;;) {
-        const int v = u == 1       ? predSink
-                      : u < nA_ + 2 ? predA_[u - 2]
-                                    : predB_[u - nA_ - 2];
+        const int v = u == 1 ? predSink : u < nA_ + 2 ? predA_[u - 2] : predB_[u - nA_ - 2];
         if (v < 0 || v >= n || steps > n) return true;
         ++steps;
         if (++length == 2) last = v;

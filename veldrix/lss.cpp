@@ -75,8 +75,8 @@ double Superimpose(matrix<double>& A, matrix<double>& B, matrix<double>& R, matr
     uint64 j = 0;
     while (j < nc) {
       const uint64 end = j + 8 <= nc ? j + 8 : nc;
-      if (end == j + 8 && (row[j] | row[j + 1] | row[j + 2] | row[j + 3] | row[j + 4] |
-                           row[j + 5] | row[j + 6] | row[j + 7]) == 0) {
+      if (end == j + 8 && (row[j] | row[j + 1] | row[j + 2] | row[j + 3] | row[j + 4] | row[j + 5] |
+                           row[j + 6] | row[j + 7]) == 0) {
         j = end;
         continue;
       }

@@ -164,7 +164,8 @@ TEST(Assignment, MatchesTheDenseFormulationAndABruteForceOnRandomPockets) {
     const bool crowded = trial >= 120;
     const int nA = crowded ? 6 + trial % 29 : 1 + trial % 17;
     const int nB = crowded ? 12 + (trial * 7) % 31 : 1 + (trial * 7) % 13;
-    const double span = 2.0 + trial % 9, lambda = crowded ? lambdas[1 + trial % 2] : lambdas[trial % 5];
+    const double span = 2.0 + trial % 9,
+                 lambda = crowded ? lambdas[1 + trial % 2] : lambdas[trial % 5];
     matrix<double> A(nA, 3, 0.0), B(nB, 3, 0.0), W(nA, nB, 0.0);
     // Every other trial puts the atoms on a small integer grid, where
     // equal distances and equal path costs abound.
@@ -173,7 +174,7 @@ TEST(Assignment, MatchesTheDenseFormulationAndABruteForceOnRandomPockets) {
     for (int i = 0; i < nA * 3; ++i) A(i / 3, i % 3) = coord();
     for (int i = 0; i < nB * 3; ++i) B(i / 3, i % 3) = crowded ? 0.2 * coord() : coord();
     for (int i = 0; i < nA * nB; ++i)
-      W(i / nB, i % nB) = crowded      ? std::pow(10.0, std::floor((trial % 8 ? 12 : 13) * u(gen)))
+      W(i / nB, i % nB) = crowded     ? std::pow(10.0, std::floor((trial % 8 ? 12 : 13) * u(gen)))
                           : trial % 3 ? std::floor(wd(gen)) * 0.5
                                       : 1.0;
 

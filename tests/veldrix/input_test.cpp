@@ -48,8 +48,10 @@ TEST(PocketFilesDeathTest, UnreadableFilesEndTheRunWithFailure) {
   testrun::write_file(dir.file("freq"), "1\n0.5 -2\n");
   testrun::write_file(dir.file("inf"), "1\n2\n\ninf\n");
   EXPECT_EXIT(LoadCoordinates(dir.file("nan")), testing::ExitedWithCode(1), "nan line 3: .*nan");
-  EXPECT_EXIT(LoadCoordinates(dir.file("huge")), testing::ExitedWithCode(1), "huge line 1: .*-1e155");
-  EXPECT_EXIT(LoadOFreq(dir.file("freq"), 3), testing::ExitedWithCode(1), "freq line 2: .*negative");
+  EXPECT_EXIT(LoadCoordinates(dir.file("huge")), testing::ExitedWithCode(1),
+              "huge line 1: .*-1e155");
+  EXPECT_EXIT(LoadOFreq(dir.file("freq"), 3), testing::ExitedWithCode(1),
+              "freq line 2: .*negative");
   EXPECT_EXIT(LoadOFreq(dir.file("inf"), 3), testing::ExitedWithCode(1), "inf line 4: .*inf");
 }
 
