@@ -27,12 +27,12 @@ bool usable_pocket(const std::string& prefix, const std::string& path,
                    const std::valarray<double>& coords, const std::valarray<std::string>& atoms,
                    const std::valarray<std::string>& residues) {
   if (coords.size() != 3 * atoms.size() || atoms.size() != residues.size()) {
-    std::cout << prefix << path << " does not hold five tokens (x y z atomtype restype) per atom"
+    std::cerr << prefix << path << " does not hold five tokens (x y z atomtype restype) per atom"
               << std::endl;
     return false;
   }
   if (atoms.size() == 0) {
-    std::cout << prefix << path << " holds no atom" << std::endl;
+    std::cerr << prefix << path << " holds no atom" << std::endl;
     return false;
   }
   return true;
@@ -46,7 +46,7 @@ void log_frequencies(int which, const std::valarray<double>& f) {
 
 bool enough_frequencies(const std::string& path, const std::valarray<double>& f, int atoms) {
   if (f.size() >= static_cast<std::size_t>(atoms)) return true;
-  std::cout << "VELDRIX: " << path << " holds " << f.size() << " frequencies for " << atoms
+  std::cerr << "VELDRIX: " << path << " holds " << f.size() << " frequencies for " << atoms
             << " atoms" << std::endl;
   return false;
 }
@@ -67,7 +67,7 @@ class OutputFile {
 
  private:
   void report() {
-    std::cout << "Could not create " << name_ << std::endl;
+    std::cerr << "Could not create " << name_ << std::endl;
     failed_ = true;
   }
 
@@ -75,6 +75,14 @@ class OutputFile {
   bool& failed_;
   std::ofstream out_;
 };
+
+// The name of a pocket file without its directory part: output files are
+// named after it and written into the working directory, so pockets from
+// different folders can be aligned.
+std::string output_name(const std::string& path) {
+  const std::string::size_type slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 }  // namespace
 
@@ -193,10 +201,19 @@ int align_pockets(const AlignmentSettings& settings, std::string pocket1,
     counter += 1;
   }
 
+  const std::string name1 = output_name(pocket1), name2 = output_name(pocket2);
+  std::string eqName2 = name2 + ".eq";
+  if (name1 == name2 && pocket1 != pocket2) {
+    // Two files of one name from different folders: one index list must
+    // not overwrite the other.
+    eqName2 = name2 + ".2.eq";
+    std::cerr << "Both pockets are named " << name2 << "; the index list of " << pocket2
+              << " goes to " << eqName2 << std::endl;
+  }
   bool failed = false;
-  OutputFile alignment(pocket1 + "_" + pocket2 + ".alignment", failed);
-  OutputFile eq1(pocket1 + ".eq", failed);
-  OutputFile eq2(pocket2 + ".eq", failed);
+  OutputFile alignment(name1 + "_" + name2 + ".alignment", failed);
+  OutputFile eq1(name1 + ".eq", failed);
+  OutputFile eq2(eqName2, failed);
   OutputFile order("alOrd", failed);
   order.stream() << pocket1 << " " << pocket2 << std::endl;
   order.close();

@@ -17,8 +17,11 @@ struct AlignmentSettings {
 // Aligns the two pocket files, writes the pairing files, "alOrd",
 // "rot.dat" and the summary line, and returns the exit status: 0 after a
 // normal run, 1 when an input is inconsistent or holds no atom, or when an
-// output file or standard output cannot be written.  The frequency file names are read only when
-// settings.frequencies is set ("null" stands for all ones).
+// output file or standard output cannot be written (messages go to standard
+// error).  The pairing files are named after the pocket files without their
+// directory parts and written into the working directory.  The frequency
+// file names are read only when settings.frequencies is set ("null" stands
+// for all ones).
 int align_pockets(const AlignmentSettings& settings, std::string pocket1,
                   const std::string& freqfile1, std::string pocket2, const std::string& freqfile2);
 

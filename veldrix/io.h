@@ -9,8 +9,10 @@
 
 // A pocket file holds five whitespace-separated tokens per atom:
 // x y z atomtype restype.  Each loader reads the whole file and keeps its
-// own share of the tokens; a file that cannot be read ends the program with
-// a message and exit status 1.
+// own share of the tokens; a file that cannot be read, a coordinate or
+// frequency that is not finite, a coordinate whose square overflows and a
+// negative frequency end the program with a message on standard error
+// naming the file and line, and exit status 1.
 
 // x, y and z of every atom, in file order (three values per atom).
 std::valarray<double> LoadCoordinates(std::string path);

@@ -67,14 +67,26 @@ double Superimpose(matrix<double>& A, matrix<double>& B, matrix<double>& R, matr
   const double* b = B.cdata();
   const uint64 ca = A.colno(), cb = B.colno();
 
-  // Paired rows in row-major order of the pair matrix.
+  // Paired rows in row-major order of the pair matrix, which is mostly
+  // zeros: runs of eight entries are passed over at once when all are 0.
   std::vector<double> ap, bp;
-  for (uint64 i = 0; i < nr; ++i)
-    for (uint64 j = 0; j < nc; ++j)
-      if (pr[i * nc + j] != 0) {
-        ap.insert(ap.end(), a + i * ca, a + i * ca + 3);
-        bp.insert(bp.end(), b + j * cb, b + j * cb + 3);
+  for (uint64 i = 0; i < nr; ++i) {
+    const int* row = pr + i * nc;
+    uint64 j = 0;
+    while (j < nc) {
+      const uint64 end = j + 8 <= nc ? j + 8 : nc;
+      if (end == j + 8 && (row[j] | row[j + 1] | row[j + 2] | row[j + 3] | row[j + 4] | row[j + 5] |
+                           row[j + 6] | row[j + 7]) == 0) {
+        j = end;
+        continue;
       }
+      for (; j < end; ++j)
+        if (row[j] != 0) {
+          ap.insert(ap.end(), a + i * ca, a + i * ca + 3);
+          bp.insert(bp.end(), b + j * cb, b + j * cb + 3);
+        }
+    }
+  }
   const uint64 p = ap.size() / 3;
   matrix<double> Ap(p, 3, std::valarray<double>(ap.data(), ap.size()));
   matrix<double> Bp(p, 3, std::valarray<double>(bp.data(), bp.size()));

@@ -6,7 +6,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    std::cout << "usage: veldrix pocket1 frequencies1 pocket2 frequencies2" << std::endl;
+    std::cerr << "usage: veldrix pocket1 frequencies1 pocket2 frequencies2" << std::endl;
     return 1;
   }
   return align_pockets(AlignmentSettings(), argv[1], argv[2], argv[3], argv[4]);

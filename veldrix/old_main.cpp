@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::cout << "usage: veldrix-old pocket1 pocket2 target_lambda" << std::endl;
+    std::cerr << "usage: veldrix-old pocket1 pocket2 target_lambda" << std::endl;
     return 1;
   }
   AlignmentSettings settings;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ostream>
+#include <type_traits>
 #include <valarray>
 
 namespace orbmat {
@@ -188,10 +189,20 @@ class matrix {
   }
 
   T sum() const {
-    T s = 0;
     const uint64 n = mat->row * mat->col;
-    for (uint64 k = 0; k < n; ++k) s += mat->val[k];
-    return s;
+    if constexpr (std::is_integral_v<T>) {
+      // Integers add up the same in any order: four running sums.
+      T s[4] = {0, 0, 0, 0};
+      uint64 k = 0;
+      for (; k + 4 <= n; k += 4)
+        for (int q = 0; q < 4; ++q) s[q] += mat->val[k + q];
+      for (; k < n; ++k) s[0] += mat->val[k];
+      return (s[0] + s[1]) + (s[2] + s[3]);
+    } else {
+      T s = 0;
+      for (uint64 k = 0; k < n; ++k) s += mat->val[k];
+      return s;
+    }
   }
 
   // Singular value decomposition in place (defined for double only):

@@ -120,25 +120,48 @@ TEST(VeldrixRun, FailuresEndWithAMessageAndNonZeroStatus) {
   for (std::size_t k = 0; k < cases.size(); ++k) {
     const testrun::RunResult r = testrun::run_veldrix(cases[k], dir.path());
     EXPECT_NE(r.status, 0) << k;
-    EXPECT_NE(r.out.find(messages[k]), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(messages[k]), std::string::npos) << r.err;
   }
   EXPECT_FALSE(testrun::file_exists(dir.file("alOrd")));
 
-  // The pair file's name runs into a folder that does not exist: the rest
-  // is still written and the run reports the failure.
-  ASSERT_EQ(system(("mkdir '" + dir.file("d1") + "' '" + dir.file("d2") + "'").c_str()), 0);
-  testrun::write_file(dir.file("d1/a"), p);
-  testrun::write_file(dir.file("d2/b"), p);
-  const testrun::RunResult r = testrun::run_veldrix({"d1/a", "null", "d2/b", "null"}, dir.path());
+  // An output file that cannot be created is reported; the rest is still
+  // written.
+  ASSERT_EQ(system(("mkdir '" + dir.file("p1_p1.alignment") + "'").c_str()), 0);
+  const testrun::RunResult r = testrun::run_veldrix({"p1", "null", "p1", "null"}, dir.path());
   EXPECT_NE(r.status, 0);
-  EXPECT_NE(r.out.find("Could not create d1/a_d2/b.alignment"), std::string::npos);
-  EXPECT_EQ(testrun::read_file(dir.file("d2/b.eq")), "0\n1\n2\n3\n4\n");
+  EXPECT_EQ(r.err, "Could not create p1_p1.alignment\n");
+  EXPECT_EQ(testrun::read_file(dir.file("p1.eq")), "0\n1\n2\n3\n4\n");
   EXPECT_EQ(summary(r).size(), 6u);
   EXPECT_EQ(testrun::split_lines(testrun::read_file(dir.file("rot.dat"))).size(), 3u);
+  ASSERT_EQ(system(("rmdir '" + dir.file("p1_p1.alignment") + "'").c_str()), 0);
 
   // The summary is the result: a standard output that takes nothing fails the run.
   const int full = system(
       ("cd '" + dir.path() + "' && '" VELDRIX_BIN "' p1 null p1 null >/dev/full 2>err").c_str());
   EXPECT_EQ(WEXITSTATUS(full), 1);
   EXPECT_EQ(testrun::read_file(dir.file("err")), "Could not write standard output\n");
+}
+
+TEST(VeldrixRun, PocketsFromTwoFoldersAlignIntoTheWorkingDirectory) {
+  testrun::TempDir dir;
+  const std::string p = moved(5, kI, kZero);
+  ASSERT_EQ(system(("mkdir '" + dir.file("d1") + "' '" + dir.file("d2") + "'").c_str()), 0);
+  testrun::write_file(dir.file("d1/a"), p);
+  testrun::write_file(dir.file("d2/b"), moved(4, kI, kZero));
+  testrun::write_file(dir.file("d2/a"), moved(4, kI, kZero));
+  const testrun::RunResult r = testrun::run_veldrix({"d2/b", "null", "d1/a", "null"}, dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testrun::read_file(dir.file("alOrd")), "d1/a d2/b\n");
+  EXPECT_EQ(testrun::read_file(dir.file("a_b.alignment")).substr(0, 15), "0 N:R ** 0 N:R\n");
+  EXPECT_EQ(testrun::read_file(dir.file("a.eq")), "0\n1\n2\n3\n");
+  EXPECT_EQ(testrun::read_file(dir.file("b.eq")), "0\n1\n2\n3\n");
+
+  // One name in two folders: both index lists are kept.
+  const testrun::RunResult same =
+      testrun::run_veldrix({"d1/a", "null", "d2/a", "null"}, dir.path());
+  ASSERT_EQ(same.status, 0) << same.err;
+  EXPECT_NE(same.err.find("a.2.eq"), std::string::npos);
+  EXPECT_EQ(testrun::read_file(dir.file("a.eq")), "0\n1\n2\n3\n");
+  EXPECT_EQ(testrun::read_file(dir.file("a.2.eq")), "0\n1\n2\n3\n");
+  EXPECT_TRUE(testrun::file_exists(dir.file("a_a.alignment")));
 }

@@ -13,8 +13,10 @@ using orbmat::matrix;
 namespace {
 
 // The assignment written the plain way, on full N x N matrices with the
-// public graph and sweep routines.  HungarianMethod must agree exactly.
-bool dense_assignment(matrix<int>& pairs, matrix<double> A, matrix<double> B, double lambda,
+// public graph and sweep routines.  HungarianMethod must agree exactly.  A
+// walk back from the sink that breaks off (no predecessor, a missing edge,
+// a circle) ends the assignment.
+void dense_assignment(matrix<int>& pairs, matrix<double> A, matrix<double> B, double lambda,
                       matrix<double> W) {
   const int nA = pairs.rowno(), nB = pairs.colno(), N = nA + nB + 2;
   matrix<int> capacity(N, N, 0);
@@ -29,20 +31,25 @@ bool dense_assignment(matrix<int>& pairs, matrix<double> A, matrix<double> B, do
     for (int u = 0; u < N; ++u)
       for (int v = 0; v < N; ++v)
         if (capacity(u, v) != 0) cost(u, v) += dist[u] - dist[v];
-    for (int u = 1, v = pred[1];; u = v, v = pred[v]) {
-      if (v < 0) return false;
+    std::vector<int> path{1};
+    while (path.back() != 0 && static_cast<int>(path.size()) <= N) {
+      const int v = pred[path.back()];
+      if (v < 0 || capacity(v, path.back()) == 0) break;
+      path.push_back(v);
+    }
+    if (path.back() != 0) break;
+    for (std::size_t k = 0; k + 1 < path.size(); ++k) {
+      const int u = path[k], v = path[k + 1];
       capacity(v, u) = 0;
       capacity(u, v) = 1;
       cost(u, v) = cost(v, u);
       cost(v, u) = 0;
-      if (v == 0) break;
     }
     total -= dist[1] - lambda;
   }
   matrix<int> block(1, 1);
   block = capacity[orbmat::mslice(nA + 2, 2, nB, nA)];
   pairs = ~block;
-  return true;
 }
 
 // The assignment judged over every pairing of atoms closer than lambda.
@@ -149,22 +156,31 @@ TEST(Assignment, MatchesTheDenseFormulationAndABruteForceOnRandomPockets) {
   std::uniform_real_distribution<double> u(0, 1), wd(0, 16);
   const double lambdas[] = {21, 7, 2.8, 1.54, 1.0486};
   int paired = 0, judged = 0;
-  for (int trial = 0; trial < 120; ++trial) {
-    const int nA = 1 + trial % 17, nB = 1 + (trial * 7) % 13;
-    const double span = 2.0 + trial % 9, lambda = lambdas[trial % 5];
+  for (int trial = 0; trial < 160; ++trial) {
+    // The last trials are larger, with the B atoms crowded into one corner
+    // and weights of every size from 1 to 1e11 (1e12 in a few): many edges
+    // into each B atom, and sweeps whose paths run through paired atoms or
+    // break off.
+    const bool crowded = trial >= 120;
+    const int nA = crowded ? 6 + trial % 29 : 1 + trial % 17;
+    const int nB = crowded ? 12 + (trial * 7) % 31 : 1 + (trial * 7) % 13;
+    const double span = 2.0 + trial % 9,
+                 lambda = crowded ? lambdas[1 + trial % 2] : lambdas[trial % 5];
     matrix<double> A(nA, 3, 0.0), B(nB, 3, 0.0), W(nA, nB, 0.0);
     // Every other trial puts the atoms on a small integer grid, where
     // equal distances and equal path costs abound.
-    const bool grid = trial % 2 == 1;
+    const bool grid = !crowded && trial % 2 == 1;
     auto coord = [&] { return grid ? std::floor(4 * u(gen)) : span * u(gen); };
     for (int i = 0; i < nA * 3; ++i) A(i / 3, i % 3) = coord();
-    for (int i = 0; i < nB * 3; ++i) B(i / 3, i % 3) = coord();
+    for (int i = 0; i < nB * 3; ++i) B(i / 3, i % 3) = crowded ? 0.2 * coord() : coord();
     for (int i = 0; i < nA * nB; ++i)
-      W(i / nB, i % nB) = trial % 3 ? std::floor(wd(gen)) * 0.5 : 1.0;
+      W(i / nB, i % nB) = crowded     ? std::pow(10.0, std::floor((trial % 8 ? 12 : 13) * u(gen)))
+                          : trial % 3 ? std::floor(wd(gen)) * 0.5
+                                      : 1.0;
 
     matrix<int> fast(nA, nB, 0), slow(nA, nB, 0);
     HungarianMethod(fast, A, B, lambda, W);
-    ASSERT_TRUE(dense_assignment(slow, A, B, lambda, W));
+    dense_assignment(slow, A, B, lambda, W);
     std::valarray<int> rowUse(0, nA), colUse(0, nB);
     for (int i = 0; i < nA; ++i)
       for (int j = 0; j < nB; ++j) {

@@ -41,6 +41,18 @@ TEST(PocketFilesDeathTest, UnreadableFilesEndTheRunWithFailure) {
   EXPECT_EXIT(LoadCoordinates(dir.file("missing")), testing::ExitedWithCode(1), "");
   EXPECT_EXIT(LoadAtomTypes(dir.path()), testing::ExitedWithCode(1), "");
   EXPECT_EXIT(LoadOFreq(dir.file("missing"), 3), testing::ExitedWithCode(1), "");
+
+  // Numbers that would turn every result into NaN are refused by file and line.
+  testrun::write_file(dir.file("nan"), "0 0 0 N R\n\n1 nan 2 C A\n");
+  testrun::write_file(dir.file("huge"), "0 0 0 N R 1 -1e155 2 C A\n");
+  testrun::write_file(dir.file("freq"), "1\n0.5 -2\n");
+  testrun::write_file(dir.file("inf"), "1\n2\n\ninf\n");
+  EXPECT_EXIT(LoadCoordinates(dir.file("nan")), testing::ExitedWithCode(1), "nan line 3: .*nan");
+  EXPECT_EXIT(LoadCoordinates(dir.file("huge")), testing::ExitedWithCode(1),
+              "huge line 1: .*-1e155");
+  EXPECT_EXIT(LoadOFreq(dir.file("freq"), 3), testing::ExitedWithCode(1),
+              "freq line 2: .*negative");
+  EXPECT_EXIT(LoadOFreq(dir.file("inf"), 3), testing::ExitedWithCode(1), "inf line 4: .*inf");
 }
 
 TEST(InitialPairs, DiagonalAndSeedingProgram) {
