@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "measure/ballcache.h"
+#include "measure/ballmath.h"
 #include "measure/complexbuild.h"
 #include "measure/contribreport.h"
 #include "structure/bead.h"
@@ -34,6 +35,46 @@ Shell atom_shell(int v, double A, const Atoms& atoms, double p) {
   return s;
 }
 
+// The volume of an atom's shell (between its atom sphere, radius r, and its
+// expanded sphere, radius R) that lies inside the cone from its centre over
+// a radical circle but on the near side of the circle's plane, when that
+// plane lies at distance e beyond the centre.  In the directions of the cone
+// at angle t from the axis (cos t >= e / R) the shell runs from r out to the
+// plane at e / cos t, where the ray enters the atom's own cell.
+double shell_before_plane(double r, double R, double e) {
+  if (r < 0) r = 0;  // an atom of radius 0 has the whole cone in its shell
+  if (e < r) return AV_PI * e * (R - r) * (R - r) * (R + 2 * r) / (3 * R);
+  return AV_PI * (R * R - e * e) * e / 3 - 2 * AV_PI / 3 * r * r * r * (1 - e / R);
+}
+
+// The torus of atoms i and j (at positions a and b of g) with its volume
+// handed out by the power cells of the two balls, as the areas and volumes
+// of the expanded balls are.  While each centre lies in its own cell, the
+// split at the plane of the atom spheres stays as it is.  When the centre
+// of one atom lies beyond the radical plane, in its neighbour's cell, so
+// does the whole region that the probe sweeps along the circle, and so does
+// the part of the atom's own shell between its centre and the plane: the
+// neighbour takes both, and the atom keeps only what lies in its cell.
+Torus split_by_cells(Torus t, const info& i, const info& j, int a, int b, double p,
+                     SimplexBalls& g) {
+  const double Ri = i.radius + p, Rj = j.radius + p;
+  const bool i_beyond = !ballmath::hidden0_of(ballmath::at(i), Ri, ballmath::at(j), Rj);
+  const bool j_beyond = !ballmath::hidden0_of(ballmath::at(j), Rj, ballmath::at(i), Ri);
+  if (i_beyond == j_beyond) return t;
+  const double swept = (t.volume_i + t.cone_i) + (t.volume_j + t.cone_j);
+  if (j_beyond) {
+    const double x = shell_before_plane(j.radius, Rj, g.height(b, a) - Rj);
+    t.volume_i = swept + x;
+    t.volume_j = -x;
+  } else {
+    const double x = shell_before_plane(i.radius, Ri, g.height(a, b) - Ri);
+    t.volume_i = -x;
+    t.volume_j = swept + x;
+  }
+  t.cone_i = t.cone_j = 0;
+  return t;
+}
+
 // What the walk keeps per edge, made by the first simplex of the complex
 // that needs it: the cap heights of its two ends, which every simplex around
 // the edge uses, and the two tori (one per direction), which the edge and
@@ -42,7 +83,8 @@ Shell atom_shell(int v, double A, const Atoms& atoms, double p) {
 class EdgePieces {
  public:
   // Room for the edges of the complex only.
-  EdgePieces(const std::vector<edge>& edges, int cusp) : slot_(edges.size(), -1), cusp_(cusp) {
+  EdgePieces(const std::vector<edge>& edges, double p, int cusp)
+      : slot_(edges.size(), -1), p_(p), cusp_(cusp) {
     int n = 0;
     for (std::size_t k = 0; k < edges.size(); ++k)
       if (edges[k].in_complex) slot_[k] = n++;
@@ -84,11 +126,11 @@ class EdgePieces {
   // kept for an edge outside the complex).
   Torus torus(const edge& e, int dir, int a, int b, SimplexBalls& g) {
     const int k = slot(e);
-    if (k < 0) return dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
+    if (k < 0) return make_torus(e, dir, a, b, g);
     unsigned char& have = have_[static_cast<std::size_t>(k)];
     Torus& t = pieces_[static_cast<std::size_t>(k)].torus[dir];
     if (!(have & (kTorus0 << dir))) {
-      t = dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
+      t = make_torus(e, dir, a, b, g);
       have |= kTorus0 << dir;
     }
     return t;
@@ -105,9 +147,14 @@ class EdgePieces {
     Torus torus[2];
   };
   int slot(const edge& e) const { return slot_[static_cast<std::size_t>(e.id - 1)]; }
+  Torus make_torus(const edge& e, int dir, int a, int b, SimplexBalls& g) const {
+    if (dir == 0) return split_by_cells(g.torus(a, b, cusp_), *e.v[0], *e.v[1], a, b, p_, g);
+    return split_by_cells(g.torus(b, a, cusp_), *e.v[1], *e.v[0], b, a, p_, g);
+  }
   std::vector<int> slot_;
   std::vector<Pieces> pieces_;
   std::vector<unsigned char> have_;
+  double p_;
   int cusp_;
 };
 
@@ -639,7 +686,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   // it introduces), so that every sum is added up in that order.
   {
     SimplexBalls geometry(probe);
-    EdgePieces pieces(rec.edges, cusp);
+    EdgePieces pieces(rec.edges, probe, cusp);
     TriaStore faces(rec.trias, report_type == 4);
     FaceMemo memo(rec.trias, rec.tetras.size());
     // info::solidanglevertex and edge::solidangleedge, gathered on the way.

@@ -145,6 +145,31 @@ TEST(AreaVolume, MolecularSurfaceIdentities) {
   }
 }
 
+// Volume of the solid of revolution inside the molecular surface of two
+// atoms (radii r1 at the origin and r2 at distance d on the axis) whose
+// probe passes through their probe circle, between the abscissae lo and hi:
+// the atom spheres out to their contacts with the probe, the probe arc
+// between them.
+double two_atom_ses_volume(double r1, double r2, double d, double p, double lo, double hi) {
+  const double R1 = r1 + p, R2 = r2 + p;
+  const double x1 = (d * d + R1 * R1 - R2 * R2) / (2 * d);  // probe circle plane
+  const double rho = std::sqrt(R1 * R1 - x1 * x1);
+  const double t1 = x1 * r1 / R1, t2 = d - (d - x1) * r2 / R2;  // contact abscissae
+  auto profile = [&](double x) {
+    if (x <= t1) return std::sqrt(std::fmax(0.0, r1 * r1 - x * x));
+    if (x >= t2) return std::sqrt(std::fmax(0.0, r2 * r2 - (x - d) * (x - d)));
+    return rho - std::sqrt(std::fmax(0.0, p * p - (x - x1) * (x - x1)));
+  };
+  const int steps = 400000;
+  const double h = (hi - lo) / steps;
+  double volume = 0;
+  for (int k = 0; k < steps; ++k) {
+    double f = profile(lo + (k + 0.5) * h);
+    volume += kPi * f * f * h;
+  }
+  return volume;
+}
+
 // Two touching atoms and a probe that fits through their probe circle: the
 // molecular surface is two spherical caps and a re-entrant torus, and its
 // volume is a solid of revolution.
@@ -163,25 +188,33 @@ TEST(AreaVolume, TwoTouchingAtomsMolecularSurface) {
   const double torus = 2 * kPi * p * (rho * (phi1 + phi2) - p * (std::sin(phi1) + std::sin(phi2)));
   EXPECT_NEAR(a[0].area_ms + a[1].area_ms, caps + torus, 1e-4);
 
-  // Volume: integrate the profile radius along the axis.
-  auto profile = [&](double x) {
-    const double t1 = x1 * r1 / R1, t2 = d - (d - x1) * r2 / R2;  // contact abscissae
-    if (x <= t1) return std::sqrt(std::fmax(0.0, r1 * r1 - x * x));
-    if (x >= t2) return std::sqrt(std::fmax(0.0, r2 * r2 - (x - d) * (x - d)));
-    return rho - std::sqrt(std::fmax(0.0, p * p - (x - x1) * (x - x1)));
-  };
-  const int steps = 400000;
-  const double lo = -r1, hi = d + r2, h = (hi - lo) / steps;
-  double volume = 0;
-  for (int k = 0; k < steps; ++k) {
-    double f = profile(lo + (k + 0.5) * h);
-    volume += kPi * f * f * h;
-  }
-  EXPECT_NEAR(a[0].volume_ms + a[1].volume_ms, volume, 1e-3);
+  EXPECT_NEAR(a[0].volume_ms + a[1].volume_ms, two_atom_ses_volume(r1, r2, d, p, -r1, d + r2),
+              1e-3);
   // The cusp switch changes nothing while the probe passes the circle.
   std::vector<info> b = run({{0, 0, 0, r1}, {d, 0, 0, r2}}, p, 0, 4, 1);
   EXPECT_DOUBLE_EQ(a[0].area_ms, b[0].area_ms);
   EXPECT_DOUBLE_EQ(a[1].volume_ms, b[1].volume_ms);
+}
+
+// A serine's OG next to its CB: the OG centre lies beyond the radical plane,
+// in the CB's power cell.  Each atom owns the molecular volume inside its
+// cell, as it owns the volume of the union: the OG the part of its atom ball
+// beyond the plane, the CB all the rest.
+TEST(AreaVolume, MolecularVolumeOfAnAtomCentredInItsNeighboursCell) {
+  const double r1 = 1.88, r2 = 1.46, p = 1.4;
+  const double c[3] = {39.826 - 38.944, 31.237 - 30.405, 48.980 - 48.246};
+  std::vector<info> a = run({{38.944, 30.405, 48.246, r1}, {39.826, 31.237, 48.980, r2}}, p);
+  const double d = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+  const double R1 = r1 + p, R2 = r2 + p;
+  const double x1 = (d * d + R1 * R1 - R2 * R2) / (2 * d);
+  ASSERT_GT(x1, d);
+  const double cap = r2 - (x1 - d);  // of the OG atom ball beyond the plane
+  EXPECT_NEAR(a[1].volume_ms, kPi * cap * cap * (3 * r2 - cap) / 3, 1e-5);
+  EXPECT_NEAR(a[0].volume_ms, two_atom_ses_volume(r1, r2, d, p, -r1, x1), 1e-3);
+  for (const info& x : a) {
+    EXPECT_GE(x.volume_ms, 0);
+    EXPECT_LE(x.volume_ms, x.volume_sa);
+  }
 }
 
 // An atom whose expanded ball lies inside the union of its neighbours (its
