@@ -9,6 +9,7 @@
 // while the simplex list is walked, in its order.
 #include "measure/areavolume.h"
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -569,6 +570,66 @@ void fetch_atoms(info* const (&v)[N]) {
   }
 }
 
+// The faces of a flat tetrahedron (its four centres in one plane, as the
+// complex reports them) that a slightly lifted vertex would attach to it.
+// Lifted, the tetrahedron is a sliver whose power centre runs off along the
+// plane's normal to one side, and the faces on that side (those along one
+// diagonal, or the one big face against the three around an inner point)
+// are attached to it; the faces on the other side keep their own sizes.
+// That is the empty side when a face lies on the hull, else the side whose
+// faces the plane's own test attaches (the opposite vertex inside the face's
+// power circle).  Where the four circles coincide neither side is preferred,
+// and either gives the same measures: the radical planes then share one line
+// and the terms of the two sides cancel as those of the tetrahedron would.
+// `cofaces` counts the tetrahedra at each triangle.
+void flat_sides(const tetra& T, const std::vector<int>& cofaces, double p, bool attach[4]) {
+  using ballmath::V3;
+  V3 c[4];
+  for (int k = 0; k < 4; ++k) c[k] = ballmath::at(*T.v[k]);
+  // The plane's normal: the longest of the faces' normals.
+  V3 n{0, 0, 0};
+  double longest = -1;
+  for (int k = 0; k < 4; ++k) {
+    const int a = k == 0 ? 1 : 0, b = k <= 1 ? 2 : 1, d = k <= 2 ? 3 : 2;
+    const V3 m = ballmath::cross(ballmath::sub(c[b], c[a]), ballmath::sub(c[d], c[a]));
+    const double l = ballmath::dot(m, m);
+    if (l > longest) {
+      longest = l;
+      n = m;
+    }
+  }
+  // The affine dependence of the four centres, sum lambda_k c_k = 0: the
+  // faces opposite vertices of one sign of lambda lie on one side.
+  bool side[4];  // of the face opposite vertex k, face 3 - k
+  for (int k = 0; k < 4; ++k) {
+    const int a = k == 0 ? 1 : 0, b = k <= 1 ? 2 : 1, d = k <= 2 ? 3 : 2;
+    const double area =
+        ballmath::dot(ballmath::cross(ballmath::sub(c[b], c[a]), ballmath::sub(c[d], c[a])), n);
+    side[k] = (k % 2 == 0 ? area : -area) > 0;
+  }
+  // Face f with the tetrahedron's first vertex on it and the opposite one,
+  // as in tetra::judge4.
+  const int first[4] = {0, 0, 0, 1}, opposite[4] = {3, 2, 1, 0};
+  bool hull[2] = {false, false};
+  double score[2] = {std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::infinity()};
+  for (int f = 0; f < 4; ++f) {
+    const tria& F = *T.faces[f];
+    const bool s = side[opposite[f]];
+    if (cofaces[static_cast<std::size_t>(F.id - 1)] < 2) hull[s] = true;
+    auto power = [&](int k) {
+      const info& a = *T.v[k];
+      const double dx = F.center[0] - a.x, dy = F.center[1] - a.y, dz = F.center[2] - a.z;
+      const double R = a.radius + p;
+      return dx * dx + dy * dy + dz * dz - R * R;
+    };
+    const double margin = power(first[f]) - power(opposite[f]);
+    if (margin < score[s]) score[s] = margin;
+  }
+  const bool chosen = hull[0] != hull[1] ? hull[1] : score[1] >= score[0];
+  for (int f = 0; f < 4; ++f) attach[f] = side[opposite[f]] == chosen;
+}
+
 // Whether the centre of a lies outside its own power cell because of b:
 // b's power at c_a is below a's own, -R_a^2.
 bool covered_by(const info& a, const info& b, double p) {
@@ -627,7 +688,8 @@ void clear_measures(info& a) {
 ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, double alpha,
                                    int report_type, int cusp, bool lists) {
   const int n = static_cast<int>(beads.size());
-  std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe);
+  std::vector<char> flat;
+  std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe, &flat);
 
   // Grown radii: the complex at alpha becomes the simplices of size <= 0.
   // A ball that shrinks to nothing takes no part.
@@ -644,6 +706,20 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   }
 
   make_records(list, rec, probe);
+  // A flat tetrahedron has no power centre: what the arithmetic gives is
+  // rounding noise.  It never enters the complex; its faces are judged as
+  // the limit of a slightly lifted one (flat_sides).
+  std::vector<int> cofaces;
+  for (std::size_t k = 0; k < rec.tetras.size(); ++k) {
+    if (!flat[k]) continue;
+    for (double& x : rec.tetras[k].center) x = std::numeric_limits<double>::quiet_NaN();
+    if (cofaces.empty()) {
+      cofaces.assign(rec.trias.size(), 0);
+      for (const tetra& T : rec.tetras)
+        for (const tria* f : T.faces)
+          if (f != nullptr) ++cofaces[static_cast<std::size_t>(f->id - 1)];
+    }
+  }
   // The walk below needs of the list only its order: runs of tetrahedra,
   // triangles and edges, and the places of the vertices among them.
   std::vector<Step> order = steps_of(list);
@@ -661,7 +737,15 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   for (tetra& T : rec.tetras) {
     for (tria* f : T.faces)
       if (f != nullptr) f->cofaces.push_back(&T);
-    T.judge4(probe);
+    if (flat[static_cast<std::size_t>(T.id - 1)] && T.faces[0] && T.faces[1] && T.faces[2] &&
+        T.faces[3]) {
+      T.signed_size = std::numeric_limits<double>::infinity();
+      bool attach[4];
+      flat_sides(T, cofaces, probe, attach);
+      T.attach_faces(attach);
+    } else {
+      T.judge4(probe);
+    }
     if (T.signed_size <= 0.0)
       T.in_complex = true;
     else

@@ -353,6 +353,23 @@ TEST(AreaVolume, CoplanarAtomsStayFinite) {
     EXPECT_TRUE(std::isfinite(x.volume_sa) && std::isfinite(x.volume_ms));
     EXPECT_TRUE(std::isfinite(x.envelope_ms) && std::isfinite(x.void_area_ms));
   }
+
+  // Centres that three decimals put into planes, as in a structure shrunk a
+  // thousandfold: among balls that cover each other nearly whole, the
+  // complex reports two flat tetrahedra, one of them on the hull.  Each atom
+  // still owns its sphere outside the others and its ball in its power cell.
+  const std::vector<Ball> shrunk = {
+      {0.020, 0.011, 0.055, 1.88}, {0.017, 0.014, 0.055, 1.88}, {0.017, 0.014, 0.056, 1.61},
+      {0.018, 0.013, 0.057, 1.64}, {0.018, 0.013, 0.058, 1.88}, {0.019, 0.015, 0.058, 1.42},
+      {0.019, 0.012, 0.058, 1.88}, {0.021, 0.013, 0.058, 1.88}, {0.020, 0.014, 0.055, 1.42}};
+  std::vector<info> b = run(shrunk, 1.4);
+  const std::vector<double> area = sampling::exposed_areas(shrunk, 1.4, 200000);
+  std::vector<double> sigma;
+  const std::vector<double> cell = sampling::cell_volumes(shrunk, 1.4, 2000000, &sigma);
+  for (size_t i = 0; i < shrunk.size(); ++i) {
+    EXPECT_NEAR(b[i].area_sa, area[i], 0.02) << i;
+    EXPECT_NEAR(b[i].volume_sa, cell[i], 5 * sigma[i] + 1e-3) << i;
+  }
 }
 
 // A closed shell of atoms around an empty cavity: the inner wall is an
