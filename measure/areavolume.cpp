@@ -9,6 +9,8 @@
 // while the simplex list is walked, in its order.
 #include "measure/areavolume.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
@@ -599,14 +601,26 @@ void flat_sides(const tetra& T, const std::vector<int>& cofaces, double p, bool 
     }
   }
   // The affine dependence of the four centres, sum lambda_k c_k = 0: the
-  // faces opposite vertices of one sign of lambda lie on one side.
-  bool side[4];  // of the face opposite vertex k, face 3 - k
+  // faces opposite vertices of one sign of lambda lie on one side.  Three
+  // centres on a line (lambda 0 for the fourth) make a face of no area,
+  // which lies on the side of the face opposite the middle one of the
+  // three, the one whose sign the other two do not share.
+  double lambda[4], largest = 0;
   for (int k = 0; k < 4; ++k) {
     const int a = k == 0 ? 1 : 0, b = k <= 1 ? 2 : 1, d = k <= 2 ? 3 : 2;
     const double area =
         ballmath::dot(ballmath::cross(ballmath::sub(c[b], c[a]), ballmath::sub(c[d], c[a])), n);
-    side[k] = (k % 2 == 0 ? area : -area) > 0;
+    lambda[k] = k % 2 == 0 ? area : -area;
+    largest = std::max(largest, std::fabs(lambda[k]));
   }
+  int positive = 0, negative = 0;
+  for (double l : lambda) {
+    if (std::fabs(l) <= 1e-9 * largest) continue;
+    ++(l > 0 ? positive : negative);
+  }
+  bool side[4];  // of the face opposite vertex k, face 3 - k
+  for (int k = 0; k < 4; ++k)
+    side[k] = std::fabs(lambda[k]) <= 1e-9 * largest ? positive < negative : lambda[k] > 0;
   // Face f with the tetrahedron's first vertex on it and the opposite one,
   // as in tetra::judge4.
   const int first[4] = {0, 0, 0, 1}, opposite[4] = {3, 2, 1, 0};
@@ -709,16 +723,11 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   // A flat tetrahedron has no power centre: what the arithmetic gives is
   // rounding noise.  It never enters the complex; its faces are judged as
   // the limit of a slightly lifted one (flat_sides).
-  std::vector<int> cofaces;
+  bool any_flat = false;
   for (std::size_t k = 0; k < rec.tetras.size(); ++k) {
     if (!flat[k]) continue;
     for (double& x : rec.tetras[k].center) x = std::numeric_limits<double>::quiet_NaN();
-    if (cofaces.empty()) {
-      cofaces.assign(rec.trias.size(), 0);
-      for (const tetra& T : rec.tetras)
-        for (const tria* f : T.faces)
-          if (f != nullptr) ++cofaces[static_cast<std::size_t>(f->id - 1)];
-    }
+    any_flat = true;
   }
   // The walk below needs of the list only its order: runs of tetrahedra,
   // triangles and edges, and the places of the vertices among them.
@@ -734,6 +743,13 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   std::vector<char> covered(static_cast<std::size_t>(n), 0);
   int void_counter = 0;
   link_records(rec);
+  std::vector<int> cofaces;  // tetrahedra at each triangle, for flat_sides
+  if (any_flat) {
+    cofaces.assign(rec.trias.size(), 0);
+    for (const tetra& T : rec.tetras)
+      for (const tria* f : T.faces)
+        if (f != nullptr) ++cofaces[static_cast<std::size_t>(f->id - 1)];
+  }
   for (tetra& T : rec.tetras) {
     for (tria* f : T.faces)
       if (f != nullptr) f->cofaces.push_back(&T);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "measure/areavolume.h"
@@ -354,21 +355,35 @@ TEST(AreaVolume, CoplanarAtomsStayFinite) {
     EXPECT_TRUE(std::isfinite(x.envelope_ms) && std::isfinite(x.void_area_ms));
   }
 
-  // Centres that three decimals put into planes, as in a structure shrunk a
-  // thousandfold: among balls that cover each other nearly whole, the
-  // complex reports two flat tetrahedra, one of them on the hull.  Each atom
-  // still owns its sphere outside the others and its ball in its power cell.
+  // Centres in planes that the complex reports as flat tetrahedra.  First as
+  // three decimals put them in a structure shrunk a thousandfold: among
+  // balls that cover each other nearly whole, two flat tetrahedra, one on the
+  // hull.  Then on grids, with the big probe of the reduced models: flat
+  // tetrahedra side by side, with faces on the hull and three centres on a
+  // line.  Each atom still owns its sphere outside the others and its ball
+  // in its power cell.
   const std::vector<Ball> shrunk = {
       {0.020, 0.011, 0.055, 1.88}, {0.017, 0.014, 0.055, 1.88}, {0.017, 0.014, 0.056, 1.61},
       {0.018, 0.013, 0.057, 1.64}, {0.018, 0.013, 0.058, 1.88}, {0.019, 0.015, 0.058, 1.42},
       {0.019, 0.012, 0.058, 1.88}, {0.021, 0.013, 0.058, 1.88}, {0.020, 0.014, 0.055, 1.42}};
-  std::vector<info> b = run(shrunk, 1.4);
-  const std::vector<double> area = sampling::exposed_areas(shrunk, 1.4, 200000);
-  std::vector<double> sigma;
-  const std::vector<double> cell = sampling::cell_volumes(shrunk, 1.4, 2000000, &sigma);
-  for (size_t i = 0; i < shrunk.size(); ++i) {
-    EXPECT_NEAR(b[i].area_sa, area[i], 0.02) << i;
-    EXPECT_NEAR(b[i].volume_sa, cell[i], 5 * sigma[i] + 1e-3) << i;
+  const std::vector<Ball> grid = {
+      {2.7, 1.8, 0, 1.88},    {2.7, 2.7, 0, 1.42},  {0.9, 2.7, 0, 1.88},
+      {0, 1.8, 0, 1.88},      {1.8, 0.9, 0, 1.88},  {0.9, 0, 0, 1.88},
+      {0.9, 2.7, -0.9, 1.64}, {0, 1.8, -0.9, 1.61}, {0, 3.6, 1.8, 1.88}};
+  const std::vector<Ball> line = {
+      {2.2, 1.1, 0, 1.88},    {3.3, 3.3, 0, 1.88},   {0, 1.1, 0, 1.88},
+      {0, 3.3, 0, 1.88},      {1.1, 1.1, 0, 1.88},   {4.4, 4.4, -1.1, 1.88},
+      {3.3, 3.3, -2.2, 1.64}, {0, -1.1, -1.1, 1.64}, {0, 3.3, 1.1, 1.88}};
+  for (const auto& [flat, probe] :
+       {std::make_pair(shrunk, 1.4), std::make_pair(grid, 2.8), std::make_pair(line, 2.8)}) {
+    std::vector<info> b = run(flat, probe);
+    const std::vector<double> area = sampling::exposed_areas(flat, probe, 200000);
+    std::vector<double> sigma;
+    const std::vector<double> cell = sampling::cell_volumes(flat, probe, 2000000, &sigma);
+    for (size_t i = 0; i < flat.size(); ++i) {
+      EXPECT_NEAR(b[i].area_sa, area[i], 0.02 + 2e-4 * area[i]) << probe << " " << i;
+      EXPECT_NEAR(b[i].volume_sa, cell[i], 5 * sigma[i] + 1e-3) << probe << " " << i;
+    }
   }
 }
 
