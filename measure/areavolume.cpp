@@ -50,6 +50,14 @@ double shell_before_plane(double r, double R, double e) {
   return AV_PI * (R * R - e * e) * e / 3 - 2 * AV_PI / 3 * r * r * r * (1 - e / R);
 }
 
+// Whether the centre of i lies beyond the radical plane of i and j, on
+// c_j's side: not ballmath::hidden0_of.
+bool beyond(const info& i, const info& j, double p) {
+  const double Ri = i.radius + p, Rj = j.radius + p;
+  const double dx = j.x - i.x, dy = j.y - i.y, dz = j.z - i.z;
+  return !(dx * dx + dy * dy + dz * dz + Ri * Ri - Rj * Rj > 0);
+}
+
 // The torus of atoms i and j (at positions a and b of g) with its volume
 // handed out by the power cells of the two balls, as the areas and volumes
 // of the expanded balls are.  While each centre lies in its own cell, the
@@ -58,12 +66,11 @@ double shell_before_plane(double r, double R, double e) {
 // does the whole region that the probe sweeps along the circle, and so does
 // the part of the atom's own shell between its centre and the plane: the
 // neighbour takes both, and the atom keeps only what lies in its cell.
-Torus split_by_cells(Torus t, const info& i, const info& j, int a, int b, double p,
-                     SimplexBalls& g) {
+void split_by_cells(Torus& t, const info& i, const info& j, int a, int b, double p,
+                    SimplexBalls& g) {
   const double Ri = i.radius + p, Rj = j.radius + p;
-  const bool i_beyond = !ballmath::hidden0_of(ballmath::at(i), Ri, ballmath::at(j), Rj);
-  const bool j_beyond = !ballmath::hidden0_of(ballmath::at(j), Rj, ballmath::at(i), Ri);
-  if (i_beyond == j_beyond) return t;
+  const bool i_beyond = beyond(i, j, p), j_beyond = beyond(j, i, p);
+  if (i_beyond == j_beyond) return;
   const double swept = (t.volume_i + t.cone_i) + (t.volume_j + t.cone_j);
   if (j_beyond) {
     const double x = shell_before_plane(j.radius, Rj, g.height(b, a) - Rj);
@@ -75,7 +82,6 @@ Torus split_by_cells(Torus t, const info& i, const info& j, int a, int b, double
     t.volume_j = swept + x;
   }
   t.cone_i = t.cone_j = 0;
-  return t;
 }
 
 // What the walk keeps per edge, made by the first simplex of the complex
@@ -93,6 +99,11 @@ class EdgePieces {
       if (edges[k].in_complex) slot_[k] = n++;
     pieces_.resize(static_cast<std::size_t>(n));
     have_.assign(static_cast<std::size_t>(n), 0);
+    for (std::size_t k = 0; k < edges.size(); ++k) {
+      const edge& e = edges[k];
+      if (slot_[k] >= 0 && beyond(*e.v[0], *e.v[1], p) != beyond(*e.v[1], *e.v[0], p))
+        have_[static_cast<std::size_t>(slot_[k])] = kBeyond;
+    }
   }
 
   // The heights known so far, handed to the balls of a simplex that holds
@@ -129,11 +140,16 @@ class EdgePieces {
   // kept for an edge outside the complex).
   Torus torus(const edge& e, int dir, int a, int b, SimplexBalls& g) {
     const int k = slot(e);
-    if (k < 0) return make_torus(e, dir, a, b, g);
+    if (k < 0) {
+      Torus t = dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
+      split(t, e, dir, a, b, g);
+      return t;
+    }
     unsigned char& have = have_[static_cast<std::size_t>(k)];
     Torus& t = pieces_[static_cast<std::size_t>(k)].torus[dir];
     if (!(have & (kTorus0 << dir))) {
-      t = make_torus(e, dir, a, b, g);
+      t = dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
+      if (have & kBeyond) split(t, e, dir, a, b, g);
       have |= kTorus0 << dir;
     }
     return t;
@@ -144,15 +160,18 @@ class EdgePieces {
   }
 
  private:
-  enum : unsigned char { kHeight0 = 1, kHeight1 = 2, kTorus0 = 4, kTorus1 = 8 };
+  // kBeyond: one centre lies beyond the radical plane (split_by_cells).
+  enum : unsigned char { kHeight0 = 1, kHeight1 = 2, kTorus0 = 4, kTorus1 = 8, kBeyond = 16 };
   struct Pieces {
     double height[2];
     Torus torus[2];
   };
   int slot(const edge& e) const { return slot_[static_cast<std::size_t>(e.id - 1)]; }
-  Torus make_torus(const edge& e, int dir, int a, int b, SimplexBalls& g) const {
-    if (dir == 0) return split_by_cells(g.torus(a, b, cusp_), *e.v[0], *e.v[1], a, b, p_, g);
-    return split_by_cells(g.torus(b, a, cusp_), *e.v[1], *e.v[0], b, a, p_, g);
+  void split(Torus& t, const edge& e, int dir, int a, int b, SimplexBalls& g) const {
+    if (dir == 0)
+      split_by_cells(t, *e.v[0], *e.v[1], a, b, p_, g);
+    else
+      split_by_cells(t, *e.v[1], *e.v[0], b, a, p_, g);
   }
   std::vector<int> slot_;
   std::vector<Pieces> pieces_;
