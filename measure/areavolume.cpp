@@ -9,10 +9,14 @@
 // while the simplex list is walked, in its order.
 #include "measure/areavolume.h"
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "measure/ballcache.h"
+#include "measure/ballmath.h"
 #include "measure/complexbuild.h"
 #include "measure/contribreport.h"
 #include "structure/bead.h"
@@ -34,6 +38,52 @@ Shell atom_shell(int v, double A, const Atoms& atoms, double p) {
   return s;
 }
 
+// The volume of an atom's shell (between its atom sphere, radius r, and its
+// expanded sphere, radius R) that lies inside the cone from its centre over
+// a radical circle but on the near side of the circle's plane, when that
+// plane lies at distance e beyond the centre.  In the directions of the cone
+// at angle t from the axis (cos t >= e / R) the shell runs from r out to the
+// plane at e / cos t, where the ray enters the atom's own cell.
+double shell_before_plane(double r, double R, double e) {
+  if (r < 0) r = 0;  // an atom of radius 0 has the whole cone in its shell
+  if (e < r) return AV_PI * e * (R - r) * (R - r) * (R + 2 * r) / (3 * R);
+  return AV_PI * (R * R - e * e) * e / 3 - 2 * AV_PI / 3 * r * r * r * (1 - e / R);
+}
+
+// Whether the centre of i lies beyond the radical plane of i and j, on
+// c_j's side: not ballmath::hidden0_of.
+bool beyond(const info& i, const info& j, double p) {
+  const double Ri = i.radius + p, Rj = j.radius + p;
+  const double dx = j.x - i.x, dy = j.y - i.y, dz = j.z - i.z;
+  return !(dx * dx + dy * dy + dz * dz + Ri * Ri - Rj * Rj > 0);
+}
+
+// The torus of atoms i and j (at positions a and b of g) with its volume
+// handed out by the power cells of the two balls, as the areas and volumes
+// of the expanded balls are.  While each centre lies in its own cell, the
+// split at the plane of the atom spheres stays as it is.  When the centre
+// of one atom lies beyond the radical plane, in its neighbour's cell, so
+// does the whole region that the probe sweeps along the circle, and so does
+// the part of the atom's own shell between its centre and the plane: the
+// neighbour takes both, and the atom keeps only what lies in its cell.
+void split_by_cells(Torus& t, const info& i, const info& j, int a, int b, double p,
+                    SimplexBalls& g) {
+  const double Ri = i.radius + p, Rj = j.radius + p;
+  const bool i_beyond = beyond(i, j, p), j_beyond = beyond(j, i, p);
+  if (i_beyond == j_beyond) return;
+  const double swept = (t.volume_i + t.cone_i) + (t.volume_j + t.cone_j);
+  if (j_beyond) {
+    const double x = shell_before_plane(j.radius, Rj, g.height(b, a) - Rj);
+    t.volume_i = swept + x;
+    t.volume_j = -x;
+  } else {
+    const double x = shell_before_plane(i.radius, Ri, g.height(a, b) - Ri);
+    t.volume_i = -x;
+    t.volume_j = swept + x;
+  }
+  t.cone_i = t.cone_j = 0;
+}
+
 // What the walk keeps per edge, made by the first simplex of the complex
 // that needs it: the cap heights of its two ends, which every simplex around
 // the edge uses, and the two tori (one per direction), which the edge and
@@ -42,12 +92,18 @@ Shell atom_shell(int v, double A, const Atoms& atoms, double p) {
 class EdgePieces {
  public:
   // Room for the edges of the complex only.
-  EdgePieces(const std::vector<edge>& edges, int cusp) : slot_(edges.size(), -1), cusp_(cusp) {
+  EdgePieces(const std::vector<edge>& edges, double p, int cusp)
+      : slot_(edges.size(), -1), p_(p), cusp_(cusp) {
     int n = 0;
     for (std::size_t k = 0; k < edges.size(); ++k)
       if (edges[k].in_complex) slot_[k] = n++;
     pieces_.resize(static_cast<std::size_t>(n));
     have_.assign(static_cast<std::size_t>(n), 0);
+    for (std::size_t k = 0; k < edges.size(); ++k) {
+      const edge& e = edges[k];
+      if (slot_[k] >= 0 && beyond(*e.v[0], *e.v[1], p) != beyond(*e.v[1], *e.v[0], p))
+        have_[static_cast<std::size_t>(slot_[k])] = kBeyond;
+    }
   }
 
   // The heights known so far, handed to the balls of a simplex that holds
@@ -84,11 +140,16 @@ class EdgePieces {
   // kept for an edge outside the complex).
   Torus torus(const edge& e, int dir, int a, int b, SimplexBalls& g) {
     const int k = slot(e);
-    if (k < 0) return dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
+    if (k < 0) {
+      Torus t = dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
+      split(t, e, dir, a, b, g);
+      return t;
+    }
     unsigned char& have = have_[static_cast<std::size_t>(k)];
     Torus& t = pieces_[static_cast<std::size_t>(k)].torus[dir];
     if (!(have & (kTorus0 << dir))) {
       t = dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
+      if (have & kBeyond) split(t, e, dir, a, b, g);
       have |= kTorus0 << dir;
     }
     return t;
@@ -99,15 +160,23 @@ class EdgePieces {
   }
 
  private:
-  enum : unsigned char { kHeight0 = 1, kHeight1 = 2, kTorus0 = 4, kTorus1 = 8 };
+  // kBeyond: one centre lies beyond the radical plane (split_by_cells).
+  enum : unsigned char { kHeight0 = 1, kHeight1 = 2, kTorus0 = 4, kTorus1 = 8, kBeyond = 16 };
   struct Pieces {
     double height[2];
     Torus torus[2];
   };
   int slot(const edge& e) const { return slot_[static_cast<std::size_t>(e.id - 1)]; }
+  void split(Torus& t, const edge& e, int dir, int a, int b, SimplexBalls& g) const {
+    if (dir == 0)
+      split_by_cells(t, *e.v[0], *e.v[1], a, b, p_, g);
+    else
+      split_by_cells(t, *e.v[1], *e.v[0], b, a, p_, g);
+  }
   std::vector<int> slot_;
   std::vector<Pieces> pieces_;
   std::vector<unsigned char> have_;
+  double p_;
   int cusp_;
 };
 
@@ -522,6 +591,78 @@ void fetch_atoms(info* const (&v)[N]) {
   }
 }
 
+// The faces of a flat tetrahedron (its four centres in one plane, as the
+// complex reports them) that a slightly lifted vertex would attach to it.
+// Lifted, the tetrahedron is a sliver whose power centre runs off along the
+// plane's normal to one side, and the faces on that side (those along one
+// diagonal, or the one big face against the three around an inner point)
+// are attached to it; the faces on the other side keep their own sizes.
+// That is the empty side when a face lies on the hull, else the side whose
+// faces the plane's own test attaches (the opposite vertex inside the face's
+// power circle).  Where the four circles coincide neither side is preferred,
+// and either gives the same measures: the radical planes then share one line
+// and the terms of the two sides cancel as those of the tetrahedron would.
+// `cofaces` counts the tetrahedra at each triangle.
+void flat_sides(const tetra& T, const std::vector<int>& cofaces, double p, bool attach[4]) {
+  using ballmath::V3;
+  V3 c[4];
+  for (int k = 0; k < 4; ++k) c[k] = ballmath::at(*T.v[k]);
+  // The plane's normal: the longest of the faces' normals.
+  V3 n{0, 0, 0};
+  double longest = -1;
+  for (int k = 0; k < 4; ++k) {
+    const int a = k == 0 ? 1 : 0, b = k <= 1 ? 2 : 1, d = k <= 2 ? 3 : 2;
+    const V3 m = ballmath::cross(ballmath::sub(c[b], c[a]), ballmath::sub(c[d], c[a]));
+    const double l = ballmath::dot(m, m);
+    if (l > longest) {
+      longest = l;
+      n = m;
+    }
+  }
+  // The affine dependence of the four centres, sum lambda_k c_k = 0: the
+  // faces opposite vertices of one sign of lambda lie on one side.  Three
+  // centres on a line (lambda 0 for the fourth) make a face of no area,
+  // which lies on the side of the face opposite the middle one of the
+  // three, the one whose sign the other two do not share.
+  double lambda[4], largest = 0;
+  for (int k = 0; k < 4; ++k) {
+    const int a = k == 0 ? 1 : 0, b = k <= 1 ? 2 : 1, d = k <= 2 ? 3 : 2;
+    const double area =
+        ballmath::dot(ballmath::cross(ballmath::sub(c[b], c[a]), ballmath::sub(c[d], c[a])), n);
+    lambda[k] = k % 2 == 0 ? area : -area;
+    largest = std::max(largest, std::fabs(lambda[k]));
+  }
+  int positive = 0, negative = 0;
+  for (double l : lambda) {
+    if (std::fabs(l) <= 1e-9 * largest) continue;
+    ++(l > 0 ? positive : negative);
+  }
+  bool side[4];  // of the face opposite vertex k, face 3 - k
+  for (int k = 0; k < 4; ++k)
+    side[k] = std::fabs(lambda[k]) <= 1e-9 * largest ? positive < negative : lambda[k] > 0;
+  // Face f with the tetrahedron's first vertex on it and the opposite one,
+  // as in tetra::judge4.
+  const int first[4] = {0, 0, 0, 1}, opposite[4] = {3, 2, 1, 0};
+  bool hull[2] = {false, false};
+  double score[2] = {std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::infinity()};
+  for (int f = 0; f < 4; ++f) {
+    const tria& F = *T.faces[f];
+    const bool s = side[opposite[f]];
+    if (cofaces[static_cast<std::size_t>(F.id - 1)] < 2) hull[s] = true;
+    auto power = [&](int k) {
+      const info& a = *T.v[k];
+      const double dx = F.center[0] - a.x, dy = F.center[1] - a.y, dz = F.center[2] - a.z;
+      const double R = a.radius + p;
+      return dx * dx + dy * dy + dz * dz - R * R;
+    };
+    const double margin = power(first[f]) - power(opposite[f]);
+    if (margin < score[s]) score[s] = margin;
+  }
+  const bool chosen = hull[0] != hull[1] ? hull[1] : score[1] >= score[0];
+  for (int f = 0; f < 4; ++f) attach[f] = side[opposite[f]] == chosen;
+}
+
 // Whether the centre of a lies outside its own power cell because of b:
 // b's power at c_a is below a's own, -R_a^2.
 bool covered_by(const info& a, const info& b, double p) {
@@ -580,7 +721,8 @@ void clear_measures(info& a) {
 ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, double alpha,
                                    int report_type, int cusp, bool lists) {
   const int n = static_cast<int>(beads.size());
-  std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe);
+  std::vector<char> flat;
+  std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe, &flat);
 
   // Grown radii: the complex at alpha becomes the simplices of size <= 0.
   // A ball that shrinks to nothing takes no part.
@@ -597,6 +739,15 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   }
 
   make_records(list, rec, probe);
+  // A flat tetrahedron has no power centre: what the arithmetic gives is
+  // rounding noise.  It never enters the complex; its faces are judged as
+  // the limit of a slightly lifted one (flat_sides).
+  bool any_flat = false;
+  for (std::size_t k = 0; k < rec.tetras.size(); ++k) {
+    if (!flat[k]) continue;
+    for (double& x : rec.tetras[k].center) x = std::numeric_limits<double>::quiet_NaN();
+    any_flat = true;
+  }
   // The walk below needs of the list only its order: runs of tetrahedra,
   // triangles and edges, and the places of the vertices among them.
   std::vector<Step> order = steps_of(list);
@@ -611,10 +762,25 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   std::vector<char> covered(static_cast<std::size_t>(n), 0);
   int void_counter = 0;
   link_records(rec);
+  std::vector<int> cofaces;  // tetrahedra at each triangle, for flat_sides
+  if (any_flat) {
+    cofaces.assign(rec.trias.size(), 0);
+    for (const tetra& T : rec.tetras)
+      for (const tria* f : T.faces)
+        if (f != nullptr) ++cofaces[static_cast<std::size_t>(f->id - 1)];
+  }
   for (tetra& T : rec.tetras) {
     for (tria* f : T.faces)
       if (f != nullptr) f->cofaces.push_back(&T);
-    T.judge4(probe);
+    if (flat[static_cast<std::size_t>(T.id - 1)] && T.faces[0] && T.faces[1] && T.faces[2] &&
+        T.faces[3]) {
+      T.signed_size = std::numeric_limits<double>::infinity();
+      bool attach[4];
+      flat_sides(T, cofaces, probe, attach);
+      T.attach_faces(attach);
+    } else {
+      T.judge4(probe);
+    }
     if (T.signed_size <= 0.0)
       T.in_complex = true;
     else
@@ -639,7 +805,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   // it introduces), so that every sum is added up in that order.
   {
     SimplexBalls geometry(probe);
-    EdgePieces pieces(rec.edges, cusp);
+    EdgePieces pieces(rec.edges, probe, cusp);
     TriaStore faces(rec.trias, report_type == 4);
     FaceMemo memo(rec.trias, rec.tetras.size());
     // info::solidanglevertex and edge::solidangleedge, gathered on the way.

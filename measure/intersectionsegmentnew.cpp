@@ -291,11 +291,18 @@ bool tetra::judge4(double probe) {
   // Face k with the tetrahedron's first vertex on it and the opposite one.
   const info* first[4] = {v[0], v[0], v[0], v[1]};
   const info* opposite[4] = {v[3], v[2], v[1], v[0]};
+  bool attach[4];
+  for (int k = 0; k < 4; ++k) attach[k] = attaches(first[k], opposite[k], faces[k]->center, probe);
+  attach_faces(attach);
+  return w <= 0;
+}
+
+void tetra::attach_faces(const bool attach[4]) {
   tria* found[4];
   int n = 0;
   for (int k = 0; k < 4; ++k) {
     tria* f = faces[k];
-    if (attaches(first[k], opposite[k], f->center, probe)) {
+    if (attach[k]) {
       f->attached = true;
       f->signed_size = max_val2(signed_size, f->signed_size);
       attached_faces.push_back(f);
@@ -343,7 +350,6 @@ bool tetra::judge4(double probe) {
       }
     }
   }
-  return w <= 0;
 }
 
 void tetra::dfs_visit() {

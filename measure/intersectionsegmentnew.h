@@ -245,6 +245,9 @@ class tetra {
   // three), raised to the faces' size.  True when the own power distance is
   // <= 0.
   bool judge4(double probe);
+  // The second half of judge4 with the faces given: attaches faces[k] for
+  // each attach[k], raising it to this size, and the edges they share.
+  void attach_faces(const bool attach[4]);
   // Marks flows_to_outside on every tetrahedron whose flow reaches this one
   // (through the inflow lists), depth first, without recursion.
   void dfs_visit();

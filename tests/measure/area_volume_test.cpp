@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "measure/areavolume.h"
@@ -145,6 +146,31 @@ TEST(AreaVolume, MolecularSurfaceIdentities) {
   }
 }
 
+// Volume of the solid of revolution inside the molecular surface of two
+// atoms (radii r1 at the origin and r2 at distance d on the axis) whose
+// probe passes through their probe circle, between the abscissae lo and hi:
+// the atom spheres out to their contacts with the probe, the probe arc
+// between them.
+double two_atom_ses_volume(double r1, double r2, double d, double p, double lo, double hi) {
+  const double R1 = r1 + p, R2 = r2 + p;
+  const double x1 = (d * d + R1 * R1 - R2 * R2) / (2 * d);  // probe circle plane
+  const double rho = std::sqrt(R1 * R1 - x1 * x1);
+  const double t1 = x1 * r1 / R1, t2 = d - (d - x1) * r2 / R2;  // contact abscissae
+  auto profile = [&](double x) {
+    if (x <= t1) return std::sqrt(std::fmax(0.0, r1 * r1 - x * x));
+    if (x >= t2) return std::sqrt(std::fmax(0.0, r2 * r2 - (x - d) * (x - d)));
+    return rho - std::sqrt(std::fmax(0.0, p * p - (x - x1) * (x - x1)));
+  };
+  const int steps = 400000;
+  const double h = (hi - lo) / steps;
+  double volume = 0;
+  for (int k = 0; k < steps; ++k) {
+    double f = profile(lo + (k + 0.5) * h);
+    volume += kPi * f * f * h;
+  }
+  return volume;
+}
+
 // Two touching atoms and a probe that fits through their probe circle: the
 // molecular surface is two spherical caps and a re-entrant torus, and its
 // volume is a solid of revolution.
@@ -163,25 +189,33 @@ TEST(AreaVolume, TwoTouchingAtomsMolecularSurface) {
   const double torus = 2 * kPi * p * (rho * (phi1 + phi2) - p * (std::sin(phi1) + std::sin(phi2)));
   EXPECT_NEAR(a[0].area_ms + a[1].area_ms, caps + torus, 1e-4);
 
-  // Volume: integrate the profile radius along the axis.
-  auto profile = [&](double x) {
-    const double t1 = x1 * r1 / R1, t2 = d - (d - x1) * r2 / R2;  // contact abscissae
-    if (x <= t1) return std::sqrt(std::fmax(0.0, r1 * r1 - x * x));
-    if (x >= t2) return std::sqrt(std::fmax(0.0, r2 * r2 - (x - d) * (x - d)));
-    return rho - std::sqrt(std::fmax(0.0, p * p - (x - x1) * (x - x1)));
-  };
-  const int steps = 400000;
-  const double lo = -r1, hi = d + r2, h = (hi - lo) / steps;
-  double volume = 0;
-  for (int k = 0; k < steps; ++k) {
-    double f = profile(lo + (k + 0.5) * h);
-    volume += kPi * f * f * h;
-  }
-  EXPECT_NEAR(a[0].volume_ms + a[1].volume_ms, volume, 1e-3);
+  EXPECT_NEAR(a[0].volume_ms + a[1].volume_ms, two_atom_ses_volume(r1, r2, d, p, -r1, d + r2),
+              1e-3);
   // The cusp switch changes nothing while the probe passes the circle.
   std::vector<info> b = run({{0, 0, 0, r1}, {d, 0, 0, r2}}, p, 0, 4, 1);
   EXPECT_DOUBLE_EQ(a[0].area_ms, b[0].area_ms);
   EXPECT_DOUBLE_EQ(a[1].volume_ms, b[1].volume_ms);
+}
+
+// A serine's OG next to its CB: the OG centre lies beyond the radical plane,
+// in the CB's power cell.  Each atom owns the molecular volume inside its
+// cell, as it owns the volume of the union: the OG the part of its atom ball
+// beyond the plane, the CB all the rest.
+TEST(AreaVolume, MolecularVolumeOfAnAtomCentredInItsNeighboursCell) {
+  const double r1 = 1.88, r2 = 1.46, p = 1.4;
+  const double c[3] = {39.826 - 38.944, 31.237 - 30.405, 48.980 - 48.246};
+  std::vector<info> a = run({{38.944, 30.405, 48.246, r1}, {39.826, 31.237, 48.980, r2}}, p);
+  const double d = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+  const double R1 = r1 + p, R2 = r2 + p;
+  const double x1 = (d * d + R1 * R1 - R2 * R2) / (2 * d);
+  ASSERT_GT(x1, d);
+  const double cap = r2 - (x1 - d);  // of the OG atom ball beyond the plane
+  EXPECT_NEAR(a[1].volume_ms, kPi * cap * cap * (3 * r2 - cap) / 3, 1e-5);
+  EXPECT_NEAR(a[0].volume_ms, two_atom_ses_volume(r1, r2, d, p, -r1, x1), 1e-3);
+  for (const info& x : a) {
+    EXPECT_GE(x.volume_ms, 0);
+    EXPECT_LE(x.volume_ms, x.volume_sa);
+  }
 }
 
 // An atom whose expanded ball lies inside the union of its neighbours (its
@@ -319,6 +353,37 @@ TEST(AreaVolume, CoplanarAtomsStayFinite) {
     EXPECT_TRUE(std::isfinite(x.area_sa) && std::isfinite(x.area_ms));
     EXPECT_TRUE(std::isfinite(x.volume_sa) && std::isfinite(x.volume_ms));
     EXPECT_TRUE(std::isfinite(x.envelope_ms) && std::isfinite(x.void_area_ms));
+  }
+
+  // Centres in planes that the complex reports as flat tetrahedra.  First as
+  // three decimals put them in a structure shrunk a thousandfold: among
+  // balls that cover each other nearly whole, two flat tetrahedra, one on the
+  // hull.  Then on grids, with the big probe of the reduced models: flat
+  // tetrahedra side by side, with faces on the hull and three centres on a
+  // line.  Each atom still owns its sphere outside the others and its ball
+  // in its power cell.
+  const std::vector<Ball> shrunk = {
+      {0.020, 0.011, 0.055, 1.88}, {0.017, 0.014, 0.055, 1.88}, {0.017, 0.014, 0.056, 1.61},
+      {0.018, 0.013, 0.057, 1.64}, {0.018, 0.013, 0.058, 1.88}, {0.019, 0.015, 0.058, 1.42},
+      {0.019, 0.012, 0.058, 1.88}, {0.021, 0.013, 0.058, 1.88}, {0.020, 0.014, 0.055, 1.42}};
+  const std::vector<Ball> grid = {
+      {2.7, 1.8, 0, 1.88},    {2.7, 2.7, 0, 1.42},  {0.9, 2.7, 0, 1.88},
+      {0, 1.8, 0, 1.88},      {1.8, 0.9, 0, 1.88},  {0.9, 0, 0, 1.88},
+      {0.9, 2.7, -0.9, 1.64}, {0, 1.8, -0.9, 1.61}, {0, 3.6, 1.8, 1.88}};
+  const std::vector<Ball> line = {
+      {2.2, 1.1, 0, 1.88},    {3.3, 3.3, 0, 1.88},   {0, 1.1, 0, 1.88},
+      {0, 3.3, 0, 1.88},      {1.1, 1.1, 0, 1.88},   {4.4, 4.4, -1.1, 1.88},
+      {3.3, 3.3, -2.2, 1.64}, {0, -1.1, -1.1, 1.64}, {0, 3.3, 1.1, 1.88}};
+  for (const auto& [flat, probe] :
+       {std::make_pair(shrunk, 1.4), std::make_pair(grid, 2.8), std::make_pair(line, 2.8)}) {
+    std::vector<info> b = run(flat, probe);
+    const std::vector<double> area = sampling::exposed_areas(flat, probe, 200000);
+    std::vector<double> sigma;
+    const std::vector<double> cell = sampling::cell_volumes(flat, probe, 2000000, &sigma);
+    for (size_t i = 0; i < flat.size(); ++i) {
+      EXPECT_NEAR(b[i].area_sa, area[i], 0.02 + 2e-4 * area[i]) << probe << " " << i;
+      EXPECT_NEAR(b[i].volume_sa, cell[i], 5 * sigma[i] + 1e-3) << probe << " " << i;
+    }
   }
 }
 
