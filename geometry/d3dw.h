@@ -160,11 +160,12 @@ struct CD3DCell {
 // of size M. Owns its points, records and cells.
 //
 // Memory: about 45 triangles and 50 cells are made per inserted point, of
-// which about 13 and 7 stay. The blocks and cells that leave the
-// triangulation during an insertion are reused by later ones. The live
-// triangles are kept in their creation order, which fixes the order of the
-// alpha complex (triangles()). Point location walks from a cell near the
-// new point.
+// which about 13 and 7 stay. A flip builds its new cells in the storage of
+// those it replaces; the blocks of triangles that leave the triangulation
+// are reused from the next insertion on (a record of one may still wait on
+// the flip stack until then). Each triangle carries its creation number,
+// which fixes the order of the alpha complex (triangles()). Point location
+// walks from a cell near the new point.
 class CD3DW {
  public:
   std::vector<CXYZW*> points;         // every point given to add(), in call order
@@ -208,13 +209,13 @@ class CD3DW {
   // id, destination id); of the records of one edge, that of the first
   // triangle made.
   void list_edges(std::vector<CD3DEdge*>* out);
-  bool positive(CD3DEdge* e, CXYZW* p);
+  inline bool positive(CD3DEdge* e, CXYZW* p);
   bool insphere(CD3DEdge* e, CXYZW* p);
   // insphere() that leaves its differences in `frame` for the orientation
   // tests that follow, and positive() with the sign for e's own order that
   // such a test proved (*sign, 0 when it could not; null: none was tried).
   bool insphere(CD3DEdge* e, CXYZW* p, DifferenceFrame& frame);
-  bool positive(CD3DEdge* e, CXYZW* p, const int* sign);
+  inline bool positive(CD3DEdge* e, CXYZW* p, const int* sign);
   CD3DEdge* flip32(CD3DEdge* x);
   // Called by every new alpha complex: clears the back-pointers an earlier
   // one set in the records and points.
@@ -230,12 +231,12 @@ class CD3DW {
   Arena* arena_;
   Grid* grid_;
   CD3DEdge* bound_face_[4];  // the bounding triangles, facing in
-  // Triangles in creation order; null where one left. Nulls are dropped now
-  // and then without changing the order of the others.
+  // The live triangles by creation number, made by triangles() when a
+  // triangle was made or left since.
   std::vector<CD3DTriangle*> order_;
-  std::size_t holes_ = 0;
+  bool order_valid_ = false;
+  std::uint32_t next_stamp_ = 0;  // creation number of the next triangle
   std::vector<CD3DTriangle*> dying_blocks_;  // left during this insertion
-  std::vector<CD3DCell*> dying_cells_;
   unsigned walk_turn_ = 0;
   std::uint32_t next_serial_ = 0;
   bool complex_built_ = false;  // a complex has set back-pointers
@@ -244,23 +245,67 @@ class CD3DW {
 
   CD3DCell* locate(CXYZW* p);
   bool insphere_bounded(CD3DEdge* abc, CD3DEdge* abd, CD3DEdge* bcd, CD3DEdge* acd, CXYZW* p);
+  // Side of p against rec[0..2] of t when the floating-point filter could
+  // not tell: from the minors, else exactly (sets *exact).
+  bool side_by_minors(CD3DTriangle* t, CXYZW* p, bool* exact);
+  // A triangle (P, Q, R) for a flip: its links keep only their slots and
+  // its cells are unset until the cells on both sides link it.
   CD3DTriangle* make_triangle(CXYZW* P, CXYZW* Q, CXYZW* R);
-  CD3DCell* new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* f0, CD3DEdge* f1,
-                     CD3DEdge* f2, CD3DEdge* f3);
-  void link_cell(CD3DCell* c);
+  CD3DCell* take_cell();
+  // The cell left the triangulation; its storage is reused at once.
+  void free_cell(CD3DCell* c);
+  // Makes c the cell with the faces f[0..3] facing into it, of slots s[].
+  inline void set_cell(CD3DCell* c, CD3DEdge* const* f, const int* s);
   void kill_triangle(CD3DEdge* e);
-  void retire(CD3DCell* c);
-  void release_dead();
   // Frees what left the triangulation while p was inserted, and lets point
   // location start near p.
   void end_insertion(CXYZW* p);
-  void compact_order();
-  void push(CD3DEdge* e);
+  void renumber_triangles();
+  void push(CD3DEdge* e) {
+    e->triangle()->state &= static_cast<unsigned char>(~CD3DTriangle::kDead);
+    flip_stack.push_back(e);
+  }
   void split14(CD3DCell* leaf, CXYZW* p);
-  void flip23(CD3DEdge* e);
+  void flip23(CD3DEdge* e, CD3DEdge* abp, CD3DEdge* bcp, CD3DEdge* cap, CD3DEdge* abd,
+              CD3DEdge* acd, CD3DEdge* bcd, CXYZW* d);
   void flip41(CD3DEdge* r);
   bool inside_bound(CXYZW* p);
 };
+
+// The predicate on the hot paths of location and flips: the cache of the
+// triangle, else the filter the caller proved or the static one, else the
+// minors.
+inline bool CD3DW::positive(CD3DEdge* e, CXYZW* p, const int* sign) {
+  ++stats.positive_calls;
+  CD3DTriangle* t = e->triangle();
+  const int slot = e->slot();
+  const std::uint32_t serial = serial_of(p);
+  if (t->cache_point == serial) {
+    ++stats.positive_cached;
+    return (slot < 3) == bool(t->state & CD3DTriangle::kCachePositive);
+  }
+  if (t->minor_slot >= 0)
+    ++stats.positive_noted;
+  else
+    t->minor_slot = static_cast<signed char>(slot);
+  // For the orientation of slots 0-2; the other orientation is the reverse.
+  const int s0 =
+      sign ? (slot < 3 ? *sign : -*sign) : orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p);
+  bool r0;
+  if (s0) {
+    r0 = s0 > 0;
+  } else {
+    bool exact = false;
+    r0 = side_by_minors(t, p, &exact);
+    if (exact) ++stats.positive_exact;
+  }
+  t->cache_point = serial;
+  t->state = static_cast<unsigned char>((t->state & ~CD3DTriangle::kCachePositive) |
+                                        (r0 ? CD3DTriangle::kCachePositive : 0));
+  return (slot < 3) == r0;
+}
+
+inline bool CD3DW::positive(CD3DEdge* e, CXYZW* p) { return positive(e, p, nullptr); }
 
 // The order in which every triangulation builder inserts its n atoms: the
 // indices 0..n-1 shuffled from the back with the C library's rand() after

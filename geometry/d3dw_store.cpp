@@ -19,9 +19,8 @@
 // A triangle chunk is aligned to its size, so a block finds the chunk's
 // header, and through it the block's entries in the chunk's side arrays,
 // from its own address. The side arrays hold what the insertion itself
-// never reads: the block's place in the creation order, and the
-// alpha-complex back-pointers, which are only allocated once a complex
-// sets one.
+// never reads: the block's creation number, and the alpha-complex
+// back-pointers, which are only allocated once a complex sets one.
 //
 // Every allocation here stays below the C library's threshold for mapping
 // memory of its own. Freeing a block so mapped makes the library raise
@@ -38,8 +37,8 @@ struct CD3DW::Arena {
     C3Simplex* c3[2];  // of rec[0..2], of rec[3..5]
   };
   struct Head {
-    std::uint32_t* pos;  // place in the creation order
-    Links* links;        // null until a complex sets a back-pointer
+    std::uint32_t* stamp;  // creation number
+    Links* links;          // null until a complex sets a back-pointer
   };
   static_assert(sizeof(Head) <= kHead, "the header fits before the first block");
 
@@ -51,7 +50,7 @@ struct CD3DW::Arena {
             kHead) /
            sizeof(CD3DTriangle);
   }
-  static std::uint32_t& pos(const CD3DTriangle* t) { return head_of(t)->pos[index_of(t)]; }
+  static std::uint32_t& stamp(const CD3DTriangle* t) { return head_of(t)->stamp[index_of(t)]; }
   static Links* links(const CD3DTriangle* t) {
     Head* h = head_of(t);
     return h->links ? h->links + index_of(t) : nullptr;
@@ -91,11 +90,26 @@ struct CD3DW::Arena {
       carved += kChunk;
       Head* h = new (c) Head{nullptr, nullptr};
       chunks.push_back(h);
-      h->pos = new std::uint32_t[kPer];
+      h->stamp = new std::uint32_t[kPer];
       used = 0;
     }
-    char* base = reinterpret_cast<char*>(chunks.back()) + kHead;
-    return new (base + used++ * sizeof(CD3DTriangle)) CD3DTriangle;
+    CD3DTriangle* t = block(chunks.size() - 1, used++);
+    new (t) CD3DTriangle;
+    // A record's slot never changes, so the links of a reused block keep it.
+    for (int k = 0; k < 6; ++k) t->rec[k].link_ = std::uintptr_t(k);
+    return t;
+  }
+  // Block i of chunk c.
+  CD3DTriangle* block(std::size_t c, std::size_t i) const {
+    return reinterpret_cast<CD3DTriangle*>(reinterpret_cast<char*>(chunks[c]) + kHead) + i;
+  }
+  // Every block handed out, used or free.
+  template <class F>
+  void for_each_block(F&& f) const {
+    for (std::size_t c = 0; c < chunks.size(); ++c) {
+      const std::size_t n = c + 1 < chunks.size() ? kPer : used;
+      for (std::size_t i = 0; i < n; ++i) f(block(c, i));
+    }
   }
   // The blocks handed out, used or free, chunk by chunk.
   template <class F>
@@ -127,7 +141,10 @@ struct CD3DW::Arena {
       *fresh = true;
       return new (static_cast<CD3DCell*>(chunks.back()) + used++) CD3DCell;
     }
-    void give(CD3DCell* c) { free_list.push_back(c); }
+    void give(CD3DCell* c) {
+      c->face[0] = nullptr;
+      free_list.push_back(c);
+    }
     ~CellPool() {
       for (void* c : chunks) std::free(c);
     }
@@ -139,7 +156,7 @@ struct CD3DW::Arena {
   Arena& operator=(const Arena&) = delete;
   ~Arena() {
     for (Head* h : chunks) {
-      delete[] h->pos;
+      delete[] h->stamp;
       delete[] h->links;
     }
     for (void* r : regions) std::free(r);
@@ -302,15 +319,16 @@ CD3DW::~CD3DW() {
 
 void CD3DW::reserve(std::size_t n) {
   points.reserve(n);
-  // About 7 live cells and 14 live triangles per point; the order list
-  // holds at most half as many places again (release_dead).
+  // About 7 live cells per point.
   cells.reserve(n * 8 + 64);
-  order_.reserve(n * 21 + 8192);
 }
 
 void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
                  CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R) {
-  CD3DEdge* r = make_triangle(P, Q, R)->rec;
+  CD3DTriangle* t = make_triangle(P, Q, R);
+  CD3DEdge* r = t->rec;
+  for (int k = 0; k < 6; ++k) r[k].link_ = std::uintptr_t(k);  // no successors yet
+  t->side[0] = t->side[1] = nullptr;
   e0 = r;
   e1 = r + 1;
   e2 = r + 2;
@@ -320,83 +338,63 @@ void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3
 }
 
 CD3DTriangle* CD3DW::make_triangle(CXYZW* P, CXYZW* Q, CXYZW* R) {
+  if (next_stamp_ == ~std::uint32_t(0)) renumber_triangles();
   CD3DTriangle* t = arena_->take_block();
-  for (int k = 0; k < 6; ++k) t->rec[k].link_ = std::uintptr_t(k);
   t->v[0] = P;
   t->v[1] = Q;
   t->v[2] = R;
-  t->side[0] = t->side[1] = nullptr;
   t->cache_point = 0;
   t->state = 0;
   t->minor_slot = -1;
   t->listed = 0;
-  Arena::pos(t) = std::uint32_t(order_.size());
-  order_.push_back(t);
-  // A reused block may still hold the back-pointers of an earlier complex.
-  if (Arena::Links* l = Arena::links(t)) *l = Arena::Links{};
+  Arena::stamp(t) = next_stamp_++;
+  order_valid_ = false;
   return t;
 }
 
-// A new cell (v0, v1, v2, v3) with the records f0..f3 facing into it:
-// (v0, v1, v2), (v0, v3, v1), (v0, v2, v3), (v1, v3, v2).
-CD3DCell* CD3DW::new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* f0, CD3DEdge* f1,
-                          CD3DEdge* f2, CD3DEdge* f3) {
+CD3DCell* CD3DW::take_cell() {
   bool fresh;
   CD3DCell* c = arena_->cells.take(&fresh);
-  c->face[0] = f0;
-  c->face[1] = f1;
-  c->face[2] = f2;
-  c->face[3] = f3;
   if (fresh) cells.push_back(c);
-  // Every cell a flip replaces has all its vertices in the new cells, so
-  // each vertex always knows a live cell.
-  v0->cell_hint = c;
-  v1->cell_hint = c;
-  v2->cell_hint = c;
-  v3->cell_hint = c;
   return c;
 }
+
+void CD3DW::free_cell(CD3DCell* c) { arena_->cells.give(c); }
 
 void CD3DW::kill_triangle(CD3DEdge* e) {
   CD3DTriangle* t = e->triangle();
   t->state |= CD3DTriangle::kDead;
   dying_blocks_.push_back(t);
+  order_valid_ = false;
 }
 
-void CD3DW::retire(CD3DCell* c) { dying_cells_.push_back(c); }
-
-// At the end of an insertion nothing refers to the triangles and cells that
-// left any more (the flip stack is empty and every vertex knows a live
-// cell): their places in the creation order are emptied and their storage
-// is reused.
-void CD3DW::release_dead() {
-  for (CD3DTriangle* t : dying_blocks_) {
-    order_[Arena::pos(t)] = nullptr;
-    arena_->free_blocks.push_back(t);
-  }
-  holes_ += dying_blocks_.size();
-  dying_blocks_.clear();
-  for (CD3DCell* c : dying_cells_) {
-    c->face[0] = nullptr;
-    arena_->cells.give(c);
-  }
-  dying_cells_.clear();
-  if (holes_ > 4096 && 3 * holes_ > order_.size()) compact_order();
-}
-
-void CD3DW::compact_order() {
-  std::size_t kept = 0;
-  for (CD3DTriangle* t : order_) {
-    if (!t) continue;
-    Arena::pos(t) = std::uint32_t(kept);
-    order_[kept++] = t;
-  }
-  order_.resize(kept);
-  holes_ = 0;
+// The creation numbers of the live triangles become their places in the
+// creation order, which keeps that order.
+void CD3DW::renumber_triangles() {
+  const std::vector<CD3DTriangle*>& live = triangles();
+  for (std::size_t i = 0; i < live.size(); ++i) Arena::stamp(live[i]) = std::uint32_t(i);
+  next_stamp_ = std::uint32_t(live.size());
 }
 
 const std::vector<CD3DTriangle*>& CD3DW::triangles() {
-  if (holes_) compact_order();
+  if (order_valid_) return order_;
+  // The live blocks are those not marked dead, and the bounding triangles,
+  // which are until a flip first pushes them. Sorted by creation number.
+  std::vector<std::uint64_t> keys;
+  std::vector<CD3DTriangle*> blocks;
+  arena_->for_each_block([&](CD3DTriangle* t) {
+    if (t->state & CD3DTriangle::kDead) {
+      bool bounding = false;
+      for (CD3DEdge* f : bound_face_) bounding |= f->triangle() == t;
+      if (!bounding) return;
+    }
+    keys.push_back((std::uint64_t(Arena::stamp(t)) << 32) | blocks.size());
+    blocks.push_back(t);
+  });
+  std::sort(keys.begin(), keys.end());
+  order_.resize(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) order_[i] = blocks[keys[i] & 0xffffffffu];
+  order_valid_ = true;
   return order_;
 }
 
@@ -411,8 +409,12 @@ void CD3DW::clear_simplex_links() {
   for (CXYZW& b : bound) b.vertex_simplex = nullptr;
 }
 
+// At the end of an insertion nothing refers to the triangles that left any
+// more (the flip stack is empty): their blocks are reused.
 void CD3DW::end_insertion(CXYZW* p) {
-  release_dead();
+  arena_->free_blocks.insert(arena_->free_blocks.end(), dying_blocks_.begin(),
+                             dying_blocks_.end());
+  dying_blocks_.clear();
   grid_->note(p);
 }
 
@@ -446,52 +448,10 @@ CD3DCell* CD3DW::locate(CXYZW* p) {
   std::abort();
 }
 
-namespace {
-
-// The minors of e's triangle for the orientation of slots 0-2.
-void first_orientation_minors(CD3DEdge* e, CInexact m[4]) {
-  CD3DEdge* r0 = e->triangle()->rec;
-  r0->minors(m);
-}
-
-// Side of p against the orientation of slots 0-2 of e's triangle, given the
-// sign a filter proved (0: none decided): else the error-bounded test from
-// the minors and, behind it, the exact one, which sets *exact.
-bool side_of_first(CD3DEdge* e, CXYZW* p, int s0, bool* exact) {
-  if (s0) return s0 > 0;
+bool CD3DW::side_by_minors(CD3DTriangle* t, CXYZW* p, bool* exact) {
   CInexact m[4];
-  first_orientation_minors(e, m);
-  CD3DTriangle* t = e->triangle();
+  t->rec[0].minors(m);
   return orient_positive(m, t->v[0], t->v[1], t->v[2], p, exact);
-}
-
-}  // namespace
-
-bool CD3DW::positive(CD3DEdge* e, CXYZW* p) { return positive(e, p, nullptr); }
-
-bool CD3DW::positive(CD3DEdge* e, CXYZW* p, const int* sign) {
-  ++stats.positive_calls;
-  CD3DTriangle* t = e->triangle();
-  const int slot = e->slot();
-  const std::uint32_t serial = serial_of(p);
-  if (t->cache_point == serial) {
-    ++stats.positive_cached;
-    return (slot < 3) == bool(t->state & CD3DTriangle::kCachePositive);
-  }
-  if (t->minor_slot >= 0)
-    ++stats.positive_noted;
-  else
-    t->minor_slot = static_cast<signed char>(slot);
-  // For the orientation of slots 0-2; the other orientation is the reverse.
-  int s0 =
-      sign ? (slot < 3 ? *sign : -*sign) : orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p);
-  bool exact = false;
-  bool r0 = side_of_first(e, p, s0, &exact);
-  if (exact) ++stats.positive_exact;
-  t->cache_point = serial;
-  t->state = static_cast<unsigned char>((t->state & ~CD3DTriangle::kCachePositive) |
-                                        (r0 ? CD3DTriangle::kCachePositive : 0));
-  return (slot < 3) == r0;
 }
 
 // Inside the bounding tetrahedron; neither counts nor caches.
@@ -500,7 +460,8 @@ bool CD3DW::inside_bound(CXYZW* p) {
     f->note_minors();
     CD3DTriangle* t = f->triangle();
     bool exact = false;
-    bool r0 = side_of_first(f, p, orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p), &exact);
+    const int s0 = orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p);
+    const bool r0 = s0 ? s0 > 0 : side_by_minors(t, p, &exact);
     if ((f->slot() < 3) != r0) return false;
   }
   return true;
