@@ -1,5 +1,5 @@
-// CD3DW insertion: the split of the located cell, the flips that restore
-// regularity, and the edge listing.
+// CD3DW insertion: the split of the located cell and the flips that
+// restore regularity.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -52,7 +52,7 @@ __attribute__((always_inline)) inline void CD3DW::set_cell(CD3DCell* c, CD3DEdge
     constexpr int o = kOtherFace[i][k];
     const int step = kRotStep[s[i]][k];
     CD3DEdge* target = f[o] + kSymRotStep[s[o]][kOtherRot[i][k]];
-    f[i][step].link_ = reinterpret_cast<std::uintptr_t>(target) | std::uintptr_t(s[i] + step);
+    reinterpret_cast<CD3DTriangle*>(f[i] - s[i])->next[s[i] + step] = target;
   };
   using I0 = std::integral_constant<int, 0>;
   using I1 = std::integral_constant<int, 1>;
@@ -353,85 +353,6 @@ void CD3DW::flip41(CD3DEdge* r) {
   push(n->face[0]);
 }
 
-void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
-  // Each edge between real vertices is taken once, from the first live
-  // triangle in creation order that holds it (the record from its smaller
-  // end, and that record's sym): taking it marks it on every triangle of
-  // its ring. Then the edges are sorted by their smaller and larger ends
-  // and laid out both ways by origin, which keeps the destinations of each
-  // origin ascending.
-  struct Item {
-    int u, v;  // u < v
-    // The record from u to v, with bit 0 set when it is in slots 3-5: its
-    // sym lies three records back then, else three on.
-    std::uintptr_t tagged;
-    CD3DEdge* uv() const { return reinterpret_cast<CD3DEdge*>(tagged & ~std::uintptr_t(1)); }
-    CD3DEdge* vu() const { return (tagged & 1) ? uv() - 3 : uv() + 3; }
-  };
-  const std::vector<CD3DTriangle*>& tris = triangles();
-  std::vector<Item> items;
-  // Euler: edges = vertices + cells - 1 - ... and cells = triangles / 2.
-  items.reserve(tris.size() / 2 + points.size() + 16);
-  int max_id = -1;
-  for (CD3DTriangle* t : tris) {
-    if (t->state & CD3DTriangle::kDead) continue;
-    const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
-    for (int k = 0; k < 3; ++k) {  // PQ, QR, RP: slots k and k + 3
-      if (t->listed & (1 << k)) continue;
-      const int a = id[d3dw_detail::kOrg[k]], b = id[d3dw_detail::kDst[k]];
-      if (a < 0 || b < 0) continue;
-      CD3DEdge* fwd = &t->rec[k];
-      CD3DEdge* x = fwd;
-      do {
-        x->triangle()->listed |= static_cast<unsigned char>(1 << (x->slot() % 3));
-        x = x->fnext();
-      } while (x != fwd);
-      if (a < b)
-        items.push_back(Item{a, b, reinterpret_cast<std::uintptr_t>(fwd)});
-      else
-        items.push_back(Item{b, a, reinterpret_cast<std::uintptr_t>(fwd + 3) | 1});
-      if (a > max_id) max_id = a;
-      if (b > max_id) max_id = b;
-    }
-  }
-  for (CD3DTriangle* t : tris) t->listed = 0;
-
-  const std::size_t nv = std::size_t(max_id + 1);
-  std::vector<std::uint32_t> by_u(items.size());  // items by smaller end, then larger end
-  {
-    std::vector<std::uint32_t> start(nv + 1, 0);
-    for (const Item& it : items) ++start[std::size_t(it.u) + 1];
-    for (std::size_t i = 1; i <= nv; ++i) start[i] += start[i - 1];
-    for (std::size_t k = 0; k < items.size(); ++k)
-      by_u[start[std::size_t(items[k].u)]++] = std::uint32_t(k);
-    std::uint32_t begin = 0;
-    for (std::size_t u = 0; u < nv; ++u) {
-      const std::uint32_t end = start[u];  // start[u] now ends bucket u
-      for (std::uint32_t i = begin + 1; i < end; ++i) {
-        const std::uint32_t x = by_u[i];
-        std::uint32_t j = i;
-        for (; j > begin && items[by_u[j - 1]].v > items[x].v; --j) by_u[j] = by_u[j - 1];
-        by_u[j] = x;
-      }
-      begin = end;
-    }
-  }
-  // Each origin receives its smaller destinations first (from the buckets
-  // of smaller ends, in their order), then its larger ones.
-  std::vector<std::uint32_t> at(nv + 1, 0);
-  for (const Item& it : items) {
-    ++at[std::size_t(it.u) + 1];
-    ++at[std::size_t(it.v) + 1];
-  }
-  for (std::size_t i = 1; i <= nv; ++i) at[i] += at[i - 1];
-  std::vector<CD3DEdge*>& v = *out;
-  v.assign(2 * items.size(), nullptr);
-  for (std::uint32_t k : by_u) {
-    const Item& it = items[k];
-    v[at[std::size_t(it.u)]++] = it.uv();
-    v[at[std::size_t(it.v)]++] = it.vu();
-  }
-}
 std::vector<int> seeded_insertion_order(int n) {
   std::vector<int> perm(n > 0 ? n : 0);
   for (int i = 0; i < n; ++i) perm[i] = i;

@@ -15,23 +15,24 @@ struct CD3DTriangle;
 // One directed edge of one oriented triangle: the triangle is traversed
 // origin -> destination -> apex.
 //
-// A record is one word, the link to its ring successor (`fnext`); the six
-// records of a triangle sit at the start of its CD3DTriangle block, which
-// holds what they share. The record's position 0..5 in its block (its
-// slot) rides in the three low bits of the link, which a record address
-// never uses, so that every other member below finds the block from the
-// record's own address. Slots: 0 (P,Q,R), 1 (Q,R,P), 2 (R,P,Q), 3 (Q,P,R),
-// 4 (R,Q,P), 5 (P,R,Q). The records of one orientation (slots 0-2) share
-// `cell` and `c3simplex`; all six share `c2simplex`, the minors (negated
-// in the other orientation), the cache of CD3DW::positive and whether the
-// triangle has left the triangulation.
+// The six records of a triangle are the first six bytes of its
+// CD3DTriangle block, which holds what they share and their links; a
+// record is never read as data, only its address is. Blocks are aligned to
+// 8 bytes, so a record's position 0..5 in its block (its slot) is its
+// address modulo 8 and the block is its address rounded down: every member
+// below finds what it needs from the address without reading memory.
+// Slots: 0 (P,Q,R), 1 (Q,R,P), 2 (R,P,Q), 3 (Q,P,R), 4 (R,Q,P), 5 (P,R,Q).
+// The records of one orientation (slots 0-2) share `cell` and `c3simplex`;
+// all six share `c2simplex`, the minors (negated in the other
+// orientation), the cache of CD3DW::positive and whether the triangle has
+// left the triangulation.
 struct CD3DEdge {
   // (origin, destination, v) of the next triangle around origin ->
   // destination, v the fourth vertex of cell().
-  CD3DEdge* fnext() const { return reinterpret_cast<CD3DEdge*>(link_ & ~kSlotMask); }
-  void set_fnext(CD3DEdge* e) { link_ = reinterpret_cast<std::uintptr_t>(e) | (link_ & kSlotMask); }
+  inline CD3DEdge* fnext() const;
+  inline void set_fnext(CD3DEdge* e);
 
-  int slot() const { return int(link_ & kSlotMask); }
+  int slot() const { return int(reinterpret_cast<std::uintptr_t>(this) & 7); }
   inline CD3DTriangle* triangle() const;
   inline CXYZW* origin() const;
   inline CXYZW* destination() const;
@@ -71,33 +72,32 @@ struct CD3DEdge {
   // serial) and the answer for this record.
   inline std::uint32_t cached_point() const;
   inline bool cached_positive() const;
-
- private:
-  friend class CD3DW;
-  static constexpr std::uintptr_t kSlotMask = 7;
-  std::uintptr_t link_;
 };
 
-// The block of the six records of one triangle (P, Q, R), made by
-// CD3DW::make_triangle: the records, the vertices, the cells on the two
-// sides, the cache of CD3DW::positive and a few state bits, 96 bytes. What
-// only the construction's bookkeeping or the alpha complex reads lives
-// beside the blocks (see CD3DW::Arena).
+// The block of one triangle (P, Q, R), made by CD3DW::make_triangle: its
+// six records, their ring successors, the vertices, the cells on the two
+// sides, the cache of CD3DW::positive, its creation number and a few state
+// bits, 104 bytes. The alpha-complex back-pointers live beside the blocks
+// (see CD3DW::Arena).
 struct CD3DTriangle {
   CD3DEdge rec[6];
-  CXYZW* v[3];             // P, Q, R
-  CD3DCell* side[2];       // cell of rec[0..2], of rec[3..5]
+  unsigned char state;        // kDead, kCachePositive, kListed << k
+  signed char minor_slot;     // the record that asked first for the minors, -1 none
+  CD3DEdge* next[6];          // fnext of rec[k]
+  CXYZW* v[3];                // P, Q, R
+  CD3DCell* side[2];          // cell of rec[0..2], of rec[3..5]
   std::uint32_t cache_point;  // serial of the last point tested, 0 none
-  unsigned char state;     // kDead, kCachePositive
-  signed char minor_slot;  // the record that asked first for the minors, -1 none
-  unsigned char listed;    // edges PQ, QR, RP met by CD3DW::list_edges (bits 0-2)
+  std::uint32_t stamp;        // creation number: the order of triangles()
 
   static constexpr unsigned char kDead = 1;
   static constexpr unsigned char kCachePositive = 2;  // answer for rec[0..2]
+  // Edge k (PQ, QR, RP) met by CD3DW::list_edges.
+  static constexpr unsigned char kListed = 4;
 };
 
-static_assert(sizeof(CD3DEdge) == 8 && sizeof(CD3DTriangle) == 96,
-              "records and blocks keep their sizes");
+static_assert(sizeof(CD3DEdge) == 1 && sizeof(CD3DTriangle) == 104 &&
+                  alignof(CD3DTriangle) == 8,
+              "records are the first six bytes of their blocks");
 
 namespace d3dw_detail {
 // Vertex of each slot: origin, destination, apex; and the sym/enext slots.
@@ -107,19 +107,20 @@ constexpr unsigned char kApx[6] = {2, 0, 1, 2, 0, 1};
 constexpr signed char kSymStep[6] = {3, 3, 3, -3, -3, -3};
 constexpr signed char kNextStep[6] = {1, 1, -2, 2, -1, -1};
 
-// Asks the memory for the block of record e (at most 40 bytes before it
-// and 96 after).
+// Asks the memory for the block of record e.
 inline void fetch_block(const CD3DEdge* e) {
-  const char* a = reinterpret_cast<const char*>(e);
-  __builtin_prefetch(a - 40);
-  __builtin_prefetch(a + 24);
-  __builtin_prefetch(a + 88);
+  const char* a = reinterpret_cast<const char*>(e->triangle());
+  __builtin_prefetch(a);
+  __builtin_prefetch(a + 64);
 }
 }  // namespace d3dw_detail
 
 inline CD3DTriangle* CD3DEdge::triangle() const {
-  return reinterpret_cast<CD3DTriangle*>(const_cast<CD3DEdge*>(this) - slot());
+  return reinterpret_cast<CD3DTriangle*>(reinterpret_cast<std::uintptr_t>(this) &
+                                         ~std::uintptr_t(7));
 }
+inline CD3DEdge* CD3DEdge::fnext() const { return triangle()->next[slot()]; }
+inline void CD3DEdge::set_fnext(CD3DEdge* e) { triangle()->next[slot()] = e; }
 inline CXYZW* CD3DEdge::origin() const { return triangle()->v[d3dw_detail::kOrg[slot()]]; }
 inline CXYZW* CD3DEdge::destination() const { return triangle()->v[d3dw_detail::kDst[slot()]]; }
 inline CXYZW* CD3DEdge::apex() const { return triangle()->v[d3dw_detail::kApx[slot()]]; }

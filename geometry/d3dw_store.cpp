@@ -1,7 +1,7 @@
 // CD3DW storage: the chunks of triangle blocks and cells, record creation
-// and release, the creation order of the triangles, the grid that starts
-// point location, the location walk, and the predicate wrappers with the
-// caches and counters on the records.
+// and release, the creation order of the triangles, the edge listing, the
+// grid that starts point location, the location walk, and the predicate
+// wrappers with the caches and counters on the records.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -19,8 +19,8 @@
 // A triangle chunk is aligned to its size, so a block finds the chunk's
 // header, and through it the block's entries in the chunk's side arrays,
 // from its own address. The side arrays hold what the insertion itself
-// never reads: the block's creation number, and the alpha-complex
-// back-pointers, which are only allocated once a complex sets one.
+// never reads: the alpha-complex back-pointers, which are only allocated
+// once a complex sets one.
 //
 // Every allocation here stays below the C library's threshold for mapping
 // memory of its own. Freeing a block so mapped makes the library raise
@@ -30,15 +30,14 @@
 // carved, aligned, from plain allocations just under 128 KiB.
 struct CD3DW::Arena {
   static constexpr std::size_t kChunk = std::size_t(32) << 10;
-  static constexpr std::size_t kHead = sizeof(CD3DTriangle);
+  static constexpr std::size_t kHead = 8;  // the header, then the blocks
   static constexpr std::size_t kPer = (kChunk - kHead) / sizeof(CD3DTriangle);
   struct Links {
     C2Simplex* c2;
     C3Simplex* c3[2];  // of rec[0..2], of rec[3..5]
   };
   struct Head {
-    std::uint32_t* stamp;  // creation number
-    Links* links;          // null until a complex sets a back-pointer
+    Links* links;  // null until a complex sets a back-pointer
   };
   static_assert(sizeof(Head) <= kHead, "the header fits before the first block");
 
@@ -50,7 +49,6 @@ struct CD3DW::Arena {
             kHead) /
            sizeof(CD3DTriangle);
   }
-  static std::uint32_t& stamp(const CD3DTriangle* t) { return head_of(t)->stamp[index_of(t)]; }
   static Links* links(const CD3DTriangle* t) {
     Head* h = head_of(t);
     return h->links ? h->links + index_of(t) : nullptr;
@@ -88,16 +86,10 @@ struct CD3DW::Arena {
       }
       void* c = reinterpret_cast<void*>(carved);
       carved += kChunk;
-      Head* h = new (c) Head{nullptr, nullptr};
-      chunks.push_back(h);
-      h->stamp = new std::uint32_t[kPer];
+      chunks.push_back(new (c) Head{nullptr});
       used = 0;
     }
-    CD3DTriangle* t = block(chunks.size() - 1, used++);
-    new (t) CD3DTriangle;
-    // A record's slot never changes, so the links of a reused block keep it.
-    for (int k = 0; k < 6; ++k) t->rec[k].link_ = std::uintptr_t(k);
-    return t;
+    return new (block(chunks.size() - 1, used++)) CD3DTriangle;
   }
   // Block i of chunk c.
   CD3DTriangle* block(std::size_t c, std::size_t i) const {
@@ -156,7 +148,6 @@ struct CD3DW::Arena {
   Arena& operator=(const Arena&) = delete;
   ~Arena() {
     for (Head* h : chunks) {
-      delete[] h->stamp;
       delete[] h->links;
     }
     for (void* r : regions) std::free(r);
@@ -327,7 +318,7 @@ void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3
                  CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R) {
   CD3DTriangle* t = make_triangle(P, Q, R);
   CD3DEdge* r = t->rec;
-  for (int k = 0; k < 6; ++k) r[k].link_ = std::uintptr_t(k);  // no successors yet
+  for (int k = 0; k < 6; ++k) t->next[k] = nullptr;  // no successors yet
   t->side[0] = t->side[1] = nullptr;
   e0 = r;
   e1 = r + 1;
@@ -346,8 +337,7 @@ CD3DTriangle* CD3DW::make_triangle(CXYZW* P, CXYZW* Q, CXYZW* R) {
   t->cache_point = 0;
   t->state = 0;
   t->minor_slot = -1;
-  t->listed = 0;
-  Arena::stamp(t) = next_stamp_++;
+  t->stamp = next_stamp_++;
   order_valid_ = false;
   return t;
 }
@@ -372,7 +362,7 @@ void CD3DW::kill_triangle(CD3DEdge* e) {
 // creation order, which keeps that order.
 void CD3DW::renumber_triangles() {
   const std::vector<CD3DTriangle*>& live = triangles();
-  for (std::size_t i = 0; i < live.size(); ++i) Arena::stamp(live[i]) = std::uint32_t(i);
+  for (std::size_t i = 0; i < live.size(); ++i) live[i]->stamp = std::uint32_t(i);
   next_stamp_ = std::uint32_t(live.size());
 }
 
@@ -388,7 +378,7 @@ const std::vector<CD3DTriangle*>& CD3DW::triangles() {
       for (CD3DEdge* f : bound_face_) bounding |= f->triangle() == t;
       if (!bounding) return;
     }
-    keys.push_back((std::uint64_t(Arena::stamp(t)) << 32) | blocks.size());
+    keys.push_back((std::uint64_t(t->stamp) << 32) | blocks.size());
     blocks.push_back(t);
   });
   std::sort(keys.begin(), keys.end());
@@ -396,6 +386,87 @@ const std::vector<CD3DTriangle*>& CD3DW::triangles() {
   for (std::size_t i = 0; i < keys.size(); ++i) order_[i] = blocks[keys[i] & 0xffffffffu];
   order_valid_ = true;
   return order_;
+}
+
+void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
+  // Each edge between real vertices is taken once, when a walk over the
+  // live triangles first meets it: its ring is walked, marking the edge on
+  // every triangle in it, for the triangle made first (the record from the
+  // edge's smaller end, and that record's sym). Then the edges are sorted
+  // by their smaller and larger ends and laid out both ways by origin,
+  // which keeps the destinations of each origin ascending.
+  struct Item {
+    int u, v;      // u < v
+    CD3DEdge* uv;  // the record from u to v
+  };
+  std::vector<Item> items;
+  int max_id = -1;
+  arena_->for_each_block([&](CD3DTriangle* t) {
+    // Dead blocks are free but for the bounding triangles, which hold no
+    // edge between real vertices.
+    if (t->state & CD3DTriangle::kDead) return;
+    const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
+    for (int k = 0; k < 3; ++k) {  // PQ, QR, RP: slots k and k + 3
+      if (t->state & (CD3DTriangle::kListed << k)) continue;
+      const int a = id[d3dw_detail::kOrg[k]], b = id[d3dw_detail::kDst[k]];
+      if (a < 0 || b < 0) continue;
+      CD3DEdge* first = &t->rec[k];
+      std::uint32_t first_stamp = t->stamp;
+      for (CD3DEdge* x = first->fnext(); x != &t->rec[k]; x = x->fnext()) {
+        CD3DTriangle* u = x->triangle();
+        u->state |= static_cast<unsigned char>(CD3DTriangle::kListed << (x->slot() % 3));
+        if (u->stamp < first_stamp) {
+          first = x;
+          first_stamp = u->stamp;
+        }
+      }
+      if (a < b)
+        items.push_back(Item{a, b, first});
+      else
+        items.push_back(Item{b, a, first->sym()});
+      if (a > max_id) max_id = a;
+      if (b > max_id) max_id = b;
+    }
+  });
+  arena_->for_each_block([](CD3DTriangle* t) {
+    t->state &= static_cast<unsigned char>(CD3DTriangle::kListed - 1);
+  });
+
+  const std::size_t nv = std::size_t(max_id + 1);
+  std::vector<std::uint32_t> by_u(items.size());  // items by smaller end, then larger end
+  {
+    std::vector<std::uint32_t> start(nv + 1, 0);
+    for (const Item& it : items) ++start[std::size_t(it.u) + 1];
+    for (std::size_t i = 1; i <= nv; ++i) start[i] += start[i - 1];
+    for (std::size_t k = 0; k < items.size(); ++k)
+      by_u[start[std::size_t(items[k].u)]++] = std::uint32_t(k);
+    std::uint32_t begin = 0;
+    for (std::size_t u = 0; u < nv; ++u) {
+      const std::uint32_t end = start[u];  // start[u] now ends bucket u
+      for (std::uint32_t i = begin + 1; i < end; ++i) {
+        const std::uint32_t x = by_u[i];
+        std::uint32_t j = i;
+        for (; j > begin && items[by_u[j - 1]].v > items[x].v; --j) by_u[j] = by_u[j - 1];
+        by_u[j] = x;
+      }
+      begin = end;
+    }
+  }
+  // Each origin receives its smaller destinations first (from the buckets
+  // of smaller ends, in their order), then its larger ones.
+  std::vector<std::uint32_t> at(nv + 1, 0);
+  for (const Item& it : items) {
+    ++at[std::size_t(it.u) + 1];
+    ++at[std::size_t(it.v) + 1];
+  }
+  for (std::size_t i = 1; i <= nv; ++i) at[i] += at[i - 1];
+  std::vector<CD3DEdge*>& v = *out;
+  v.assign(2 * items.size(), nullptr);
+  for (std::uint32_t k : by_u) {
+    const Item& it = items[k];
+    v[at[std::size_t(it.u)]++] = it.uv;
+    v[at[std::size_t(it.v)]++] = it.uv->sym();
+  }
 }
 
 void CD3DW::clear_simplex_links() {
