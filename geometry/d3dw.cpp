@@ -6,6 +6,7 @@
 #include <type_traits>
 
 #include "geometry/d3dw.h"
+#include "geometry/d3dw_arena.h"
 
 namespace {
 

@@ -180,7 +180,7 @@ inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, co
   return 0;
 }
 
-inline int DifferenceFrame::set_power(const CXYZW& a, const CXYZW& b, const CXYZW& c,
+__attribute__((always_inline)) inline int DifferenceFrame::set_power(const CXYZW& a, const CXYZW& b, const CXYZW& c,
                                       const CXYZW& d, const CXYZW& p) {
   using namespace kernel_detail;
   // Rows in pairs: lane 0 holds a (c), lane 1 holds b (d).
