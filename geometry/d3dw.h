@@ -246,8 +246,9 @@ class CD3DW {
 
   CD3DCell* locate(CXYZW* p);
   bool insphere_bounded(CD3DEdge* abc, CD3DEdge* abd, CD3DEdge* bcd, CD3DEdge* acd, CXYZW* p);
-  // Side of p against rec[0..2] of t when the floating-point filter could
-  // not tell: from the minors, else exactly (sets *exact).
+  // Side of p against rec[0..2] of t when the static filter could not
+  // tell: from the dynamic one, else from the minors, else exactly (sets
+  // *exact).
   bool side_by_minors(CD3DTriangle* t, CXYZW* p, bool* exact);
   // A triangle (P, Q, R) for a flip: its links keep only their slots and
   // its cells are unset until the cells on both sides link it.

@@ -348,6 +348,7 @@ CD3DCell* CD3DW::locate(CXYZW* p) {
 }
 
 bool CD3DW::side_by_minors(CD3DTriangle* t, CXYZW* p, bool* exact) {
+  if (int s = orient_sign_dynamic(*t->v[0], *t->v[1], *t->v[2], *p)) return s > 0;
   CInexact m[4];
   t->rec[0].minors(m);
   return orient_positive(m, t->v[0], t->v[1], t->v[2], p, exact);
@@ -391,8 +392,10 @@ bool CD3DW::insphere(CD3DEdge* e, CXYZW* p, DifferenceFrame& frame) {
   return insphere_bounded(e, abd, bcd, acd, p);
 }
 
-// The power test that the plain floating-point filter could not decide.
+// The power test that the static filter could not decide.
 bool CD3DW::insphere_bounded(CD3DEdge* abc, CD3DEdge* abd, CD3DEdge* bcd, CD3DEdge* acd, CXYZW* p) {
+  if (int s = power_sign_dynamic(*abc->origin(), *abc->destination(), *abc->apex(), *abd->apex(), *p))
+    return s > 0;
   CInexact m[4][4];
   abc->minors(m[0]);
   abd->minors(m[1]);

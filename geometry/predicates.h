@@ -77,6 +77,14 @@ inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, co
 inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
                              const CXYZW& p);
 
+// Behind the static filters, for the few tests they leave open: the same
+// determinants with error bounds from the sums of the absolute values of
+// their terms instead of the largest differences. A sign they give is the
+// exact sign; 0 when they cannot tell.
+int orient_sign_dynamic(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& p);
+int power_sign_dynamic(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
+                       const CXYZW& p);
+
 // The power test of five points a, b, c, d, p by differences with p, which
 // leaves what the orientation tests of any three of a..d (v0..v3) against p
 // need: the flips ask for them together.
@@ -144,6 +152,13 @@ int sign5(CXYZW** pts);
 // bound, far inside the margin of the constants. A NaN anywhere makes the
 // determinant NaN, which passes neither comparison. So |computed| > bound
 // proves the exact sign.
+//   The dynamic filters bound P instead by P~, the same sums of products
+// evaluated on the absolute values of the computed differences (L taken
+// with + |W|): P <= P~ / (1-u)^5 (power; (1-u)^3 for the orientation), and
+// P~ computed in floating point is at most 20 roundings low. So gamma_19
+// and gamma_8 with these factors stay below 20 u and 9 u. The same upper
+// ranges exclude overflow; instead of the lower ones, P~ >= 2^-700 keeps
+// the underflowed products (below 2^-760 in all) far inside the margin.
 namespace kernel_detail {
 constexpr double kU = 1.0 / 9007199254740992.0;   // 2^-53
 constexpr double kLow = 7.888609052210118e-31;    // 2^-100
