@@ -154,11 +154,11 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     if (t1 && t2 && t3) {
       flip23(e, abp, bcp, cap, abd, acd, bcd, d);
     } else if (!t1 && t2 && t3) {
-      if (abp->fnext()->apex() == d) flip32(e);
+      if (abp->fnext()->apex() == d) flip32(e, abp, abd, cap, bcp, acd, bcd);
     } else if (t1 && !t2 && t3) {
-      if (bcp->fnext()->apex() == d) flip32(e1);
+      if (bcp->fnext()->apex() == d) flip32(e1, bcp, bcd, abp, cap, abd, acd);
     } else if (t1 && t2 && !t3) {
-      if (cap->fnext()->apex() == d) flip32(e1->enext());
+      if (cap->fnext()->apex() == d) flip32(e1->enext(), cap, acd, bcp, abp, bcd, abd);
     } else if (!t1 && !t2 && t3) {
       flip41(e1->enext());
     } else if (!t1 && t2 && !t3) {
@@ -268,30 +268,38 @@ void CD3DW::flip23(CD3DEdge* e, CD3DEdge* abp, CD3DEdge* bcp, CD3DEdge* cap, CD3
 }
 
 CD3DEdge* CD3DW::flip32(CD3DEdge* x) {
-  ++stats.flips32;
-  CXYZW* o = x->origin();
-  CXYZW* t = x->destination();
-  CXYZW* q = x->apex();
-  CD3DEdge* y = x->fnext();
   CD3DEdge* sx = x->sym();
+  CD3DEdge* x1 = x->enext();
+  CD3DEdge* sx1 = sx->enext();
+  return flip32(x, x->fnext(), sx->fnext(), x1->enext()->fnext(), x1->fnext(), sx1->fnext(),
+                sx1->enext()->fnext());
+}
+
+// The 3-2 flip around x = (o, t, q) with its ring neighbours y = (o, t, v)
+// = fnext(x) and ux = (t, o, u) = fnext(sym(x)), and the faces qov, tqv,
+// oqu, qtu that the fnext of the enext of x and sym(x) give.
+CD3DEdge* CD3DW::flip32(CD3DEdge* x, CD3DEdge* y, CD3DEdge* ux, CD3DEdge* qov, CD3DEdge* tqv,
+                        CD3DEdge* oqu, CD3DEdge* qtu) {
+  ++stats.flips32;
+  const int xs = x->slot();
+  CD3DTriangle* xt = x->triangle();
+  CXYZW* o = xt->v[d3dw_detail::kOrg[xs]];
+  CXYZW* t = xt->v[d3dw_detail::kDst[xs]];
+  CXYZW* q = xt->v[d3dw_detail::kApx[xs]];
   CXYZW* v = y->apex();
-  CD3DEdge* ux = sx->fnext();
   CXYZW* u = ux->apex();
+  CD3DEdge* y1 = y->enext();
+  CD3DEdge* tvu = y1->fnext();
+  CD3DEdge* vou = y1->enext()->fnext();
   CD3DEdge* via_t = ux->enext()->enext()->fnext()->sym()->enext()->fnext();
-  CD3DEdge* via_o = y->enext()->enext()->fnext()->enext()->enext();
+  CD3DEdge* via_o = vou->enext()->enext();
   if (via_t != via_o) {
     std::printf("Flip 3-2 incorrect! (%d %d)\n", v->id, u->id);
     ++warnings;
     return nullptr;
   }
-  CD3DEdge* qov = x->enext()->enext()->fnext();
-  CD3DEdge* tqv = x->enext()->fnext();
-  CD3DEdge* oqu = sx->enext()->fnext();
-  CD3DEdge* qtu = sx->enext()->enext()->fnext();
-  CD3DEdge* tvu = y->enext()->fnext();
-  CD3DEdge* vou = y->enext()->enext()->fnext();
-  CD3DCell* n1 = x->cell();
-  CD3DCell* n2 = sx->cell();
+  CD3DCell* n1 = xt->side[xs >= 3];
+  CD3DCell* n2 = xt->side[xs < 3];
   CD3DCell* old3 = y->cell();
   CD3DEdge* quv = make_triangle(q, u, v)->rec;
   {

@@ -270,6 +270,8 @@ class CD3DW {
   void split14(CD3DCell* leaf, CXYZW* p);
   void flip23(CD3DEdge* e, CD3DEdge* abp, CD3DEdge* bcp, CD3DEdge* cap, CD3DEdge* abd,
               CD3DEdge* acd, CD3DEdge* bcd, CXYZW* d);
+  CD3DEdge* flip32(CD3DEdge* x, CD3DEdge* y, CD3DEdge* ux, CD3DEdge* qov, CD3DEdge* tqv,
+                   CD3DEdge* oqu, CD3DEdge* qtu);
   void flip41(CD3DEdge* r);
   bool inside_bound(CXYZW* p);
 };
