@@ -86,6 +86,7 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     ++warnings;
     return;
   }
+  widen(p);
 
   CD3DCell* node = locate(p);
   CD3DEdge* m = node->face[0];
@@ -135,7 +136,11 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     CXYZW* c = t->v[d3dw_detail::kApx[se_slot]];
     CXYZW* pp = abp->apex();
     DifferenceFrame frame;  // rows a, b, c, p
-    const int power = frame.set_power(*a, *b, *c, *pp, *d);
+    // Points with ids below 0 may be bounding vertices, outside the extent
+    // of the others.
+    const int power = (a->id | b->id | c->id | pp->id | d->id) >= 0
+                          ? frame.set_power(*a, *b, *c, *pp, *d, bounds_)
+                          : frame.set_power(*a, *b, *c, *pp, *d);
     if (power < 0 || (power == 0 && !insphere_bounded(e, abp, bcp, acp, d))) continue;
 
     // A flip links the faces of the cell across.

@@ -240,11 +240,20 @@ class CD3DW {
   std::vector<CD3DTriangle*> dying_blocks_;  // left during this insertion
   unsigned walk_turn_ = 0;
   std::uint32_t next_serial_ = 0;
+  // The smallest and largest coordinates and weights of the points given
+  // to add() that it did not skip, and the filter bounds they give for
+  // tests among the vertices.
+  double lo_[4] = {0, 0, 0, 0}, hi_[4] = {0, 0, 0, 0};
+  DifferenceBounds bounds_ = {__builtin_inf(), __builtin_inf()};
   bool complex_built_ = false;  // a complex has set back-pointers
 
   std::uint32_t serial_of(CXYZW* p) { return p->serial ? p->serial : (p->serial = ++next_serial_); }
 
   CD3DCell* locate(CXYZW* p);
+  void widen(const CXYZW* p);
+  // positive(e, p, sign); `vertices` tells that p and e's vertices are
+  // vertices of this triangulation (or the point being inserted).
+  inline bool side(CD3DEdge* e, CXYZW* p, const int* sign, bool vertices);
   bool insphere_bounded(CD3DEdge* abc, CD3DEdge* abd, CD3DEdge* bcd, CD3DEdge* acd, CXYZW* p);
   // Side of p against rec[0..2] of t when the static filter could not
   // tell: from the dynamic one, else from the minors, else exactly (sets
@@ -279,7 +288,8 @@ class CD3DW {
 // The predicate on the hot paths of location and flips: the cache of the
 // triangle, else the filter the caller proved or the static one, else the
 // minors.
-inline bool CD3DW::positive(CD3DEdge* e, CXYZW* p, const int* sign) {
+__attribute__((always_inline)) inline bool CD3DW::side(CD3DEdge* e, CXYZW* p, const int* sign,
+                                                       bool vertices) {
   ++stats.positive_calls;
   CD3DTriangle* t = e->triangle();
   const int slot = e->slot();
@@ -293,8 +303,12 @@ inline bool CD3DW::positive(CD3DEdge* e, CXYZW* p, const int* sign) {
   else
     t->minor_slot = static_cast<signed char>(slot);
   // For the orientation of slots 0-2; the other orientation is the reverse.
-  const int s0 =
-      sign ? (slot < 3 ? *sign : -*sign) : orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p);
+  // Points with ids below 0 may be bounding vertices, outside the extent of
+  // the others.
+  const int s0 = sign ? (slot < 3 ? *sign : -*sign)
+                 : vertices && (t->v[0]->id | t->v[1]->id | t->v[2]->id | p->id) >= 0
+                     ? orient_sign_in(*t->v[0], *t->v[1], *t->v[2], *p, bounds_)
+                     : orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p);
   bool r0;
   if (s0) {
     r0 = s0 > 0;
@@ -309,7 +323,11 @@ inline bool CD3DW::positive(CD3DEdge* e, CXYZW* p, const int* sign) {
   return (slot < 3) == r0;
 }
 
-inline bool CD3DW::positive(CD3DEdge* e, CXYZW* p) { return positive(e, p, nullptr); }
+inline bool CD3DW::positive(CD3DEdge* e, CXYZW* p, const int* sign) {
+  return side(e, p, sign, false);
+}
+
+inline bool CD3DW::positive(CD3DEdge* e, CXYZW* p) { return side(e, p, nullptr, false); }
 
 // The order in which every triangulation builder inserts its n atoms: the
 // indices 0..n-1 shuffled from the back with the C library's rand() after

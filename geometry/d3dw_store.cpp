@@ -310,6 +310,17 @@ void CD3DW::clear_simplex_links() {
 
 // At the end of an insertion nothing refers to the triangles that left any
 // more (the flip stack is empty): their blocks are reused.
+void CD3DW::widen(const CXYZW* p) {
+  const double v[4] = {p->x.value, p->y.value, p->z.value, p->w.value};
+  const bool first = points.size() == 1;
+  bool grown = false;
+  for (int k = 0; k < 4; ++k) {
+    if (first || v[k] < lo_[k]) lo_[k] = v[k], grown = true;
+    if (first || v[k] > hi_[k]) hi_[k] = v[k], grown = true;
+  }
+  if (grown) bounds_.set(lo_, hi_);
+}
+
 void CD3DW::end_insertion(CXYZW* p) {
   arena_->free_blocks.insert(arena_->free_blocks.end(), dying_blocks_.begin(),
                              dying_blocks_.end());
@@ -332,7 +343,7 @@ CD3DCell* CD3DW::locate(CXYZW* p) {
   for (std::size_t steps = 0; c && steps < limit; ++steps) {
     int first = int(walk_turn_++ & 3), i = 0;
     for (; i < 4; ++i)
-      if (!positive(c->face[(first + i) & 3], p)) break;
+      if (!side(c->face[(first + i) & 3], p, nullptr, true)) break;
     if (i == 4) return c;
     ++stats.location_steps;
     c = c->face[(first + i) & 3]->sym()->cell();
@@ -340,8 +351,9 @@ CD3DCell* CD3DW::locate(CXYZW* p) {
     for (CD3DEdge* f : c->face) d3dw_detail::fetch_block(f);
   }
   for (CD3DCell* cell : cells)
-    if (cell->live() && positive(cell->face[0], p) && positive(cell->face[1], p) &&
-        positive(cell->face[2], p) && positive(cell->face[3], p))
+    if (cell->live() && side(cell->face[0], p, nullptr, true) &&
+        side(cell->face[1], p, nullptr, true) && side(cell->face[2], p, nullptr, true) &&
+        side(cell->face[3], p, nullptr, true))
       return cell;
   std::fprintf(stderr, "internal error: point not located\n");
   std::abort();

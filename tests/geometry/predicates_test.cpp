@@ -216,10 +216,33 @@ TEST(Predicates, AgreeWithExactDeterminantsAndPermutations) {
     const int ds = power_sign_dynamic(*v[0], *v[1], *v[2], *v[3], *v[4]);
     ASSERT_TRUE(ds == 0 || ds == s) << trial;
     dynamic_only += fs == 0 && ds != 0;
+    // with the bounds of the five points' extent first: exact, and deciding
+    // whatever the bounds of the test alone decide
+    double lo[4], hi[4];
+    for (int k = 0; k < 4; ++k) {
+      auto coord = [k](const CXYZW* q) {
+        return k == 0 ? q->x.value : k == 1 ? q->y.value : k == 2 ? q->z.value : q->w.value;
+      };
+      lo[k] = hi[k] = coord(v[0]);
+      for (CXYZW* q : v) lo[k] = std::min(lo[k], coord(q)), hi[k] = std::max(hi[k], coord(q));
+    }
+    DifferenceBounds set;
+    set.set(lo, hi);
+    DifferenceFrame g;
+    const int gs = g.set_power(*v[0], *v[1], *v[2], *v[3], *v[4], set);
+    ASSERT_TRUE(gs == 0 || gs == s) << trial;
+    ASSERT_TRUE(fs == 0 || gs == fs) << trial;
     for (auto r : {std::array<int, 3>{1, 0, 3}, {2, 1, 3}, {0, 2, 3}, {0, 1, 2}}) {
       const int e = exact_orient(v[r[0]], v[r[1]], v[r[2]], v[4]);
       const int os = f.orient_sign(r[0], r[1], r[2]);
       ASSERT_TRUE(os == 0 || os == e) << trial;
+      const int gos = g.orient_sign(r[0], r[1], r[2]);
+      ASSERT_TRUE(gos == 0 || gos == e) << trial;
+      ASSERT_TRUE(os == 0 || gos == os) << trial;
+      const int ss = orient_sign_static(*v[r[0]], *v[r[1]], *v[r[2]], *v[4]);
+      const int is = orient_sign_in(*v[r[0]], *v[r[1]], *v[r[2]], *v[4], set);
+      ASSERT_TRUE(is == 0 || is == e) << trial;
+      ASSERT_TRUE(ss == 0 || is == ss) << trial;
       const int od = orient_sign_dynamic(*v[r[0]], *v[r[1]], *v[r[2]], *v[4]);
       ASSERT_TRUE(od == 0 || od == e) << trial;
       dynamic_only += os == 0 && od != 0;
