@@ -259,8 +259,8 @@ class CD3DW {
   // tell: from the dynamic one, else from the minors, else exactly (sets
   // *exact).
   bool side_by_minors(CD3DTriangle* t, CXYZW* p, bool* exact);
-  // A triangle (P, Q, R) for a flip: its links keep only their slots and
-  // its cells are unset until the cells on both sides link it.
+  // A triangle (P, Q, R) for a flip: its links and cells are unset until
+  // the cells on both sides set them.
   CD3DTriangle* make_triangle(CXYZW* P, CXYZW* Q, CXYZW* R);
   CD3DCell* take_cell();
   // The cell left the triangulation; its storage is reused at once.

@@ -103,7 +103,7 @@ struct CD3DW::Arena {
       for (std::size_t i = 0; i < n; ++i) f(block(c, i));
     }
   }
-  // The blocks handed out, used or free, chunk by chunk.
+  // The back-pointer arrays made so far.
   template <class F>
   void for_each_links_array(F&& f) {
     for (Head* h : chunks)
@@ -154,7 +154,10 @@ struct CD3DW::Arena {
   }
 };
 
-__attribute__((always_inline)) inline CD3DTriangle* CD3DW::make_triangle(CXYZW* P, CXYZW* Q, CXYZW* R) {
+__attribute__((always_inline)) inline CD3DTriangle* CD3DW::make_triangle(CXYZW* P, CXYZW* Q,
+                                                                       CXYZW* R) {
+  // Creation numbers run out after 2^32 triangles; those of the live ones
+  // are then made dense again.
   if (next_stamp_ == ~std::uint32_t(0)) renumber_triangles();
   CD3DTriangle* t = arena_->take_block();
   t->v[0] = P;

@@ -406,8 +406,9 @@ bool CD3DW::insphere(CD3DEdge* e, CXYZW* p, DifferenceFrame& frame) {
 
 // The power test that the static filter could not decide.
 bool CD3DW::insphere_bounded(CD3DEdge* abc, CD3DEdge* abd, CD3DEdge* bcd, CD3DEdge* acd, CXYZW* p) {
-  if (int s = power_sign_dynamic(*abc->origin(), *abc->destination(), *abc->apex(), *abd->apex(), *p))
-    return s > 0;
+  const int s =
+      power_sign_dynamic(*abc->origin(), *abc->destination(), *abc->apex(), *abd->apex(), *p);
+  if (s) return s > 0;
   CInexact m[4][4];
   abc->minors(m[0]);
   abd->minors(m[1]);
