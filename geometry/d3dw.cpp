@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <type_traits>
 
 #include "geometry/d3dw.h"
 #include "geometry/d3dw_arena.h"
@@ -11,59 +10,30 @@
 namespace {
 
 using d3dw_detail::kNextStep;
+using d3dw_detail::kSymRotStep;
 using d3dw_detail::kSymStep;
 
-// For face i of a cell and its k-th record (face, enext, enext.enext): the
-// other face of the cell that holds the same edge, and the rotation of that
-// face's record that starts at the edge's destination (faces by the cell
-// convention (V0,V1,V2), (V0,V3,V1), (V0,V2,V3), (V1,V3,V2)).
-constexpr int kOtherFace[4][3] = {{1, 3, 2}, {2, 3, 0}, {0, 3, 1}, {1, 2, 0}};
-constexpr int kOtherRot[4][3] = {{2, 2, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 1}};
-// From a record in slot s: the record k enext steps on, and the sym of
-// that one, as steps in its triangle's block. The slot of the first is s
-// plus its step.
-constexpr signed char kRotStep[6][3] = {{0, 1, 2}, {0, 1, -1}, {0, -2, -1},
-                                        {0, 2, 1}, {0, -1, 1}, {0, -1, -2}};
-constexpr signed char kSymRotStep[6][3] = {{3, 4, 5},    {3, 4, 2},    {3, 1, 2},
-                                           {-3, -1, -2}, {-3, -4, -2}, {-3, -4, -5}};
-
-// The slot of e's enext's sym, and of e's sym, from e's slot.
+// The slot of e's enext's sym from e's slot, and that record.
 constexpr int next_sym_slot(int s) { return s + kSymRotStep[s][1]; }
-constexpr int sym_slot(int s) { return s + kSymStep[s]; }
-
 inline CD3DEdge* next_sym(CD3DEdge* e, int s) { return e + kSymRotStep[s][1]; }
 
-}  // namespace
-
-// Makes c the cell whose faces f[0..3] (in slots s[0..3]) face into it:
-// the triangles point at c on that side, and the twelve records facing
-// into c link to their ring successors inside c. The ring links of all
-// records are determined by the cells they face into, so setting every new
-// cell so restores the rings around every edge a flip touches. Callers
-// that know a slot pass it as a constant.
-__attribute__((always_inline)) inline void CD3DW::set_cell(CD3DCell* c, CD3DEdge* const* f,
-                                                          const int* s) {
-  auto face = [c, f, s](int i) {
-    c->face[i] = f[i];
-    reinterpret_cast<CD3DTriangle*>(f[i] - s[i])->side[s[i] >= 3] = c;
+// The fnext of the k-th enext of e (k = 0, 1, 2): the other faces of e's
+// cell at e's three edges, facing out of it. Give the ones needed.
+template <int... K>
+inline void cell_ring(CD3DEdge* e, CD3DEdge** out) {
+  const int s = e->slot();
+  const std::uintptr_t side = e->triangle()->side[s >= 3];
+  const char* c = reinterpret_cast<const char*>(side & ~std::uintptr_t(15));
+  const int q = int(side & 15);
+  auto one = [c, q, s](int k) {
+    const unsigned a = d3dw_detail::kRing.at[k][q][s];
+    CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + (a & ~7u));
+    return g + kSymRotStep[g->slot()][a & 3];
   };
-  face(0), face(1), face(2), face(3);
-  auto link = [f, s](auto face, auto rot) {
-    constexpr int i = decltype(face)::value, k = decltype(rot)::value;
-    constexpr int o = kOtherFace[i][k];
-    const int step = kRotStep[s[i]][k];
-    CD3DEdge* target = f[o] + kSymRotStep[s[o]][kOtherRot[i][k]];
-    reinterpret_cast<CD3DTriangle*>(f[i] - s[i])->next[s[i] + step] = target;
-  };
-  using I0 = std::integral_constant<int, 0>;
-  using I1 = std::integral_constant<int, 1>;
-  using I2 = std::integral_constant<int, 2>;
-  using I3 = std::integral_constant<int, 3>;
-  link(I0(), I0()), link(I0(), I1()), link(I0(), I2());
-  link(I1(), I0()), link(I1(), I1()), link(I1(), I2());
-  link(I2(), I0()), link(I2(), I1()), link(I2(), I2());
-  link(I3(), I0()), link(I3(), I1()), link(I3(), I2());
+  ((out[K] = one(K)), ...);
 }
+
+}  // namespace
 
 void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
   CXYZW* p = new CXYZW;
@@ -90,8 +60,7 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
 
   CD3DCell* node = locate(p);
   CD3DEdge* m = node->face[0];
-  CXYZW* s = m->fnext()->apex();
-  CXYZW* corners[4] = {m->origin(), m->destination(), m->apex(), s};
+  CXYZW* corners[4] = {m->origin(), m->destination(), m->apex(), node->vertex(3)};
   for (CXYZW* v : corners) {
     if (v->x.value == x && v->y.value == y && v->z.value == z) {
       ++stats.left_out;
@@ -109,23 +78,29 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     CD3DEdge* e = flip_stack.back();
     flip_stack.pop_back();
     if (!flip_stack.empty()) {
-      // the next face's neighbour across is usually far in memory
-      d3dw_detail::fetch_block(flip_stack.back()->sym()->fnext());
+      // the next face's cells are usually far in memory
+      const CD3DTriangle* next = flip_stack.back()->triangle();
+      __builtin_prefetch(reinterpret_cast<const void*>(next->side[0] & ~std::uintptr_t(15)));
+      __builtin_prefetch(reinterpret_cast<const void*>(next->side[1] & ~std::uintptr_t(15)));
     }
     CD3DTriangle* t = e->triangle();
     if (t->state & CD3DTriangle::kDead) continue;  // left after it was pushed
     const int se_slot = e->slot();
     CD3DEdge* se = e + kSymStep[se_slot];
-    CD3DEdge* abd = se->fnext();  // (b, a, d)
+    CD3DEdge* across[3];  // (b, a, d), (a, c, d), (c, b, d)
+    cell_ring<0>(se, across);
+    CD3DEdge* abd = across[0];
     CXYZW* d = abd->apex();
 
     // The power test of the cell (a, b, c, p) against d, as insphere(e, d)
     // with its faces (a, b, p), (b, c, p) and (c, a, p) at hand.
     ++stats.insphere_calls;
     CD3DEdge* e1 = e + kNextStep[se_slot];
-    CD3DEdge* abp = e->fnext();
-    CD3DEdge* bcp = e1->fnext();
-    CD3DEdge* cap = e1->enext()->fnext();
+    CD3DEdge* near[3];
+    cell_ring<0, 1, 2>(e, near);
+    CD3DEdge* abp = near[0];
+    CD3DEdge* bcp = near[1];
+    CD3DEdge* cap = near[2];
     CD3DEdge* acp = cap->sym();
     e->note_minors();
     abp->note_minors();
@@ -143,10 +118,10 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
                           : frame.set_power(*a, *b, *c, *pp, *d);
     if (power < 0 || (power == 0 && !insphere_bounded(e, abp, bcp, acp, d))) continue;
 
-    // A flip links the faces of the cell across.
-    CD3DEdge* se1 = se->enext();
-    CD3DEdge* acd = se1->fnext();  // (a, c, d)
-    CD3DEdge* bcd = se1->enext()->fnext();  // (c, b, d)
+    // A flip sets the faces of the cell across.
+    cell_ring<1, 2>(se, across);
+    CD3DEdge* acd = across[1];
+    CD3DEdge* bcd = across[2];
     d3dw_detail::fetch_block(acd);
     d3dw_detail::fetch_block(bcd);
     // The faces (b, a, p), (c, b, p), (a, c, p) of the cell (a, b, c, p)
@@ -183,7 +158,7 @@ void CD3DW::split14(CD3DCell* leaf, CXYZW* p) {
   CXYZW* a = abc->origin();
   CXYZW* b = abc->destination();
   CXYZW* c = abc->apex();
-  CXYZW* s = abc->fnext()->apex();
+  CXYZW* s = leaf->vertex(3);
   // Triangles (rec[0] of each): abp, bcp, cap, asp, bsp, csp.
   CD3DEdge* abp = make_triangle(a, b, p)->rec;
   CD3DEdge* bcp = make_triangle(b, c, p)->rec;
@@ -238,8 +213,8 @@ void CD3DW::flip23(CD3DEdge* e, CD3DEdge* abp, CD3DEdge* bcp, CD3DEdge* cap, CD3
   CXYZW* b = t->v[d3dw_detail::kDst[es]];
   CXYZW* c = t->v[d3dw_detail::kApx[es]];
   CXYZW* p = abp->apex();
-  CD3DCell* n1 = t->side[es >= 3];
-  CD3DCell* n2 = t->side[es < 3];
+  CD3DCell* n1 = e->cell();
+  CD3DCell* n2 = (e + kSymStep[es])->cell();
   CD3DEdge* dpa = make_triangle(d, p, a)->rec;
   CD3DEdge* dpb = make_triangle(d, p, b)->rec;
   CD3DEdge* dpc = make_triangle(d, p, c)->rec;
@@ -303,8 +278,8 @@ CD3DEdge* CD3DW::flip32(CD3DEdge* x, CD3DEdge* y, CD3DEdge* ux, CD3DEdge* qov, C
     ++warnings;
     return nullptr;
   }
-  CD3DCell* n1 = xt->side[xs >= 3];
-  CD3DCell* n2 = xt->side[xs < 3];
+  CD3DCell* n1 = x->cell();
+  CD3DCell* n2 = (x + kSymStep[xs])->cell();
   CD3DCell* old3 = y->cell();
   CD3DEdge* quv = make_triangle(q, u, v)->rec;
   {

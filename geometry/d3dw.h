@@ -16,11 +16,12 @@ struct CD3DTriangle;
 // origin -> destination -> apex.
 //
 // The six records of a triangle are the first six bytes of its
-// CD3DTriangle block, which holds what they share and their links; a
-// record is never read as data, only its address is. Blocks are aligned to
-// 8 bytes, so a record's position 0..5 in its block (its slot) is its
-// address modulo 8 and the block is its address rounded down: every member
-// below finds what it needs from the address without reading memory.
+// CD3DTriangle block, which holds what they share; a record is never read
+// as data, only its address is. Blocks are aligned to 8 bytes, so a
+// record's position 0..5 in its block (its slot) is its address modulo 8
+// and the block is its address rounded down. Rings are not stored: a
+// record's successor is a face of the cell it faces into, found from the
+// cell and the record's place in it.
 // Slots: 0 (P,Q,R), 1 (Q,R,P), 2 (R,P,Q), 3 (Q,P,R), 4 (R,Q,P), 5 (P,R,Q).
 // The records of one orientation (slots 0-2) share `cell` and `c3simplex`;
 // all six share `c2simplex`, the minors (negated in the other
@@ -30,7 +31,6 @@ struct CD3DEdge {
   // (origin, destination, v) of the next triangle around origin ->
   // destination, v the fourth vertex of cell().
   inline CD3DEdge* fnext() const;
-  inline void set_fnext(CD3DEdge* e);
 
   int slot() const { return int(reinterpret_cast<std::uintptr_t>(this) & 7); }
   inline CD3DTriangle* triangle() const;
@@ -41,7 +41,6 @@ struct CD3DEdge {
   inline CD3DEdge* enext() const;  // (destination, apex, origin)
   // The tetrahedron on the record's positive side.
   inline CD3DCell* cell() const;
-  inline void set_cell(CD3DCell* c);
   // The triangle has left the triangulation (or is a bounding triangle
   // that was never tested).
   inline bool dead() const;
@@ -75,17 +74,18 @@ struct CD3DEdge {
 };
 
 // The block of one triangle (P, Q, R), made by CD3DW::make_triangle: its
-// six records, their ring successors, the vertices, the cells on the two
-// sides, the cache of CD3DW::positive, its creation number and a few state
-// bits, 104 bytes. The alpha-complex back-pointers live beside the blocks
-// (see CD3DW::Arena).
+// six records, the vertices, the cells on the two sides, the cache of
+// CD3DW::positive, its creation number and a few state bits, 56 bytes. The
+// alpha-complex back-pointers live beside the blocks (see CD3DW::Arena).
 struct CD3DTriangle {
   CD3DEdge rec[6];
-  unsigned char state;        // kDead, kCachePositive, kListed << k
-  signed char minor_slot;     // the record that asked first for the minors, -1 none
-  CD3DEdge* next[6];          // fnext of rec[k]
-  CXYZW* v[3];                // P, Q, R
-  CD3DCell* side[2];          // cell of rec[0..2], of rec[3..5]
+  unsigned char state;     // kDead, kCachePositive, kListed << k
+  signed char minor_slot;  // the record that asked first for the minors, -1 none
+  CXYZW* v[3];             // P, Q, R
+  // The cell of rec[0..2] (rec[3..5]) with, in the low bits, the face of the
+  // cell this triangle is and which record of the orientation the cell
+  // holds there (CD3DW::set_cell); 0 while there is none.
+  std::uintptr_t side[2];
   std::uint32_t cache_point;  // serial of the last point tested, 0 none
   std::uint32_t stamp;        // creation number: the order of triangles()
 
@@ -95,7 +95,7 @@ struct CD3DTriangle {
   static constexpr unsigned char kListed = 4;
 };
 
-static_assert(sizeof(CD3DEdge) == 1 && sizeof(CD3DTriangle) == 104 &&
+static_assert(sizeof(CD3DEdge) == 1 && sizeof(CD3DTriangle) == 56 &&
                   alignof(CD3DTriangle) == 8,
               "records are the first six bytes of their blocks");
 
@@ -106,12 +106,46 @@ constexpr unsigned char kDst[6] = {1, 2, 0, 0, 1, 2};
 constexpr unsigned char kApx[6] = {2, 0, 1, 2, 0, 1};
 constexpr signed char kSymStep[6] = {3, 3, 3, -3, -3, -3};
 constexpr signed char kNextStep[6] = {1, 1, -2, 2, -1, -1};
+// From a record in slot s: the record k enext steps on, and the sym of
+// that one, as steps in its block. The slot of the first is s plus its step.
+constexpr signed char kRotStep[6][3] = {{0, 1, 2}, {0, 1, -1}, {0, -2, -1},
+                                        {0, 2, 1}, {0, -1, 1}, {0, -1, -2}};
+constexpr signed char kSymRotStep[6][3] = {{3, 4, 5},    {3, 4, 2},    {3, 1, 2},
+                                           {-3, -1, -2}, {-3, -4, -2}, {-3, -4, -5}};
+// The place of a slot among the records of its orientation in enext order
+// (0 -> 1 -> 2, 3 -> 5 -> 4).
+constexpr unsigned char kPlace[6] = {0, 1, 2, 0, 2, 1};
+// For face i of a cell and its k-th record (face, enext, enext.enext): the
+// other face of the cell that holds the same edge, and the rotation of that
+// face's record that starts at the edge's destination (faces by the cell
+// convention (V0,V1,V2), (V0,V3,V1), (V0,V2,V3), (V1,V3,V2)).
+constexpr unsigned char kOtherFace[4][3] = {{1, 3, 2}, {2, 3, 0}, {0, 3, 1}, {1, 2, 0}};
+constexpr unsigned char kOtherRot[4][3] = {{2, 2, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 1}};
+// A triangle's side holds, beside the cell, q = 4 i + the place of the
+// record the cell holds as its face i. For such q and a record of that
+// orientation in slot s, at[k][q][s] tells where the fnext of the k-th
+// enext of the record lies: 8 times the other face of the cell at that
+// record's edge (its offset in CD3DCell) plus the rotation of that face
+// that starts at the edge's destination; the fnext is the sym of that.
+struct RingTable {
+  unsigned char at[3][16][6];
+  constexpr RingTable() : at() {
+    for (int k = 0; k < 3; ++k)
+      for (int q = 0; q < 16; ++q)
+        for (int s = 0; s < 6; ++s) {
+          const int i = (q >> 2) & 3;
+          const int rot = (kPlace[s + kRotStep[s][k]] - (q & 3) + 3) % 3;
+          at[k][q][s] = static_cast<unsigned char>(8 * kOtherFace[i][rot] + kOtherRot[i][rot]);
+        }
+  }
+};
+constexpr RingTable kRing{};
 
 // Asks the memory for the block of record e.
 inline void fetch_block(const CD3DEdge* e) {
   const char* a = reinterpret_cast<const char*>(e->triangle());
   __builtin_prefetch(a);
-  __builtin_prefetch(a + 64);
+  __builtin_prefetch(a + sizeof(CD3DTriangle) - 1);
 }
 }  // namespace d3dw_detail
 
@@ -119,8 +153,6 @@ inline CD3DTriangle* CD3DEdge::triangle() const {
   return reinterpret_cast<CD3DTriangle*>(reinterpret_cast<std::uintptr_t>(this) &
                                          ~std::uintptr_t(7));
 }
-inline CD3DEdge* CD3DEdge::fnext() const { return triangle()->next[slot()]; }
-inline void CD3DEdge::set_fnext(CD3DEdge* e) { triangle()->next[slot()] = e; }
 inline CXYZW* CD3DEdge::origin() const { return triangle()->v[d3dw_detail::kOrg[slot()]]; }
 inline CXYZW* CD3DEdge::destination() const { return triangle()->v[d3dw_detail::kDst[slot()]]; }
 inline CXYZW* CD3DEdge::apex() const { return triangle()->v[d3dw_detail::kApx[slot()]]; }
@@ -130,8 +162,9 @@ inline CD3DEdge* CD3DEdge::sym() const {
 inline CD3DEdge* CD3DEdge::enext() const {
   return const_cast<CD3DEdge*>(this) + d3dw_detail::kNextStep[slot()];
 }
-inline CD3DCell* CD3DEdge::cell() const { return triangle()->side[slot() >= 3]; }
-inline void CD3DEdge::set_cell(CD3DCell* c) { triangle()->side[slot() >= 3] = c; }
+inline CD3DCell* CD3DEdge::cell() const {
+  return reinterpret_cast<CD3DCell*>(triangle()->side[slot() >= 3] & ~std::uintptr_t(15));
+}
 inline bool CD3DEdge::dead() const { return triangle()->state & CD3DTriangle::kDead; }
 inline bool CD3DEdge::minors_valid() const { return triangle()->minor_slot >= 0; }
 inline void CD3DEdge::note_minors() {
@@ -145,9 +178,10 @@ inline bool CD3DEdge::cached_positive() const {
 
 // A tetrahedron: the records facing into it, face[0] = (V0, V1, V2),
 // face[1] = (V0, V3, V1), face[2] = (V0, V2, V3), face[3] = (V1, V3, V2).
-// A cell that left the triangulation is set free at the end of the
-// insertion and has a null face[0] until it is used again.
-struct CD3DCell {
+// A cell that left the triangulation is set free and has a null face[0]
+// until it is used again. Aligned to 16 bytes: the triangles keep bits of
+// their own beside a cell's address.
+struct alignas(16) CD3DCell {
   CD3DEdge* face[4];
 
   bool live() const { return face[0] != nullptr; }
@@ -156,6 +190,16 @@ struct CD3DCell {
            : i == 1 ? face[0]->destination() : face[0]->origin();
   }
 };
+
+// The successor of a record: the other face of its cell at its edge,
+// facing out of the cell.
+inline CD3DEdge* CD3DEdge::fnext() const {
+  const std::uintptr_t side = triangle()->side[slot() >= 3];
+  const char* c = reinterpret_cast<const char*>(side & ~std::uintptr_t(15));
+  const unsigned at = d3dw_detail::kRing.at[0][side & 15][slot()];
+  CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + (at & ~7u));
+  return g + d3dw_detail::kSymRotStep[g->slot()][at & 3];
+}
 
 // Regular (weighted Delaunay) triangulation inside a bounding tetrahedron
 // of size M. Owns its points, records and cells.
@@ -203,6 +247,10 @@ class CD3DW {
   void add(double x, double y, double z, double w, int id, void* data);
   void new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
             CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R);
+  // A cell with the records f0..f3 facing into it, which run (V0, V1, V2),
+  // (V0, V3, V1), (V0, V2, V3), (V1, V3, V2) for its vertices V0..V3: the
+  // rings of their edges pass through it. For triangles made with new6.
+  CD3DCell* new_cell(CD3DEdge* f0, CD3DEdge* f1, CD3DEdge* f2, CD3DEdge* f3);
   // Every triangle of the triangulation (the four bounding triangles
   // first), in creation order; valid until the next add().
   const std::vector<CD3DTriangle*>& triangles();
@@ -232,6 +280,7 @@ class CD3DW {
   Arena* arena_;
   Grid* grid_;
   CD3DEdge* bound_face_[4];  // the bounding triangles, facing in
+  CD3DCell outside_;         // the bounding triangles facing out
   // The live triangles by creation number, made by triangles() when a
   // triangle was made or left since.
   std::vector<CD3DTriangle*> order_;

@@ -171,6 +171,21 @@ __attribute__((always_inline)) inline CD3DTriangle* CD3DW::make_triangle(CXYZW* 
   return t;
 }
 
+// Makes c the cell whose faces f[0..3] (in slots s[0..3]) face into it:
+// each triangle notes c on that side, with the face it is and the record
+// of the orientation c holds. That determines the rings of all records
+// facing into c (CD3DEdge::fnext). Callers that know a slot pass it as a
+// constant.
+__attribute__((always_inline)) inline void CD3DW::set_cell(CD3DCell* c, CD3DEdge* const* f,
+                                                          const int* s) {
+  auto face = [c, f, s](int i) {
+    c->face[i] = f[i];
+    reinterpret_cast<CD3DTriangle*>(f[i] - s[i])->side[s[i] >= 3] =
+        reinterpret_cast<std::uintptr_t>(c) | std::uintptr_t(4 * i + d3dw_detail::kPlace[s[i]]);
+  };
+  face(0), face(1), face(2), face(3);
+}
+
 __attribute__((always_inline)) inline CD3DCell* CD3DW::take_cell() {
   bool fresh;
   CD3DCell* c = arena_->cells.take(&fresh);

@@ -129,35 +129,21 @@ CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
   new6(T[1][0], T[1][1], T[1][2], T[1][3], T[1][4], T[1][5], b0, b1, b3);
   new6(T[2][0], T[2][1], T[2][2], T[2][3], T[2][4], T[2][5], b0, b3, b2);
   new6(T[3][0], T[3][1], T[3][2], T[3][3], T[3][4], T[3][5], b3, b1, b2);
-  auto both = [](CD3DEdge* a, CD3DEdge* b) {
-    a->set_fnext(b);
-    b->set_fnext(a);
-  };
-  both(T[0][0], T[1][0]);
-  both(T[0][3], T[1][3]);
-  both(T[0][1], T[3][1]);
-  both(T[0][4], T[3][4]);
-  both(T[0][2], T[2][2]);
-  both(T[0][5], T[2][5]);
-  both(T[1][5], T[2][0]);
-  both(T[1][2], T[2][3]);
-  both(T[1][1], T[3][3]);
-  both(T[1][4], T[3][0]);
-  both(T[2][4], T[3][2]);
-  both(T[2][1], T[3][5]);
-  bool fresh;
-  CD3DCell* root = arena_->cells.take(&fresh);
-  root->face[0] = bound_face_[0] = T[0][0];
-  root->face[1] = bound_face_[1] = T[1][5];
-  root->face[2] = bound_face_[2] = T[2][5];
-  root->face[3] = bound_face_[3] = T[3][3];
-  cells.push_back(root);
+  // The root cell (b0, b1, b2, b3), and outside it the same four triangles
+  // as the cell (b1, b0, b2, b3) of the other orientation, which closes the
+  // rings of the bounding edges.
+  CD3DCell* root = take_cell();
+  bound_face_[0] = T[0][0];
+  bound_face_[1] = T[1][5];
+  bound_face_[2] = T[2][5];
+  bound_face_[3] = T[3][3];
+  const int in_slots[4] = {0, 5, 5, 3};
+  set_cell(root, bound_face_, in_slots);
+  CD3DEdge* out[4] = {T[0][3], T[1][1], T[3][1], T[2][0]};
+  const int out_slots[4] = {3, 1, 1, 0};
+  set_cell(&outside_, out, out_slots);
   for (int i = 0; i < 4; ++i) bound[i].cell_hint = root;
-  for (auto& t : T) {
-    CD3DTriangle* b = t[0]->triangle();
-    b->side[0] = b->side[1] = root;
-    b->state |= CD3DTriangle::kDead;  // never tested until pushed
-  }
+  for (auto& t : T) t[0]->triangle()->state |= CD3DTriangle::kDead;  // never tested until pushed
 }
 
 CD3DW::~CD3DW() {
@@ -176,14 +162,21 @@ void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3
                  CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R) {
   CD3DTriangle* t = make_triangle(P, Q, R);
   CD3DEdge* r = t->rec;
-  for (int k = 0; k < 6; ++k) t->next[k] = nullptr;  // no successors yet
-  t->side[0] = t->side[1] = nullptr;
+  t->side[0] = t->side[1] = 0;  // in no cell yet
   e0 = r;
   e1 = r + 1;
   e2 = r + 2;
   e3 = r + 3;
   e4 = r + 4;
   e5 = r + 5;
+}
+
+CD3DCell* CD3DW::new_cell(CD3DEdge* f0, CD3DEdge* f1, CD3DEdge* f2, CD3DEdge* f3) {
+  CD3DEdge* f[4] = {f0, f1, f2, f3};
+  const int s[4] = {f0->slot(), f1->slot(), f2->slot(), f3->slot()};
+  CD3DCell* c = take_cell();
+  set_cell(c, f, s);
+  return c;
 }
 
 // The creation numbers of the live triangles become their places in the
@@ -347,7 +340,7 @@ CD3DCell* CD3DW::locate(CXYZW* p) {
     if (i == 4) return c;
     ++stats.location_steps;
     c = c->face[(first + i) & 3]->sym()->cell();
-    if (!c->live()) break;  // only through the bounding tetrahedron
+    if (c == &outside_) break;  // p is not inside the bounding tetrahedron
     for (CD3DEdge* f : c->face) d3dw_detail::fetch_block(f);
   }
   for (CD3DCell* cell : cells)

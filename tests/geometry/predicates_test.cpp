@@ -10,8 +10,8 @@
 
 namespace {
 
-// Points and hand-linked records for testing the predicates outside a
-// triangulation. The CD3DW only serves as owner of the records and counters.
+// Points and hand-made records and cells for testing the predicates outside
+// a triangulation. The CD3DW only serves as owner of the records and counters.
 struct Bench {
   CD3DW t{1e19};
   std::vector<std::unique_ptr<CXYZW>> pts;
@@ -32,15 +32,13 @@ struct Bench {
     t.new6(e0, e1, e2, e3, e4, e5, a, b, c);
     return e0;
   }
-  // The record (a, b, c) linked as a face of the cell with fourth vertex d.
+  // The record (a, b, c) as a face of the cell with fourth vertex d.
   CD3DEdge* tetra(CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* d) {
     CD3DEdge* e = triangle(a, b, c);
     CD3DEdge* abd = triangle(a, b, d);
     CD3DEdge* bcd = triangle(b, c, d);
     CD3DEdge* cad = triangle(c, a, d);
-    e->set_fnext(rec(abd, a, b));
-    e->enext()->set_fnext(rec(bcd, b, c));
-    e->enext()->enext()->set_fnext(rec(cad, c, a));
+    t.new_cell(e, rec(abd, a, d), rec(cad, a, c), rec(bcd, b, d));
     return e;
   }
 };
