@@ -213,15 +213,26 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
   // Each edge between real vertices is taken once, when a walk over the
   // live triangles first meets it: its ring is walked, marking the edge on
   // every triangle in it, for the triangle made first (the record from the
-  // edge's smaller end, and that record's sym). Then the edges are sorted
-  // by their smaller and larger ends and laid out both ways by origin,
-  // which keeps the destinations of each origin ascending.
-  struct Item {
-    int u, v;      // u < v
-    CD3DEdge* uv;  // the record from u to v
-  };
-  std::vector<Item> items;
+  // edge's smaller end, and that record's sym). The records from the
+  // smaller ends go to the first half of *out, are sorted by their ends
+  // into the second half and laid out both ways by origin there, which
+  // keeps the destinations of each origin ascending.
+  std::vector<CD3DEdge*>& v = *out;
+  v.clear();
   int max_id = -1;
+  for (const CXYZW* p : points) max_id = std::max(max_id, p->id);
+  const std::size_t nv = std::size_t(max_id + 1);
+  std::vector<std::uint32_t> lo(nv + 1, 0), hi(nv + 1, 0);  // edges by smaller, larger end
+  {
+    // Euler: vertices - edges + triangles - cells = 1, bounding ones included.
+    std::size_t triangles = 0;
+    arena_->for_each_block([&triangles](CD3DTriangle* t) {
+      triangles += !(t->state & CD3DTriangle::kDead);
+    });
+    const std::size_t vertices = points.size() - stats.left_out + 4;
+    const std::size_t cells_live = cells.size() - arena_->cells.free_list.size();
+    if (vertices + triangles > cells_live) v.reserve(2 * (vertices + triangles - cells_live));
+  }
   arena_->for_each_block([&](CD3DTriangle* t) {
     // Dead blocks are free but for the bounding triangles, which hold no
     // edge between real vertices.
@@ -241,52 +252,53 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
           first_stamp = u->stamp;
         }
       }
-      if (a < b)
-        items.push_back(Item{a, b, first});
-      else
-        items.push_back(Item{b, a, first->sym()});
-      if (a > max_id) max_id = a;
-      if (b > max_id) max_id = b;
+      v.push_back(a < b ? first : first->sym());
+      ++lo[std::size_t(std::min(a, b))];
+      ++hi[std::size_t(std::max(a, b))];
     }
   });
   arena_->for_each_block([](CD3DTriangle* t) {
     t->state &= static_cast<unsigned char>(CD3DTriangle::kListed - 1);
   });
 
-  const std::size_t nv = std::size_t(max_id + 1);
-  std::vector<std::uint32_t> by_u(items.size());  // items by smaller end, then larger end
-  {
-    std::vector<std::uint32_t> start(nv + 1, 0);
-    for (const Item& it : items) ++start[std::size_t(it.u) + 1];
-    for (std::size_t i = 1; i <= nv; ++i) start[i] += start[i - 1];
-    for (std::size_t k = 0; k < items.size(); ++k)
-      by_u[start[std::size_t(items[k].u)]++] = std::uint32_t(k);
-    std::uint32_t begin = 0;
-    for (std::size_t u = 0; u < nv; ++u) {
-      const std::uint32_t end = start[u];  // start[u] now ends bucket u
-      for (std::uint32_t i = begin + 1; i < end; ++i) {
-        const std::uint32_t x = by_u[i];
-        std::uint32_t j = i;
-        for (; j > begin && items[by_u[j - 1]].v > items[x].v; --j) by_u[j] = by_u[j - 1];
-        by_u[j] = x;
-      }
-      begin = end;
-    }
-  }
-  // Each origin receives its smaller destinations first (from the buckets
-  // of smaller ends, in their order), then its larger ones.
+  const std::size_t edges = v.size();
+  v.resize(2 * edges);
+  auto from = [](const CD3DEdge* e) { return std::size_t(e->origin()->id); };
+  auto to = [](const CD3DEdge* e) { return std::size_t(e->destination()->id); };
+  // By smaller end into the second half, then by larger end within each.
   std::vector<std::uint32_t> at(nv + 1, 0);
-  for (const Item& it : items) {
-    ++at[std::size_t(it.u) + 1];
-    ++at[std::size_t(it.v) + 1];
+  for (std::size_t u = 0; u < nv; ++u) at[u + 1] = at[u] + lo[u];
+  for (std::size_t k = 0; k < edges; ++k) v[edges + at[from(v[k])]++] = v[k];
+  for (std::size_t u = 0, begin = edges; u < nv; ++u) {
+    const std::size_t end = edges + at[u];  // at[u] now ends bucket u
+    for (std::size_t i = begin + 1; i < end; ++i) {
+      CD3DEdge* x = v[i];
+      std::size_t j = i;
+      for (; j > begin && to(v[j - 1]) > to(x); --j) v[j] = v[j - 1];
+      v[j] = x;
+    }
+    begin = end;
   }
-  for (std::size_t i = 1; i <= nv; ++i) at[i] += at[i - 1];
-  std::vector<CD3DEdge*>& v = *out;
-  v.assign(2 * items.size(), nullptr);
-  for (std::uint32_t k : by_u) {
-    const Item& it = items[k];
-    v[at[std::size_t(it.u)]++] = it.uv;
-    v[at[std::size_t(it.v)]++] = it.uv->sym();
+  // Origin u takes its smaller destinations (hi[u] of them) first, then its
+  // larger ones, moved down from the second half: no record is overwritten
+  // before it is moved, as origin u starts at most `edges` places below
+  // its bucket. Then the records back from the larger ends fill the gaps,
+  // origins in ascending order.
+  std::size_t start = 0, bucket = edges;
+  for (std::size_t u = 0; u < nv; ++u) {
+    const std::size_t dest = start + hi[u];
+    for (std::size_t k = 0; k < lo[u]; ++k) v[dest + k] = v[bucket + k];
+    at[u] = std::uint32_t(start);  // where the smaller destinations go
+    start = dest + lo[u];
+    bucket += lo[u];
+  }
+  for (std::size_t u = 0; u < nv; ++u) {
+    // The smaller origins have filled u's smaller destinations by now.
+    const std::size_t begin = at[u];
+    for (std::size_t k = begin; k < begin + lo[u]; ++k) {
+      CD3DEdge* x = v[k];
+      v[at[to(x)]++] = x->sym();
+    }
   }
 }
 
