@@ -268,9 +268,10 @@ CD3DEdge* CD3DW::flip32(CD3DEdge* x, CD3DEdge* y, CD3DEdge* ux, CD3DEdge* qov, C
   CXYZW* q = xt->v[d3dw_detail::kApx[xs]];
   CXYZW* v = y->apex();
   CXYZW* u = ux->apex();
-  CD3DEdge* y1 = y->enext();
-  CD3DEdge* tvu = y1->fnext();
-  CD3DEdge* vou = y1->enext()->fnext();
+  CD3DEdge* ring[3];
+  cell_ring<1, 2>(y, ring);
+  CD3DEdge* tvu = ring[1];
+  CD3DEdge* vou = ring[2];
   CD3DEdge* via_t = ux->enext()->enext()->fnext()->sym()->enext()->fnext();
   CD3DEdge* via_o = vou->enext()->enext();
   if (via_t != via_o) {
