@@ -280,7 +280,9 @@ class CD3DW {
   Arena* arena_;
   Grid* grid_;
   CD3DEdge* bound_face_[4];  // the bounding triangles, facing in
-  CD3DCell outside_;         // the bounding triangles facing out
+  // The bounding triangles facing out, as a cell: it closes the rings of
+  // the bounding edges and is never located.
+  CD3DCell outside_;
   // The live triangles by creation number, made by triangles() when a
   // triangle was made or left since.
   std::vector<CD3DTriangle*> order_;
@@ -292,8 +294,11 @@ class CD3DW {
   // The smallest and largest coordinates and weights of the points given
   // to add() that it did not skip, and the filter bounds they give for
   // tests among the vertices.
-  double lo_[4] = {0, 0, 0, 0}, hi_[4] = {0, 0, 0, 0};
-  DifferenceBounds bounds_ = {__builtin_inf(), __builtin_inf()};
+  double lo_[4] = {kernel_detail::kInf, kernel_detail::kInf, kernel_detail::kInf,
+                   kernel_detail::kInf};
+  double hi_[4] = {-kernel_detail::kInf, -kernel_detail::kInf, -kernel_detail::kInf,
+                   -kernel_detail::kInf};
+  DifferenceBounds bounds_ = {kernel_detail::kInf, kernel_detail::kInf};
   bool complex_built_ = false;  // a complex has set back-pointers
 
   std::uint32_t serial_of(CXYZW* p) { return p->serial ? p->serial : (p->serial = ++next_serial_); }
@@ -308,8 +313,8 @@ class CD3DW {
   // tell: from the dynamic one, else from the minors, else exactly (sets
   // *exact).
   bool side_by_minors(CD3DTriangle* t, CXYZW* p, bool* exact);
-  // A triangle (P, Q, R) for a flip: its links and cells are unset until
-  // the cells on both sides set them.
+  // A triangle (P, Q, R) for a flip: its sides are unset until the cells on
+  // both sides are set.
   CD3DTriangle* make_triangle(CXYZW* P, CXYZW* Q, CXYZW* R);
   CD3DCell* take_cell();
   // The cell left the triangulation; its storage is reused at once.

@@ -317,11 +317,10 @@ void CD3DW::clear_simplex_links() {
 // more (the flip stack is empty): their blocks are reused.
 void CD3DW::widen(const CXYZW* p) {
   const double v[4] = {p->x.value, p->y.value, p->z.value, p->w.value};
-  const bool first = points.size() == 1;
   bool grown = false;
   for (int k = 0; k < 4; ++k) {
-    if (first || v[k] < lo_[k]) lo_[k] = v[k], grown = true;
-    if (first || v[k] > hi_[k]) hi_[k] = v[k], grown = true;
+    if (v[k] < lo_[k]) lo_[k] = v[k], grown = true;
+    if (v[k] > hi_[k]) hi_[k] = v[k], grown = true;
   }
   if (grown) bounds_.set(lo_, hi_);
 }

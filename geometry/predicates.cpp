@@ -153,7 +153,7 @@ int sign5(CXYZW** pts) { return cascade(pts, kSign5); }
 void DifferenceBounds::set(const double lo[4], const double hi[4]) {
   using namespace kernel_detail;
   const double ex = hi[0] - lo[0], ey = hi[1] - lo[1], ez = hi[2] - lo[2], ew = hi[3] - lo[3];
-  power = orient = __builtin_inf();
+  power = orient = kInf;
   if (!(in_range(ex) && in_range(ey) && in_range(ez) && ew <= kHighW)) return;
   orient = (49.0 * kU) * ((ex * ey) * ez);
   power = (457.0 * kU) * (((ex * ey) * ez) * (((ex * ex + ey * ey) + ez * ez) + ew));

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "geometry/exact.h"
@@ -194,6 +195,7 @@ constexpr double kU = 1.0 / 9007199254740992.0;   // 2^-53
 constexpr double kLow = 7.888609052210118e-31;    // 2^-100
 constexpr double kHigh = 1.2676506002282294e30;   // 2^100
 constexpr double kHighW = 1.6069380442589903e60;  // 2^200
+constexpr double kInf = std::numeric_limits<double>::infinity();
 inline double max2(double a, double b) { return a > b ? a : b; }
 inline double max3(double a, double b, double c) { return max2(max2(a, b), c); }
 inline bool in_range(double m) { return m >= kLow && m <= kHigh; }
@@ -262,7 +264,7 @@ __attribute__((always_inline)) inline int DifferenceFrame::set_power(
   const V2 W01 = V2{a.w.value, b.w.value} - pw, W23 = V2{c.w.value, d.w.value} - pw;
   std::memcpy(Z, &Z01, sizeof Z01);
   std::memcpy(Z + 2, &Z23, sizeof Z23);
-  set_orient = __builtin_inf();
+  set_orient = kernel_detail::kInf;
   maxima = true;
   mx = hmax(vmax(vabs(X01), vabs(X23)));
   my = hmax(vmax(vabs(Y01), vabs(Y23)));
