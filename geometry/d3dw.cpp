@@ -1,68 +1,39 @@
-// CD3DW insertion: the split of the located cell, the flips that restore
-// regularity, and the edge listing.
+// CD3DW insertion: the split of the located cell and the flips that
+// restore regularity.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "geometry/d3dw.h"
+#include "geometry/d3dw_arena.h"
 
 namespace {
 
-// For face i of a cell and its k-th record (face, enext, enext.enext): the
-// other face of the cell that holds the same edge, and the rotation of that
-// face's record that starts at the edge's destination (faces by the cell
-// convention (V0,V1,V2), (V0,V3,V1), (V0,V2,V3), (V1,V3,V2)).
-constexpr int kOtherFace[4][3] = {{1, 3, 2}, {2, 3, 0}, {0, 3, 1}, {1, 2, 0}};
-constexpr int kOtherRot[4][3] = {{2, 2, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 1}};
-// From a record in slot s: the record k enext steps on, and the sym of
-// that one, as steps in its triangle's block.
-constexpr signed char kRotStep[6][3] = {{0, 1, 2}, {0, 1, -1}, {0, -2, -1},
-                                        {0, 2, 1}, {0, -1, 1}, {0, -1, -2}};
-constexpr signed char kSymRotStep[6][3] = {{3, 4, 5},    {3, 4, 2},    {3, 1, 2},
-                                           {-3, -1, -2}, {-3, -4, -2}, {-3, -4, -5}};
+using d3dw_detail::kNextStep;
+using d3dw_detail::kSymRotStep;
+using d3dw_detail::kSymStep;
 
-// Links the k-th record of face I to its successor in the cell, the record
-// of face o that starts at the same vertex, given the faces' records f and
-// slots s.
-template <int I, int K>
-inline void link_record(CD3DEdge* const* f, const int* s) {
-  constexpr int o = kOtherFace[I][K];
-  (f[I] + kRotStep[s[I]][K])->set_fnext(f[o] + kSymRotStep[s[o]][kOtherRot[I][K]]);
+// The slot of e's enext's sym from e's slot, and that record.
+constexpr int next_sym_slot(int s) { return s + kSymRotStep[s][1]; }
+inline CD3DEdge* next_sym(CD3DEdge* e, int s) { return e + kSymRotStep[s][1]; }
+
+// The fnext of the k-th enext of e (k = 0, 1, 2): the other faces of e's
+// cell at e's three edges, facing out of it. Give the ones needed.
+template <int... K>
+inline void cell_ring(CD3DEdge* e, CD3DEdge** out) {
+  const int s = e->slot();
+  const std::uintptr_t side = e->triangle()->side[s >= 3];
+  const char* c = reinterpret_cast<const char*>(side & ~std::uintptr_t(15));
+  const int q = int(side & 15);
+  auto one = [c, q, s](int k) {
+    const unsigned a = d3dw_detail::kRing.at[k][q][s];
+    CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + (a & ~7u));
+    return g + kSymRotStep[g->slot()][a & 3];
+  };
+  ((out[K] = one(K)), ...);
 }
 
 }  // namespace
-
-// Makes the twelve records facing into c point at c and at their ring
-// successors inside c. The ring links of all records are determined by the
-// cells they face into, so re-linking the records of every new cell restores
-// the rings around every edge a flip touches.
-void CD3DW::link_cell(CD3DCell* c) {
-  CD3DEdge* const f[4] = {c->face[0], c->face[1], c->face[2], c->face[3]};
-  const int s[4] = {f[0]->slot(), f[1]->slot(), f[2]->slot(), f[3]->slot()};
-  // shared by the three records of each orientation
-  reinterpret_cast<CD3DTriangle*>(f[0] - s[0])->side[s[0] >= 3] = c;
-  reinterpret_cast<CD3DTriangle*>(f[1] - s[1])->side[s[1] >= 3] = c;
-  reinterpret_cast<CD3DTriangle*>(f[2] - s[2])->side[s[2] >= 3] = c;
-  reinterpret_cast<CD3DTriangle*>(f[3] - s[3])->side[s[3] >= 3] = c;
-  link_record<0, 0>(f, s);
-  link_record<0, 1>(f, s);
-  link_record<0, 2>(f, s);
-  link_record<1, 0>(f, s);
-  link_record<1, 1>(f, s);
-  link_record<1, 2>(f, s);
-  link_record<2, 0>(f, s);
-  link_record<2, 1>(f, s);
-  link_record<2, 2>(f, s);
-  link_record<3, 0>(f, s);
-  link_record<3, 1>(f, s);
-  link_record<3, 2>(f, s);
-}
-
-// Pushing a bounding triangle makes it one to test like any other.
-void CD3DW::push(CD3DEdge* e) {
-  e->triangle()->state &= static_cast<unsigned char>(~CD3DTriangle::kDead);
-  flip_stack.push_back(e);
-}
 
 void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
   CXYZW* p = new CXYZW;
@@ -85,11 +56,11 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     ++warnings;
     return;
   }
+  widen(p);
 
   CD3DCell* node = locate(p);
   CD3DEdge* m = node->face[0];
-  CXYZW* s = m->fnext()->apex();
-  CXYZW* corners[4] = {m->origin(), m->destination(), m->apex(), s};
+  CXYZW* corners[4] = {m->origin(), m->destination(), m->apex(), node->vertex(3)};
   for (CXYZW* v : corners) {
     if (v->x.value == x && v->y.value == y && v->z.value == z) {
       ++stats.left_out;
@@ -103,44 +74,75 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
   split14(node, p);
 
   while (!flip_stack.empty()) {
+    // e = (a, b, c) with the new point p on its side and d across.
     CD3DEdge* e = flip_stack.back();
     flip_stack.pop_back();
     if (!flip_stack.empty()) {
-      // the next face's neighbour across is usually far in memory
-      d3dw_detail::fetch_block(flip_stack.back()->sym()->fnext());
+      // the next face's cells are usually far in memory
+      const CD3DTriangle* next = flip_stack.back()->triangle();
+      __builtin_prefetch(reinterpret_cast<const void*>(next->side[0] & ~std::uintptr_t(15)));
+      __builtin_prefetch(reinterpret_cast<const void*>(next->side[1] & ~std::uintptr_t(15)));
     }
-    if (e->dead()) continue;  // left after it was pushed
-    CXYZW* d = e->sym()->fnext()->apex();
-    DifferenceFrame frame;  // rows e's origin, destination, apex, the apex of e's fnext
-    if (!insphere(e, d, frame)) continue;
-    {
-      // a flip will link the faces of the cell across
-      CD3DEdge* se = e->sym();
-      d3dw_detail::fetch_block(se->fnext());
-      d3dw_detail::fetch_block(se->enext()->fnext());
-      d3dw_detail::fetch_block(se->enext()->enext()->fnext());
-    }
-    // The faces (b, a, q), (c, b, q), (a, c, q) of the cell (a, b, c, q) on
-    // e's side.
+    CD3DTriangle* t = e->triangle();
+    if (t->state & CD3DTriangle::kDead) continue;  // left after it was pushed
+    const int se_slot = e->slot();
+    CD3DEdge* se = e + kSymStep[se_slot];
+    CD3DEdge* across[3];  // (b, a, d), (a, c, d), (c, b, d)
+    cell_ring<0>(se, across);
+    CD3DEdge* abd = across[0];
+    CXYZW* d = abd->apex();
+
+    // The power test of the cell (a, b, c, p) against d, as insphere(e, d)
+    // with its faces (a, b, p), (b, c, p) and (c, a, p) at hand.
+    ++stats.insphere_calls;
+    CD3DEdge* e1 = e + kNextStep[se_slot];
+    CD3DEdge* near[3];
+    cell_ring<0, 1, 2>(e, near);
+    CD3DEdge* abp = near[0];
+    CD3DEdge* bcp = near[1];
+    CD3DEdge* cap = near[2];
+    CD3DEdge* acp = cap->sym();
+    e->note_minors();
+    abp->note_minors();
+    bcp->note_minors();
+    acp->note_minors();
+    CXYZW* a = t->v[d3dw_detail::kOrg[se_slot]];
+    CXYZW* b = t->v[d3dw_detail::kDst[se_slot]];
+    CXYZW* c = t->v[d3dw_detail::kApx[se_slot]];
+    CXYZW* pp = abp->apex();
+    DifferenceFrame frame;  // rows a, b, c, p
+    // Points with ids below 0 may be bounding vertices, outside the extent
+    // of the others.
+    const int power = (a->id | b->id | c->id | pp->id | d->id) >= 0
+                          ? frame.set_power(*a, *b, *c, *pp, *d, bounds_)
+                          : frame.set_power(*a, *b, *c, *pp, *d);
+    if (power < 0 || (power == 0 && !insphere_bounded(e, abp, bcp, acp, d))) continue;
+
+    // A flip sets the faces of the cell across.
+    cell_ring<1, 2>(se, across);
+    CD3DEdge* acd = across[1];
+    CD3DEdge* bcd = across[2];
+    d3dw_detail::fetch_block(acd);
+    d3dw_detail::fetch_block(bcd);
+    // The faces (b, a, p), (c, b, p), (a, c, p) of the cell (a, b, c, p)
+    // against d.
     const int s1 = frame.orient_sign(1, 0, 3), s2 = frame.orient_sign(2, 1, 3),
               s3 = frame.orient_sign(0, 2, 3);
-    bool t1 = positive(e->fnext()->sym(), d, &s1);
-    bool t2 = positive(e->enext()->fnext()->sym(), d, &s2);
-    bool t3 = positive(e->enext()->enext()->fnext()->sym(), d, &s3);
+    bool t1 = positive(abp->sym(), d, &s1);
+    bool t2 = positive(bcp->sym(), d, &s2);
+    bool t3 = positive(acp, d, &s3);
     if (t1 && t2 && t3) {
-      flip23(e);
+      flip23(e, abp, bcp, cap, abd, acd, bcd, d);
     } else if (!t1 && t2 && t3) {
-      if (e->fnext()->fnext()->apex() == d) flip32(e);
+      if (abp->fnext()->apex() == d) flip32(e, abp, abd, cap, bcp, acd, bcd);
     } else if (t1 && !t2 && t3) {
-      CD3DEdge* x1 = e->enext();
-      if (x1->fnext()->fnext()->apex() == d) flip32(x1);
+      if (bcp->fnext()->apex() == d) flip32(e1, bcp, bcd, abp, cap, abd, acd);
     } else if (t1 && t2 && !t3) {
-      CD3DEdge* x1 = e->enext()->enext();
-      if (x1->fnext()->fnext()->apex() == d) flip32(x1);
+      if (cap->fnext()->apex() == d) flip32(e1->enext(), cap, acd, bcp, abp, bcd, abd);
     } else if (!t1 && !t2 && t3) {
-      flip41(e->enext()->enext());
+      flip41(e1->enext());
     } else if (!t1 && t2 && !t3) {
-      flip41(e->enext());
+      flip41(e1);
     } else if (t1 && !t2 && !t3) {
       flip41(e);
     }
@@ -156,7 +158,7 @@ void CD3DW::split14(CD3DCell* leaf, CXYZW* p) {
   CXYZW* a = abc->origin();
   CXYZW* b = abc->destination();
   CXYZW* c = abc->apex();
-  CXYZW* s = abc->fnext()->apex();
+  CXYZW* s = leaf->vertex(3);
   // Triangles (rec[0] of each): abp, bcp, cap, asp, bsp, csp.
   CD3DEdge* abp = make_triangle(a, b, p)->rec;
   CD3DEdge* bcp = make_triangle(b, c, p)->rec;
@@ -164,94 +166,140 @@ void CD3DW::split14(CD3DCell* leaf, CXYZW* p) {
   CD3DEdge* asp = make_triangle(a, s, p)->rec;
   CD3DEdge* bsp = make_triangle(b, s, p)->rec;
   CD3DEdge* csp = make_triangle(c, s, p)->rec;
+  CD3DCell* n[4];
+  for (CD3DCell*& cell : n) cell = take_cell();
   // The slots of a triangle (P, Q, R): 1 = (Q, R, P), 3 = (Q, P, R),
   // 5 = (P, R, Q).
-  CD3DCell* c0 = new_cell(a, b, c, p, abc, abp + 5, cap + 3, bcp + 5);  // (a,p,b) (a,c,p) (b,p,c)
-  CD3DCell* c1 = new_cell(a, c, s, p, acs, cap + 1, asp, csp + 5);      // (a,p,c) (a,s,p) (c,p,s)
-  CD3DCell* c2 = new_cell(a, s, b, p, asb, asp + 5, abp, bsp + 1);      // (a,p,s) (a,b,p) (s,p,b)
-  CD3DCell* c3 = new_cell(b, s, c, p, bsc, bsp + 5, bcp, csp + 1);      // (b,p,s) (b,c,p) (s,p,c)
-  retire(leaf);
-  link_cell(c0);
-  link_cell(c1);
-  link_cell(c2);
-  link_cell(c3);
+  {
+    CD3DEdge* f[4] = {abc, abp + 5, cap + 3, bcp + 5};  // (a,p,b) (a,c,p) (b,p,c)
+    const int sl[4] = {abc->slot(), 5, 3, 5};
+    set_cell(n[0], f, sl);
+  }
+  {
+    CD3DEdge* f[4] = {acs, cap + 1, asp, csp + 5};  // (a,p,c) (a,s,p) (c,p,s)
+    const int sl[4] = {acs->slot(), 1, 0, 5};
+    set_cell(n[1], f, sl);
+  }
+  {
+    CD3DEdge* f[4] = {asb, asp + 5, abp, bsp + 1};  // (a,p,s) (a,b,p) (s,p,b)
+    const int sl[4] = {asb->slot(), 5, 0, 1};
+    set_cell(n[2], f, sl);
+  }
+  {
+    CD3DEdge* f[4] = {bsc, bsp + 5, bcp, csp + 1};  // (b,p,s) (b,c,p) (s,p,c)
+    const int sl[4] = {bsc->slot(), 5, 0, 1};
+    set_cell(n[3], f, sl);
+  }
+  // Each vertex knows the last new cell it is in.
+  a->cell_hint = n[2];
+  b->cell_hint = c->cell_hint = s->cell_hint = p->cell_hint = n[3];
+  free_cell(leaf);
   push(abc);
   push(acs);
   push(asb);
   push(bsc);
 }
 
-void CD3DW::flip23(CD3DEdge* e) {
+// The 2-3 flip of e = (a, b, c) between the cells (a, b, c, p) and (a, b,
+// c, d); abp, bcp, cap are the fnext of e and its two enext, abd, acd,
+// bcd those of its sym and the sym's two enext, which run (b, a, d), (a,
+// c, d), (c, b, d).
+void CD3DW::flip23(CD3DEdge* e, CD3DEdge* abp, CD3DEdge* bcp, CD3DEdge* cap, CD3DEdge* abd,
+                   CD3DEdge* acd, CD3DEdge* bcd, CXYZW* d) {
   ++stats.flips23;
-  CXYZW* a = e->origin();
-  CXYZW* b = e->destination();
-  CXYZW* c = e->apex();
-  CXYZW* p = e->fnext()->apex();
-  CD3DEdge* se = e->sym();
-  CXYZW* d = se->fnext()->apex();
-  CD3DEdge* abp = e->fnext();
-  CD3DEdge* bcp = e->enext()->fnext();
-  CD3DEdge* cap = e->enext()->enext()->fnext();
-  CD3DEdge* abd = se->fnext();
-  CD3DEdge* acd = se->enext()->fnext();
-  CD3DEdge* bcd = se->enext()->enext()->fnext();
-  CD3DCell* old1 = e->cell();
-  CD3DCell* old2 = se->cell();
+  const int es = e->slot();
+  CD3DTriangle* t = e->triangle();
+  CXYZW* a = t->v[d3dw_detail::kOrg[es]];
+  CXYZW* b = t->v[d3dw_detail::kDst[es]];
+  CXYZW* c = t->v[d3dw_detail::kApx[es]];
+  CXYZW* p = abp->apex();
+  CD3DCell* n1 = e->cell();
+  CD3DCell* n2 = (e + kSymStep[es])->cell();
   CD3DEdge* dpa = make_triangle(d, p, a)->rec;
   CD3DEdge* dpb = make_triangle(d, p, b)->rec;
   CD3DEdge* dpc = make_triangle(d, p, c)->rec;
-  // Here abd, bcd, acd run (b, a, d), (c, b, d), (a, c, d); slot 5 of a
-  // new triangle (d, p, x) runs (d, x, p).
-  CD3DCell* n1 = new_cell(d, p, a, b, dpa, dpb + 5, abd->enext()->sym(), abp->enext()->sym());
-  CD3DCell* n2 = new_cell(d, p, b, c, dpb, dpc + 5, bcd->enext()->sym(), bcp->enext()->sym());
-  CD3DCell* n3 = new_cell(d, p, c, a, dpc, dpa + 5, acd->enext()->sym(), cap->enext()->sym());
-  retire(old1);
-  retire(old2);
-  link_cell(n1);
-  link_cell(n2);
-  link_cell(n3);
+  CD3DCell* n3 = take_cell();
+  const int abd_s = abd->slot(), bcd_s = bcd->slot(), acd_s = acd->slot();
+  const int abp_s = abp->slot(), bcp_s = bcp->slot(), cap_s = cap->slot();
+  // Slot 5 of a new triangle (d, p, x) runs (d, x, p); the enext's sym of
+  // abd runs (d, a, b), that of abp (p, b, a).
+  {
+    CD3DEdge* f[4] = {dpa, dpb + 5, next_sym(abd, abd_s), next_sym(abp, abp_s)};
+    const int sl[4] = {0, 5, next_sym_slot(abd_s), next_sym_slot(abp_s)};
+    set_cell(n1, f, sl);
+  }
+  {
+    CD3DEdge* f[4] = {dpb, dpc + 5, next_sym(bcd, bcd_s), next_sym(bcp, bcp_s)};
+    const int sl[4] = {0, 5, next_sym_slot(bcd_s), next_sym_slot(bcp_s)};
+    set_cell(n2, f, sl);
+  }
+  {
+    CD3DEdge* f[4] = {dpc, dpa + 5, next_sym(acd, acd_s), next_sym(cap, cap_s)};
+    const int sl[4] = {0, 5, next_sym_slot(acd_s), next_sym_slot(cap_s)};
+    set_cell(n3, f, sl);
+  }
+  // Each vertex knows the last new cell it is in.
+  d->cell_hint = p->cell_hint = c->cell_hint = a->cell_hint = n3;
+  b->cell_hint = n2;
   kill_triangle(e);
-  push(abd->sym());
-  push(bcd->sym());
-  push(acd->sym());
+  push(abd + kSymStep[abd_s]);
+  push(bcd + kSymStep[bcd_s]);
+  push(acd + kSymStep[acd_s]);
 }
 
 CD3DEdge* CD3DW::flip32(CD3DEdge* x) {
-  ++stats.flips32;
-  CXYZW* o = x->origin();
-  CXYZW* t = x->destination();
-  CXYZW* q = x->apex();
-  CD3DEdge* y = x->fnext();
   CD3DEdge* sx = x->sym();
+  CD3DEdge* x1 = x->enext();
+  CD3DEdge* sx1 = sx->enext();
+  return flip32(x, x->fnext(), sx->fnext(), x1->enext()->fnext(), x1->fnext(), sx1->fnext(),
+                sx1->enext()->fnext());
+}
+
+// The 3-2 flip around x = (o, t, q) with its ring neighbours y = (o, t, v)
+// = fnext(x) and ux = (t, o, u) = fnext(sym(x)), and the faces qov, tqv,
+// oqu, qtu that the fnext of the enext of x and sym(x) give.
+CD3DEdge* CD3DW::flip32(CD3DEdge* x, CD3DEdge* y, CD3DEdge* ux, CD3DEdge* qov, CD3DEdge* tqv,
+                        CD3DEdge* oqu, CD3DEdge* qtu) {
+  ++stats.flips32;
+  const int xs = x->slot();
+  CD3DTriangle* xt = x->triangle();
+  CXYZW* o = xt->v[d3dw_detail::kOrg[xs]];
+  CXYZW* t = xt->v[d3dw_detail::kDst[xs]];
+  CXYZW* q = xt->v[d3dw_detail::kApx[xs]];
   CXYZW* v = y->apex();
-  CXYZW* u = sx->fnext()->apex();
-  CD3DEdge* via_t = sx->fnext()->enext()->enext()->fnext()->sym()->enext()->fnext();
-  CD3DEdge* via_o = y->enext()->enext()->fnext()->enext()->enext();
+  CXYZW* u = ux->apex();
+  CD3DEdge* ring[3];
+  cell_ring<1, 2>(y, ring);
+  CD3DEdge* tvu = ring[1];
+  CD3DEdge* vou = ring[2];
+  CD3DEdge* via_t = ux->enext()->enext()->fnext()->sym()->enext()->fnext();
+  CD3DEdge* via_o = vou->enext()->enext();
   if (via_t != via_o) {
     std::printf("Flip 3-2 incorrect! (%d %d)\n", v->id, u->id);
     ++warnings;
     return nullptr;
   }
-  CD3DEdge* qov = x->enext()->enext()->fnext();
-  CD3DEdge* tqv = x->enext()->fnext();
-  CD3DEdge* oqu = sx->enext()->fnext();
-  CD3DEdge* qtu = sx->enext()->enext()->fnext();
-  CD3DEdge* tvu = y->enext()->fnext();
-  CD3DEdge* vou = y->enext()->enext()->fnext();
-  CD3DCell* old1 = x->cell();
-  CD3DCell* old2 = sx->cell();
+  CD3DCell* n1 = x->cell();
+  CD3DCell* n2 = (x + kSymStep[xs])->cell();
   CD3DCell* old3 = y->cell();
   CD3DEdge* quv = make_triangle(q, u, v)->rec;
-  CD3DCell* n1 = new_cell(q, u, v, o, quv, oqu->sym(), qov->enext()->enext()->sym(), vou->enext()->sym());
-  CD3DCell* n2 = new_cell(q, v, u, t, quv + 5, tqv->sym(), qtu->enext()->enext()->sym(), tvu->sym());
-  retire(old1);
-  retire(old2);
-  retire(old3);
-  link_cell(n1);
-  link_cell(n2);
+  {
+    CD3DEdge* f[4] = {quv, oqu->sym(), qov->enext()->enext()->sym(), vou->enext()->sym()};
+    const int sl[4] = {0, f[1]->slot(), f[2]->slot(), f[3]->slot()};
+    set_cell(n1, f, sl);
+  }
+  {
+    CD3DEdge* f[4] = {quv + 5, tqv->sym(), qtu->enext()->enext()->sym(), tvu->sym()};
+    const int sl[4] = {5, f[1]->slot(), f[2]->slot(), f[3]->slot()};
+    set_cell(n2, f, sl);
+  }
+  // Each vertex knows the last new cell it is in.
+  o->cell_hint = n1;
+  q->cell_hint = v->cell_hint = u->cell_hint = t->cell_hint = n2;
+  free_cell(old3);
   kill_triangle(x);
   kill_triangle(y);
-  kill_triangle(sx->fnext());
+  kill_triangle(ux);
   push(oqu->sym()->enext());
   CD3DEdge* tq = qtu->sym();
   push(tq);
@@ -278,96 +326,23 @@ void CD3DW::flip41(CD3DEdge* r) {
   CD3DEdge* yzd = yzp->fnext();
   CD3DEdge* zpd = zxp->enext()->enext()->fnext();
   CD3DCell* olds[4] = {r->cell(), r->sym()->cell(), yzp->cell(), zxp->cell()};
-  CD3DCell* n = new_cell(x, y, d, p, xyd->sym(), xyp->enext()->enext()->sym(), xpd->enext()->enext()->sym(),
-                         ypd->sym());  // (x,y,d) (x,p,y) (x,d,p) (y,p,d)
-  for (CD3DCell* c : olds) retire(c);
+  CD3DCell* n = olds[0];
+  {
+    // (x,y,d) (x,p,y) (x,d,p) (y,p,d)
+    CD3DEdge* f[4] = {xyd->sym(), xyp->enext()->enext()->sym(), xpd->enext()->enext()->sym(),
+                      ypd->sym()};
+    const int sl[4] = {f[0]->slot(), f[1]->slot(), f[2]->slot(), f[3]->slot()};
+    set_cell(n, f, sl);
+  }
+  for (int i = 1; i < 4; ++i) free_cell(olds[i]);
+  x->cell_hint = y->cell_hint = d->cell_hint = p->cell_hint = n;
   r->apex()->cell_hint = nullptr;  // no longer a vertex
-  link_cell(n);
   for (CD3DEdge* dead : {r, zxp, yzp, zxd, yzd, zpd}) kill_triangle(dead);
   // The face opposite the new point was regular against the removed cell,
   // not against the new one: test it again.
   push(n->face[0]);
 }
 
-void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
-  // Each edge between real vertices is taken once, from the first live
-  // triangle in creation order that holds it (the record from its smaller
-  // end, and that record's sym): taking it marks it on every triangle of
-  // its ring. Then the edges are sorted by their smaller and larger ends
-  // and laid out both ways by origin, which keeps the destinations of each
-  // origin ascending.
-  struct Item {
-    int u, v;  // u < v
-    // The record from u to v, with bit 0 set when it is in slots 3-5: its
-    // sym lies three records back then, else three on.
-    std::uintptr_t tagged;
-    CD3DEdge* uv() const { return reinterpret_cast<CD3DEdge*>(tagged & ~std::uintptr_t(1)); }
-    CD3DEdge* vu() const { return (tagged & 1) ? uv() - 3 : uv() + 3; }
-  };
-  const std::vector<CD3DTriangle*>& tris = triangles();
-  std::vector<Item> items;
-  // Euler: edges = vertices + cells - 1 - ... and cells = triangles / 2.
-  items.reserve(tris.size() / 2 + points.size() + 16);
-  int max_id = -1;
-  for (CD3DTriangle* t : tris) {
-    if (t->state & CD3DTriangle::kDead) continue;
-    const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
-    for (int k = 0; k < 3; ++k) {  // PQ, QR, RP: slots k and k + 3
-      if (t->listed & (1 << k)) continue;
-      const int a = id[d3dw_detail::kOrg[k]], b = id[d3dw_detail::kDst[k]];
-      if (a < 0 || b < 0) continue;
-      CD3DEdge* fwd = &t->rec[k];
-      CD3DEdge* x = fwd;
-      do {
-        x->triangle()->listed |= static_cast<unsigned char>(1 << (x->slot() % 3));
-        x = x->fnext();
-      } while (x != fwd);
-      if (a < b)
-        items.push_back(Item{a, b, reinterpret_cast<std::uintptr_t>(fwd)});
-      else
-        items.push_back(Item{b, a, reinterpret_cast<std::uintptr_t>(fwd + 3) | 1});
-      if (a > max_id) max_id = a;
-      if (b > max_id) max_id = b;
-    }
-  }
-  for (CD3DTriangle* t : tris) t->listed = 0;
-
-  const std::size_t nv = std::size_t(max_id + 1);
-  std::vector<std::uint32_t> by_u(items.size());  // items by smaller end, then larger end
-  {
-    std::vector<std::uint32_t> start(nv + 1, 0);
-    for (const Item& it : items) ++start[std::size_t(it.u) + 1];
-    for (std::size_t i = 1; i <= nv; ++i) start[i] += start[i - 1];
-    for (std::size_t k = 0; k < items.size(); ++k)
-      by_u[start[std::size_t(items[k].u)]++] = std::uint32_t(k);
-    std::uint32_t begin = 0;
-    for (std::size_t u = 0; u < nv; ++u) {
-      const std::uint32_t end = start[u];  // start[u] now ends bucket u
-      for (std::uint32_t i = begin + 1; i < end; ++i) {
-        const std::uint32_t x = by_u[i];
-        std::uint32_t j = i;
-        for (; j > begin && items[by_u[j - 1]].v > items[x].v; --j) by_u[j] = by_u[j - 1];
-        by_u[j] = x;
-      }
-      begin = end;
-    }
-  }
-  // Each origin receives its smaller destinations first (from the buckets
-  // of smaller ends, in their order), then its larger ones.
-  std::vector<std::uint32_t> at(nv + 1, 0);
-  for (const Item& it : items) {
-    ++at[std::size_t(it.u) + 1];
-    ++at[std::size_t(it.v) + 1];
-  }
-  for (std::size_t i = 1; i <= nv; ++i) at[i] += at[i - 1];
-  std::vector<CD3DEdge*>& v = *out;
-  v.assign(2 * items.size(), nullptr);
-  for (std::uint32_t k : by_u) {
-    const Item& it = items[k];
-    v[at[std::size_t(it.u)]++] = it.uv();
-    v[at[std::size_t(it.v)]++] = it.vu();
-  }
-}
 std::vector<int> seeded_insertion_order(int n) {
   std::vector<int> perm(n > 0 ? n : 0);
   for (int i = 0; i < n; ++i) perm[i] = i;

@@ -1,7 +1,7 @@
 // CD3DW storage: the chunks of triangle blocks and cells, record creation
-// and release, the creation order of the triangles, the grid that starts
-// point location, the location walk, and the predicate wrappers with the
-// caches and counters on the records.
+// and release, the creation order of the triangles, the edge listing, the
+// grid that starts point location, the location walk, and the predicate
+// wrappers with the caches and counters on the records.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -10,120 +10,7 @@
 #include <new>
 
 #include "geometry/d3dw.h"
-
-// Triangle blocks and cells are carved from large chunks and reused: about
-// three quarters of what an insertion makes is replaced by later flips of
-// the same insertion, and one allocation per object would cost both time
-// and memory.
-//
-// A triangle chunk is aligned to its size, so a block finds the chunk's
-// header, and through it the block's entries in the chunk's side arrays,
-// from its own address. The side arrays hold what the insertion itself
-// never reads: the block's place in the creation order, and the
-// alpha-complex back-pointers, which are only allocated once a complex
-// sets one.
-struct CD3DW::Arena {
-  static constexpr std::size_t kChunk = std::size_t(2) << 20;
-  static constexpr std::size_t kHead = sizeof(CD3DTriangle);
-  static constexpr std::size_t kPer = (kChunk - kHead) / sizeof(CD3DTriangle);
-  struct Links {
-    C2Simplex* c2;
-    C3Simplex* c3[2];  // of rec[0..2], of rec[3..5]
-  };
-  struct Head {
-    std::uint32_t* pos;  // place in the creation order
-    Links* links;        // null until a complex sets a back-pointer
-  };
-  static_assert(sizeof(Head) <= kHead, "the header fits before the first block");
-
-  static Head* head_of(const CD3DTriangle* t) {
-    return reinterpret_cast<Head*>(reinterpret_cast<std::uintptr_t>(t) & ~(kChunk - 1));
-  }
-  static std::size_t index_of(const CD3DTriangle* t) {
-    return (reinterpret_cast<std::uintptr_t>(t) - reinterpret_cast<std::uintptr_t>(head_of(t)) -
-            kHead) /
-           sizeof(CD3DTriangle);
-  }
-  static std::uint32_t& pos(const CD3DTriangle* t) { return head_of(t)->pos[index_of(t)]; }
-  static Links* links(const CD3DTriangle* t) {
-    Head* h = head_of(t);
-    return h->links ? h->links + index_of(t) : nullptr;
-  }
-  static Links& make_links(const CD3DTriangle* t) {
-    Head* h = head_of(t);
-    if (!h->links) h->links = new Links[kPer]();
-    return h->links[index_of(t)];
-  }
-
-  std::vector<Head*> chunks;
-  std::size_t used = kPer;  // blocks handed out from the last chunk
-  std::vector<CD3DTriangle*> free_blocks;
-
-  CD3DTriangle* take_block() {
-    if (!free_blocks.empty()) {
-      CD3DTriangle* t = free_blocks.back();
-      free_blocks.pop_back();
-      return t;
-    }
-    if (used == kPer) {
-      void* c = std::aligned_alloc(kChunk, kChunk);
-      if (!c) throw std::bad_alloc();
-      Head* h = new (c) Head{nullptr, nullptr};
-      chunks.push_back(h);
-      h->pos = new std::uint32_t[kPer];
-      used = 0;
-    }
-    char* base = reinterpret_cast<char*>(chunks.back()) + kHead;
-    return new (base + used++ * sizeof(CD3DTriangle)) CD3DTriangle;
-  }
-  // The blocks handed out, used or free, chunk by chunk.
-  template <class F>
-  void for_each_links_array(F&& f) {
-    for (Head* h : chunks)
-      if (h->links) f(h->links);
-  }
-
-  struct CellPool {
-    static constexpr std::size_t kBytes = std::size_t(1) << 20;
-    static constexpr std::size_t kPer = kBytes / sizeof(CD3DCell);
-    std::vector<void*> chunks;
-    std::vector<CD3DCell*> free_list;
-    std::size_t used = kPer;
-    // `fresh` tells whether the cell was never handed out.
-    CD3DCell* take(bool* fresh) {
-      if (!free_list.empty()) {
-        CD3DCell* t = free_list.back();
-        free_list.pop_back();
-        *fresh = false;
-        return t;
-      }
-      if (used == kPer) {
-        void* c = std::malloc(kBytes);
-        if (!c) throw std::bad_alloc();
-        chunks.push_back(c);
-        used = 0;
-      }
-      *fresh = true;
-      return new (static_cast<CD3DCell*>(chunks.back()) + used++) CD3DCell;
-    }
-    void give(CD3DCell* c) { free_list.push_back(c); }
-    ~CellPool() {
-      for (void* c : chunks) std::free(c);
-    }
-  };
-  CellPool cells;
-
-  Arena() = default;
-  Arena(const Arena&) = delete;
-  Arena& operator=(const Arena&) = delete;
-  ~Arena() {
-    for (Head* h : chunks) {
-      delete[] h->pos;
-      delete[] h->links;
-      std::free(h);
-    }
-  }
-};
+#include "geometry/d3dw_arena.h"
 
 C2Simplex* CD3DEdge::c2simplex() const {
   const CD3DW::Arena::Links* l = CD3DW::Arena::links(triangle());
@@ -242,35 +129,21 @@ CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
   new6(T[1][0], T[1][1], T[1][2], T[1][3], T[1][4], T[1][5], b0, b1, b3);
   new6(T[2][0], T[2][1], T[2][2], T[2][3], T[2][4], T[2][5], b0, b3, b2);
   new6(T[3][0], T[3][1], T[3][2], T[3][3], T[3][4], T[3][5], b3, b1, b2);
-  auto both = [](CD3DEdge* a, CD3DEdge* b) {
-    a->set_fnext(b);
-    b->set_fnext(a);
-  };
-  both(T[0][0], T[1][0]);
-  both(T[0][3], T[1][3]);
-  both(T[0][1], T[3][1]);
-  both(T[0][4], T[3][4]);
-  both(T[0][2], T[2][2]);
-  both(T[0][5], T[2][5]);
-  both(T[1][5], T[2][0]);
-  both(T[1][2], T[2][3]);
-  both(T[1][1], T[3][3]);
-  both(T[1][4], T[3][0]);
-  both(T[2][4], T[3][2]);
-  both(T[2][1], T[3][5]);
-  bool fresh;
-  CD3DCell* root = arena_->cells.take(&fresh);
-  root->face[0] = bound_face_[0] = T[0][0];
-  root->face[1] = bound_face_[1] = T[1][5];
-  root->face[2] = bound_face_[2] = T[2][5];
-  root->face[3] = bound_face_[3] = T[3][3];
-  cells.push_back(root);
+  // The root cell (b0, b1, b2, b3), and outside it the same four triangles
+  // as the cell (b1, b0, b2, b3) of the other orientation, which closes the
+  // rings of the bounding edges.
+  CD3DCell* root = take_cell();
+  bound_face_[0] = T[0][0];
+  bound_face_[1] = T[1][5];
+  bound_face_[2] = T[2][5];
+  bound_face_[3] = T[3][3];
+  const int in_slots[4] = {0, 5, 5, 3};
+  set_cell(root, bound_face_, in_slots);
+  CD3DEdge* out[4] = {T[0][3], T[1][1], T[3][1], T[2][0]};
+  const int out_slots[4] = {3, 1, 1, 0};
+  set_cell(&outside_, out, out_slots);
   for (int i = 0; i < 4; ++i) bound[i].cell_hint = root;
-  for (auto& t : T) {
-    CD3DTriangle* b = t[0]->triangle();
-    b->side[0] = b->side[1] = root;
-    b->state |= CD3DTriangle::kDead;  // never tested until pushed
-  }
+  for (auto& t : T) t[0]->triangle()->state |= CD3DTriangle::kDead;  // never tested until pushed
 }
 
 CD3DW::~CD3DW() {
@@ -281,15 +154,15 @@ CD3DW::~CD3DW() {
 
 void CD3DW::reserve(std::size_t n) {
   points.reserve(n);
-  // About 7 live cells and 14 live triangles per point; the order list
-  // holds at most half as many places again (release_dead).
+  // About 7 live cells per point.
   cells.reserve(n * 8 + 64);
-  order_.reserve(n * 21 + 8192);
 }
 
 void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3DEdge*& e4,
                  CD3DEdge*& e5, CXYZW* P, CXYZW* Q, CXYZW* R) {
-  CD3DEdge* r = make_triangle(P, Q, R)->rec;
+  CD3DTriangle* t = make_triangle(P, Q, R);
+  CD3DEdge* r = t->rec;
+  t->side[0] = t->side[1] = 0;  // in no cell yet
   e0 = r;
   e1 = r + 1;
   e2 = r + 2;
@@ -298,85 +171,135 @@ void CD3DW::new6(CD3DEdge*& e0, CD3DEdge*& e1, CD3DEdge*& e2, CD3DEdge*& e3, CD3
   e5 = r + 5;
 }
 
-CD3DTriangle* CD3DW::make_triangle(CXYZW* P, CXYZW* Q, CXYZW* R) {
-  CD3DTriangle* t = arena_->take_block();
-  for (int k = 0; k < 6; ++k) t->rec[k].link_ = std::uintptr_t(k);
-  t->v[0] = P;
-  t->v[1] = Q;
-  t->v[2] = R;
-  t->side[0] = t->side[1] = nullptr;
-  t->cache_point = 0;
-  t->state = 0;
-  t->minor_slot = -1;
-  t->listed = 0;
-  Arena::pos(t) = std::uint32_t(order_.size());
-  order_.push_back(t);
-  // A reused block may still hold the back-pointers of an earlier complex.
-  if (Arena::Links* l = Arena::links(t)) *l = Arena::Links{};
-  return t;
-}
-
-// A new cell (v0, v1, v2, v3) with the records f0..f3 facing into it:
-// (v0, v1, v2), (v0, v3, v1), (v0, v2, v3), (v1, v3, v2).
-CD3DCell* CD3DW::new_cell(CXYZW* v0, CXYZW* v1, CXYZW* v2, CXYZW* v3, CD3DEdge* f0, CD3DEdge* f1,
-                          CD3DEdge* f2, CD3DEdge* f3) {
-  bool fresh;
-  CD3DCell* c = arena_->cells.take(&fresh);
-  c->face[0] = f0;
-  c->face[1] = f1;
-  c->face[2] = f2;
-  c->face[3] = f3;
-  if (fresh) cells.push_back(c);
-  // Every cell a flip replaces has all its vertices in the new cells, so
-  // each vertex always knows a live cell.
-  v0->cell_hint = c;
-  v1->cell_hint = c;
-  v2->cell_hint = c;
-  v3->cell_hint = c;
+CD3DCell* CD3DW::new_cell(CD3DEdge* f0, CD3DEdge* f1, CD3DEdge* f2, CD3DEdge* f3) {
+  CD3DEdge* f[4] = {f0, f1, f2, f3};
+  const int s[4] = {f0->slot(), f1->slot(), f2->slot(), f3->slot()};
+  CD3DCell* c = take_cell();
+  set_cell(c, f, s);
   return c;
 }
 
-void CD3DW::kill_triangle(CD3DEdge* e) {
-  CD3DTriangle* t = e->triangle();
-  t->state |= CD3DTriangle::kDead;
-  dying_blocks_.push_back(t);
-}
-
-void CD3DW::retire(CD3DCell* c) { dying_cells_.push_back(c); }
-
-// At the end of an insertion nothing refers to the triangles and cells that
-// left any more (the flip stack is empty and every vertex knows a live
-// cell): their places in the creation order are emptied and their storage
-// is reused.
-void CD3DW::release_dead() {
-  for (CD3DTriangle* t : dying_blocks_) {
-    order_[Arena::pos(t)] = nullptr;
-    arena_->free_blocks.push_back(t);
-  }
-  holes_ += dying_blocks_.size();
-  dying_blocks_.clear();
-  for (CD3DCell* c : dying_cells_) {
-    c->face[0] = nullptr;
-    arena_->cells.give(c);
-  }
-  dying_cells_.clear();
-  if (holes_ > 4096 && 3 * holes_ > order_.size()) compact_order();
-}
-
-void CD3DW::compact_order() {
-  std::size_t kept = 0;
-  for (CD3DTriangle* t : order_) {
-    if (!t) continue;
-    Arena::pos(t) = std::uint32_t(kept);
-    order_[kept++] = t;
-  }
-  order_.resize(kept);
-  holes_ = 0;
+// The creation numbers of the live triangles become their places in the
+// creation order, which keeps that order.
+void CD3DW::renumber_triangles() {
+  const std::vector<CD3DTriangle*>& live = triangles();
+  for (std::size_t i = 0; i < live.size(); ++i) live[i]->stamp = std::uint32_t(i);
+  next_stamp_ = std::uint32_t(live.size());
 }
 
 const std::vector<CD3DTriangle*>& CD3DW::triangles() {
-  if (holes_) compact_order();
+  if (order_valid_) return order_;
+  // The live blocks are those not marked dead, and the bounding triangles,
+  // which are until a flip first pushes them. Sorted by creation number.
+  std::vector<std::uint64_t> keys;
+  std::vector<CD3DTriangle*> blocks;
+  arena_->for_each_block([&](CD3DTriangle* t) {
+    if (t->state & CD3DTriangle::kDead) {
+      bool bounding = false;
+      for (CD3DEdge* f : bound_face_) bounding |= f->triangle() == t;
+      if (!bounding) return;
+    }
+    keys.push_back((std::uint64_t(t->stamp) << 32) | blocks.size());
+    blocks.push_back(t);
+  });
+  std::sort(keys.begin(), keys.end());
+  order_.resize(keys.size());
+  for (std::size_t i = 0; i < keys.size(); ++i) order_[i] = blocks[keys[i] & 0xffffffffu];
+  order_valid_ = true;
   return order_;
+}
+
+void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
+  // Each edge between real vertices is taken once, when a walk over the
+  // live triangles first meets it: its ring is walked, marking the edge on
+  // every triangle in it, for the triangle made first (the record from the
+  // edge's smaller end, and that record's sym). The records from the
+  // smaller ends go to the first half of *out, are sorted by their ends
+  // into the second half and laid out both ways by origin there, which
+  // keeps the destinations of each origin ascending.
+  std::vector<CD3DEdge*>& v = *out;
+  v.clear();
+  int max_id = -1;
+  for (const CXYZW* p : points) max_id = std::max(max_id, p->id);
+  const std::size_t nv = std::size_t(max_id + 1);
+  std::vector<std::uint32_t> lo(nv + 1, 0), hi(nv + 1, 0);  // edges by smaller, larger end
+  {
+    // Euler: vertices - edges + triangles - cells = 1, bounding ones included.
+    std::size_t triangles = 0;
+    arena_->for_each_block([&triangles](CD3DTriangle* t) {
+      triangles += !(t->state & CD3DTriangle::kDead);
+    });
+    const std::size_t vertices = points.size() - stats.left_out + 4;
+    const std::size_t cells_live = cells.size() - arena_->cells.free_list.size();
+    if (vertices + triangles > cells_live) v.reserve(2 * (vertices + triangles - cells_live));
+  }
+  arena_->for_each_block([&](CD3DTriangle* t) {
+    // Dead blocks are free but for the bounding triangles, which hold no
+    // edge between real vertices.
+    if (t->state & CD3DTriangle::kDead) return;
+    const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
+    for (int k = 0; k < 3; ++k) {  // PQ, QR, RP: slots k and k + 3
+      if (t->state & (CD3DTriangle::kListed << k)) continue;
+      const int a = id[d3dw_detail::kOrg[k]], b = id[d3dw_detail::kDst[k]];
+      if (a < 0 || b < 0) continue;
+      CD3DEdge* first = &t->rec[k];
+      std::uint32_t first_stamp = t->stamp;
+      for (CD3DEdge* x = first->fnext(); x != &t->rec[k]; x = x->fnext()) {
+        CD3DTriangle* u = x->triangle();
+        u->state |= static_cast<unsigned char>(CD3DTriangle::kListed << (x->slot() % 3));
+        if (u->stamp < first_stamp) {
+          first = x;
+          first_stamp = u->stamp;
+        }
+      }
+      v.push_back(a < b ? first : first->sym());
+      ++lo[std::size_t(std::min(a, b))];
+      ++hi[std::size_t(std::max(a, b))];
+    }
+  });
+  arena_->for_each_block([](CD3DTriangle* t) {
+    t->state &= static_cast<unsigned char>(CD3DTriangle::kListed - 1);
+  });
+
+  const std::size_t edges = v.size();
+  v.resize(2 * edges);
+  auto from = [](const CD3DEdge* e) { return std::size_t(e->origin()->id); };
+  auto to = [](const CD3DEdge* e) { return std::size_t(e->destination()->id); };
+  // By smaller end into the second half, then by larger end within each.
+  std::vector<std::uint32_t> at(nv + 1, 0);
+  for (std::size_t u = 0; u < nv; ++u) at[u + 1] = at[u] + lo[u];
+  for (std::size_t k = 0; k < edges; ++k) v[edges + at[from(v[k])]++] = v[k];
+  for (std::size_t u = 0, begin = edges; u < nv; ++u) {
+    const std::size_t end = edges + at[u];  // at[u] now ends bucket u
+    for (std::size_t i = begin + 1; i < end; ++i) {
+      CD3DEdge* x = v[i];
+      std::size_t j = i;
+      for (; j > begin && to(v[j - 1]) > to(x); --j) v[j] = v[j - 1];
+      v[j] = x;
+    }
+    begin = end;
+  }
+  // Origin u takes its smaller destinations (hi[u] of them) first, then its
+  // larger ones, moved down from the second half: no record is overwritten
+  // before it is moved, as origin u starts at most `edges` places below
+  // its bucket. Then the records back from the larger ends fill the gaps,
+  // origins in ascending order.
+  std::size_t start = 0, bucket = edges;
+  for (std::size_t u = 0; u < nv; ++u) {
+    const std::size_t dest = start + hi[u];
+    for (std::size_t k = 0; k < lo[u]; ++k) v[dest + k] = v[bucket + k];
+    at[u] = std::uint32_t(start);  // where the smaller destinations go
+    start = dest + lo[u];
+    bucket += lo[u];
+  }
+  for (std::size_t u = 0; u < nv; ++u) {
+    // The smaller origins have filled u's smaller destinations by now.
+    const std::size_t begin = at[u];
+    for (std::size_t k = begin; k < begin + lo[u]; ++k) {
+      CD3DEdge* x = v[k];
+      v[at[to(x)]++] = x->sym();
+    }
+  }
 }
 
 void CD3DW::clear_simplex_links() {
@@ -390,8 +313,22 @@ void CD3DW::clear_simplex_links() {
   for (CXYZW& b : bound) b.vertex_simplex = nullptr;
 }
 
+// At the end of an insertion nothing refers to the triangles that left any
+// more (the flip stack is empty): their blocks are reused.
+void CD3DW::widen(const CXYZW* p) {
+  const double v[4] = {p->x.value, p->y.value, p->z.value, p->w.value};
+  bool grown = false;
+  for (int k = 0; k < 4; ++k) {
+    if (v[k] < lo_[k]) lo_[k] = v[k], grown = true;
+    if (v[k] > hi_[k]) hi_[k] = v[k], grown = true;
+  }
+  if (grown) bounds_.set(lo_, hi_);
+}
+
 void CD3DW::end_insertion(CXYZW* p) {
-  release_dead();
+  arena_->free_blocks.insert(arena_->free_blocks.end(), dying_blocks_.begin(),
+                             dying_blocks_.end());
+  dying_blocks_.clear();
   grid_->note(p);
 }
 
@@ -410,67 +347,27 @@ CD3DCell* CD3DW::locate(CXYZW* p) {
   for (std::size_t steps = 0; c && steps < limit; ++steps) {
     int first = int(walk_turn_++ & 3), i = 0;
     for (; i < 4; ++i)
-      if (!positive(c->face[(first + i) & 3], p)) break;
+      if (!side(c->face[(first + i) & 3], p, nullptr, true)) break;
     if (i == 4) return c;
     ++stats.location_steps;
     c = c->face[(first + i) & 3]->sym()->cell();
-    if (!c->live()) break;  // only through the bounding tetrahedron
+    if (c == &outside_) break;  // p is not inside the bounding tetrahedron
     for (CD3DEdge* f : c->face) d3dw_detail::fetch_block(f);
   }
   for (CD3DCell* cell : cells)
-    if (cell->live() && positive(cell->face[0], p) && positive(cell->face[1], p) &&
-        positive(cell->face[2], p) && positive(cell->face[3], p))
+    if (cell->live() && side(cell->face[0], p, nullptr, true) &&
+        side(cell->face[1], p, nullptr, true) && side(cell->face[2], p, nullptr, true) &&
+        side(cell->face[3], p, nullptr, true))
       return cell;
   std::fprintf(stderr, "internal error: point not located\n");
   std::abort();
 }
 
-namespace {
-
-// The minors of e's triangle for the orientation of slots 0-2.
-void first_orientation_minors(CD3DEdge* e, CInexact m[4]) {
-  CD3DEdge* r0 = e->triangle()->rec;
-  r0->minors(m);
-}
-
-// Side of p against the orientation of slots 0-2 of e's triangle, given the
-// sign a filter proved (0: none decided): else the error-bounded test from
-// the minors and, behind it, the exact one, which sets *exact.
-bool side_of_first(CD3DEdge* e, CXYZW* p, int s0, bool* exact) {
-  if (s0) return s0 > 0;
+bool CD3DW::side_by_minors(CD3DTriangle* t, CXYZW* p, bool* exact) {
+  if (int s = orient_sign_dynamic(*t->v[0], *t->v[1], *t->v[2], *p)) return s > 0;
   CInexact m[4];
-  first_orientation_minors(e, m);
-  CD3DTriangle* t = e->triangle();
+  t->rec[0].minors(m);
   return orient_positive(m, t->v[0], t->v[1], t->v[2], p, exact);
-}
-
-}  // namespace
-
-bool CD3DW::positive(CD3DEdge* e, CXYZW* p) { return positive(e, p, nullptr); }
-
-bool CD3DW::positive(CD3DEdge* e, CXYZW* p, const int* sign) {
-  ++stats.positive_calls;
-  CD3DTriangle* t = e->triangle();
-  const int slot = e->slot();
-  const std::uint32_t serial = serial_of(p);
-  if (t->cache_point == serial) {
-    ++stats.positive_cached;
-    return (slot < 3) == bool(t->state & CD3DTriangle::kCachePositive);
-  }
-  if (t->minor_slot >= 0)
-    ++stats.positive_noted;
-  else
-    t->minor_slot = static_cast<signed char>(slot);
-  // For the orientation of slots 0-2; the other orientation is the reverse.
-  int s0 =
-      sign ? (slot < 3 ? *sign : -*sign) : orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p);
-  bool exact = false;
-  bool r0 = side_of_first(e, p, s0, &exact);
-  if (exact) ++stats.positive_exact;
-  t->cache_point = serial;
-  t->state = static_cast<unsigned char>((t->state & ~CD3DTriangle::kCachePositive) |
-                                        (r0 ? CD3DTriangle::kCachePositive : 0));
-  return (slot < 3) == r0;
 }
 
 // Inside the bounding tetrahedron; neither counts nor caches.
@@ -479,7 +376,8 @@ bool CD3DW::inside_bound(CXYZW* p) {
     f->note_minors();
     CD3DTriangle* t = f->triangle();
     bool exact = false;
-    bool r0 = side_of_first(f, p, orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p), &exact);
+    const int s0 = orient_sign_static(*t->v[0], *t->v[1], *t->v[2], *p);
+    const bool r0 = s0 ? s0 > 0 : side_by_minors(t, p, &exact);
     if ((f->slot() < 3) != r0) return false;
   }
   return true;
@@ -510,8 +408,11 @@ bool CD3DW::insphere(CD3DEdge* e, CXYZW* p, DifferenceFrame& frame) {
   return insphere_bounded(e, abd, bcd, acd, p);
 }
 
-// The power test that the plain floating-point filter could not decide.
+// The power test that the static filter could not decide.
 bool CD3DW::insphere_bounded(CD3DEdge* abc, CD3DEdge* abd, CD3DEdge* bcd, CD3DEdge* acd, CXYZW* p) {
+  const int s =
+      power_sign_dynamic(*abc->origin(), *abc->destination(), *abc->apex(), *abd->apex(), *p);
+  if (s) return s > 0;
   CInexact m[4][4];
   abc->minors(m[0]);
   abd->minors(m[1]);

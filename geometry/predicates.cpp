@@ -150,6 +150,76 @@ int sort_by_id(CXYZW** pts, int n) {
 int sign4(CXYZW** pts) { return cascade(pts, kSign4); }
 int sign5(CXYZW** pts) { return cascade(pts, kSign5); }
 
+void DifferenceBounds::set(const double lo[4], const double hi[4]) {
+  using namespace kernel_detail;
+  const double ex = hi[0] - lo[0], ey = hi[1] - lo[1], ez = hi[2] - lo[2], ew = hi[3] - lo[3];
+  power = orient = kInf;
+  if (!(in_range(ex) && in_range(ey) && in_range(ez) && ew <= kHighW)) return;
+  orient = (49.0 * kU) * ((ex * ey) * ez);
+  power = (457.0 * kU) * (((ex * ey) * ez) * (((ex * ex + ey * ey) + ez * ez) + ew));
+}
+
+int orient_sign_dynamic(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& p) {
+  using namespace kernel_detail;
+  const double px = p.x.value, py = p.y.value, pz = p.z.value;
+  const double ax = a.x.value - px, ay = a.y.value - py, az = a.z.value - pz;
+  const double bx = b.x.value - px, by = b.y.value - py, bz = b.z.value - pz;
+  const double cx = c.x.value - px, cy = c.y.value - py, cz = c.z.value - pz;
+  const double m = max3(max3(std::fabs(ax), std::fabs(bx), std::fabs(cx)),
+                        max3(std::fabs(ay), std::fabs(by), std::fabs(cy)),
+                        max3(std::fabs(az), std::fabs(bz), std::fabs(cz)));
+  if (!(m <= kHigh)) return 0;
+  const double det =
+      (ax * (by * cz - bz * cy) - bx * (ay * cz - az * cy)) + cx * (ay * bz - az * by);
+  const double sum =
+      (std::fabs(ax) * (std::fabs(by * cz) + std::fabs(bz * cy)) +
+       std::fabs(bx) * (std::fabs(ay * cz) + std::fabs(az * cy))) +
+      std::fabs(cx) * (std::fabs(ay * bz) + std::fabs(az * by));
+  if (!(sum >= 0x1p-700)) return 0;
+  const double bound = (9.0 * kU) * sum;
+  if (det > bound) return 1;
+  if (det < -bound) return -1;
+  return 0;
+}
+
+int power_sign_dynamic(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
+                       const CXYZW& p) {
+  using namespace kernel_detail;
+  const CXYZW* v[4] = {&a, &b, &c, &d};
+  double X[4], Y[4], Z[4], L[4], Lsum[4];
+  double m = 0, mw = 0;
+  for (int i = 0; i < 4; ++i) {
+    X[i] = v[i]->x.value - p.x.value;
+    Y[i] = v[i]->y.value - p.y.value;
+    Z[i] = v[i]->z.value - p.z.value;
+    const double W = v[i]->w.value - p.w.value;
+    m = max2(m, max3(std::fabs(X[i]), std::fabs(Y[i]), std::fabs(Z[i])));
+    mw = max2(mw, std::fabs(W));
+    const double sq = (X[i] * X[i] + Y[i] * Y[i]) + Z[i] * Z[i];
+    L[i] = sq - W;
+    Lsum[i] = sq + std::fabs(W);
+  }
+  if (!(m <= kHigh && mw <= kHighW)) return 0;
+  // The 2x2 minors of (X, Y) over rows i, j times those of (Z, L) over the
+  // other two rows, with their signs in the expansion.
+  static const int kRows[6][5] = {{0, 1, 2, 3, 1},  {0, 2, 1, 3, -1}, {0, 3, 1, 2, 1},
+                                  {1, 2, 0, 3, 1},  {1, 3, 0, 2, -1}, {2, 3, 0, 1, 1}};
+  double det = 0, sum = 0;
+  for (const int* r : kRows) {
+    const int i = r[0], j = r[1], k = r[2], l = r[3];
+    const double xy = X[i] * Y[j] - X[j] * Y[i];
+    const double zl = Z[k] * L[l] - Z[l] * L[k];
+    det += r[4] * (xy * zl);
+    sum += (std::fabs(X[i] * Y[j]) + std::fabs(X[j] * Y[i])) *
+           (std::fabs(Z[k]) * Lsum[l] + std::fabs(Z[l]) * Lsum[k]);
+  }
+  if (!(sum >= 0x1p-700)) return 0;
+  const double bound = (20.0 * kU) * sum;
+  if (det > bound) return 1;
+  if (det < -bound) return -1;
+  return 0;
+}
+
 bool orient_positive(const CInexact m[4], CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* p, bool* exact) {
   CInexact D = ((m[0] - (p->x * m[1])) + (p->y * m[2])) - (p->z * m[3]);
   if (D.err < std::fabs(D.value)) return D.value > 0;

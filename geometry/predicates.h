@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "geometry/exact.h"
@@ -77,19 +78,52 @@ inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, co
 inline int power_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
                              const CXYZW& p);
 
+// Behind the static filters, for the few tests they leave open: the same
+// determinants with error bounds from the sums of the absolute values of
+// their terms instead of the largest differences. A sign they give is the
+// exact sign; 0 when they cannot tell.
+int orient_sign_dynamic(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& p);
+int power_sign_dynamic(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
+                       const CXYZW& p);
+
+// Bounds of the static filters that hold for every test among the points of
+// a set, from the extent of the set: the largest difference per column is
+// at most the extent. Infinite when the extent is outside the ranges of the
+// filters' proof.
+struct DifferenceBounds {
+  double power;   // as the power filter's bound, from the extents
+  double orient;  // as the orientation filter's bound
+  // The bounds for points whose coordinates and weights lie within [lo, hi].
+  void set(const double lo[4], const double hi[4]);
+};
+
+// The same signs as orient_sign_static, trying the bound of a set that holds
+// a, b, c and p first.
+inline int orient_sign_in(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& p,
+                          const DifferenceBounds& set);
+
 // The power test of five points a, b, c, d, p by differences with p, which
 // leaves what the orientation tests of any three of a..d (v0..v3) against p
 // need: the flips ask for them together.
 struct DifferenceFrame {
-  double Z[4];        // vi.z - p.z
+  double X[4], Y[4], Z[4], W[4];  // vi - p
   double mxy[6];      // X[i] Y[j] - X[j] Y[i] of the differences for ij = 01, 23, 02, 13, 03, 12
-  double mx, my, mz;  // the largest |X|, |Y|, |Z|
-  bool usable;        // within the ranges of the filters' proof
+  double mx, my, mz;  // the largest |X|, |Y|, |Z|, when `maxima`
+  bool usable;        // within the ranges of the filters' proof, when `maxima`
+  bool maxima;
+  double set_orient;  // the orientation bound of a set that holds the points, or infinity
 
   // As power_sign_static(a, b, c, d, p).
   int set_power(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p);
+  // The same sign, trying the bound of a set that holds the five points
+  // first.
+  int set_power(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p,
+                const DifferenceBounds& set);
   // As orient_sign_static(vi, vj, vk, p).
-  int orient_sign(int i, int j, int k) const;
+  int orient_sign(int i, int j, int k);
+
+ private:
+  void find_maxima();
 };
 
 // Orientation: true exactly when det[a 1; b 1; c 1; p 1] of the coordinates
@@ -144,11 +178,24 @@ int sign5(CXYZW** pts);
 // bound, far inside the margin of the constants. A NaN anywhere makes the
 // determinant NaN, which passes neither comparison. So |computed| > bound
 // proves the exact sign.
+//   With a set's extents E (the largest coordinate less the smallest, in
+// floating point) in place of the maxima the proof holds as it stands: a
+// difference of two points of the set is at most E exactly, so its
+// rounded value is at most E, and E within the ranges bounds the
+// underflowed products as the maxima do.
+//   The dynamic filters bound P instead by P~, the same sums of products
+// evaluated on the absolute values of the computed differences (L taken
+// with + |W|): P <= P~ / (1-u)^5 (power; (1-u)^3 for the orientation), and
+// P~ computed in floating point is at most 20 roundings low. So gamma_19
+// and gamma_8 with these factors stay below 20 u and 9 u. The same upper
+// ranges exclude overflow; instead of the lower ones, P~ >= 2^-700 keeps
+// the underflowed products (below 2^-760 in all) far inside the margin.
 namespace kernel_detail {
 constexpr double kU = 1.0 / 9007199254740992.0;   // 2^-53
 constexpr double kLow = 7.888609052210118e-31;    // 2^-100
 constexpr double kHigh = 1.2676506002282294e30;   // 2^100
 constexpr double kHighW = 1.6069380442589903e60;  // 2^200
+constexpr double kInf = std::numeric_limits<double>::infinity();
 inline double max2(double a, double b) { return a > b ? a : b; }
 inline double max3(double a, double b, double c) { return max2(max2(a, b), c); }
 inline bool in_range(double m) { return m >= kLow && m <= kHigh; }
@@ -180,8 +227,33 @@ inline int orient_sign_static(const CXYZW& a, const CXYZW& b, const CXYZW& c, co
   return 0;
 }
 
-inline int DifferenceFrame::set_power(const CXYZW& a, const CXYZW& b, const CXYZW& c,
-                                      const CXYZW& d, const CXYZW& p) {
+inline int orient_sign_in(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& p,
+                          const DifferenceBounds& set) {
+  const double px = p.x.value, py = p.y.value, pz = p.z.value;
+  const double ax = a.x.value - px, ay = a.y.value - py, az = a.z.value - pz;
+  const double bx = b.x.value - px, by = b.y.value - py, bz = b.z.value - pz;
+  const double cx = c.x.value - px, cy = c.y.value - py, cz = c.z.value - pz;
+  const double det =
+      (ax * (by * cz - bz * cy) - bx * (ay * cz - az * cy)) + cx * (ay * bz - az * by);
+  if (det > set.orient) return 1;
+  if (det < -set.orient) return -1;
+  return orient_sign_static(a, b, c, p);
+}
+
+namespace kernel_detail {
+// The 2x2 minors of two columns U, V over row pairs: (01, 23), (02, 13)
+// and (03, 12).
+inline void pair_minors(V2 U01, V2 U23, V2 V01, V2 V23, V2* m0123, V2* m0213, V2* m0312) {
+  const V2 U02 = {U01[0], U23[0]}, U13 = {U01[1], U23[1]};
+  const V2 V02 = {V01[0], V23[0]}, V13 = {V01[1], V23[1]};
+  *m0123 = U02 * V13 - U13 * V02;
+  *m0213 = U01 * V23 - U23 * V01;
+  *m0312 = U01 * swapped(V23) - swapped(U23) * V01;
+}
+}  // namespace kernel_detail
+
+__attribute__((always_inline)) inline int DifferenceFrame::set_power(
+    const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p) {
   using namespace kernel_detail;
   // Rows in pairs: lane 0 holds a (c), lane 1 holds b (d).
   const V2 px = {p.x.value, p.x.value}, py = {p.y.value, p.y.value}, pz = {p.z.value, p.z.value},
@@ -192,22 +264,15 @@ inline int DifferenceFrame::set_power(const CXYZW& a, const CXYZW& b, const CXYZ
   const V2 W01 = V2{a.w.value, b.w.value} - pw, W23 = V2{c.w.value, d.w.value} - pw;
   std::memcpy(Z, &Z01, sizeof Z01);
   std::memcpy(Z + 2, &Z23, sizeof Z23);
+  set_orient = kernel_detail::kInf;
+  maxima = true;
   mx = hmax(vmax(vabs(X01), vabs(X23)));
   my = hmax(vmax(vabs(Y01), vabs(Y23)));
   mz = hmax(vmax(vabs(Z01), vabs(Z23)));
   const double mw = hmax(vmax(vabs(W01), vabs(W23)));
   usable = in_range(mx) && in_range(my) && in_range(mz) && mw <= kHighW;
-  // The 2x2 minors of two columns U, V over row pairs: (01, 23), (02, 13)
-  // and (03, 12).
-  auto minors = [](V2 U01, V2 U23, V2 V01, V2 V23, V2* m0123, V2* m0213, V2* m0312) {
-    const V2 U02 = {U01[0], U23[0]}, U13 = {U01[1], U23[1]};
-    const V2 V02 = {V01[0], V23[0]}, V13 = {V01[1], V23[1]};
-    *m0123 = U02 * V13 - U13 * V02;
-    *m0213 = U01 * V23 - U23 * V01;
-    *m0312 = U01 * swapped(V23) - swapped(U23) * V01;
-  };
   V2 xy0123, xy0213, xy0312;
-  minors(X01, X23, Y01, Y23, &xy0123, &xy0213, &xy0312);
+  pair_minors(X01, X23, Y01, Y23, &xy0123, &xy0213, &xy0312);
   std::memcpy(mxy, &xy0123, sizeof xy0123);
   std::memcpy(mxy + 2, &xy0213, sizeof xy0213);
   std::memcpy(mxy + 4, &xy0312, sizeof xy0312);
@@ -215,7 +280,7 @@ inline int DifferenceFrame::set_power(const CXYZW& a, const CXYZW& b, const CXYZ
   const V2 L01 = ((X01 * X01 + Y01 * Y01) + Z01 * Z01) - W01;
   const V2 L23 = ((X23 * X23 + Y23 * Y23) + Z23 * Z23) - W23;
   V2 zl0123, zl0213, zl0312;
-  minors(Z01, Z23, L01, L23, &zl0123, &zl0213, &zl0312);
+  pair_minors(Z01, Z23, L01, L23, &zl0123, &zl0213, &zl0312);
   // m01 n23 - m02 n13 + m03 n12 + m12 n03 - m13 n02 + m23 n01, in lanes.
   const V2 sum = (xy0123 * swapped(zl0123) - xy0213 * swapped(zl0213)) + xy0312 * swapped(zl0312);
   const double det = sum[0] + sum[1];
@@ -225,13 +290,73 @@ inline int DifferenceFrame::set_power(const CXYZW& a, const CXYZW& b, const CXYZ
   return 0;
 }
 
-inline int DifferenceFrame::orient_sign(int i, int j, int k) const {
+__attribute__((always_inline)) inline int DifferenceFrame::set_power(
+    const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p,
+    const DifferenceBounds& set) {
+  using namespace kernel_detail;
+  // The operations of set_power above, in the same order.
+  const V2 px = {p.x.value, p.x.value}, py = {p.y.value, p.y.value}, pz = {p.z.value, p.z.value},
+           pw = {p.w.value, p.w.value};
+  const V2 X01 = V2{a.x.value, b.x.value} - px, X23 = V2{c.x.value, d.x.value} - px;
+  const V2 Y01 = V2{a.y.value, b.y.value} - py, Y23 = V2{c.y.value, d.y.value} - py;
+  const V2 Z01 = V2{a.z.value, b.z.value} - pz, Z23 = V2{c.z.value, d.z.value} - pz;
+  const V2 W01 = V2{a.w.value, b.w.value} - pw, W23 = V2{c.w.value, d.w.value} - pw;
+  std::memcpy(X, &X01, sizeof X01);
+  std::memcpy(X + 2, &X23, sizeof X23);
+  std::memcpy(Y, &Y01, sizeof Y01);
+  std::memcpy(Y + 2, &Y23, sizeof Y23);
+  std::memcpy(Z, &Z01, sizeof Z01);
+  std::memcpy(Z + 2, &Z23, sizeof Z23);
+  std::memcpy(W, &W01, sizeof W01);
+  std::memcpy(W + 2, &W23, sizeof W23);
+  set_orient = set.orient;
+  maxima = false;
+  V2 xy0123, xy0213, xy0312;
+  pair_minors(X01, X23, Y01, Y23, &xy0123, &xy0213, &xy0312);
+  std::memcpy(mxy, &xy0123, sizeof xy0123);
+  std::memcpy(mxy + 2, &xy0213, sizeof xy0213);
+  std::memcpy(mxy + 4, &xy0312, sizeof xy0312);
+  const V2 L01 = ((X01 * X01 + Y01 * Y01) + Z01 * Z01) - W01;
+  const V2 L23 = ((X23 * X23 + Y23 * Y23) + Z23 * Z23) - W23;
+  V2 zl0123, zl0213, zl0312;
+  pair_minors(Z01, Z23, L01, L23, &zl0123, &zl0213, &zl0312);
+  const V2 sum = (xy0123 * swapped(zl0123) - xy0213 * swapped(zl0213)) + xy0312 * swapped(zl0312);
+  const double det = sum[0] + sum[1];
+  if (det > set.power) return 1;
+  if (det < -set.power) return -1;
+  // The bound of this test alone.
+  find_maxima();
   if (!usable) return 0;
+  const double mw =
+      max2(max2(std::fabs(W[0]), std::fabs(W[2])), max2(std::fabs(W[1]), std::fabs(W[3])));
+  const double bound = (457.0 * kU) * (((mx * my) * mz) * (((mx * mx + my * my) + mz * mz) + mw));
+  if (det > bound) return 1;
+  if (det < -bound) return -1;
+  return 0;
+}
+
+__attribute__((noinline)) inline void DifferenceFrame::find_maxima() {
+  using namespace kernel_detail;
+  auto largest = [](const double* v) {
+    return max2(max2(std::fabs(v[0]), std::fabs(v[2])), max2(std::fabs(v[1]), std::fabs(v[3])));
+  };
+  mx = largest(X);
+  my = largest(Y);
+  mz = largest(Z);
+  usable = in_range(mx) && in_range(my) && in_range(mz) && largest(W) <= kHighW;
+  maxima = true;
+}
+
+__attribute__((always_inline)) inline int DifferenceFrame::orient_sign(int i, int j, int k) {
   // The minor of rows i, j: its place in mxy and its sign.
   static constexpr signed char kAt[4][4] = {
       {-1, 0, 2, 4}, {0, -1, 5, 3}, {2, 5, -1, 1}, {4, 3, 1, -1}};
   auto minor = [this](int r, int s) { return r < s ? mxy[kAt[r][s]] : -mxy[kAt[r][s]]; };
   const double det = (Z[i] * minor(j, k) - Z[j] * minor(i, k)) + Z[k] * minor(i, j);
+  if (det > set_orient) return 1;
+  if (det < -set_orient) return -1;
+  if (!maxima) find_maxima();
+  if (!usable) return 0;
   const double bound = (49.0 * kernel_detail::kU) * ((mx * my) * mz);
   if (det > bound) return 1;
   if (det < -bound) return -1;

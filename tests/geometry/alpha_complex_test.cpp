@@ -239,15 +239,33 @@ TEST(AlphaComplex, LaterComplexesOnOneTriangulationAreComplete) {
 }
 
 // A degenerate triangle or tetrahedron does not arise from the triangulation
-// on purpose, so the records around one are linked by hand.
+// on purpose, so the cells around one are made by hand.
 class DegenerateCells : public ::testing::Test {
  protected:
   CD3DW tri{1e19};
   CXYZW pt[5];
-  CD3DEdge* face(int a, int b, CXYZW* c) {
+  CD3DEdge* triangle(CXYZW* a, CXYZW* b, CXYZW* c) {
     CD3DEdge* e[6];
-    tri.new6(e[0], e[1], e[2], e[3], e[4], e[5], &pt[a], &pt[b], c);
+    tri.new6(e[0], e[1], e[2], e[3], e[4], e[5], a, b, c);
     return e[0];
+  }
+  CD3DEdge* face(int a, int b, CXYZW* c) { return triangle(&pt[a], &pt[b], c); }
+  // The record of e's triangle that runs o -> d.
+  static CD3DEdge* rec(CD3DEdge* e, const CXYZW* o, const CXYZW* d) {
+    for (CD3DEdge& r : e->triangle()->rec)
+      if (r.origin() == o && r.destination() == d) return &r;
+    return nullptr;
+  }
+  // The cell (a, b, c, d) that abc = (a, b, c) faces into, with three new
+  // triangles; with `closed`, also the cell of the other orientation on
+  // the same four triangles, so that every ring through them closes.
+  void cell(CD3DEdge* abc, CXYZW* d, bool closed = false) {
+    CXYZW *a = abc->origin(), *b = abc->destination(), *c = abc->apex();
+    CD3DEdge* adb = triangle(a, d, b);
+    CD3DEdge* acd = triangle(a, c, d);
+    CD3DEdge* bdc = triangle(b, d, c);
+    tri.new_cell(abc, adb, acd, bdc);
+    if (closed) tri.new_cell(abc->sym(), rec(adb, b, d), rec(bdc, b, c), rec(acd, a, d));
   }
   void place(int i, double x, double y, double z, double w) {
     pt[i].set(x, y, z, w);
@@ -274,9 +292,7 @@ TEST_F(DegenerateCells, FlatTetrahedronIsReportedAndIgnoredByItsFaces) {
   place(3, 3, 1, 1, 0);  // in the plane of the first three
   place(4, 1, 1, -2, 0);
   CD3DEdge* abc = face(0, 1, &pt[2]);
-  abc->set_fnext(face(0, 1, &pt[3]));
-  abc->enext()->set_fnext(face(1, 2, &pt[3]));
-  abc->enext()->enext()->set_fnext(face(2, 0, &pt[3]));
+  cell(abc, &pt[3]);
   C3Simplex flat(abc);
   EXPECT_EQ(messages(flat), "4 - degeneracy!\n|0,1,2,3\n");
   EXPECT_TRUE(flat.sigma_inf);
@@ -287,14 +303,14 @@ TEST_F(DegenerateCells, FlatTetrahedronIsReportedAndIgnoredByItsFaces) {
   other.sigma = 1.25;
   abc->set_c3simplex(&flat);
   abc->sym()->set_c3simplex(&other);
-  abc->sym()->set_fnext(face(1, 0, &pt[4]));
+  cell(abc->sym(), &pt[4]);
   C2Simplex tr(abc);
   tr.geometry();
   EXPECT_NEAR(tr.sigma, 2.0, 1e-12);  // circumcircle of radius sqrt(2)
   EXPECT_FALSE(tr.sigma_inf || tr.mu0_inf || tr.mu1_inf);
   EXPECT_EQ(tr.mu0, 1.25);
   EXPECT_EQ(tr.mu1, 1.25);
-  abc->sym()->set_fnext(face(1, 0, &tri.bound[0]));
+  cell(abc->sym(), &tri.bound[0]);
   C2Simplex hull(abc);
   hull.geometry();
   EXPECT_TRUE(hull.on_conv && hull.mu0_inf && hull.mu1_inf);
@@ -321,9 +337,7 @@ TEST_F(DegenerateCells, NearlyDegenerateSimplicesFollowTheErrorBoundedTest) {
     place(2, c[0], c[1], c[2], 0);
     place(3, d[0], d[1], d[2], 0);
     CD3DEdge* abc = face(0, 1, &pt[2]);
-    abc->set_fnext(face(0, 1, &pt[3]));
-    abc->enext()->set_fnext(face(1, 2, &pt[3]));
-    abc->enext()->enext()->set_fnext(face(2, 0, &pt[3]));
+    cell(abc, &pt[3]);
     CD3DEdge* r = i % 3 == 0 ? abc : i % 3 == 1 ? abc->enext() : abc->enext()->enext();
     C3Simplex tet(r);
     const bool tet_flat = tet.degenerate();
@@ -350,8 +364,7 @@ TEST_F(DegenerateCells, CollinearTriangleIsReportedWithInfiniteValues) {
   place(1, 1, 1, 1, 1);
   place(2, 3, 3, 3, 1);
   CD3DEdge* e = face(2, 0, &pt[1]);
-  e->set_fnext(e);
-  e->sym()->set_fnext(e->sym());
+  cell(e, &tri.bound[0], true);  // the edge's only other triangle is on the hull
   C2Simplex tr(e);
   EXPECT_EQ(messages(tr), "3 - degeneracy!\n|2,0,1\n");
   EXPECT_TRUE(tr.sigma_inf && tr.mu0_inf && tr.mu1_inf && !tr.attached());

@@ -10,8 +10,8 @@
 
 namespace {
 
-// Points and hand-linked records for testing the predicates outside a
-// triangulation. The CD3DW only serves as owner of the records and counters.
+// Points and hand-made records and cells for testing the predicates outside
+// a triangulation. The CD3DW only serves as owner of the records and counters.
 struct Bench {
   CD3DW t{1e19};
   std::vector<std::unique_ptr<CXYZW>> pts;
@@ -32,15 +32,13 @@ struct Bench {
     t.new6(e0, e1, e2, e3, e4, e5, a, b, c);
     return e0;
   }
-  // The record (a, b, c) linked as a face of the cell with fourth vertex d.
+  // The record (a, b, c) as a face of the cell with fourth vertex d.
   CD3DEdge* tetra(CXYZW* a, CXYZW* b, CXYZW* c, CXYZW* d) {
     CD3DEdge* e = triangle(a, b, c);
     CD3DEdge* abd = triangle(a, b, d);
     CD3DEdge* bcd = triangle(b, c, d);
     CD3DEdge* cad = triangle(c, a, d);
-    e->set_fnext(rec(abd, a, b));
-    e->enext()->set_fnext(rec(bcd, b, c));
-    e->enext()->enext()->set_fnext(rec(cad, c, a));
+    t.new_cell(e, rec(abd, a, d), rec(cad, a, c), rec(bcd, b, d));
     return e;
   }
 };
@@ -162,11 +160,11 @@ TEST(Predicates, AgreeWithExactDeterminantsAndPermutations) {
   std::mt19937 g(11);
   std::uniform_int_distribution<int> small(0, 3);
   std::uniform_real_distribution<double> U(-5, 5);
-  int decided_exactly = 0;
-  for (int trial = 0; trial < 3750; ++trial) {
+  int decided_exactly = 0, dynamic_only = 0;
+  for (int trial = 0; trial < 4500; ++trial) {
     Bench b;
     CXYZW* v[5];
-    int mode = trial % 5;
+    int mode = trial % 6;
     for (int i = 0; i < 5; ++i) {
       double x, y, z, w;
       if (mode == 0) {  // general position
@@ -179,6 +177,9 @@ TEST(Predicates, AgreeWithExactDeterminantsAndPermutations) {
         w = x * x + y * y + z * z - 1e-14 * small(g);
       } else if (mode == 4) {  // on a tilted plane but for rounding
         x = U(g), y = U(g), z = 0.3 - 0.7 * x - 1.3 * y, w = U(g) + 5;
+      } else if (mode == 5) {  // one row far away: the largest differences overstate
+        const double far = i == 3 ? 1e9 : 1;
+        x = far * U(g), y = far * U(g), z = far * U(g), w = U(g) + 5;
       } else if (i == 4) {  // as far as a bounding vertex: differences round
         x = 1e19 * (small(g) - 1.5), y = -1e19, z = 1e19 * U(g), w = 0;
       } else {  // a flat lattice cell with a tilted corner
@@ -210,11 +211,42 @@ TEST(Predicates, AgreeWithExactDeterminantsAndPermutations) {
     DifferenceFrame f;
     const int fs = f.set_power(*v[0], *v[1], *v[2], *v[3], *v[4]);
     ASSERT_TRUE(fs == 0 || fs == s) << trial;
+    const int ds = power_sign_dynamic(*v[0], *v[1], *v[2], *v[3], *v[4]);
+    ASSERT_TRUE(ds == 0 || ds == s) << trial;
+    dynamic_only += fs == 0 && ds != 0;
+    // with the bounds of the five points' extent first: exact, and deciding
+    // whatever the bounds of the test alone decide
+    double lo[4], hi[4];
+    for (int k = 0; k < 4; ++k) {
+      auto coord = [k](const CXYZW* q) {
+        return k == 0 ? q->x.value : k == 1 ? q->y.value : k == 2 ? q->z.value : q->w.value;
+      };
+      lo[k] = hi[k] = coord(v[0]);
+      for (CXYZW* q : v) lo[k] = std::min(lo[k], coord(q)), hi[k] = std::max(hi[k], coord(q));
+    }
+    DifferenceBounds set;
+    set.set(lo, hi);
+    DifferenceFrame g;
+    const int gs = g.set_power(*v[0], *v[1], *v[2], *v[3], *v[4], set);
+    ASSERT_TRUE(gs == 0 || gs == s) << trial;
+    ASSERT_TRUE(fs == 0 || gs == fs) << trial;
     for (auto r : {std::array<int, 3>{1, 0, 3}, {2, 1, 3}, {0, 2, 3}, {0, 1, 2}}) {
+      const int e = exact_orient(v[r[0]], v[r[1]], v[r[2]], v[4]);
       const int os = f.orient_sign(r[0], r[1], r[2]);
-      ASSERT_TRUE(os == 0 || os == exact_orient(v[r[0]], v[r[1]], v[r[2]], v[4])) << trial;
+      ASSERT_TRUE(os == 0 || os == e) << trial;
+      const int gos = g.orient_sign(r[0], r[1], r[2]);
+      ASSERT_TRUE(gos == 0 || gos == e) << trial;
+      ASSERT_TRUE(os == 0 || gos == os) << trial;
+      const int ss = orient_sign_static(*v[r[0]], *v[r[1]], *v[r[2]], *v[4]);
+      const int is = orient_sign_in(*v[r[0]], *v[r[1]], *v[r[2]], *v[4], set);
+      ASSERT_TRUE(is == 0 || is == e) << trial;
+      ASSERT_TRUE(ss == 0 || is == ss) << trial;
+      const int od = orient_sign_dynamic(*v[r[0]], *v[r[1]], *v[r[2]], *v[4]);
+      ASSERT_TRUE(od == 0 || od == e) << trial;
+      dynamic_only += os == 0 && od != 0;
     }
     decided_exactly += int(b.t.stats.insphere_exact > 0);
   }
   EXPECT_GT(decided_exactly, 500);
+  EXPECT_GT(dynamic_only, 100);  // tests the static filters leave to the dynamic ones
 }
