@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "measure/ballcache.h"
@@ -591,86 +591,6 @@ void fetch_atoms(info* const (&v)[N]) {
   }
 }
 
-// The faces of a flat tetrahedron (its four centres in one plane, as the
-// complex reports them) that a slightly lifted vertex would attach to it.
-// Lifted, the tetrahedron is a sliver whose power centre runs off along the
-// plane's normal to one side, and the faces on that side (those along one
-// diagonal, or the one big face against the three around an inner point)
-// are attached to it; the faces on the other side keep their own sizes.
-// That is the empty side when a face lies on the hull, else the side whose
-// faces the plane's own test attaches (the opposite vertex inside the face's
-// power circle).  Where the four circles coincide neither side is preferred,
-// and either gives the same measures: the radical planes then share one line
-// and the terms of the two sides cancel as those of the tetrahedron would.
-// `cofaces` counts the tetrahedra at each triangle.
-void flat_sides(const tetra& T, const std::vector<int>& cofaces, double p, bool attach[4]) {
-  using ballmath::V3;
-  V3 c[4];
-  for (int k = 0; k < 4; ++k) c[k] = ballmath::at(*T.v[k]);
-  // The plane's normal: the longest of the faces' normals.
-  V3 n{0, 0, 0};
-  double longest = -1;
-  for (int k = 0; k < 4; ++k) {
-    const int a = k == 0 ? 1 : 0, b = k <= 1 ? 2 : 1, d = k <= 2 ? 3 : 2;
-    const V3 m = ballmath::cross(ballmath::sub(c[b], c[a]), ballmath::sub(c[d], c[a]));
-    const double l = ballmath::dot(m, m);
-    if (l > longest) {
-      longest = l;
-      n = m;
-    }
-  }
-  // The affine dependence of the four centres, sum lambda_k c_k = 0: the
-  // faces opposite vertices of one sign of lambda lie on one side.  Three
-  // centres on a line (lambda 0 for the fourth) make a face of no area,
-  // which lies on the side of the face opposite the middle one of the
-  // three, the one whose sign the other two do not share.
-  double lambda[4], largest = 0;
-  for (int k = 0; k < 4; ++k) {
-    const int a = k == 0 ? 1 : 0, b = k <= 1 ? 2 : 1, d = k <= 2 ? 3 : 2;
-    const double area =
-        ballmath::dot(ballmath::cross(ballmath::sub(c[b], c[a]), ballmath::sub(c[d], c[a])), n);
-    lambda[k] = k % 2 == 0 ? area : -area;
-    largest = std::max(largest, std::fabs(lambda[k]));
-  }
-  int positive = 0, negative = 0;
-  for (double l : lambda) {
-    if (std::fabs(l) <= 1e-9 * largest) continue;
-    ++(l > 0 ? positive : negative);
-  }
-  bool side[4];  // of the face opposite vertex k, face 3 - k
-  for (int k = 0; k < 4; ++k)
-    side[k] = std::fabs(lambda[k]) <= 1e-9 * largest ? positive < negative : lambda[k] > 0;
-  // Face f with the tetrahedron's first vertex on it and the opposite one,
-  // as in tetra::judge4.
-  const int first[4] = {0, 0, 0, 1}, opposite[4] = {3, 2, 1, 0};
-  bool hull[2] = {false, false};
-  double score[2] = {std::numeric_limits<double>::infinity(),
-                     std::numeric_limits<double>::infinity()};
-  for (int f = 0; f < 4; ++f) {
-    const tria& F = *T.faces[f];
-    const bool s = side[opposite[f]];
-    if (cofaces[static_cast<std::size_t>(F.id - 1)] < 2) hull[s] = true;
-    auto power = [&](int k) {
-      const info& a = *T.v[k];
-      const double dx = F.center[0] - a.x, dy = F.center[1] - a.y, dz = F.center[2] - a.z;
-      const double R = a.radius + p;
-      return dx * dx + dy * dy + dz * dz - R * R;
-    };
-    const double margin = power(first[f]) - power(opposite[f]);
-    if (margin < score[s]) score[s] = margin;
-  }
-  const bool chosen = hull[0] != hull[1] ? hull[1] : score[1] >= score[0];
-  for (int f = 0; f < 4; ++f) attach[f] = side[opposite[f]] == chosen;
-}
-
-// Whether the centre of a lies outside its own power cell because of b:
-// b's power at c_a is below a's own, -R_a^2.
-bool covered_by(const info& a, const info& b, double p) {
-  double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
-  double Ra = R_of(a, p), Rb = R_of(b, p);
-  return dx * dx + dy * dy + dz * dz - Rb * Rb < -(Ra * Ra);
-}
-
 // The incidence lists that the measures do not read, in list order: the
 // tetrahedra and triangles around each edge, and the tetrahedra, triangles
 // and edges of the complex at each atom.
@@ -720,89 +640,25 @@ void clear_measures(info& a) {
 
 ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, double alpha,
                                    int report_type, int cusp, bool lists) {
-  const int n = static_cast<int>(beads.size());
-  std::vector<char> flat;
-  std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe, &flat);
+  return measure_area_volume(beads, expanded_simplex_list(beads, probe), probe, alpha, report_type,
+                             cusp, lists);
+}
 
-  // Grown radii: the complex at alpha becomes the simplices of size <= 0.
-  // A ball that shrinks to nothing takes no part.
+ComplexRecords measure_area_volume(std::vector<Bead>& beads, SimplexList list, double probe,
+                                   double alpha, int report_type, int cusp, bool lists) {
   ComplexRecords rec;
-  rec.atoms.assign(static_cast<std::size_t>(n), info());
-  for (int i = 0; i < n; ++i) {
-    info& a = rec.atoms[i];
-    a.index = i;
-    a.x = beads[i].x;
-    a.y = beads[i].y;
-    a.z = beads[i].z;
-    a.radius = alpha_radius(beads[i].radius, probe, alpha);
-    if (!(a.radius + probe > 0)) a.absent = true;
-  }
-
-  make_records(list, rec, probe);
-  // A flat tetrahedron has no power centre: what the arithmetic gives is
-  // rounding noise.  It never enters the complex; its faces are judged as
-  // the limit of a slightly lifted one (flat_sides).
-  bool any_flat = false;
-  for (std::size_t k = 0; k < rec.tetras.size(); ++k) {
-    if (!flat[k]) continue;
-    for (double& x : rec.tetras[k].center) x = std::numeric_limits<double>::quiet_NaN();
-    any_flat = true;
-  }
+  build_complex(beads, list, probe, alpha, ComplexUse::kMeasures, rec);
   // The walk below needs of the list only its order: runs of tetrahedra,
   // triangles and edges, and the places of the vertices among them.
-  std::vector<Step> order = steps_of(list);
-  std::vector<ListedSimplex>().swap(list);
+  const std::vector<Step> order = steps_of(list.simplices);
+  list = SimplexList();
 
-  // Second pass: incidence and classification, tetrahedra first, then
-  // triangles, then edges (the order of the list); none of it reads a
-  // measure.  The triangles read their cofaces; the other lists are written
-  // after the measures, which do not read them.
+  // The measure terms of the simplices of the complex, in list order (all
+  // tetrahedra, all triangles, then each edge with the vertices it
+  // introduces), so that every sum is added up in that order.  The
+  // triangles read their cofaces; the other lists are written after the
+  // measures, which do not read them.
   Atoms& atoms = rec.atoms;
-  VoidComponents voids(rec.tetras);
-  std::vector<char> covered(static_cast<std::size_t>(n), 0);
-  int void_counter = 0;
-  link_records(rec);
-  std::vector<int> cofaces;  // tetrahedra at each triangle, for flat_sides
-  if (any_flat) {
-    cofaces.assign(rec.trias.size(), 0);
-    for (const tetra& T : rec.tetras)
-      for (const tria* f : T.faces)
-        if (f != nullptr) ++cofaces[static_cast<std::size_t>(f->id - 1)];
-  }
-  for (tetra& T : rec.tetras) {
-    for (tria* f : T.faces)
-      if (f != nullptr) f->cofaces.push_back(&T);
-    if (flat[static_cast<std::size_t>(T.id - 1)] && T.faces[0] && T.faces[1] && T.faces[2] &&
-        T.faces[3]) {
-      T.signed_size = std::numeric_limits<double>::infinity();
-      bool attach[4];
-      flat_sides(T, cofaces, probe, attach);
-      T.attach_faces(attach);
-    } else {
-      T.judge4(probe);
-    }
-    if (T.signed_size <= 0.0)
-      T.in_complex = true;
-    else
-      T.void_id = ++void_counter;
-  }
-  for (tria& F : rec.trias) {
-    F.judge3(probe);
-    if (F.signed_size <= 0.0)
-      F.in_complex = true;
-    else
-      F.voidsrepresentation(voids);
-  }
-  for (edge& E : rec.edges) {
-    E.judge2(probe);
-    if (covered_by(*E.v[0], *E.v[1], probe)) covered[E.v[0]->index] = 1;
-    if (covered_by(*E.v[1], *E.v[0], probe)) covered[E.v[1]->index] = 1;
-    if (E.signed_size <= 0.0) E.in_complex = true;
-  }
-
-  // Third pass: the measure terms of the simplices of the complex, in list
-  // order (all tetrahedra, all triangles, then each edge with the vertices
-  // it introduces), so that every sum is added up in that order.
   {
     SimplexBalls geometry(probe);
     EdgePieces pieces(rec.edges, probe, cusp);
@@ -838,16 +694,6 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   }
   if (lists) complete_lists(rec);
 
-  voids.assign();
-  // An atom whose centre lies outside its power cell and that has no edge in
-  // the complex does not meet its cell at all: its ball lies inside the union
-  // of the others and it owns no part of the surface or the volume.
-  std::vector<char> has_edge(static_cast<std::size_t>(n), 0);
-  for (const edge& E : rec.edges)
-    if (E.in_complex) has_edge[E.v[0]->index] = has_edge[E.v[1]->index] = 1;
-  for (int i = 0; i < n; ++i)
-    if (covered[i] && !has_edge[i]) atoms[i].absent = true;
-
   voidsmeasure(rec.tetras, atoms, probe, report_type, cusp);
   for (info& a : atoms)
     if (a.absent) clear_measures(a);
@@ -856,8 +702,15 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
 
 void extract_area_volume_short(std::vector<Bead>& beads, std::string name, double probe,
                                double alpha, int report_type, int cusp) {
+  extract_area_volume_short(beads, expanded_simplex_list(beads, probe), name, probe, alpha,
+                            report_type, cusp);
+}
+
+void extract_area_volume_short(std::vector<Bead>& beads, SimplexList list, std::string name,
+                               double probe, double alpha, int report_type, int cusp) {
   // The report reads the atoms' sums alone.
-  ComplexRecords rec = measure_area_volume(beads, probe, alpha, report_type, cusp, false);
+  ComplexRecords rec =
+      measure_area_volume(beads, std::move(list), probe, alpha, report_type, cusp, false);
   area_volume_measure(rec.atoms, beads, name, probe, report_type, cusp);
 }
 

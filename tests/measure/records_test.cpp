@@ -346,6 +346,40 @@ TEST(Classification, DegenerateSimplicesStayOutside) {
   g.setcenter2(1.4);
   g.judge2(1.4);
   EXPECT_FALSE(g.signed_size <= 0.0);
+
+  // Centres on grids, which the complex reports as flat tetrahedra side by
+  // side, some with faces on the hull: the area walk and the pocket steps
+  // attach the same faces to each (the side a lifted vertex would attach).
+  const std::vector<std::vector<double>> grids[2] = {
+      {{2.7, 1.8, 0, 1.88}, {2.7, 2.7, 0, 1.42}, {0.9, 2.7, 0, 1.88}, {0, 1.8, 0, 1.88},
+       {1.8, 0.9, 0, 1.88}, {0.9, 0, 0, 1.88}, {0.9, 2.7, -0.9, 1.64}, {0, 1.8, -0.9, 1.61},
+       {0, 3.6, 1.8, 1.88}},
+      {{2.2, 1.1, 0, 1.88}, {3.3, 3.3, 0, 1.88}, {0, 1.1, 0, 1.88}, {0, 3.3, 0, 1.88},
+       {1.1, 1.1, 0, 1.88}, {4.4, 4.4, -1.1, 1.88}, {3.3, 3.3, -2.2, 1.64}, {0, -1.1, -1.1, 1.64},
+       {0, 3.3, 1.1, 1.88}}};
+  int flat_faces = 0;
+  for (const auto& grid : grids) {
+    std::vector<Bead> beads(grid.size());
+    for (size_t k = 0; k < grid.size(); ++k) {
+      beads[k].x = grid[k][0];
+      beads[k].y = grid[k][1];
+      beads[k].z = grid[k][2];
+      beads[k].radius = grid[k][3];
+    }
+    const SimplexList list = expanded_simplex_list(beads, 2.8);
+    ComplexRecords area, pockets;
+    build_complex(beads, list, 2.8, 0.0, ComplexUse::kMeasures, area);
+    build_complex(beads, list, 2.8, 0.0, ComplexUse::kPockets, pockets);
+    ASSERT_EQ(area.tetras.size(), pockets.tetras.size());
+    for (size_t k = 0; k < area.tetras.size(); ++k) {
+      if (!list.flat[k]) continue;
+      for (int f = 0; f < 4; ++f) {
+        EXPECT_EQ(area.tetras[k].faces[f]->attached, pockets.tetras[k].faces[f]->attached) << k;
+        ++flat_faces;
+      }
+    }
+  }
+  EXPECT_GT(flat_faces, 8);
 }
 
 // Empty tetrahedra joined through triangles outside the complex form one
