@@ -3,11 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "measure/ballcache.h"
 #include "measure/emptyvolume.h"
 
 namespace {
+
+// Tetrahedra per crossed mouth face up to which a pocket is measured
+// exactly.
+const int kMouthShare = 10;
 
 // The tori of the pairs met while the terms of one tetrahedron are added,
 // each computed once.
@@ -199,6 +204,48 @@ class BallGrid {
   std::unordered_map<long long, std::vector<int>> cells_;
 };
 
+// The faces across which the pocket's term sums may miss something.  The
+// terms of one tetrahedron reach into its neighbours, and only summed over
+// all of them give each ball's part once; what they add inside tetrahedra of
+// the complex cancels there.  So a pocket's sums hold unless a ball reaches
+// across one of the faces by which it meets empty space outside it (a face
+// on the hull, or against a tetrahedron outside the complex and outside the
+// pocket); a ball of one of the face's own corners stays on its side.
+// Counts those faces.
+int crossed_mouth_faces(const pocket& s, const std::unordered_set<const tetra*>& members,
+                        const BallGrid& grid, const Atoms& atoms, double p,
+                        std::vector<int>& near) {
+  int crossed = 0;
+  for (const tetra* t : s.tetrahedra) {
+    for (const tria* f : t->faces) {
+      if (f->cofaces.size() == 2) {
+        const tetra* other = f->cofaces[0] == t ? f->cofaces[1] : f->cofaces[0];
+        if (other->in_complex || members.count(other) != 0) continue;
+      }
+      double c[3][3], centre[3] = {0.0, 0.0, 0.0};
+      for (int k = 0; k < 3; ++k) {
+        c[k][0] = f->v[k]->x;
+        c[k][1] = f->v[k]->y;
+        c[k][2] = f->v[k]->z;
+        for (int m = 0; m < 3; ++m) centre[m] += c[k][m] / 3.0;
+      }
+      double reach = 0.0;
+      for (const auto& x : c) reach = std::max(reach, distance(x, centre));
+      near.clear();
+      grid.near(centre, reach, near);
+      for (int i : near) {
+        if (i == f->v[0]->index || i == f->v[1]->index || i == f->v[2]->index) continue;
+        const double x[3] = {atoms[i].x, atoms[i].y, atoms[i].z};
+        if (distance_to_triangle(x, c[0], c[1], c[2]) < atoms[i].radius + p) {
+          ++crossed;
+          break;
+        }
+      }
+    }
+  }
+  return crossed;
+}
+
 // The pocket's tetrahedra outside every expanded ball that reaches them,
 // the spheres' surface in them and the circles where two spheres meet in
 // them, each outside every other expanded ball.
@@ -238,6 +285,8 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
   number_pockets(pockets);
   BallCache g(atoms, probe);
   const BallGrid grid(atoms, probe);
+  std::unordered_set<const tetra*> members;
+  std::vector<int> near;
   for (pocket& p : pockets) {
     p.area_sa = p.area_ms = p.volume_sa = p.volume_ms = p.length = 0.0;
     p.cnr = 0;
@@ -247,10 +296,19 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
       room += tetrahedra_volume(t->v[0]->index, t->v[1]->index, t->v[2]->index, t->v[3]->index,
                                 atoms);
     }
-    // Where the sums leave a measure its geometry cannot have, the
-    // expanded-sphere measures are taken exactly and the molecular
-    // surface's move with them (equal at probe 0).
-    if (p.volume_sa < 0.0 || p.volume_sa > room || p.area_sa < 0.0 || p.length < 0.0) {
+    // Where balls reach across the pocket's mouth, or the sums leave a
+    // measure its geometry cannot have, the expanded-sphere measures are
+    // taken exactly and the molecular surface's move with them (equal at
+    // probe 0).  What the sums miss at a mouth is a boundary share of the
+    // pocket: a large pocket with fewer than one crossed mouth face per
+    // kMouthShare tetrahedra keeps its sums (within a few tenths of a
+    // percent in the structures measured), as measuring it exactly would
+    // cost about as much again as the whole run.
+    members.clear();
+    members.insert(p.tetrahedra.begin(), p.tetrahedra.end());
+    const int crossed = crossed_mouth_faces(p, members, grid, atoms, probe, near);
+    const bool open = crossed * kMouthShare >= static_cast<int>(p.tetrahedra.size());
+    if (open || p.volume_sa < 0.0 || p.volume_sa > room || p.area_sa < 0.0 || p.length < 0.0) {
       const EmptyPart e = exact_empty_part(p, grid, atoms, probe);
       p.volume_ms += e.volume - p.volume_sa;
       p.volume_sa = e.volume;

@@ -14,12 +14,15 @@
 // over each tetrahedron, its vertices and its edges and faces in the complex;
 // length sums the arcs of the circles where two expanded spheres meet and cnr
 // counts complex faces, both per tetrahedron.  Those sums hold only over
-// neighbouring tetrahedra together: where they leave a pocket a measure its
-// geometry cannot have (negative, or a volume beyond its tetrahedra's), the
-// expanded-sphere measures and length are taken exactly (the tetrahedra
-// outside, and the spheres' surface and meeting circles in them outside, the
-// union of all expanded balls) and the molecular-surface measures move by
-// the same amounts.  Only `probe` of the three scalars is read.
+// neighbouring tetrahedra together, so they hold for a pocket only when no
+// ball reaches across a face by which it meets empty space outside it (its
+// mouth).  Where balls do, and the mouth is not a small share of the pocket,
+// or where the sums leave a measure its geometry cannot have (negative, or a
+// volume beyond its tetrahedra's), the expanded-sphere measures and length
+// are taken exactly (the tetrahedra outside, and the spheres' surface and
+// meeting circles in them outside, the union of all expanded balls) and the
+// molecular-surface measures move by the same amounts.  Only `probe` of the
+// three scalars is read.
 void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, int pymol,
                        double probe, double alpha);
 
