@@ -38,124 +38,217 @@ struct Plane {
   double e;
 };
 
-// A face: its plane (n pointing out of the polytope) and its corners,
-// counterclockwise about n.
+// A face: its plane (n pointing out of the polytope), its corners,
+// counterclockwise about n (`count` indices from `first` in the polytope's
+// index list), and the ball whose power plane it lies on (-1 for a face of
+// the tetrahedron).
 struct Face {
   Plane plane;
-  std::vector<Vec> corners;
+  int ball;
+  int first, count;
 };
 
-// Convex polytope as its list of faces; empty when nothing is left.
+// Convex polytope: its corners, each once, and its faces as lists of corner
+// indices; empty when nothing is left.  Its lists keep their room from one
+// use to the next.
 class Polytope {
  public:
-  explicit Polytope(const Vec v[4]) {
+  void tetrahedron(const Vec v[4]) {
+    faces_.clear();
+    index_.clear();
+    corners_.assign(v, v + 4);
     const int opposite[4][3] = {{1, 2, 3}, {0, 2, 3}, {0, 1, 3}, {0, 1, 2}};
     for (int k = 0; k < 4; ++k) {
-      Vec a = v[opposite[k][0]], b = v[opposite[k][1]], c = v[opposite[k][2]];
-      Vec n = cross(b - a, c - a);
-      if (dot(n, v[k] - a) > 0.0) {
+      int a = opposite[k][0], b = opposite[k][1], c = opposite[k][2];
+      Vec n = cross(v[b] - v[a], v[c] - v[a]);
+      if (dot(n, v[k] - v[a]) > 0.0) {
         std::swap(b, c);
         n = -1.0 * n;
       }
       const double len = norm(n);
       n = (1.0 / len) * n;
-      faces_.push_back(Face{Plane{n, dot(n, a)}, {a, b, c}});
+      faces_.push_back(Face{Plane{n, dot(n, v[a])}, -1, static_cast<int>(index_.size()), 3});
+      index_.insert(index_.end(), {a, b, c});
     }
   }
 
-  const std::vector<Face>& faces() const { return faces_; }
+  // The same polytope as p (its working lists are not copied).
+  void assign(const Polytope& p) {
+    faces_ = p.faces_;
+    index_ = p.index_;
+    corners_ = p.corners_;
+  }
 
-  // Keeps the part on the plane's inner side; false when nothing is left.
-  // Corners within `slack` of the plane count as inside: a plane met again
-  // (a copy of a ball, a plane through an edge already cut) must not cut the
-  // rounded corners of its first cut and add its face twice.
-  bool clip(const Plane& h, double slack) {
-    bool out = false, in = false;
-    for (const Face& f : faces_)
-      for (const Vec& p : f.corners) (dot(h.n, p) - h.e > slack ? out : in) = true;
-    if (!out) return true;
-    if (!in) {
-      faces_.clear();
-      return false;
+  size_t size() const { return faces_.size(); }
+  const Face& face(size_t k) const { return faces_[k]; }
+  const Vec& corner(const Face& f, int k) const { return corners_[index_[f.first + k]]; }
+
+  // Whether a corner lies more than `slack` beyond the plane; keeps each
+  // corner's height over it for a clip() that follows.
+  bool beyond(const Plane& h, double slack) {
+    height_.resize(corners_.size());
+    bool out = false;
+    for (size_t k = 0; k < corners_.size(); ++k) {
+      height_[k] = dot(h.n, corners_[k]) - h.e;
+      out = out || height_[k] > slack;
     }
-    std::vector<Vec> cap;
-    std::vector<Face> kept;
-    kept.reserve(faces_.size() + 1);
+    return out;
+  }
+
+  // Keeps into `out` the part on the inner side of the plane last given to
+  // beyond(); false when nothing is left.  Corners within `slack` of the
+  // plane count as inside: a plane met again (a copy of a ball, a plane
+  // through an edge already cut) must not cut the rounded corners of its
+  // first cut and add its face twice.
+  bool clip(const Plane& h, double slack, int ball, Polytope& out) const {
+    out.faces_.clear();
+    out.index_.clear();
+    out.corners_.clear();
+    out.cut_.clear();
+    out.split_.clear();
+    renumber_.resize(corners_.size());
+    bool any = false;
+    for (size_t k = 0; k < corners_.size(); ++k) {
+      if (height_[k] <= slack) {
+        renumber_[k] = static_cast<int>(out.corners_.size());
+        out.corners_.push_back(corners_[k]);
+        any = true;
+      } else {
+        renumber_[k] = -1;
+      }
+    }
+    if (!any) return false;
     for (const Face& f : faces_) {
-      std::vector<Vec> poly;
-      const size_t m = f.corners.size();
-      for (size_t k = 0; k < m; ++k) {
-        const Vec& p = f.corners[k];
-        const Vec& q = f.corners[(k + 1) % m];
-        const double dp = dot(h.n, p) - h.e, dq = dot(h.n, q) - h.e;
-        const bool pin = dp <= slack, qin = dq <= slack;
-        if (pin) poly.push_back(p);
+      const int start = static_cast<int>(out.index_.size());
+      const int m = f.count;
+      const int* c = &index_[f.first];
+      int entry = -1, exit = -1;
+      for (int k = 0; k < m; ++k) {
+        const int p = c[k], q = k + 1 < m ? c[k + 1] : c[0];
+        const bool pin = renumber_[p] >= 0, qin = renumber_[q] >= 0;
+        if (pin) out.index_.push_back(renumber_[p]);
         if (pin != qin) {
-          // From the inner corner, so that both faces of the side get the
-          // same point.
-          const Vec& a = pin ? p : q;
-          const Vec& b = pin ? q : p;
-          const double da = pin ? dp : dq, db = pin ? dq : dp;
-          const Vec x = a + (da / (da - db)) * (b - a);
-          poly.push_back(x);
-          cap.push_back(x);
+          const int x = out.split(*this, pin ? p : q, pin ? q : p);
+          out.index_.push_back(x);
+          (pin ? exit : entry) = x;
         }
       }
-      if (poly.size() >= 3) kept.push_back(Face{f.plane, poly});
+      const int count = static_cast<int>(out.index_.size()) - start;
+      if (count >= 3) {
+        out.faces_.push_back(Face{f.plane, f.ball, start, count});
+      } else {
+        out.index_.resize(start);
+      }
+      // The new face runs along this one's cut the other way round.
+      if (entry >= 0 && exit >= 0) out.cut_.push_back({entry, exit});
     }
-    faces_.swap(kept);
-    if (cap.size() >= 3) faces_.push_back(Face{h, counterclockwise(cap, h.n)});
+    if (out.faces_.empty()) return false;
+    out.close(h, ball);
     return true;
   }
 
  private:
-  // The corners of a convex polygon in the plane normal to n, in order
-  // about n, each once.
-  static std::vector<Vec> counterclockwise(std::vector<Vec> pts, const Vec& n) {
+  // The corner where the side from the inner corner a to the outer corner b
+  // of `from` meets the plane, each side once: computed from the inner
+  // corner, so that every face of the side gets the same point.
+  int split(const Polytope& from, int a, int b) {
+    for (const auto& s : split_)
+      if (s.first.first == a && s.first.second == b) return s.second;
+    const double da = from.height_[a], db = from.height_[b];
+    const Vec& pa = from.corners_[a];
+    const Vec x = pa + (da / (da - db)) * (from.corners_[b] - pa);
+    const int k = static_cast<int>(corners_.size());
+    corners_.push_back(x);
+    split_.push_back({{a, b}, k});
+    return k;
+  }
+
+  // Adds the face on plane h from the cut sides of the clipped faces: each
+  // runs from where its face entered the kept part to where it left, and
+  // the next starts where one ends.
+  void close(const Plane& h, int ball) {
+    const size_t n = cut_.size();
+    if (n < 3) return;
+    const int start = static_cast<int>(index_.size());
+    size_t at = 0;
+    for (size_t k = 0; k < n; ++k) {
+      index_.push_back(cut_[at].first);
+      const int end = cut_[at].second;
+      size_t next = n;
+      for (size_t j = 0; j < n; ++j) {
+        if (cut_[j].first == end) {
+          next = j;
+          break;
+        }
+      }
+      if (next == n || (next == 0 && k + 1 < n)) {
+        index_.resize(start);
+        counterclockwise(h, ball);
+        return;
+      }
+      at = next;
+    }
+    if (at != 0) {
+      index_.resize(start);
+      counterclockwise(h, ball);
+      return;
+    }
+    faces_.push_back(Face{h, ball, start, static_cast<int>(n)});
+  }
+
+  // The same face from the cut's corners alone, in order of their angle
+  // about h's normal: for cuts that do not chain (a plane that grazes a
+  // corner within the slack).
+  void counterclockwise(const Plane& h, int ball) {
+    std::vector<int> pts;
+    for (const auto& c : cut_)
+      for (int k : {c.first, c.second})
+        if (std::find(pts.begin(), pts.end(), k) == pts.end()) pts.push_back(k);
+    if (pts.size() < 3) return;
+    const Vec& n = h.n;
     Vec g{0.0, 0.0, 0.0};
-    for (const Vec& p : pts) g = g + p;
+    for (int k : pts) g = g + corners_[k];
     g = (1.0 / pts.size()) * g;
     Vec u = std::fabs(n.x) < 0.6 ? Vec{1.0, 0.0, 0.0} : Vec{0.0, 1.0, 0.0};
     u = u - dot(u, n) * n;
     u = (1.0 / norm(u)) * u;
     const Vec w = cross(n, u);
-    std::vector<std::pair<double, size_t>> order(pts.size());
-    for (size_t k = 0; k < pts.size(); ++k) {
-      const Vec d = pts[k] - g;
-      order[k] = {std::atan2(dot(d, w), dot(d, u)), k};
+    std::vector<std::pair<double, int>> order;
+    for (int k : pts) {
+      const Vec d = corners_[k] - g;
+      order.push_back({std::atan2(dot(d, w), dot(d, u)), k});
     }
     std::sort(order.begin(), order.end());
-    std::vector<Vec> out;
-    for (const auto& o : order) {
-      const Vec& p = pts[o.second];
-      if (!out.empty() && p.x == out.back().x && p.y == out.back().y && p.z == out.back().z)
-        continue;
-      out.push_back(p);
-    }
-    while (out.size() > 1 && out.back().x == out.front().x && out.back().y == out.front().y &&
-           out.back().z == out.front().z)
-      out.pop_back();
-    return out;
+    const int start = static_cast<int>(index_.size());
+    for (const auto& o : order) index_.push_back(o.second);
+    faces_.push_back(Face{h, ball, start, static_cast<int>(order.size())});
   }
 
   std::vector<Face> faces_;
+  std::vector<int> index_;
+  std::vector<Vec> corners_;
+  std::vector<double> height_;
+  mutable std::vector<int> renumber_;
+  std::vector<std::pair<int, int>> cut_;
+  std::vector<std::pair<std::pair<int, int>, int>> split_;
 };
 
-// Signed solid angle of the triangle (a, b, q) seen from c: positive when it
-// turns counterclockwise seen from c.
-double solid_angle(const Vec& c, const Vec& a, const Vec& b, const Vec& q) {
-  const Vec x = a - c, y = b - c, z = q - c;
-  const double lx = norm(x), ly = norm(y), lz = norm(z);
-  const double num = dot(x, cross(y, z));
-  const double den = lx * ly * lz + dot(x, y) * lz + dot(x, z) * ly + dot(y, z) * lx;
-  return 2.0 * std::atan2(num, den);
+// A point of a face seen from the ball's centre c: x - c and its length.
+struct Ray {
+  Vec x, u;
+  double len;
+};
+
+Ray ray(const Vec& x, const Vec& c) {
+  const Vec u = x - c;
+  return Ray{x, u, norm(u)};
 }
 
 // The ball's part in the cone from c over the triangle (o, p, q), o the foot
 // of c on the plane at distance h, m the unit normal from c to the plane,
 // signed by the triangle's turn about m: its volume and its sphere's area.
 struct Section {
-  Vec c, o, m;
+  Vec c, o, m, a0;  // a0 = o - c
   double h, R, disc2;
   // Per radian of the disc's sector: the sector adds (h/3) of its area and
   // takes away R^3/3 of its solid angle (1 - h/R per radian) from the
@@ -163,11 +256,13 @@ struct Section {
   double sector_volume, sector_area;
 };
 
+// turn: the signed angle of the disc's rim that the pieces span.
 struct Part {
-  double volume = 0.0, area = 0.0;
+  double volume = 0.0, area = 0.0, turn = 0.0;
   void add(const Part& o) {
     volume += o.volume;
     area += o.area;
+    turn += o.turn;
   }
 };
 
@@ -177,24 +272,30 @@ Part inside_piece(const Section& s, const Vec& x, const Vec& y) {
   return out;
 }
 
-Part outside_piece(const Section& s, const Vec& x, const Vec& y) {
-  const double solid = solid_angle(s.c, s.o, x, y);
+// Signed solid angle of the triangle (o, x, y) seen from c: positive when it
+// turns counterclockwise seen from c.
+Part outside_piece(const Section& s, const Ray& x, const Ray& y) {
+  const double num = dot(s.a0, cross(x.u, y.u));
+  const double den = s.h * x.len * y.len + dot(s.a0, x.u) * y.len + dot(s.a0, y.u) * x.len +
+                     dot(x.u, y.u) * s.h;
+  const double solid = 2.0 * std::atan2(num, den);
   Part out;
   out.volume = s.R * s.R * s.R / 3.0 * solid;
   out.area = s.R * s.R * solid;
   if (s.disc2 > 0.0) {
-    const Vec a = x - s.o, b = y - s.o;
+    const Vec a = x.u - s.a0, b = y.u - s.a0;
     const double turn = std::atan2(dot(s.m, cross(a, b)), dot(a, b));
     out.volume += s.sector_volume * turn;
     out.area -= s.sector_area * turn;
+    out.turn = turn;
   }
   return out;
 }
 
-Part side_part(const Section& s, const Vec& p, const Vec& q) {
+Part side_part(const Section& s, const Ray& p, const Ray& q) {
   if (s.disc2 > 0.0) {
     // Where p + t (q - p) meets the rim: |f + t d|^2 = disc2.
-    const Vec d = q - p, f = p - s.o;
+    const Vec d = q.x - p.x, f = p.u - s.a0;
     const double a = dot(d, d), b = dot(f, d), k = dot(f, f) - s.disc2;
     const double disc = b * b - a * k;
     if (a > 0.0 && disc > 0.0) {
@@ -202,10 +303,10 @@ Part side_part(const Section& s, const Vec& p, const Vec& q) {
       const double lo = std::min(1.0, std::max(0.0, (-b - root) / a));
       const double hi = std::min(1.0, std::max(0.0, (-b + root) / a));
       if (lo < hi) {
-        const Vec x = p + lo * d, y = p + hi * d;
+        const Vec x = p.x + lo * d, y = p.x + hi * d;
         Part v = inside_piece(s, x, y);
-        if (lo > 0.0) v.add(outside_piece(s, p, x));
-        if (hi < 1.0) v.add(outside_piece(s, y, q));
+        if (lo > 0.0) v.add(outside_piece(s, p, ray(x, s.c)));
+        if (hi < 1.0) v.add(outside_piece(s, ray(y, s.c), q));
         return v;
       }
     }
@@ -213,9 +314,14 @@ Part side_part(const Section& s, const Vec& p, const Vec& q) {
   return outside_piece(s, p, q);
 }
 
-Part ball_in_polytope(const Polytope& poly, const Vec& c, double R) {
+// The ball's part in the polytope; `length` receives half the rim of its
+// section by each face on a power plane that lies in the polytope: half the
+// circle where the two spheres meet, the other half coming from the other
+// ball's cell.
+Part ball_in_polytope(const Polytope& poly, const Vec& c, double R, double* length) {
   Part total;
-  for (const Face& f : poly.faces()) {
+  for (size_t k = 0; k < poly.size(); ++k) {
+    const Face& f = poly.face(k);
     const double dist = f.plane.e - dot(f.plane.n, c);
     const double h = std::fabs(dist);
     // A plane through the centre gives flat cones.
@@ -223,21 +329,81 @@ Part ball_in_polytope(const Polytope& poly, const Vec& c, double R) {
     Section s;
     s.c = c;
     s.m = dist > 0.0 ? f.plane.n : -1.0 * f.plane.n;
-    s.o = c + dist * f.plane.n;
+    s.a0 = dist * f.plane.n;
+    s.o = c + s.a0;
     s.h = h;
     s.R = R;
     s.disc2 = h < R ? R * R - h * h : 0.0;
     s.sector_volume = h * R * R / 2.0 - h * h * h / 6.0 - R * R * R / 3.0;
     s.sector_area = R * (R - h);
-    const size_t m = f.corners.size();
-    for (size_t k = 0; k < m; ++k) total.add(side_part(s, f.corners[k], f.corners[(k + 1) % m]));
+    const int m = f.count;
+    Part face;
+    const Ray first = ray(poly.corner(f, 0), c);
+    Ray at = first;
+    for (int j = 1; j <= m; ++j) {
+      const Ray next = j < m ? ray(poly.corner(f, j), c) : first;
+      face.add(side_part(s, at, next));
+      at = next;
+    }
+    total.add(face);
+    // Seen from behind, the face turns the other way.
+    if (f.ball >= 0 && s.disc2 > 0.0)
+      *length += 0.5 * std::sqrt(s.disc2) * (dist > 0.0 ? face.turn : -face.turn);
   }
   return total;
 }
 
+// Distance from p to the triangle (a, b, c).
+double triangle_distance(const Vec& p, const Vec& a, const Vec& b, const Vec& c) {
+  const Vec ab = b - a, ac = c - a, ap = p - a;
+  const double d1 = dot(ab, ap), d2 = dot(ac, ap);
+  if (d1 <= 0.0 && d2 <= 0.0) return norm(ap);
+  const Vec bp = p - b;
+  const double d3 = dot(ab, bp), d4 = dot(ac, bp);
+  if (d3 >= 0.0 && d4 <= d3) return norm(bp);
+  const double vc = d1 * d4 - d3 * d2;
+  if (vc <= 0.0 && d1 >= 0.0 && d3 <= 0.0) return norm(ap - (d1 / (d1 - d3)) * ab);
+  const Vec cp = p - c;
+  const double d5 = dot(ab, cp), d6 = dot(ac, cp);
+  if (d6 >= 0.0 && d5 <= d6) return norm(cp);
+  const double vb = d5 * d2 - d1 * d6;
+  if (vb <= 0.0 && d2 >= 0.0 && d6 <= 0.0) return norm(ap - (d2 / (d2 - d6)) * ac);
+  const double va = d3 * d6 - d5 * d4;
+  if (va <= 0.0 && d4 - d3 >= 0.0 && d5 - d6 >= 0.0)
+    return norm(bp - ((d4 - d3) / ((d4 - d3) + (d5 - d6))) * (c - b));
+  const double den = 1.0 / (va + vb + vc);
+  return norm(ap - (vb * den) * ab - (vc * den) * ac);
+}
+
+// A cut of a ball's cell: the power plane towards another ball, and how far
+// the plane lies from the ball's centre.
+struct Cut {
+  double side;
+  Plane plane;
+  int ball;
+};
+
 }  // namespace
 
-EmptyPart tetrahedron_empty_part(const double v[4][3], const double* c, const double* r, int n) {
+double distance_to_triangle(const double* p, const double* a, const double* b, const double* c) {
+  return triangle_distance(Vec{p[0], p[1], p[2]}, Vec{a[0], a[1], a[2]}, Vec{b[0], b[1], b[2]},
+                           Vec{c[0], c[1], c[2]});
+}
+
+struct EmptyRegion::Work {
+  Polytope tetrahedron, cell, next;
+  std::vector<int> near;
+  std::vector<Vec> centre;
+  std::vector<Cut> cuts;
+  std::vector<std::pair<double, int>> order;
+};
+
+EmptyRegion::EmptyRegion() : work_(new Work) {}
+
+EmptyRegion::~EmptyRegion() = default;
+
+void EmptyRegion::add(const double v[4][3], const double* c, const double* r, int n) {
+  Work& w = *work_;
   // About the tetrahedron's centroid, to keep the roundings small.
   const Vec g{(v[0][0] + v[1][0] + v[2][0] + v[3][0]) / 4.0,
               (v[0][1] + v[1][1] + v[2][1] + v[3][1]) / 4.0,
@@ -252,29 +418,54 @@ EmptyPart tetrahedron_empty_part(const double v[4][3], const double* c, const do
   const double volume =
       std::fabs(dot(corner[1] - corner[0], cross(corner[2] - corner[0], corner[3] - corner[0]))) /
       6.0;
-  EmptyPart out;
-  if (!(volume > 0.0)) return out;
-  const Polytope tetrahedron(corner);
-  // The balls that are not wholly beyond one of its faces.
-  std::vector<int> near;
+  if (!(volume > 0.0)) return;
+  room_ += volume;
+  Polytope& tetrahedron = w.tetrahedron;
+  tetrahedron.tetrahedron(corner);
+  // The balls that reach into it: within their radius of it, that is of
+  // its inside or of a face whose plane they lie beyond.
+  w.near.clear();
+  w.centre.clear();
   for (int i = 0; i < n; ++i) {
     if (!(r[i] > 0.0)) continue;
     const Vec ci = Vec{c[3 * i], c[3 * i + 1], c[3 * i + 2]} - g;
-    bool beyond = false;
-    for (const Face& f : tetrahedron.faces())
-      beyond = beyond || dot(f.plane.n, ci) - f.plane.e >= r[i];
-    if (!beyond) near.push_back(i);
+    bool inside = true, reaches = true;
+    double closest = HUGE_VAL;
+    for (size_t k = 0; k < 4 && reaches; ++k) {
+      const Face& f = tetrahedron.face(k);
+      const double beyond = dot(f.plane.n, ci) - f.plane.e;
+      if (beyond <= 0.0) continue;
+      inside = false;
+      if (beyond >= r[i]) {
+        reaches = false;
+      } else {
+        closest = std::min(closest, triangle_distance(ci, tetrahedron.corner(f, 0),
+                                                      tetrahedron.corner(f, 1),
+                                                      tetrahedron.corner(f, 2)));
+      }
+    }
+    if (!inside && !(reaches && closest < r[i])) continue;
+    w.near.push_back(i);
+    w.centre.push_back(ci);
   }
-  double covered = 0.0, surface = 0.0;
-  for (int i : near) {
-    const Vec ci = Vec{c[3 * i], c[3 * i + 1], c[3 * i + 2]} - g;
-    Polytope cell = tetrahedron;
+  const std::vector<int>& near = w.near;
+  const std::vector<Vec>& centre = w.centre;
+  for (size_t a = 0; a < near.size(); ++a) {
+    const int i = near[a];
+    const Vec& ci = centre[a];
     bool left = true;
-    for (int j : near) {
+    // The power planes that cut ball i, deepest cut first, so that a cell
+    // that misses the tetrahedron is found empty soon.
+    w.cuts.clear();
+    for (size_t b = 0; b < near.size(); ++b) {
+      const int j = near[b];
       if (j == i) continue;
-      const Vec cj = Vec{c[3 * j], c[3 * j + 1], c[3 * j + 2]} - g;
+      const Vec& cj = centre[b];
       const Vec d = cj - ci;
-      const double len = norm(d);
+      const double len2 = dot(d, d);
+      // Balls that do not overlap leave each other alone.
+      if (!(len2 < (r[i] + r[j]) * (r[i] + r[j]))) continue;
+      const double len = std::sqrt(len2);
       if (!(len > 0.0)) {
         // Concentric: the smaller ball, or the later of two copies, adds
         // nothing.
@@ -289,17 +480,45 @@ EmptyPart tetrahedron_empty_part(const double v[4][3], const double* c, const do
                     (dot(cj, cj) - dot(ci, ci) - r[j] * r[j] + r[i] * r[i]) / (2.0 * len)};
       const double side = h.e - dot(h.n, ci);
       if (side >= r[i]) continue;  // misses ball i
-      if (side <= -r[i] || !cell.clip(h, slack)) {
-        left = false;  // ball i lies in ball j, or its cell misses the tetrahedron
+      if (side <= -r[i]) {
+        left = false;  // ball i lies in ball j
         break;
       }
+      w.cuts.push_back(Cut{side, h, j});
     }
     if (!left) continue;
-    const Part part = ball_in_polytope(cell, ci, r[i]);
-    covered += part.volume;
-    surface += part.area;
+    w.order.clear();
+    for (size_t k = 0; k < w.cuts.size(); ++k)
+      w.order.push_back({w.cuts[k].side, static_cast<int>(k)});
+    std::sort(w.order.begin(), w.order.end());
+    w.cell.assign(tetrahedron);
+    for (const auto& o : w.order) {
+      const Cut& cut = w.cuts[o.second];
+      const Plane& h = cut.plane;
+      if (!w.cell.beyond(h, slack)) continue;
+      if (!w.cell.clip(h, slack, cut.ball, w.next)) {
+        left = false;  // its cell misses the tetrahedron
+        break;
+      }
+      std::swap(w.cell, w.next);
+    }
+    if (!left) continue;
+    const Part part = ball_in_polytope(w.cell, ci, r[i], &length_);
+    covered_ += part.volume;
+    area_ += part.area;
   }
-  out.volume = std::min(volume, std::max(0.0, volume - covered));
-  out.area = std::max(0.0, surface);
+}
+
+EmptyPart EmptyRegion::total() const {
+  EmptyPart out;
+  out.volume = std::min(room_, std::max(0.0, room_ - covered_));
+  out.area = std::max(0.0, area_);
+  out.length = std::max(0.0, length_);
   return out;
+}
+
+EmptyPart tetrahedron_empty_part(const double v[4][3], const double* c, const double* r, int n) {
+  EmptyRegion region;
+  region.add(v, c, r, n);
+  return region.total();
 }

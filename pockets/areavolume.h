@@ -12,12 +12,17 @@
 // surface that faces into it, on the expanded spheres (area_sa, volume_sa)
 // and on the molecular surface (area_ms, volume_ms), by inclusion-exclusion
 // over each tetrahedron, its vertices and its edges and faces in the complex;
-// length sums radical-circle arcs and cnr counts complex faces, both per
-// tetrahedron.  Those sums hold only over neighbouring tetrahedra together:
-// where they leave a pocket a negative SA volume or area, that measure is
-// taken exactly (the tetrahedra outside, and the sphere surface in them
-// outside, the union of all expanded balls) and the MS measure moves by the
-// same amount.  Only `probe` of the three scalars is read.
+// length sums the arcs of the circles where two expanded spheres meet and cnr
+// counts complex faces, both per tetrahedron.  Those sums hold only over
+// neighbouring tetrahedra together, so they hold for a pocket only when no
+// ball reaches across a face by which it meets empty space outside it (its
+// mouth).  Where balls do, and the mouth is not a small share of the pocket,
+// or where the sums leave a measure its geometry cannot have (negative, or a
+// volume beyond its tetrahedra's), the expanded-sphere measures and length
+// are taken exactly (the tetrahedra outside, and the spheres' surface and
+// meeting circles in them outside, the union of all expanded balls) and the
+// molecular-surface measures move by the same amounts.  Only `probe` of the
+// three scalars is read.
 void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, int pymol,
                        double probe, double alpha);
 

@@ -1,6 +1,7 @@
 // Pocket area and volume against Monte Carlo estimates on one empty
-// tetrahedron whose balls overlap pairwise and three at a time and on
-// pockets whose term sums go negative, and the identities between the
+// tetrahedron whose balls overlap pairwise and three at a time, on pockets
+// whose term sums leave measures their geometry cannot have and on a pocket
+// whose mouth the balls reach across, and the identities between the
 // measures.
 #include <gtest/gtest.h>
 
@@ -81,53 +82,70 @@ Point point_in(const Point* v, std::mt19937_64& rng) {
   return p;
 }
 
-// Monte Carlo estimates of the empty volume of the tetrahedron, the ball
-// surface inside it that no other ball covers, and the radical-circle arcs
-// of the overlapping pairs inside it that no third ball covers.
+// Monte Carlo estimates, for a pocket among all the atoms, of the volume of
+// its tetrahedra outside every expanded ball (with its standard deviation),
+// the expanded spheres' surface inside its tetrahedra that no other ball
+// covers, and the arcs of the circles where two expanded spheres meet inside
+// its tetrahedra that no third ball covers.
 struct Estimate {
-  double volume, area, length;
+  double volume, sigma, area, length;
 };
 
-Estimate monte_carlo(const std::vector<info>& atoms, double probe, int samples) {
+Estimate monte_carlo(const pocket& s, const std::vector<info>& atoms, double probe, int samples) {
   std::mt19937_64 rng(11);
-  std::normal_distribution<double> g(0.0, 1.0);
-  Point v[4];
-  for (int k = 0; k < 4; ++k) v[k] = corner(atoms[k]);
-  auto radius = [&](int k) { return atoms[k].radius + probe; };
-  auto covered = [&](const Point& p, int skip1, int skip2) {
-    for (int k = 0; k < 4; ++k) {
+  std::vector<std::array<Point, 4>> tetras;
+  for (const tetra* t : s.tetrahedra)
+    tetras.push_back({corner(*t->v[0]), corner(*t->v[1]), corner(*t->v[2]), corner(*t->v[3])});
+  auto radius = [&](size_t k) { return atoms[k].radius + probe; };
+  auto covered = [&](const Point& p, size_t skip1, size_t skip2) {
+    for (size_t k = 0; k < atoms.size(); ++k) {
       if (k != skip1 && k != skip2 && inside_ball(p, atoms[k], radius(k))) return true;
     }
     return false;
   };
-  Estimate e{0, 0, 0};
-  const double volume = tetra_volume(v);
-  int empty = 0;
-  for (int n = 0; n < samples; ++n) {
-    empty += !covered(point_in(v, rng), -1, -1);
+  auto in_pocket = [&](const Point& p) {
+    for (const auto& v : tetras)
+      if (inside_tetra(p, v.data())) return true;
+    return false;
+  };
+  Estimate e{0, 0, 0, 0};
+  double variance = 0.0;
+  for (const auto& v : tetras) {
+    const double volume = tetra_volume(v.data());
+    int empty = 0;
+    for (int n = 0; n < samples; ++n)
+      empty += !covered(point_in(v.data(), rng), atoms.size(), atoms.size());
+    const double f = static_cast<double>(empty) / samples;
+    e.volume += volume * f;
+    variance += volume * volume * f * (1 - f) / samples;
   }
-  e.volume = volume * empty / samples;
-  for (int k = 0; k < 4; ++k) {
+  e.sigma = std::sqrt(variance);
+  for (size_t k = 0; k < atoms.size(); ++k) {
     const double R = radius(k);
+    if (!(R > 0.0)) continue;
+    const Point c = corner(atoms[k]);
+    // Points spread evenly over the sphere (a Fibonacci lattice).
+    const double golden = M_PI * (3.0 - std::sqrt(5.0));
     int hits = 0;
     for (int n = 0; n < samples; ++n) {
-      double d[3] = {g(rng), g(rng), g(rng)};
-      const double len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-      const Point p{v[k].x + R * d[0] / len, v[k].y + R * d[1] / len, v[k].z + R * d[2] / len};
-      hits += inside_tetra(p, v) && !covered(p, k, -1);
+      const double z = 1 - (2.0 * n + 1) / samples, w = std::sqrt(1 - z * z);
+      const Point p{c.x + R * w * std::cos(golden * n), c.y + R * w * std::sin(golden * n),
+                    c.z + R * z};
+      hits += in_pocket(p) && !covered(p, k, k);
     }
     e.area += 4 * M_PI * R * R * hits / samples;
   }
-  for (int i = 0; i < 4; ++i) {
-    for (int j = i + 1; j < 4; ++j) {
+  for (size_t i = 0; i < atoms.size(); ++i) {
+    for (size_t j = i + 1; j < atoms.size(); ++j) {
       const double Ri = radius(i), Rj = radius(j);
-      const Point d = minus(v[j], v[i]);
+      const Point ci = corner(atoms[i]);
+      const Point d = minus(corner(atoms[j]), ci);
       const double dist = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
-      if (Ri + Rj <= dist) continue;
+      if (!(Ri + Rj > dist) || !(dist > std::fabs(Ri - Rj))) continue;
       const double t = (dist * dist + Ri * Ri - Rj * Rj) / (2 * dist);
       const double rho = std::sqrt(Ri * Ri - t * t);
       const Point axis{d.x / dist, d.y / dist, d.z / dist};
-      const Point centre{v[i].x + t * axis.x, v[i].y + t * axis.y, v[i].z + t * axis.z};
+      const Point centre{ci.x + t * axis.x, ci.y + t * axis.y, ci.z + t * axis.z};
       // Two unit vectors normal to the axis.
       Point a = std::fabs(axis.x) < 0.9 ? Point{1, 0, 0} : Point{0, 1, 0};
       const double dot = a.x * axis.x + a.y * axis.y + a.z * axis.z;
@@ -142,7 +160,7 @@ Estimate monte_carlo(const std::vector<info>& atoms, double probe, int samples) 
         const Point p{centre.x + rho * (std::cos(phi) * a.x + std::sin(phi) * b.x),
                       centre.y + rho * (std::cos(phi) * a.y + std::sin(phi) * b.y),
                       centre.z + rho * (std::cos(phi) * a.z + std::sin(phi) * b.z)};
-        hits += inside_tetra(p, v) && !covered(p, i, j);
+        hits += in_pocket(p) && !covered(p, i, j);
       }
       e.length += 2 * M_PI * rho * hits / samples;
     }
@@ -184,7 +202,7 @@ TEST(PocketAreaVolume, MatchesMonteCarloOnAnEmptyCell) {
     EXPECT_EQ(cell.faces_in(), expected_faces[k]);
     pocketsareavolume(cell.c.atoms, cell.pockets, 0, cases[k][1], 0.0);
     const pocket& p = cell.pockets[0];
-    const Estimate e = monte_carlo(cell.c.atoms, cases[k][1], 400000);
+    const Estimate e = monte_carlo(p, cell.c.atoms, cases[k][1], 400000);
     // About four standard deviations of the sampling; the arcs are sampled
     // evenly, so their estimate is much closer.
     EXPECT_NEAR(p.volume_sa, e.volume, 0.02 * e.volume + 0.002) << "case " << k;
@@ -194,12 +212,14 @@ TEST(PocketAreaVolume, MatchesMonteCarloOnAnEmptyCell) {
   }
 }
 
-// The pockets of atoms given as x, y, z, radius, measured at alpha 0.
+// The pockets of atoms given as x, y, z, radius, measured at alpha as the
+// pipeline measures them (radii grown to the alpha level).
 struct Measured {
   std::vector<Bead> beads;
   PocketComplex c;
 
-  Measured(const std::vector<std::array<double, 4>>& atoms, double probe) : beads(atoms.size()) {
+  Measured(const std::vector<std::array<double, 4>>& atoms, double probe, double alpha = 0.0)
+      : beads(atoms.size()) {
     for (size_t i = 0; i < atoms.size(); ++i) {
       beads[i].x = atoms[i][0];
       beads[i].y = atoms[i][1];
@@ -207,9 +227,11 @@ struct Measured {
       beads[i].radius = atoms[i][3];
       beads[i].serial = static_cast<int>(i) + 1;
     }
-    build_pocket_complex(beads, probe, 0.0, c);
+    build_pocket_complex(beads, probe, alpha, c);
     pocketsrepresentation(c.tetras, c.pockets, probe);
-    pocketsareavolume(c.atoms, c.pockets, 0, probe, 0.0);
+    if (alpha != 0.0)
+      for (info& a : c.atoms) a.radius = alpha_radius(a.radius, probe, alpha);
+    pocketsareavolume(c.atoms, c.pockets, 0, probe, alpha);
   }
 };
 
@@ -269,6 +291,94 @@ TEST(PocketAreaVolume, NegativeTermSumsGiveWayToTheExactMeasure) {
   EXPECT_GE(four.c.pockets[0].area_sa, 0.0);
   EXPECT_LT(four.c.pockets[0].area_sa, 1e-5);
   EXPECT_GE(four.c.pockets[0].volume_sa, 0.0);
+}
+
+TEST(PocketAreaVolume, MeasuresKeepWithinWhatTheirGeometryAllows) {
+  // Six atoms of ubiquitin (CD of Pro 19, N of Ser 20, N, CB, CG and OD2 of
+  // Asp 21): a pocket of two tetrahedra whose term sums give the arcs
+  // -0.09 and the area 2.53 (sampling: 0.90 and 0.23; half the arcs are
+  // those of the Ser 20 nitrogen's ball, which crosses the pocket).
+  const Measured six({{25.714, 20.108, 6.073, 1.88},
+                      {27.361, 17.959, 8.559, 1.64},
+                      {29.599, 18.599, 9.828, 1.64},
+                      {31.155, 20.515, 10.048, 1.88},
+                      {31.923, 20.436, 8.755, 1.61},
+                      {31.838, 21.402, 7.968, 1.40}},
+                     1.4);
+  ASSERT_EQ(six.c.pockets.size(), 1u);
+  const pocket& p = six.c.pockets[0];
+  ASSERT_EQ(p.tetrahedra.size(), 2u);
+  const Estimate mc = monte_carlo(p, six.c.atoms, 1.4, 200000);
+  double room = 0.0;
+  for (const tetra* t : p.tetrahedra) {
+    const Point v[4] = {corner(*t->v[0]), corner(*t->v[1]), corner(*t->v[2]), corner(*t->v[3])};
+    room += tetra_volume(v);
+  }
+  EXPECT_GE(p.length, 0.0);
+  EXPECT_NEAR(p.length, mc.length, 0.01 * mc.length + 0.01);
+  EXPECT_NEAR(p.area_sa, mc.area, 0.01 * mc.area + 0.01);
+  EXPECT_NEAR(p.volume_sa, mc.volume, 4 * mc.sigma + 0.002);
+  EXPECT_GE(p.volume_sa, 0.0);
+  EXPECT_LE(p.volume_sa, room);
+
+  // Five balls that cover one of their tetrahedra, outside the complex,
+  // whole: its terms give the volume 2.06, the area 11.92 and the arcs
+  // -12.03.
+  const std::vector<std::array<double, 4>> five = {{2.390, -0.356, 1.867, 1.62},
+                                                   {1.485, -0.026, -0.592, 1.99},
+                                                   {1.608, 1.448, -1.729, 1.21},
+                                                   {-1.655, 2.710, 0.812, 1.17},
+                                                   {2.079, 1.627, -0.378, 1.99}};
+  std::vector<Bead> beads(5);
+  for (int i = 0; i < 5; ++i) {
+    beads[i].x = five[i][0];
+    beads[i].y = five[i][1];
+    beads[i].z = five[i][2];
+    beads[i].radius = five[i][3];
+    beads[i].serial = i + 1;
+  }
+  PocketComplex c;
+  build_pocket_complex(beads, 1.4, 0.0, c);
+  std::vector<pocket> covered(1);
+  for (tetra& t : c.tetras) {
+    int mask = 0;
+    for (const info* a : t.v) mask |= 1 << a->index;
+    if (mask == 0x17) covered[0].tetrahedra = {&t};
+  }
+  ASSERT_EQ(covered[0].tetrahedra.size(), 1u);
+  ASSERT_FALSE(covered[0].tetrahedra[0]->in_complex);
+  const Estimate none = monte_carlo(covered[0], c.atoms, 1.4, 100000);
+  ASSERT_EQ(none.volume, 0.0);
+  ASSERT_EQ(none.area, 0.0);
+  ASSERT_EQ(none.length, 0.0);
+  pocketsareavolume(c.atoms, covered, 0, 1.4, 0.0);
+  EXPECT_NEAR(covered[0].volume_sa, 0.0, 1e-9);
+  EXPECT_NEAR(covered[0].area_sa, 0.0, 1e-9);
+  EXPECT_NEAR(covered[0].length, 0.0, 1e-9);
+}
+
+TEST(PocketAreaVolume, PocketsOpenAcrossTheirMouthAreMeasuredExactly) {
+  // Eight atoms of ubiquitin (residues 14 to 16) at alpha -1: a thin pocket
+  // of six tetrahedra whose mouth the balls reach across.  The term sums
+  // stay positive but give the volume 0.030, the area 2.19 and the arcs
+  // 1.14 (sampling: 0.151, 0.85, 2.93).
+  const Measured eight({{31.409, 32.680, 6.446, 1.61},
+                        {30.091, 34.393, 5.078, 1.88},
+                        {31.440, 34.513, 4.487, 1.46},
+                        {30.884, 31.485, 6.666, 1.64},
+                        {31.677, 30.275, 6.639, 1.88},
+                        {31.022, 29.288, 5.665, 1.61},
+                        {29.809, 29.395, 5.545, 1.42},
+                        {31.363, 28.410, 1.962, 1.88}},
+                       1.4, -1.0);
+  ASSERT_EQ(eight.c.pockets.size(), 1u);
+  const pocket& p = eight.c.pockets[0];
+  ASSERT_EQ(p.tetrahedra.size(), 6u);
+  const Estimate mc = monte_carlo(p, eight.c.atoms, 1.4, 200000);
+  EXPECT_NEAR(p.volume_sa, mc.volume, 4 * mc.sigma + 0.002);
+  EXPECT_NEAR(p.area_sa, mc.area, 0.01 * mc.area + 0.01);
+  EXPECT_NEAR(p.length, mc.length, 0.01 * mc.length + 0.01);
+  EXPECT_GE(p.volume_ms, p.volume_sa);
 }
 
 TEST(PocketAreaVolume, WithoutProbeBothSurfacesAgree) {
