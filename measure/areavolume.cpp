@@ -51,7 +51,7 @@ double shell_before_plane(double r, double R, double e) {
 }
 
 // Whether the centre of i lies beyond the radical plane of i and j, on
-// c_j's side: not ballmath::hidden0_of.
+// c_j's side: not alf_is_hidden0.
 bool beyond(const info& i, const info& j, double p) {
   const double Ri = i.radius + p, Rj = j.radius + p;
   const double dx = j.x - i.x, dy = j.y - i.y, dz = j.z - i.z;
@@ -525,8 +525,8 @@ void edge_terms(const edge& E, Atoms& atoms, double p, int type, SimplexBalls& g
   const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p);
 
   if (type == 4) {
-    const double Vi = ballmath::cap_volume_of(R_of(I, p), hi);
-    const double Vj = ballmath::cap_volume_of(R_of(J, p), hj);
+    const double Vi = cap_volume_of(R_of(I, p), hi);
+    const double Vj = cap_volume_of(R_of(J, p), hj);
     I.volume_sa -= Vi;
     J.volume_sa -= Vj;
     I.volume_ms -= Vi + T.volume_i + T.cone_i - Si.volume;

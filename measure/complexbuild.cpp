@@ -9,7 +9,7 @@
 
 #include "geometry/ashape.h"
 #include "geometry/triangulate.h"
-#include "measure/ballmath.h"
+#include "measure/atomballs.h"
 #include "structure/bead.h"
 
 // ---- SimplexKeys -----------------------------------------------------------
@@ -459,7 +459,7 @@ class NeighbourLinks {
 void flat_sides(const tetra& T, const std::vector<int>& cofaces, double p, bool attach[4]) {
   using ballmath::V3;
   V3 c[4];
-  for (int k = 0; k < 4; ++k) c[k] = ballmath::at(*T.v[k]);
+  for (int k = 0; k < 4; ++k) c[k] = centre_of(*T.v[k]);
   // The plane's normal: the longest of the faces' normals.
   V3 n{0, 0, 0};
   double longest = -1;

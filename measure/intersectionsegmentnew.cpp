@@ -5,7 +5,7 @@
 #include <limits>
 #include <utility>
 
-#include "measure/ballgeometry.h"
+#include "measure/atomballs.h"
 #include "structure/util.h"
 
 namespace {

@@ -3,44 +3,164 @@
 
 #include <cmath>
 
-#include "measure/ballcache.h"
-#include "measure/ballmath.h"
-
 using namespace ballmath;
 
-namespace {
-
-double radius(const Atoms& atoms, int i, double p) { return atoms[i].radius + p; }
-
-}  // namespace
-
-Annulus annulus(int v, double L, const Atoms& atoms, double p) {
-  double r = atoms[v].radius;
-  double R = r + p;
+Annulus annulus(double L, double r, double probe) {
+  const double R = r + probe;
   Annulus a;
   a.length = r * L / R;
-  a.area = (L + a.length) * p / 2;
+  a.area = (L + a.length) * probe / 2;
   return a;
 }
 
-Fan fan(int i, int j, const Atoms& atoms, double p) {
-  double Ri = radius(atoms, i, p), Rj = radius(atoms, j, p);
-  double r = disk_radius(i, j, atoms, p);
-  double f = std::acos(clamp1(r / Ri)) + std::acos(clamp1(r / Rj));
+Fan fan(const Ball& a, const Ball& b, double probe) {
+  const double p = probe;
+  const double r = disk_radius(a, b);
+  const double f = std::acos(clamp1(r / a.R)) + std::acos(clamp1(r / b.R));
   Fan out;
   out.area = p * p * f / 2;
   if (p > r) {
-    double g = 2 * std::acos(clamp1(r / p));
+    const double g = 2 * std::acos(clamp1(r / p));
     out.area -= p * p * (g - std::sin(g)) / 2;
   }
   out.length = p * f;
   return out;
 }
 
-Patch patch(int i, int j, int k, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j, k}).patch(0, 1, 2);
+Patch patch(const Ball& a, const Ball& b, const Ball& c, double probe) {
+  const V3 X = triangle_dual(a, b, c);
+  return patch_of_area(patch_area_of(dihedral(X, a.c, c.c, b.c), dihedral(X, b.c, a.c, c.c),
+                                     dihedral(X, c.c, b.c, a.c), probe),
+                       probe);
 }
 
-Torus torus(int i, int j, const Atoms& atoms, double p, int cusp) {
-  return SimplexBalls(atoms, p, {i, j}).torus(0, 1, cusp);
+Torus torus(const Ball& a, double ra, const Ball& b, double rb, double probe, int cusp) {
+  return torus_of(ra, rb, probe, cap_height(a, b), norm(sub(a.c, b.c)), alf_is_hidden0(a, b),
+                  alf_is_hidden0(b, a), cusp);
+}
+
+Torus torus_of(double ri, double rj, double probe, double h, double D, bool hid_ij, bool hid_ji,
+               int cusp) {
+  const double p = probe;
+  Torus out;
+  if (p < 1e-8) return out;
+  const double Ri = ri + p, Rj = rj + p;
+  const double rho = root((2 * Ri - h) * h);
+  const double ai = root(Ri * Ri - rho * rho), aj = root(Rj * Rj - rho * rho);
+  const double si = clamp1(rho / Ri), sj = clamp1(rho / Rj);
+  const double ki = root(1 - si * si), kj = root(1 - sj * sj);
+  const double thi = std::acos(si), thj = std::acos(sj);
+  const double wi = p * ki, wj = p * kj;
+
+  double area_i, area_j, vol_i, vol_j;
+  // Only defined when the torus intersects itself (rho <= p).
+  double f0 = 0, c0 = 0, Q = 0, P = 0;
+  if (rho > p) {
+    area_i = AV_TWO_PI * p * (rho * thi - wi);
+    area_j = AV_TWO_PI * p * (rho * thj - wj);
+    vol_i = AV_PI * p * p * (rho * thi - 2 * p * ki / 3);
+    vol_j = AV_PI * p * p * (rho * thj - 2 * p * kj / 3);
+  } else {
+    const double u0 = clamp1(rho / p);
+    const double k0 = root(1 - u0 * u0);
+    f0 = std::acos(u0);
+    c0 = p * k0;
+    const double W = p * p * (k0 - k0 * k0 * k0 / 3);
+    Q = AV_TWO_PI * p * (c0 - rho * f0);
+    P = AV_PI * p * (rho * rho * k0 - p * rho * f0 - p * rho * k0 * u0 + W);
+    area_i = AV_TWO_PI * p * (rho * (thi - f0) - (wi - c0));
+    area_j = AV_TWO_PI * p * (rho * (thj - f0) - (wj - c0));
+    const double ei = si * ri, ej = sj * rj;
+    const double W2 = W - p * rho * f0;
+    vol_i = AV_PI * wi * (ei * ei + rho * rho + rho * ei) / 3 -
+            AV_PI * p *
+                (rho * rho * ki - p * rho * thi - p * rho * ki * si +
+                 p * p * (ki - ki * ki * ki / 3) - W2);
+    vol_j = AV_PI * wj * (ej * ej + rho * rho + rho * ej) / 3 -
+            AV_PI * p *
+                (rho * rho * kj - p * rho * thj - p * rho * kj * sj +
+                 p * p * (kj - kj * kj * kj / 3) - W2);
+    if (cusp == 0) {
+      area_i += Q;
+      area_j += Q;
+      vol_i -= P;
+      vol_j -= P;
+    }
+  }
+
+  // Split the torus at the radical plane of the atom spheres.
+  const double qi = (D * D + ri * ri - rj * rj) / (2 * D);
+  const double qj = (D * D + rj * rj - ri * ri) / (2 * D);
+  double g0 = 0, u = 0, k = 0, b = 0, t = 0, v = 0, y = 0, z = 0;
+  auto pieces = [&](double gv) {
+    g0 = gv;
+    u = clamp1(g0 / p);
+    k = root(1 - u * u);
+    b = std::asin(u);
+    t = AV_TWO_PI * p * (rho * b - g0);
+    v = AV_PI * p * p * (rho * b - 2 * p * u / 3);
+    y = rho - p * k;
+    z = AV_PI * p * u * (y * y + rho * rho + rho * y) / 3;
+  };
+  if (!hid_ji && hid_ij) {
+    pieces(ai - qi);
+    out.area_i = area_i - t;
+    out.area_j = t - area_j;
+    out.volume_i = vol_i - v;
+    out.volume_j = v - vol_j;
+    out.cone_i = -z;
+    out.cone_j = z;
+  } else if (!hid_ij && hid_ji) {
+    pieces(aj - qj);
+    out.area_i = t - area_i;
+    out.area_j = area_j - t;
+    out.volume_i = v - vol_i;
+    out.volume_j = vol_j - v;
+    out.cone_i = z;
+    out.cone_j = -z;
+  } else {
+    pieces(std::fabs(ai - qi));
+    const double sg = ai < qi ? -1.0 : 1.0;
+    if (p < rho) {
+      t *= sg;
+      v *= sg;
+      z *= sg;
+      out.area_i = area_i - t;
+      out.area_j = area_j + t;
+      out.volume_i = vol_i - v;
+      out.volume_j = vol_j + v;
+      out.cone_i = z;
+      out.cone_j = -z;
+    } else {
+      double vp, Qp;
+      if (std::fabs(b) <= std::fabs(f0)) {
+        const double y2 = p * k - rho;
+        vp = AV_PI * p * u * (rho * y2 + rho * rho + y2 * y2) / 3;
+        if (cusp == 0) {
+          Qp = AV_TWO_PI * p * (g0 - rho * b);
+          vp -= AV_PI * p *
+                ((u - u * u * u / 3) * p * p + rho * rho * u - b * p * rho - p * rho * u * k);
+        } else {
+          Qp = 0;
+        }
+      } else {
+        vp = AV_PI * rho * rho * c0 / 3;
+        if (cusp == 0) {
+          vp -= P;
+          Qp = Q;
+        } else {
+          Qp = 0;
+        }
+      }
+      vp *= sg;
+      Qp *= sg;
+      out.area_i = area_i - Qp;
+      out.area_j = area_j + Qp;
+      out.volume_i = vol_i - vp;
+      out.volume_j = vol_j + vp;
+      out.cone_i = 0;
+      out.cone_j = 0;
+    }
+  }
+  return out;
 }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "measure/areavolume.h"
-#include "measure/ballgeometry.h"
+#include "measure/atomballs.h"
 #include "measure/complexbuild.h"
 #include "measure/intersectionsegmentnew.h"
 #include "structure/bead.h"
