@@ -164,3 +164,35 @@ Torus torus_of(double ri, double rj, double probe, double h, double D, bool hid_
   }
   return out;
 }
+
+// In the directions of the cone at angle t from the axis (cos t >= e / R)
+// the shell runs from r out to the plane at e / cos t, where the ray enters
+// the atom's own cell.
+double shell_before_plane(double r, double R, double e) {
+  if (r < 0) r = 0;  // an atom of radius 0 has the whole cone in its shell
+  if (e < r) return AV_PI * e * (R - r) * (R - r) * (R + 2 * r) / (3 * R);
+  return AV_PI * (R * R - e * e) * e / 3 - 2 * AV_PI / 3 * r * r * r * (1 - e / R);
+}
+
+// While each centre lies in its own cell, the split at the plane of the atom
+// spheres stays as it is.  When the centre of one atom lies beyond the
+// radical plane, in its neighbour's cell, so does the whole region that the
+// probe sweeps along the circle, and so does the part of the atom's own
+// shell between its centre and the plane: the neighbour takes both, and the
+// atom keeps only what lies in its cell.
+void split_by_cells(Torus& t, double ri, double rj, double probe, double hi, double hj,
+                    bool i_beyond, bool j_beyond) {
+  const double Ri = ri + probe, Rj = rj + probe;
+  if (i_beyond == j_beyond) return;
+  const double swept = (t.volume_i + t.cone_i) + (t.volume_j + t.cone_j);
+  if (j_beyond) {
+    const double x = shell_before_plane(rj, Rj, hj - Rj);
+    t.volume_i = swept + x;
+    t.volume_j = -x;
+  } else {
+    const double x = shell_before_plane(ri, Ri, hi - Ri);
+    t.volume_i = -x;
+    t.volume_j = swept + x;
+  }
+  t.cone_i = t.cone_j = 0;
+}

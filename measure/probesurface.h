@@ -71,4 +71,17 @@ Torus torus(const Ball& a, double ra, const Ball& b, double rb, double probe, in
 Torus torus_of(double ra, double rb, double probe, double h, double distance, bool hidden_ab,
                bool hidden_ba, int cusp);
 
+// The volume of an atom's shell (between its atom sphere, radius r, and its
+// expanded sphere, radius R) that lies inside the cone from its centre over
+// a radical circle but on the near side of the circle's plane, when that
+// plane lies at distance e beyond the centre.
+double shell_before_plane(double r, double R, double e);
+// The torus of atoms a and b (radii ra and rb; ha and hb the cap heights of
+// a towards b and of b towards a) with its volume handed out by the power
+// cells of the two balls, as the areas and volumes of the expanded balls
+// are; `a_beyond` when the centre of a lies beyond the radical plane, in b's
+// cell (not alf_is_hidden0 of (a, b)), and `b_beyond` the same of b.
+void split_by_cells(Torus& t, double ra, double rb, double probe, double ha, double hb,
+                    bool a_beyond, bool b_beyond);
+
 #endif
