@@ -40,11 +40,11 @@ Shell atom_shell(int v, double A, const Atoms& atoms, double p) {
 
 // ---- terms of one simplex ------------------------------------------------
 
-void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, SimplexBalls& g,
+void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, TetraBalls& g,
                  EdgePieces& pieces, TriaStore& faces, FaceMemo& memo, OpenShares& shares) {
   info &I = *T.v[0], &J = *T.v[1], &K = *T.v[2], &L = *T.v[3];
   const int i = I.index, j = J.index, k = K.index, l = L.index;
-  g.load(T.v, 4);
+  g.load(T.v);
   EdgeAt at[6];
   edges_at(T.v, T.edges, kTetraEdgeEnds, at);
   lend_heights(at, pieces, g);
@@ -59,15 +59,20 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, SimplexBalls&
     }
     memo.lend(*T.faces[f], face_at[f], g);
   }
+  g.complete();
 
   // The dihedral angles at the six edges, in edge order: they close part of
   // the vertices and edges, and the circle arcs below use them again.
-  const double dihedrals[6] = {g.wedge(0, 1, 2, 3), g.wedge(0, 2, 1, 3), g.wedge(0, 3, 1, 2),
-                               g.wedge(1, 2, 0, 3), g.wedge(1, 3, 0, 2), g.wedge(2, 3, 0, 1)};
+  const double dihedrals[6] = {g.wedge(0, 1), g.wedge(0, 2), g.wedge(0, 3),
+                               g.wedge(1, 2), g.wedge(1, 3), g.wedge(2, 3)};
   shares.add(T, dihedrals);
 
-  const double Ai = g.cap3_area(0, 1, 2, 3), Aj = g.cap3_area(1, 0, 2, 3),
-               Ak = g.cap3_area(2, 0, 1, 3), Al = g.cap3_area(3, 0, 1, 2);
+  double Ai, Aj, Ak, Al, Vi = 0, Vj = 0, Vk = 0, Vl = 0;
+  const bool volumes = type == 4;
+  g.cap3(0, 1, 2, 3, &Ai, volumes ? &Vi : nullptr);
+  g.cap3(1, 0, 2, 3, &Aj, volumes ? &Vj : nullptr);
+  g.cap3(2, 0, 1, 3, &Ak, volumes ? &Vk : nullptr);
+  g.cap3(3, 0, 1, 2, &Al, volumes ? &Vl : nullptr);
   const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p),
               Sk = atom_shell(k, Ak, atoms, p), Sl = atom_shell(l, Al, atoms, p);
 
@@ -81,8 +86,6 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, SimplexBalls&
               Pjkl = g.patch(1, 2, 3);
 
   if (type == 4) {
-    const double Vi = g.cap3_volume(0, 1, 2, 3), Vj = g.cap3_volume(1, 0, 2, 3),
-                 Vk = g.cap3_volume(2, 0, 1, 3), Vl = g.cap3_volume(3, 0, 1, 2);
     I.volume_sa -= Vi;
     J.volume_sa -= Vj;
     K.volume_sa -= Vk;
@@ -359,6 +362,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, SimplexList list, d
   Atoms& atoms = rec.atoms;
   {
     SimplexBalls geometry(probe);
+    TetraBalls tetra_geometry(probe, report_type == 4);
     EdgePieces pieces(rec.edges, probe, cusp);
     TriaStore faces(rec.trias, report_type == 4);
     FaceMemo memo(rec.trias, rec.tetras.size());
@@ -378,7 +382,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, SimplexList list, d
           // their centres and the sums the terms add to.
           if (k4 + 1 < rec.tetras.size()) fetch_atoms(rec.tetras[k4 + 1].v);
           if (T.in_complex)
-            tetra_terms(T, atoms, probe, report_type, geometry, pieces, faces, memo, shares);
+            tetra_terms(T, atoms, probe, report_type, tetra_geometry, pieces, faces, memo, shares);
         } else if (s.size == 3) {
           const tria& F = rec.trias[k3++];
           if (k3 + 1 < rec.trias.size()) fetch_atoms(rec.trias[k3 + 1].v);

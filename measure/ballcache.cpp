@@ -299,3 +299,160 @@ Torus BallCache::torus(int i, int j, int cusp) {
   int x[2];
   return on({i, j}, x).torus(x[0], x[1], cusp);
 }
+
+// ---- TetraBalls ----------------------------------------------------------------------
+
+namespace {
+// The positions of face k (leaving out vertex 3 - k), ascending.
+const int kFace[4][3] = {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}};
+// The six orders of three positions x[0], x[1], x[2].
+const int kOrder[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+}  // namespace
+
+constexpr int TetraBalls::kEdgeOf[4][4];
+
+void TetraBalls::load(const info* const* atoms) {
+  for (int k = 0; k < 4; ++k) {
+    ball_[k] = ball_of(*atoms[k], probe_);
+    radius_[k] = atoms[k]->radius;
+    for (int m = 0; m < 4; ++m) have_centre2_[k][m] = have_height_[k][m] = false;
+  }
+  for (int k = 0; k < 64; ++k) {
+    lent_[k] = 0;
+    have_patch_[k] = false;
+  }
+}
+
+const V3& TetraBalls::centre2(int a, int b) {
+  if (!have_centre2_[a][b]) {
+    centre2_[a][b] = power_centre(ball_[a], ball_[b]);
+    have_centre2_[a][b] = true;
+  }
+  return centre2_[a][b];
+}
+
+void TetraBalls::make_height(int a, int b) {
+  height_[a][b] = cap_height_of(ball_[a], centre2(a, b), alf_is_hidden0(ball_[a], ball_[b]));
+  have_height_[a][b] = true;
+}
+
+void TetraBalls::keep_triple(int a, int b, int c, const SimplexBalls::Triple& t, unsigned have) {
+  const int k = key(a, b, c);
+  lent_[k] = have;
+  dual_[k] = t.dual;
+  segment_height_[k] = t.segment_height;
+  plus_[k] = t.plus;
+  minus_[k] = t.minus;
+  corner_[k] = t.corner;
+  patch_[k] = t.patch;
+  have_patch_[k] = (have & SimplexBalls::kPatch) != 0;
+}
+
+unsigned TetraBalls::kept_triple(int a, int b, int c, SimplexBalls::Triple* t) const {
+  const int k = key(a, b, c);
+  t->dual = dual_[k];
+  t->segment_height = segment_height_[k];
+  t->plus = plus_[k];
+  t->minus = minus_[k];
+  t->corner = corner_[k];
+  t->patch = patch_[k];
+  unsigned have = SimplexBalls::kDual | SimplexBalls::kPlus | SimplexBalls::kMinus |
+                  SimplexBalls::kCorner;
+  if (volumes_) have |= SimplexBalls::kSegmentHeight;
+  if (have_patch_[k]) have |= SimplexBalls::kPatch;
+  return have;
+}
+
+// Edge (x, y) of the face with third vertex z, both ways.
+void TetraBalls::make_edge_normals(int a, int b, int c) {
+  const int f[3] = {a, b, c};
+  for (int e = 0; e < 3; ++e) {
+    const int x = f[e == 2 ? 1 : 0], y = f[e == 0 ? 1 : 2], z = f[2 - e];
+    const int k = key(x, y, z), back = key(y, x, z);
+    normal_[k] = edge_normal(ball_[x].c, ball_[y].c, ball_[z].c);
+    length_[k] = norm(normal_[k]);
+    normal_[back] = V3{-normal_[k].x, -normal_[k].y, -normal_[k].z};
+    length_[back] = length_[k];
+  }
+}
+
+void TetraBalls::make_face(int a, int b, int c) {
+  const int f[3] = {a, b, c};
+  for (const auto& o : kOrder) {
+    const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
+    const int k = key(x, y, z);
+    const PowerPlane plane = power_plane(ball_[x], ball_[y], ball_[z]);
+    dual_[k] = triangle_dual_of(plane, ball_[x]);
+    if (volumes_)
+      segment_height_[k] = segment_height_of(centre2(x, y), plane.centre, rho(x, y), ball_[z].c);
+    have_patch_[k] = false;
+  }
+  for (const auto& o : kOrder) {
+    const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
+    const int k = key(x, y, z);
+    const V3 ahead = edge_normal(ball_[x].c, ball_[y].c, dual_[k]);
+    const V3 behind = edge_normal(ball_[x].c, ball_[y].c, dual_[key(x, z, y)]);
+    plus_[k] = turn_between(normal_[k], length_[k], ahead, norm(ahead));
+    minus_[k] = turn_between(normal_[k], length_[k], behind, norm(behind));
+    corner_[k] = dihedral(ball_[x].c, dual_[k], ball_[y].c, ball_[z].c);
+  }
+}
+
+void TetraBalls::complete() {
+  unsigned need = SimplexBalls::kDual | SimplexBalls::kPlus | SimplexBalls::kMinus |
+                  SimplexBalls::kCorner;
+  if (volumes_) need |= SimplexBalls::kSegmentHeight;
+  for (const auto& f : kFace) {
+    make_edge_normals(f[0], f[1], f[2]);
+    bool whole = true;
+    for (const auto& o : kOrder)
+      if ((lent_[key(f[o[0]], f[o[1]], f[o[2]])] & need) != need) whole = false;
+    if (!whole) make_face(f[0], f[1], f[2]);
+  }
+  // The wedge at each edge, between the planes towards the other two.
+  for (int a = 0; a < 4; ++a)
+    for (int b = a + 1; b < 4; ++b) {
+      int c = 0;
+      while (c == a || c == b) ++c;
+      const int d = 6 - a - b - c;
+      const int kc = key(a, b, c), kd = key(a, b, d);
+      wedge_[kEdgeOf[a][b]] = turn_between(normal_[kc], length_[kc], normal_[kd], length_[kd]);
+    }
+}
+
+double TetraBalls::patch_area(int a, int b, int c) {
+  const int k = key(a, b, c);
+  if (!have_patch_[k]) {
+    const V3& X = dual_[k];
+    patch_[k] = patch_area_of(corner_[k], dihedral(X, ball_[b].c, ball_[a].c, ball_[c].c),
+                              dihedral(X, ball_[c].c, ball_[b].c, ball_[a].c), probe_);
+    have_patch_[k] = true;
+  }
+  return patch_[k];
+}
+
+double TetraBalls::cap2_area(int a, int b, int c) {
+  return cap2_area_of(ball_[a].R, corner_[key(a, b, c)], corner_[key(a, c, b)], height(a, b),
+                      height(a, c), segment_angle(a, b, c), segment_angle(a, c, b));
+}
+
+double TetraBalls::cap2_volume(int a, int b, int c) {
+  return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), cap2_area(a, b, c),
+                        segment_area(a, b, c), segment_area(a, c, b));
+}
+
+void TetraBalls::cap3(int a, int b, int c, int d, double* area, double* volume) {
+  const bool turned = nccw(a, b, c, d);
+  const int x = turned ? d : c, y = turned ? c : d;
+  const double R = ball_[a].R;
+  *area = cap3_area_of(R, corner_[key(a, x, b)], corner_[key(a, y, x)], corner_[key(a, b, y)],
+                       height(a, b), height(a, x), height(a, y), segment2_angle(a, b, x, y),
+                       segment2_angle(a, x, y, b), segment2_angle(a, y, b, x));
+  if (volume == nullptr) return;
+  // segment2_area of (a, b, c, d), (a, c, b, d), (a, d, b, c), each with its
+  // last two in the order that makes nccw false.
+  const double sb = segment2_area(a, b, x, y);
+  const double sc = nccw(a, c, b, d) ? segment2_area(a, c, d, b) : segment2_area(a, c, b, d);
+  const double sd = nccw(a, d, b, c) ? segment2_area(a, d, c, b) : segment2_area(a, d, b, c);
+  *volume = cap3_volume_of(R, height(a, b), height(a, c), height(a, d), *area, sb, sc, sd);
+}

@@ -264,6 +264,103 @@ inline unsigned SimplexBalls::kept_triple(int a, int b, int c, Triple* t) const 
   return have;
 }
 
+// The pieces of the four balls of a tetrahedron that the area walk adds,
+// computed face by face in one sweep instead of piece by piece: the pieces
+// of each face's three balls (those of SimplexBalls::Triple, for its six
+// orders, with the normals of its edge planes) either handed in whole by a
+// neighbouring tetrahedron or computed at once, then the pieces of the four
+// balls from them.  Each equals the plain form bit for bit, as those of
+// SimplexBalls do.  Positions 0 to 3 are the tetrahedron's vertices; the
+// segment heights and what only the volumes need are left out without
+// `volumes`.
+class TetraBalls {
+ public:
+  TetraBalls(double probe, bool volumes) : probe_(probe), volumes_(volumes) {}
+
+  // Takes the four atoms and forgets every piece.
+  void load(const info* const* atoms);
+  // Heights known from earlier simplices, and those at hand (cap_height).
+  void keep_height(int a, int b, double h) {
+    height_[a][b] = h;
+    have_height_[a][b] = true;
+  }
+  bool kept_height(int a, int b, double* h) const {
+    if (!have_height_[a][b]) return false;
+    *h = height_[a][b];
+    return true;
+  }
+  double height(int a, int b) {
+    if (!have_height_[a][b]) make_height(a, b);
+    return height_[a][b];
+  }
+  // The pieces of the ordered triple (a, b, c) as a neighbouring tetrahedron
+  // kept them (SimplexBalls::Triple); a face is taken whole when all of its
+  // orders come with what the walk needs.  Then complete() computes the
+  // faces not taken.
+  void keep_triple(int a, int b, int c, const SimplexBalls::Triple& t, unsigned have);
+  unsigned kept_triple(int a, int b, int c, SimplexBalls::Triple* t) const;
+  void complete();
+
+  // After complete():
+  double segment_angle(int a, int b, int c) const { return plus_[key(a, b, c)] + minus_[key(a, b, c)]; }
+  // dihedral(c_a, c_b, c_c, c_d) for the other two vertices c and d.
+  double wedge(int a, int b) const { return wedge_[kEdgeOf[a][b]]; }
+  double segment2_angle(int a, int b, int c, int d) const {
+    return minus_[key(a, b, c)] + plus_[key(a, b, d)] - wedge(a, b);
+  }
+  // Sphere a in the solid angle, and (with volumes) the matching volume.
+  void cap3(int a, int b, int c, int d, double* area, double* volume);
+  double cap2_area(int a, int b, int c);
+  double cap2_volume(int a, int b, int c);
+  Patch patch(int a, int b, int c) { return patch_of_area(patch_area(a, b, c), probe_); }
+  Torus torus(int a, int b, int cusp) {
+    return torus_of(radius_[a], radius_[b], probe_, height(a, b), ballmath::norm(ballmath::sub(ball_[a].c, ball_[b].c)),
+                    alf_is_hidden0(ball_[a], ball_[b]), alf_is_hidden0(ball_[b], ball_[a]), cusp);
+  }
+
+ private:
+  static constexpr int kEdgeOf[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
+  static int key(int a, int b, int c) { return a * 16 + b * 4 + c; }
+  void make_height(int a, int b);
+  const ballmath::V3& centre2(int a, int b);
+  double rho(int a, int b) { return disk_radius_of(ball_[a].R, height(a, b)); }
+  void make_face(int a, int b, int c);
+  void make_edge_normals(int a, int b, int c);
+  double patch_area(int a, int b, int c);
+  double segment_area(int a, int b, int c) {
+    const int k = key(a, b, c);
+    return segment_area_of(plus_[k] + minus_[k], rho(a, b), segment_height_[k], dual_[k],
+                           dual_[key(a, c, b)]);
+  }
+  // segment2_area with c and d in the order that makes nccw false.
+  double segment2_area(int a, int b, int c, int d) {
+    return segment2_area_of(segment2_angle(a, b, c, d), rho(a, b), segment_height_[key(a, b, c)],
+                            segment_height_[key(a, b, d)], dual_[key(a, c, b)], dual_[key(a, b, d)],
+                            power_centre(ball_[a], ball_[b], ball_[c], ball_[d]));
+  }
+  bool nccw(int a, int b, int c, int d) const {
+    return ::nccw(ball_[a].c, ball_[b].c, ball_[c].c, ball_[d].c);
+  }
+
+  double probe_;
+  bool volumes_;
+  Ball ball_[4];
+  double radius_[4];  // of the atoms
+  bool have_centre2_[4][4], have_height_[4][4];
+  ballmath::V3 centre2_[4][4];
+  double height_[4][4];
+  // By ordered triple: whether the face of a, b, c was taken whole.
+  bool have_face_[4];
+  unsigned lent_[64];
+  ballmath::V3 dual_[64];
+  double segment_height_[64], plus_[64], minus_[64], corner_[64], patch_[64];
+  bool have_patch_[64];
+  // (c_c - c_a) x (c_c - c_b) and its length.
+  ballmath::V3 normal_[64];
+  double length_[64];
+  double wedge_[6];
+};
+
 // The same pieces named by atom index, for the simplex given to reset().
 // Pieces of atoms outside that simplex are computed without being kept.
 class BallCache {

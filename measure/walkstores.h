@@ -35,7 +35,8 @@ class EdgePieces {
 
   // The heights known so far, handed to the balls of a simplex that holds
   // the edge's ends at positions a (of v[0]) and b (of v[1]).
-  void lend(const edge& e, int a, int b, SimplexBalls& g) const {
+  template <class Balls>
+  void lend(const edge& e, int a, int b, Balls& g) const {
     const int k = slot(e);
     if (k < 0) return;
     const unsigned char have = have_[static_cast<std::size_t>(k)];
@@ -44,7 +45,8 @@ class EdgePieces {
     if (have & kHeight1) g.keep_height(b, a, s.height[1]);
   }
   // The heights the simplex has computed.
-  void take(const edge& e, int a, int b, const SimplexBalls& g) {
+  template <class Balls>
+  void take(const edge& e, int a, int b, const Balls& g) {
     const int k = slot(e);
     if (k < 0) return;
     unsigned char& have = have_[static_cast<std::size_t>(k)];
@@ -65,7 +67,8 @@ class EdgePieces {
   // The torus of the direction; computed on g, which holds the ends at
   // positions a (of v[0]) and b (of v[1]), when not known yet (and not
   // kept for an edge outside the complex).
-  Torus torus(const edge& e, int dir, int a, int b, SimplexBalls& g) {
+  template <class Balls>
+  Torus torus(const edge& e, int dir, int a, int b, Balls& g) {
     const int k = slot(e);
     if (k < 0) {
       Torus t = dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
@@ -96,11 +99,13 @@ class EdgePieces {
   int slot(const edge& e) const { return slot_[static_cast<std::size_t>(e.id - 1)]; }
   // The torus from a (position of its first atom in g) to b, split by the
   // power cells (split_by_cells).
-  void split(Torus& t, const info& i, const info& j, int a, int b, SimplexBalls& g) const {
+  template <class Balls>
+  void split(Torus& t, const info& i, const info& j, int a, int b, Balls& g) const {
     split_by_cells(t, i.radius, j.radius, probe_, g.height(a, b), g.height(b, a), beyond(i, j),
                    beyond(j, i));
   }
-  void split(Torus& t, const edge& e, int dir, int a, int b, SimplexBalls& g) const {
+  template <class Balls>
+  void split(Torus& t, const edge& e, int dir, int a, int b, Balls& g) const {
     if (dir == 0)
       split(t, *e.v[0], *e.v[1], a, b, g);
     else
@@ -136,18 +141,19 @@ void edges_at(info* const (&v)[N], edge* const (&edges)[M], const int (&ends)[M]
   }
 }
 
-template <int M>
-void lend_heights(const EdgeAt (&at)[M], const EdgePieces& pieces, SimplexBalls& g) {
+template <int M, class Balls>
+void lend_heights(const EdgeAt (&at)[M], const EdgePieces& pieces, Balls& g) {
   for (const EdgeAt& x : at) pieces.lend(*x.e, x.a, x.b, g);
 }
 
-template <int M>
-void take_heights(const EdgeAt (&at)[M], EdgePieces& pieces, const SimplexBalls& g) {
+template <int M, class Balls>
+void take_heights(const EdgeAt (&at)[M], EdgePieces& pieces, const Balls& g) {
   for (const EdgeAt& x : at) pieces.take(*x.e, x.a, x.b, g);
 }
 
 // The torus of the edge taken from the end at position `from`.
-inline Torus torus_from(const EdgeAt& x, int from, EdgePieces& pieces, SimplexBalls& g) {
+template <class Balls>
+Torus torus_from(const EdgeAt& x, int from, EdgePieces& pieces, Balls& g) {
   return pieces.torus(*x.e, x.a == from ? 0 : 1, x.a, x.b, g);
 }
 
@@ -159,7 +165,8 @@ struct TriaPieces {
   double area[3], volume[3], segment[3], patch;
 };
 
-inline void tria_pieces(SimplexBalls& g, int a, int b, int c, bool volumes, TriaPieces& t) {
+template <class Balls>
+void tria_pieces(Balls& g, int a, int b, int c, bool volumes, TriaPieces& t) {
   t.area[0] = g.cap2_area(a, b, c);
   t.area[1] = g.cap2_area(b, a, c);
   t.area[2] = g.cap2_area(c, a, b);
@@ -186,7 +193,8 @@ class TriaStore {
   }
   // Keeps the pieces of face f, whose vertices sit at positions pos[0..2] of
   // g, unless they are kept already or the face is outside the complex.
-  void fill(const tria& f, const int* pos, SimplexBalls& g) {
+  template <class Balls>
+  void fill(const tria& f, const int* pos, Balls& g) {
     const int k = slot_[static_cast<std::size_t>(f.id - 1)];
     if (k < 0 || have_[static_cast<std::size_t>(k)]) return;
     tria_pieces(g, pos[0], pos[1], pos[2], volumes_, pieces_[static_cast<std::size_t>(k)]);
@@ -237,7 +245,8 @@ class FaceMemo {
 
   // Hands g, which holds the face's vertices at positions pos, what the
   // first tetrahedron kept; the face is then done with.
-  void lend(const tria& f, const int* pos, SimplexBalls& g) {
+  template <class Balls>
+  void lend(const tria& f, const int* pos, Balls& g) {
     int& slot = slot_[static_cast<std::size_t>(f.id - 1)];
     if (slot < 0) return;
     const Entry& e = entries_[static_cast<std::size_t>(slot)];
@@ -248,7 +257,8 @@ class FaceMemo {
     slot = kAlone;
   }
   // Keeps what g computed for a face whose second tetrahedron comes later.
-  void take(const tria& f, const int* pos, const SimplexBalls& g) {
+  template <class Balls>
+  void take(const tria& f, const int* pos, const Balls& g) {
     int& slot = slot_[static_cast<std::size_t>(f.id - 1)];
     if (slot != kWaiting) return;
     if (free_.empty()) {
