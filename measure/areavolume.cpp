@@ -23,7 +23,8 @@
 
 namespace {
 
-double R_of(const info& a, double p) { return a.radius + p; }
+// The expanded radius of an atom.
+double R_of(const info& a, double probe) { return a.radius + probe; }
 
 // The piece of the atom sphere under an area A of the expanded sphere, and
 // the volume between the two.  An expanded ball that a negative alpha makes
@@ -31,16 +32,16 @@ double R_of(const info& a, double p) { return a.radius + p; }
 // the whole cone down to the centre lies between.  (The plain mapping would
 // put a sphere of negative radius on the other side of the centre: a
 // contact area above the expanded one and a negative volume.)
-Shell atom_shell(int v, double A, const Atoms& atoms, double p) {
-  if (atoms[v].radius >= 0) return shell(v, A, atoms, p);
+Shell atom_shell(int v, double A, const Atoms& atoms, double probe) {
+  if (atoms[v].radius >= 0) return shell(v, A, atoms, probe);
   Shell s;
-  s.volume = A * R_of(atoms[v], p) / 3;
+  s.volume = A * R_of(atoms[v], probe) / 3;
   return s;
 }
 
 // ---- terms of one simplex ------------------------------------------------
 
-void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, TetraBalls& g,
+void tetra_terms(const tetra& T, Atoms& atoms, double probe, int type, TetraBalls& g,
                  EdgePieces& pieces, TriaStore& faces, FaceMemo& memo, OpenShares& shares) {
   info &I = *T.v[0], &J = *T.v[1], &K = *T.v[2], &L = *T.v[3];
   const int i = I.index, j = J.index, k = K.index, l = L.index;
@@ -73,8 +74,8 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, TetraBalls& g
   g.cap3(1, 0, 2, 3, &Aj, volumes ? &Vj : nullptr);
   g.cap3(2, 0, 1, 3, &Ak, volumes ? &Vk : nullptr);
   g.cap3(3, 0, 1, 2, &Al, volumes ? &Vl : nullptr);
-  const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p),
-              Sk = atom_shell(k, Ak, atoms, p), Sl = atom_shell(l, Al, atoms, p);
+  const Shell Si = atom_shell(i, Ai, atoms, probe), Sj = atom_shell(j, Aj, atoms, probe),
+              Sk = atom_shell(k, Ak, atoms, probe), Sl = atom_shell(l, Al, atoms, probe);
 
   const double gij = g.segment2_angle(0, 1, 2, 3), gik = g.segment2_angle(0, 2, 1, 3),
                gil = g.segment2_angle(0, 3, 1, 2), gjk = g.segment2_angle(1, 2, 0, 3),
@@ -127,7 +128,7 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, TetraBalls& g
   take_heights(at, pieces, g);
 }
 
-void tria_terms(const tria& F, Atoms& atoms, double p, int type, SimplexBalls& g,
+void tria_terms(const tria& F, Atoms& atoms, double probe, int type, SimplexBalls& g,
                 EdgePieces& pieces, const TriaStore& faces) {
   info &I = *F.v[0], &J = *F.v[1], &K = *F.v[2];
   const int i = I.index, j = J.index, k = K.index;
@@ -165,11 +166,11 @@ void tria_terms(const tria& F, Atoms& atoms, double p, int type, SimplexBalls& g
   if (loaded) take_heights(at, pieces, g);
 
   const double Ai = kept->area[0], Aj = kept->area[1], Ak = kept->area[2];
-  const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p),
-              Sk = atom_shell(k, Ak, atoms, p);
+  const Shell Si = atom_shell(i, Ai, atoms, probe), Sj = atom_shell(j, Aj, atoms, probe),
+              Sk = atom_shell(k, Ak, atoms, probe);
   const Torus &Tij = tori[0], &Tik = tori[1], &Tjk = tori[2];
   const double sij = kept->segment[0], sik = kept->segment[1], sjk = kept->segment[2];
-  const Patch P = patch_of_area(kept->patch, p);
+  const Patch P = patch_of_area(kept->patch, probe);
 
   if (type == 4) {
     const double Vi = kept->volume[0], Vj = kept->volume[1], Vk = kept->volume[2];
@@ -204,7 +205,7 @@ void tria_terms(const tria& F, Atoms& atoms, double p, int type, SimplexBalls& g
   }
 }
 
-void edge_terms(const edge& E, Atoms& atoms, double p, int type, SimplexBalls& g,
+void edge_terms(const edge& E, Atoms& atoms, double probe, int type, SimplexBalls& g,
                 EdgePieces& pieces, const OpenShares& shares) {
   info &I = *E.v[0], &J = *E.v[1];
   const int i = I.index, j = J.index;
@@ -221,13 +222,13 @@ void edge_terms(const edge& E, Atoms& atoms, double p, int type, SimplexBalls& g
     hj = g.height(1, 0);
     pieces.take(E, 0, 1, g);
   }
-  const double Ai = hi * R_of(I, p) * AV_TWO_PI;
-  const double Aj = hj * R_of(J, p) * AV_TWO_PI;
-  const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p);
+  const double Ai = hi * R_of(I, probe) * AV_TWO_PI;
+  const double Aj = hj * R_of(J, probe) * AV_TWO_PI;
+  const Shell Si = atom_shell(i, Ai, atoms, probe), Sj = atom_shell(j, Aj, atoms, probe);
 
   if (type == 4) {
-    const double Vi = cap_volume_of(R_of(I, p), hi);
-    const double Vj = cap_volume_of(R_of(J, p), hj);
+    const double Vi = cap_volume_of(R_of(I, probe), hi);
+    const double Vj = cap_volume_of(R_of(J, probe), hj);
     I.volume_sa -= Vi;
     J.volume_sa -= Vj;
     I.volume_ms -= Vi + T.volume_i + T.cone_i - Si.volume;
@@ -245,12 +246,12 @@ void edge_terms(const edge& E, Atoms& atoms, double p, int type, SimplexBalls& g
   }
 }
 
-void vertex_terms(info& v, Atoms& atoms, double p, const OpenShares& shares) {
+void vertex_terms(info& v, Atoms& atoms, double probe, const OpenShares& shares) {
   const double x = shares.vertex_share(v);
-  const double R = R_of(v, p);
+  const double R = R_of(v, probe);
   const double A = R * AV_FOUR_PI * R;
   const double V = R * AV_FOUR_PI_THIRD * R * R;
-  const Shell S = atom_shell(v.index, A, atoms, p);
+  const Shell S = atom_shell(v.index, A, atoms, probe);
   v.area_sa += A;
   v.area_ms += S.area;
   v.volume_sa += V;
@@ -418,8 +419,7 @@ void extract_area_volume_short(std::vector<Bead>& beads, SimplexList list, std::
 
 void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, double probe,
                   int /*report_type*/, int cusp) {
-  const double p = probe;
-  BallCache g(atoms, p);
+  BallCache g(atoms, probe);
   for (const tetra& T : tetrahedra) {
     if (T.void_id <= 0) continue;
     const int v[4] = {T.v[0]->index, T.v[1]->index, T.v[2]->index, T.v[3]->index};
@@ -430,8 +430,8 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
         {v[1], v[2], v[3]}, {v[0], v[2], v[3]}, {v[0], v[1], v[3]}, {v[0], v[1], v[2]}};
     for (int m = 0; m < 4; ++m) {
       info& a = atoms[v[m]];
-      const double F = sector_area(v[m], others[m][0], others[m][1], others[m][2], atoms, p);
-      const Shell H = atom_shell(v[m], F, atoms, p);
+      const double F = sector_area(v[m], others[m][0], others[m][1], others[m][2], atoms, probe);
+      const Shell H = atom_shell(v[m], F, atoms, probe);
       a.void_area_sa += F;
       a.void_area_ms += H.area;
       a.envelope_sa -= F;
@@ -447,9 +447,9 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
       if (e == nullptr || !e->in_complex) continue;
       const int a = v[q[0]], b = v[q[1]], c = v[q[2]], d = v[q[3]];
       const double w = g.wedge(a, b, c, d);
-      const double Ea = w * g.height(a, b) * R_of(atoms[a], p) * AV_TWO_PI;
-      const double Eb = w * g.height(b, a) * R_of(atoms[b], p) * AV_TWO_PI;
-      const Shell Ga = atom_shell(a, Ea, atoms, p), Gb = atom_shell(b, Eb, atoms, p);
+      const double Ea = w * g.height(a, b) * R_of(atoms[a], probe) * AV_TWO_PI;
+      const double Eb = w * g.height(b, a) * R_of(atoms[b], probe) * AV_TWO_PI;
+      const Shell Ga = atom_shell(a, Ea, atoms, probe), Gb = atom_shell(b, Eb, atoms, probe);
       const Torus Tab = g.torus(a, b, cusp);
       atoms[a].void_area_sa -= Ea;
       atoms[b].void_area_sa -= Eb;
@@ -471,8 +471,8 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
       const int a = faces[f][0], b = faces[f][1], c = faces[f][2];
       const double Ba = g.cap2_area(a, b, c) / 2, Bb = g.cap2_area(b, a, c) / 2,
                    Bc = g.cap2_area(c, a, b) / 2;
-      const Shell Ka = atom_shell(a, Ba, atoms, p), Kb = atom_shell(b, Bb, atoms, p),
-                  Kc = atom_shell(c, Bc, atoms, p);
+      const Shell Ka = atom_shell(a, Ba, atoms, probe), Kb = atom_shell(b, Bb, atoms, probe),
+                  Kc = atom_shell(c, Bc, atoms, probe);
       const Torus Tab = g.torus(a, b, cusp), Tac = g.torus(a, c, cusp), Tbc = g.torus(b, c, cusp);
       const Patch P = g.patch(a, b, c);
       const double sab = g.segment_angle(a, b, c), sac = g.segment_angle(a, c, b),

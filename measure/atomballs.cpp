@@ -86,20 +86,20 @@ double vector_angle(const double* a, const double* b, const double* q) {
 
 // ---- caps, circles, wedges, segments ------------------------------------------
 
-#define BALLS2(f)                                                  \
-  double f(int i, int j, const Atoms& atoms, double probe) {       \
-    const Of b{atoms, probe};                                      \
-    return f(b(i), b(j));                                          \
+#define BALLS2(f)                                            \
+  double f(int i, int j, const Atoms& atoms, double probe) { \
+    const Of b{atoms, probe};                                \
+    return f(b(i), b(j));                                    \
   }
-#define BALLS3(f)                                                  \
+#define BALLS3(f)                                                   \
   double f(int i, int j, int k, const Atoms& atoms, double probe) { \
-    const Of b{atoms, probe};                                      \
-    return f(b(i), b(j), b(k));                                    \
+    const Of b{atoms, probe};                                       \
+    return f(b(i), b(j), b(k));                                     \
   }
-#define BALLS4(f)                                                         \
+#define BALLS4(f)                                                          \
   double f(int i, int j, int k, int l, const Atoms& atoms, double probe) { \
-    const Of b{atoms, probe};                                             \
-    return f(b(i), b(j), b(k), b(l));                                     \
+    const Of b{atoms, probe};                                              \
+    return f(b(i), b(j), b(k), b(l));                                      \
   }
 
 BALLS2(cap_height)

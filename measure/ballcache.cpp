@@ -195,8 +195,8 @@ double SimplexBalls::make_patch_area(int a, int b, int c, int k) {
 }
 
 Torus SimplexBalls::torus(int i, int j, int cusp) {
-  return torus_of(radius_[i], radius_[j], probe_, height(i, j),
-                  norm(sub(ball_[i].c, ball_[j].c)), hidden0(i, j), hidden0(j, i), cusp);
+  return torus_of(radius_[i], radius_[j], probe_, height(i, j), norm(sub(ball_[i].c, ball_[j].c)),
+                  hidden0(i, j), hidden0(j, i), cusp);
 }
 
 // ---- BallCache ---------------------------------------------------------------------
@@ -356,8 +356,8 @@ unsigned TetraBalls::kept_triple(int a, int b, int c, SimplexBalls::Triple* t) c
   t->minus = minus_[k];
   t->corner = corner_[k];
   t->patch = patch_[k];
-  unsigned have = SimplexBalls::kDual | SimplexBalls::kPlus | SimplexBalls::kMinus |
-                  SimplexBalls::kCorner;
+  unsigned have =
+      SimplexBalls::kDual | SimplexBalls::kPlus | SimplexBalls::kMinus | SimplexBalls::kCorner;
   if (volumes_) have |= SimplexBalls::kSegmentHeight;
   if (have_patch_[k]) have |= SimplexBalls::kPatch;
   return have;
@@ -399,8 +399,8 @@ void TetraBalls::make_face(int a, int b, int c) {
 }
 
 void TetraBalls::complete() {
-  unsigned need = SimplexBalls::kDual | SimplexBalls::kPlus | SimplexBalls::kMinus |
-                  SimplexBalls::kCorner;
+  unsigned need =
+      SimplexBalls::kDual | SimplexBalls::kPlus | SimplexBalls::kMinus | SimplexBalls::kCorner;
   if (volumes_) need |= SimplexBalls::kSegmentHeight;
   for (const auto& f : kFace) {
     make_edge_normals(f[0], f[1], f[2]);

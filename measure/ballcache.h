@@ -302,7 +302,9 @@ class TetraBalls {
   void complete();
 
   // After complete():
-  double segment_angle(int a, int b, int c) const { return plus_[key(a, b, c)] + minus_[key(a, b, c)]; }
+  double segment_angle(int a, int b, int c) const {
+    return plus_[key(a, b, c)] + minus_[key(a, b, c)];
+  }
   // dihedral(c_a, c_b, c_c, c_d) for the other two vertices c and d.
   double wedge(int a, int b) const { return wedge_[kEdgeOf[a][b]]; }
   double segment2_angle(int a, int b, int c, int d) const {
@@ -314,7 +316,8 @@ class TetraBalls {
   double cap2_volume(int a, int b, int c);
   Patch patch(int a, int b, int c) { return patch_of_area(patch_area(a, b, c), probe_); }
   Torus torus(int a, int b, int cusp) {
-    return torus_of(radius_[a], radius_[b], probe_, height(a, b), ballmath::norm(ballmath::sub(ball_[a].c, ball_[b].c)),
+    return torus_of(radius_[a], radius_[b], probe_, height(a, b),
+                    ballmath::norm(ballmath::sub(ball_[a].c, ball_[b].c)),
                     alf_is_hidden0(ball_[a], ball_[b]), alf_is_hidden0(ball_[b], ball_[a]), cusp);
   }
 

@@ -27,9 +27,9 @@ PowerPlane power_plane(const Ball& a, const Ball& b, const Ball& c) {
 
 V3 power_centre(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
   const V3 eb = sub(b.c, a.c), ec = sub(c.c, a.c), ed = sub(d.c, a.c);
-  const V3 y = cramer(eb, ec, ed, (dot(eb, eb) - b.R * b.R + a.R * a.R) / 2,
-                      (dot(ec, ec) - c.R * c.R + a.R * a.R) / 2,
-                      (dot(ed, ed) - d.R * d.R + a.R * a.R) / 2);
+  const V3 y =
+      cramer(eb, ec, ed, (dot(eb, eb) - b.R * b.R + a.R * a.R) / 2,
+             (dot(ec, ec) - c.R * c.R + a.R * a.R) / 2, (dot(ed, ed) - d.R * d.R + a.R * a.R) / 2);
   return V3{a.c.x + y.x, a.c.y + y.y, a.c.z + y.z};
 }
 
@@ -117,8 +117,7 @@ double segment_angle(const Ball& a, const Ball& b, const Ball& c) {
 }
 
 double segment_height(const Ball& a, const Ball& b, const Ball& c) {
-  return segment_height_of(power_centre(a, b), power_plane(a, b, c).centre, disk_radius(a, b),
-                           c.c);
+  return segment_height_of(power_centre(a, b), power_plane(a, b, c).centre, disk_radius(a, b), c.c);
 }
 
 double segment_area(const Ball& a, const Ball& b, const Ball& c) {
@@ -143,10 +142,9 @@ double segment2_area(const Ball& a, const Ball& b, const Ball& c, const Ball& d)
   const Ball* x = &c;
   const Ball* y = &d;
   if (nccw(a.c, b.c, c.c, d.c)) std::swap(x, y);
-  return segment2_area_of(segment2_angle(a, b, *x, *y), disk_radius(a, b),
-                          segment_height(a, b, *x), segment_height(a, b, *y),
-                          triangle_dual(a, *x, b), triangle_dual(a, b, *y),
-                          power_centre(a, b, *x, *y));
+  return segment2_area_of(segment2_angle(a, b, *x, *y), disk_radius(a, b), segment_height(a, b, *x),
+                          segment_height(a, b, *y), triangle_dual(a, *x, b),
+                          triangle_dual(a, b, *y), power_centre(a, b, *x, *y));
 }
 
 // ---- caps and spheres in wedges and solid angles ---------------------------------

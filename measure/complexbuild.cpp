@@ -456,7 +456,7 @@ class NeighbourLinks {
 // and either gives the same measures: the radical planes then share one line
 // and the terms of the two sides cancel as those of the tetrahedron would.
 // `cofaces` counts the tetrahedra at each triangle.
-void flat_sides(const tetra& T, const std::vector<int>& cofaces, double p, bool attach[4]) {
+void flat_sides(const tetra& T, const std::vector<int>& cofaces, double probe, bool attach[4]) {
   using ballmath::V3;
   V3 c[4];
   for (int k = 0; k < 4; ++k) c[k] = centre_of(*T.v[k]);
@@ -506,7 +506,7 @@ void flat_sides(const tetra& T, const std::vector<int>& cofaces, double p, bool 
     auto power = [&](int k) {
       const info& a = *T.v[k];
       const double dx = F.center[0] - a.x, dy = F.center[1] - a.y, dz = F.center[2] - a.z;
-      const double R = a.radius + p;
+      const double R = a.radius + probe;
       return dx * dx + dy * dy + dz * dz - R * R;
     };
     const double margin = power(first[f]) - power(opposite[f]);
@@ -518,9 +518,9 @@ void flat_sides(const tetra& T, const std::vector<int>& cofaces, double p, bool 
 
 // Whether the centre of a lies outside its own power cell because of b:
 // b's power at c_a is below a's own, -R_a^2.
-bool covered_by(const info& a, const info& b, double p) {
+bool covered_by(const info& a, const info& b, double probe) {
   double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
-  double Ra = a.radius + p, Rb = b.radius + p;
+  double Ra = a.radius + probe, Rb = b.radius + probe;
   return dx * dx + dy * dy + dz * dz - Rb * Rb < -(Ra * Ra);
 }
 
@@ -622,8 +622,8 @@ void build_complex(const std::vector<Bead>& beads, const SimplexList& list, doub
         for (tria* f : t.faces)
           if (f != nullptr) f->cofaces.push_back(&t);
       }
-      if (list.flat[static_cast<std::size_t>(me)] && t.faces[0] && t.faces[1] &&
-          t.faces[2] && t.faces[3]) {
+      if (list.flat[static_cast<std::size_t>(me)] && t.faces[0] && t.faces[1] && t.faces[2] &&
+          t.faces[3]) {
         // Judged as the limit of a slightly lifted one.
         t.signed_size = std::numeric_limits<double>::infinity();
         bool attach[4];
@@ -678,8 +678,10 @@ void build_complex(const std::vector<Bead>& beads, const SimplexList& list, doub
       }
       e.judge2(probe);
       if (!pockets) {
-        if (covered_by(*e.v[0], *e.v[1], probe)) covered[static_cast<std::size_t>(e.v[0]->index)] = 1;
-        if (covered_by(*e.v[1], *e.v[0], probe)) covered[static_cast<std::size_t>(e.v[1]->index)] = 1;
+        if (covered_by(*e.v[0], *e.v[1], probe))
+          covered[static_cast<std::size_t>(e.v[0]->index)] = 1;
+        if (covered_by(*e.v[1], *e.v[0], probe))
+          covered[static_cast<std::size_t>(e.v[1]->index)] = 1;
       }
       if (e.signed_size <= threshold) e.in_complex = true;
       e.position = position;

@@ -14,16 +14,15 @@ Annulus annulus(double L, double r, double probe) {
 }
 
 Fan fan(const Ball& a, const Ball& b, double probe) {
-  const double p = probe;
   const double r = disk_radius(a, b);
   const double f = std::acos(clamp1(r / a.R)) + std::acos(clamp1(r / b.R));
   Fan out;
-  out.area = p * p * f / 2;
-  if (p > r) {
-    const double g = 2 * std::acos(clamp1(r / p));
-    out.area -= p * p * (g - std::sin(g)) / 2;
+  out.area = probe * probe * f / 2;
+  if (probe > r) {
+    const double g = 2 * std::acos(clamp1(r / probe));
+    out.area -= probe * probe * (g - std::sin(g)) / 2;
   }
-  out.length = p * f;
+  out.length = probe * f;
   return out;
 }
 
@@ -41,45 +40,44 @@ Torus torus(const Ball& a, double ra, const Ball& b, double rb, double probe, in
 
 Torus torus_of(double ri, double rj, double probe, double h, double D, bool hid_ij, bool hid_ji,
                int cusp) {
-  const double p = probe;
   Torus out;
-  if (p < 1e-8) return out;
-  const double Ri = ri + p, Rj = rj + p;
+  if (probe < 1e-8) return out;
+  const double Ri = ri + probe, Rj = rj + probe;
   const double rho = root((2 * Ri - h) * h);
   const double ai = root(Ri * Ri - rho * rho), aj = root(Rj * Rj - rho * rho);
   const double si = clamp1(rho / Ri), sj = clamp1(rho / Rj);
   const double ki = root(1 - si * si), kj = root(1 - sj * sj);
   const double thi = std::acos(si), thj = std::acos(sj);
-  const double wi = p * ki, wj = p * kj;
+  const double wi = probe * ki, wj = probe * kj;
 
   double area_i, area_j, vol_i, vol_j;
-  // Only defined when the torus intersects itself (rho <= p).
+  // Only defined when the torus intersects itself (rho <= probe).
   double f0 = 0, c0 = 0, Q = 0, P = 0;
-  if (rho > p) {
-    area_i = AV_TWO_PI * p * (rho * thi - wi);
-    area_j = AV_TWO_PI * p * (rho * thj - wj);
-    vol_i = AV_PI * p * p * (rho * thi - 2 * p * ki / 3);
-    vol_j = AV_PI * p * p * (rho * thj - 2 * p * kj / 3);
+  if (rho > probe) {
+    area_i = AV_TWO_PI * probe * (rho * thi - wi);
+    area_j = AV_TWO_PI * probe * (rho * thj - wj);
+    vol_i = AV_PI * probe * probe * (rho * thi - 2 * probe * ki / 3);
+    vol_j = AV_PI * probe * probe * (rho * thj - 2 * probe * kj / 3);
   } else {
-    const double u0 = clamp1(rho / p);
+    const double u0 = clamp1(rho / probe);
     const double k0 = root(1 - u0 * u0);
     f0 = std::acos(u0);
-    c0 = p * k0;
-    const double W = p * p * (k0 - k0 * k0 * k0 / 3);
-    Q = AV_TWO_PI * p * (c0 - rho * f0);
-    P = AV_PI * p * (rho * rho * k0 - p * rho * f0 - p * rho * k0 * u0 + W);
-    area_i = AV_TWO_PI * p * (rho * (thi - f0) - (wi - c0));
-    area_j = AV_TWO_PI * p * (rho * (thj - f0) - (wj - c0));
+    c0 = probe * k0;
+    const double W = probe * probe * (k0 - k0 * k0 * k0 / 3);
+    Q = AV_TWO_PI * probe * (c0 - rho * f0);
+    P = AV_PI * probe * (rho * rho * k0 - probe * rho * f0 - probe * rho * k0 * u0 + W);
+    area_i = AV_TWO_PI * probe * (rho * (thi - f0) - (wi - c0));
+    area_j = AV_TWO_PI * probe * (rho * (thj - f0) - (wj - c0));
     const double ei = si * ri, ej = sj * rj;
-    const double W2 = W - p * rho * f0;
+    const double W2 = W - probe * rho * f0;
     vol_i = AV_PI * wi * (ei * ei + rho * rho + rho * ei) / 3 -
-            AV_PI * p *
-                (rho * rho * ki - p * rho * thi - p * rho * ki * si +
-                 p * p * (ki - ki * ki * ki / 3) - W2);
+            AV_PI * probe *
+                (rho * rho * ki - probe * rho * thi - probe * rho * ki * si +
+                 probe * probe * (ki - ki * ki * ki / 3) - W2);
     vol_j = AV_PI * wj * (ej * ej + rho * rho + rho * ej) / 3 -
-            AV_PI * p *
-                (rho * rho * kj - p * rho * thj - p * rho * kj * sj +
-                 p * p * (kj - kj * kj * kj / 3) - W2);
+            AV_PI * probe *
+                (rho * rho * kj - probe * rho * thj - probe * rho * kj * sj +
+                 probe * probe * (kj - kj * kj * kj / 3) - W2);
     if (cusp == 0) {
       area_i += Q;
       area_j += Q;
@@ -94,13 +92,13 @@ Torus torus_of(double ri, double rj, double probe, double h, double D, bool hid_
   double g0 = 0, u = 0, k = 0, b = 0, t = 0, v = 0, y = 0, z = 0;
   auto pieces = [&](double gv) {
     g0 = gv;
-    u = clamp1(g0 / p);
+    u = clamp1(g0 / probe);
     k = root(1 - u * u);
     b = std::asin(u);
-    t = AV_TWO_PI * p * (rho * b - g0);
-    v = AV_PI * p * p * (rho * b - 2 * p * u / 3);
-    y = rho - p * k;
-    z = AV_PI * p * u * (y * y + rho * rho + rho * y) / 3;
+    t = AV_TWO_PI * probe * (rho * b - g0);
+    v = AV_PI * probe * probe * (rho * b - 2 * probe * u / 3);
+    y = rho - probe * k;
+    z = AV_PI * probe * u * (y * y + rho * rho + rho * y) / 3;
   };
   if (!hid_ji && hid_ij) {
     pieces(ai - qi);
@@ -121,7 +119,7 @@ Torus torus_of(double ri, double rj, double probe, double h, double D, bool hid_
   } else {
     pieces(std::fabs(ai - qi));
     const double sg = ai < qi ? -1.0 : 1.0;
-    if (p < rho) {
+    if (probe < rho) {
       t *= sg;
       v *= sg;
       z *= sg;
@@ -134,12 +132,13 @@ Torus torus_of(double ri, double rj, double probe, double h, double D, bool hid_
     } else {
       double vp, Qp;
       if (std::fabs(b) <= std::fabs(f0)) {
-        const double y2 = p * k - rho;
-        vp = AV_PI * p * u * (rho * y2 + rho * rho + y2 * y2) / 3;
+        const double y2 = probe * k - rho;
+        vp = AV_PI * probe * u * (rho * y2 + rho * rho + y2 * y2) / 3;
         if (cusp == 0) {
-          Qp = AV_TWO_PI * p * (g0 - rho * b);
-          vp -= AV_PI * p *
-                ((u - u * u * u / 3) * p * p + rho * rho * u - b * p * rho - p * rho * u * k);
+          Qp = AV_TWO_PI * probe * (g0 - rho * b);
+          vp -= AV_PI * probe *
+                ((u - u * u * u / 3) * probe * probe + rho * rho * u - b * probe * rho -
+                 probe * rho * u * k);
         } else {
           Qp = 0;
         }

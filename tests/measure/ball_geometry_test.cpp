@@ -248,13 +248,17 @@ TEST(BallGeometry, CachedPiecesEqualThePlainForms) {
         double area, volume = 0;
         t.cap3(i, o[0], o[1], o[2], &area, volumes ? &volume : nullptr);
         EXPECT_TRUE(same_bits(area, cap3_area(b[i], b[o[0]], b[o[1]], b[o[2]])));
-        if (volumes) EXPECT_TRUE(same_bits(volume, cap3_volume(b[i], b[o[0]], b[o[1]], b[o[2]])));
+        if (volumes) {
+          EXPECT_TRUE(same_bits(volume, cap3_volume(b[i], b[o[0]], b[o[1]], b[o[2]])));
+        }
         for (const auto& q : perm) {
           const int j = o[q[0] - 1], k = o[q[1] - 1], l = o[q[2] - 1];
           EXPECT_TRUE(
               same_bits(t.segment2_angle(i, j, k, l), segment2_angle(b[i], b[j], b[k], b[l])));
           EXPECT_TRUE(same_bits(t.cap2_area(i, j, k), cap2_area(b[i], b[j], b[k])));
-          if (volumes) EXPECT_TRUE(same_bits(t.cap2_volume(i, j, k), cap2_volume(b[i], b[j], b[k])));
+          if (volumes) {
+            EXPECT_TRUE(same_bits(t.cap2_volume(i, j, k), cap2_volume(b[i], b[j], b[k])));
+          }
           EXPECT_TRUE(same_bits(t.segment_angle(i, j, k), segment_angle(b[i], b[j], b[k])));
           EXPECT_TRUE(same_bits(t.patch(i, j, k).area, patch(b[i], b[j], b[k], p).area));
           EXPECT_TRUE(same_bits(t.wedge(i, j), ballmath::dihedral(b[i].c, b[j].c, b[k].c, b[l].c)));

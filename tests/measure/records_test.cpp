@@ -350,13 +350,24 @@ TEST(Classification, DegenerateSimplicesStayOutside) {
   // Centres on grids, which the complex reports as flat tetrahedra side by
   // side, some with faces on the hull: the area walk and the pocket steps
   // attach the same faces to each (the side a lifted vertex would attach).
-  const std::vector<std::vector<double>> grids[2] = {
-      {{2.7, 1.8, 0, 1.88}, {2.7, 2.7, 0, 1.42}, {0.9, 2.7, 0, 1.88}, {0, 1.8, 0, 1.88},
-       {1.8, 0.9, 0, 1.88}, {0.9, 0, 0, 1.88}, {0.9, 2.7, -0.9, 1.64}, {0, 1.8, -0.9, 1.61},
-       {0, 3.6, 1.8, 1.88}},
-      {{2.2, 1.1, 0, 1.88}, {3.3, 3.3, 0, 1.88}, {0, 1.1, 0, 1.88}, {0, 3.3, 0, 1.88},
-       {1.1, 1.1, 0, 1.88}, {4.4, 4.4, -1.1, 1.88}, {3.3, 3.3, -2.2, 1.64}, {0, -1.1, -1.1, 1.64},
-       {0, 3.3, 1.1, 1.88}}};
+  const std::vector<std::vector<double>> grids[2] = {{{2.7, 1.8, 0, 1.88},
+                                                      {2.7, 2.7, 0, 1.42},
+                                                      {0.9, 2.7, 0, 1.88},
+                                                      {0, 1.8, 0, 1.88},
+                                                      {1.8, 0.9, 0, 1.88},
+                                                      {0.9, 0, 0, 1.88},
+                                                      {0.9, 2.7, -0.9, 1.64},
+                                                      {0, 1.8, -0.9, 1.61},
+                                                      {0, 3.6, 1.8, 1.88}},
+                                                     {{2.2, 1.1, 0, 1.88},
+                                                      {3.3, 3.3, 0, 1.88},
+                                                      {0, 1.1, 0, 1.88},
+                                                      {0, 3.3, 0, 1.88},
+                                                      {1.1, 1.1, 0, 1.88},
+                                                      {4.4, 4.4, -1.1, 1.88},
+                                                      {3.3, 3.3, -2.2, 1.64},
+                                                      {0, -1.1, -1.1, 1.64},
+                                                      {0, 3.3, 1.1, 1.88}}};
   int flat_faces = 0;
   for (const auto& grid : grids) {
     std::vector<Bead> beads(grid.size());
