@@ -553,10 +553,37 @@ void make_atoms(const std::vector<Bead>& beads, double probe, double alpha, Comp
   }
 }
 
+// The links of the records as ids, and back.
+template <class Record>
+int id_of(const Record* r) {
+  return r == nullptr ? 0 : r->id;
+}
+
+void keep_links(const ComplexRecords& rec, std::vector<int>& links) {
+  links.clear();
+  links.reserve(10 * rec.tetras.size() + 3 * rec.trias.size());
+  for (const tetra& t : rec.tetras) {
+    for (const tria* f : t.faces) links.push_back(id_of(f));
+    for (const edge* e : t.edges) links.push_back(id_of(e));
+  }
+  for (const tria& f : rec.trias)
+    for (const edge* e : f.e) links.push_back(id_of(e));
+}
+
+void take_links(const std::vector<int>& links, ComplexRecords& rec) {
+  const int* id = links.data();
+  for (tetra& t : rec.tetras) {
+    for (tria*& f : t.faces) f = record_of(rec.trias, *id++);
+    for (edge*& e : t.edges) e = record_of(rec.edges, *id++);
+  }
+  for (tria& f : rec.trias)
+    for (edge*& e : f.e) e = record_of(rec.edges, *id++);
+}
+
 }  // namespace
 
-void build_complex(const std::vector<Bead>& beads, const SimplexList& list, double probe,
-                   double alpha, ComplexUse use, ComplexRecords& rec) {
+void build_complex(const std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
+                   ComplexUse use, ComplexRecords& rec) {
   const bool pockets = use == ComplexUse::kPockets;
   // With grown radii the complex at alpha is the simplices of size <= 0.
   const double threshold = pockets ? alpha : 0.0;
@@ -571,7 +598,12 @@ void build_complex(const std::vector<Bead>& beads, const SimplexList& list, doub
     for (double& x : rec.tetras[k].center) x = std::numeric_limits<double>::quiet_NaN();
     any_flat = true;
   }
-  link_records(rec);
+  if (!list.links.empty()) {
+    take_links(list.links, rec);
+  } else {
+    link_records(rec);
+    if (list.keep_links) keep_links(rec, list.links);
+  }
 
   // The coface lists of faces and edges are written in bulk: no step of the
   // walk reads them before the walk has moved on to the next kind.  So are

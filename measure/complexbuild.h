@@ -88,6 +88,12 @@ std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplice
 struct SimplexList {
   std::vector<ListedSimplex> simplices;
   std::vector<char> flat;
+  // With keep_links, the first build_complex on the list leaves the links
+  // of its records here (per tetrahedron the ids of its faces and edges,
+  // per triangle those of its edges; 0 for none) and the next takes them
+  // instead of finding them again.
+  bool keep_links = false;
+  std::vector<int> links;
 };
 SimplexList expanded_simplex_list(std::vector<Bead>& beads, double probe);
 
@@ -124,8 +130,8 @@ enum class ComplexUse {
 // the complex; of its faces, those on the side its centre runs off to when a
 // vertex is lifted are attached to it.  The records must not be copied or
 // moved element-wise afterwards (they point at each other).
-void build_complex(const std::vector<Bead>& beads, const SimplexList& list, double probe,
-                   double alpha, ComplexUse use, ComplexRecords& rec);
+void build_complex(const std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
+                   ComplexUse use, ComplexRecords& rec);
 
 // First pass over the simplex list: for every tetrahedron, triangle and edge
 // makes a record with the defaults and its id, points its vertices at the

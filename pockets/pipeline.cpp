@@ -8,11 +8,12 @@
 #include "structure/bead.h"
 
 void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, PocketComplex& c) {
-  build_pocket_complex(beads, expanded_simplex_list(beads, probe), probe, alpha, c);
+  SimplexList list = expanded_simplex_list(beads, probe);
+  build_pocket_complex(beads, list, probe, alpha, c);
 }
 
-void build_pocket_complex(std::vector<Bead>& beads, const SimplexList& list, double probe,
-                          double alpha, PocketComplex& c) {
+void build_pocket_complex(std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
+                          PocketComplex& c) {
   build_complex(beads, list, probe, alpha, ComplexUse::kPockets, c);
 }
 
@@ -38,11 +39,12 @@ int run_pocket_steps(PocketComplex& c, const std::string& name, int pymol, doubl
 
 void extract_pocket_short(std::vector<Bead>& beads, std::string name, int pymol, double probe,
                           double alpha, std::ostream& log) {
-  extract_pocket_short(beads, expanded_simplex_list(beads, probe), name, pymol, probe, alpha, log);
+  SimplexList list = expanded_simplex_list(beads, probe);
+  extract_pocket_short(beads, list, name, pymol, probe, alpha, log);
 }
 
-void extract_pocket_short(std::vector<Bead>& beads, const SimplexList& list, std::string name,
-                          int pymol, double probe, double alpha, std::ostream& log) {
+void extract_pocket_short(std::vector<Bead>& beads, SimplexList& list, std::string name, int pymol,
+                          double probe, double alpha, std::ostream& log) {
   PocketComplex c;
   build_pocket_complex(beads, list, probe, alpha, c);
   log << "pocket segments judging done!" << std::endl;

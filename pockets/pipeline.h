@@ -25,8 +25,8 @@ void extract_pocket_short(std::vector<Bead>& beads, std::string name, int pymol,
                           double alpha, std::ostream& log);
 // The same on the beads' expanded simplex list for this probe, made once for
 // the steps of a structure that share it.
-void extract_pocket_short(std::vector<Bead>& beads, const SimplexList& list, std::string name,
-                          int pymol, double probe, double alpha, std::ostream& log);
+void extract_pocket_short(std::vector<Bead>& beads, SimplexList& list, std::string name, int pymol,
+                          double probe, double alpha, std::ostream& log);
 
 // The working data of one structure's pocket pipeline: the simplex records
 // (atoms: one per bead, same index), then the pockets and their mouth
@@ -47,8 +47,8 @@ struct PocketComplex : ComplexRecords {
 // takes no part in the flow.  The records must not be copied or moved
 // element-wise afterwards (they point at each other).
 void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, PocketComplex& c);
-void build_pocket_complex(std::vector<Bead>& beads, const SimplexList& list, double probe,
-                          double alpha, PocketComplex& c);
+void build_pocket_complex(std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
+                          PocketComplex& c);
 
 // The steps after the records: assembly, radius change, numbering, mouths
 // and the report files; the pockets and mouths stay in `c`.  Returns the

@@ -102,7 +102,11 @@ struct Run {
   // last takes it.
   std::optional<SimplexList> expanded;
   SimplexList& expanded_list() {
-    if (!expanded) expanded = expanded_simplex_list(beads, probe);
+    if (!expanded) {
+      expanded = expanded_simplex_list(beads, probe);
+      // The records of both have the same links.
+      expanded->keep_links = has(options, 'p') && has(options, 'q');
+    }
     return *expanded;
   }
   SimplexList take_expanded_list() {

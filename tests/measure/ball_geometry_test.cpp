@@ -216,7 +216,8 @@ TEST(BallGeometry, CachedPiecesEqualThePlainForms) {
   std::vector<Bead> beads;
   read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
   ComplexRecords rec;
-  build_complex(beads, expanded_simplex_list(beads, p), p, 0.0, ComplexUse::kMeasures, rec);
+  SimplexList list = expanded_simplex_list(beads, p);
+  build_complex(beads, list, p, 0.0, ComplexUse::kMeasures, rec);
   for (size_t t = 0; t < rec.tetras.size(); t += 7) {
     const tetra& T = rec.tetras[t];
     if (!T.in_complex) continue;

@@ -134,6 +134,28 @@ TEST(Records, ListsOfTheAreaWalkFollowItsOrder) {
     EXPECT_EQ(ids(a.complex_trias), atom_trias[a.index]);
     EXPECT_EQ(ids(a.complex_edges), atom_edges[a.index]);
   }
+
+  // A second build on the same list takes the links that the first kept.
+  SimplexList list = expanded_simplex_list(beads, 1.4);
+  list.keep_links = true;
+  ComplexRecords first, second;
+  build_complex(beads, list, 1.4, 0.0, ComplexUse::kMeasures, first);
+  ASSERT_FALSE(list.links.empty());
+  build_complex(beads, list, 1.4, 0.0, ComplexUse::kPockets, second);
+  for (const tetra& t : second.tetras) {
+    const int a = t.v[0]->index, b = t.v[1]->index, c = t.v[2]->index, d = t.v[3]->index;
+    EXPECT_EQ(t.faces[0], second.find_tria(a, b, c));
+    EXPECT_EQ(t.faces[1], second.find_tria(a, b, d));
+    EXPECT_EQ(t.faces[2], second.find_tria(a, c, d));
+    EXPECT_EQ(t.faces[3], second.find_tria(b, c, d));
+    for (int k = 0; k < 6; ++k)
+      EXPECT_EQ(t.edges[k], second.find_edge(t.v[kTetraEdgeEnds[k][0]]->index,
+                                             t.v[kTetraEdgeEnds[k][1]]->index));
+  }
+  for (const tria& f : second.trias)
+    for (int k = 0; k < 3; ++k)
+      EXPECT_EQ(f.e[k],
+                second.find_edge(f.v[kTriaEdgeEnds[k][0]]->index, f.v[kTriaEdgeEnds[k][1]]->index));
 }
 
 // An obtuse triangle: the vertex opposite the long edge lies inside that
@@ -377,7 +399,7 @@ TEST(Classification, DegenerateSimplicesStayOutside) {
       beads[k].z = grid[k][2];
       beads[k].radius = grid[k][3];
     }
-    const SimplexList list = expanded_simplex_list(beads, 2.8);
+    SimplexList list = expanded_simplex_list(beads, 2.8);
     ComplexRecords area, pockets;
     build_complex(beads, list, 2.8, 0.0, ComplexUse::kMeasures, area);
     build_complex(beads, list, 2.8, 0.0, ComplexUse::kPockets, pockets);
