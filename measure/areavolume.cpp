@@ -11,19 +11,20 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "measure/ballcache.h"
-#include "measure/ballmath.h"
+#include "measure/atomballs.h"
 #include "measure/complexbuild.h"
 #include "measure/contribreport.h"
+#include "measure/walkstores.h"
 #include "structure/bead.h"
 
 namespace {
 
-double R_of(const info& a, double p) { return a.radius + p; }
+// The expanded radius of an atom.
+double R_of(const info& a, double probe) { return a.radius + probe; }
 
 // The piece of the atom sphere under an area A of the expanded sphere, and
 // the volume between the two.  An expanded ball that a negative alpha makes
@@ -31,322 +32,20 @@ double R_of(const info& a, double p) { return a.radius + p; }
 // the whole cone down to the centre lies between.  (The plain mapping would
 // put a sphere of negative radius on the other side of the centre: a
 // contact area above the expanded one and a negative volume.)
-Shell atom_shell(int v, double A, const Atoms& atoms, double p) {
-  if (atoms[v].radius >= 0) return shell(v, A, atoms, p);
+Shell atom_shell(int v, double A, const Atoms& atoms, double probe) {
+  if (atoms[v].radius >= 0) return shell(v, A, atoms, probe);
   Shell s;
-  s.volume = A * R_of(atoms[v], p) / 3;
+  s.volume = A * R_of(atoms[v], probe) / 3;
   return s;
 }
 
-// The volume of an atom's shell (between its atom sphere, radius r, and its
-// expanded sphere, radius R) that lies inside the cone from its centre over
-// a radical circle but on the near side of the circle's plane, when that
-// plane lies at distance e beyond the centre.  In the directions of the cone
-// at angle t from the axis (cos t >= e / R) the shell runs from r out to the
-// plane at e / cos t, where the ray enters the atom's own cell.
-double shell_before_plane(double r, double R, double e) {
-  if (r < 0) r = 0;  // an atom of radius 0 has the whole cone in its shell
-  if (e < r) return AV_PI * e * (R - r) * (R - r) * (R + 2 * r) / (3 * R);
-  return AV_PI * (R * R - e * e) * e / 3 - 2 * AV_PI / 3 * r * r * r * (1 - e / R);
-}
-
-// Whether the centre of i lies beyond the radical plane of i and j, on
-// c_j's side: not ballmath::hidden0_of.
-bool beyond(const info& i, const info& j, double p) {
-  const double Ri = i.radius + p, Rj = j.radius + p;
-  const double dx = j.x - i.x, dy = j.y - i.y, dz = j.z - i.z;
-  return !(dx * dx + dy * dy + dz * dz + Ri * Ri - Rj * Rj > 0);
-}
-
-// The torus of atoms i and j (at positions a and b of g) with its volume
-// handed out by the power cells of the two balls, as the areas and volumes
-// of the expanded balls are.  While each centre lies in its own cell, the
-// split at the plane of the atom spheres stays as it is.  When the centre
-// of one atom lies beyond the radical plane, in its neighbour's cell, so
-// does the whole region that the probe sweeps along the circle, and so does
-// the part of the atom's own shell between its centre and the plane: the
-// neighbour takes both, and the atom keeps only what lies in its cell.
-void split_by_cells(Torus& t, const info& i, const info& j, int a, int b, double p,
-                    SimplexBalls& g) {
-  const double Ri = i.radius + p, Rj = j.radius + p;
-  const bool i_beyond = beyond(i, j, p), j_beyond = beyond(j, i, p);
-  if (i_beyond == j_beyond) return;
-  const double swept = (t.volume_i + t.cone_i) + (t.volume_j + t.cone_j);
-  if (j_beyond) {
-    const double x = shell_before_plane(j.radius, Rj, g.height(b, a) - Rj);
-    t.volume_i = swept + x;
-    t.volume_j = -x;
-  } else {
-    const double x = shell_before_plane(i.radius, Ri, g.height(a, b) - Ri);
-    t.volume_i = -x;
-    t.volume_j = swept + x;
-  }
-  t.cone_i = t.cone_j = 0;
-}
-
-// What the walk keeps per edge, made by the first simplex of the complex
-// that needs it: the cap heights of its two ends, which every simplex around
-// the edge uses, and the two tori (one per direction), which the edge and
-// every triangle and tetrahedron around it add.  Direction 0 runs from
-// v[0] to v[1].
-class EdgePieces {
- public:
-  // Room for the edges of the complex only.
-  EdgePieces(const std::vector<edge>& edges, double p, int cusp)
-      : slot_(edges.size(), -1), p_(p), cusp_(cusp) {
-    int n = 0;
-    for (std::size_t k = 0; k < edges.size(); ++k)
-      if (edges[k].in_complex) slot_[k] = n++;
-    pieces_.resize(static_cast<std::size_t>(n));
-    have_.assign(static_cast<std::size_t>(n), 0);
-    for (std::size_t k = 0; k < edges.size(); ++k) {
-      const edge& e = edges[k];
-      if (slot_[k] >= 0 && beyond(*e.v[0], *e.v[1], p) != beyond(*e.v[1], *e.v[0], p))
-        have_[static_cast<std::size_t>(slot_[k])] = kBeyond;
-    }
-  }
-
-  // The heights known so far, handed to the balls of a simplex that holds
-  // the edge's ends at positions a (of v[0]) and b (of v[1]).
-  void lend(const edge& e, int a, int b, SimplexBalls& g) const {
-    const int k = slot(e);
-    if (k < 0) return;
-    const unsigned char have = have_[static_cast<std::size_t>(k)];
-    const Pieces& s = pieces_[static_cast<std::size_t>(k)];
-    if (have & kHeight0) g.keep_height(a, b, s.height[0]);
-    if (have & kHeight1) g.keep_height(b, a, s.height[1]);
-  }
-  // The heights the simplex has computed.
-  void take(const edge& e, int a, int b, const SimplexBalls& g) {
-    const int k = slot(e);
-    if (k < 0) return;
-    unsigned char& have = have_[static_cast<std::size_t>(k)];
-    Pieces& s = pieces_[static_cast<std::size_t>(k)];
-    if (!(have & kHeight0) && g.kept_height(a, b, &s.height[0])) have |= kHeight0;
-    if (!(have & kHeight1) && g.kept_height(b, a, &s.height[1])) have |= kHeight1;
-  }
-  bool height(const edge& e, int dir, double* h) const {
-    const int k = slot(e);
-    if (k < 0 || !(have_[static_cast<std::size_t>(k)] & (kHeight0 << dir))) return false;
-    *h = pieces_[static_cast<std::size_t>(k)].height[dir];
-    return true;
-  }
-  bool has_torus(const edge& e, int dir) const {
-    const int k = slot(e);
-    return k >= 0 && (have_[static_cast<std::size_t>(k)] & (kTorus0 << dir));
-  }
-  // The torus of the direction; computed on g, which holds the ends at
-  // positions a (of v[0]) and b (of v[1]), when not known yet (and not
-  // kept for an edge outside the complex).
-  Torus torus(const edge& e, int dir, int a, int b, SimplexBalls& g) {
-    const int k = slot(e);
-    if (k < 0) {
-      Torus t = dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
-      split(t, e, dir, a, b, g);
-      return t;
-    }
-    unsigned char& have = have_[static_cast<std::size_t>(k)];
-    Torus& t = pieces_[static_cast<std::size_t>(k)].torus[dir];
-    if (!(have & (kTorus0 << dir))) {
-      t = dir == 0 ? g.torus(a, b, cusp_) : g.torus(b, a, cusp_);
-      if (have & kBeyond) split(t, e, dir, a, b, g);
-      have |= kTorus0 << dir;
-    }
-    return t;
-  }
-  // A torus known already (has_torus).
-  const Torus& torus(const edge& e, int dir) const {
-    return pieces_[static_cast<std::size_t>(slot(e))].torus[dir];
-  }
-
- private:
-  // kBeyond: one centre lies beyond the radical plane (split_by_cells).
-  enum : unsigned char { kHeight0 = 1, kHeight1 = 2, kTorus0 = 4, kTorus1 = 8, kBeyond = 16 };
-  struct Pieces {
-    double height[2];
-    Torus torus[2];
-  };
-  int slot(const edge& e) const { return slot_[static_cast<std::size_t>(e.id - 1)]; }
-  void split(Torus& t, const edge& e, int dir, int a, int b, SimplexBalls& g) const {
-    if (dir == 0)
-      split_by_cells(t, *e.v[0], *e.v[1], a, b, p_, g);
-    else
-      split_by_cells(t, *e.v[1], *e.v[0], b, a, p_, g);
-  }
-  std::vector<int> slot_;
-  std::vector<Pieces> pieces_;
-  std::vector<unsigned char> have_;
-  double p_;
-  int cusp_;
-};
-
-// An edge of a simplex with the positions of its ends v[0] and v[1] among
-// the simplex's vertices.
-struct EdgeAt {
-  const edge* e;
-  int a, b;
-};
-
-// The edges of a simplex (in its edge order) whose vertices are v[0..n-1],
-// the ends of edge k being v[ends[k][0]] and v[ends[k][1]].
-template <int N, int M>
-void edges_at(info* const (&v)[N], edge* const (&edges)[M], const int (&ends)[M][2],
-              EdgeAt (&out)[M]) {
-  for (int k = 0; k < M; ++k) {
-    const int x = ends[k][0], y = ends[k][1];
-    const bool forward = edges[k]->v[0] == v[x];
-    out[k] = EdgeAt{edges[k], forward ? x : y, forward ? y : x};
-  }
-}
-
-template <int M>
-void lend_heights(const EdgeAt (&at)[M], const EdgePieces& pieces, SimplexBalls& g) {
-  for (const EdgeAt& x : at) pieces.lend(*x.e, x.a, x.b, g);
-}
-
-template <int M>
-void take_heights(const EdgeAt (&at)[M], EdgePieces& pieces, const SimplexBalls& g) {
-  for (const EdgeAt& x : at) pieces.take(*x.e, x.a, x.b, g);
-}
-
-// The torus of the edge taken from the end at position `from`.
-Torus torus_from(const EdgeAt& x, int from, EdgePieces& pieces, SimplexBalls& g) {
-  return pieces.torus(*x.e, x.a == from ? 0 : 1, x.a, x.b, g);
-}
-
-// What a triangle of the complex adds, kept from the first tetrahedron of
-// the complex around it, whose balls have most of the pieces at hand: the
-// caps of its three spheres in its wedge (areas, and volumes for the report
-// type 4), the arcs of its three radical circles, and its probe patch.
-struct TriaPieces {
-  double area[3], volume[3], segment[3], patch;
-};
-
-void tria_pieces(SimplexBalls& g, int a, int b, int c, bool volumes, TriaPieces& t) {
-  t.area[0] = g.cap2_area(a, b, c);
-  t.area[1] = g.cap2_area(b, a, c);
-  t.area[2] = g.cap2_area(c, a, b);
-  if (volumes) {
-    t.volume[0] = g.cap2_volume(a, b, c);
-    t.volume[1] = g.cap2_volume(b, a, c);
-    t.volume[2] = g.cap2_volume(c, a, b);
-  }
-  t.segment[0] = g.segment_angle(a, b, c);
-  t.segment[1] = g.segment_angle(a, c, b);
-  t.segment[2] = g.segment_angle(b, c, a);
-  t.patch = g.patch(a, b, c).area;
-}
-
-class TriaStore {
- public:
-  TriaStore(const std::vector<tria>& trias, bool volumes)
-      : slot_(trias.size(), -1), volumes_(volumes) {
-    int n = 0;
-    for (std::size_t k = 0; k < trias.size(); ++k)
-      if (trias[k].in_complex) slot_[k] = n++;
-    pieces_.resize(static_cast<std::size_t>(n));
-    have_.assign(static_cast<std::size_t>(n), 0);
-  }
-  // Keeps the pieces of face f, whose vertices sit at positions pos[0..2] of
-  // g, unless they are kept already or the face is outside the complex.
-  void fill(const tria& f, const int* pos, SimplexBalls& g) {
-    const int k = slot_[static_cast<std::size_t>(f.id - 1)];
-    if (k < 0 || have_[static_cast<std::size_t>(k)]) return;
-    tria_pieces(g, pos[0], pos[1], pos[2], volumes_, pieces_[static_cast<std::size_t>(k)]);
-    have_[static_cast<std::size_t>(k)] = 1;
-  }
-  const TriaPieces* get(const tria& f) const {
-    const int k = slot_[static_cast<std::size_t>(f.id - 1)];
-    return k >= 0 && have_[static_cast<std::size_t>(k)] ? &pieces_[static_cast<std::size_t>(k)]
-                                                        : nullptr;
-  }
-  bool volumes() const { return volumes_; }
-
- private:
-  std::vector<int> slot_;
-  std::vector<TriaPieces> pieces_;
-  std::vector<char> have_;
-  bool volumes_;
-};
-
-// The pieces of a face's ordered triples that depend on its three balls
-// alone (sphere intersection points, segment heights, half arcs, corner
-// angles, probe patches): the first of the face's two tetrahedra of the
-// complex keeps them for the second, which takes them over.  Only the faces
-// between their two tetrahedra in list order are kept at a time.
-class FaceMemo {
- public:
-  FaceMemo(const std::vector<tria>& trias, std::size_t tetras) : slot_(trias.size(), kAlone) {
-    std::vector<int> opened(tetras + 1, 0);
-    for (std::size_t k = 0; k < trias.size(); ++k) {
-      const tria& f = trias[k];
-      if (!f.in_complex) continue;
-      int ids[2], n = 0;
-      for (const tetra* t : f.cofaces)
-        if (t->in_complex && n < 2) ids[n++] = t->id;
-      if (n != 2) continue;
-      slot_[k] = kWaiting;
-      ++opened[static_cast<std::size_t>((ids[0] < ids[1] ? ids[0] : ids[1]) - 1)];
-      --opened[static_cast<std::size_t>((ids[0] < ids[1] ? ids[1] : ids[0]) - 1)];
-    }
-    // Room for the most faces kept at once: nothing moves afterwards.
-    int open = 0, most = 0;
-    for (int d : opened) {
-      open += d;
-      most = open > most ? open : most;
-    }
-    entries_.reserve(static_cast<std::size_t>(most));
-  }
-
-  // Hands g, which holds the face's vertices at positions pos, what the
-  // first tetrahedron kept; the face is then done with.
-  void lend(const tria& f, const int* pos, SimplexBalls& g) {
-    int& slot = slot_[static_cast<std::size_t>(f.id - 1)];
-    if (slot < 0) return;
-    const Entry& e = entries_[static_cast<std::size_t>(slot)];
-    for (int q = 0; q < 6; ++q)
-      g.keep_triple(pos[kOrders[q][0]], pos[kOrders[q][1]], pos[kOrders[q][2]], e.triple[q],
-                    e.have[q]);
-    free_.push_back(slot);
-    slot = kAlone;
-  }
-  // Keeps what g computed for a face whose second tetrahedron comes later.
-  void take(const tria& f, const int* pos, const SimplexBalls& g) {
-    int& slot = slot_[static_cast<std::size_t>(f.id - 1)];
-    if (slot != kWaiting) return;
-    if (free_.empty()) {
-      slot = static_cast<int>(entries_.size());
-      entries_.emplace_back();
-    } else {
-      slot = free_.back();
-      free_.pop_back();
-    }
-    Entry& e = entries_[static_cast<std::size_t>(slot)];
-    for (int q = 0; q < 6; ++q)
-      e.have[q] = static_cast<unsigned char>(
-          g.kept_triple(pos[kOrders[q][0]], pos[kOrders[q][1]], pos[kOrders[q][2]], &e.triple[q]));
-  }
-
- private:
-  enum { kAlone = -2, kWaiting = -1 };
-  static constexpr int kOrders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
-                                        {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
-  struct Entry {
-    SimplexBalls::Triple triple[6];
-    unsigned char have[6];
-  };
-  std::vector<int> slot_;  // per triangle: an entry, kWaiting or kAlone
-  std::vector<Entry> entries_;
-  std::vector<int> free_;
-};
-
 // ---- terms of one simplex ------------------------------------------------
 
-void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, SimplexBalls& g,
+void tetra_terms(const tetra& T, Atoms& atoms, double probe, int type, TetraBalls& g,
                  EdgePieces& pieces, TriaStore& faces, FaceMemo& memo, OpenShares& shares) {
   info &I = *T.v[0], &J = *T.v[1], &K = *T.v[2], &L = *T.v[3];
   const int i = I.index, j = J.index, k = K.index, l = L.index;
-  g.load(T.v, 4);
+  g.load(T.v);
   EdgeAt at[6];
   edges_at(T.v, T.edges, kTetraEdgeEnds, at);
   lend_heights(at, pieces, g);
@@ -361,17 +60,22 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, SimplexBalls&
     }
     memo.lend(*T.faces[f], face_at[f], g);
   }
+  g.complete();
 
   // The dihedral angles at the six edges, in edge order: they close part of
   // the vertices and edges, and the circle arcs below use them again.
-  const double dihedrals[6] = {g.wedge(0, 1, 2, 3), g.wedge(0, 2, 1, 3), g.wedge(0, 3, 1, 2),
-                               g.wedge(1, 2, 0, 3), g.wedge(1, 3, 0, 2), g.wedge(2, 3, 0, 1)};
+  const double dihedrals[6] = {g.wedge(0, 1), g.wedge(0, 2), g.wedge(0, 3),
+                               g.wedge(1, 2), g.wedge(1, 3), g.wedge(2, 3)};
   shares.add(T, dihedrals);
 
-  const double Ai = g.cap3_area(0, 1, 2, 3), Aj = g.cap3_area(1, 0, 2, 3),
-               Ak = g.cap3_area(2, 0, 1, 3), Al = g.cap3_area(3, 0, 1, 2);
-  const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p),
-              Sk = atom_shell(k, Ak, atoms, p), Sl = atom_shell(l, Al, atoms, p);
+  double Ai, Aj, Ak, Al, Vi = 0, Vj = 0, Vk = 0, Vl = 0;
+  const bool volumes = type == 4;
+  g.cap3(0, 1, 2, 3, &Ai, volumes ? &Vi : nullptr);
+  g.cap3(1, 0, 2, 3, &Aj, volumes ? &Vj : nullptr);
+  g.cap3(2, 0, 1, 3, &Ak, volumes ? &Vk : nullptr);
+  g.cap3(3, 0, 1, 2, &Al, volumes ? &Vl : nullptr);
+  const Shell Si = atom_shell(i, Ai, atoms, probe), Sj = atom_shell(j, Aj, atoms, probe),
+              Sk = atom_shell(k, Ak, atoms, probe), Sl = atom_shell(l, Al, atoms, probe);
 
   const double gij = g.segment2_angle(0, 1, 2, 3), gik = g.segment2_angle(0, 2, 1, 3),
                gil = g.segment2_angle(0, 3, 1, 2), gjk = g.segment2_angle(1, 2, 0, 3),
@@ -383,8 +87,6 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, SimplexBalls&
               Pjkl = g.patch(1, 2, 3);
 
   if (type == 4) {
-    const double Vi = g.cap3_volume(0, 1, 2, 3), Vj = g.cap3_volume(1, 0, 2, 3),
-                 Vk = g.cap3_volume(2, 0, 1, 3), Vl = g.cap3_volume(3, 0, 1, 2);
     I.volume_sa -= Vi;
     J.volume_sa -= Vj;
     K.volume_sa -= Vk;
@@ -426,7 +128,7 @@ void tetra_terms(const tetra& T, Atoms& atoms, double p, int type, SimplexBalls&
   take_heights(at, pieces, g);
 }
 
-void tria_terms(const tria& F, Atoms& atoms, double p, int type, SimplexBalls& g,
+void tria_terms(const tria& F, Atoms& atoms, double probe, int type, SimplexBalls& g,
                 EdgePieces& pieces, const TriaStore& faces) {
   info &I = *F.v[0], &J = *F.v[1], &K = *F.v[2];
   const int i = I.index, j = J.index, k = K.index;
@@ -464,11 +166,11 @@ void tria_terms(const tria& F, Atoms& atoms, double p, int type, SimplexBalls& g
   if (loaded) take_heights(at, pieces, g);
 
   const double Ai = kept->area[0], Aj = kept->area[1], Ak = kept->area[2];
-  const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p),
-              Sk = atom_shell(k, Ak, atoms, p);
+  const Shell Si = atom_shell(i, Ai, atoms, probe), Sj = atom_shell(j, Aj, atoms, probe),
+              Sk = atom_shell(k, Ak, atoms, probe);
   const Torus &Tij = tori[0], &Tik = tori[1], &Tjk = tori[2];
   const double sij = kept->segment[0], sik = kept->segment[1], sjk = kept->segment[2];
-  const Patch P = patch_of_area(kept->patch, p);
+  const Patch P = patch_of_area(kept->patch, probe);
 
   if (type == 4) {
     const double Vi = kept->volume[0], Vj = kept->volume[1], Vk = kept->volume[2];
@@ -503,7 +205,7 @@ void tria_terms(const tria& F, Atoms& atoms, double p, int type, SimplexBalls& g
   }
 }
 
-void edge_terms(const edge& E, Atoms& atoms, double p, int type, SimplexBalls& g,
+void edge_terms(const edge& E, Atoms& atoms, double probe, int type, SimplexBalls& g,
                 EdgePieces& pieces, const OpenShares& shares) {
   info &I = *E.v[0], &J = *E.v[1];
   const int i = I.index, j = J.index;
@@ -520,13 +222,13 @@ void edge_terms(const edge& E, Atoms& atoms, double p, int type, SimplexBalls& g
     hj = g.height(1, 0);
     pieces.take(E, 0, 1, g);
   }
-  const double Ai = hi * R_of(I, p) * AV_TWO_PI;
-  const double Aj = hj * R_of(J, p) * AV_TWO_PI;
-  const Shell Si = atom_shell(i, Ai, atoms, p), Sj = atom_shell(j, Aj, atoms, p);
+  const double Ai = hi * R_of(I, probe) * AV_TWO_PI;
+  const double Aj = hj * R_of(J, probe) * AV_TWO_PI;
+  const Shell Si = atom_shell(i, Ai, atoms, probe), Sj = atom_shell(j, Aj, atoms, probe);
 
   if (type == 4) {
-    const double Vi = ballmath::cap_volume_of(R_of(I, p), hi);
-    const double Vj = ballmath::cap_volume_of(R_of(J, p), hj);
+    const double Vi = cap_volume_of(R_of(I, probe), hi);
+    const double Vj = cap_volume_of(R_of(J, probe), hj);
     I.volume_sa -= Vi;
     J.volume_sa -= Vj;
     I.volume_ms -= Vi + T.volume_i + T.cone_i - Si.volume;
@@ -544,12 +246,12 @@ void edge_terms(const edge& E, Atoms& atoms, double p, int type, SimplexBalls& g
   }
 }
 
-void vertex_terms(info& v, Atoms& atoms, double p, const OpenShares& shares) {
+void vertex_terms(info& v, Atoms& atoms, double probe, const OpenShares& shares) {
   const double x = shares.vertex_share(v);
-  const double R = R_of(v, p);
+  const double R = R_of(v, probe);
   const double A = R * AV_FOUR_PI * R;
   const double V = R * AV_FOUR_PI_THIRD * R * R;
-  const Shell S = atom_shell(v.index, A, atoms, p);
+  const Shell S = atom_shell(v.index, A, atoms, probe);
   v.area_sa += A;
   v.area_ms += S.area;
   v.volume_sa += V;
@@ -589,86 +291,6 @@ void fetch_atoms(info* const (&v)[N]) {
     __builtin_prefetch(&a->volume_sa);
     __builtin_prefetch(&a->envelope_ms);
   }
-}
-
-// The faces of a flat tetrahedron (its four centres in one plane, as the
-// complex reports them) that a slightly lifted vertex would attach to it.
-// Lifted, the tetrahedron is a sliver whose power centre runs off along the
-// plane's normal to one side, and the faces on that side (those along one
-// diagonal, or the one big face against the three around an inner point)
-// are attached to it; the faces on the other side keep their own sizes.
-// That is the empty side when a face lies on the hull, else the side whose
-// faces the plane's own test attaches (the opposite vertex inside the face's
-// power circle).  Where the four circles coincide neither side is preferred,
-// and either gives the same measures: the radical planes then share one line
-// and the terms of the two sides cancel as those of the tetrahedron would.
-// `cofaces` counts the tetrahedra at each triangle.
-void flat_sides(const tetra& T, const std::vector<int>& cofaces, double p, bool attach[4]) {
-  using ballmath::V3;
-  V3 c[4];
-  for (int k = 0; k < 4; ++k) c[k] = ballmath::at(*T.v[k]);
-  // The plane's normal: the longest of the faces' normals.
-  V3 n{0, 0, 0};
-  double longest = -1;
-  for (int k = 0; k < 4; ++k) {
-    const int a = k == 0 ? 1 : 0, b = k <= 1 ? 2 : 1, d = k <= 2 ? 3 : 2;
-    const V3 m = ballmath::cross(ballmath::sub(c[b], c[a]), ballmath::sub(c[d], c[a]));
-    const double l = ballmath::dot(m, m);
-    if (l > longest) {
-      longest = l;
-      n = m;
-    }
-  }
-  // The affine dependence of the four centres, sum lambda_k c_k = 0: the
-  // faces opposite vertices of one sign of lambda lie on one side.  Three
-  // centres on a line (lambda 0 for the fourth) make a face of no area,
-  // which lies on the side of the face opposite the middle one of the
-  // three, the one whose sign the other two do not share.
-  double lambda[4], largest = 0;
-  for (int k = 0; k < 4; ++k) {
-    const int a = k == 0 ? 1 : 0, b = k <= 1 ? 2 : 1, d = k <= 2 ? 3 : 2;
-    const double area =
-        ballmath::dot(ballmath::cross(ballmath::sub(c[b], c[a]), ballmath::sub(c[d], c[a])), n);
-    lambda[k] = k % 2 == 0 ? area : -area;
-    largest = std::max(largest, std::fabs(lambda[k]));
-  }
-  int positive = 0, negative = 0;
-  for (double l : lambda) {
-    if (std::fabs(l) <= 1e-9 * largest) continue;
-    ++(l > 0 ? positive : negative);
-  }
-  bool side[4];  // of the face opposite vertex k, face 3 - k
-  for (int k = 0; k < 4; ++k)
-    side[k] = std::fabs(lambda[k]) <= 1e-9 * largest ? positive < negative : lambda[k] > 0;
-  // Face f with the tetrahedron's first vertex on it and the opposite one,
-  // as in tetra::judge4.
-  const int first[4] = {0, 0, 0, 1}, opposite[4] = {3, 2, 1, 0};
-  bool hull[2] = {false, false};
-  double score[2] = {std::numeric_limits<double>::infinity(),
-                     std::numeric_limits<double>::infinity()};
-  for (int f = 0; f < 4; ++f) {
-    const tria& F = *T.faces[f];
-    const bool s = side[opposite[f]];
-    if (cofaces[static_cast<std::size_t>(F.id - 1)] < 2) hull[s] = true;
-    auto power = [&](int k) {
-      const info& a = *T.v[k];
-      const double dx = F.center[0] - a.x, dy = F.center[1] - a.y, dz = F.center[2] - a.z;
-      const double R = a.radius + p;
-      return dx * dx + dy * dy + dz * dz - R * R;
-    };
-    const double margin = power(first[f]) - power(opposite[f]);
-    if (margin < score[s]) score[s] = margin;
-  }
-  const bool chosen = hull[0] != hull[1] ? hull[1] : score[1] >= score[0];
-  for (int f = 0; f < 4; ++f) attach[f] = side[opposite[f]] == chosen;
-}
-
-// Whether the centre of a lies outside its own power cell because of b:
-// b's power at c_a is below a's own, -R_a^2.
-bool covered_by(const info& a, const info& b, double p) {
-  double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
-  double Ra = R_of(a, p), Rb = R_of(b, p);
-  return dx * dx + dy * dy + dz * dz - Rb * Rb < -(Ra * Ra);
 }
 
 // The incidence lists that the measures do not read, in list order: the
@@ -720,91 +342,28 @@ void clear_measures(info& a) {
 
 ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, double alpha,
                                    int report_type, int cusp, bool lists) {
-  const int n = static_cast<int>(beads.size());
-  std::vector<char> flat;
-  std::vector<ListedSimplex> list = expanded_simplex_list(beads, probe, &flat);
+  return measure_area_volume(beads, expanded_simplex_list(beads, probe), probe, alpha, report_type,
+                             cusp, lists);
+}
 
-  // Grown radii: the complex at alpha becomes the simplices of size <= 0.
-  // A ball that shrinks to nothing takes no part.
+ComplexRecords measure_area_volume(std::vector<Bead>& beads, SimplexList list, double probe,
+                                   double alpha, int report_type, int cusp, bool lists) {
   ComplexRecords rec;
-  rec.atoms.assign(static_cast<std::size_t>(n), info());
-  for (int i = 0; i < n; ++i) {
-    info& a = rec.atoms[i];
-    a.index = i;
-    a.x = beads[i].x;
-    a.y = beads[i].y;
-    a.z = beads[i].z;
-    a.radius = alpha_radius(beads[i].radius, probe, alpha);
-    if (!(a.radius + probe > 0)) a.absent = true;
-  }
-
-  make_records(list, rec, probe);
-  // A flat tetrahedron has no power centre: what the arithmetic gives is
-  // rounding noise.  It never enters the complex; its faces are judged as
-  // the limit of a slightly lifted one (flat_sides).
-  bool any_flat = false;
-  for (std::size_t k = 0; k < rec.tetras.size(); ++k) {
-    if (!flat[k]) continue;
-    for (double& x : rec.tetras[k].center) x = std::numeric_limits<double>::quiet_NaN();
-    any_flat = true;
-  }
+  build_complex(beads, list, probe, alpha, ComplexUse::kMeasures, rec);
   // The walk below needs of the list only its order: runs of tetrahedra,
   // triangles and edges, and the places of the vertices among them.
-  std::vector<Step> order = steps_of(list);
-  std::vector<ListedSimplex>().swap(list);
+  const std::vector<Step> order = steps_of(list.simplices);
+  list = SimplexList();
 
-  // Second pass: incidence and classification, tetrahedra first, then
-  // triangles, then edges (the order of the list); none of it reads a
-  // measure.  The triangles read their cofaces; the other lists are written
-  // after the measures, which do not read them.
+  // The measure terms of the simplices of the complex, in list order (all
+  // tetrahedra, all triangles, then each edge with the vertices it
+  // introduces), so that every sum is added up in that order.  The
+  // triangles read their cofaces; the other lists are written after the
+  // measures, which do not read them.
   Atoms& atoms = rec.atoms;
-  VoidComponents voids(rec.tetras);
-  std::vector<char> covered(static_cast<std::size_t>(n), 0);
-  int void_counter = 0;
-  link_records(rec);
-  std::vector<int> cofaces;  // tetrahedra at each triangle, for flat_sides
-  if (any_flat) {
-    cofaces.assign(rec.trias.size(), 0);
-    for (const tetra& T : rec.tetras)
-      for (const tria* f : T.faces)
-        if (f != nullptr) ++cofaces[static_cast<std::size_t>(f->id - 1)];
-  }
-  for (tetra& T : rec.tetras) {
-    for (tria* f : T.faces)
-      if (f != nullptr) f->cofaces.push_back(&T);
-    if (flat[static_cast<std::size_t>(T.id - 1)] && T.faces[0] && T.faces[1] && T.faces[2] &&
-        T.faces[3]) {
-      T.signed_size = std::numeric_limits<double>::infinity();
-      bool attach[4];
-      flat_sides(T, cofaces, probe, attach);
-      T.attach_faces(attach);
-    } else {
-      T.judge4(probe);
-    }
-    if (T.signed_size <= 0.0)
-      T.in_complex = true;
-    else
-      T.void_id = ++void_counter;
-  }
-  for (tria& F : rec.trias) {
-    F.judge3(probe);
-    if (F.signed_size <= 0.0)
-      F.in_complex = true;
-    else
-      F.voidsrepresentation(voids);
-  }
-  for (edge& E : rec.edges) {
-    E.judge2(probe);
-    if (covered_by(*E.v[0], *E.v[1], probe)) covered[E.v[0]->index] = 1;
-    if (covered_by(*E.v[1], *E.v[0], probe)) covered[E.v[1]->index] = 1;
-    if (E.signed_size <= 0.0) E.in_complex = true;
-  }
-
-  // Third pass: the measure terms of the simplices of the complex, in list
-  // order (all tetrahedra, all triangles, then each edge with the vertices
-  // it introduces), so that every sum is added up in that order.
   {
     SimplexBalls geometry(probe);
+    TetraBalls tetra_geometry(probe, report_type == 4);
     EdgePieces pieces(rec.edges, probe, cusp);
     TriaStore faces(rec.trias, report_type == 4);
     FaceMemo memo(rec.trias, rec.tetras.size());
@@ -824,7 +383,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
           // their centres and the sums the terms add to.
           if (k4 + 1 < rec.tetras.size()) fetch_atoms(rec.tetras[k4 + 1].v);
           if (T.in_complex)
-            tetra_terms(T, atoms, probe, report_type, geometry, pieces, faces, memo, shares);
+            tetra_terms(T, atoms, probe, report_type, tetra_geometry, pieces, faces, memo, shares);
         } else if (s.size == 3) {
           const tria& F = rec.trias[k3++];
           if (k3 + 1 < rec.trias.size()) fetch_atoms(rec.trias[k3 + 1].v);
@@ -838,16 +397,6 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
   }
   if (lists) complete_lists(rec);
 
-  voids.assign();
-  // An atom whose centre lies outside its power cell and that has no edge in
-  // the complex does not meet its cell at all: its ball lies inside the union
-  // of the others and it owns no part of the surface or the volume.
-  std::vector<char> has_edge(static_cast<std::size_t>(n), 0);
-  for (const edge& E : rec.edges)
-    if (E.in_complex) has_edge[E.v[0]->index] = has_edge[E.v[1]->index] = 1;
-  for (int i = 0; i < n; ++i)
-    if (covered[i] && !has_edge[i]) atoms[i].absent = true;
-
   voidsmeasure(rec.tetras, atoms, probe, report_type, cusp);
   for (info& a : atoms)
     if (a.absent) clear_measures(a);
@@ -856,15 +405,21 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, double probe, doubl
 
 void extract_area_volume_short(std::vector<Bead>& beads, std::string name, double probe,
                                double alpha, int report_type, int cusp) {
+  extract_area_volume_short(beads, expanded_simplex_list(beads, probe), name, probe, alpha,
+                            report_type, cusp);
+}
+
+void extract_area_volume_short(std::vector<Bead>& beads, SimplexList list, std::string name,
+                               double probe, double alpha, int report_type, int cusp) {
   // The report reads the atoms' sums alone.
-  ComplexRecords rec = measure_area_volume(beads, probe, alpha, report_type, cusp, false);
+  ComplexRecords rec =
+      measure_area_volume(beads, std::move(list), probe, alpha, report_type, cusp, false);
   area_volume_measure(rec.atoms, beads, name, probe, report_type, cusp);
 }
 
 void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, double probe,
                   int /*report_type*/, int cusp) {
-  const double p = probe;
-  BallCache g(atoms, p);
+  BallCache g(atoms, probe);
   for (const tetra& T : tetrahedra) {
     if (T.void_id <= 0) continue;
     const int v[4] = {T.v[0]->index, T.v[1]->index, T.v[2]->index, T.v[3]->index};
@@ -875,8 +430,8 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
         {v[1], v[2], v[3]}, {v[0], v[2], v[3]}, {v[0], v[1], v[3]}, {v[0], v[1], v[2]}};
     for (int m = 0; m < 4; ++m) {
       info& a = atoms[v[m]];
-      const double F = sector_area(v[m], others[m][0], others[m][1], others[m][2], atoms, p);
-      const Shell H = atom_shell(v[m], F, atoms, p);
+      const double F = sector_area(v[m], others[m][0], others[m][1], others[m][2], atoms, probe);
+      const Shell H = atom_shell(v[m], F, atoms, probe);
       a.void_area_sa += F;
       a.void_area_ms += H.area;
       a.envelope_sa -= F;
@@ -892,9 +447,9 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
       if (e == nullptr || !e->in_complex) continue;
       const int a = v[q[0]], b = v[q[1]], c = v[q[2]], d = v[q[3]];
       const double w = g.wedge(a, b, c, d);
-      const double Ea = w * g.height(a, b) * R_of(atoms[a], p) * AV_TWO_PI;
-      const double Eb = w * g.height(b, a) * R_of(atoms[b], p) * AV_TWO_PI;
-      const Shell Ga = atom_shell(a, Ea, atoms, p), Gb = atom_shell(b, Eb, atoms, p);
+      const double Ea = w * g.height(a, b) * R_of(atoms[a], probe) * AV_TWO_PI;
+      const double Eb = w * g.height(b, a) * R_of(atoms[b], probe) * AV_TWO_PI;
+      const Shell Ga = atom_shell(a, Ea, atoms, probe), Gb = atom_shell(b, Eb, atoms, probe);
       const Torus Tab = g.torus(a, b, cusp);
       atoms[a].void_area_sa -= Ea;
       atoms[b].void_area_sa -= Eb;
@@ -916,8 +471,8 @@ void voidsmeasure(std::vector<tetra>& tetrahedra, std::vector<info>& atoms, doub
       const int a = faces[f][0], b = faces[f][1], c = faces[f][2];
       const double Ba = g.cap2_area(a, b, c) / 2, Bb = g.cap2_area(b, a, c) / 2,
                    Bc = g.cap2_area(c, a, b) / 2;
-      const Shell Ka = atom_shell(a, Ba, atoms, p), Kb = atom_shell(b, Bb, atoms, p),
-                  Kc = atom_shell(c, Bc, atoms, p);
+      const Shell Ka = atom_shell(a, Ba, atoms, probe), Kb = atom_shell(b, Bb, atoms, probe),
+                  Kc = atom_shell(c, Bc, atoms, probe);
       const Torus Tab = g.torus(a, b, cusp), Tac = g.torus(a, c, cusp), Tbc = g.torus(b, c, cusp);
       const Patch P = g.patch(a, b, c);
       const double sab = g.segment_angle(a, b, c), sac = g.segment_angle(a, c, b),

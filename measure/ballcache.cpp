@@ -1,7 +1,5 @@
-// The composite ball pieces, written once over the balls of a simplex.  The
-// plain functions of ballgeometry.h and probesurface.h evaluate through a
-// one-off SimplexBalls, so every piece has one sequence of operations
-// wherever it is computed.
+// The ball pieces of a simplex kept as they are computed; each is made by
+// the `_of` form of its plain function from the pieces it is made of.
 #include "measure/ballcache.h"
 
 #include <cmath>
@@ -11,8 +9,8 @@ using namespace ballmath;
 
 // ---- SimplexBalls: loading ---------------------------------------------------
 
-SimplexBalls::SimplexBalls(const Atoms& atoms, double p, std::initializer_list<int> indices)
-    : p_(p) {
+SimplexBalls::SimplexBalls(const Atoms& atoms, double probe, std::initializer_list<int> indices)
+    : probe_(probe) {
   const info* v[4];
   int n = 0;
   for (int i : indices)
@@ -23,9 +21,8 @@ SimplexBalls::SimplexBalls(const Atoms& atoms, double p, std::initializer_list<i
 void SimplexBalls::load(const info* const* atoms, int n) {
   n_ = n < 4 ? n : 4;
   for (int k = 0; k < n_; ++k) {
-    atom_[k] = atoms[k];
-    c_[k] = at(*atoms[k]);
-    R_[k] = atoms[k]->radius + p_;
+    ball_[k] = ball_of(*atoms[k], probe_);
+    radius_[k] = atoms[k]->radius;
   }
   have_centre2_ = have_height_ = have_wedge_ = 0;
   have_plane_ = have_dual_ = have_edge_plane_ = have_segment_height_ = 0;
@@ -37,64 +34,44 @@ void SimplexBalls::load(const info* const* atoms, int n) {
 
 // ---- centres and predicates -------------------------------------------------
 
-const double* SimplexBalls::make_centre2(int a, int b, int k) {
-  centre2_of(c_[a], R_[a], c_[b], R_[b], centre2_[k]);
+const V3& SimplexBalls::make_centre2(int a, int b, int k) {
+  centre2_[k] = power_centre(ball_[a], ball_[b]);
   set(have_centre2_, k);
   return centre2_[k];
 }
 
-const SimplexBalls::Plane& SimplexBalls::make_plane(int a, int b, int c, int k) {
-  Plane& e = plane_[k];
-  centre3_of(c_[a], R_[a], c_[b], R_[b], c_[c], R_[c], e.centre, &e.normal);
+const PowerPlane& SimplexBalls::make_plane(int a, int b, int c, int k) {
+  plane_[k] = power_plane(ball_[a], ball_[b], ball_[c]);
   set(have_plane_, k);
-  return e;
+  return plane_[k];
 }
 
-const double* SimplexBalls::make_centre4(int a, int b, int c, int d, int k) {
-  centre4_of(c_[a], R_[a], c_[b], R_[b], c_[c], R_[c], c_[d], R_[d], centre4_[k]);
+const V3& SimplexBalls::make_centre4(int a, int b, int c, int d, int k) {
+  centre4_[k] = power_centre(ball_[a], ball_[b], ball_[c], ball_[d]);
   set(have_centre4_, k);
   return centre4_[k];
 }
 
-// The point where spheres a, b, c meet on the side of the plane's normal.
-const double* SimplexBalls::make_dual(int a, int b, int c, int k) {
-  double* out = dual_[k];
-  const Plane& e = plane(a, b, c);
-  const V3 m3 = at(e.centre);
-  const V3& n = e.normal;
-  V3 v = sub(m3, c_[a]);
-  double w = dot(v, n);
-  double nn = dot(n, n);
-  double Ri = R_[a];
-  double t = (root(w * w - dot(v, v) * nn + Ri * Ri * nn) - w) / nn;
-  out[0] = m3.x + t * n.x;
-  out[1] = m3.y + t * n.y;
-  out[2] = m3.z + t * n.z;
+const V3& SimplexBalls::make_dual(int a, int b, int c, int k) {
+  dual_[k] = triangle_dual_of(plane(a, b, c), ball_[a]);
   set(have_dual_, k);
-  return out;
+  return dual_[k];
 }
 
-bool SimplexBalls::hidden0(int a, int b) const { return hidden0_of(c_[a], R_[a], c_[b], R_[b]); }
-
 double SimplexBalls::make_height(int a, int b, int k) {
-  double d = norm(sub(at(centre2(a, b)), c_[a]));
-  double R = R_[a];
-  height_[k] = hidden0(a, b) ? R - d : R + d;
+  height_[k] = cap_height_of(ball_[a], centre2(a, b), hidden0(a, b));
   set(have_height_, k);
   return height_[k];
 }
 
-// Determinant of the rows (x, y, z, 1) of the four centres is negative.
 void SimplexBalls::make_nccw(int a, int b, int c, int d, int k) {
-  const V3& ca = c_[a];
-  if (-det3(sub(c_[b], ca), sub(c_[c], ca), sub(c_[d], ca)) < 0) set(nccw_, k);
+  if (::nccw(ball_[a].c, ball_[b].c, ball_[c].c, ball_[d].c)) set(nccw_, k);
   set(have_nccw_, k);
 }
 
 // ---- angles ------------------------------------------------------------------
 
-// The plane of (b, a, c) has the opposite normal, to the last bit: a cross
-// product changes sign exactly when its factors swap.
+// The plane of (b, a, c) has the opposite normal, to the last bit.
 const SimplexBalls::EdgePlane& SimplexBalls::make_edge_plane(int a, int b, int c, int k) {
   EdgePlane& e = edge_plane_[k];
   const int swapped = key3(b, a, c);
@@ -103,17 +80,17 @@ const SimplexBalls::EdgePlane& SimplexBalls::make_edge_plane(int a, int b, int c
     e.normal = V3{-o.normal.x, -o.normal.y, -o.normal.z};
     e.length = o.length;
   } else {
-    e.normal = cross(sub(c_[c], c_[a]), sub(c_[c], c_[b]));
+    e.normal = edge_normal(ball_[a].c, ball_[b].c, ball_[c].c);
     e.length = norm(e.normal);
   }
   set(have_edge_plane_, k);
   return e;
 }
 
-double SimplexBalls::turn_to(int a, int b, int c, const double* q) {
+// dihedral(c_a, c_b, c_c, q), with the plane of (a, b, c) kept.
+double SimplexBalls::turn_to(int a, int b, int c, const V3& q) {
   const EdgePlane& e = edge_plane(a, b, c);
-  const V3 Q = at(q);
-  V3 ns = cross(sub(Q, c_[a]), sub(Q, c_[b]));
+  const V3 ns = edge_normal(ball_[a].c, ball_[b].c, q);
   return turn_between(e.normal, e.length, ns, norm(ns));
 }
 
@@ -130,14 +107,13 @@ double SimplexBalls::make_half_minus(int a, int b, int c, int k) {
 }
 
 double SimplexBalls::make_corner(int a, int b, int c, int k) {
-  corner_[k] = dihedral(c_[a], at(dual(a, b, c)), c_[b], c_[c]);
+  corner_[k] = dihedral(ball_[a].c, dual(a, b, c), ball_[b].c, ball_[c].c);
   set(have_corner_, k);
   return corner_[k];
 }
 
 // One slot per edge of the four balls: the angle does not depend on the
-// order of the ends nor of the other two (the normals change sign together
-// and the products commute).
+// order of the ends nor of the other two.
 double SimplexBalls::make_wedge(int a, int b, int c, int d) {
   const bool kept = n_ == 4 && ((1 << a) | (1 << b) | (1 << c) | (1 << d)) == 15;
   const int k = a < b ? key2(a, b) : key2(b, a);
@@ -154,21 +130,14 @@ double SimplexBalls::make_wedge(int a, int b, int c, int d) {
 // ---- the radical circle of (a, b) cut by c, and by c and d ---------------------
 
 double SimplexBalls::make_segment_height(int a, int b, int c, int k) {
-  const V3 m2 = at(centre2(a, b));
-  const V3 m3 = at(centre3(a, b, c));
-  double r = rho(a, b);
-  double d = norm(sub(m3, m2));
-  const bool hidden1 = dot(sub(m3, m2), sub(c_[c], m2)) > 0;
-  segment_height_[k] = hidden1 ? r - d : r + d;
+  segment_height_[k] = segment_height_of(centre2(a, b), centre3(a, b, c), rho(a, b), ball_[c].c);
   set(have_segment_height_, k);
   return segment_height_[k];
 }
 
 double SimplexBalls::segment_area(int a, int b, int c) {
-  const V3 plus = at(dual(a, b, c)), minus = at(dual(a, c, b));
-  double r = rho(a, b);
-  double chord = norm(sub(plus, minus));
-  return segment_angle(a, b, c) * AV_PI * r * r - chord * (r - segment_height(a, b, c)) / 2;
+  return segment_area_of(segment_angle(a, b, c), rho(a, b), segment_height(a, b, c), dual(a, b, c),
+                         dual(a, c, b));
 }
 
 double SimplexBalls::make_segment2_angle(int a, int b, int c, int d, int k) {
@@ -179,54 +148,38 @@ double SimplexBalls::make_segment2_angle(int a, int b, int c, int d, int k) {
 
 double SimplexBalls::segment2_area(int a, int b, int c, int d) {
   if (nccw(a, b, c, d)) std::swap(c, d);
-  const V3 q1 = at(dual(a, c, b)), q2 = at(dual(a, b, d)), m4 = at(centre4(a, b, c, d));
-  double r = rho(a, b);
-  double sk = segment_height(a, b, c);
-  double sl = segment_height(a, b, d);
-  return segment2_angle(a, b, c, d) * AV_PI * r * r - (r - sk) * norm(sub(q1, m4)) / 2 -
-         (r - sl) * norm(sub(q2, m4)) / 2;
+  return segment2_area_of(segment2_angle(a, b, c, d), rho(a, b), segment_height(a, b, c),
+                          segment_height(a, b, d), dual(a, c, b), dual(a, b, d),
+                          centre4(a, b, c, d));
 }
 
 // ---- caps and spheres in wedges and solid angles ---------------------------------
 
 double SimplexBalls::make_cap2_area(int a, int b, int c, int k) {
-  double A = corner(a, b, c);
-  double B = corner(a, c, b);
-  double R = R_[a];
-  double hij = height(a, b), hik = height(a, c);
-  cap2_[k] = AV_TWO_PI * R * R * (1 - A - B) - AV_TWO_PI * R * (R - hij) * segment_angle(a, b, c) -
-             AV_TWO_PI * R * (R - hik) * segment_angle(a, c, b);
+  cap2_[k] = cap2_area_of(ball_[a].R, corner(a, b, c), corner(a, c, b), height(a, b), height(a, c),
+                          segment_angle(a, b, c), segment_angle(a, c, b));
   set(have_cap2_, k);
   return cap2_[k];
 }
 
 double SimplexBalls::cap2_volume(int a, int b, int c) {
-  double R = R_[a];
-  double hij = height(a, b), hik = height(a, c);
-  return (R / 3) * cap2_area(a, b, c) - ((R - hij) / 3) * segment_area(a, b, c) -
-         ((R - hik) / 3) * segment_area(a, c, b);
+  return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), cap2_area(a, b, c),
+                        segment_area(a, b, c), segment_area(a, c, b));
 }
 
 double SimplexBalls::make_cap3_area(int a, int b, int c, int d, int k) {
   if (nccw(a, b, c, d)) std::swap(c, d);
-  double A = corner(a, c, b);
-  double B = corner(a, d, c);
-  double C = corner(a, b, d);
-  double R = R_[a];
-  double hij = height(a, b), hik = height(a, c), hil = height(a, d);
-  cap3_[k] = AV_TWO_PI * R * R * (1 - A - B - C) -
-             AV_TWO_PI * R *
-                 (segment2_angle(a, b, c, d) * (R - hij) + segment2_angle(a, c, d, b) * (R - hik) +
-                  segment2_angle(a, d, b, c) * (R - hil));
+  cap3_[k] = cap3_area_of(ball_[a].R, corner(a, c, b), corner(a, d, c), corner(a, b, d),
+                          height(a, b), height(a, c), height(a, d), segment2_angle(a, b, c, d),
+                          segment2_angle(a, c, d, b), segment2_angle(a, d, b, c));
   set(have_cap3_, k);
   return cap3_[k];
 }
 
 double SimplexBalls::cap3_volume(int a, int b, int c, int d) {
-  double R = R_[a];
-  double hij = height(a, b), hik = height(a, c), hil = height(a, d);
-  return (R / 3) * cap3_area(a, b, c, d) - ((R - hij) / 3) * segment2_area(a, b, c, d) -
-         ((R - hik) / 3) * segment2_area(a, c, b, d) - ((R - hil) / 3) * segment2_area(a, d, b, c);
+  return cap3_volume_of(ball_[a].R, height(a, b), height(a, c), height(a, d), cap3_area(a, b, c, d),
+                        segment2_area(a, b, c, d), segment2_area(a, c, b, d),
+                        segment2_area(a, d, b, c));
 }
 
 // ---- probe-surface pieces ----------------------------------------------------------
@@ -234,149 +187,22 @@ double SimplexBalls::cap3_volume(int a, int b, int c, int d) {
 // The angle at the edge (X, c_a) is the corner angle of (a, b, c) to the
 // last bit: its two normals are the corner's, both negated and swapped.
 double SimplexBalls::make_patch_area(int a, int b, int c, int k) {
-  const V3 X = at(dual(a, b, c));
-  double di = corner(a, b, c);
-  double dj = dihedral(X, c_[b], c_[a], c_[c]);
-  double dk = dihedral(X, c_[c], c_[b], c_[a]);
-  patch_[k] = AV_FOUR_PI * p_ * p_ * ((di + dj + dk) / 2 - 0.25);
+  const V3& X = dual(a, b, c);
+  patch_[k] = patch_area_of(corner(a, b, c), dihedral(X, ball_[b].c, ball_[a].c, ball_[c].c),
+                            dihedral(X, ball_[c].c, ball_[b].c, ball_[a].c), probe_);
   set(have_patch_, k);
   return patch_[k];
 }
 
 Torus SimplexBalls::torus(int i, int j, int cusp) {
-  const double p = p_;
-  Torus out;
-  if (p < 1e-8) return out;
-  const double ri = atom_[i]->radius, rj = atom_[j]->radius;
-  const double Ri = ri + p, Rj = rj + p;
-  const double h = height(i, j);
-  const double rho = root((2 * Ri - h) * h);
-  const double ai = root(Ri * Ri - rho * rho), aj = root(Rj * Rj - rho * rho);
-  const double D = norm(sub(c_[i], c_[j]));
-  const double si = clamp1(rho / Ri), sj = clamp1(rho / Rj);
-  const double ki = root(1 - si * si), kj = root(1 - sj * sj);
-  const double thi = std::acos(si), thj = std::acos(sj);
-  const double wi = p * ki, wj = p * kj;
-
-  double area_i, area_j, vol_i, vol_j;
-  // Only defined when the torus intersects itself (rho <= p).
-  double f0 = 0, c0 = 0, Q = 0, P = 0;
-  if (rho > p) {
-    area_i = AV_TWO_PI * p * (rho * thi - wi);
-    area_j = AV_TWO_PI * p * (rho * thj - wj);
-    vol_i = AV_PI * p * p * (rho * thi - 2 * p * ki / 3);
-    vol_j = AV_PI * p * p * (rho * thj - 2 * p * kj / 3);
-  } else {
-    const double u0 = clamp1(rho / p);
-    const double k0 = root(1 - u0 * u0);
-    f0 = std::acos(u0);
-    c0 = p * k0;
-    const double W = p * p * (k0 - k0 * k0 * k0 / 3);
-    Q = AV_TWO_PI * p * (c0 - rho * f0);
-    P = AV_PI * p * (rho * rho * k0 - p * rho * f0 - p * rho * k0 * u0 + W);
-    area_i = AV_TWO_PI * p * (rho * (thi - f0) - (wi - c0));
-    area_j = AV_TWO_PI * p * (rho * (thj - f0) - (wj - c0));
-    const double ei = si * ri, ej = sj * rj;
-    const double W2 = W - p * rho * f0;
-    vol_i = AV_PI * wi * (ei * ei + rho * rho + rho * ei) / 3 -
-            AV_PI * p *
-                (rho * rho * ki - p * rho * thi - p * rho * ki * si +
-                 p * p * (ki - ki * ki * ki / 3) - W2);
-    vol_j = AV_PI * wj * (ej * ej + rho * rho + rho * ej) / 3 -
-            AV_PI * p *
-                (rho * rho * kj - p * rho * thj - p * rho * kj * sj +
-                 p * p * (kj - kj * kj * kj / 3) - W2);
-    if (cusp == 0) {
-      area_i += Q;
-      area_j += Q;
-      vol_i -= P;
-      vol_j -= P;
-    }
-  }
-
-  // Split the torus at the radical plane of the atom spheres.
-  const double qi = (D * D + ri * ri - rj * rj) / (2 * D);
-  const double qj = (D * D + rj * rj - ri * ri) / (2 * D);
-  double g0 = 0, u = 0, k = 0, b = 0, t = 0, v = 0, y = 0, z = 0;
-  auto pieces = [&](double gv) {
-    g0 = gv;
-    u = clamp1(g0 / p);
-    k = root(1 - u * u);
-    b = std::asin(u);
-    t = AV_TWO_PI * p * (rho * b - g0);
-    v = AV_PI * p * p * (rho * b - 2 * p * u / 3);
-    y = rho - p * k;
-    z = AV_PI * p * u * (y * y + rho * rho + rho * y) / 3;
-  };
-  const bool hid_ij = hidden0(i, j);
-  const bool hid_ji = hidden0(j, i);
-  if (!hid_ji && hid_ij) {
-    pieces(ai - qi);
-    out.area_i = area_i - t;
-    out.area_j = t - area_j;
-    out.volume_i = vol_i - v;
-    out.volume_j = v - vol_j;
-    out.cone_i = -z;
-    out.cone_j = z;
-  } else if (!hid_ij && hid_ji) {
-    pieces(aj - qj);
-    out.area_i = t - area_i;
-    out.area_j = area_j - t;
-    out.volume_i = v - vol_i;
-    out.volume_j = vol_j - v;
-    out.cone_i = z;
-    out.cone_j = -z;
-  } else {
-    pieces(std::fabs(ai - qi));
-    const double sg = ai < qi ? -1.0 : 1.0;
-    if (p < rho) {
-      t *= sg;
-      v *= sg;
-      z *= sg;
-      out.area_i = area_i - t;
-      out.area_j = area_j + t;
-      out.volume_i = vol_i - v;
-      out.volume_j = vol_j + v;
-      out.cone_i = z;
-      out.cone_j = -z;
-    } else {
-      double vp, Qp;
-      if (std::fabs(b) <= std::fabs(f0)) {
-        const double y2 = p * k - rho;
-        vp = AV_PI * p * u * (rho * y2 + rho * rho + y2 * y2) / 3;
-        if (cusp == 0) {
-          Qp = AV_TWO_PI * p * (g0 - rho * b);
-          vp -= AV_PI * p *
-                ((u - u * u * u / 3) * p * p + rho * rho * u - b * p * rho - p * rho * u * k);
-        } else {
-          Qp = 0;
-        }
-      } else {
-        vp = AV_PI * rho * rho * c0 / 3;
-        if (cusp == 0) {
-          vp -= P;
-          Qp = Q;
-        } else {
-          Qp = 0;
-        }
-      }
-      vp *= sg;
-      Qp *= sg;
-      out.area_i = area_i - Qp;
-      out.area_j = area_j + Qp;
-      out.volume_i = vol_i - vp;
-      out.volume_j = vol_j + vp;
-      out.cone_i = 0;
-      out.cone_j = 0;
-    }
-  }
-  return out;
+  return torus_of(radius_[i], radius_[j], probe_, height(i, j), norm(sub(ball_[i].c, ball_[j].c)),
+                  hidden0(i, j), hidden0(j, i), cusp);
 }
 
 // ---- BallCache ---------------------------------------------------------------------
 
-BallCache::BallCache(const Atoms& atoms, double p)
-    : atoms_(atoms), p_(p), position_(atoms.size(), -1), current_(p), other_(p) {}
+BallCache::BallCache(const Atoms& atoms, double probe)
+    : atoms_(atoms), probe_(probe), position_(atoms.size(), -1), current_(probe), other_(probe) {}
 
 void BallCache::reset(const int* vertices, int n) {
   for (int k = 0; k < n_; ++k) position_[vertex_[k]] = -1;
@@ -409,18 +235,9 @@ SimplexBalls& BallCache::on(std::initializer_list<int> atoms, int* at) {
   return other_;
 }
 
-namespace {
-void copy3(const double* from, double* to) {
-  to[0] = from[0];
-  to[1] = from[1];
-  to[2] = from[2];
-}
-}  // namespace
-
 void BallCache::dual(int i, int j, int k, double* out) {
   int x[3];
-  SimplexBalls& g = on({i, j, k}, x);
-  copy3(g.dual(x[0], x[1], x[2]), out);
+  put(on({i, j, k}, x).dual(x[0], x[1], x[2]), out);
 }
 
 double BallCache::height(int i, int j) {
@@ -481,4 +298,161 @@ Patch BallCache::patch(int i, int j, int k) {
 Torus BallCache::torus(int i, int j, int cusp) {
   int x[2];
   return on({i, j}, x).torus(x[0], x[1], cusp);
+}
+
+// ---- TetraBalls ----------------------------------------------------------------------
+
+namespace {
+// The positions of face k (leaving out vertex 3 - k), ascending.
+const int kFace[4][3] = {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}};
+// The six orders of three positions x[0], x[1], x[2].
+const int kOrder[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+}  // namespace
+
+constexpr int TetraBalls::kEdgeOf[4][4];
+
+void TetraBalls::load(const info* const* atoms) {
+  for (int k = 0; k < 4; ++k) {
+    ball_[k] = ball_of(*atoms[k], probe_);
+    radius_[k] = atoms[k]->radius;
+    for (int m = 0; m < 4; ++m) have_centre2_[k][m] = have_height_[k][m] = false;
+  }
+  for (int k = 0; k < 64; ++k) {
+    lent_[k] = 0;
+    have_patch_[k] = false;
+  }
+}
+
+const V3& TetraBalls::centre2(int a, int b) {
+  if (!have_centre2_[a][b]) {
+    centre2_[a][b] = power_centre(ball_[a], ball_[b]);
+    have_centre2_[a][b] = true;
+  }
+  return centre2_[a][b];
+}
+
+void TetraBalls::make_height(int a, int b) {
+  height_[a][b] = cap_height_of(ball_[a], centre2(a, b), alf_is_hidden0(ball_[a], ball_[b]));
+  have_height_[a][b] = true;
+}
+
+void TetraBalls::keep_triple(int a, int b, int c, const SimplexBalls::Triple& t, unsigned have) {
+  const int k = key(a, b, c);
+  lent_[k] = have;
+  dual_[k] = t.dual;
+  segment_height_[k] = t.segment_height;
+  plus_[k] = t.plus;
+  minus_[k] = t.minus;
+  corner_[k] = t.corner;
+  patch_[k] = t.patch;
+  have_patch_[k] = (have & SimplexBalls::kPatch) != 0;
+}
+
+unsigned TetraBalls::kept_triple(int a, int b, int c, SimplexBalls::Triple* t) const {
+  const int k = key(a, b, c);
+  t->dual = dual_[k];
+  t->segment_height = segment_height_[k];
+  t->plus = plus_[k];
+  t->minus = minus_[k];
+  t->corner = corner_[k];
+  t->patch = patch_[k];
+  unsigned have =
+      SimplexBalls::kDual | SimplexBalls::kPlus | SimplexBalls::kMinus | SimplexBalls::kCorner;
+  if (volumes_) have |= SimplexBalls::kSegmentHeight;
+  if (have_patch_[k]) have |= SimplexBalls::kPatch;
+  return have;
+}
+
+// Edge (x, y) of the face with third vertex z, both ways.
+void TetraBalls::make_edge_normals(int a, int b, int c) {
+  const int f[3] = {a, b, c};
+  for (int e = 0; e < 3; ++e) {
+    const int x = f[e == 2 ? 1 : 0], y = f[e == 0 ? 1 : 2], z = f[2 - e];
+    const int k = key(x, y, z), back = key(y, x, z);
+    normal_[k] = edge_normal(ball_[x].c, ball_[y].c, ball_[z].c);
+    length_[k] = norm(normal_[k]);
+    normal_[back] = V3{-normal_[k].x, -normal_[k].y, -normal_[k].z};
+    length_[back] = length_[k];
+  }
+}
+
+void TetraBalls::make_face(int a, int b, int c) {
+  const int f[3] = {a, b, c};
+  for (const auto& o : kOrder) {
+    const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
+    const int k = key(x, y, z);
+    const PowerPlane plane = power_plane(ball_[x], ball_[y], ball_[z]);
+    dual_[k] = triangle_dual_of(plane, ball_[x]);
+    if (volumes_)
+      segment_height_[k] = segment_height_of(centre2(x, y), plane.centre, rho(x, y), ball_[z].c);
+    have_patch_[k] = false;
+  }
+  for (const auto& o : kOrder) {
+    const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
+    const int k = key(x, y, z);
+    const V3 ahead = edge_normal(ball_[x].c, ball_[y].c, dual_[k]);
+    const V3 behind = edge_normal(ball_[x].c, ball_[y].c, dual_[key(x, z, y)]);
+    plus_[k] = turn_between(normal_[k], length_[k], ahead, norm(ahead));
+    minus_[k] = turn_between(normal_[k], length_[k], behind, norm(behind));
+    corner_[k] = dihedral(ball_[x].c, dual_[k], ball_[y].c, ball_[z].c);
+  }
+}
+
+void TetraBalls::complete() {
+  unsigned need =
+      SimplexBalls::kDual | SimplexBalls::kPlus | SimplexBalls::kMinus | SimplexBalls::kCorner;
+  if (volumes_) need |= SimplexBalls::kSegmentHeight;
+  for (const auto& f : kFace) {
+    make_edge_normals(f[0], f[1], f[2]);
+    bool whole = true;
+    for (const auto& o : kOrder)
+      if ((lent_[key(f[o[0]], f[o[1]], f[o[2]])] & need) != need) whole = false;
+    if (!whole) make_face(f[0], f[1], f[2]);
+  }
+  // The wedge at each edge, between the planes towards the other two.
+  for (int a = 0; a < 4; ++a)
+    for (int b = a + 1; b < 4; ++b) {
+      int c = 0;
+      while (c == a || c == b) ++c;
+      const int d = 6 - a - b - c;
+      const int kc = key(a, b, c), kd = key(a, b, d);
+      wedge_[kEdgeOf[a][b]] = turn_between(normal_[kc], length_[kc], normal_[kd], length_[kd]);
+    }
+}
+
+double TetraBalls::patch_area(int a, int b, int c) {
+  const int k = key(a, b, c);
+  if (!have_patch_[k]) {
+    const V3& X = dual_[k];
+    patch_[k] = patch_area_of(corner_[k], dihedral(X, ball_[b].c, ball_[a].c, ball_[c].c),
+                              dihedral(X, ball_[c].c, ball_[b].c, ball_[a].c), probe_);
+    have_patch_[k] = true;
+  }
+  return patch_[k];
+}
+
+double TetraBalls::cap2_area(int a, int b, int c) {
+  return cap2_area_of(ball_[a].R, corner_[key(a, b, c)], corner_[key(a, c, b)], height(a, b),
+                      height(a, c), segment_angle(a, b, c), segment_angle(a, c, b));
+}
+
+double TetraBalls::cap2_volume(int a, int b, int c) {
+  return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), cap2_area(a, b, c),
+                        segment_area(a, b, c), segment_area(a, c, b));
+}
+
+void TetraBalls::cap3(int a, int b, int c, int d, double* area, double* volume) {
+  const bool turned = nccw(a, b, c, d);
+  const int x = turned ? d : c, y = turned ? c : d;
+  const double R = ball_[a].R;
+  *area = cap3_area_of(R, corner_[key(a, x, b)], corner_[key(a, y, x)], corner_[key(a, b, y)],
+                       height(a, b), height(a, x), height(a, y), segment2_angle(a, b, x, y),
+                       segment2_angle(a, x, y, b), segment2_angle(a, y, b, x));
+  if (volume == nullptr) return;
+  // segment2_area of (a, b, c, d), (a, c, b, d), (a, d, b, c), each with its
+  // last two in the order that makes nccw false.
+  const double sb = segment2_area(a, b, x, y);
+  const double sc = nccw(a, c, b, d) ? segment2_area(a, c, d, b) : segment2_area(a, c, b, d);
+  const double sd = nccw(a, d, b, c) ? segment2_area(a, d, c, b) : segment2_area(a, d, b, c);
+  *volume = cap3_volume_of(R, height(a, b), height(a, c), height(a, d), *area, sb, sc, sd);
 }

@@ -1,4 +1,5 @@
-// The ball and probe-surface pieces of one simplex, each computed once.
+// The ball and probe-surface pieces of one simplex, each computed once: a
+// cache over the plain forms of ballgeometry.h and probesurface.h.
 #ifndef MEASURE_BALLCACHE_H
 #define MEASURE_BALLCACHE_H
 
@@ -6,36 +7,38 @@
 #include <initializer_list>
 #include <vector>
 
-#include "measure/ballmath.h"
+#include "measure/atomballs.h"
+#include "measure/ballgeometry.h"
 #include "measure/probesurface.h"
 
-// The balls of at most four atoms, named by their positions 0 to 3, and the
-// pieces of ballgeometry.h and probesurface.h among them.  Each piece is
-// computed when first asked for and kept until the next load(), so that the
-// many pieces of one simplex that share power centres, sphere intersection
-// points, cap heights and angles compute each once.  A piece of positions
-// (a, b, c) equals the plain function of their atoms bit for bit.
+// The expanded balls of at most four atoms, named by their positions 0 to
+// 3, and the pieces of ballgeometry.h and probesurface.h among them.  Each
+// piece is computed when first asked for and kept until the next load(), so
+// that the many pieces of one simplex that share power centres, sphere
+// intersection points, cap heights and angles compute each once.  A piece
+// of positions (a, b, c) equals the plain function of their balls bit for
+// bit: it hands the pieces it keeps to the same `_of` forms.
 class SimplexBalls {
  public:
-  explicit SimplexBalls(double p) : p_(p) {}
+  explicit SimplexBalls(double probe) : probe_(probe) {}
   // Loaded with the given atoms, at positions 0, 1, ... in this order.
-  SimplexBalls(const Atoms& atoms, double p, std::initializer_list<int> indices);
+  SimplexBalls(const Atoms& atoms, double probe, std::initializer_list<int> indices);
 
   // Takes these atoms as positions 0 to n-1 (n <= 4) and forgets every
   // piece.
   void load(const info* const* atoms, int n);
 
-  const double* centre2(int a, int b) {
+  const ballmath::V3& centre2(int a, int b) {
     const int k = key2(a, b);
     return has(have_centre2_, k) ? centre2_[k] : make_centre2(a, b, k);
   }
-  const double* centre3(int a, int b, int c) { return plane(a, b, c).centre; }
-  const double* centre4(int a, int b, int c, int d) {
+  const ballmath::V3& centre3(int a, int b, int c) { return plane(a, b, c).centre; }
+  const ballmath::V3& centre4(int a, int b, int c, int d) {
     const int k = key4(a, b, c, d);
     return has(have_centre4_, k) ? centre4_[k] : make_centre4(a, b, c, d, k);
   }
   // triangle_dual
-  const double* dual(int a, int b, int c) {
+  const ballmath::V3& dual(int a, int b, int c) {
     const int k = key3(a, b, c);
     return has(have_dual_, k) ? dual_[k] : make_dual(a, b, c, k);
   }
@@ -61,7 +64,7 @@ class SimplexBalls {
   // balls alone, as a neighbouring simplex computed them: what this one
   // would compute.  `have` tells which of them are set.
   struct Triple {
-    double dual[3];
+    ballmath::V3 dual;
     double segment_height, plus, minus, corner, patch;
   };
   enum : unsigned {
@@ -101,7 +104,7 @@ class SimplexBalls {
     }
     return make_wedge(a, b, c, d);
   }
-  double cap_volume(int a, int b) { return ballmath::cap_volume_of(R_[a], height(a, b)); }
+  double cap_volume(int a, int b) { return cap_volume_of(ball_[a].R, height(a, b)); }
   double cap2_area(int a, int b, int c) {
     const int k = key3(a, b, c);
     return has(have_cap2_, k) ? cap2_[k] : make_cap2_area(a, b, c, k);
@@ -114,16 +117,11 @@ class SimplexBalls {
   double cap3_volume(int a, int b, int c, int d);
   Patch patch(int a, int b, int c) {
     const int k = key3(a, b, c);
-    return patch_of_area(has(have_patch_, k) ? patch_[k] : make_patch_area(a, b, c, k), p_);
+    return patch_of_area(has(have_patch_, k) ? patch_[k] : make_patch_area(a, b, c, k), probe_);
   }
   Torus torus(int i, int j, int cusp);
 
  private:
-  // Power centre of three balls with the normal of their plane.
-  struct Plane {
-    double centre[3];
-    ballmath::V3 normal;
-  };
   // (c_c - c_a) x (c_c - c_b), the normal of the plane through the line of
   // (a, b) and c_c, with its length.
   struct EdgePlane {
@@ -138,13 +136,9 @@ class SimplexBalls {
   static void set(uint64_t& mask, int k) { mask |= uint64_t(1) << k; }
   static void set(uint64_t* mask, int k) { mask[k >> 6] |= uint64_t(1) << (k & 63); }
 
-  bool hidden0(int a, int b) const;
-  double rho(int a, int b) {
-    double R = R_[a];
-    double h = height(a, b);
-    return ballmath::root((2 * R - h) * h);
-  }
-  const Plane& plane(int a, int b, int c) {
+  bool hidden0(int a, int b) const { return alf_is_hidden0(ball_[a], ball_[b]); }
+  double rho(int a, int b) { return disk_radius_of(ball_[a].R, height(a, b)); }
+  const PowerPlane& plane(int a, int b, int c) {
     const int k = key3(a, b, c);
     return has(have_plane_, k) ? plane_[k] : make_plane(a, b, c, k);
   }
@@ -154,7 +148,7 @@ class SimplexBalls {
   }
   // Dihedral angle along (c_a, c_b) between the half-planes towards c_c and
   // towards the point q.
-  double turn_to(int a, int b, int c, const double* q);
+  double turn_to(int a, int b, int c, const ballmath::V3& q);
   // The two halves of segment_angle(a, b, c): towards dual(a, b, c) and
   // towards dual(a, c, b).
   double half_plus(int a, int b, int c) {
@@ -173,10 +167,10 @@ class SimplexBalls {
   }
 
   // Compute the piece of key k, keep it and return it.
-  const double* make_centre2(int a, int b, int k);
-  const Plane& make_plane(int a, int b, int c, int k);
-  const double* make_centre4(int a, int b, int c, int d, int k);
-  const double* make_dual(int a, int b, int c, int k);
+  const ballmath::V3& make_centre2(int a, int b, int k);
+  const PowerPlane& make_plane(int a, int b, int c, int k);
+  const ballmath::V3& make_centre4(int a, int b, int c, int d, int k);
+  const ballmath::V3& make_dual(int a, int b, int c, int k);
   double make_height(int a, int b, int k);
   void make_nccw(int a, int b, int c, int d, int k);
   const EdgePlane& make_edge_plane(int a, int b, int c, int k);
@@ -190,11 +184,10 @@ class SimplexBalls {
   double make_cap3_area(int a, int b, int c, int d, int k);
   double make_patch_area(int a, int b, int c, int k);
 
-  double p_;
+  double probe_;
   int n_ = 0;
-  const info* atom_[4] = {nullptr, nullptr, nullptr, nullptr};
-  ballmath::V3 c_[4];
-  double R_[4];
+  Ball ball_[4];
+  double radius_[4];  // of the atoms
 
   // Which pieces are at hand, by key.
   uint64_t have_centre2_ = 0, have_height_ = 0, have_wedge_ = 0;
@@ -203,20 +196,20 @@ class SimplexBalls {
   uint64_t have_centre4_[4] = {0, 0, 0, 0}, have_segment2_[4] = {0, 0, 0, 0};
   uint64_t have_cap3_[4] = {0, 0, 0, 0}, have_nccw_[4] = {0, 0, 0, 0}, nccw_[4] = {0, 0, 0, 0};
 
-  double centre2_[16][3], height_[16], wedge_[16];
-  Plane plane_[64];
-  double dual_[64][3];
+  ballmath::V3 centre2_[16];
+  double height_[16], wedge_[16];
+  PowerPlane plane_[64];
+  ballmath::V3 dual_[64];
   EdgePlane edge_plane_[64];
   double segment_height_[64], plus_[64], minus_[64], corner_[64], cap2_[64], patch_[64];
-  double centre4_[256][3], segment2_[256], cap3_[256];
+  ballmath::V3 centre4_[256];
+  double segment2_[256], cap3_[256];
 };
 
 inline void SimplexBalls::keep_triple(int a, int b, int c, const Triple& t, unsigned have) {
   const int k = key3(a, b, c);
   if (have & kDual) {
-    dual_[k][0] = t.dual[0];
-    dual_[k][1] = t.dual[1];
-    dual_[k][2] = t.dual[2];
+    dual_[k] = t.dual;
     set(have_dual_, k);
   }
   if (have & kSegmentHeight) {
@@ -245,9 +238,7 @@ inline unsigned SimplexBalls::kept_triple(int a, int b, int c, Triple* t) const 
   const int k = key3(a, b, c);
   unsigned have = 0;
   if (has(have_dual_, k)) {
-    t->dual[0] = dual_[k][0];
-    t->dual[1] = dual_[k][1];
-    t->dual[2] = dual_[k][2];
+    t->dual = dual_[k];
     have |= kDual;
   }
   if (has(have_segment_height_, k)) {
@@ -273,16 +264,116 @@ inline unsigned SimplexBalls::kept_triple(int a, int b, int c, Triple* t) const 
   return have;
 }
 
+// The pieces of the four balls of a tetrahedron that the area walk adds,
+// computed face by face in one sweep instead of piece by piece: the pieces
+// of each face's three balls (those of SimplexBalls::Triple, for its six
+// orders, with the normals of its edge planes) either handed in whole by a
+// neighbouring tetrahedron or computed at once, then the pieces of the four
+// balls from them.  Each equals the plain form bit for bit, as those of
+// SimplexBalls do.  Positions 0 to 3 are the tetrahedron's vertices; the
+// segment heights and what only the volumes need are left out without
+// `volumes`.
+class TetraBalls {
+ public:
+  TetraBalls(double probe, bool volumes) : probe_(probe), volumes_(volumes) {}
+
+  // Takes the four atoms and forgets every piece.
+  void load(const info* const* atoms);
+  // Heights known from earlier simplices, and those at hand (cap_height).
+  void keep_height(int a, int b, double h) {
+    height_[a][b] = h;
+    have_height_[a][b] = true;
+  }
+  bool kept_height(int a, int b, double* h) const {
+    if (!have_height_[a][b]) return false;
+    *h = height_[a][b];
+    return true;
+  }
+  double height(int a, int b) {
+    if (!have_height_[a][b]) make_height(a, b);
+    return height_[a][b];
+  }
+  // The pieces of the ordered triple (a, b, c) as a neighbouring tetrahedron
+  // kept them (SimplexBalls::Triple); a face is taken whole when all of its
+  // orders come with what the walk needs.  Then complete() computes the
+  // faces not taken.
+  void keep_triple(int a, int b, int c, const SimplexBalls::Triple& t, unsigned have);
+  unsigned kept_triple(int a, int b, int c, SimplexBalls::Triple* t) const;
+  void complete();
+
+  // After complete():
+  double segment_angle(int a, int b, int c) const {
+    return plus_[key(a, b, c)] + minus_[key(a, b, c)];
+  }
+  // dihedral(c_a, c_b, c_c, c_d) for the other two vertices c and d.
+  double wedge(int a, int b) const { return wedge_[kEdgeOf[a][b]]; }
+  double segment2_angle(int a, int b, int c, int d) const {
+    return minus_[key(a, b, c)] + plus_[key(a, b, d)] - wedge(a, b);
+  }
+  // Sphere a in the solid angle, and (with volumes) the matching volume.
+  void cap3(int a, int b, int c, int d, double* area, double* volume);
+  double cap2_area(int a, int b, int c);
+  double cap2_volume(int a, int b, int c);
+  Patch patch(int a, int b, int c) { return patch_of_area(patch_area(a, b, c), probe_); }
+  Torus torus(int a, int b, int cusp) {
+    return torus_of(radius_[a], radius_[b], probe_, height(a, b),
+                    ballmath::norm(ballmath::sub(ball_[a].c, ball_[b].c)),
+                    alf_is_hidden0(ball_[a], ball_[b]), alf_is_hidden0(ball_[b], ball_[a]), cusp);
+  }
+
+ private:
+  static constexpr int kEdgeOf[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
+  static int key(int a, int b, int c) { return a * 16 + b * 4 + c; }
+  void make_height(int a, int b);
+  const ballmath::V3& centre2(int a, int b);
+  double rho(int a, int b) { return disk_radius_of(ball_[a].R, height(a, b)); }
+  void make_face(int a, int b, int c);
+  void make_edge_normals(int a, int b, int c);
+  double patch_area(int a, int b, int c);
+  double segment_area(int a, int b, int c) {
+    const int k = key(a, b, c);
+    return segment_area_of(plus_[k] + minus_[k], rho(a, b), segment_height_[k], dual_[k],
+                           dual_[key(a, c, b)]);
+  }
+  // segment2_area with c and d in the order that makes nccw false.
+  double segment2_area(int a, int b, int c, int d) {
+    return segment2_area_of(segment2_angle(a, b, c, d), rho(a, b), segment_height_[key(a, b, c)],
+                            segment_height_[key(a, b, d)], dual_[key(a, c, b)], dual_[key(a, b, d)],
+                            power_centre(ball_[a], ball_[b], ball_[c], ball_[d]));
+  }
+  bool nccw(int a, int b, int c, int d) const {
+    return ::nccw(ball_[a].c, ball_[b].c, ball_[c].c, ball_[d].c);
+  }
+
+  double probe_;
+  bool volumes_;
+  Ball ball_[4];
+  double radius_[4];  // of the atoms
+  bool have_centre2_[4][4], have_height_[4][4];
+  ballmath::V3 centre2_[4][4];
+  double height_[4][4];
+  // By ordered triple: whether the face of a, b, c was taken whole.
+  bool have_face_[4];
+  unsigned lent_[64];
+  ballmath::V3 dual_[64];
+  double segment_height_[64], plus_[64], minus_[64], corner_[64], patch_[64];
+  bool have_patch_[64];
+  // (c_c - c_a) x (c_c - c_b) and its length.
+  ballmath::V3 normal_[64];
+  double length_[64];
+  double wedge_[6];
+};
+
 // The same pieces named by atom index, for the simplex given to reset().
 // Pieces of atoms outside that simplex are computed without being kept.
 class BallCache {
  public:
-  BallCache(const Atoms& atoms, double p);
+  BallCache(const Atoms& atoms, double probe);
   // Starts on the simplex with these vertex indices (n <= 4).
   void reset(const int* vertices, int n);
 
   const Atoms& atoms() const { return atoms_; }
-  double probe() const { return p_; }
+  double probe() const { return probe_; }
   void dual(int i, int j, int k, double* out);  // triangle_dual
   double height(int i, int j);                  // cap_height
   double segment_angle(int i, int j, int k);
@@ -305,7 +396,7 @@ class BallCache {
   SimplexBalls& on(std::initializer_list<int> atoms, int* at);
 
   const Atoms& atoms_;
-  double p_;
+  double probe_;
   int vertex_[4] = {-1, -1, -1, -1};
   int n_ = 0;
   // Position of each atom among the current simplex's vertices, -1 for the

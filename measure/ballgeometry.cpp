@@ -1,110 +1,69 @@
-// The plain functions of the ball geometry: each evaluates on a one-off
-// SimplexBalls holding its atoms, so that it gives the same bits as the
-// pieces that the area walks keep per simplex.  Square roots and arc
-// functions whose argument can leave its domain only by rounding (near
-// tangency) are clamped, so a touching configuration yields its limit value
-// instead of NaN.
+// The plain closed forms of the ball geometry: each computes the smaller
+// pieces it is made of and hands them to its `_of` form.
 #include "measure/ballgeometry.h"
 
 #include <cmath>
-
-#include "measure/ballcache.h"
-#include "measure/ballmath.h"
+#include <utility>
 
 using namespace ballmath;
 
-namespace {
-
-double radius(const Atoms& atoms, int i, double p) { return atoms[i].radius + p; }
-
-void centre_of(const Atoms& atoms, int i, double* out) { put(at(atoms[i]), out); }
-
-}  // namespace
-
 // ---- centres and predicates -------------------------------------------
 
-void power_centre2(const info& a, const info& b, double p, double* out) {
-  centre2_of(at(a), a.radius + p, at(b), b.radius + p, out);
+V3 power_centre(const Ball& a, const Ball& b) {
+  const V3 d = sub(a.c, b.c);
+  const double t = 0.5 - (a.R * a.R - b.R * b.R) / (2 * dot(d, d));
+  return V3{t * a.c.x + (1 - t) * b.c.x, t * a.c.y + (1 - t) * b.c.y, t * a.c.z + (1 - t) * b.c.z};
 }
 
-void power_centre3(const info& a, const info& b, const info& c, double p, double* out) {
-  V3 normal;
-  centre3_of(at(a), a.radius + p, at(b), b.radius + p, at(c), c.radius + p, out, &normal);
+// Solved relative to c_a: with X = c_a + Y and e_k = c_k - c_a, equal power
+// gives 2 Y.e_k = |e_k|^2 - R_k^2 + R_a^2, and Y lies in the plane.
+PowerPlane power_plane(const Ball& a, const Ball& b, const Ball& c) {
+  const V3 eb = sub(b.c, a.c), ec = sub(c.c, a.c);
+  const V3 n = cross(eb, ec);
+  const V3 y = cramer(eb, ec, n, (dot(eb, eb) - b.R * b.R + a.R * a.R) / 2,
+                      (dot(ec, ec) - c.R * c.R + a.R * a.R) / 2, 0.0);
+  return PowerPlane{V3{a.c.x + y.x, a.c.y + y.y, a.c.z + y.z}, n};
 }
 
-void power_centre4(const info& a, const info& b, const info& c, const info& d, double p,
-                   double* out) {
-  centre4_of(at(a), a.radius + p, at(b), b.radius + p, at(c), c.radius + p, at(d), d.radius + p,
-             out);
+V3 power_centre(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
+  const V3 eb = sub(b.c, a.c), ec = sub(c.c, a.c), ed = sub(d.c, a.c);
+  const V3 y =
+      cramer(eb, ec, ed, (dot(eb, eb) - b.R * b.R + a.R * a.R) / 2,
+             (dot(ec, ec) - c.R * c.R + a.R * a.R) / 2, (dot(ed, ed) - d.R * d.R + a.R * a.R) / 2);
+  return V3{a.c.x + y.x, a.c.y + y.y, a.c.z + y.z};
 }
 
-void setcenter2(int i, int j, double* out, const Atoms& atoms, double p) {
-  power_centre2(atoms[i], atoms[j], p, out);
+double tetrahedra_volume(const V3& a, const V3& b, const V3& c, const V3& d) {
+  return std::fabs(-det3(sub(b, a), sub(c, a), sub(d, a))) / 6;
 }
 
-void setcenter3(int i, int j, int k, double* out, const Atoms& atoms, double p) {
-  power_centre3(atoms[i], atoms[j], atoms[k], p, out);
+// Heron's formula; the radicand may round below zero for collinear centres.
+double triangle_area(const V3& a, const V3& b, const V3& c) {
+  const double ea = norm(sub(b, c)), eb = norm(sub(a, c)), ec = norm(sub(a, b));
+  const double s = (ea + eb + ec) / 2;
+  return root(s * (s - ea) * (s - eb) * (s - ec));
 }
 
-void setcenter4(int i, int j, int k, int l, double* out, const Atoms& atoms, double p) {
-  power_centre4(atoms[i], atoms[j], atoms[k], atoms[l], p, out);
+// From the power centre m3 of the three balls: the point at distance
+// sqrt(R_a^2 - |m3 - c_a|^2) from their plane, on the side of its normal.
+V3 triangle_dual_of(const PowerPlane& plane, const Ball& a) {
+  const V3& m3 = plane.centre;
+  const V3& n = plane.normal;
+  const V3 v = sub(m3, a.c);
+  const double w = dot(v, n);
+  const double nn = dot(n, n);
+  const double t = (root(w * w - dot(v, v) * nn + a.R * a.R * nn) - w) / nn;
+  return V3{m3.x + t * n.x, m3.y + t * n.y, m3.z + t * n.z};
 }
 
-// The power centre is c_i + (1 - t)(c_j - c_i); it lies on c_j's side when
-// 1 - t > 0, that is when d^2 + R_i^2 - R_j^2 > 0.  Tested directly, so
-// centres that share a coordinate need no special care.
-bool alf_is_hidden0(int i, int j, const Atoms& atoms, double p) {
-  return hidden0_of(at(atoms[i]), radius(atoms, i, p), at(atoms[j]), radius(atoms, j, p));
-}
-
-bool alf_is_hidden1(int i, int j, int k, const Atoms& atoms, double p) {
-  SimplexBalls g(atoms, p, {i, j, k});
-  const V3 m2 = at(g.centre2(0, 1)), m3 = at(g.centre3(0, 1, 2));
-  return dot(sub(m3, m2), sub(at(atoms[k]), m2)) > 0;
-}
-
-namespace {
-// Determinant of the rows (x, y, z, 1) of the four centres.
-double orientation(int i, int j, int k, int l, const Atoms& atoms) {
-  V3 ci = at(atoms[i]);
-  V3 a = sub(at(atoms[j]), ci), b = sub(at(atoms[k]), ci), c = sub(at(atoms[l]), ci);
-  return -det3(a, b, c);
-}
-}  // namespace
-
-bool nccw(int i, int j, int k, int l, const Atoms& atoms) {
-  return orientation(i, j, k, l, atoms) < 0;
-}
-
-double tetrahedra_volume(int i, int j, int k, int l, const Atoms& atoms) {
-  return std::fabs(orientation(i, j, k, l, atoms)) / 6;
-}
-
-double triangle_area(int i, int j, int k, const Atoms& atoms) {
-  double a = norm(sub(at(atoms[j]), at(atoms[k])));
-  double b = norm(sub(at(atoms[i]), at(atoms[k])));
-  double c = norm(sub(at(atoms[i]), at(atoms[j])));
-  double s = (a + b + c) / 2;
-  return root(s * (s - a) * (s - b) * (s - c));
-}
-
-void triangle_dual(int i, int j, int k, double* out, const Atoms& atoms, double p) {
-  SimplexBalls g(atoms, p, {i, j, k});
-  const double* d = g.dual(0, 1, 2);
-  out[0] = d[0];
-  out[1] = d[1];
-  out[2] = d[2];
+V3 triangle_dual(const Ball& a, const Ball& b, const Ball& c) {
+  return triangle_dual_of(power_plane(a, b, c), a);
 }
 
 // ---- angles ---------------------------------------------------------------
 
-double angle_dihedral(const double* a, const double* b, const double* q, const double* s) {
-  return dihedral(at(a), at(b), at(q), at(s));
-}
-
-double vector_angle(const double* a, const double* b, const double* q) {
-  V3 A = at(a);
-  V3 u = unit(sub(at(b), A)), v = unit(sub(at(q), A));
+double vector_angle(const V3& a, const V3& b, const V3& q) {
+  const V3 u = unit(sub(b, a)), v = unit(sub(q, a));
   double f = std::acos(clamp1(dot(u, v))) / AV_TURN;
   if (f > 0.5) f = 1 - f;
   return f;
@@ -112,151 +71,135 @@ double vector_angle(const double* a, const double* b, const double* q) {
 
 // ---- caps, circles, segments ------------------------------------------------
 
-double cap_height(int i, int j, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j}).height(0, 1);
+double cap_height(const Ball& a, const Ball& b) {
+  return cap_height_of(a, power_centre(a, b), alf_is_hidden0(a, b));
 }
 
-double cap_area(int i, int j, const Atoms& atoms, double p) {
-  double R = radius(atoms, i, p);
-  return AV_TWO_PI * R * cap_height(i, j, atoms, p);
+double cap_area(const Ball& a, const Ball& b) { return AV_TWO_PI * a.R * cap_height(a, b); }
+
+double cap_volume(const Ball& a, const Ball& b) { return cap_volume_of(a.R, cap_height(a, b)); }
+
+double disk_radius(const Ball& a, const Ball& b) { return disk_radius_of(a.R, cap_height(a, b)); }
+
+double lens_seg_length(const Ball& a, const Ball& b) {
+  return 2 * std::fabs(std::asin(clamp1(disk_radius(a, b) / a.R))) * a.R;
 }
 
-double cap_volume(int i, int j, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j}).cap_volume(0, 1);
+double lens_seg_area(const Ball& a, const Ball& b) {
+  const double g = 2 * std::fabs(std::asin(clamp1(disk_radius(a, b) / a.R)));
+  return (g - std::sin(g)) * a.R * a.R / 2;
 }
 
-double disk_radius(int i, int j, const Atoms& atoms, double p) {
-  double R = radius(atoms, i, p);
-  double h = cap_height(i, j, atoms, p);
-  return root((2 * R - h) * h);
+double pie_area(const Ball& a, const Ball& b, const Ball& c) {
+  const V3 u = unit(sub(b.c, a.c)), v = unit(sub(c.c, a.c));
+  return std::acos(clamp1(dot(u, v))) * a.R * a.R / 2;
 }
 
-double disk_length(int i, int j, const Atoms& atoms, double p) {
-  return AV_TWO_PI * disk_radius(i, j, atoms, p);
+double pie_length(const Ball& a, const Ball& b, const Ball& c) {
+  return vector_angle(a.c, b.c, c.c) * AV_TWO_PI * a.R;
 }
 
-namespace {
-double wedge_angle(const Atoms& atoms, int i, int j, int k, int l) {
-  return dihedral(at(atoms[i]), at(atoms[j]), at(atoms[k]), at(atoms[l]));
-}
-}  // namespace
-
-double lens_seg_length(int i, int j, const Atoms& atoms, double p) {
-  double R = radius(atoms, i, p);
-  return 2 * std::fabs(std::asin(clamp1(disk_radius(i, j, atoms, p) / R))) * R;
+double wedge_area(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
+  return dihedral(a.c, b.c, c.c, d.c) * AV_TWO_PI * a.R * cap_height(a, b);
 }
 
-double lens_seg_area(int i, int j, const Atoms& atoms, double p) {
-  double R = radius(atoms, i, p);
-  double g = 2 * std::fabs(std::asin(clamp1(disk_radius(i, j, atoms, p) / R)));
-  return (g - std::sin(g)) * R * R / 2;
+double wedge_volume(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
+  return dihedral(a.c, b.c, c.c, d.c) * cap_volume(a, b);
 }
 
-double pie_area(int i, int j, int k, const Atoms& atoms, double p) {
-  V3 ci = at(atoms[i]);
-  V3 u = unit(sub(at(atoms[j]), ci)), v = unit(sub(at(atoms[k]), ci));
-  double R = radius(atoms, i, p);
-  return std::acos(clamp1(dot(u, v))) * R * R / 2;
+double wedge_length(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
+  return dihedral(a.c, b.c, c.c, d.c) * AV_TWO_PI * disk_radius(a, b);
 }
 
-double pie_length(int i, int j, int k, const Atoms& atoms, double p) {
-  double a[3], b[3], c[3];
-  centre_of(atoms, i, a);
-  centre_of(atoms, j, b);
-  centre_of(atoms, k, c);
-  return vector_angle(a, b, c) * AV_TWO_PI * radius(atoms, i, p);
+double segment_angle(const Ball& a, const Ball& b, const Ball& c) {
+  return dihedral(a.c, b.c, c.c, triangle_dual(a, b, c)) +
+         dihedral(a.c, b.c, c.c, triangle_dual(a, c, b));
 }
 
-double wedge_area(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  double R = radius(atoms, i, p);
-  return wedge_angle(atoms, i, j, k, l) * AV_TWO_PI * R * cap_height(i, j, atoms, p);
+double segment_height(const Ball& a, const Ball& b, const Ball& c) {
+  return segment_height_of(power_centre(a, b), power_plane(a, b, c).centre, disk_radius(a, b), c.c);
 }
 
-double wedge_volume(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  return wedge_angle(atoms, i, j, k, l) * cap_volume(i, j, atoms, p);
+double segment_area(const Ball& a, const Ball& b, const Ball& c) {
+  return segment_area_of(segment_angle(a, b, c), disk_radius(a, b), segment_height(a, b, c),
+                         triangle_dual(a, b, c), triangle_dual(a, c, b));
 }
 
-double wedge_length(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  return wedge_angle(atoms, i, j, k, l) * AV_TWO_PI * disk_radius(i, j, atoms, p);
+double segment_length(const Ball& a, const Ball& b, const Ball& c) {
+  return AV_TWO_PI * disk_radius(a, b) * segment_angle(a, b, c);
 }
 
-double segment_angle(int i, int j, int k, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j, k}).segment_angle(0, 1, 2);
+double segment2_angle(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
+  return dihedral(a.c, b.c, c.c, triangle_dual(a, c, b)) +
+         dihedral(a.c, b.c, d.c, triangle_dual(a, b, d)) - dihedral(a.c, b.c, c.c, d.c);
 }
 
-double segment_height(int i, int j, int k, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j, k}).segment_height(0, 1, 2);
+double segment2_length(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
+  return AV_TWO_PI * disk_radius(a, b) * segment2_angle(a, b, c, d);
 }
 
-double segment_area(int i, int j, int k, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j, k}).segment_area(0, 1, 2);
+double segment2_area(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
+  const Ball* x = &c;
+  const Ball* y = &d;
+  if (nccw(a.c, b.c, c.c, d.c)) std::swap(x, y);
+  return segment2_area_of(segment2_angle(a, b, *x, *y), disk_radius(a, b), segment_height(a, b, *x),
+                          segment_height(a, b, *y), triangle_dual(a, *x, b),
+                          triangle_dual(a, b, *y), power_centre(a, b, *x, *y));
 }
 
-double segment_length(int i, int j, int k, const Atoms& atoms, double p) {
-  return AV_TWO_PI * disk_radius(i, j, atoms, p) * segment_angle(i, j, k, atoms, p);
+// ---- caps and spheres in wedges and solid angles ---------------------------------
+
+double corner_angle(const Ball& a, const Ball& b, const Ball& c) {
+  return dihedral(a.c, triangle_dual(a, b, c), b.c, c.c);
 }
 
-double segment2_angle(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j, k, l}).segment2_angle(0, 1, 2, 3);
+double cap2_area(const Ball& a, const Ball& b, const Ball& c) {
+  return cap2_area_of(a.R, corner_angle(a, b, c), corner_angle(a, c, b), cap_height(a, b),
+                      cap_height(a, c), segment_angle(a, b, c), segment_angle(a, c, b));
 }
 
-double segment2_length(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  return AV_TWO_PI * disk_radius(i, j, atoms, p) * segment2_angle(i, j, k, l, atoms, p);
+double cap2_volume(const Ball& a, const Ball& b, const Ball& c) {
+  return cap2_volume_of(a.R, cap_height(a, b), cap_height(a, c), cap2_area(a, b, c),
+                        segment_area(a, b, c), segment_area(a, c, b));
 }
 
-double segment2_area(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j, k, l}).segment2_area(0, 1, 2, 3);
-}
+double pawn_area(const Ball& a, const Ball& b, const Ball& c) { return cap2_area(a, b, c) / 2; }
 
-double cap2_area(int i, int j, int k, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j, k}).cap2_area(0, 1, 2);
-}
+double pawn_volume(const Ball& a, const Ball& b, const Ball& c) { return cap2_volume(a, b, c) / 2; }
 
-double cap2_volume(int i, int j, int k, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j, k}).cap2_volume(0, 1, 2);
-}
-
-double pawn_area(int i, int j, int k, const Atoms& atoms, double p) {
-  return cap2_area(i, j, k, atoms, p) / 2;
-}
-
-double pawn_volume(int i, int j, int k, const Atoms& atoms, double p) {
-  return cap2_volume(i, j, k, atoms, p) / 2;
-}
-
-double pawn_length(int i, int j, int k, const Atoms& atoms, double p) {
-  return (AV_TWO_PI * disk_radius(i, j, atoms, p) * segment_angle(i, j, k, atoms, p) +
-          AV_TWO_PI * disk_radius(i, k, atoms, p) * segment_angle(i, k, j, atoms, p) +
-          AV_TWO_PI * disk_radius(j, k, atoms, p) * segment_angle(j, k, i, atoms, p)) /
+double pawn_length(const Ball& a, const Ball& b, const Ball& c) {
+  return (AV_TWO_PI * disk_radius(a, b) * segment_angle(a, b, c) +
+          AV_TWO_PI * disk_radius(a, c) * segment_angle(a, c, b) +
+          AV_TWO_PI * disk_radius(b, c) * segment_angle(b, c, a)) /
          2;
 }
 
-double cap3_area(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j, k, l}).cap3_area(0, 1, 2, 3);
+double cap3_area(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
+  const Ball* x = &c;
+  const Ball* y = &d;
+  if (nccw(a.c, b.c, c.c, d.c)) std::swap(x, y);
+  return cap3_area_of(a.R, corner_angle(a, *x, b), corner_angle(a, *y, *x), corner_angle(a, b, *y),
+                      cap_height(a, b), cap_height(a, *x), cap_height(a, *y),
+                      segment2_angle(a, b, *x, *y), segment2_angle(a, *x, *y, b),
+                      segment2_angle(a, *y, b, *x));
 }
 
-double cap3_volume(int i, int j, int k, int l, const Atoms& atoms, double p) {
-  return SimplexBalls(atoms, p, {i, j, k, l}).cap3_volume(0, 1, 2, 3);
+double cap3_volume(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
+  return cap3_volume_of(a.R, cap_height(a, b), cap_height(a, c), cap_height(a, d),
+                        cap3_area(a, b, c, d), segment2_area(a, b, c, d), segment2_area(a, c, b, d),
+                        segment2_area(a, d, b, c));
 }
 
-namespace {
-// Solid angle of the tetrahedron (v, a, b, c) at v, as a fraction of the
-// whole sphere.
-double solid_fraction(int v, int a, int b, int c, const Atoms& atoms) {
-  const V3 cv = at(atoms[v]), ca = at(atoms[a]), cb = at(atoms[b]), cc = at(atoms[c]);
-  return (dihedral(cv, ca, cc, cb) + dihedral(cv, cb, ca, cc) + dihedral(cv, cc, cb, ca)) / 2 -
-         0.25;
-}
-}  // namespace
-
-double sector_area(int v, int a, int b, int c, const Atoms& atoms, double p) {
-  double R = radius(atoms, v, p);
-  return solid_fraction(v, a, b, c, atoms) * AV_FOUR_PI * R * R;
+double solid_fraction(const V3& v, const V3& a, const V3& b, const V3& c) {
+  return (dihedral(v, a, c, b) + dihedral(v, b, a, c) + dihedral(v, c, b, a)) / 2 - 0.25;
 }
 
-double sector_volume(int v, int a, int b, int c, const Atoms& atoms, double p) {
-  double R = radius(atoms, v, p);
-  return solid_fraction(v, a, b, c, atoms) * AV_FOUR_PI_THIRD * R * R * R;
+double sector_area(const Ball& v, const Ball& a, const Ball& b, const Ball& c) {
+  return solid_fraction(v.c, a.c, b.c, c.c) * AV_FOUR_PI * v.R * v.R;
+}
+
+double sector_volume(const Ball& v, const Ball& a, const Ball& b, const Ball& c) {
+  return solid_fraction(v.c, a.c, b.c, c.c) * AV_FOUR_PI_THIRD * v.R * v.R * v.R;
 }
 
 // ---- number-only closed forms ----------------------------------------------

@@ -1,13 +1,21 @@
-// Vector arithmetic of the ball routines.  The reports print values whose
-// last digits depend on the exact sequence of floating-point operations, so
-// every routine that computes a shared quantity (a power centre, a dihedral
-// angle, a cap volume) does it with the one helper below.
+// Vector arithmetic and the few operation sequences that every ball piece
+// is built from.  The reports print values whose last digits depend on the
+// exact sequence of floating-point operations, so every routine that
+// computes a shared quantity (a power centre, a dihedral angle, a cap
+// volume) does it with the one helper below.
+//
+// The constants are used exactly as written (not the library value of pi):
+// every report depends on them.
 #ifndef MEASURE_BALLMATH_H
 #define MEASURE_BALLMATH_H
 
 #include <cmath>
 
-#include "measure/ballgeometry.h"
+const double AV_PI = 3.14159265;
+const double AV_TWO_PI = 6.2831853;
+const double AV_FOUR_PI = 12.5663706;
+const double AV_FOUR_PI_THIRD = 4.1887902;
+const double AV_TURN = 6.2831853;  // one full turn, in radians
 
 namespace ballmath {
 
@@ -15,7 +23,6 @@ struct V3 {
   double x, y, z;
 };
 
-inline V3 at(const info& a) { return V3{a.x, a.y, a.z}; }
 inline V3 at(const double* a) { return V3{a[0], a[1], a[2]}; }
 inline V3 sub(const V3& a, const V3& b) { return V3{a.x - b.x, a.y - b.y, a.z - b.z}; }
 inline double dot(const V3& a, const V3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
@@ -55,61 +62,19 @@ inline double turn_between(const V3& nq, double lq, const V3& ns, double ls) {
   return std::acos(clamp1(c)) / AV_TURN;
 }
 
+// Normal of the plane through the line (a, b) and the point q:
+// (q - a) x (q - b).  Swapping a and b negates it to the last bit (a cross
+// product changes sign exactly when its factors swap).
+inline V3 edge_normal(const V3& a, const V3& b, const V3& q) { return cross(sub(q, a), sub(q, b)); }
+
 // Dihedral angle along the line (a, b) between the half-planes towards q
-// and towards s, in turns.
+// and towards s, in turns.  The same to the last bit for either order of a
+// and b, or of q and s: the normals change sign together and the products
+// commute.
 inline double dihedral(const V3& a, const V3& b, const V3& q, const V3& s) {
-  V3 nq = cross(sub(q, a), sub(q, b));
-  V3 ns = cross(sub(s, a), sub(s, b));
+  V3 nq = edge_normal(a, b, q);
+  V3 ns = edge_normal(a, b, s);
   return turn_between(nq, norm(nq), ns, norm(ns));
-}
-
-// Power centre of two balls (centre, expanded radius), on the segment of
-// their centres.
-inline void centre2_of(const V3& ca, double Ra, const V3& cb, double Rb, double* out) {
-  V3 d = sub(ca, cb);
-  double t = 0.5 - (Ra * Ra - Rb * Rb) / (2 * dot(d, d));
-  out[0] = t * ca.x + (1 - t) * cb.x;
-  out[1] = t * ca.y + (1 - t) * cb.y;
-  out[2] = t * ca.z + (1 - t) * cb.z;
-}
-
-// Power centre of three balls, in the plane of their centres, solved
-// relative to c_a: with X = c_a + Y and e_k = c_k - c_a, equal power gives
-// 2 Y.e_k = |e_k|^2 - R_k^2 + R_a^2, and Y lies in the plane.  Also gives
-// the plane's normal (c_b - c_a) x (c_c - c_a).
-inline void centre3_of(const V3& ca, double Ra, const V3& cb, double Rb, const V3& cc, double Rc,
-                       double* out, V3* normal) {
-  V3 eb = sub(cb, ca), ec = sub(cc, ca);
-  V3 n = cross(eb, ec);
-  V3 y = cramer(eb, ec, n, (dot(eb, eb) - Rb * Rb + Ra * Ra) / 2,
-                (dot(ec, ec) - Rc * Rc + Ra * Ra) / 2, 0.0);
-  out[0] = ca.x + y.x;
-  out[1] = ca.y + y.y;
-  out[2] = ca.z + y.z;
-  *normal = n;
-}
-
-// Power centre of four balls.
-inline void centre4_of(const V3& ca, double Ra, const V3& cb, double Rb, const V3& cc, double Rc,
-                       const V3& cd, double Rd, double* out) {
-  V3 eb = sub(cb, ca), ec = sub(cc, ca), ed = sub(cd, ca);
-  V3 y = cramer(eb, ec, ed, (dot(eb, eb) - Rb * Rb + Ra * Ra) / 2,
-                (dot(ec, ec) - Rc * Rc + Ra * Ra) / 2, (dot(ed, ed) - Rd * Rd + Ra * Ra) / 2);
-  out[0] = ca.x + y.x;
-  out[1] = ca.y + y.y;
-  out[2] = ca.z + y.z;
-}
-
-// The radical plane of balls a and b lies on c_b's side of c_a.
-inline bool hidden0_of(const V3& ca, double Ra, const V3& cb, double Rb) {
-  V3 d = sub(cb, ca);
-  return dot(d, d) + Ra * Ra - Rb * Rb > 0;
-}
-
-// Volume of the cap of height h of a ball of radius R.
-inline double cap_volume_of(double R, double h) {
-  double r = root((2 * R - h) * h);
-  return (R / 3) * (AV_TWO_PI * R * h) - (1.0 / 3) * (R - h) * AV_PI * r * r;
 }
 
 }  // namespace ballmath

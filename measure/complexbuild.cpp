@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <utility>
 
 #include "geometry/ashape.h"
 #include "geometry/triangulate.h"
+#include "measure/atomballs.h"
 #include "structure/bead.h"
 
 // ---- SimplexKeys -----------------------------------------------------------
@@ -141,21 +143,18 @@ Record& add_record(std::vector<Record>& records, const ListedSimplex& s, std::ve
 
 }  // namespace
 
-std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, double probe,
-                                                 std::vector<char>* flat) {
+SimplexList expanded_simplex_list(std::vector<Bead>& beads, double probe) {
   std::unique_ptr<CD3DW> triangulation = triangulate(beads, [probe](const Bead& b) {
     const double r = b.radius + probe;
     return r * r;
   });
   CAlpha* complex = new CAlpha(triangulation.get(), CAlpha::kListOnly);
-  std::vector<ListedSimplex> list = list_simplices(complex->simplices);
-  if (flat) {
-    flat->clear();
-    for (CSimplex* s : complex->simplices)
-      if (s->size() == 4) flat->push_back(static_cast<C3Simplex*>(s)->sigma_inf);
-  }
+  SimplexList out;
+  out.simplices = list_simplices(complex->simplices);
+  for (CSimplex* s : complex->simplices)
+    if (s->size() == 4) out.flat.push_back(static_cast<C3Simplex*>(s)->sigma_inf);
   delete complex;
-  return list;
+  return out;
 }
 
 double alpha_radius(double radius, double probe, double alpha) {
@@ -393,3 +392,350 @@ void CofaceLists::flush_tetras(ComplexRecords& rec) {
 }
 
 void CofaceLists::flush_trias(ComplexRecords& rec) { edge_trias_.flush(rec.edges, rec.trias, rec); }
+
+// ---- the builder ----------------------------------------------------------------
+
+namespace {
+
+// Copies at most `width` characters and ends the text.
+void copy_text(char* to, const char* from, std::size_t width) {
+  std::size_t i = 0;
+  for (; i < width && from[i] != '\0'; ++i) to[i] = from[i];
+  to[i] = '\0';
+}
+
+// Face k of a tetrahedron is shared with its neighbour k; each keeps the
+// pairs in parallel lists, each neighbour once, in the order of the shared
+// faces.  Collected like BulkLists, written per tetrahedron.
+class NeighbourLinks {
+ public:
+  void reserve(std::size_t n) { links_.reserve(n); }
+  void note(int owner, int neighbour, int face) { links_.push_back({owner, neighbour, face}); }
+
+  void flush(ComplexRecords& rec) {
+    std::vector<tetra>& tetras = rec.tetras;
+    std::vector<int> start(tetras.size() + 1, 0);
+    for (const Link& l : links_) ++start[static_cast<std::size_t>(l.owner) + 1];
+    for (std::size_t i = 1; i < start.size(); ++i) start[i] += start[i - 1];
+    std::vector<Link> sorted(links_.size());
+    std::vector<int> fill(start.begin(), start.end() - 1);
+    for (const Link& l : links_) sorted[static_cast<std::size_t>(fill[l.owner]++)] = l;
+    std::vector<Link>().swap(links_);
+    rec.tetra_lists.prepare(sorted.size());
+    rec.tria_lists.prepare(sorted.size());
+    for (std::size_t t = 0; t < tetras.size(); ++t) {
+      tetra& a = tetras[t];
+      const std::size_t n = static_cast<std::size_t>(start[t + 1] - start[t]);
+      a.neighbours.reserve(a.neighbours.size() + n, rec.tetra_lists);
+      a.shared_trias.reserve(a.shared_trias.size() + n, rec.tria_lists);
+      for (int k = start[t]; k < start[t + 1]; ++k) {
+        tetra* b = &tetras[static_cast<std::size_t>(sorted[k].neighbour)];
+        if (std::find(a.neighbours.begin(), a.neighbours.end(), b) != a.neighbours.end()) continue;
+        a.neighbours.push_back(b);
+        a.shared_trias.push_back(&rec.trias[static_cast<std::size_t>(sorted[k].face)]);
+      }
+    }
+  }
+
+ private:
+  struct Link {
+    int owner, neighbour, face;
+  };
+  std::vector<Link> links_;
+};
+
+// The faces of a flat tetrahedron (its four centres in one plane, as the
+// complex reports them) that a slightly lifted vertex would attach to it.
+// Lifted, the tetrahedron is a sliver whose power centre runs off along the
+// plane's normal to one side, and the faces on that side (those along one
+// diagonal, or the one big face against the three around an inner point)
+// are attached to it; the faces on the other side keep their own sizes.
+// That is the empty side when a face lies on the hull, else the side whose
+// faces the plane's own test attaches (the opposite vertex inside the face's
+// power circle).  Where the four circles coincide neither side is preferred,
+// and either gives the same measures: the radical planes then share one line
+// and the terms of the two sides cancel as those of the tetrahedron would.
+// `cofaces` counts the tetrahedra at each triangle.
+void flat_sides(const tetra& T, const std::vector<int>& cofaces, double probe, bool attach[4]) {
+  using ballmath::V3;
+  V3 c[4];
+  for (int k = 0; k < 4; ++k) c[k] = centre_of(*T.v[k]);
+  // The plane's normal: the longest of the faces' normals.
+  V3 n{0, 0, 0};
+  double longest = -1;
+  for (int k = 0; k < 4; ++k) {
+    const int a = k == 0 ? 1 : 0, b = k <= 1 ? 2 : 1, d = k <= 2 ? 3 : 2;
+    const V3 m = ballmath::cross(ballmath::sub(c[b], c[a]), ballmath::sub(c[d], c[a]));
+    const double l = ballmath::dot(m, m);
+    if (l > longest) {
+      longest = l;
+      n = m;
+    }
+  }
+  // The affine dependence of the four centres, sum lambda_k c_k = 0: the
+  // faces opposite vertices of one sign of lambda lie on one side.  Three
+  // centres on a line (lambda 0 for the fourth) make a face of no area,
+  // which lies on the side of the face opposite the middle one of the
+  // three, the one whose sign the other two do not share.
+  double lambda[4], largest = 0;
+  for (int k = 0; k < 4; ++k) {
+    const int a = k == 0 ? 1 : 0, b = k <= 1 ? 2 : 1, d = k <= 2 ? 3 : 2;
+    const double area =
+        ballmath::dot(ballmath::cross(ballmath::sub(c[b], c[a]), ballmath::sub(c[d], c[a])), n);
+    lambda[k] = k % 2 == 0 ? area : -area;
+    largest = std::max(largest, std::fabs(lambda[k]));
+  }
+  int positive = 0, negative = 0;
+  for (double l : lambda) {
+    if (std::fabs(l) <= 1e-9 * largest) continue;
+    ++(l > 0 ? positive : negative);
+  }
+  bool side[4];  // of the face opposite vertex k, face 3 - k
+  for (int k = 0; k < 4; ++k)
+    side[k] = std::fabs(lambda[k]) <= 1e-9 * largest ? positive < negative : lambda[k] > 0;
+  // Face f with the tetrahedron's first vertex on it and the opposite one,
+  // as in tetra::judge4.
+  const int first[4] = {0, 0, 0, 1}, opposite[4] = {3, 2, 1, 0};
+  bool hull[2] = {false, false};
+  double score[2] = {std::numeric_limits<double>::infinity(),
+                     std::numeric_limits<double>::infinity()};
+  for (int f = 0; f < 4; ++f) {
+    const tria& F = *T.faces[f];
+    const bool s = side[opposite[f]];
+    if (cofaces[static_cast<std::size_t>(F.id - 1)] < 2) hull[s] = true;
+    auto power = [&](int k) {
+      const info& a = *T.v[k];
+      const double dx = F.center[0] - a.x, dy = F.center[1] - a.y, dz = F.center[2] - a.z;
+      const double R = a.radius + probe;
+      return dx * dx + dy * dy + dz * dz - R * R;
+    };
+    const double margin = power(first[f]) - power(opposite[f]);
+    if (margin < score[s]) score[s] = margin;
+  }
+  const bool chosen = hull[0] != hull[1] ? hull[1] : score[1] >= score[0];
+  for (int f = 0; f < 4; ++f) attach[f] = side[opposite[f]] == chosen;
+}
+
+// Whether the centre of a lies outside its own power cell because of b:
+// b's power at c_a is below a's own, -R_a^2.
+bool covered_by(const info& a, const info& b, double probe) {
+  double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
+  double Ra = a.radius + probe, Rb = b.radius + probe;
+  return dx * dx + dy * dy + dz * dz - Rb * Rb < -(Ra * Ra);
+}
+
+void make_atoms(const std::vector<Bead>& beads, double probe, double alpha, ComplexUse use,
+                std::vector<info>& atoms) {
+  atoms.assign(beads.size(), info());
+  for (std::size_t i = 0; i < beads.size(); ++i) {
+    const Bead& b = beads[i];
+    info& a = atoms[i];
+    a.index = static_cast<int>(i);
+    a.serial = b.serial;
+    a.residue_number = b.res_num;
+    a.x = b.x;
+    a.y = b.y;
+    a.z = b.z;
+    a.bfactor = b.b_factor;
+    a.signed_size = -(b.radius + probe);
+    copy_text(a.atom_name, b.atom_name, 4);
+    copy_text(a.residue_name, b.res_name, 3);
+    a.chain_id = b.chain_id;
+    a.position = static_cast<int>(i) + 1;
+    a.stamp = -1;
+    if (use == ComplexUse::kPockets) {
+      a.radius = b.radius;
+    } else {
+      // A ball that shrinks to nothing takes no part.
+      a.radius = alpha_radius(b.radius, probe, alpha);
+      if (!(a.radius + probe > 0)) a.absent = true;
+    }
+  }
+}
+
+// The links of the records as ids, and back.
+template <class Record>
+int id_of(const Record* r) {
+  return r == nullptr ? 0 : r->id;
+}
+
+void keep_links(const ComplexRecords& rec, std::vector<int>& links) {
+  links.clear();
+  links.reserve(10 * rec.tetras.size() + 3 * rec.trias.size());
+  for (const tetra& t : rec.tetras) {
+    for (const tria* f : t.faces) links.push_back(id_of(f));
+    for (const edge* e : t.edges) links.push_back(id_of(e));
+  }
+  for (const tria& f : rec.trias)
+    for (const edge* e : f.e) links.push_back(id_of(e));
+}
+
+void take_links(const std::vector<int>& links, ComplexRecords& rec) {
+  const int* id = links.data();
+  for (tetra& t : rec.tetras) {
+    for (tria*& f : t.faces) f = record_of(rec.trias, *id++);
+    for (edge*& e : t.edges) e = record_of(rec.edges, *id++);
+  }
+  for (tria& f : rec.trias)
+    for (edge*& e : f.e) e = record_of(rec.edges, *id++);
+}
+
+}  // namespace
+
+void build_complex(const std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
+                   ComplexUse use, ComplexRecords& rec) {
+  const bool pockets = use == ComplexUse::kPockets;
+  // With grown radii the complex at alpha is the simplices of size <= 0.
+  const double threshold = pockets ? alpha : 0.0;
+  make_atoms(beads, probe, alpha, use, rec.atoms);
+  make_records(list.simplices, rec, probe);
+  // A flat tetrahedron has no power centre: what the arithmetic gives is
+  // rounding noise.  It never enters the complex and takes no part in the
+  // flow.
+  bool any_flat = false;
+  for (std::size_t k = 0; k < rec.tetras.size(); ++k) {
+    if (!list.flat[k]) continue;
+    for (double& x : rec.tetras[k].center) x = std::numeric_limits<double>::quiet_NaN();
+    any_flat = true;
+  }
+  if (!list.links.empty()) {
+    take_links(list.links, rec);
+  } else {
+    link_records(rec);
+    if (list.keep_links) keep_links(rec, list.links);
+  }
+
+  // The coface lists of faces and edges are written in bulk: no step of the
+  // walk reads them before the walk has moved on to the next kind.  So are
+  // the atoms' tetrahedron lists and the neighbour lists.  The area walk
+  // needs the cofaces of the triangles alone.
+  CofaceLists cofaces(rec);
+  BulkLists<info, tetra, 0> atom_tetras(&info::all_tetras),
+      atom_complex_tetras(&info::complex_tetras);
+  NeighbourLinks neighbours;
+  if (pockets) {
+    neighbours.reserve(2 * rec.trias.size());
+    // Every atom's edge list at its final size from the start.
+    std::vector<int> degree(rec.atoms.size(), 0);
+    for (const edge& e : rec.edges) {
+      ++degree[static_cast<std::size_t>(e.v[0]->index)];
+      ++degree[static_cast<std::size_t>(e.v[1]->index)];
+    }
+    rec.edge_lists.prepare(2 * rec.edges.size());
+    for (std::size_t i = 0; i < rec.atoms.size(); ++i)
+      rec.atoms[i].incident_edges.reserve(static_cast<std::size_t>(degree[i]), rec.edge_lists);
+  }
+  auto flush_tetra_incidence = [&]() {
+    cofaces.flush_tetras(rec);
+    atom_tetras.flush(rec.atoms, rec.tetras, rec);
+    atom_complex_tetras.flush(rec.atoms, rec.tetras, rec);
+  };
+  // The tetrahedra at each triangle, for the faces of flat ones.
+  std::vector<int> tetras_at;
+  if (any_flat) {
+    tetras_at.assign(rec.trias.size(), 0);
+    for (const tetra& T : rec.tetras)
+      for (const tria* f : T.faces)
+        if (f != nullptr) ++tetras_at[static_cast<std::size_t>(f->id - 1)];
+  }
+  VoidComponents voids(rec.tetras);
+  std::vector<char> covered(pockets ? 0 : rec.atoms.size(), 0);
+
+  std::size_t next_tetra = 0, next_tria = 0, next_edge = 0;
+  int void_counter = 0, position = 0;
+  for (const ListedSimplex& s : list.simplices) {
+    ++position;
+    if (s.size == 4) {
+      tetra& t = rec.tetras[next_tetra++];
+      const int me = t.id - 1;
+      if (pockets) {
+        cofaces.note(t);
+      } else {
+        for (tria* f : t.faces)
+          if (f != nullptr) f->cofaces.push_back(&t);
+      }
+      if (list.flat[static_cast<std::size_t>(me)] && t.faces[0] && t.faces[1] && t.faces[2] &&
+          t.faces[3]) {
+        // Judged as the limit of a slightly lifted one.
+        t.signed_size = std::numeric_limits<double>::infinity();
+        bool attach[4];
+        flat_sides(t, tetras_at, probe, attach);
+        t.attach_faces(attach);
+      } else {
+        t.judge4(probe);
+      }
+      if (pockets)
+        for (info* v : t.v) atom_tetras.note(v->index, me);
+      if (t.signed_size <= threshold) {
+        t.in_complex = true;
+        if (pockets)
+          for (info* v : t.v) atom_complex_tetras.note(v->index, me);
+      } else {
+        t.void_id = ++void_counter;
+      }
+      t.position = position;
+    } else if (s.size == 3) {
+      tria& f = rec.trias[next_tria++];
+      if (pockets) {
+        if (next_tria == 1) flush_tetra_incidence();
+        const int me = f.id - 1;
+        cofaces.note(f);
+        if (f.cofaces.size() == 2) {
+          const int a0 = f.cofaces[0]->id - 1;
+          const int a1 = f.cofaces[1]->id - 1;
+          neighbours.note(a0, a1, me);
+          neighbours.note(a1, a0, me);
+        } else if (f.cofaces.size() == 1) {
+          // A convex-hull face: its tetrahedron, its atoms and every
+          // tetrahedron at those atoms lie on the hull.
+          f.cofaces[0]->hull = true;
+          for (info* v : f.v) v->marks[MARK_HULL] = true;
+          for (info* v : f.v) {
+            for (tetra* t : v->all_tetras) t->hull = true;
+          }
+        }
+      }
+      f.judge3(probe);
+      if (f.signed_size <= threshold)
+        f.in_complex = true;
+      else if (!pockets)
+        f.voidsrepresentation(voids);
+      if (pockets) f.ancesterofoutside(probe);
+      f.position = position;
+    } else if (s.size == 2) {
+      edge& e = rec.edges[next_edge++];
+      if (pockets) {
+        e.v[0]->incident_edges.push_back(&e);
+        e.v[1]->incident_edges.push_back(&e);
+      }
+      e.judge2(probe);
+      if (!pockets) {
+        if (covered_by(*e.v[0], *e.v[1], probe))
+          covered[static_cast<std::size_t>(e.v[0]->index)] = 1;
+        if (covered_by(*e.v[1], *e.v[0], probe))
+          covered[static_cast<std::size_t>(e.v[1]->index)] = 1;
+      }
+      if (e.signed_size <= threshold) e.in_complex = true;
+      e.position = position;
+    }
+  }
+
+  if (pockets) {
+    flush_tetra_incidence();
+    cofaces.flush_trias(rec);
+    neighbours.flush(rec);
+    ancoutsidejudge(rec.tetras, probe);
+    return;
+  }
+  voids.assign();
+  // An atom whose centre lies outside its power cell and that has no edge in
+  // the complex does not meet its cell at all: its ball lies inside the union
+  // of the others and it owns no part of the surface or the volume.
+  std::vector<char> has_edge(rec.atoms.size(), 0);
+  for (const edge& e : rec.edges)
+    if (e.in_complex)
+      has_edge[static_cast<std::size_t>(e.v[0]->index)] =
+          has_edge[static_cast<std::size_t>(e.v[1]->index)] = 1;
+  for (std::size_t i = 0; i < rec.atoms.size(); ++i)
+    if (covered[i] && !has_edge[i]) rec.atoms[i].absent = true;
+}

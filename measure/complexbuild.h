@@ -78,12 +78,24 @@ struct ListedSimplex {
 // The simplex list of an alpha complex, in its order.  Copied out, it lets
 // the triangulation and the complex go before the records are made.
 std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplices);
+
 // The simplex list of the alpha complex of the beads' balls grown by the
-// probe (weights (r + probe)^2, the beads inserted in the seeded order).
-// With `flat`, it also receives, for each tetrahedron in list order, whether
-// the complex reported it degenerate (its centres coplanar within rounding).
-std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, double probe,
-                                                 std::vector<char>* flat = nullptr);
+// probe (weights (r + probe)^2, the beads inserted in the seeded order), and
+// for each tetrahedron in list order whether the complex reported it
+// degenerate (its centres coplanar within rounding).  It depends on the
+// beads' centres and radii and the probe alone, so the pocket and area
+// steps of one structure share it.
+struct SimplexList {
+  std::vector<ListedSimplex> simplices;
+  std::vector<char> flat;
+  // With keep_links, the first build_complex on the list leaves the links
+  // of its records here (per tetrahedron the ids of its faces and edges,
+  // per triangle those of its edges; 0 for none) and the next takes them
+  // instead of finding them again.
+  bool keep_links = false;
+  std::vector<int> links;
+};
+SimplexList expanded_simplex_list(std::vector<Bead>& beads, double probe);
 
 // The atom radius that puts the complex at alpha at signed size 0: the
 // expanded radius r + p grows to sqrt((r + p)^2 + alpha^2) (alpha >= 0) or
@@ -91,6 +103,35 @@ std::vector<ListedSimplex> expanded_simplex_list(std::vector<Bead>& beads, doubl
 // every power distance shifts by the same amount.  Below 0 when the expanded
 // ball ends up smaller than the probe; -probe when it shrinks to nothing.
 double alpha_radius(double radius, double probe, double alpha);
+
+// What build_complex classifies against and what it gathers besides the
+// records, their links, the cofaces of the triangles and the list positions.
+enum class ComplexUse {
+  // The area walk: the atoms' radii grown to the alpha level (alpha_radius),
+  // a simplex in the complex at signed size <= 0.  Empty tetrahedra joined
+  // across empty faces into void components (void_id 0 for those that reach
+  // the outside, else the smallest number among them); atoms that take no
+  // part in the union marked absent.
+  kMeasures,
+  // The pocket steps and the analyses: plain radii (grown later, when the
+  // pockets are measured), a simplex in the complex at signed size <= alpha;
+  // void numbers in list order; every atom's tetrahedra, complex tetrahedra
+  // and edges, the cofaces of the edges, face neighbours, hull marks and
+  // the flow to the outside.
+  kPockets,
+};
+
+// Builds and classifies the records of the alpha complex of `list` (the
+// beads' expanded simplex list): one atom record per bead (same index), one
+// record per tetrahedron, triangle and edge in list order, linked to their
+// faces, edges and cofaces; every simplex judged in list order (tetrahedra,
+// then triangles, then edges), a judge attaching faces and edges of the
+// kinds after it.  A flat tetrahedron gets no centre (NaN) and never enters
+// the complex; of its faces, those on the side its centre runs off to when a
+// vertex is lifted are attached to it.  The records must not be copied or
+// moved element-wise afterwards (they point at each other).
+void build_complex(const std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
+                   ComplexUse use, ComplexRecords& rec);
 
 // First pass over the simplex list: for every tetrahedron, triangle and edge
 // makes a record with the defaults and its id, points its vertices at the

@@ -5,7 +5,7 @@
 #include <limits>
 #include <utility>
 
-#include "measure/ballgeometry.h"
+#include "measure/atomballs.h"
 #include "structure/util.h"
 
 namespace {
@@ -13,9 +13,9 @@ namespace {
 const double kInfinity = std::numeric_limits<double>::infinity();
 
 // Power of the point X with respect to the expanded ball of a.
-double power(const info* a, const double* X, double p) {
+double power(const info* a, const double* X, double probe) {
   double dx = X[0] - a->x, dy = X[1] - a->y, dz = X[2] - a->z;
-  double R = a->radius + p;
+  double R = a->radius + probe;
   return dx * dx + dy * dy + dz * dz - R * R;
 }
 
@@ -86,10 +86,10 @@ bool flows_into(const tetra* a, const tetra* b) {
 
 // The largest power of the centre with respect to the n expanded balls of
 // v; a power that is not a number is kept.
-double largest_power(info* const* v, int n, const double* centre, double p) {
+double largest_power(info* const* v, int n, const double* centre, double probe) {
   double w = -1e6;
   for (int k = 0; k < n; ++k) {
-    double pk = power(v[k], centre, p);
+    double pk = power(v[k], centre, probe);
     if (pk > w || std::isnan(pk)) w = pk;
   }
   return w;
@@ -97,9 +97,9 @@ double largest_power(info* const* v, int n, const double* centre, double p) {
 
 // Whether a face (edge) with its centre is attached: the opposite vertex,
 // a part of the union, has the smaller power there than the face's vertex.
-bool attaches(const info* on_face, const info* opposite, const double* centre, double p) {
+bool attaches(const info* on_face, const info* opposite, const double* centre, double probe) {
   if (opposite->absent) return false;
-  return power(on_face, centre, p) - power(opposite, centre, p) > 0;
+  return power(on_face, centre, probe) - power(opposite, centre, probe) > 0;
 }
 
 // Depth-first walk over inflow lists with an explicit stack; visit(t) is

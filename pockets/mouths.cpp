@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "measure/clippeddiscs.h"
-#include "measure/probesurface.h"
+#include "measure/atomballs.h"
 
 namespace {
 

@@ -23,6 +23,10 @@ class Bead;
 // a 7) changes no output.
 void extract_pocket_short(std::vector<Bead>& beads, std::string name, int pymol, double probe,
                           double alpha, std::ostream& log);
+// The same on the beads' expanded simplex list for this probe, made once for
+// the steps of a structure that share it.
+void extract_pocket_short(std::vector<Bead>& beads, SimplexList& list, std::string name, int pymol,
+                          double probe, double alpha, std::ostream& log);
 
 // The working data of one structure's pocket pipeline: the simplex records
 // (atoms: one per bead, same index), then the pockets and their mouth
@@ -33,16 +37,18 @@ struct PocketComplex : ComplexRecords {
   std::vector<mouth> mouths;
 };
 
-// Builds and classifies the records: vertex records from the beads; one
-// record per tetrahedron, triangle and edge of the alpha complex of the
-// probe-expanded balls, in the complex's order, linked to their faces,
-// edges, cofaces and neighbours; a simplex is in the complex when its signed
-// size is at most alpha; convex-hull marks; then the flow to the outside.
-// A tetrahedron that the complex reports degenerate (flat) gets no centre
-// (NaN): it never enters the complex and takes no part in the flow.
-// The records must not be copied or moved element-wise afterwards (they point
-// at each other).
+// Builds and classifies the records (build_complex for the pocket steps):
+// vertex records from the beads; one record per tetrahedron, triangle and
+// edge of the alpha complex of the probe-expanded balls, in the complex's
+// order, linked to their faces, edges, cofaces and neighbours; a simplex is
+// in the complex when its signed size is at most alpha; convex-hull marks;
+// then the flow to the outside.  A tetrahedron that the complex reports
+// degenerate (flat) gets no centre (NaN): it never enters the complex and
+// takes no part in the flow.  The records must not be copied or moved
+// element-wise afterwards (they point at each other).
 void build_pocket_complex(std::vector<Bead>& beads, double probe, double alpha, PocketComplex& c);
+void build_pocket_complex(std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
+                          PocketComplex& c);
 
 // The steps after the records: assembly, radius change, numbering, mouths
 // and the report files; the pockets and mouths stay in `c`.  Returns the

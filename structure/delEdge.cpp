@@ -6,9 +6,11 @@
 #include <ctime>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "geometry/edges.h"
@@ -95,6 +97,23 @@ struct Run {
   // size lines are kept for the others, unless it wrote messages of its own.
   bool labelled = false;
   std::string surface_sizes;
+  // The simplex list of the beads' balls grown by the probe: the letters p
+  // and q triangulate the same balls, so the first of them makes it and the
+  // last takes it.
+  std::optional<SimplexList> expanded;
+  SimplexList& expanded_list() {
+    if (!expanded) {
+      expanded = expanded_simplex_list(beads, probe);
+      // The records of both have the same links.
+      expanded->keep_links = has(options, 'p') && has(options, 'q');
+    }
+    return *expanded;
+  }
+  SimplexList take_expanded_list() {
+    SimplexList list = std::move(expanded_list());
+    expanded.reset();
+    return list;
+  }
 };
 
 // Surface flags on the beads, size lines on standard output.
@@ -170,7 +189,7 @@ void step_u(Run& s) {
 
 void step_p(Run& s) {
   int pymol = has(s.options, '7') ? 1 : 0;
-  extract_pocket_short(s.beads, s.name, pymol, s.probe, s.alpha, std::cout);
+  extract_pocket_short(s.beads, s.expanded_list(), s.name, pymol, s.probe, s.alpha, std::cout);
 }
 
 // Stems of the area reports written in this run.
@@ -197,12 +216,14 @@ void step_q(Run& s) {
               << " goes to " << stem << suffix << std::endl;
   }
   g_contrib_stems.insert(stem);
-  extract_area_volume_short(s.beads, stem, s.probe, s.alpha, report_type, cusp);
+  extract_area_volume_short(s.beads, s.take_expanded_list(), stem, s.probe, s.alpha, report_type,
+                            cusp);
 }
 
 // The letters run in this order whatever their order on the command line:
 // later steps see the levels, counts and flags that earlier ones left.
-// Pockets and areas triangulate on their own and read no Delaunay edge.
+// Pockets and areas triangulate the expanded balls and read no Delaunay
+// edge.
 const struct {
   char letter;
   void (*run)(Run&);

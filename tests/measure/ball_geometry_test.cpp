@@ -6,9 +6,13 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "measure/ballcache.h"
+#include "measure/complexbuild.h"
+#include "structure/bead.h"
+#include "structure/file.h"
 
 namespace {
 
@@ -193,25 +197,77 @@ bool same_bits(double a, double b) {
   return x == y;
 }
 
-// The evaluator that remembers the pieces of one simplex returns what the
-// plain functions return, to the last bit, whatever the order in which the
-// pieces are asked for; the dihedral angle at an edge is the same whichever
-// end or other vertex comes first.
-TEST(BallGeometry, CachedPiecesEqualThePlainFunctions) {
+// The caches of the pieces of one simplex return what the plain forms on
+// the simplex's balls return, to the last bit, whatever the order in which
+// the pieces are asked for: on random tetrahedra and on every tetrahedron
+// of the complex of a real structure.  The dihedral angle at an edge is the
+// same whichever end or other vertex comes first.
+TEST(BallGeometry, CachedPiecesEqualThePlainForms) {
+  const double p = 1.4;
+  std::vector<std::vector<info>> sets;
   std::mt19937 gen(17);
   std::uniform_real_distribution<double> u(-1.6, 1.6), r(1.3, 2.0);
-  const double p = 1.4;
+  for (int trial = 0; trial < 30; ++trial)
+    sets.push_back(atoms_of({{u(gen), u(gen), u(gen), r(gen)},
+                             {u(gen), u(gen), u(gen), r(gen)},
+                             {u(gen), u(gen), u(gen), r(gen)},
+                             {u(gen), u(gen), u(gen), r(gen)},
+                             {u(gen) + 6, u(gen), u(gen), r(gen)}}));
+  std::vector<Bead> beads;
+  read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
+  ComplexRecords rec;
+  SimplexList list = expanded_simplex_list(beads, p);
+  build_complex(beads, list, p, 0.0, ComplexUse::kMeasures, rec);
+  for (size_t t = 0; t < rec.tetras.size(); t += 7) {
+    const tetra& T = rec.tetras[t];
+    if (!T.in_complex) continue;
+    std::vector<info> a;
+    for (const info* v : T.v) a.push_back(*v);
+    a.push_back(rec.atoms[(T.v[0]->index + 50) % rec.atoms.size()]);
+    for (int k = 0; k < 5; ++k) a[k].index = k;
+    sets.push_back(a);
+  }
+  ASSERT_GT(sets.size(), 200u);
+  const int perm[6][3] = {{1, 2, 3}, {1, 3, 2}, {2, 1, 3}, {2, 3, 1}, {3, 1, 2}, {3, 2, 1}};
   int compared = 0;
-  for (int trial = 0; trial < 60; ++trial) {
-    std::vector<info> a = atoms_of({{u(gen), u(gen), u(gen), r(gen)},
-                                    {u(gen), u(gen), u(gen), r(gen)},
-                                    {u(gen), u(gen), u(gen), r(gen)},
-                                    {u(gen), u(gen), u(gen), r(gen)},
-                                    {u(gen) + 6, u(gen), u(gen), r(gen)}});
+  for (const std::vector<info>& a : sets) {
+    Ball b[5];
+    for (int k = 0; k < 5; ++k) b[k] = ball_of(a[k], p);
     BallCache g(a, p);
     const int v[4] = {0, 1, 2, 3};
     g.reset(v, 4);
-    const int perm[6][3] = {{1, 2, 3}, {1, 3, 2}, {2, 1, 3}, {2, 3, 1}, {3, 1, 2}, {3, 2, 1}};
+    // The whole tetrahedron at once, with and without the volumes.
+    for (bool volumes : {true, false}) {
+      TetraBalls t(p, volumes);
+      const info* four[4] = {&a[0], &a[1], &a[2], &a[3]};
+      t.load(four);
+      t.complete();
+      for (int i = 0; i < 4; ++i) {
+        int o[3], n = 0;
+        for (int k = 0; k < 4; ++k)
+          if (k != i) o[n++] = k;
+        double area, volume = 0;
+        t.cap3(i, o[0], o[1], o[2], &area, volumes ? &volume : nullptr);
+        EXPECT_TRUE(same_bits(area, cap3_area(b[i], b[o[0]], b[o[1]], b[o[2]])));
+        if (volumes) {
+          EXPECT_TRUE(same_bits(volume, cap3_volume(b[i], b[o[0]], b[o[1]], b[o[2]])));
+        }
+        for (const auto& q : perm) {
+          const int j = o[q[0] - 1], k = o[q[1] - 1], l = o[q[2] - 1];
+          EXPECT_TRUE(
+              same_bits(t.segment2_angle(i, j, k, l), segment2_angle(b[i], b[j], b[k], b[l])));
+          EXPECT_TRUE(same_bits(t.cap2_area(i, j, k), cap2_area(b[i], b[j], b[k])));
+          if (volumes) {
+            EXPECT_TRUE(same_bits(t.cap2_volume(i, j, k), cap2_volume(b[i], b[j], b[k])));
+          }
+          EXPECT_TRUE(same_bits(t.segment_angle(i, j, k), segment_angle(b[i], b[j], b[k])));
+          EXPECT_TRUE(same_bits(t.patch(i, j, k).area, patch(b[i], b[j], b[k], p).area));
+          EXPECT_TRUE(same_bits(t.wedge(i, j), ballmath::dihedral(b[i].c, b[j].c, b[k].c, b[l].c)));
+          const Torus s = t.torus(i, j, 0), u = torus(b[i], a[i].radius, b[j], a[j].radius, p, 0);
+          EXPECT_TRUE(same_bits(s.area_j, u.area_j) && same_bits(s.volume_i, u.volume_i));
+        }
+      }
+    }
     // Twice over, so the second round reads what the first one kept.
     for (int round = 0; round < 2; ++round)
       for (int i = 0; i < 4; ++i)
@@ -220,37 +276,37 @@ TEST(BallGeometry, CachedPiecesEqualThePlainFunctions) {
           for (int k = 0; k < 4; ++k)
             if (k != i) o[n++] = k;
           const int j = o[q[0] - 1], k = o[q[1] - 1], l = o[q[2] - 1];
-          EXPECT_TRUE(same_bits(g.cap3_area(i, j, k, l), cap3_area(i, j, k, l, a, p)));
-          EXPECT_TRUE(same_bits(g.cap3_volume(i, j, k, l), cap3_volume(i, j, k, l, a, p)));
-          EXPECT_TRUE(same_bits(g.segment2_angle(i, j, k, l), segment2_angle(i, j, k, l, a, p)));
-          EXPECT_TRUE(same_bits(g.cap2_area(i, j, k), cap2_area(i, j, k, a, p)));
-          EXPECT_TRUE(same_bits(g.cap2_volume(i, j, k), cap2_volume(i, j, k, a, p)));
-          EXPECT_TRUE(same_bits(g.segment_angle(i, j, k), segment_angle(i, j, k, a, p)));
-          EXPECT_TRUE(same_bits(g.segment_height(i, j, k), segment_height(i, j, k, a, p)));
-          EXPECT_TRUE(same_bits(g.height(i, j), cap_height(i, j, a, p)));
-          EXPECT_TRUE(same_bits(g.cap_volume(i, j), cap_volume(i, j, a, p)));
-          const Patch x = g.patch(i, j, k), y = patch(i, j, k, a, p);
+          EXPECT_TRUE(same_bits(g.cap3_area(i, j, k, l), cap3_area(b[i], b[j], b[k], b[l])));
+          EXPECT_TRUE(same_bits(g.cap3_volume(i, j, k, l), cap3_volume(b[i], b[j], b[k], b[l])));
+          EXPECT_TRUE(
+              same_bits(g.segment2_angle(i, j, k, l), segment2_angle(b[i], b[j], b[k], b[l])));
+          EXPECT_TRUE(same_bits(g.cap2_area(i, j, k), cap2_area(b[i], b[j], b[k])));
+          EXPECT_TRUE(same_bits(g.cap2_volume(i, j, k), cap2_volume(b[i], b[j], b[k])));
+          EXPECT_TRUE(same_bits(g.segment_angle(i, j, k), segment_angle(b[i], b[j], b[k])));
+          EXPECT_TRUE(same_bits(g.segment_height(i, j, k), segment_height(b[i], b[j], b[k])));
+          EXPECT_TRUE(same_bits(g.height(i, j), cap_height(b[i], b[j])));
+          EXPECT_TRUE(same_bits(g.cap_volume(i, j), cap_volume(b[i], b[j])));
+          const Patch x = g.patch(i, j, k), y = patch(b[i], b[j], b[k], p);
           EXPECT_TRUE(same_bits(x.area, y.area) && same_bits(x.volume_k, y.volume_k));
           for (int cusp = 0; cusp < 2; ++cusp) {
-            const Torus s = g.torus(i, j, cusp), t = torus(i, j, a, p, cusp);
+            const Torus s = g.torus(i, j, cusp);
+            const Torus t = torus(b[i], a[i].radius, b[j], a[j].radius, p, cusp);
             EXPECT_TRUE(same_bits(s.area_i, t.area_i) && same_bits(s.volume_j, t.volume_j) &&
                         same_bits(s.cone_i, t.cone_i));
           }
-          double d1[3], d2[3];
+          double d1[3];
           g.dual(i, j, k, d1);
-          triangle_dual(i, j, k, d2, a, p);
-          for (int c = 0; c < 3; ++c) EXPECT_TRUE(same_bits(d1[c], d2[c]));
+          const ballmath::V3 d2 = triangle_dual(b[i], b[j], b[k]);
+          EXPECT_TRUE(same_bits(d1[0], d2.x) && same_bits(d1[1], d2.y) && same_bits(d1[2], d2.z));
           const double w = g.wedge(i, j, k, l);
           EXPECT_TRUE(same_bits(w, g.wedge(j, i, l, k)));
-          double c[4][3];
-          for (int m = 0; m < 4; ++m) c[m][0] = a[m].x, c[m][1] = a[m].y, c[m][2] = a[m].z;
-          EXPECT_TRUE(same_bits(w, angle_dihedral(c[j], c[i], c[l], c[k])));
+          EXPECT_TRUE(same_bits(w, ballmath::dihedral(b[j].c, b[i].c, b[l].c, b[k].c)));
           // An atom outside the simplex is computed, not remembered.
-          EXPECT_TRUE(same_bits(g.cap2_area(i, j, 4), cap2_area(i, j, 4, a, p)));
+          EXPECT_TRUE(same_bits(g.cap2_area(i, j, 4), cap2_area(b[i], b[j], b[4])));
           ++compared;
         }
   }
-  EXPECT_EQ(compared, 60 * 2 * 24);
+  EXPECT_EQ(compared, static_cast<int>(sets.size()) * 2 * 24);
 }
 
 TEST(ProbePieces, ShellAndTorusLimits) {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "measure/areavolume.h"
-#include "measure/ballgeometry.h"
+#include "measure/atomballs.h"
 #include "measure/complexbuild.h"
 #include "measure/intersectionsegmentnew.h"
 #include "structure/bead.h"
@@ -134,6 +134,28 @@ TEST(Records, ListsOfTheAreaWalkFollowItsOrder) {
     EXPECT_EQ(ids(a.complex_trias), atom_trias[a.index]);
     EXPECT_EQ(ids(a.complex_edges), atom_edges[a.index]);
   }
+
+  // A second build on the same list takes the links that the first kept.
+  SimplexList list = expanded_simplex_list(beads, 1.4);
+  list.keep_links = true;
+  ComplexRecords first, second;
+  build_complex(beads, list, 1.4, 0.0, ComplexUse::kMeasures, first);
+  ASSERT_FALSE(list.links.empty());
+  build_complex(beads, list, 1.4, 0.0, ComplexUse::kPockets, second);
+  for (const tetra& t : second.tetras) {
+    const int a = t.v[0]->index, b = t.v[1]->index, c = t.v[2]->index, d = t.v[3]->index;
+    EXPECT_EQ(t.faces[0], second.find_tria(a, b, c));
+    EXPECT_EQ(t.faces[1], second.find_tria(a, b, d));
+    EXPECT_EQ(t.faces[2], second.find_tria(a, c, d));
+    EXPECT_EQ(t.faces[3], second.find_tria(b, c, d));
+    for (int k = 0; k < 6; ++k)
+      EXPECT_EQ(t.edges[k], second.find_edge(t.v[kTetraEdgeEnds[k][0]]->index,
+                                             t.v[kTetraEdgeEnds[k][1]]->index));
+  }
+  for (const tria& f : second.trias)
+    for (int k = 0; k < 3; ++k)
+      EXPECT_EQ(f.e[k],
+                second.find_edge(f.v[kTriaEdgeEnds[k][0]]->index, f.v[kTriaEdgeEnds[k][1]]->index));
 }
 
 // An obtuse triangle: the vertex opposite the long edge lies inside that
@@ -346,6 +368,51 @@ TEST(Classification, DegenerateSimplicesStayOutside) {
   g.setcenter2(1.4);
   g.judge2(1.4);
   EXPECT_FALSE(g.signed_size <= 0.0);
+
+  // Centres on grids, which the complex reports as flat tetrahedra side by
+  // side, some with faces on the hull: the area walk and the pocket steps
+  // attach the same faces to each (the side a lifted vertex would attach).
+  const std::vector<std::vector<double>> grids[2] = {{{2.7, 1.8, 0, 1.88},
+                                                      {2.7, 2.7, 0, 1.42},
+                                                      {0.9, 2.7, 0, 1.88},
+                                                      {0, 1.8, 0, 1.88},
+                                                      {1.8, 0.9, 0, 1.88},
+                                                      {0.9, 0, 0, 1.88},
+                                                      {0.9, 2.7, -0.9, 1.64},
+                                                      {0, 1.8, -0.9, 1.61},
+                                                      {0, 3.6, 1.8, 1.88}},
+                                                     {{2.2, 1.1, 0, 1.88},
+                                                      {3.3, 3.3, 0, 1.88},
+                                                      {0, 1.1, 0, 1.88},
+                                                      {0, 3.3, 0, 1.88},
+                                                      {1.1, 1.1, 0, 1.88},
+                                                      {4.4, 4.4, -1.1, 1.88},
+                                                      {3.3, 3.3, -2.2, 1.64},
+                                                      {0, -1.1, -1.1, 1.64},
+                                                      {0, 3.3, 1.1, 1.88}}};
+  int flat_faces = 0;
+  for (const auto& grid : grids) {
+    std::vector<Bead> beads(grid.size());
+    for (size_t k = 0; k < grid.size(); ++k) {
+      beads[k].x = grid[k][0];
+      beads[k].y = grid[k][1];
+      beads[k].z = grid[k][2];
+      beads[k].radius = grid[k][3];
+    }
+    SimplexList list = expanded_simplex_list(beads, 2.8);
+    ComplexRecords area, pockets;
+    build_complex(beads, list, 2.8, 0.0, ComplexUse::kMeasures, area);
+    build_complex(beads, list, 2.8, 0.0, ComplexUse::kPockets, pockets);
+    ASSERT_EQ(area.tetras.size(), pockets.tetras.size());
+    for (size_t k = 0; k < area.tetras.size(); ++k) {
+      if (!list.flat[k]) continue;
+      for (int f = 0; f < 4; ++f) {
+        EXPECT_EQ(area.tetras[k].faces[f]->attached, pockets.tetras[k].faces[f]->attached) << k;
+        ++flat_faces;
+      }
+    }
+  }
+  EXPECT_GT(flat_faces, 8);
 }
 
 // Empty tetrahedra joined through triangles outside the complex form one

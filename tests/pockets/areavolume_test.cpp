@@ -11,7 +11,7 @@
 #include <random>
 #include <utility>
 
-#include "measure/ballgeometry.h"
+#include "measure/atomballs.h"
 #include "pockets/areavolume.h"
 #include "pockets/assembly.h"
 #include "pockets/pipeline.h"

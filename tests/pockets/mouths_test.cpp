@@ -7,7 +7,7 @@
 #include <memory>
 #include <random>
 
-#include "measure/ballgeometry.h"
+#include "measure/atomballs.h"
 #include "pockets/mouths.h"
 
 namespace {
