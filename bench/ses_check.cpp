@@ -1,5 +1,5 @@
 // Molecular-surface measures of enclosed voids and of pockets against the
-// surface sampled by its definition (tests/measure/union_sampling.h: the
+// surface sampled by its definition (tests/support/union_sampling.h: the
 // distance to the space a probe centre can reach, tried over every
 // candidate point of its boundary).  Run by bench/ses_check.sh.
 //
