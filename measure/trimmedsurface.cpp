@@ -417,6 +417,24 @@ class Boundary {
     std::sort(arcs.begin(), arcs.end());
   }
 
+  // The points a / n of the way along arc k, n = 2 ceil(length / spacing)
+  // (at least 2), i = 0..n; made once per arc and spacing.
+  const std::vector<V3>& arc_points(int k, double spacing) const {
+    if (arc_points_.size() != arcs_.size()) {
+      arc_points_.assign(arcs_.size(), std::vector<V3>());
+      arc_spacing_.assign(arcs_.size(), 0.0);
+    }
+    std::vector<V3>& out = arc_points_[static_cast<std::size_t>(k)];
+    if (!out.empty() && arc_spacing_[static_cast<std::size_t>(k)] == spacing) return out;
+    const Arc& a = arcs_[static_cast<std::size_t>(k)];
+    const Circle& o = circles_[static_cast<std::size_t>(a.circle)];
+    const int n = 2 * std::max(1, static_cast<int>(std::ceil(a.span * o.rho / spacing)));
+    out.clear();
+    for (int i = 0; i <= n; ++i) out.push_back(o.point(a.lo + a.span * i / n));
+    arc_spacing_[static_cast<std::size_t>(k)] = spacing;
+    return out;
+  }
+
   // Whether the point lies outside every ball but those named.
   bool outside(const V3& y, int skip1, int skip2, int skip3) const {
     for (std::size_t l = 0; l < balls_.size(); ++l) {
@@ -534,6 +552,8 @@ class Boundary {
   std::vector<Arc> arcs_;
   std::vector<Vertex> vertices_;
   std::unordered_map<long long, int> seen_;
+  mutable std::vector<std::vector<V3>> arc_points_;
+  mutable std::vector<double> arc_spacing_;
 };
 
 // ---- a ball inside a convex polytope --------------------------------------
@@ -860,7 +880,9 @@ void competitor_points(const Boundary& B, const Piece& q, const std::vector<int>
       const int from =
           std::max(whole ? 0 : 1, static_cast<int>(std::ceil((x.lo - a.lo) / a.span * n)));
       const int to = std::min(n - 1, static_cast<int>(std::floor((x.hi - a.lo) / a.span * n)));
-      for (int i = from; i <= to; ++i) out.add(o.point(a.lo + a.span * i / n), i % 2 == 0 ? 1 : 2);
+      if (from > to) continue;
+      const std::vector<V3>& along_arc = B.arc_points(k, spacing);
+      for (int i = from; i <= to; ++i) out.add(along_arc[static_cast<std::size_t>(i)], i % 2 == 0 ? 1 : 2);
     }
   }
 }
@@ -1322,13 +1344,13 @@ void keep_near_arc(const Boundary& B, const Piece& q, Competitors& pts) {
   const double p = B.probe();
   const Circle& o = B.circles()[q.circle];
   Competitors kept;
+  const double c0 = std::cos(q.b0), s0 = std::sin(q.b0), c1 = std::cos(q.b1), s1 = std::sin(q.b1);
   for (std::size_t k = 0; k < pts.at.size(); ++k) {
     // |z - y(b)|^2 = |z - m|^2 + rho^2 - 2 rho (z - m).e(b): least where
     // (z - m).e(b) is greatest.
     const V3 w = sub(pts.at[k], o.m);
     const double B1 = dot(w, o.e1), C1 = dot(w, o.e2);
-    auto at = [&](double b) { return B1 * std::cos(b) + C1 * std::sin(b); };
-    double most = std::max(at(q.b0), at(q.b1));
+    double most = std::max(B1 * c0 + C1 * s0, B1 * c1 + C1 * s1);
     double top = std::atan2(C1, B1);
     while (top < q.b0) top += kTwoPi;
     if (top <= q.b1) most = std::hypot(B1, C1);
