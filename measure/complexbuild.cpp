@@ -196,15 +196,38 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
 
 namespace {
 
+// The vertex indices of the records of one kind, N vertices each, one
+// record after the other in record order: from the simplex list the records
+// were made from when there is one, which holds them in a fraction of the
+// records' memory, else from the records.
+template <class Record, int N>
+class IndicesOf {
+ public:
+  IndicesOf(const std::vector<Record>& records, const std::vector<ListedSimplex>* list)
+      : records_(records), list_(list) {}
+  void next(int* index) {
+    if (list_ != nullptr) {
+      while ((*list_)[at_].size != N) ++at_;
+      for (int k = 0; k < N; ++k) index[k] = (*list_)[at_].v[k];
+    } else {
+      for (int k = 0; k < N; ++k) index[k] = records_[at_].v[k]->index;
+    }
+    ++at_;
+  }
+
+ private:
+  const std::vector<Record>& records_;
+  const std::vector<ListedSimplex>* list_;
+  std::size_t at_ = 0;
+};
+
 // The vertex indices of a record in ascending order, and the place in that
 // order of each of its vertices (equal indices keep their vertex order).
 template <class Record, int N>
-void sorted_vertices(const Record& r, int* sorted, int* place) {
+void sorted_vertices(IndicesOf<Record, N>& records, int* sorted, int* place) {
   int index[N];
-  for (int k = 0; k < N; ++k) {
-    index[k] = r.v[k]->index;
-    place[k] = 0;
-  }
+  records.next(index);
+  for (int k = 0; k < N; ++k) place[k] = 0;
   for (int j = 0; j < N; ++j)
     for (int k = j + 1; k < N; ++k) {
       const int before = index[j] <= index[k];
@@ -279,15 +302,18 @@ class Lists {
 // at most half full, each with whether its v[0] is the smaller atom.
 class EdgeTable {
  public:
-  explicit EdgeTable(const std::vector<edge>& edges) {
+  EdgeTable(const std::vector<edge>& edges, const std::vector<ListedSimplex>* list) {
     std::size_t size = 16;
     while (size < 2 * edges.size()) size *= 2;
     while ((std::size_t(1) << (64 - shift_)) < size) --shift_;
     mask_ = size - 1;
     keys_.assign(size, kEmpty);
     ids_.assign(size, 0);
+    IndicesOf<edge, 2> ends(edges, list);
     for (std::size_t k = 0; k < edges.size(); ++k) {
-      const int a = edges[k].v[0]->index, b = edges[k].v[1]->index;
+      int v[2];
+      ends.next(v);
+      const int a = v[0], b = v[1];
       const std::uint64_t key = key_of(a, b);
       std::size_t at = slot(key);
       while (keys_[at] != kEmpty && keys_[at] != key) at = (at + 1) & mask_;
@@ -351,8 +377,14 @@ std::uint32_t link_edges(const int* place, const int* by_pair, const int (&ends)
 
 }  // namespace
 
-void link_records(ComplexRecords& rec) {
-  const EdgeTable edges(rec.edges);
+namespace {
+
+// link_records, with the vertex indices from the list the records were made
+// from (null: from the records).
+void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list) {
+  const EdgeTable edges(rec.edges, list);
+  IndicesOf<tria, 3> tria_indices(rec.trias, list);
+  IndicesOf<tetra, 4> tetra_indices(rec.tetras, list);
 
   // The edges of each triangle; then the triangles by the edge of their two
   // smaller atoms, each with the places of its vertices among its atoms in
@@ -363,7 +395,7 @@ void link_records(ComplexRecords& rec) {
   for (std::size_t k = 0; k < rec.trias.size(); ++k) {
     tria& f = rec.trias[k];
     int s[3], place[3], by_pair[3];
-    sorted_vertices<tria, 3>(f, s, place);
+    sorted_vertices(tria_indices, s, place);
     edges_of(s, 3, edges, by_pair);
     rec.tria_order[k] =
         static_cast<std::uint8_t>(link_edges(place, by_pair, kTriaEdgeEnds, kTriaEdgeOf, rec.edges, f.e));
@@ -378,7 +410,7 @@ void link_records(ComplexRecords& rec) {
   for (std::size_t n = 0; n < rec.tetras.size(); ++n) {
     tetra& t = rec.tetras[n];
     int s[4], place[4], by_pair[6];
-    sorted_vertices<tetra, 4>(t, s, place);
+    sorted_vertices(tetra_indices, s, place);
     edges_of(s, 4, edges, by_pair);
     std::uint32_t order = link_edges(place, by_pair, kTetraEdgeEnds, kTetraEdgeOf, rec.edges, t.edges);
     // The faces without s[3] and s[2] share edge (s[0], s[1]); those without
@@ -412,6 +444,10 @@ void link_records(ComplexRecords& rec) {
     rec.tetra_order[n] = order;
   }
 }
+
+}  // namespace
+
+void link_records(ComplexRecords& rec) { link_records(rec, nullptr); }
 
 // ---- coface lists --------------------------------------------------------------
 
@@ -660,7 +696,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   if (!list.links.empty()) {
     take_links(list.links, rec);
   } else {
-    link_records(rec);
+    link_records(rec, &list.simplices);
     if (list.keep_links) keep_links(rec, list.links);
   }
 
