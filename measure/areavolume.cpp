@@ -57,7 +57,7 @@ void tetra_terms(const tetra& T, std::uint32_t order, Atoms& atoms, double probe
   for (int f = 0; f < 4; ++f) {
     if (T.faces[f] == nullptr) continue;
     for (int m = 0; m < 3; ++m) face_at[f][m] = face_vertex_place(order, f, m);
-    memo.lend(*T.faces[f], face_at[f], g);
+    memo.lend(*T.faces[f], f, face_at[f], g);
   }
   g.complete();
 

@@ -233,11 +233,10 @@ inline std::vector<unsigned char> complex_cofaces(const std::vector<tetra>& tetr
   return n;
 }
 
-// The pieces of a face's ordered triples that depend on its three balls
-// alone (sphere intersection points, segment heights, half arcs, corner
-// angles, probe patches): the first of the face's two tetrahedra of the
-// complex keeps them for the second, which takes them over.  Only the faces
-// between their two tetrahedra in list order are kept at a time.
+// The pieces of a face's three balls (TetraBalls::Face): the first of the
+// face's two tetrahedra of the complex keeps them for the second, which
+// takes them over.  Only the faces between their two tetrahedra in list
+// order are kept at a time.
 class FaceMemo {
  public:
   // cofaces: complex_cofaces(tetras, trias).
@@ -266,22 +265,18 @@ class FaceMemo {
     entries_.reserve(static_cast<std::size_t>(most));
   }
 
-  // Hands g, which holds the face's vertices at positions pos, what the
-  // first tetrahedron kept; the face is then done with.
-  template <class Balls>
-  void lend(const tria& f, const int* pos, Balls& g) {
+  // Hands g, which holds the face (its face k) with its vertices at
+  // positions pos, what the first tetrahedron kept; the face is then done
+  // with.
+  void lend(const tria& f, int k, const int* pos, TetraBalls& g) {
     int& slot = slot_[static_cast<std::size_t>(&f - base_)];
     if (slot < 0) return;
-    const Entry& e = entries_[static_cast<std::size_t>(slot)];
-    for (int q = 0; q < 6; ++q)
-      g.keep_triple(pos[kOrders[q][0]], pos[kOrders[q][1]], pos[kOrders[q][2]], e.triple[q],
-                    e.have[q]);
+    g.lend_face(k, pos, entries_[static_cast<std::size_t>(slot)]);
     free_.push_back(slot);
     slot = kAlone;
   }
   // Keeps what g computed for a face whose second tetrahedron comes later.
-  template <class Balls>
-  void take(const tria& f, const int* pos, const Balls& g) {
+  void take(const tria& f, const int* pos, const TetraBalls& g) {
     int& slot = slot_[static_cast<std::size_t>(&f - base_)];
     if (slot != kWaiting) return;
     if (free_.empty()) {
@@ -291,23 +286,14 @@ class FaceMemo {
       slot = free_.back();
       free_.pop_back();
     }
-    Entry& e = entries_[static_cast<std::size_t>(slot)];
-    for (int q = 0; q < 6; ++q)
-      e.have[q] = static_cast<unsigned char>(
-          g.kept_triple(pos[kOrders[q][0]], pos[kOrders[q][1]], pos[kOrders[q][2]], &e.triple[q]));
+    g.keep_face(pos, &entries_[static_cast<std::size_t>(slot)]);
   }
 
  private:
   enum { kOpen = -3, kAlone = -2, kWaiting = -1 };
-  static constexpr int kOrders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
-                                        {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
-  struct Entry {
-    SimplexBalls::Triple triple[6];
-    unsigned char have[6];
-  };
   std::vector<int> slot_;  // per triangle: an entry, kWaiting or kAlone
   const tria* base_;
-  std::vector<Entry> entries_;
+  std::vector<TetraBalls::Face> entries_;
   std::vector<int> free_;
 };
 
