@@ -2,6 +2,7 @@
 // the `_of` form of its plain function from the pieces it is made of.
 #include "measure/ballcache.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -318,6 +319,40 @@ void TetraBalls::load(const info* const* atoms) {
     lent_[k] = false;
   }
   for (bool& h : have_patch_) h = false;
+  orientation_ = kUnknown;
+}
+
+// The sign of det[c_1 - c_0; c_2 - c_0; c_3 - c_0] as its evaluation in
+// ::nccw gives it (+1 or -1), when every such evaluation of the centres in
+// any order has the sign of the order's parity times that one; kUncertain
+// else.
+//
+// Why that holds.  With u = 2^-53 and X, Y, Z the extents of the four
+// centres along the axes, each evaluation of ::nccw rounds differences of
+// two centres (at most X, Y, Z per axis) and then takes a determinant of
+// them, a sum of six products of one difference per axis through 2 x 2
+// minors: at most 8 roundings on the path of each product, so its error is
+// below 8.01 u times the sum of the products' magnitudes, at most
+// 6 X Y Z (1 + u)^3 (products that underflow add less than 2^-1000).  So
+// every evaluation is within E = 49 u X Y Z + 2^-1000 of the exact
+// determinant of its order, which is the parity's sign times D, the exact
+// one of the order 0 to 3.  When the evaluation of that order exceeds 2 E in
+// magnitude, |D| > E, and every evaluation has the sign of its exact value.
+// The test below asks for 2 (64 u X Y Z + 2^-1000): evaluated in floating
+// point from non-negative terms it is a few u low at most, well inside the
+// margin of its constant.  A centre that is not finite leaves the
+// comparison false.
+int TetraBalls::certain_orientation() const {
+  const V3 &p = ball_[0].c, &q = ball_[1].c, &r = ball_[2].c, &s = ball_[3].c;
+  const double D = det3(sub(q, p), sub(r, p), sub(s, p));
+  auto extent = [](double a, double b, double c, double d) {
+    return std::max(std::max(a, b), std::max(c, d)) - std::min(std::min(a, b), std::min(c, d));
+  };
+  const double X = extent(p.x, q.x, r.x, s.x), Y = extent(p.y, q.y, r.y, s.y),
+               Z = extent(p.z, q.z, r.z, s.z);
+  const double bound = 2 * (64.0 / 9007199254740992.0 * ((X * Y) * Z) + 0x1p-1000);
+  if (!(std::fabs(D) > bound)) return kUncertain;
+  return D > 0 ? 1 : -1;
 }
 
 const V3& TetraBalls::centre2(int a, int b) {

@@ -289,12 +289,20 @@ class TetraBalls {
                             segment_height_[key(a, b, d)], dual_[key(a, c, b)], dual_[key(a, b, d)],
                             power_centre(ball_[a], ball_[b], ball_[c], ball_[d]));
   }
-  bool nccw(int a, int b, int c, int d) const {
-    return ::nccw(ball_[a].c, ball_[b].c, ball_[c].c, ball_[d].c);
+  // ::nccw of the centres at positions a, b, c, d (a permutation of 0 to
+  // 3): from one orientation of the four when that is certain.
+  bool nccw(int a, int b, int c, int d) {
+    if (orientation_ == kUnknown) orientation_ = certain_orientation();
+    if (orientation_ == kUncertain) return ::nccw(ball_[a].c, ball_[b].c, ball_[c].c, ball_[d].c);
+    const int odd = (a > b) ^ (a > c) ^ (a > d) ^ (b > c) ^ (b > d) ^ (c > d);
+    return odd ? orientation_ < 0 : orientation_ > 0;
   }
+  enum { kUnknown = 2, kUncertain = 0 };
+  int certain_orientation() const;
 
   double probe_;
   bool volumes_;
+  int orientation_ = kUnknown;  // certain_orientation(), when asked for
   Ball ball_[4];
   double radius_[4];  // of the atoms
   bool have_centre2_[4][4], have_height_[4][4], have_rho_[4][4];

@@ -213,6 +213,21 @@ TEST(BallGeometry, CachedPiecesEqualThePlainForms) {
                              {u(gen), u(gen), u(gen), r(gen)},
                              {u(gen), u(gen), u(gen), r(gen)},
                              {u(gen) + 6, u(gen), u(gen), r(gen)}}));
+  // Flat ones, on a tilted plane up to rounding, whose orientation the
+  // rounding decides either way.
+  for (int trial = 0; trial < 60; ++trial) {
+    double c[4][3];
+    for (auto& x : c) {
+      x[0] = u(gen);
+      x[1] = u(gen);
+      x[2] = 0.37 * x[0] + 0.21 * x[1] + 1.25;
+    }
+    sets.push_back(atoms_of({{c[0][0], c[0][1], c[0][2], r(gen)},
+                             {c[1][0], c[1][1], c[1][2], r(gen)},
+                             {c[2][0], c[2][1], c[2][2], r(gen)},
+                             {c[3][0], c[3][1], c[3][2], r(gen)},
+                             {u(gen) + 6, u(gen), u(gen), r(gen)}}));
+  }
   std::vector<Bead> beads;
   read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
   ComplexRecords rec;
