@@ -397,8 +397,8 @@ void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list) {
     int s[3], place[3], by_pair[3];
     sorted_vertices(tria_indices, s, place);
     edges_of(s, 3, edges, by_pair);
-    rec.tria_order[k] =
-        static_cast<std::uint8_t>(link_edges(place, by_pair, kTriaEdgeEnds, kTriaEdgeOf, rec.edges, f.e));
+    rec.tria_order[k] = static_cast<std::uint8_t>(
+        link_edges(place, by_pair, kTriaEdgeEnds, kTriaEdgeOf, rec.edges, f.e));
     keys[k] = std::make_pair((by_pair[0] >> 1) - 1, s[2]);
     places[k] = static_cast<unsigned char>(place[0] | place[1] << 2 | place[2] << 4);
   }
@@ -412,7 +412,8 @@ void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list) {
     int s[4], place[4], by_pair[6];
     sorted_vertices(tetra_indices, s, place);
     edges_of(s, 4, edges, by_pair);
-    std::uint32_t order = link_edges(place, by_pair, kTetraEdgeEnds, kTetraEdgeOf, rec.edges, t.edges);
+    std::uint32_t order =
+        link_edges(place, by_pair, kTetraEdgeEnds, kTetraEdgeOf, rec.edges, t.edges);
     // The faces without s[3] and s[2] share edge (s[0], s[1]); those without
     // s[1] and s[0] hold edges (s[0], s[2]) and (s[1], s[2]).
     int without[4] = {0, 0, 0, 0};

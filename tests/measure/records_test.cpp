@@ -174,7 +174,8 @@ TEST(Records, ListsOfTheAreaWalkFollowItsOrder) {
     for (std::size_t n = 0; n < rec->trias.size(); ++n) {
       const tria& f = rec->trias[n];
       for (int k = 0; k < 3; ++k)
-        EXPECT_EQ(f.e[k]->v[0], f.v[kTriaEdgeEnds[k][edge_runs_forward(rec->tria_order[n], k) ? 0 : 1]]);
+        EXPECT_EQ(f.e[k]->v[0],
+                  f.v[kTriaEdgeEnds[k][edge_runs_forward(rec->tria_order[n], k) ? 0 : 1]]);
     }
   }
 }
