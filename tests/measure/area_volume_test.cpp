@@ -441,7 +441,7 @@ TEST(AreaVolume, GatheredOpenSharesEqualTheRecordMethods) {
   read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
   for (double probe : {1.4, 0.0}) {
     ComplexRecords rec = measure_area_volume(beads, probe, 0, 1, 0);
-    OpenShares shares(rec.atoms.size(), rec.edges.size());
+    OpenShares shares(rec.atoms.size(), rec.edges);
     for (const tetra& t : rec.tetras) {
       if (!t.in_complex) continue;
       double d[6];
