@@ -335,6 +335,21 @@ void complete_lists(ComplexRecords& rec) {
   atom_edges.flush(rec.atoms, rec.edges, rec);
 }
 
+// The closed forms, summed over pieces that overlap (probe positions that
+// meet, spindle tori), can hand an atom more excluded volume than its cell
+// holds, or less than none.  What an atom's molecular volume can be is fixed
+// by its power cell: never below 0, never above its SA volume; areas never
+// below 0.  Below 0 means beyond the sums' own roundings, which leave buried
+// atoms a few 1e-8 under 0 (printed "-0.0000", as the SA columns are).
+void keep_within_cell(info& a, int report_type) {
+  const double slack = 1e-5;
+  if (report_type == 4) {
+    if (a.volume_ms > a.volume_sa) a.volume_ms = a.volume_sa;
+    if (a.volume_ms < -slack) a.volume_ms = 0;
+  }
+  if (a.area_ms < -slack) a.area_ms = 0;
+}
+
 void clear_measures(info& a) {
   a.volume_sa = a.area_sa = a.volume_ms = a.area_ms = 0;
   a.envelope_sa = a.envelope_ms = a.void_area_sa = a.void_area_ms = 0;
@@ -406,8 +421,10 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, SimplexList list, d
   if (lists) complete_lists(rec);
 
   voidsmeasure(rec.tetras, atoms, probe, report_type, cusp);
-  for (info& a : atoms)
+  for (info& a : atoms) {
+    keep_within_cell(a, report_type);
     if (a.absent) clear_measures(a);
+  }
   return rec;
 }
 

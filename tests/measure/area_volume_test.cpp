@@ -324,7 +324,8 @@ TEST(AreaVolume, AlphaGrowsOrShrinksTheBalls) {
   }
 
   // A protein from alpha 0 down to the lowest alpha: the union's measures
-  // stay positive and the molecular volume within the union.
+  // stay positive and each atom's molecular volume within its SA volume,
+  // also where shrunk balls leave probe positions overlapping.
   std::vector<Bead> beads;
   read_pdb(std::string(DATA_DIR) + "/1a1p.pdb", beads);
   for (int step = 0; step <= 9; ++step) {
@@ -334,6 +335,9 @@ TEST(AreaVolume, AlphaGrowsOrShrinksTheBalls) {
     for (const info& x : rec.atoms) {
       EXPECT_GT(x.area_sa, -1e-5) << alpha;
       EXPECT_GT(x.volume_sa, -1e-5) << alpha;
+      EXPECT_GT(x.area_ms, -1e-5) << alpha;
+      EXPECT_GT(x.volume_ms, -1e-5) << alpha;
+      EXPECT_LE(x.volume_ms, x.volume_sa) << alpha;
       sa += x.volume_sa;
       ms += x.volume_ms;
     }
