@@ -190,21 +190,36 @@ void CD3DW::renumber_triangles() {
 const std::vector<CD3DTriangle*>& CD3DW::triangles() {
   if (order_valid_) return order_;
   // The live blocks are those not marked dead, and the bounding triangles,
-  // which are until a flip first pushes them. Sorted by creation number.
-  std::vector<std::uint64_t> keys;
+  // which are until a flip first pushes them. Sorted by creation number,
+  // which no two triangles share: a radix sort by its digits, lowest first.
   std::vector<CD3DTriangle*> blocks;
+  std::uint32_t top = 0;
   arena_->for_each_block([&](CD3DTriangle* t) {
     if (t->state & CD3DTriangle::kDead) {
       bool bounding = false;
       for (CD3DEdge* f : bound_face_) bounding |= f->triangle() == t;
       if (!bounding) return;
     }
-    keys.push_back((std::uint64_t(t->stamp) << 32) | blocks.size());
     blocks.push_back(t);
+    top |= t->stamp;
   });
-  std::sort(keys.begin(), keys.end());
-  order_.resize(keys.size());
-  for (std::size_t i = 0; i < keys.size(); ++i) order_[i] = blocks[keys[i] & 0xffffffffu];
+  constexpr int kBits = 11;
+  constexpr std::uint32_t kDigits = 1u << kBits;
+  order_.resize(blocks.size());
+  std::vector<std::size_t> start(kDigits);
+  for (int shift = 0; shift < 32 && (top >> shift) != 0; shift += kBits) {
+    std::fill(start.begin(), start.end(), 0);
+    for (const CD3DTriangle* t : blocks) ++start[(t->stamp >> shift) & (kDigits - 1)];
+    std::size_t at = 0;
+    for (std::size_t& s : start) {
+      const std::size_t n = s;
+      s = at;
+      at += n;
+    }
+    for (CD3DTriangle* t : blocks) order_[start[(t->stamp >> shift) & (kDigits - 1)]++] = t;
+    blocks.swap(order_);
+  }
+  blocks.swap(order_);
   order_valid_ = true;
   return order_;
 }

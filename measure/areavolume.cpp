@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
@@ -43,24 +44,22 @@ Shell atom_shell(int v, double A, const Atoms& atoms, double probe) {
 
 // ---- terms of one simplex ------------------------------------------------
 
-void tetra_terms(const tetra& T, Atoms& atoms, double probe, int type, TetraBalls& g,
-                 EdgePieces& pieces, TriaStore& faces, FaceMemo& memo, OpenShares& shares) {
+// `order` is the tetrahedron's tetra_order.
+void tetra_terms(const tetra& T, std::uint32_t order, Atoms& atoms, double probe, int type,
+                 TetraBalls& g, EdgePieces& pieces, TriaStore& faces, FaceMemo& memo,
+                 OpenShares& shares) {
   info &I = *T.v[0], &J = *T.v[1], &K = *T.v[2], &L = *T.v[3];
   const int i = I.index, j = J.index, k = K.index, l = L.index;
   g.load(T.v);
   EdgeAt at[6];
-  edges_at(T.v, T.edges, kTetraEdgeEnds, at);
+  edges_at(T.edges, kTetraEdgeEnds, order, at);
   lend_heights(at, pieces, g);
   // Positions of each face's vertices, which are the tetrahedron's.
   int face_at[4][3];
   for (int f = 0; f < 4; ++f) {
     if (T.faces[f] == nullptr) continue;
-    for (int m = 0; m < 3; ++m) {
-      int q = 0;
-      while (q < 3 && T.v[q] != T.faces[f]->v[m]) ++q;
-      face_at[f][m] = q;
-    }
-    memo.lend(*T.faces[f], face_at[f], g);
+    for (int m = 0; m < 3; ++m) face_at[f][m] = face_vertex_place(order, f, m);
+    memo.lend(*T.faces[f], f, face_at[f], g);
   }
   g.complete();
 
@@ -130,13 +129,16 @@ void tetra_terms(const tetra& T, Atoms& atoms, double probe, int type, TetraBall
   take_heights(at, pieces, g);
 }
 
-void tria_terms(const tria& F, Atoms& atoms, double probe, int type, SimplexBalls& g,
-                EdgePieces& pieces, const TriaStore& faces) {
+// `order` is the triangle's tria_order, `cofaces` the number of its
+// tetrahedra in the complex.
+void tria_terms(const tria& F, std::uint32_t order, int cofaces, Atoms& atoms, double probe,
+                int type, SimplexBalls& g, EdgePieces& pieces, const TriaStore& faces) {
   info &I = *F.v[0], &J = *F.v[1], &K = *F.v[2];
   const int i = I.index, j = J.index, k = K.index;
-  const double y = F.solidangletriangle();
+  // tria::solidangletriangle
+  const double y = cofaces == 0 ? 1.0 : cofaces == 1 ? 0.5 : 0.0;
   EdgeAt at[3];
-  edges_at(F.v, F.e, kTriaEdgeEnds, at);
+  edges_at(F.e, kTriaEdgeEnds, order, at);
 
   // The pieces come from a tetrahedron around it when one is in the
   // complex; the balls are loaded only for what is still missing.
@@ -371,6 +373,21 @@ void mend_void_surfaces(const std::vector<tetra>& tetras, Atoms& atoms, double p
   }
 }
 
+// The closed forms, summed over pieces that overlap (probe positions that
+// meet, spindle tori), can hand an atom more excluded volume than its cell
+// holds, or less than none.  What an atom's molecular volume can be is fixed
+// by its power cell: never below 0, never above its SA volume; areas never
+// below 0.  Below 0 means beyond the sums' own roundings, which leave buried
+// atoms a few 1e-8 under 0 (printed "-0.0000", as the SA columns are).
+void keep_within_cell(info& a, int report_type) {
+  const double slack = 1e-5;
+  if (report_type == 4) {
+    if (a.volume_ms > a.volume_sa) a.volume_ms = a.volume_sa;
+    if (a.volume_ms < -slack) a.volume_ms = 0;
+  }
+  if (a.area_ms < -slack) a.area_ms = 0;
+}
+
 void clear_measures(info& a) {
   a.volume_sa = a.area_sa = a.volume_ms = a.area_ms = 0;
   a.envelope_sa = a.envelope_ms = a.void_area_sa = a.void_area_ms = 0;
@@ -404,9 +421,10 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, SimplexList list, d
     TetraBalls tetra_geometry(probe, report_type == 4);
     EdgePieces pieces(rec.edges, probe, cusp);
     TriaStore faces(rec.trias, report_type == 4);
-    FaceMemo memo(rec.trias, rec.tetras.size());
+    const std::vector<unsigned char> cofaces = complex_cofaces(rec.tetras, rec.trias);
+    FaceMemo memo(rec.trias, rec.tetras, cofaces);
     // info::solidanglevertex and edge::solidangleedge, gathered on the way.
-    OpenShares shares(atoms.size(), rec.edges.size());
+    OpenShares shares(atoms.size(), rec.edges);
     std::size_t k4 = 0, k3 = 0, k2 = 0;
     for (const Step& s : order) {
       if (s.size == 1) {
@@ -416,16 +434,21 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, SimplexList list, d
       }
       for (int m = 0; m < s.count; ++m) {
         if (s.size == 4) {
-          const tetra& T = rec.tetras[k4++];
+          const std::size_t n = k4++;
+          const tetra& T = rec.tetras[n];
           // The atoms of a tetrahedron a little ahead are fetched meanwhile:
           // their centres and the sums the terms add to.
           if (k4 + 1 < rec.tetras.size()) fetch_atoms(rec.tetras[k4 + 1].v);
           if (T.in_complex)
-            tetra_terms(T, atoms, probe, report_type, tetra_geometry, pieces, faces, memo, shares);
+            tetra_terms(T, rec.tetra_order[n], atoms, probe, report_type, tetra_geometry, pieces,
+                        faces, memo, shares);
         } else if (s.size == 3) {
-          const tria& F = rec.trias[k3++];
+          const std::size_t n = k3++;
+          const tria& F = rec.trias[n];
           if (k3 + 1 < rec.trias.size()) fetch_atoms(rec.trias[k3 + 1].v);
-          if (F.in_complex) tria_terms(F, atoms, probe, report_type, geometry, pieces, faces);
+          if (F.in_complex)
+            tria_terms(F, rec.tria_order[n], cofaces[n], atoms, probe, report_type, geometry,
+                       pieces, faces);
         } else {
           const edge& E = rec.edges[k2++];
           if (E.in_complex) edge_terms(E, atoms, probe, report_type, geometry, pieces, shares);
@@ -437,8 +460,10 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, SimplexList list, d
 
   voidsmeasure(rec.tetras, atoms, probe, report_type, cusp);
   mend_void_surfaces(rec.tetras, atoms, probe, report_type, cusp);
-  for (info& a : atoms)
+  for (info& a : atoms) {
+    keep_within_cell(a, report_type);
     if (a.absent) clear_measures(a);
+  }
   return rec;
 }
 

@@ -2,6 +2,7 @@
 // the `_of` form of its plain function from the pieces it is made of.
 #include "measure/ballcache.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -305,22 +306,53 @@ Torus BallCache::torus(int i, int j, int cusp) {
 namespace {
 // The positions of face k (leaving out vertex 3 - k), ascending.
 const int kFace[4][3] = {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}};
-// The six orders of three positions x[0], x[1], x[2].
-const int kOrder[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
 }  // namespace
 
 constexpr int TetraBalls::kEdgeOf[4][4];
+constexpr int TetraBalls::kFaceOrders[6][3];
 
 void TetraBalls::load(const info* const* atoms) {
   for (int k = 0; k < 4; ++k) {
     ball_[k] = ball_of(*atoms[k], probe_);
     radius_[k] = atoms[k]->radius;
-    for (int m = 0; m < 4; ++m) have_centre2_[k][m] = have_height_[k][m] = false;
+    for (int m = 0; m < 4; ++m) have_centre2_[k][m] = have_height_[k][m] = have_rho_[k][m] = false;
+    lent_[k] = false;
   }
-  for (int k = 0; k < 64; ++k) {
-    lent_[k] = 0;
-    have_patch_[k] = false;
-  }
+  for (bool& h : have_patch_) h = false;
+  orientation_ = kUnknown;
+}
+
+// The sign of det[c_1 - c_0; c_2 - c_0; c_3 - c_0] as its evaluation in
+// ::nccw gives it (+1 or -1), when every such evaluation of the centres in
+// any order has the sign of the order's parity times that one; kUncertain
+// else.
+//
+// Why that holds.  With u = 2^-53 and X, Y, Z the extents of the four
+// centres along the axes, each evaluation of ::nccw rounds differences of
+// two centres (at most X, Y, Z per axis) and then takes a determinant of
+// them, a sum of six products of one difference per axis through 2 x 2
+// minors: at most 8 roundings on the path of each product, so its error is
+// below 8.01 u times the sum of the products' magnitudes, at most
+// 6 X Y Z (1 + u)^3 (products that underflow add less than 2^-1000).  So
+// every evaluation is within E = 49 u X Y Z + 2^-1000 of the exact
+// determinant of its order, which is the parity's sign times D, the exact
+// one of the order 0 to 3.  When the evaluation of that order exceeds 2 E in
+// magnitude, |D| > E, and every evaluation has the sign of its exact value.
+// The test below asks for 2 (64 u X Y Z + 2^-1000): evaluated in floating
+// point from non-negative terms it is a few u low at most, well inside the
+// margin of its constant.  A centre that is not finite leaves the
+// comparison false.
+int TetraBalls::certain_orientation() const {
+  const V3 &p = ball_[0].c, &q = ball_[1].c, &r = ball_[2].c, &s = ball_[3].c;
+  const double D = det3(sub(q, p), sub(r, p), sub(s, p));
+  auto extent = [](double a, double b, double c, double d) {
+    return std::max(std::max(a, b), std::max(c, d)) - std::min(std::min(a, b), std::min(c, d));
+  };
+  const double X = extent(p.x, q.x, r.x, s.x), Y = extent(p.y, q.y, r.y, s.y),
+               Z = extent(p.z, q.z, r.z, s.z);
+  const double bound = 2 * (64.0 / 9007199254740992.0 * ((X * Y) * Z) + 0x1p-1000);
+  if (!(std::fabs(D) > bound)) return kUncertain;
+  return D > 0 ? 1 : -1;
 }
 
 const V3& TetraBalls::centre2(int a, int b) {
@@ -336,31 +368,52 @@ void TetraBalls::make_height(int a, int b) {
   have_height_[a][b] = true;
 }
 
-void TetraBalls::keep_triple(int a, int b, int c, const SimplexBalls::Triple& t, unsigned have) {
-  const int k = key(a, b, c);
-  lent_[k] = have;
-  dual_[k] = t.dual;
-  segment_height_[k] = t.segment_height;
-  plus_[k] = t.plus;
-  minus_[k] = t.minus;
-  corner_[k] = t.corner;
-  patch_[k] = t.patch;
-  have_patch_[k] = (have & SimplexBalls::kPatch) != 0;
+void TetraBalls::lend_face(int k, const int* pos, const Face& face) {
+  for (int q = 0; q < 6; ++q) {
+    const int x = pos[kFaceOrders[q][0]], y = pos[kFaceOrders[q][1]], z = pos[kFaceOrders[q][2]];
+    const int key3 = key(x, y, z);
+    const Face::Order& o = face.order[q];
+    dual_[key3] = o.dual;
+    if (volumes_) segment_height_[key3] = o.segment_height;
+    plus_[key3] = o.plus;
+    minus_[key3] = o.minus;
+    corner_[key3] = o.corner;
+    patch_[key3] = o.patch;
+    have_patch_[key3] = (face.patches >> q) & 1u;
+  }
+  // Edge e with the third vertex: the plane of (x, y) towards z, and of
+  // (y, x), whose normal is the negated one to the last bit.
+  for (int e = 0; e < 3; ++e) {
+    const int x = pos[e == 2 ? 1 : 0], y = pos[e == 0 ? 1 : 2], z = pos[2 - e];
+    const ballmath::V3& n = face.normal[e];
+    normal_[key(x, y, z)] = n;
+    length_[key(x, y, z)] = face.length[e];
+    normal_[key(y, x, z)] = V3{-n.x, -n.y, -n.z};
+    length_[key(y, x, z)] = face.length[e];
+  }
+  lent_[k] = true;
 }
 
-unsigned TetraBalls::kept_triple(int a, int b, int c, SimplexBalls::Triple* t) const {
-  const int k = key(a, b, c);
-  t->dual = dual_[k];
-  t->segment_height = segment_height_[k];
-  t->plus = plus_[k];
-  t->minus = minus_[k];
-  t->corner = corner_[k];
-  t->patch = patch_[k];
-  unsigned have =
-      SimplexBalls::kDual | SimplexBalls::kPlus | SimplexBalls::kMinus | SimplexBalls::kCorner;
-  if (volumes_) have |= SimplexBalls::kSegmentHeight;
-  if (have_patch_[k]) have |= SimplexBalls::kPatch;
-  return have;
+void TetraBalls::keep_face(const int* pos, Face* face) const {
+  face->patches = 0;
+  for (int q = 0; q < 6; ++q) {
+    const int key3 = key(pos[kFaceOrders[q][0]], pos[kFaceOrders[q][1]], pos[kFaceOrders[q][2]]);
+    Face::Order& o = face->order[q];
+    o.dual = dual_[key3];
+    if (volumes_) o.segment_height = segment_height_[key3];
+    o.plus = plus_[key3];
+    o.minus = minus_[key3];
+    o.corner = corner_[key3];
+    if (have_patch_[key3]) {
+      o.patch = patch_[key3];
+      face->patches |= static_cast<unsigned char>(1u << q);
+    }
+  }
+  for (int e = 0; e < 3; ++e) {
+    const int key3 = key(pos[e == 2 ? 1 : 0], pos[e == 0 ? 1 : 2], pos[2 - e]);
+    face->normal[e] = normal_[key3];
+    face->length[e] = length_[key3];
+  }
 }
 
 // Edge (x, y) of the face with third vertex z, both ways.
@@ -378,7 +431,7 @@ void TetraBalls::make_edge_normals(int a, int b, int c) {
 
 void TetraBalls::make_face(int a, int b, int c) {
   const int f[3] = {a, b, c};
-  for (const auto& o : kOrder) {
+  for (const auto& o : kFaceOrders) {
     const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
     const int k = key(x, y, z);
     const PowerPlane plane = power_plane(ball_[x], ball_[y], ball_[z]);
@@ -387,7 +440,7 @@ void TetraBalls::make_face(int a, int b, int c) {
       segment_height_[k] = segment_height_of(centre2(x, y), plane.centre, rho(x, y), ball_[z].c);
     have_patch_[k] = false;
   }
-  for (const auto& o : kOrder) {
+  for (const auto& o : kFaceOrders) {
     const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
     const int k = key(x, y, z);
     const V3 ahead = edge_normal(ball_[x].c, ball_[y].c, dual_[k]);
@@ -399,15 +452,11 @@ void TetraBalls::make_face(int a, int b, int c) {
 }
 
 void TetraBalls::complete() {
-  unsigned need =
-      SimplexBalls::kDual | SimplexBalls::kPlus | SimplexBalls::kMinus | SimplexBalls::kCorner;
-  if (volumes_) need |= SimplexBalls::kSegmentHeight;
-  for (const auto& f : kFace) {
+  for (int k = 0; k < 4; ++k) {
+    if (lent_[k]) continue;
+    const int* f = kFace[k];
     make_edge_normals(f[0], f[1], f[2]);
-    bool whole = true;
-    for (const auto& o : kOrder)
-      if ((lent_[key(f[o[0]], f[o[1]], f[o[2]])] & need) != need) whole = false;
-    if (!whole) make_face(f[0], f[1], f[2]);
+    make_face(f[0], f[1], f[2]);
   }
   // The wedge at each edge, between the planes towards the other two.
   for (int a = 0; a < 4; ++a)

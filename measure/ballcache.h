@@ -60,24 +60,6 @@ class SimplexBalls {
     *h = height_[k];
     return true;
   }
-  // The pieces of the ordered triple (a, b, c) that depend on the three
-  // balls alone, as a neighbouring simplex computed them: what this one
-  // would compute.  `have` tells which of them are set.
-  struct Triple {
-    ballmath::V3 dual;
-    double segment_height, plus, minus, corner, patch;
-  };
-  enum : unsigned {
-    kDual = 1,
-    kSegmentHeight = 2,
-    kPlus = 4,
-    kMinus = 8,
-    kCorner = 16,
-    kPatch = 32
-  };
-  void keep_triple(int a, int b, int c, const Triple& t, unsigned have);
-  // Which of them are at hand, copied to t.
-  unsigned kept_triple(int a, int b, int c, Triple* t) const;
   bool nccw(int a, int b, int c, int d) {
     const int k = key4(a, b, c, d);
     if (!has(have_nccw_, k)) make_nccw(a, b, c, d, k);
@@ -206,68 +188,9 @@ class SimplexBalls {
   double segment2_[256], cap3_[256];
 };
 
-inline void SimplexBalls::keep_triple(int a, int b, int c, const Triple& t, unsigned have) {
-  const int k = key3(a, b, c);
-  if (have & kDual) {
-    dual_[k] = t.dual;
-    set(have_dual_, k);
-  }
-  if (have & kSegmentHeight) {
-    segment_height_[k] = t.segment_height;
-    set(have_segment_height_, k);
-  }
-  if (have & kPlus) {
-    plus_[k] = t.plus;
-    set(have_plus_, k);
-  }
-  if (have & kMinus) {
-    minus_[k] = t.minus;
-    set(have_minus_, k);
-  }
-  if (have & kCorner) {
-    corner_[k] = t.corner;
-    set(have_corner_, k);
-  }
-  if (have & kPatch) {
-    patch_[k] = t.patch;
-    set(have_patch_, k);
-  }
-}
-
-inline unsigned SimplexBalls::kept_triple(int a, int b, int c, Triple* t) const {
-  const int k = key3(a, b, c);
-  unsigned have = 0;
-  if (has(have_dual_, k)) {
-    t->dual = dual_[k];
-    have |= kDual;
-  }
-  if (has(have_segment_height_, k)) {
-    t->segment_height = segment_height_[k];
-    have |= kSegmentHeight;
-  }
-  if (has(have_plus_, k)) {
-    t->plus = plus_[k];
-    have |= kPlus;
-  }
-  if (has(have_minus_, k)) {
-    t->minus = minus_[k];
-    have |= kMinus;
-  }
-  if (has(have_corner_, k)) {
-    t->corner = corner_[k];
-    have |= kCorner;
-  }
-  if (has(have_patch_, k)) {
-    t->patch = patch_[k];
-    have |= kPatch;
-  }
-  return have;
-}
-
 // The pieces of the four balls of a tetrahedron that the area walk adds,
 // computed face by face in one sweep instead of piece by piece: the pieces
-// of each face's three balls (those of SimplexBalls::Triple, for its six
-// orders, with the normals of its edge planes) either handed in whole by a
+// of each face's three balls (Face) either handed in whole by a
 // neighbouring tetrahedron or computed at once, then the pieces of the four
 // balls from them.  Each equals the plain form bit for bit, as those of
 // SimplexBalls do.  Positions 0 to 3 are the tetrahedron's vertices; the
@@ -293,13 +216,32 @@ class TetraBalls {
     if (!have_height_[a][b]) make_height(a, b);
     return height_[a][b];
   }
-  // The pieces of the ordered triple (a, b, c) as a neighbouring tetrahedron
-  // kept them (SimplexBalls::Triple); a face is taken whole when all of its
-  // orders come with what the walk needs.  Then complete() computes the
-  // faces not taken.
-  void keep_triple(int a, int b, int c, const SimplexBalls::Triple& t, unsigned have);
-  unsigned kept_triple(int a, int b, int c, SimplexBalls::Triple* t) const;
+  // The pieces of a face's three balls alone, by the orders of its
+  // vertices 0, 1, 2 (kFaceOrders): the points where the spheres meet, the
+  // segment heights (with the volumes), the half arcs, the corner angles and
+  // the probe patches as far as they are at hand; and the normals of the
+  // planes through each of its edges and the third vertex.  The tetrahedra
+  // on its two sides compute the same to the last bit, so the first hands
+  // them to the second.
+  struct Face {
+    struct Order {
+      ballmath::V3 dual;
+      double segment_height, plus, minus, corner, patch;
+    };
+    Order order[6];
+    ballmath::V3 normal[3];  // edge (0, 1) towards 2, (0, 2) towards 1, (1, 2) towards 0
+    double length[3];
+    unsigned char patches;  // bit q: order q's patch is at hand
+  };
+  static constexpr int kFaceOrders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
+                                            {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+  // Face k (leaving out position 3 - k), its vertices 0, 1, 2 at positions
+  // pos[0..2], as a neighbour kept it: complete() leaves it as it is.
+  void lend_face(int k, const int* pos, const Face& face);
+  // Computes the faces not lent.
   void complete();
+  // After complete(): the face with its vertices at positions pos[0..2].
+  void keep_face(const int* pos, Face* face) const;
 
   // After complete():
   double segment_angle(int a, int b, int c) const {
@@ -326,7 +268,13 @@ class TetraBalls {
   static int key(int a, int b, int c) { return a * 16 + b * 4 + c; }
   void make_height(int a, int b);
   const ballmath::V3& centre2(int a, int b);
-  double rho(int a, int b) { return disk_radius_of(ball_[a].R, height(a, b)); }
+  double rho(int a, int b) {
+    if (!have_rho_[a][b]) {
+      rho_[a][b] = disk_radius_of(ball_[a].R, height(a, b));
+      have_rho_[a][b] = true;
+    }
+    return rho_[a][b];
+  }
   void make_face(int a, int b, int c);
   void make_edge_normals(int a, int b, int c);
   double patch_area(int a, int b, int c);
@@ -341,20 +289,27 @@ class TetraBalls {
                             segment_height_[key(a, b, d)], dual_[key(a, c, b)], dual_[key(a, b, d)],
                             power_centre(ball_[a], ball_[b], ball_[c], ball_[d]));
   }
-  bool nccw(int a, int b, int c, int d) const {
-    return ::nccw(ball_[a].c, ball_[b].c, ball_[c].c, ball_[d].c);
+  // ::nccw of the centres at positions a, b, c, d (a permutation of 0 to
+  // 3): from one orientation of the four when that is certain.
+  bool nccw(int a, int b, int c, int d) {
+    if (orientation_ == kUnknown) orientation_ = certain_orientation();
+    if (orientation_ == kUncertain) return ::nccw(ball_[a].c, ball_[b].c, ball_[c].c, ball_[d].c);
+    const int odd = (a > b) ^ (a > c) ^ (a > d) ^ (b > c) ^ (b > d) ^ (c > d);
+    return odd ? orientation_ < 0 : orientation_ > 0;
   }
+  enum { kUnknown = 2, kUncertain = 0 };
+  int certain_orientation() const;
 
   double probe_;
   bool volumes_;
+  int orientation_ = kUnknown;  // certain_orientation(), when asked for
   Ball ball_[4];
   double radius_[4];  // of the atoms
-  bool have_centre2_[4][4], have_height_[4][4];
+  bool have_centre2_[4][4], have_height_[4][4], have_rho_[4][4];
   ballmath::V3 centre2_[4][4];
-  double height_[4][4];
-  // By ordered triple: whether the face of a, b, c was taken whole.
-  bool have_face_[4];
-  unsigned lent_[64];
+  double height_[4][4], rho_[4][4];
+  // By face: whether it was lent whole.
+  bool lent_[4];
   ballmath::V3 dual_[64];
   double segment_height_[64], plus_[64], minus_[64], corner_[64], patch_[64];
   bool have_patch_[64];

@@ -196,15 +196,38 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
 
 namespace {
 
+// The vertex indices of the records of one kind, N vertices each, one
+// record after the other in record order: from the simplex list the records
+// were made from when there is one, which holds them in a fraction of the
+// records' memory, else from the records.
+template <class Record, int N>
+class IndicesOf {
+ public:
+  IndicesOf(const std::vector<Record>& records, const std::vector<ListedSimplex>* list)
+      : records_(records), list_(list) {}
+  void next(int* index) {
+    if (list_ != nullptr) {
+      while ((*list_)[at_].size != N) ++at_;
+      for (int k = 0; k < N; ++k) index[k] = (*list_)[at_].v[k];
+    } else {
+      for (int k = 0; k < N; ++k) index[k] = records_[at_].v[k]->index;
+    }
+    ++at_;
+  }
+
+ private:
+  const std::vector<Record>& records_;
+  const std::vector<ListedSimplex>* list_;
+  std::size_t at_ = 0;
+};
+
 // The vertex indices of a record in ascending order, and the place in that
 // order of each of its vertices (equal indices keep their vertex order).
 template <class Record, int N>
-void sorted_vertices(const Record& r, int* sorted, int* place) {
+void sorted_vertices(IndicesOf<Record, N>& records, int* sorted, int* place) {
   int index[N];
-  for (int k = 0; k < N; ++k) {
-    index[k] = r.v[k]->index;
-    place[k] = 0;
-  }
+  records.next(index);
+  for (int k = 0; k < N; ++k) place[k] = 0;
   for (int j = 0; j < N; ++j)
     for (int k = j + 1; k < N; ++k) {
       const int before = index[j] <= index[k];
@@ -221,9 +244,10 @@ void sorted_vertices(const Record& r, int* sorted, int* place) {
 class Lists {
  public:
   // keys[k] = (owner, vertex) of record k + 1; an owner below 0 lists it
-  // nowhere.
-  Lists(std::size_t owners, const std::vector<std::pair<int, int>>& keys)
-      : start_(owners + 1, 0), vertex_(keys.size()), id_(keys.size()) {
+  // nowhere.  Each record carries codes[k] along.
+  Lists(std::size_t owners, const std::vector<std::pair<int, int>>& keys,
+        const std::vector<unsigned char>& codes)
+      : start_(owners + 1, 0), vertex_(keys.size()), id_(keys.size()), code_(keys.size()) {
     for (const auto& k : keys)
       if (k.first >= 0) ++start_[static_cast<std::size_t>(k.first) + 1];
     for (std::size_t a = 1; a < start_.size(); ++a) start_[a] += start_[a - 1];
@@ -236,9 +260,11 @@ class Lists {
       for (; at > begin && vertex < vertex_[at - 1]; --at) {
         vertex_[at] = vertex_[at - 1];
         id_[at] = id_[at - 1];
+        code_[at] = code_[at - 1];
       }
       vertex_[at] = vertex;
       id_[at] = id;
+      code_[at] = codes[k];
     }
   }
 
@@ -249,45 +275,56 @@ class Lists {
     Scan(const Lists& l, int owner)
         : vertex_(l.vertex_.data()),
           id_(l.id_.data()),
+          code_(l.code_.data()),
           at_(l.start_[owner]),
           end_(l.start_[owner + 1]) {}
-    int find(int vertex) {
+    // With the record's code in *code.
+    int find(int vertex, unsigned char* code) {
       while (at_ < end_ && vertex_[at_] < vertex) ++at_;
-      return at_ < end_ && vertex_[at_] == vertex ? id_[at_] : 0;
+      if (at_ == end_ || vertex_[at_] != vertex) return 0;
+      *code = code_[at_];
+      return id_[at_];
     }
 
    private:
     const int* vertex_;
     const int* id_;
+    const unsigned char* code_;
     int at_, end_;
   };
 
  private:
   std::vector<int> start_, vertex_, id_;
+  std::vector<unsigned char> code_;
 };
 
 // The edges of the records by their two atoms, in an open-addressing table
-// at most half full.
+// at most half full, each with whether its v[0] is the smaller atom.
 class EdgeTable {
  public:
-  explicit EdgeTable(const std::vector<edge>& edges) {
+  EdgeTable(const std::vector<edge>& edges, const std::vector<ListedSimplex>* list) {
     std::size_t size = 16;
     while (size < 2 * edges.size()) size *= 2;
     while ((std::size_t(1) << (64 - shift_)) < size) --shift_;
     mask_ = size - 1;
     keys_.assign(size, kEmpty);
     ids_.assign(size, 0);
+    IndicesOf<edge, 2> ends(edges, list);
     for (std::size_t k = 0; k < edges.size(); ++k) {
-      const std::uint64_t key = key_of(edges[k].v[0]->index, edges[k].v[1]->index);
+      int v[2];
+      ends.next(v);
+      const int a = v[0], b = v[1];
+      const std::uint64_t key = key_of(a, b);
       std::size_t at = slot(key);
       while (keys_[at] != kEmpty && keys_[at] != key) at = (at + 1) & mask_;
       if (keys_[at] == kEmpty) {
         keys_[at] = key;
-        ids_[at] = static_cast<int>(k) + 1;
+        ids_[at] = 2 * (static_cast<int>(k) + 1) + (a < b);
       }
     }
   }
-  // The id of edge (a, b), in either order; 0 when absent.
+  // Of edge (a, b), in either order: 2 id + 1 when its v[0] is the smaller
+  // atom, 2 id else; 0 when absent.
   int find(int a, int b) const {
     const std::uint64_t key = key_of(a, b);
     for (std::size_t at = slot(key);; at = (at + 1) & mask_) {
@@ -314,55 +351,104 @@ class EdgeTable {
 };
 
 // The edges of the ascending vertices s[0..n-1], by ascending pair: in the
-// edge order of their places in s (kTetraEdgeOf, kTriaEdgeOf).
+// edge order of their places in s (kTetraEdgeOf, kTriaEdgeOf), as the
+// table gives them.
 void edges_of(const int* s, int n, const EdgeTable& edges, int* by_pair) {
   for (int first = 0; first + 1 < n; ++first)
     for (int m = first + 1; m < n; ++m) *by_pair++ = edges.find(s[first], s[m]);
 }
 
+// The edges of a record with vertex places `place` (sorted_vertices) from
+// those of its ascending vertices, and the bits of its order that tell
+// which of them run from their first end.
+template <int N, int M>
+std::uint32_t link_edges(const int* place, const int* by_pair, const int (&ends)[M][2],
+                         const int (&edge_of)[N][N], std::vector<edge>& edges, edge** out) {
+  std::uint32_t order = 0;
+  for (int k = 0; k < M; ++k) {
+    const int x = place[ends[k][0]], y = place[ends[k][1]];
+    const unsigned found = static_cast<unsigned>(by_pair[edge_of[x][y]]);
+    out[k] = record_of(edges, static_cast<int>(found >> 1));
+    // v[0] of the edge is its smaller atom, or not; so is the first end.
+    order |= ((found & 1u) ^ (x > y)) << k;
+  }
+  return order;
+}
+
 }  // namespace
 
-void link_records(ComplexRecords& rec) {
-  const EdgeTable edges(rec.edges);
+namespace {
+
+// link_records, with the vertex indices from the list the records were made
+// from (null: from the records).
+void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list) {
+  const EdgeTable edges(rec.edges, list);
+  IndicesOf<tria, 3> tria_indices(rec.trias, list);
+  IndicesOf<tetra, 4> tetra_indices(rec.tetras, list);
 
   // The edges of each triangle; then the triangles by the edge of their two
-  // smaller atoms.
+  // smaller atoms, each with the places of its vertices among its atoms in
+  // ascending order (two bits each).
   std::vector<std::pair<int, int>> keys(rec.trias.size());
+  std::vector<unsigned char> places(rec.trias.size());
+  rec.tria_order.assign(rec.trias.size(), 0);
   for (std::size_t k = 0; k < rec.trias.size(); ++k) {
     tria& f = rec.trias[k];
     int s[3], place[3], by_pair[3];
-    sorted_vertices<tria, 3>(f, s, place);
+    sorted_vertices(tria_indices, s, place);
     edges_of(s, 3, edges, by_pair);
-    for (int m = 0; m < 3; ++m)
-      f.e[m] = record_of(
-          rec.edges, by_pair[kTriaEdgeOf[place[kTriaEdgeEnds[m][0]]][place[kTriaEdgeEnds[m][1]]]]);
-    keys[k] = std::make_pair(by_pair[0] - 1, s[2]);
+    rec.tria_order[k] = static_cast<std::uint8_t>(
+        link_edges(place, by_pair, kTriaEdgeEnds, kTriaEdgeOf, rec.edges, f.e));
+    keys[k] = std::make_pair((by_pair[0] >> 1) - 1, s[2]);
+    places[k] = static_cast<unsigned char>(place[0] | place[1] << 2 | place[2] << 4);
   }
-  const Lists trias(rec.edges.size(), keys);
+  const Lists trias(rec.edges.size(), keys, places);
   std::vector<std::pair<int, int>>().swap(keys);
+  std::vector<unsigned char>().swap(places);
 
-  for (tetra& t : rec.tetras) {
+  rec.tetra_order.assign(rec.tetras.size(), 0);
+  for (std::size_t n = 0; n < rec.tetras.size(); ++n) {
+    tetra& t = rec.tetras[n];
     int s[4], place[4], by_pair[6];
-    sorted_vertices<tetra, 4>(t, s, place);
+    sorted_vertices(tetra_indices, s, place);
     edges_of(s, 4, edges, by_pair);
-    for (int k = 0; k < 6; ++k)
-      t.edges[k] = record_of(
-          rec.edges,
-          by_pair[kTetraEdgeOf[place[kTetraEdgeEnds[k][0]]][place[kTetraEdgeEnds[k][1]]]]);
+    std::uint32_t order =
+        link_edges(place, by_pair, kTetraEdgeEnds, kTetraEdgeOf, rec.edges, t.edges);
     // The faces without s[3] and s[2] share edge (s[0], s[1]); those without
     // s[1] and s[0] hold edges (s[0], s[2]) and (s[1], s[2]).
     int without[4] = {0, 0, 0, 0};
-    if (by_pair[0] > 0) {
-      Lists::Scan scan(trias, by_pair[0] - 1);
-      without[3] = scan.find(s[2]);
-      without[2] = scan.find(s[3]);
+    unsigned char face_places[4] = {0, 0, 0, 0};
+    if (by_pair[0] > 1) {
+      Lists::Scan scan(trias, (by_pair[0] >> 1) - 1);
+      without[3] = scan.find(s[2], &face_places[3]);
+      without[2] = scan.find(s[3], &face_places[2]);
     }
-    if (by_pair[1] > 0) without[1] = Lists::Scan(trias, by_pair[1] - 1).find(s[3]);
-    if (by_pair[3] > 0) without[0] = Lists::Scan(trias, by_pair[3] - 1).find(s[3]);
-    // Face k leaves out vertex 3 - k.
-    for (int k = 0; k < 4; ++k) t.faces[k] = record_of(rec.trias, without[place[3 - k]]);
+    if (by_pair[1] > 1)
+      without[1] = Lists::Scan(trias, (by_pair[1] >> 1) - 1).find(s[3], &face_places[1]);
+    if (by_pair[3] > 1)
+      without[0] = Lists::Scan(trias, (by_pair[3] >> 1) - 1).find(s[3], &face_places[0]);
+    // Face k leaves out vertex 3 - k, the one of place r: the vertex of place
+    // q among the face's atoms has place q or q + 1 among the tetrahedron's.
+    unsigned at_place[4];
+    for (int q = 0; q < 4; ++q) at_place[place[q]] = static_cast<unsigned>(q);
+    for (int k = 0; k < 4; ++k) {
+      const int r = place[3 - k];
+      t.faces[k] = record_of(rec.trias, without[r]);
+      if (t.faces[k] == nullptr) continue;
+      const unsigned at_face_place[3] = {at_place[r == 0 ? 1 : 0], at_place[r <= 1 ? 2 : 1],
+                                         at_place[r <= 2 ? 3 : 2]};
+      const unsigned c = face_places[r];
+      order |= (at_face_place[c & 3] | at_face_place[(c >> 2) & 3] << 2 |
+                at_face_place[(c >> 4) & 3] << 4)
+               << (6 + 6 * k);
+    }
+    rec.tetra_order[n] = order;
   }
 }
+
+}  // namespace
+
+void link_records(ComplexRecords& rec) { link_records(rec, nullptr); }
 
 // ---- coface lists --------------------------------------------------------------
 
@@ -561,23 +647,33 @@ int id_of(const Record* r) {
 
 void keep_links(const ComplexRecords& rec, std::vector<int>& links) {
   links.clear();
-  links.reserve(10 * rec.tetras.size() + 3 * rec.trias.size());
-  for (const tetra& t : rec.tetras) {
+  links.reserve(11 * rec.tetras.size() + 4 * rec.trias.size());
+  for (std::size_t n = 0; n < rec.tetras.size(); ++n) {
+    const tetra& t = rec.tetras[n];
     for (const tria* f : t.faces) links.push_back(id_of(f));
     for (const edge* e : t.edges) links.push_back(id_of(e));
+    links.push_back(static_cast<int>(rec.tetra_order[n]));
   }
-  for (const tria& f : rec.trias)
-    for (const edge* e : f.e) links.push_back(id_of(e));
+  for (std::size_t n = 0; n < rec.trias.size(); ++n) {
+    for (const edge* e : rec.trias[n].e) links.push_back(id_of(e));
+    links.push_back(rec.tria_order[n]);
+  }
 }
 
 void take_links(const std::vector<int>& links, ComplexRecords& rec) {
   const int* id = links.data();
-  for (tetra& t : rec.tetras) {
+  rec.tetra_order.resize(rec.tetras.size());
+  rec.tria_order.resize(rec.trias.size());
+  for (std::size_t n = 0; n < rec.tetras.size(); ++n) {
+    tetra& t = rec.tetras[n];
     for (tria*& f : t.faces) f = record_of(rec.trias, *id++);
     for (edge*& e : t.edges) e = record_of(rec.edges, *id++);
+    rec.tetra_order[n] = static_cast<std::uint32_t>(*id++);
   }
-  for (tria& f : rec.trias)
-    for (edge*& e : f.e) e = record_of(rec.edges, *id++);
+  for (std::size_t n = 0; n < rec.trias.size(); ++n) {
+    for (edge*& e : rec.trias[n].e) e = record_of(rec.edges, *id++);
+    rec.tria_order[n] = static_cast<std::uint8_t>(*id++);
+  }
 }
 
 }  // namespace
@@ -601,7 +697,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   if (!list.links.empty()) {
     take_links(list.links, rec);
   } else {
-    link_records(rec);
+    link_records(rec, &list.simplices);
     if (list.keep_links) keep_links(rec, list.links);
   }
 

@@ -6,6 +6,7 @@
 #define MEASURE_COMPLEXBUILD_H
 
 #include <cstddef>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -58,6 +59,15 @@ struct ComplexRecords {
   std::vector<tria> trias;
   std::vector<edge> edges;
 
+  // How the faces and edges of each record sit in it, set with the links,
+  // so that a walk over the records need not read its faces and edges to
+  // learn it (face_vertex_place, edge_runs_forward).  Per tetrahedron: bit
+  // k (k < 6) is set when edges[k]->v[0] is v[kTetraEdgeEnds[k][0]], and
+  // bits 6 + 6 f + 2 m hold the position among v of faces[f]->v[m].  Per
+  // triangle: bit k (k < 3) is set when e[k]->v[0] is v[kTriaEdgeEnds[k][0]].
+  std::vector<std::uint32_t> tetra_order;
+  std::vector<std::uint8_t> tria_order;
+
   // Record of the simplex with these vertex indices, null when absent.  The
   // keys are gathered from the records on the first lookup of each kind.
   tetra* find_tetra(int a, int b, int c, int d);
@@ -67,6 +77,11 @@ struct ComplexRecords {
  private:
   SimplexKeys tetra_keys_, tria_keys_, edge_keys_;
 };
+
+inline int face_vertex_place(std::uint32_t order, int f, int m) {
+  return static_cast<int>((order >> (6 + 6 * f + 2 * m)) & 3u);
+}
+inline bool edge_runs_forward(std::uint32_t order, int k) { return (order >> k) & 1u; }
 
 // One simplex of an alpha complex's list: its number of vertices (1 to 4)
 // and their atom indices, in the simplex's own order.
@@ -89,9 +104,9 @@ struct SimplexList {
   std::vector<ListedSimplex> simplices;
   std::vector<char> flat;
   // With keep_links, the first build_complex on the list leaves the links
-  // of its records here (per tetrahedron the ids of its faces and edges,
-  // per triangle those of its edges; 0 for none) and the next takes them
-  // instead of finding them again.
+  // of its records here (per tetrahedron the ids of its faces and edges and
+  // its tetra_order, per triangle the ids of its edges and its tria_order;
+  // id 0 for none) and the next takes them instead of finding them again.
   bool keep_links = false;
   std::vector<int> links;
 };
@@ -143,7 +158,7 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
 // Sets the faces (v0v1v2, v0v1v3, v0v2v3, v1v2v3) and edges (v0v1, v0v2,
 // v0v3, v1v2, v1v3, v2v3) of every tetrahedron and the edges (v0v1, v0v2,
 // v1v2) of every triangle, found by their vertices among the records (null
-// when absent).
+// when absent), and the orders of ComplexRecords.
 void link_records(ComplexRecords& rec);
 
 // The pool of ComplexRecords for lists of this kind of record.

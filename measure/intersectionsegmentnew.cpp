@@ -187,14 +187,14 @@ double edge::solidangleedge() const {
   return open_edge(x);
 }
 
-OpenShares::OpenShares(std::size_t atoms, std::size_t edges)
-    : vertex_(atoms, 1.0), edge_(edges, 1.0) {}
+OpenShares::OpenShares(std::size_t atoms, const std::vector<edge>& edges)
+    : vertex_(atoms, 1.0), edge_(edges.size(), 1.0), base_(edges.data()) {}
 
 void OpenShares::add(const tetra& t, const double* dihedrals) {
   for (int m = 0; m < 4; ++m)
     vertex_[static_cast<std::size_t>(t.v[m]->index)] += vertex_part(dihedrals, m);
   for (int k = 0; k < 6; ++k)
-    if (t.edges[k] != nullptr) edge_[static_cast<std::size_t>(t.edges[k]->id - 1)] -= dihedrals[k];
+    if (t.edges[k] != nullptr) edge_[static_cast<std::size_t>(t.edges[k] - base_)] -= dihedrals[k];
 }
 
 double OpenShares::vertex_share(const info& a) const {
@@ -202,7 +202,7 @@ double OpenShares::vertex_share(const info& a) const {
 }
 
 double OpenShares::edge_share(const edge& e) const {
-  return open_edge(edge_[static_cast<std::size_t>(e.id - 1)]);
+  return open_edge(edge_[static_cast<std::size_t>(&e - base_)]);
 }
 
 // ---- edge ----------------------------------------------------------------

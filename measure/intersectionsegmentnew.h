@@ -287,7 +287,7 @@ double tetra_dihedral(const tetra& t, int k);
 // and edge::solidangleedge, at one dihedral angle per edge of a tetrahedron.
 class OpenShares {
  public:
-  OpenShares(std::size_t atoms, std::size_t edges);
+  OpenShares(std::size_t atoms, const std::vector<edge>& edges);
   // t is in the complex; dihedrals[k] = tetra_dihedral(t, k).
   void add(const tetra& t, const double* dihedrals);
   double vertex_share(const info& a) const;
@@ -295,6 +295,7 @@ class OpenShares {
 
  private:
   std::vector<double> vertex_, edge_;
+  const edge* base_;  // edges are found by the places of their records
 };
 
 // Fills the inflow lists from the face neighbours, then marks

@@ -6,9 +6,11 @@
 #define MEASURE_WALKSTORES_H
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "measure/ballcache.h"
+#include "measure/complexbuild.h"
 #include "measure/intersectionsegmentnew.h"
 
 // What the walk keeps per edge, made by the first simplex of the complex
@@ -20,7 +22,7 @@ class EdgePieces {
  public:
   // Room for the edges of the complex only.
   EdgePieces(const std::vector<edge>& edges, double probe, int cusp)
-      : slot_(edges.size(), -1), probe_(probe), cusp_(cusp) {
+      : slot_(edges.size(), -1), base_(edges.data()), probe_(probe), cusp_(cusp) {
     int n = 0;
     for (std::size_t k = 0; k < edges.size(); ++k)
       if (edges[k].in_complex) slot_[k] = n++;
@@ -96,7 +98,8 @@ class EdgePieces {
     double height[2];
     Torus torus[2];
   };
-  int slot(const edge& e) const { return slot_[static_cast<std::size_t>(e.id - 1)]; }
+  // By the place of the record, which tells it without reading it.
+  int slot(const edge& e) const { return slot_[static_cast<std::size_t>(&e - base_)]; }
   // The torus from a (position of its first atom in g) to b, split by the
   // power cells (split_by_cells).
   template <class Balls>
@@ -116,6 +119,7 @@ class EdgePieces {
     return !alf_is_hidden0(ball_of(i, probe_), ball_of(j, probe_));
   }
   std::vector<int> slot_;
+  const edge* base_;
   std::vector<Pieces> pieces_;
   std::vector<unsigned char> have_;
   double probe_;
@@ -129,14 +133,15 @@ struct EdgeAt {
   int a, b;
 };
 
-// The edges of a simplex (in its edge order) whose vertices are v[0..n-1],
-// the ends of edge k being v[ends[k][0]] and v[ends[k][1]].
-template <int N, int M>
-void edges_at(info* const (&v)[N], edge* const (&edges)[M], const int (&ends)[M][2],
+// The edges of a simplex (in its edge order), the ends of edge k being the
+// simplex's vertices ends[k][0] and ends[k][1], in the order of the edge
+// that `order` tells (tetra_order, tria_order).
+template <int M>
+void edges_at(edge* const (&edges)[M], const int (&ends)[M][2], std::uint32_t order,
               EdgeAt (&out)[M]) {
   for (int k = 0; k < M; ++k) {
     const int x = ends[k][0], y = ends[k][1];
-    const bool forward = edges[k]->v[0] == v[x];
+    const bool forward = edge_runs_forward(order, k);
     out[k] = EdgeAt{edges[k], forward ? x : y, forward ? y : x};
   }
 }
@@ -184,7 +189,7 @@ void tria_pieces(Balls& g, int a, int b, int c, bool volumes, TriaPieces& t) {
 class TriaStore {
  public:
   TriaStore(const std::vector<tria>& trias, bool volumes)
-      : slot_(trias.size(), -1), volumes_(volumes) {
+      : slot_(trias.size(), -1), base_(trias.data()), volumes_(volumes) {
     int n = 0;
     for (std::size_t k = 0; k < trias.size(); ++k)
       if (trias[k].in_complex) slot_[k] = n++;
@@ -195,13 +200,13 @@ class TriaStore {
   // g, unless they are kept already or the face is outside the complex.
   template <class Balls>
   void fill(const tria& f, const int* pos, Balls& g) {
-    const int k = slot_[static_cast<std::size_t>(f.id - 1)];
+    const int k = slot_[static_cast<std::size_t>(&f - base_)];
     if (k < 0 || have_[static_cast<std::size_t>(k)]) return;
     tria_pieces(g, pos[0], pos[1], pos[2], volumes_, pieces_[static_cast<std::size_t>(k)]);
     have_[static_cast<std::size_t>(k)] = 1;
   }
   const TriaPieces* get(const tria& f) const {
-    const int k = slot_[static_cast<std::size_t>(f.id - 1)];
+    const int k = slot_[static_cast<std::size_t>(&f - base_)];
     return k >= 0 && have_[static_cast<std::size_t>(k)] ? &pieces_[static_cast<std::size_t>(k)]
                                                         : nullptr;
   }
@@ -209,57 +214,70 @@ class TriaStore {
 
  private:
   std::vector<int> slot_;
+  const tria* base_;
   std::vector<TriaPieces> pieces_;
   std::vector<char> have_;
   bool volumes_;
 };
 
-// The pieces of a face's ordered triples that depend on its three balls
-// alone (sphere intersection points, segment heights, half arcs, corner
-// angles, probe patches): the first of the face's two tetrahedra of the
-// complex keeps them for the second, which takes them over.  Only the faces
-// between their two tetrahedra in list order are kept at a time.
+// The number of tetrahedra of the complex at each triangle, by the place of
+// its record, found from the tetrahedra: the walk then reads no tetrahedron
+// through its faces.
+inline std::vector<unsigned char> complex_cofaces(const std::vector<tetra>& tetras,
+                                                  const std::vector<tria>& trias) {
+  std::vector<unsigned char> n(trias.size(), 0);
+  for (const tetra& t : tetras)
+    if (t.in_complex)
+      for (const tria* f : t.faces)
+        if (f != nullptr) ++n[static_cast<std::size_t>(f - trias.data())];
+  return n;
+}
+
+// The pieces of a face's three balls (TetraBalls::Face): the first of the
+// face's two tetrahedra of the complex keeps them for the second, which
+// takes them over.  Only the faces between their two tetrahedra in list
+// order are kept at a time.
 class FaceMemo {
  public:
-  FaceMemo(const std::vector<tria>& trias, std::size_t tetras) : slot_(trias.size(), kAlone) {
-    std::vector<int> opened(tetras + 1, 0);
-    for (std::size_t k = 0; k < trias.size(); ++k) {
-      const tria& f = trias[k];
-      if (!f.in_complex) continue;
-      int ids[2], n = 0;
-      for (const tetra* t : f.cofaces)
-        if (t->in_complex && n < 2) ids[n++] = t->id;
-      if (n != 2) continue;
-      slot_[k] = kWaiting;
-      ++opened[static_cast<std::size_t>((ids[0] < ids[1] ? ids[0] : ids[1]) - 1)];
-      --opened[static_cast<std::size_t>((ids[0] < ids[1] ? ids[1] : ids[0]) - 1)];
-    }
-    // Room for the most faces kept at once: nothing moves afterwards.
+  // cofaces: complex_cofaces(tetras, trias).
+  FaceMemo(const std::vector<tria>& trias, const std::vector<tetra>& tetras,
+           const std::vector<unsigned char>& cofaces)
+      : slot_(trias.size(), kAlone), base_(trias.data()) {
+    for (std::size_t k = 0; k < trias.size(); ++k)
+      if (trias[k].in_complex && cofaces[k] == 2) slot_[k] = kWaiting;
+    // Room for the most faces kept at once: nothing moves afterwards.  A
+    // face is kept from its first tetrahedron to its second.
     int open = 0, most = 0;
-    for (int d : opened) {
-      open += d;
-      most = open > most ? open : most;
+    for (const tetra& t : tetras) {
+      if (!t.in_complex) continue;
+      for (const tria* f : t.faces) {
+        if (f == nullptr) continue;
+        int& slot = slot_[static_cast<std::size_t>(f - base_)];
+        if (slot == kWaiting) {
+          slot = kOpen;
+          most = ++open > most ? open : most;
+        } else if (slot == kOpen) {
+          slot = kWaiting;
+          --open;
+        }
+      }
     }
     entries_.reserve(static_cast<std::size_t>(most));
   }
 
-  // Hands g, which holds the face's vertices at positions pos, what the
-  // first tetrahedron kept; the face is then done with.
-  template <class Balls>
-  void lend(const tria& f, const int* pos, Balls& g) {
-    int& slot = slot_[static_cast<std::size_t>(f.id - 1)];
+  // Hands g, which holds the face (its face k) with its vertices at
+  // positions pos, what the first tetrahedron kept; the face is then done
+  // with.
+  void lend(const tria& f, int k, const int* pos, TetraBalls& g) {
+    int& slot = slot_[static_cast<std::size_t>(&f - base_)];
     if (slot < 0) return;
-    const Entry& e = entries_[static_cast<std::size_t>(slot)];
-    for (int q = 0; q < 6; ++q)
-      g.keep_triple(pos[kOrders[q][0]], pos[kOrders[q][1]], pos[kOrders[q][2]], e.triple[q],
-                    e.have[q]);
+    g.lend_face(k, pos, entries_[static_cast<std::size_t>(slot)]);
     free_.push_back(slot);
     slot = kAlone;
   }
   // Keeps what g computed for a face whose second tetrahedron comes later.
-  template <class Balls>
-  void take(const tria& f, const int* pos, const Balls& g) {
-    int& slot = slot_[static_cast<std::size_t>(f.id - 1)];
+  void take(const tria& f, const int* pos, const TetraBalls& g) {
+    int& slot = slot_[static_cast<std::size_t>(&f - base_)];
     if (slot != kWaiting) return;
     if (free_.empty()) {
       slot = static_cast<int>(entries_.size());
@@ -268,22 +286,14 @@ class FaceMemo {
       slot = free_.back();
       free_.pop_back();
     }
-    Entry& e = entries_[static_cast<std::size_t>(slot)];
-    for (int q = 0; q < 6; ++q)
-      e.have[q] = static_cast<unsigned char>(
-          g.kept_triple(pos[kOrders[q][0]], pos[kOrders[q][1]], pos[kOrders[q][2]], &e.triple[q]));
+    g.keep_face(pos, &entries_[static_cast<std::size_t>(slot)]);
   }
 
  private:
-  enum { kAlone = -2, kWaiting = -1 };
-  static constexpr int kOrders[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
-                                        {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
-  struct Entry {
-    SimplexBalls::Triple triple[6];
-    unsigned char have[6];
-  };
+  enum { kOpen = -3, kAlone = -2, kWaiting = -1 };
   std::vector<int> slot_;  // per triangle: an entry, kWaiting or kAlone
-  std::vector<Entry> entries_;
+  const tria* base_;
+  std::vector<TetraBalls::Face> entries_;
   std::vector<int> free_;
 };
 

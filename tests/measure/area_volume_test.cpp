@@ -325,7 +325,8 @@ TEST(AreaVolume, AlphaGrowsOrShrinksTheBalls) {
   }
 
   // A protein from alpha 0 down to the lowest alpha: the union's measures
-  // stay positive and the molecular volume within the union.
+  // stay positive and each atom's molecular volume within its SA volume,
+  // also where shrunk balls leave probe positions overlapping.
   std::vector<Bead> beads;
   read_pdb(std::string(DATA_DIR) + "/1a1p.pdb", beads);
   for (int step = 0; step <= 9; ++step) {
@@ -335,6 +336,9 @@ TEST(AreaVolume, AlphaGrowsOrShrinksTheBalls) {
     for (const info& x : rec.atoms) {
       EXPECT_GT(x.area_sa, -1e-5) << alpha;
       EXPECT_GT(x.volume_sa, -1e-5) << alpha;
+      EXPECT_GT(x.area_ms, -1e-5) << alpha;
+      EXPECT_GT(x.volume_ms, -1e-5) << alpha;
+      EXPECT_LE(x.volume_ms, x.volume_sa) << alpha;
       sa += x.volume_sa;
       ms += x.volume_ms;
     }
@@ -498,7 +502,7 @@ TEST(AreaVolume, GatheredOpenSharesEqualTheRecordMethods) {
   read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
   for (double probe : {1.4, 0.0}) {
     ComplexRecords rec = measure_area_volume(beads, probe, 0, 1, 0);
-    OpenShares shares(rec.atoms.size(), rec.edges.size());
+    OpenShares shares(rec.atoms.size(), rec.edges);
     for (const tetra& t : rec.tetras) {
       if (!t.in_complex) continue;
       double d[6];

@@ -213,6 +213,21 @@ TEST(BallGeometry, CachedPiecesEqualThePlainForms) {
                              {u(gen), u(gen), u(gen), r(gen)},
                              {u(gen), u(gen), u(gen), r(gen)},
                              {u(gen) + 6, u(gen), u(gen), r(gen)}}));
+  // Flat ones, on a tilted plane up to rounding, whose orientation the
+  // rounding decides either way.
+  for (int trial = 0; trial < 60; ++trial) {
+    double c[4][3];
+    for (auto& x : c) {
+      x[0] = u(gen);
+      x[1] = u(gen);
+      x[2] = 0.37 * x[0] + 0.21 * x[1] + 1.25;
+    }
+    sets.push_back(atoms_of({{c[0][0], c[0][1], c[0][2], r(gen)},
+                             {c[1][0], c[1][1], c[1][2], r(gen)},
+                             {c[2][0], c[2][1], c[2][2], r(gen)},
+                             {c[3][0], c[3][1], c[3][2], r(gen)},
+                             {u(gen) + 6, u(gen), u(gen), r(gen)}}));
+  }
   std::vector<Bead> beads;
   read_pdb(std::string(DATA_DIR) + "/1ubq.pdb", beads);
   ComplexRecords rec;
@@ -236,37 +251,58 @@ TEST(BallGeometry, CachedPiecesEqualThePlainForms) {
     BallCache g(a, p);
     const int v[4] = {0, 1, 2, 3};
     g.reset(v, 4);
-    // The whole tetrahedron at once, with and without the volumes.
-    for (bool volumes : {true, false}) {
-      TetraBalls t(p, volumes);
-      const info* four[4] = {&a[0], &a[1], &a[2], &a[3]};
-      t.load(four);
-      t.complete();
+    // The whole tetrahedron at once, with and without the volumes; the atoms
+    // at positions 0 to 3 are a[at[0..3]].
+    auto check = [&](TetraBalls& t, const int* at, bool volumes) {
+      const Ball* B[4] = {&b[at[0]], &b[at[1]], &b[at[2]], &b[at[3]]};
       for (int i = 0; i < 4; ++i) {
         int o[3], n = 0;
         for (int k = 0; k < 4; ++k)
           if (k != i) o[n++] = k;
         double area, volume = 0;
         t.cap3(i, o[0], o[1], o[2], &area, volumes ? &volume : nullptr);
-        EXPECT_TRUE(same_bits(area, cap3_area(b[i], b[o[0]], b[o[1]], b[o[2]])));
+        EXPECT_TRUE(same_bits(area, cap3_area(*B[i], *B[o[0]], *B[o[1]], *B[o[2]])));
         if (volumes) {
-          EXPECT_TRUE(same_bits(volume, cap3_volume(b[i], b[o[0]], b[o[1]], b[o[2]])));
+          EXPECT_TRUE(same_bits(volume, cap3_volume(*B[i], *B[o[0]], *B[o[1]], *B[o[2]])));
         }
         for (const auto& q : perm) {
           const int j = o[q[0] - 1], k = o[q[1] - 1], l = o[q[2] - 1];
           EXPECT_TRUE(
-              same_bits(t.segment2_angle(i, j, k, l), segment2_angle(b[i], b[j], b[k], b[l])));
-          EXPECT_TRUE(same_bits(t.cap2_area(i, j, k), cap2_area(b[i], b[j], b[k])));
+              same_bits(t.segment2_angle(i, j, k, l), segment2_angle(*B[i], *B[j], *B[k], *B[l])));
+          EXPECT_TRUE(same_bits(t.cap2_area(i, j, k), cap2_area(*B[i], *B[j], *B[k])));
           if (volumes) {
-            EXPECT_TRUE(same_bits(t.cap2_volume(i, j, k), cap2_volume(b[i], b[j], b[k])));
+            EXPECT_TRUE(same_bits(t.cap2_volume(i, j, k), cap2_volume(*B[i], *B[j], *B[k])));
           }
-          EXPECT_TRUE(same_bits(t.segment_angle(i, j, k), segment_angle(b[i], b[j], b[k])));
-          EXPECT_TRUE(same_bits(t.patch(i, j, k).area, patch(b[i], b[j], b[k], p).area));
-          EXPECT_TRUE(same_bits(t.wedge(i, j), ballmath::dihedral(b[i].c, b[j].c, b[k].c, b[l].c)));
-          const Torus s = t.torus(i, j, 0), u = torus(b[i], a[i].radius, b[j], a[j].radius, p, 0);
+          EXPECT_TRUE(same_bits(t.segment_angle(i, j, k), segment_angle(*B[i], *B[j], *B[k])));
+          EXPECT_TRUE(same_bits(t.patch(i, j, k).area, patch(*B[i], *B[j], *B[k], p).area));
+          EXPECT_TRUE(
+              same_bits(t.wedge(i, j), ballmath::dihedral(B[i]->c, B[j]->c, B[k]->c, B[l]->c)));
+          const Torus s = t.torus(i, j, 0),
+                      u = torus(*B[i], a[at[i]].radius, *B[j], a[at[j]].radius, p, 0);
           EXPECT_TRUE(same_bits(s.area_j, u.area_j) && same_bits(s.volume_i, u.volume_i));
         }
       }
+    };
+    for (bool volumes : {true, false}) {
+      TetraBalls t(p, volumes);
+      const int at[4] = {0, 1, 2, 3};
+      const info* four[4] = {&a[0], &a[1], &a[2], &a[3]};
+      t.load(four);
+      t.complete();
+      check(t, at, volumes);
+      // The face of a[0], a[1], a[2] handed to the tetrahedron on its other
+      // side, where those atoms sit at other positions.
+      const int face_in_t[3] = {0, 1, 2}, face_in_u[3] = {3, 0, 2};
+      TetraBalls::Face face;
+      t.patch(0, 1, 2);
+      t.keep_face(face_in_t, &face);
+      TetraBalls u(p, volumes);
+      const int other[4] = {1, 4, 2, 0};
+      const info* across[4] = {&a[1], &a[4], &a[2], &a[0]};
+      u.load(across);
+      u.lend_face(2, face_in_u, face);
+      u.complete();
+      check(u, other, volumes);
     }
     // Twice over, so the second round reads what the first one kept.
     for (int round = 0; round < 2; ++round)

@@ -156,6 +156,28 @@ TEST(Records, ListsOfTheAreaWalkFollowItsOrder) {
     for (int k = 0; k < 3; ++k)
       EXPECT_EQ(f.e[k],
                 second.find_edge(f.v[kTriaEdgeEnds[k][0]]->index, f.v[kTriaEdgeEnds[k][1]]->index));
+
+  // Both builds tell how the faces and edges sit in their records, as the
+  // records themselves do.
+  for (const ComplexRecords* rec : {&first, &second}) {
+    ASSERT_EQ(rec->tetra_order.size(), rec->tetras.size());
+    ASSERT_EQ(rec->tria_order.size(), rec->trias.size());
+    for (std::size_t n = 0; n < rec->tetras.size(); ++n) {
+      const tetra& t = rec->tetras[n];
+      const std::uint32_t order = rec->tetra_order[n];
+      for (int f = 0; f < 4; ++f)
+        for (int m = 0; m < 3; ++m)
+          EXPECT_EQ(t.v[face_vertex_place(order, f, m)], t.faces[f]->v[m]);
+      for (int k = 0; k < 6; ++k)
+        EXPECT_EQ(t.edges[k]->v[0], t.v[kTetraEdgeEnds[k][edge_runs_forward(order, k) ? 0 : 1]]);
+    }
+    for (std::size_t n = 0; n < rec->trias.size(); ++n) {
+      const tria& f = rec->trias[n];
+      for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(f.e[k]->v[0],
+                  f.v[kTriaEdgeEnds[k][edge_runs_forward(rec->tria_order[n], k) ? 0 : 1]]);
+    }
+  }
 }
 
 // An obtuse triangle: the vertex opposite the long edge lies inside that
