@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "measure/atomballs.h"
 #include "measure/complexbuild.h"
 #include "measure/contribreport.h"
+#include "measure/trimmedsurface.h"
 #include "measure/walkstores.h"
 #include "structure/bead.h"
 
@@ -335,6 +337,42 @@ void complete_lists(ComplexRecords& rec) {
   atom_edges.flush(rec.atoms, rec.edges, rec);
 }
 
+// The tori and probe patches of an enclosed void whose probe positions
+// overlap (with each other or with the pieces near the void) count the
+// overlap twice; those voids, and the cut pieces near them, are measured
+// from the surface's definition instead.  The exact measures go to the
+// atoms by power cells, the closed forms they replace by their own shares:
+// where that moves an atom out of [0, its expanded volume], or its area
+// below 0, it keeps to the bound it left.
+void mend_void_surfaces(const std::vector<tetra>& tetras, Atoms& atoms, double probe,
+                        int report_type, int cusp) {
+  std::map<int, std::vector<const tetra*>> by_id;
+  for (const tetra& t : tetras)
+    if (t.void_id > 0) by_id[t.void_id].push_back(&t);
+  if (by_id.empty()) return;
+  std::vector<std::vector<const tetra*>> voids;
+  for (auto& kv : by_id) voids.push_back(std::move(kv.second));
+  std::vector<const tetra*> all;
+  all.reserve(tetras.size());
+  for (const tetra& t : tetras) all.push_back(&t);
+  const SurfaceMend mend = mend_surface(all, voids, atoms, probe, cusp, true);
+  auto add = [](double& x, double d, double lo, double hi) {
+    // Within, up to what the closed forms' own roundings leave.
+    const double slack = 1e-6 * (std::fabs(x) + 1);
+    const bool within = x >= lo - slack && x <= hi + slack;
+    x += d;
+    if (within && x < lo - slack) x = lo;
+    if (within && x > hi + slack) x = hi;
+  };
+  for (const SurfaceChange& c : mend.changes) {
+    info& a = atoms[static_cast<std::size_t>(c.atom)];
+    add(a.area_ms, c.void_area + c.outer_area, 0.0, HUGE_VAL);
+    add(a.void_area_ms, c.void_area, 0.0, HUGE_VAL);
+    add(a.envelope_ms, c.outer_area, 0.0, HUGE_VAL);
+    if (report_type == 4) add(a.volume_ms, -c.volume, 0.0, a.volume_sa);
+  }
+}
+
 // The closed forms, summed over pieces that overlap (probe positions that
 // meet, spindle tori), can hand an atom more excluded volume than its cell
 // holds, or less than none.  What an atom's molecular volume can be is fixed
@@ -421,6 +459,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, SimplexList list, d
   if (lists) complete_lists(rec);
 
   voidsmeasure(rec.tetras, atoms, probe, report_type, cusp);
+  mend_void_surfaces(rec.tetras, atoms, probe, report_type, cusp);
   for (info& a : atoms) {
     keep_within_cell(a, report_type);
     if (a.absent) clear_measures(a);

@@ -7,6 +7,7 @@
 
 #include "measure/ballcache.h"
 #include "measure/emptyvolume.h"
+#include "measure/trimmedsurface.h"
 
 namespace {
 
@@ -278,6 +279,45 @@ EmptyPart exact_empty_part(const pocket& s, const BallGrid& grid, const Atoms& a
   return region.total();
 }
 
+// A pocket whose molecular-surface measures leave what its tetrahedra
+// allow (more empty volume than their volume `rooms`, a negative area) has
+// probe positions that overlap, so that its tori and probe patches, as the
+// closed forms count them, count the overlap twice: those cut short are
+// measured from the surface's definition instead.  What the bounds still
+// exceed then is taken as the bound.
+void mend_pocket_surfaces(std::vector<info>& atoms, std::vector<pocket>& pockets, double probe,
+                          const std::vector<double>& rooms) {
+  std::vector<std::vector<const tetra*>> regions(pockets.size());
+  bool any = false;
+  for (std::size_t k = 0; k < pockets.size(); ++k) {
+    const pocket& p = pockets[k];
+    if (p.volume_ms > rooms[k] || p.area_ms < 0.0) {
+      regions[k].assign(p.tetrahedra.begin(), p.tetrahedra.end());
+      any = true;
+    }
+  }
+  if (!any) return;
+  // Every tetrahedron once, in the order of their ids.
+  int last = -1;
+  for (const info& a : atoms)
+    for (const tetra* t : a.all_tetras) last = std::max(last, t->id);
+  std::vector<const tetra*> all(static_cast<std::size_t>(last + 1), nullptr);
+  for (const info& a : atoms)
+    for (const tetra* t : a.all_tetras) all[static_cast<std::size_t>(t->id)] = t;
+  all.erase(std::remove(all.begin(), all.end(), nullptr), all.end());
+  const SurfaceMend mend = mend_surface(all, regions, atoms, probe, 0, false);
+  for (std::size_t k = 0; k < pockets.size(); ++k) {
+    if (regions[k].empty()) continue;
+    pocket& p = pockets[k];
+    if (mend.fired[k]) {
+      p.area_ms += mend.area[k];
+      p.volume_ms += mend.volume[k];
+    }
+    p.volume_ms = std::max(p.volume_sa, std::min(p.volume_ms, rooms[k]));
+    p.area_ms = std::max(0.0, p.area_ms);
+  }
+}
+
 }  // namespace
 
 void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, int /*pymol*/,
@@ -287,6 +327,8 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
   const BallGrid grid(atoms, probe);
   std::unordered_set<const tetra*> members;
   std::vector<int> near;
+  std::vector<double> rooms;
+  rooms.reserve(pockets.size());
   for (pocket& p : pockets) {
     p.area_sa = p.area_ms = p.volume_sa = p.volume_ms = p.length = 0.0;
     p.cnr = 0;
@@ -321,7 +363,9 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
     // one's: below that (self-intersecting probe tori when the balls shrink
     // under the probe) the terms are wrong, and the bound is the estimate.
     if (p.volume_ms < p.volume_sa) p.volume_ms = p.volume_sa;
+    rooms.push_back(room);
   }
+  mend_pocket_surfaces(atoms, pockets, probe, rooms);
 }
 
 void do_pocket_vertex(int a, int b, int c, int d, int k, std::vector<info>& atoms,

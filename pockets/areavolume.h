@@ -21,8 +21,12 @@
 // volume beyond its tetrahedra's), the expanded-sphere measures and length
 // are taken exactly (the tetrahedra outside, and the spheres' surface and
 // meeting circles in them outside, the union of all expanded balls) and the
-// molecular-surface measures move by the same amounts.  Only `probe` of the
-// three scalars is read.
+// molecular-surface measures move by the same amounts.  Where the
+// molecular-surface measures then leave their bounds (more empty volume
+// than the tetrahedra hold, a negative area), the pocket's probe positions
+// overlap: its tori and probe patches that are cut short are measured from
+// the surface's definition, and what still exceeds a bound is taken as the
+// bound.  Only `probe` of the three scalars is read.
 void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, int pymol,
                        double probe, double alpha);
 

@@ -1,0 +1,1936 @@
+// Notation.  Balls have centre c, expanded radius R and atom radius
+// r = R - p.  The surface point of a segment from y in direction n is
+// y + p n; segments are kept up to the cut.
+//
+// Why only vertices and arcs compete.  Let B_t = B(y + t n, t), the ball
+// tangent to A at y.  The cut is the t at which B_t first meets A
+// elsewhere.  It cannot meet a sphere inside one of its faces first: near
+// such a point A is the outside of that sphere, so B_t would be tangent to
+// it from inside, hence inside that ball, which holds y only on its sphere.
+// So the first contact is a vertex or a point of an arc; and a surface point
+// y + p n is kept exactly when no vertex and no arc point lies nearer than
+// p (were one nearer, the first contact would come before p).  For a
+// segment from a sphere, B_t lies inside that sphere's ball: never cut.
+//
+// The own circle of a torus cuts it where the segment crosses the axis:
+// beyond, the far side of the circle is nearer.
+#include "measure/trimmedsurface.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <set>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "measure/ballmath.h"
+#include "measure/atomballs.h"
+
+namespace {
+
+using ballmath::cross;
+using ballmath::dot;
+using ballmath::norm;
+using ballmath::sub;
+using ballmath::unit;
+using ballmath::V3;
+
+const double kPi = 3.14159265358979323846;
+const double kTwoPi = 2 * kPi;
+
+V3 add(const V3& a, const V3& b) { return V3{a.x + b.x, a.y + b.y, a.z + b.z}; }
+V3 times(double s, const V3& a) { return V3{s * a.x, s * a.y, s * a.z}; }
+// a + s b
+V3 along(const V3& a, double s, const V3& b) {
+  return V3{a.x + s * b.x, a.y + s * b.y, a.z + s * b.z};
+}
+double dist2(const V3& a, const V3& b) {
+  const V3 d = sub(a, b);
+  return dot(d, d);
+}
+// A unit vector orthogonal to the unit vector a.
+V3 orthogonal(const V3& a) {
+  const V3 t = std::fabs(a.x) < 0.6 ? V3{1, 0, 0} : V3{0, 1, 0};
+  return unit(along(t, -dot(t, a), a));
+}
+
+// ---- sets of angles ------------------------------------------------------
+
+struct Span {
+  double lo, hi;
+};
+// Sorted, disjoint, non-empty spans.
+typedef std::vector<Span> Spans;
+
+// Adds to `out` the angles of [lo, hi] (hi - lo <= 2 pi) where
+// A + B cos t + C sin t < 0.
+void negative_part(double A, double B, double C, double lo, double hi, Spans& out) {
+  const double K = std::hypot(B, C);
+  if (!(A + K > 0)) {  // negative everywhere (or NaN: nothing to trust)
+    if (A + K <= 0) out.push_back(Span{lo, hi});
+    return;
+  }
+  if (!(A - K < 0)) return;  // never negative
+  const double phi = std::atan2(C, B), delta = std::acos(std::max(-1.0, std::min(1.0, -A / K)));
+  // Negative on (phi + delta, phi + 2 pi - delta) and its shifts by turns.
+  double a = phi + delta, b = phi + kTwoPi - delta;
+  const double shift = std::floor((lo - a) / kTwoPi);
+  a += shift * kTwoPi;
+  b += shift * kTwoPi;
+  for (int k = 0; k < 3; ++k, a += kTwoPi, b += kTwoPi) {
+    const double x = std::max(a, lo), y = std::min(b, hi);
+    if (y > x) out.push_back(Span{x, y});
+  }
+}
+
+// ---- the boundary of A among a set of balls -------------------------------
+
+struct Ball {
+  V3 c;
+  double R, r;
+  int atom;
+};
+
+// The circle where spheres j and k meet: centre m, unit axis a from c_j
+// to c_k, radius rho, and the basis (e1, e2) of its plane; the point at
+// angle s is m + rho (cos s e1 + sin s e2).
+struct Circle {
+  int j, k;
+  V3 m, a, e1, e2;
+  double rho;
+  V3 point(double s) const {
+    return add(m, add(times(rho * std::cos(s), e1), times(rho * std::sin(s), e2)));
+  }
+};
+
+// The part of a circle from angle lo over `span` (2 pi for a whole circle)
+// outside every other ball, with a bounding sphere.
+struct Arc {
+  int circle;
+  double lo, span;
+  V3 centre;
+  double reach;
+  int ends[2];  // vertices at lo and lo + span; -1 for a whole circle
+  bool contains(double s) const {
+    if (span >= kTwoPi) return true;
+    double d = std::fmod(s - lo, kTwoPi);
+    if (d < 0) d += kTwoPi;
+    return d <= span;
+  }
+};
+
+// A point where spheres balls[0..2] meet, outside every other ball.
+struct Vertex {
+  V3 y;
+  int balls[3];
+};
+
+// The distance from c to the box [lo, hi].
+double box_gap(const V3& c, const V3& lo, const V3& hi) {
+  const double dx = std::max(0.0, std::max(lo.x - c.x, c.x - hi.x));
+  const double dy = std::max(0.0, std::max(lo.y - c.y, c.y - hi.y));
+  const double dz = std::max(0.0, std::max(lo.z - c.z, c.z - hi.z));
+  return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// A spatial index of the atoms and of the tetrahedra that can hold parts
+// of A's boundary (those outside the complex and those with a face on the
+// convex hull), built once per structure.
+class Neighbourhood {
+ public:
+  Neighbourhood(const Atoms& atoms, const std::vector<const tetra*>& tetras, double p)
+      : atoms_(atoms), p_(p), overlaps_(atoms.size()), listed_(atoms.size(), 0) {
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    for (const info& a : atoms) {
+      const double c[3] = {a.x, a.y, a.z};
+      for (int k = 0; k < 3; ++k) {
+        lo[k] = std::min(lo[k], c[k]);
+        hi[k] = std::max(hi[k], c[k]);
+      }
+      most_ = std::max(most_, a.radius + p);
+    }
+    edge_ = 4.0;
+    for (int k = 0; k < 3; ++k) {
+      origin_[k] = lo[k];
+      dim_[k] = atoms.empty() ? 1 : static_cast<int>((hi[k] - lo[k]) / edge_) + 1;
+    }
+    const std::size_t cells = static_cast<std::size_t>(dim_[0]) * dim_[1] * dim_[2];
+    atoms_in_.resize(cells);
+    tetras_in_.resize(cells);
+    for (std::size_t i = 0; i < atoms.size(); ++i)
+      atoms_in_[cell_of(atoms[i].x, atoms[i].y, atoms[i].z)].push_back(static_cast<int>(i));
+    for (std::size_t t = 0; t < tetras.size(); ++t) {
+      const tetra& T = *tetras[t];
+      bool hull = false;
+      for (const tria* f : T.faces) hull = hull || (f != nullptr && f->cofaces.size() == 1);
+      if (T.in_complex && !hull) continue;
+      for (const info* a : T.v)
+        tetras_in_[cell_of(a->x, a->y, a->z)].push_back(static_cast<int>(t));
+    }
+  }
+
+  // Calls f(index) for every atom whose centre lies within `reach` of the
+  // box (and for some farther ones).
+  template <class F>
+  void atoms_near(const V3& lo, const V3& hi, double reach, F&& f) const {
+    visit(lo, hi, reach, atoms_in_, f);
+  }
+  // The edges (atom pairs, the lower first, sorted) of the tetrahedra that
+  // can hold parts of A's boundary whose balls both come within `margin`
+  // of the box.  A point of a circle outside every other ball lies on the
+  // power face of its two balls, whose corners are the orthocentres of the
+  // tetrahedra about their edge: were all of those in the complex (within
+  // the balls), the face would lie within the circle's disc.
+  void boundary_edges(const std::vector<const tetra*>& tetras, const V3& lo, const V3& hi,
+                      double margin, std::vector<std::pair<int, int>>& out) const {
+    out.clear();
+    visit(lo, hi, margin + most_, tetras_in_, [&](int t) {
+      const tetra& T = *tetras[static_cast<std::size_t>(t)];
+      int near[4], n = 0;
+      for (const info* a : T.v)
+        if (box_gap(V3{a->x, a->y, a->z}, lo, hi) < a->radius + p_ + margin) near[n++] = a->index;
+      for (int a = 0; a < n; ++a)
+        for (int b = a + 1; b < n; ++b)
+          out.emplace_back(std::min(near[a], near[b]), std::max(near[a], near[b]));
+    });
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+  }
+  double largest_radius() const { return most_; }
+
+  // The atoms whose expanded balls overlap atom i's, ascending; made once.
+  const std::vector<int>& overlaps(int i) const {
+    std::vector<int>& out = overlaps_[static_cast<std::size_t>(i)];
+    if (listed_[static_cast<std::size_t>(i)]) return out;
+    listed_[static_cast<std::size_t>(i)] = 1;
+    const info& a = atoms_[static_cast<std::size_t>(i)];
+    const V3 c{a.x, a.y, a.z};
+    const double R = a.radius + p_;
+    if (!(R > 0)) return out;
+    atoms_near(c, c, R + most_, [&](int l) {
+      const info& b = atoms_[static_cast<std::size_t>(l)];
+      const double r = R + b.radius + p_;
+      if (l != i && b.radius + p_ > 0 && dist2(c, V3{b.x, b.y, b.z}) < r * r) out.push_back(l);
+    });
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  // The circle where the spheres of atoms i < k meet, and its angles
+  // outside every other ball, each free span with the atoms whose covers
+  // end before and start after it (-1 for none); made once.
+  struct FreeSpan {
+    double lo, hi;
+    int from, to;
+    V3 a, b;  // its ends
+    // Its bounding sphere: for a short span, about the chord's middle.
+    V3 centre;
+    double reach;
+  };
+  struct FreeCircle {
+    bool meets = false, whole = false;
+    Circle o;
+    std::vector<FreeSpan> spans;
+  };
+  Ball ball_of(int i) const { return ball(i); }
+  const FreeCircle& circle(int i, int k) const {
+    const auto found = circles_.emplace(static_cast<long long>(i) * (1 << 30) + k, FreeCircle());
+    FreeCircle& f = found.first->second;
+    if (found.second) make_circle(i, k, f);
+    return f;
+  }
+
+ private:
+  Ball ball(int i) const {
+    const info& a = atoms_[static_cast<std::size_t>(i)];
+    return Ball{V3{a.x, a.y, a.z}, a.radius + p_, a.radius, i};
+  }
+  void make_circle(int i, int k, FreeCircle& f) const {
+    const Ball J = ball(i), K = ball(k);
+    const V3 d = sub(K.c, J.c);
+    const double D2 = dot(d, d), D = std::sqrt(D2);
+    if (!(D < J.R + K.R) || !(D > std::fabs(J.R - K.R))) return;
+    f.meets = true;
+    Circle& o = f.o;
+    o.j = i;
+    o.k = k;
+    o.a = times(1.0 / D, d);
+    const double x = (D2 + J.R * J.R - K.R * K.R) / (2 * D);
+    o.rho = std::sqrt(std::max(0.0, J.R * J.R - x * x));
+    o.m = along(J.c, x, o.a);
+    o.e1 = orthogonal(o.a);
+    o.e2 = cross(o.a, o.e1);
+    // The angles covered by each other ball, with the ball that covers them.
+    struct Cover {
+      double lo, hi;
+      int ball;
+    };
+    std::vector<Cover> covers;
+    Spans s;
+    for (int l : overlaps(i)) {
+      if (l == k) continue;
+      const Ball L = ball(l);
+      const V3 w = sub(o.m, L.c);
+      const double r = L.R + o.rho;
+      if (!(dot(w, w) < r * r)) continue;
+      const double A = dot(w, w) + o.rho * o.rho - L.R * L.R;
+      const double B = 2 * o.rho * dot(w, o.e1), C = 2 * o.rho * dot(w, o.e2);
+      s.clear();
+      negative_part(A, B, C, 0, kTwoPi, s);
+      for (const Span& x : s) covers.push_back(Cover{x.lo, x.hi, l});
+    }
+    if (covers.empty()) {
+      f.whole = true;
+      return;
+    }
+    // The free angles, each end with the ball whose cover ends there; a
+    // free span through angle 0 is joined across it.
+    std::sort(covers.begin(), covers.end(),
+              [](const Cover& a, const Cover& b) { return a.lo < b.lo; });
+    std::vector<FreeSpan>& free = f.spans;
+    double at = 0;
+    int last = -1;
+    for (const Cover& v : covers) {
+      if (v.lo > at) free.push_back(FreeSpan{at, v.lo, last, v.ball, {}, {}, {}, 0});
+      if (v.hi > at) {
+        at = v.hi;
+        last = v.ball;
+      }
+    }
+    if (at < kTwoPi) free.push_back(FreeSpan{at, kTwoPi, last, -1, {}, {}, {}, 0});
+    if (free.size() >= 2 && free.front().lo == 0 && free.back().hi == kTwoPi) {
+      free.front().lo = free.back().lo - kTwoPi;
+      free.front().from = free.back().from;
+      free.pop_back();
+    }
+    for (FreeSpan& x : free) {
+      x.a = o.point(x.lo);
+      x.b = o.point(x.hi);
+      x.centre = o.m;
+      x.reach = o.rho;
+      if (x.hi - x.lo < kPi) {
+        x.centre = times(0.5, add(x.a, x.b));
+        x.reach = std::sqrt(dist2(x.a, x.b)) / 2;
+        const V3 mid = o.point(x.lo + (x.hi - x.lo) / 2);
+        x.reach = std::max(x.reach, std::sqrt(dist2(mid, x.centre)));
+      }
+    }
+  }
+
+  std::size_t cell_of(double x, double y, double z) const {
+    const double c[3] = {x, y, z};
+    int i[3];
+    for (int k = 0; k < 3; ++k)
+      i[k] = std::max(0, std::min(dim_[k] - 1, static_cast<int>((c[k] - origin_[k]) / edge_)));
+    return (static_cast<std::size_t>(i[0]) * dim_[1] + i[1]) * dim_[2] + i[2];
+  }
+  template <class F>
+  void visit(const V3& lo, const V3& hi, double reach, const std::vector<std::vector<int>>& cells,
+             F&& f) const {
+    const double a[3] = {lo.x - reach, lo.y - reach, lo.z - reach};
+    const double b[3] = {hi.x + reach, hi.y + reach, hi.z + reach};
+    int from[3], to[3];
+    for (int k = 0; k < 3; ++k) {
+      from[k] = std::max(0, static_cast<int>(std::floor((a[k] - origin_[k]) / edge_)));
+      to[k] = std::min(dim_[k] - 1, static_cast<int>(std::floor((b[k] - origin_[k]) / edge_)));
+    }
+    for (int i = from[0]; i <= to[0]; ++i)
+      for (int j = from[1]; j <= to[1]; ++j)
+        for (int k = from[2]; k <= to[2]; ++k)
+          for (int x : cells[(static_cast<std::size_t>(i) * dim_[1] + j) * dim_[2] + k]) f(x);
+  }
+
+  const Atoms& atoms_;
+  double p_;
+  double origin_[3] = {0, 0, 0}, edge_ = 4, most_ = 0;
+  int dim_[3] = {1, 1, 1};
+  std::vector<std::vector<int>> atoms_in_, tetras_in_;
+  mutable std::vector<std::vector<int>> overlaps_;
+  mutable std::vector<char> listed_;
+  mutable std::unordered_map<long long, FreeCircle> circles_;
+};
+
+class Boundary {
+ public:
+  // The balls (expanded by p) that come within `margin` of the box [lo,
+  // hi]; the circles of the atom pairs listed (those that can hold parts
+  // of A's boundary) between two of them, with the arcs and vertices on
+  // them, whose points come within `margin` of the box.
+  Boundary(const Atoms& atoms, const Neighbourhood& near,
+           const std::vector<std::pair<int, int>>& pairs, double p, const V3& lo, const V3& hi,
+           double margin)
+      : p_(p) {
+    near.atoms_near(lo, hi, margin + near.largest_radius(), [&](int i) {
+      const info& a = atoms[static_cast<std::size_t>(i)];
+      const double R = a.radius + p;
+      if (!(R > 0)) return;
+      const V3 c{a.x, a.y, a.z};
+      if (box_gap(c, lo, hi) < R + margin) balls_.push_back(Ball{c, R, a.radius, i});
+    });
+    std::sort(balls_.begin(), balls_.end(),
+              [](const Ball& a, const Ball& b) { return a.atom < b.atom; });
+    for (std::size_t j = 0; j < balls_.size(); ++j) local_[balls_[j].atom] = static_cast<int>(j);
+    for (const auto& e : pairs) {
+      const auto j = local_.find(e.first), k = local_.find(e.second);
+      if (j != local_.end() && k != local_.end())
+        add_circle(near, j->second, k->second, lo, hi, margin);
+    }
+    index();
+  }
+
+  double probe() const { return p_; }
+  const std::vector<Ball>& balls() const { return balls_; }
+  const std::vector<Circle>& circles() const { return circles_; }
+  const std::vector<Arc>& arcs() const { return arcs_; }
+  const std::vector<Vertex>& vertices() const { return vertices_; }
+
+  // The circle of balls j and k, -1 when none is kept.
+  int circle(int j, int k) const {
+    if (j > k) std::swap(j, k);
+    const auto it = circle_of_.find(static_cast<long long>(j) * (1 << 30) + k);
+    return it == circle_of_.end() ? -1 : it->second;
+  }
+
+  // The vertices and arcs that may come within `reach` of x (a superset).
+  void near(const V3& x, double reach, std::vector<int>& vertices, std::vector<int>& arcs) const {
+    vertices.clear();
+    arcs.clear();
+    if (cells_.empty()) return;
+    int lo[3], hi[3];
+    cell_range(x, reach, lo, hi);
+    ++stamp_;
+    for (int i = lo[0]; i <= hi[0]; ++i)
+      for (int j = lo[1]; j <= hi[1]; ++j)
+        for (int k = lo[2]; k <= hi[2]; ++k) {
+          const Cell& c = cells_[static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + k)];
+          vertices.insert(vertices.end(), c.vertices.begin(), c.vertices.end());
+          for (int a : c.arcs)
+            if (seen_arc_[static_cast<std::size_t>(a)] != stamp_) {
+              seen_arc_[static_cast<std::size_t>(a)] = stamp_;
+              arcs.push_back(a);
+            }
+        }
+    std::sort(vertices.begin(), vertices.end());
+    std::sort(arcs.begin(), arcs.end());
+  }
+
+  // The points a / n of the way along arc k, n = 2 ceil(length / spacing)
+  // (at least 2), i = 0..n; made once per arc and spacing.
+  const std::vector<V3>& arc_points(int k, double spacing) const {
+    if (arc_points_.size() != arcs_.size()) {
+      arc_points_.assign(arcs_.size(), std::vector<V3>());
+      arc_spacing_.assign(arcs_.size(), 0.0);
+    }
+    std::vector<V3>& out = arc_points_[static_cast<std::size_t>(k)];
+    if (!out.empty() && arc_spacing_[static_cast<std::size_t>(k)] == spacing) return out;
+    const Arc& a = arcs_[static_cast<std::size_t>(k)];
+    const Circle& o = circles_[static_cast<std::size_t>(a.circle)];
+    const int n = 2 * std::max(1, static_cast<int>(std::ceil(a.span * o.rho / spacing)));
+    out.clear();
+    for (int i = 0; i <= n; ++i) out.push_back(o.point(a.lo + a.span * i / n));
+    arc_spacing_[static_cast<std::size_t>(k)] = spacing;
+    return out;
+  }
+
+  // Whether the point lies outside every ball but those named.
+  bool outside(const V3& y, int skip1, int skip2, int skip3) const {
+    for (std::size_t l = 0; l < balls_.size(); ++l) {
+      const int li = static_cast<int>(l);
+      if (li == skip1 || li == skip2 || li == skip3) continue;
+      if (dist2(y, balls_[l].c) < balls_[l].R * balls_[l].R) return false;
+    }
+    return true;
+  }
+
+ private:
+  void add_circle(const Neighbourhood& near, int j, int k, const V3& lo, const V3& hi,
+                  double margin) {
+    const Neighbourhood::FreeCircle& f = near.circle(balls_[j].atom, balls_[k].atom);
+    if (!f.meets) return;
+    Circle o = f.o;
+    o.j = j;
+    o.k = k;
+    if (box_gap(o.m, lo, hi) > o.rho + margin) return;
+    const int c = static_cast<int>(circles_.size());
+    circles_.push_back(o);
+    circle_of_.emplace(static_cast<long long>(j) * (1 << 30) + k, c);
+    if (f.whole) {
+      arcs_.push_back(Arc{c, 0, kTwoPi, o.m, o.rho, {-1, -1}});
+      return;
+    }
+    for (const Neighbourhood::FreeSpan& s : f.spans) {
+      if (s.from < 0 || s.to < 0) continue;  // a cover of the whole circle leaves none
+      Arc arc{c, s.lo, s.hi - s.lo, s.centre, s.reach, {-1, -1}};
+      arc.ends[0] = add_vertex(s.a, j, k, local(near, s.from));
+      arc.ends[1] = add_vertex(s.b, j, k, local(near, s.to));
+      arcs_.push_back(arc);
+    }
+  }
+
+  // The ball of an atom, added when it is not among the balls yet (it
+  // lies farther than the margin: so do the vertices on it).
+  int local(const Neighbourhood& near, int atom) {
+    const auto it = local_.emplace(atom, static_cast<int>(balls_.size()));
+    if (it.second) balls_.push_back(near.ball_of(atom));
+    return it.first->second;
+  }
+
+  // The vertex's index, made when new.
+  int add_vertex(const V3& y, int j, int k, int l) {
+    int b[3] = {j, k, l};
+    std::sort(b, b + 3);
+    const V3 n = cross(sub(balls_[b[1]].c, balls_[b[0]].c), sub(balls_[b[2]].c, balls_[b[0]].c));
+    const int side = dot(n, sub(y, balls_[b[0]].c)) > 0 ? 1 : 0;
+    const long long key =
+        ((static_cast<long long>(b[0]) << 42) | (static_cast<long long>(b[1]) << 21) | b[2]) * 2 +
+        side;
+    const auto it = seen_.emplace(key, static_cast<int>(vertices_.size()));
+    if (it.second) vertices_.push_back(Vertex{y, {b[0], b[1], b[2]}});
+    return it.first->second;
+  }
+
+  // A grid of cells of edge 2p over the features, for near().
+  struct Cell {
+    std::vector<int> vertices, arcs;
+  };
+  void cell_range(const V3& x, double reach, int* lo, int* hi) const {
+    const double c[3] = {x.x, x.y, x.z};
+    for (int a = 0; a < 3; ++a) {
+      lo[a] = std::max(0, static_cast<int>(std::floor((c[a] - reach - origin_[a]) / edge_)));
+      hi[a] =
+          std::min(dim_[a] - 1, static_cast<int>(std::floor((c[a] + reach - origin_[a]) / edge_)));
+    }
+  }
+  void index() {
+    if (vertices_.empty() && arcs_.empty()) return;
+    edge_ = 2 * p_ > 0.5 ? 2 * p_ : 0.5;
+    double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+    auto grow = [&](const V3& x, double r) {
+      const double c[3] = {x.x, x.y, x.z};
+      for (int a = 0; a < 3; ++a) {
+        lo[a] = std::min(lo[a], c[a] - r);
+        hi[a] = std::max(hi[a], c[a] + r);
+      }
+    };
+    for (const Vertex& v : vertices_) grow(v.y, 0);
+    for (const Arc& a : arcs_) grow(a.centre, a.reach);
+    for (int a = 0; a < 3; ++a) {
+      origin_[a] = lo[a];
+      dim_[a] = std::max(1, static_cast<int>(std::floor((hi[a] - lo[a]) / edge_)) + 1);
+    }
+    cells_.resize(static_cast<std::size_t>(dim_[0]) * dim_[1] * dim_[2]);
+    int r[3], s[3];
+    for (std::size_t k = 0; k < vertices_.size(); ++k) {
+      cell_range(vertices_[k].y, 0, r, s);
+      cells_[static_cast<std::size_t>((r[0] * dim_[1] + r[1]) * dim_[2] + r[2])].vertices.push_back(
+          static_cast<int>(k));
+    }
+    for (std::size_t k = 0; k < arcs_.size(); ++k) {
+      cell_range(arcs_[k].centre, arcs_[k].reach, r, s);
+      for (int i = r[0]; i <= s[0]; ++i)
+        for (int j = r[1]; j <= s[1]; ++j)
+          for (int l = r[2]; l <= s[2]; ++l)
+            cells_[static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + l)].arcs.push_back(
+                static_cast<int>(k));
+    }
+    seen_arc_.assign(arcs_.size(), 0);
+  }
+
+  double p_;
+  std::vector<Ball> balls_;
+  std::unordered_map<int, int> local_;  // atom to ball
+  std::unordered_map<long long, int> circle_of_;
+  std::vector<Cell> cells_;
+  double origin_[3] = {0, 0, 0}, edge_ = 1;
+  int dim_[3] = {0, 0, 0};
+  mutable std::vector<int> seen_arc_;
+  mutable int stamp_ = 0;
+  std::vector<Circle> circles_;
+  std::vector<Arc> arcs_;
+  std::vector<Vertex> vertices_;
+  std::unordered_map<long long, int> seen_;
+  mutable std::vector<std::vector<V3>> arc_points_;
+  mutable std::vector<double> arc_spacing_;
+};
+
+// ---- a ball inside a convex polytope --------------------------------------
+
+// A half-space n.x <= e.
+struct Half {
+  V3 n;
+  double e;
+};
+
+// A convex polytope about the origin as its faces, each a plane (normal
+// pointing out) and its corners counterclockwise about the normal; empty
+// when nothing is left.  Its buffers are kept from use to use.
+class Polytope {
+ public:
+  // The regular tetrahedron with corners (+-D, +-D, +-D) of even sign.
+  void tetrahedron(double D) {
+    faces_.clear();
+    pts_.clear();
+    const V3 v[4] = {{D, D, D}, {D, -D, -D}, {-D, D, -D}, {-D, -D, D}};
+    const int opposite[4][3] = {{1, 2, 3}, {0, 2, 3}, {0, 1, 3}, {0, 1, 2}};
+    for (int k = 0; k < 4; ++k) {
+      V3 a = v[opposite[k][0]], b = v[opposite[k][1]], c = v[opposite[k][2]];
+      V3 n = cross(sub(b, a), sub(c, a));
+      if (dot(n, sub(v[k], a)) > 0) {
+        std::swap(b, c);
+        n = times(-1, n);
+      }
+      n = unit(n);
+      faces_.push_back(Face{Half{n, dot(n, a)}, static_cast<int>(pts_.size()), 3});
+      pts_.insert(pts_.end(), {a, b, c});
+    }
+    slack_ = 1e-12 * std::sqrt(3.0) * D;
+  }
+  void assign(const Polytope& o) {
+    faces_ = o.faces_;
+    pts_ = o.pts_;
+    slack_ = o.slack_;
+  }
+  bool empty() const { return faces_.empty(); }
+  // Every corner, once per face it lies on.
+  const std::vector<V3>& corners() const { return pts_; }
+
+  // Keeps the part on the plane's inner side; false when nothing is left.
+  // Corners within the slack of the plane count as inside.
+  bool clip(const Half& h) {
+    bool out = false, in = false;
+    for (const V3& x : pts_) (dot(h.n, x) - h.e > slack_ ? out : in) = true;
+    if (!out) return !faces_.empty();
+    if (!in) {
+      faces_.clear();
+      pts_.clear();
+      return false;
+    }
+    faces2_.clear();
+    pts2_.clear();
+    cap_.clear();
+    for (const Face& f : faces_) {
+      const int from = static_cast<int>(pts2_.size());
+      for (int k = 0; k < f.n; ++k) {
+        const V3& p = pts_[static_cast<std::size_t>(f.from + k)];
+        const V3& q = pts_[static_cast<std::size_t>(f.from + (k + 1) % f.n)];
+        const double dp = dot(h.n, p) - h.e, dq = dot(h.n, q) - h.e;
+        const bool pin = dp <= slack_, qin = dq <= slack_;
+        if (pin) pts2_.push_back(p);
+        if (pin != qin) {
+          // From the inner corner, so that both faces of the side get the
+          // same point.
+          const V3& a = pin ? p : q;
+          const V3& b = pin ? q : p;
+          const double da = pin ? dp : dq, db = pin ? dq : dp;
+          const V3 x = along(a, da / (da - db), sub(b, a));
+          pts2_.push_back(x);
+          cap_.push_back(x);
+        }
+      }
+      const int n = static_cast<int>(pts2_.size()) - from;
+      if (n >= 3)
+        faces2_.push_back(Face{f.plane, from, n});
+      else
+        pts2_.resize(static_cast<std::size_t>(from));
+    }
+    faces_.swap(faces2_);
+    pts_.swap(pts2_);
+    if (cap_.size() >= 3) add_cap(h);
+    return true;
+  }
+
+  // The ball of radius R about the origin inside: its volume and its
+  // sphere's area there, face by face over the cones from the centre.
+  void ball(double R, double* volume, double* area) const {
+    *volume = *area = 0;
+    for (const Face& f : faces_) {
+      const double dist = f.plane.e;
+      const double h = std::fabs(dist);
+      // A plane through the centre gives flat cones.
+      if (!(h > 1e-12 * R)) continue;
+      Section s;
+      s.m = dist > 0 ? f.plane.n : times(-1, f.plane.n);
+      s.o = times(dist, f.plane.n);
+      s.h = h;
+      s.R = R;
+      s.disc2 = h < R ? R * R - h * h : 0;
+      s.sector_volume = h * R * R / 2 - h * h * h / 6 - R * R * R / 3;
+      s.sector_area = R * (R - h);
+      for (int k = 0; k < f.n; ++k)
+        side(s, pts_[static_cast<std::size_t>(f.from + k)],
+             pts_[static_cast<std::size_t>(f.from + (k + 1) % f.n)], volume, area);
+    }
+  }
+
+ private:
+  struct Face {
+    Half plane;
+    int from, n;
+  };
+
+  // The new face's corners in order about its normal, each once.
+  void add_cap(const Half& h) {
+    V3 g{0, 0, 0};
+    for (const V3& x : cap_) g = add(g, x);
+    g = times(1.0 / static_cast<double>(cap_.size()), g);
+    const V3 u = orthogonal(h.n), w = cross(h.n, u);
+    order_.clear();
+    for (std::size_t k = 0; k < cap_.size(); ++k) {
+      const V3 d = sub(cap_[k], g);
+      order_.emplace_back(std::atan2(dot(d, w), dot(d, u)), k);
+    }
+    std::sort(order_.begin(), order_.end());
+    const int from = static_cast<int>(pts_.size());
+    auto same = [](const V3& a, const V3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; };
+    for (const auto& o : order_) {
+      const V3& x = cap_[o.second];
+      if (static_cast<int>(pts_.size()) > from && same(x, pts_.back())) continue;
+      pts_.push_back(x);
+    }
+    while (static_cast<int>(pts_.size()) - from > 1 &&
+           same(pts_.back(), pts_[static_cast<std::size_t>(from)]))
+      pts_.pop_back();
+    const int n = static_cast<int>(pts_.size()) - from;
+    if (n >= 3)
+      faces_.push_back(Face{h, from, n});
+    else
+      pts_.resize(static_cast<std::size_t>(from));
+  }
+
+  // The ball's part in the cone from the centre over a triangle (o, x, y),
+  // o the foot of the centre on the face's plane at distance h, m the unit
+  // normal towards the plane.  Per radian of the disc's sector: the sector
+  // adds (h/3) of its area and takes away R^3/3 of its solid angle (1 - h/R
+  // per radian) from the volume, and R^2 of that solid angle from the
+  // sphere's area.
+  struct Section {
+    V3 o, m;
+    double h, R, disc2, sector_volume, sector_area;
+  };
+  // Signed solid angle of the triangle (a, b, q) seen from the origin.
+  static double solid_angle(const V3& x, const V3& y, const V3& z) {
+    const double lx = norm(x), ly = norm(y), lz = norm(z);
+    const double num = dot(x, cross(y, z));
+    const double den = lx * ly * lz + dot(x, y) * lz + dot(x, z) * ly + dot(y, z) * lx;
+    return 2 * std::atan2(num, den);
+  }
+  static void inside(const Section& s, const V3& x, const V3& y, double* volume) {
+    *volume += s.h / 6 * dot(s.m, cross(sub(x, s.o), sub(y, s.o)));
+  }
+  static void outside(const Section& s, const V3& x, const V3& y, double* volume, double* area) {
+    const double solid = solid_angle(s.o, x, y);
+    *volume += s.R * s.R * s.R / 3 * solid;
+    *area += s.R * s.R * solid;
+    if (s.disc2 > 0) {
+      const V3 a = sub(x, s.o), b = sub(y, s.o);
+      const double turn = std::atan2(dot(s.m, cross(a, b)), dot(a, b));
+      *volume += s.sector_volume * turn;
+      *area -= s.sector_area * turn;
+    }
+  }
+  static void side(const Section& s, const V3& p, const V3& q, double* volume, double* area) {
+    if (s.disc2 > 0) {
+      // Where p + t (q - p) meets the rim: |f + t d|^2 = disc2.
+      const V3 d = sub(q, p), f = sub(p, s.o);
+      const double a = dot(d, d), b = dot(f, d), k = dot(f, f) - s.disc2;
+      const double disc = b * b - a * k;
+      if (a > 0 && disc > 0) {
+        const double root = std::sqrt(disc);
+        const double lo = std::min(1.0, std::max(0.0, (-b - root) / a));
+        const double hi = std::min(1.0, std::max(0.0, (-b + root) / a));
+        if (lo < hi) {
+          const V3 x = along(p, lo, d), y = along(p, hi, d);
+          inside(s, x, y, volume);
+          if (lo > 0) outside(s, p, x, volume, area);
+          if (hi < 1) outside(s, y, q, volume, area);
+          return;
+        }
+      }
+    }
+    outside(s, p, q, volume, area);
+  }
+
+  std::vector<Face> faces_, faces2_;
+  std::vector<V3> pts_, pts2_, cap_;
+  std::vector<std::pair<double, std::size_t>> order_;
+  double slack_ = 0;
+};
+
+// Buffers of the measures, kept from piece to piece.
+struct Scratch {
+  Polytope common, part;
+  std::vector<std::size_t> owners;
+  std::vector<Half> cell;
+  std::vector<int> ids;
+};
+Scratch& scratch() {
+  static thread_local Scratch s;
+  return s;
+}
+
+// ---- pieces and their measures ------------------------------------------
+
+// A piece of A's boundary with its normal segments: the probe patch of a
+// vertex or the torus of (part of) an arc.
+struct Piece {
+  enum Kind { kPatch, kTorus } kind = kPatch;
+  int vertex = -1;            // patch
+  int circle = -1;            // torus
+  int arc = -1, part = 0;     // torus: its arc, and which part of it
+  int own[3] = {-1, -1, -1};  // the spheres the base points lie on
+  double b0 = 0, b1 = 0;      // torus: its angles on the circle
+  // Bounding sphere of everything the segments reach.
+  V3 centre{0, 0, 0};
+  double radius = 0;
+  // Competitors (vertices, arcs); the `extra` ones, when there are any,
+  // are those whose effect alone is measured besides.  Candidate owners of
+  // segment points.
+  std::vector<int> points, arcs, extra_points, extra_arcs, owners;
+};
+
+// Where a region (a tetrahedron) holds points: n.x <= e for its four faces.
+struct Region {
+  V3 n[4];
+  double e[4];
+  bool holds(const V3& x, double slack) const {
+    for (int k = 0; k < 4; ++k)
+      if (dot(n[k], x) > e[k] + slack) return false;
+    return true;
+  }
+};
+
+Region region_of(const tetra& t) {
+  V3 v[4];
+  for (int k = 0; k < 4; ++k) v[k] = V3{t.v[k]->x, t.v[k]->y, t.v[k]->z};
+  Region r;
+  for (int k = 0; k < 4; ++k) {
+    const V3 &a = v[(k + 1) % 4], &b = v[(k + 2) % 4], &c = v[(k + 3) % 4];
+    V3 n = unit(cross(sub(b, a), sub(c, a)));
+    if (dot(n, sub(v[k], a)) > 0) n = times(-1, n);
+    r.n[k] = n;
+    r.e[k] = dot(n, a);
+  }
+  return r;
+}
+
+bool inside_any(const std::vector<Region>& regions, const V3& x) {
+  for (const Region& r : regions)
+    if (r.holds(x, 1e-9)) return true;
+  return false;
+}
+
+// What one piece adds: per candidate owner the area of the surface and the
+// volume of the segments, the area the competitors cut away, and of that
+// what the extra competitors take from what the others leave.
+struct Tally {
+  std::vector<double> area, volume;
+  double trimmed = 0, taken = 0;
+  void reset(std::size_t n) {
+    area.assign(n, 0.0);
+    volume.assign(n, 0.0);
+    trimmed = taken = 0;
+  }
+  void add(const Tally& o, double w) {
+    for (std::size_t k = 0; k < area.size(); ++k) {
+      area[k] += w * o.area[k];
+      volume[k] += w * o.volume[k];
+    }
+    trimmed += w * o.trimmed;
+    taken += w * o.taken;
+  }
+};
+
+// The points that stand for the competitors of a piece: its vertices, and
+// points along its arcs (against points the cut surfaces are planes).  An
+// arc of radius rho and angle span gets 2n intervals, n = span rho /
+// spacing rounded up; `coarse` tells the points of every other one.
+// Between two neighbouring points an arc comes nearer than either by at
+// most (their distance)^2 / 8 over the distance.  Only points that can
+// come within p of the piece's segments.
+struct Competitors {
+  std::vector<V3> at;
+  std::vector<char> kind;  // 0 a vertex; 1 a point of an arc, also of the coarse set; 2 not
+  void add(const V3& z, char k) {
+    at.push_back(z);
+    kind.push_back(k);
+  }
+  bool coarse(std::size_t k) const { return kind[k] < 2; }
+};
+
+void competitor_points(const Boundary& B, const Piece& q, const std::vector<int>& points,
+                       const std::vector<int>& arcs, double spacing, Competitors& out) {
+  const double reach = q.radius + B.probe();
+  for (int k : points) out.add(B.vertices()[k].y, 0);
+  for (int k : arcs) {
+    const Arc& a = B.arcs()[k];
+    const Circle& o = B.circles()[a.circle];
+    const int n = 2 * std::max(1, static_cast<int>(std::ceil(a.span * o.rho / spacing)));
+    // Only where the arc comes within reach: |z(s) - centre|^2 < reach^2,
+    // trigonometric of degree one in s.
+    const V3 w = sub(o.m, q.centre);
+    Spans in;
+    negative_part(dot(w, w) + o.rho * o.rho - reach * reach, 2 * o.rho * dot(w, o.e1),
+                  2 * o.rho * dot(w, o.e2), a.lo, a.lo + a.span, in);
+    const bool whole = a.span >= kTwoPi;
+    for (const Span& x : in) {
+      // The ends of an arc are vertices, listed already when they count.
+      const int from =
+          std::max(whole ? 0 : 1, static_cast<int>(std::ceil((x.lo - a.lo) / a.span * n)));
+      const int to = std::min(n - 1, static_cast<int>(std::floor((x.hi - a.lo) / a.span * n)));
+      if (from > to) continue;
+      const std::vector<V3>& along_arc = B.arc_points(k, spacing);
+      for (int i = from; i <= to; ++i) out.add(along_arc[static_cast<std::size_t>(i)], i % 2 == 0 ? 1 : 2);
+    }
+  }
+}
+
+// The power cell of owner m among the others, as half-spaces.
+void cell_of(const Boundary& B, const std::vector<int>& owners, std::size_t m,
+             std::vector<Half>& out) {
+  const Ball& a = B.balls()[owners[m]];
+  for (std::size_t k = 0; k < owners.size(); ++k) {
+    if (k == m) continue;
+    const Ball& b = B.balls()[owners[k]];
+    // |x - ca|^2 - Ra^2 <= |x - cb|^2 - Rb^2
+    const V3 d = sub(b.c, a.c);
+    const double l = norm(d);
+    if (!(l > 0)) continue;
+    const double e = (dot(b.c, b.c) - dot(a.c, a.c) - b.R * b.R + a.R * a.R) / 2;
+    out.push_back(Half{times(1.0 / l, d), e / l});
+  }
+}
+
+// The owners that can hold a point x of a piece's region about y, for
+// which lowest(g) bounds g . (x - y) from below: ball m beats own ball j
+// at x only if pow_m(y) - pow_j(y) + 2 (c_j - c_m) . (x - y) < 0, and it
+// must beat every own ball.
+template <class Lowest>
+void owners_near(const Boundary& B, const Piece& q, const V3& y, Lowest&& lowest,
+                 std::vector<std::size_t>& out) {
+  out.clear();
+  for (std::size_t m = 0; m < q.owners.size(); ++m) {
+    const Ball& b = B.balls()[q.owners[m]];
+    bool can = true;
+    for (int j : q.own) {
+      if (j < 0 || q.owners[m] == j) continue;
+      const Ball& J = B.balls()[j];
+      const double gap = (dist2(y, b.c) - b.R * b.R) - (dist2(y, J.c) - J.R * J.R);
+      if (gap + 2 * lowest(sub(J.c, b.c)) >= 0) {
+        can = false;
+        break;
+      }
+    }
+    if (can) out.push_back(m);
+  }
+}
+
+// The largest cosine between d and a direction of the spherical triangle
+// (n[0], n[1], n[2]).
+double cone_reach(const V3* n, const V3& d) {
+  bool inside = true;
+  for (int i = 0; i < 3 && inside; ++i) {
+    const V3 g = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
+    inside = (dot(g, d) >= 0) == (dot(g, n[i]) >= 0);
+  }
+  if (inside) return 1;
+  double best = -1;
+  for (int i = 0; i < 3; ++i) {
+    const V3 &u = n[(i + 1) % 3], &w = n[(i + 2) % 3];
+    best = std::max(best, std::max(dot(u, d), dot(w, d)));
+    V3 g = cross(u, w);
+    const double gl = norm(g);
+    if (!(gl > 0)) continue;
+    g = times(1.0 / gl, g);
+    const V3 q = along(d, -dot(d, g), g);
+    const double ql = norm(q);
+    if (!(ql > 0)) continue;
+    const V3 qh = times(1.0 / ql, q);
+    if (dot(cross(u, qh), g) >= 0 && dot(cross(qh, w), g) >= 0) best = std::max(best, ql);
+  }
+  return best;
+}
+
+// The bisectors of the points that cut the ball B(y, p) inside the cone of
+// the directions n (of the coarse set only, when asked).
+void cone_bisectors(const V3& y, double p, const V3* n, const Competitors& pts, bool coarse,
+                    std::vector<Half>& out, bool* arc_used) {
+  for (std::size_t k = 0; k < pts.at.size(); ++k) {
+    if (coarse && !pts.coarse(k)) continue;
+    const V3 d = sub(pts.at[k], y);
+    const double l = norm(d);
+    if (!(l > 1e-9) || l >= 2 * p) continue;
+    const V3 u = times(1.0 / l, d);
+    if (cone_reach(n, u) * 2 * p <= l) continue;
+    out.push_back(Half{u, dot(u, y) + l / 2});
+    if (pts.kind[k] != 0) *arc_used = true;
+  }
+}
+
+// Keeps the points whose bisectors cut the ball B(y, p) inside the cone of
+// the directions n.
+void keep_cutting(const V3& y, double p, const V3* n, Competitors& pts) {
+  Competitors kept;
+  for (std::size_t k = 0; k < pts.at.size(); ++k) {
+    const V3 d = sub(pts.at[k], y);
+    const double l = norm(d);
+    if (!(l > 1e-9) || l >= 2 * p || cone_reach(n, times(1.0 / l, d)) * 2 * p <= l) continue;
+    kept.add(pts.at[k], pts.kind[k]);
+  }
+  pts = kept;
+}
+
+// The probe patch of a vertex: the ball B(y, p) inside the cone of the
+// directions to the three centres and nearer to y than to every competitor
+// point (the extra ones as well), per owner's power cell.
+void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
+                   const Competitors& extra, bool coarse, Tally& t, bool* arc_used) {
+  const double p = B.probe();
+  const Vertex& vx = B.vertices()[q.vertex];
+  const V3 y = vx.y;
+  V3 n[3];
+  for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, y));
+  std::vector<Half> cone;
+  for (int i = 0; i < 3; ++i) {
+    V3 g = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
+    const double l = norm(g);
+    if (!(l > 1e-12)) return;
+    g = times(1.0 / l, g);
+    if (dot(g, n[i]) > 0) g = times(-1, g);
+    cone.push_back(Half{g, dot(g, y)});
+  }
+  // The whole patch: p^2 times the solid angle of the cone.
+  const double solid = 2 * std::atan2(std::fabs(dot(n[0], cross(n[1], n[2]))),
+                                      1 + dot(n[0], n[1]) + dot(n[1], n[2]) + dot(n[2], n[0]));
+  const double whole = p * p * solid;
+  std::vector<Half> hs = cone;
+  cone_bisectors(y, p, n, pts, coarse, hs, arc_used);
+  // About y, within a regular tetrahedron about the ball (corners at three
+  // times its inradius).
+  Polytope& common = scratch().common;
+  common.tetrahedron(1.01 * std::sqrt(3.0) * p);
+  auto cut = [&](Polytope& poly, const Half& h) {
+    // Planes that miss the ball are left out.
+    const double e = h.e - dot(h.n, y);
+    if (e >= p) return true;
+    return poly.clip(Half{h.n, e});
+  };
+  auto cut_all = [&](Polytope& poly, const std::vector<Half>& list, std::size_t from) {
+    for (std::size_t k = from; k < list.size(); ++k)
+      if (!cut(poly, list[k])) return false;
+    return true;
+  };
+  double vol = 0, area = 0;
+  bool left = cut_all(common, hs, 0);
+  if (!extra.at.empty()) {
+    if (left) common.ball(p, &vol, &area);
+    t.taken += area;
+    const std::size_t from = hs.size();
+    cone_bisectors(y, p, n, extra, coarse, hs, arc_used);
+    left = left && cut_all(common, hs, from);
+    vol = area = 0;
+    if (left) common.ball(p, &vol, &area);
+    t.taken -= area;
+  } else if (left) {
+    common.ball(p, &vol, &area);
+  }
+  t.trimmed += std::max(0.0, whole - area);
+  if (!left || !(area > 0 || vol > 0)) return;
+  // Its points x = y + t u lie in the cone (t <= p) and in the hull of
+  // the corners.
+  std::vector<std::size_t>& owners = scratch().owners;
+  owners_near(
+      B, q, y,
+      [&](const V3& g) {
+        const double l = norm(g);
+        const double least = l > 0 ? -p * std::max(0.0, l * cone_reach(n, times(-1 / l, g))) : 0;
+        double in = HUGE_VAL;
+        for (const V3& x : common.corners()) in = std::min(in, dot(g, x));
+        return std::max(least, in);
+      },
+      owners);
+  if (owners.size() == 1) {
+    t.area[owners[0]] += area;
+    t.volume[owners[0]] += vol;
+    return;
+  }
+  // Each owner's part: the common part within its power cell.
+  Polytope& part = scratch().part;
+  std::vector<Half>& cell = scratch().cell;
+  std::vector<int>& ids = scratch().ids;
+  ids.clear();
+  for (std::size_t m : owners) ids.push_back(q.owners[m]);
+  for (std::size_t k = 0; k < owners.size(); ++k) {
+    cell.clear();
+    cell_of(B, ids, k, cell);
+    part.assign(common);
+    if (!cut_all(part, cell, 0)) continue;
+    double v = 0, a = 0;
+    part.ball(p, &v, &a);
+    t.area[owners[k]] += a;
+    t.volume[owners[k]] += v;
+  }
+}
+
+// ---- the half-plane of a torus -------------------------------------------
+
+struct P2 {
+  double u, v;
+};
+
+// Keeps the part of the convex polygon (counterclockwise) where
+// a u + b v <= c.
+bool clip2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>& work) {
+  bool out = false;
+  for (const P2& P : poly) out = out || a * P.u + b * P.v - c > 0;
+  if (!out) return false;
+  work.clear();
+  const std::size_t n = poly.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    const P2& P = poly[k];
+    const P2& Q = poly[(k + 1) % n];
+    const double fp = a * P.u + b * P.v - c, fq = a * Q.u + b * Q.v - c;
+    if (fp <= 0) work.push_back(P);
+    if ((fp < 0 && fq > 0) || (fp > 0 && fq < 0)) {
+      const double s = fp / (fp - fq);
+      work.push_back(P2{P.u + s * (Q.u - P.u), P.v + s * (Q.v - P.v)});
+    }
+  }
+  poly.swap(work);
+  return true;
+}
+
+// The part of a convex polygon (counterclockwise, containing the origin or
+// not) inside the disc of radius R about the origin: the integral of
+// (rho - u) over it, and the integral of (rho - R cos a) R da over the
+// arcs of the circle inside the polygon (a the angle from the u axis).
+void disc_part(const std::vector<P2>& poly, double R, double rho, double* vol, double* area) {
+  *vol = *area = 0;
+  const std::size_t n = poly.size();
+  if (n < 3) return;
+  // Green: the integral of (rho - u) is the boundary integral of
+  // (rho u - u^2 / 2) dv.
+  auto straight = [&](const P2& A, const P2& B) {
+    const double du = B.u - A.u, dv = B.v - A.v;
+    *vol += dv * (rho * (A.u + du / 2) - (A.u * A.u + A.u * du + du * du / 3) / 2);
+  };
+  auto arc = [&](double a0, double a1) {
+    while (a1 < a0) a1 += kTwoPi;
+    auto c2 = [](double x) { return (x + std::sin(x) * std::cos(x)) / 2; };
+    auto c3 = [](double x) {
+      const double s = std::sin(x);
+      return s - s * s * s / 3;
+    };
+    *vol += rho * R * R * (c2(a1) - c2(a0)) - R * R * R / 2 * (c3(a1) - c3(a0));
+    *area += R * (rho * (a1 - a0) - R * (std::sin(a1) - std::sin(a0)));
+  };
+  // Each edge's part inside the disc, with where the boundary leaves and
+  // re-enters it.
+  bool any = false;
+  double exit_angle = 0, first_entry = 0;
+  bool have_exit = false, have_entry = false;
+  for (std::size_t k = 0; k < n; ++k) {
+    const P2& P = poly[k];
+    const P2& Q = poly[(k + 1) % n];
+    const double du = Q.u - P.u, dv = Q.v - P.v;
+    const double A = du * du + dv * dv, Bh = P.u * du + P.v * dv, C = P.u * P.u + P.v * P.v - R * R;
+    if (!(A > 0)) continue;
+    const double disc = Bh * Bh - A * C;
+    if (disc <= 0) continue;
+    const double r = std::sqrt(disc);
+    const double s0 = std::max(0.0, (-Bh - r) / A), s1 = std::min(1.0, (-Bh + r) / A);
+    if (!(s1 > s0)) continue;
+    const P2 X{P.u + s0 * du, P.v + s0 * dv}, Y{P.u + s1 * du, P.v + s1 * dv};
+    any = true;
+    if (s0 > 0) {  // enters the disc here
+      const double entry = std::atan2(X.v, X.u);
+      if (have_exit)
+        arc(exit_angle, entry);
+      else {
+        first_entry = entry;
+        have_entry = true;
+      }
+      have_exit = false;
+    }
+    straight(X, Y);
+    if (s1 < 1) {  // leaves it here
+      exit_angle = std::atan2(Y.v, Y.u);
+      have_exit = true;
+    }
+  }
+  if (have_exit && have_entry) arc(exit_angle, first_entry);
+  if (!any) {
+    // No edge reaches the disc: it lies wholly inside the polygon, or
+    // outside.
+    for (std::size_t k = 0; k < n; ++k) {
+      const P2& P = poly[k];
+      const P2& Q = poly[(k + 1) % n];
+      if ((Q.u - P.u) * (0 - P.v) - (Q.v - P.v) * (0 - P.u) < 0) return;
+    }
+    arc(0, kTwoPi);
+  }
+}
+
+// The greatest of A cos a + B sin a over the angles a in [lo, hi] (an
+// interval shorter than pi).
+double sector_most(double A, double Bv, double lo, double hi) {
+  double most =
+      std::max(A * std::cos(lo) + Bv * std::sin(lo), A * std::cos(hi) + Bv * std::sin(hi));
+  const double top = std::atan2(Bv, A);
+  if (top >= lo && top <= hi) most = std::hypot(A, Bv);
+  return most;
+}
+
+// Buffers of the slices, kept from slice to slice.
+struct SliceScratch {
+  std::vector<P2> poly, work, part;
+  std::vector<std::size_t> owners;
+  std::vector<int> ids;
+  std::vector<Half> cell;
+};
+SliceScratch& slice_scratch() {
+  static thread_local SliceScratch s;
+  return s;
+}
+
+// One half-plane of a torus, at angle b on its circle: the disc sector of
+// radius p about the circle point y between the directions to the two
+// centres, on y's side of the axis, nearer to y than to every competitor
+// point; per owner's power cell.  Coordinates: u towards the axis, v along
+// it.
+void torus_slice(const Boundary& B, const Piece& q, double b, const Competitors& pts,
+                 const Competitors& extra, bool coarse, Tally& t, bool* arc_used) {
+  const double p = B.probe();
+  const Circle& o = B.circles()[q.circle];
+  const Ball &J = B.balls()[o.j], &K = B.balls()[o.k];
+  const V3 e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
+  const V3 y = along(o.m, o.rho, e);
+  const V3 w = times(-1, e);  // u axis
+  const double tj = std::atan2(dot(sub(J.c, o.m), o.a), o.rho);
+  const double tk = std::atan2(dot(sub(K.c, o.m), o.a), o.rho);
+  // The whole slice's surface: |rho - p cos a| p over the angles (beyond
+  // the axis, where rho < p cos a, the element is negative).
+  auto primitive = [&](double a) { return p * (o.rho * a - p * std::sin(a)); };
+  double whole = std::fabs(primitive(tk) - primitive(tj));
+  if (o.rho < p) {
+    const double c = std::acos(o.rho / p);
+    const double a0 = std::max(tj, -c), a1 = std::min(tk, c);
+    if (a1 > a0)
+      whole = primitive(a0) - primitive(tj) + primitive(tk) - primitive(a1) +
+              2 * (primitive(a0) - primitive(a1));
+    whole = std::fabs(whole);
+  }
+  const double L = 1.01 * p / std::cos((tk - tj) / 2);
+  SliceScratch& z = slice_scratch();
+  std::vector<P2>& poly = z.poly;
+  std::vector<P2>& work = z.work;
+  poly.assign({{0, 0}, {L * std::cos(tj), L * std::sin(tj)}, {L * std::cos(tk), L * std::sin(tk)}});
+  clip2(poly, 1, 0, o.rho, work);
+  auto cut_by = [&](const Competitors& zs, std::vector<P2>& g) {
+    for (std::size_t k = 0; k < zs.at.size(); ++k) {
+      if (coarse && !zs.coarse(k)) continue;
+      const V3 d = sub(zs.at[k], y);
+      const double a = dot(d, w), c = dot(d, o.a), h = dot(d, d) / 2;
+      if (h * h >= p * p * (a * a + c * c)) continue;  // the line misses the disc
+      if (clip2(g, a, c, h, work) && zs.kind[k] != 0) *arc_used = true;
+    }
+  };
+  cut_by(pts, poly);
+  double vol, area;
+  if (!extra.at.empty()) {
+    disc_part(poly, p, o.rho, &vol, &area);
+    const double left = area;
+    cut_by(extra, poly);
+    disc_part(poly, p, o.rho, &vol, &area);
+    t.taken += left - area;
+  }
+  disc_part(poly, p, o.rho, &vol, &area);
+  t.trimmed += std::max(0.0, whole - area);
+  if (!(area > 0 || vol > 0)) return;
+  std::vector<std::size_t>& owners = z.owners;
+  // Points y + u w + v a of the polygon within p of y, in directions
+  // between those to the two centres.
+  owners_near(
+      B, q, y,
+      [&](const V3& g) {
+        const double gu = dot(g, w), gv = dot(g, o.a);
+        const double least = -p * std::max(0.0, sector_most(-gu, -gv, tj, tk));
+        double in = HUGE_VAL;
+        for (const P2& x : poly) in = std::min(in, gu * x.u + gv * x.v);
+        return poly.empty() ? least : std::max(least, in);
+      },
+      owners);
+  if (owners.size() == 1) {
+    t.area[owners[0]] += area;
+    t.volume[owners[0]] += vol;
+    return;
+  }
+  // Each owner's part: the polygon within its power cell, n.(y + u w +
+  // v a) <= e; lines that miss the disc are left out.
+  std::vector<int>& ids = z.ids;
+  ids.clear();
+  for (std::size_t m : owners) ids.push_back(q.owners[m]);
+  std::vector<Half>& cell = z.cell;
+  std::vector<P2>& part = z.part;
+  for (std::size_t k = 0; k < owners.size(); ++k) {
+    cell.clear();
+    cell_of(B, ids, k, cell);
+    part = poly;
+    bool left = true;
+    for (const Half& h : cell) {
+      const double a = dot(h.n, w), c = dot(h.n, o.a), d = h.e - dot(h.n, y);
+      const double reach = p * std::sqrt(a * a + c * c);
+      if (d >= reach) continue;
+      if (d <= -reach) {
+        left = false;
+        break;
+      }
+      clip2(part, a, c, d, work);
+    }
+    if (!left) continue;
+    disc_part(part, p, o.rho, &vol, &area);
+    t.area[owners[k]] += area;
+    t.volume[owners[k]] += vol;
+  }
+}
+
+// Gauss-Kronrod 3-7 nodes (from the end inwards) and weights.
+const double kNode[4] = {0.960491268708020283, 0.774596669241483377, 0.434243749346802558, 0.0};
+const double kKronrod[4] = {0.104656226026467265, 0.268488089868333440, 0.401397414775962222,
+                            0.450916538658474142};
+const double kGauss[2] = {0.555555555555555556, 0.888888888888888889};
+
+// Absolute tolerance of a torus's area and volume along its circle.
+const double kTolerance = 1e-5;
+
+// Adds the torus's slices over [a, b], by adaptive Gauss-Kronrod on the
+// area and volume sums.
+void torus_range(const Boundary& B, const Piece& q, double a, double b, const Competitors& pts,
+                 const Competitors& extra, bool coarse, double tol, int depth, Tally& t,
+                 bool* arc_used) {
+  const std::size_t n = q.owners.size();
+  Tally kron, gauss, slice;
+  kron.reset(n);
+  gauss.reset(n);
+  const double c = (a + b) / 2, h = (b - a) / 2;
+  for (int k = 0; k < 7; ++k) {
+    const int i = k < 4 ? k : 6 - k;
+    const double x = k < 4 ? c - h * kNode[i] : c + h * kNode[i];
+    slice.reset(n);
+    torus_slice(B, q, x, pts, extra, coarse, slice, arc_used);
+    kron.add(slice, kKronrod[i]);
+    if (i % 2 == 1) gauss.add(slice, kGauss[i / 2]);
+  }
+  double da = 0, dv = 0;
+  for (std::size_t j = 0; j < n; ++j) {
+    da = std::max(da, std::fabs(kron.area[j] - gauss.area[j]));
+    dv = std::max(dv, std::fabs(kron.volume[j] - gauss.volume[j]));
+  }
+  if ((da * h <= tol && dv * h <= tol) || depth <= 0) {
+    t.add(kron, h);
+    return;
+  }
+  torus_range(B, q, a, c, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
+  torus_range(B, q, c, b, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
+}
+
+// The measures of a piece with its competitor arcs stood for by points
+// `spacing` apart.
+// Keeps the points that come within 2p of the torus's circle points (only
+// those can cut a slice).
+void keep_near_arc(const Boundary& B, const Piece& q, Competitors& pts) {
+  const double p = B.probe();
+  const Circle& o = B.circles()[q.circle];
+  Competitors kept;
+  const double c0 = std::cos(q.b0), s0 = std::sin(q.b0), c1 = std::cos(q.b1), s1 = std::sin(q.b1);
+  for (std::size_t k = 0; k < pts.at.size(); ++k) {
+    // |z - y(b)|^2 = |z - m|^2 + rho^2 - 2 rho (z - m).e(b): least where
+    // (z - m).e(b) is greatest.
+    const V3 w = sub(pts.at[k], o.m);
+    const double B1 = dot(w, o.e1), C1 = dot(w, o.e2);
+    double most = std::max(B1 * c0 + C1 * s0, B1 * c1 + C1 * s1);
+    double top = std::atan2(C1, B1);
+    while (top < q.b0) top += kTwoPi;
+    if (top <= q.b1) most = std::hypot(B1, C1);
+    if (dot(w, w) + o.rho * o.rho - 2 * o.rho * most < 4 * p * p) kept.add(pts.at[k], pts.kind[k]);
+  }
+  pts = kept;
+}
+
+// The spacing of the points that stand for arcs.  When arc points are
+// among a piece's competitors, the piece is measured with every point and
+// with the coarse ones (spacing twice as wide), and the two are
+// extrapolated to spacing 0: the error goes with the square of the
+// spacing.
+const double kSpacing = 0.25;
+
+// Whether a competitor point comes nearer than p to a surface point of the
+// torus: (with `own`) the torus's own circle when the probe reaches beyond
+// its axis, or a point z for which the least of |X(b, a) - z| over the angles a across
+// the slice at b falls below p for some b along the circle (sampled, then
+// refined about the least sample).
+bool torus_is_cut(const Boundary& B, const Piece& q, const Competitors& pts, bool own) {
+  const double p = B.probe();
+  const Circle& o = B.circles()[q.circle];
+  const Ball &J = B.balls()[o.j], &K = B.balls()[o.k];
+  const double tj = std::atan2(dot(sub(J.c, o.m), o.a), o.rho);
+  const double tk = std::atan2(dot(sub(K.c, o.m), o.a), o.rho);
+  const double cj = std::cos(tj), sj = std::sin(tj), ck = std::cos(tk), sk = std::sin(tk);
+  const double widest = tj <= 0 && tk >= 0 ? 1.0 : std::max(cj, ck);
+  if (own && p * widest > o.rho) return true;
+  if (pts.at.empty()) return false;
+  // |X - z|^2 - p^2 at its least over the slice at the circle point y with
+  // e = (y - m) / rho: n(a) = cos a (-e) + sin a axis, and |y + p n - z| is
+  // least where n . (z - y) is greatest over [tj, tk].
+  auto gap = [&](const V3& z, const V3& y, const V3& e) {
+    const V3 d = sub(z, y);
+    const double A = -dot(d, e), Bv = dot(d, o.a);
+    double most = std::max(A * cj + Bv * sj, A * ck + Bv * sk);
+    if (cj * Bv - sj * A >= 0 && A * sk - Bv * ck >= 0) most = std::hypot(A, Bv);
+    return dot(d, d) - 2 * p * most;
+  };
+  auto point = [&](double b, V3& y, V3& e) {
+    e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
+    y = along(o.m, o.rho, e);
+  };
+  const int n = std::max(8, static_cast<int>(std::ceil((q.b1 - q.b0) * (o.rho + p) / 0.1)));
+  const double step = (q.b1 - q.b0) / n;
+  std::vector<double> low(pts.at.size(), HUGE_VAL);
+  std::vector<int> best(pts.at.size(), 0);
+  for (int i = 0; i <= n; ++i) {
+    V3 y, e;
+    point(q.b0 + step * i, y, e);
+    for (std::size_t k = 0; k < pts.at.size(); ++k) {
+      const double g = gap(pts.at[k], y, e);
+      if (g < 0) return true;
+      if (g < low[k]) {
+        low[k] = g;
+        best[k] = i;
+      }
+    }
+  }
+  // Between samples the gap can dip by at most its second derivative
+  // (below 2 (rho + p + |z - y|)^2 along the circle) times step^2 / 8.
+  for (std::size_t k = 0; k < pts.at.size(); ++k) {
+    const double reach = o.rho + p + std::sqrt(dist2(pts.at[k], o.m)) + o.rho;
+    if (low[k] > 2 * reach * reach * step * step / 8) continue;
+    // Golden-section search about the least sample.
+    double a = q.b0 + step * std::max(0, best[k] - 1), c = q.b0 + step * std::min(n, best[k] + 1);
+    const double r = 0.6180339887498949;
+    V3 y, e;
+    auto at = [&](double b) {
+      point(b, y, e);
+      return gap(pts.at[k], y, e);
+    };
+    double x1 = c - r * (c - a), x2 = a + r * (c - a);
+    double g1 = at(x1), g2 = at(x2);
+    for (int it = 0; it < 40 && c - a > 1e-12; ++it) {
+      if (g1 < 0 || g2 < 0) return true;
+      if (g1 < g2) {
+        c = x2;
+        x2 = x1;
+        g2 = g1;
+        x1 = c - r * (c - a);
+        g1 = at(x1);
+      } else {
+        a = x1;
+        x1 = x2;
+        g1 = g2;
+        x2 = a + r * (c - a);
+        g2 = at(x2);
+      }
+    }
+    if (g1 < 0 || g2 < 0) return true;
+  }
+  return false;
+}
+
+// The measures of a piece, unless no competitor can cut it (then false:
+// the closed forms hold for it).
+bool measure(const Boundary& B, const Piece& q, Tally& t) {
+  Competitors pts, extra;
+  competitor_points(B, q, q.points, q.arcs, kSpacing, pts);
+  competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra);
+  if (q.kind == Piece::kPatch) {
+    const Vertex& vx = B.vertices()[q.vertex];
+    V3 n[3];
+    for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
+    keep_cutting(vx.y, B.probe(), n, pts);
+    keep_cutting(vx.y, B.probe(), n, extra);
+    if (pts.at.empty() && extra.at.empty()) return false;
+  } else {
+    keep_near_arc(B, q, pts);
+    keep_near_arc(B, q, extra);
+    Competitors all = pts;
+    all.at.insert(all.at.end(), extra.at.begin(), extra.at.end());
+    if (!torus_is_cut(B, q, all, true)) return false;
+  }
+  auto run = [&](bool coarse, Tally& out, bool* arc_used) {
+    out.reset(q.owners.size());
+    if (q.kind == Piece::kPatch)
+      patch_measure(B, q, pts, extra, coarse, out, arc_used);
+    else
+      torus_range(B, q, q.b0, q.b1, pts, extra, coarse, kTolerance, 6, out, arc_used);
+  };
+  bool arc_used = false;
+  run(false, t, &arc_used);
+  // When no arc point cut anything, the coarse set gives the same.
+  if (!arc_used) return true;
+  Tally wide;
+  run(true, wide, &arc_used);
+  Tally fine = t;
+  t.reset(q.owners.size());
+  t.add(fine, 4.0 / 3);
+  t.add(wide, -1.0 / 3);
+  return true;
+}
+
+// Whether the extra competitors of a piece alone cut it.
+bool cut_by_extra(const Boundary& B, const Piece& q) {
+  Competitors extra;
+  competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra);
+  if (q.kind == Piece::kPatch) {
+    const Vertex& vx = B.vertices()[q.vertex];
+    V3 n[3];
+    for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
+    keep_cutting(vx.y, B.probe(), n, extra);
+    return !extra.at.empty();
+  }
+  keep_near_arc(B, q, extra);
+  return torus_is_cut(B, q, extra, false);
+}
+
+// ---- pieces ---------------------------------------------------------------
+
+// Distance from z to the arc.
+double arc_distance(const Boundary& B, const Arc& a, const V3& z) {
+  const Circle& o = B.circles()[a.circle];
+  const V3 w = sub(z, o.m);
+  const double h = dot(w, o.a);
+  const V3 q = along(w, -h, o.a);
+  const double ql = norm(q);
+  if (a.contains(std::atan2(dot(q, o.e2), dot(q, o.e1))))
+    return std::sqrt(h * h + (ql - o.rho) * (ql - o.rho));
+  return std::sqrt(std::min(dist2(z, o.point(a.lo)), dist2(z, o.point(a.lo + a.span))));
+}
+
+// The competitors and candidate owners of a piece whose segment points lie
+// within its bounding sphere: every vertex and arc that can come within p
+// of such a point, every ball that can hold one.  `skip_circles` names the
+// circles that the piece's own cut accounts for.  Competitors that `extra`
+// names go to the extra lists.
+template <class Extra>
+void gather(Piece& q, const Boundary& B, const std::vector<int>& skip_circles, int skip_vertex,
+            Extra&& extra) {
+  const double p = B.probe();
+  const double reach = q.radius + p;
+  std::vector<int> vertices, arcs;
+  B.near(q.centre, reach, vertices, arcs);
+  for (int kk : vertices) {
+    if (kk == skip_vertex) continue;
+    const Vertex& v = B.vertices()[static_cast<std::size_t>(kk)];
+    if (dist2(v.y, q.centre) >= reach * reach) continue;
+    // The points of a torus's own circle cut it only beyond its axis,
+    // which its own cut already takes.
+    bool skip = false;
+    for (int c : skip_circles) {
+      const Circle& o = B.circles()[c];
+      int on = 0;
+      for (int b : v.balls) on += b == o.j || b == o.k;
+      skip = skip || (on == 2 && q.kind == Piece::kTorus);
+    }
+    if (!skip) (extra(false, kk) ? q.extra_points : q.points).push_back(kk);
+  }
+  for (int kk : arcs) {
+    const Arc& a = B.arcs()[static_cast<std::size_t>(kk)];
+    if (std::find(skip_circles.begin(), skip_circles.end(), a.circle) != skip_circles.end())
+      continue;
+    const double r = reach + a.reach;
+    if (dist2(a.centre, q.centre) >= r * r || arc_distance(B, a, q.centre) >= reach) continue;
+    (extra(true, kk) ? q.extra_arcs : q.arcs).push_back(kk);
+  }
+  for (std::size_t k = 0; k < B.balls().size(); ++k) {
+    const Ball& b = B.balls()[k];
+    const double r = q.radius + b.R;
+    if (dist2(b.c, q.centre) < r * r) q.owners.push_back(static_cast<int>(k));
+  }
+}
+
+// The circles through a vertex.
+std::vector<int> circles_of(const Boundary& B, const Vertex& v) {
+  std::vector<int> out;
+  for (int i = 0; i < 3; ++i) {
+    const int c = B.circle(v.balls[i], v.balls[(i + 1) % 3]);
+    if (c >= 0) out.push_back(c);
+  }
+  return out;
+}
+
+template <class Extra>
+Piece patch_piece(const Boundary& B, int k, Extra&& extra) {
+  const Vertex& v = B.vertices()[k];
+  Piece q;
+  q.kind = Piece::kPatch;
+  q.vertex = k;
+  q.centre = v.y;
+  q.radius = B.probe();
+  std::copy(v.balls, v.balls + 3, q.own);
+  gather(q, B, circles_of(B, v), k, extra);
+  return q;
+}
+
+// The torus of an arc, in parts of at most a sixth of a turn (each with a
+// close bounding sphere, so few competitors); the parts `want` takes.
+template <class Extra, class Want>
+void torus_pieces(const Boundary& B, int k, Extra&& extra, Want&& want, std::vector<Piece>& out) {
+  const Arc& a = B.arcs()[k];
+  const Circle& o = B.circles()[a.circle];
+  const int parts = static_cast<int>(std::ceil(a.span / (kPi / 3) - 1e-9));
+  for (int i = 0; i < parts; ++i) {
+    Piece q;
+    q.kind = Piece::kTorus;
+    q.circle = a.circle;
+    q.arc = k;
+    q.part = i;
+    q.own[0] = o.j;
+    q.own[1] = o.k;
+    q.b0 = a.lo + a.span * i / parts;
+    q.b1 = a.lo + a.span * (i + 1) / parts;
+    const V3 x = o.point(q.b0), y = o.point(q.b1), mid = o.point((q.b0 + q.b1) / 2);
+    q.centre = times(0.5, add(x, y));
+    const double reach = std::max(std::sqrt(dist2(x, y)) / 2, std::sqrt(dist2(mid, q.centre)));
+    q.radius = reach + B.probe();
+    if (!want(q)) continue;
+    gather(q, B, {a.circle}, -1, extra);
+    out.push_back(std::move(q));
+  }
+}
+
+// Bounding box of the tetrahedra's corners.
+void box_of(const std::vector<const tetra*>& tets, V3& lo, V3& hi) {
+  lo = V3{HUGE_VAL, HUGE_VAL, HUGE_VAL};
+  hi = V3{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  for (const tetra* t : tets)
+    for (const info* a : t->v) {
+      lo = V3{std::min(lo.x, a->x), std::min(lo.y, a->y), std::min(lo.z, a->z)};
+      hi = V3{std::max(hi.x, a->x), std::max(hi.y, a->y), std::max(hi.z, a->z)};
+    }
+}
+
+// The trimmed area below which the closed forms count as exact.
+const double kTrimmedArea = 1e-9;
+
+// The key of a vertex among all atoms: its atoms, ascending, and its side
+// of their plane.
+struct PieceKey {
+  int atoms[3];
+  int side;
+  int ends[2][4];  // an arc's end vertices (atoms and side), or -1
+  bool operator<(const PieceKey& o) const {
+    if (side != o.side) return side < o.side;
+    for (int i = 0; i < 3; ++i)
+      if (atoms[i] != o.atoms[i]) return atoms[i] < o.atoms[i];
+    for (int e = 0; e < 2; ++e)
+      for (int i = 0; i < 4; ++i)
+        if (ends[e][i] != o.ends[e][i]) return ends[e][i] < o.ends[e][i];
+    return false;
+  }
+};
+
+void vertex_key(const Boundary& B, int k, int* atoms, int& side) {
+  const Vertex& v = B.vertices()[k];
+  int a[3];
+  for (int i = 0; i < 3; ++i) a[i] = B.balls()[v.balls[i]].atom;
+  int order[3] = {0, 1, 2};
+  std::sort(order, order + 3, [&](int x, int y) { return a[x] < a[y]; });
+  const V3& c0 = B.balls()[v.balls[order[0]]].c;
+  const V3 n =
+      cross(sub(B.balls()[v.balls[order[1]]].c, c0), sub(B.balls()[v.balls[order[2]]].c, c0));
+  for (int i = 0; i < 3; ++i) atoms[i] = a[order[i]];
+  side = dot(n, sub(v.y, c0)) > 0 ? 1 : 0;
+}
+
+PieceKey key_of(const Boundary& B, const Piece& q) {
+  PieceKey key;
+  for (auto& e : key.ends) std::fill(e, e + 4, -1);
+  if (q.kind == Piece::kPatch) {
+    vertex_key(B, q.vertex, key.atoms, key.side);
+    return key;
+  }
+  const Circle& o = B.circles()[q.circle];
+  key.atoms[0] = std::min(B.balls()[o.j].atom, B.balls()[o.k].atom);
+  key.atoms[1] = std::max(B.balls()[o.j].atom, B.balls()[o.k].atom);
+  key.atoms[2] = q.part;
+  key.side = 2;
+  const Arc& a = B.arcs()[q.arc];
+  for (int e = 0; e < 2; ++e)
+    if (a.ends[e] >= 0) vertex_key(B, a.ends[e], key.ends[e], key.ends[e][3]);
+  return key;
+}
+
+// A piece measured exactly, with what the closed forms count for it, per
+// atom: area, volume.
+struct MeasuredPiece {
+  bool cut = false;  // some competitor may cut it: measured
+  std::vector<int> atoms;
+  std::vector<double> area, volume, closed_area, closed_volume;
+  double trimmed = 0, taken = 0;
+};
+
+MeasuredPiece measure_piece(const Boundary& B, const Piece& q, const Atoms& atoms, int cusp) {
+  MeasuredPiece m;
+  const double p = B.probe();
+  Tally t;
+  t.reset(q.owners.size());
+  m.cut = !q.owners.empty() && measure(B, q, t);
+  if (!m.cut) return m;
+  m.trimmed = t.trimmed;
+  m.taken = t.taken;
+  for (std::size_t k = 0; k < q.owners.size(); ++k) {
+    m.atoms.push_back(B.balls()[q.owners[k]].atom);
+    m.area.push_back(t.area[k]);
+    m.volume.push_back(t.volume[k]);
+  }
+  m.closed_area.assign(m.atoms.size(), 0.0);
+  m.closed_volume.assign(m.atoms.size(), 0.0);
+  auto at = [&](int atom) {
+    for (std::size_t k = 0; k < m.atoms.size(); ++k)
+      if (m.atoms[k] == atom) return k;
+    m.atoms.push_back(atom);
+    for (auto* v : {&m.area, &m.volume, &m.closed_area, &m.closed_volume}) v->push_back(0.0);
+    return m.atoms.size() - 1;
+  };
+  if (q.kind == Piece::kPatch) {
+    const Vertex& v = B.vertices()[q.vertex];
+    const int a = B.balls()[v.balls[0]].atom, b = B.balls()[v.balls[1]].atom,
+              c = B.balls()[v.balls[2]].atom;
+    const Patch P = patch(a, b, c, atoms, p);
+    for (int x : {a, b, c}) {
+      const std::size_t k = at(x);
+      m.closed_area[k] += P.area_i;
+      m.closed_volume[k] += P.volume_i;
+    }
+  } else if (q.kind == Piece::kTorus) {
+    const Circle& o = B.circles()[q.circle];
+    const int a = B.balls()[o.j].atom, b = B.balls()[o.k].atom;
+    const Torus T = torus(a, b, atoms, p, cusp);
+    const double f = (q.b1 - q.b0) / kTwoPi;
+    const std::size_t ka = at(a), kb = at(b);
+    m.closed_area[ka] += f * T.area_i;
+    m.closed_area[kb] += f * T.area_j;
+    m.closed_volume[ka] += f * (T.volume_i + T.cone_i);
+    m.closed_volume[kb] += f * (T.volume_j + T.cone_j);
+  }
+  return m;
+}
+
+// The region's own vertices and arcs: those inside its tetrahedra.
+void find_own(const Boundary& B, const std::vector<Region>& regions, std::vector<char>& vertex,
+              std::vector<char>& arc) {
+  vertex.assign(B.vertices().size(), 0);
+  arc.assign(B.arcs().size(), 0);
+  for (std::size_t k = 0; k < B.vertices().size(); ++k)
+    vertex[k] = inside_any(regions, B.vertices()[k].y);
+  // An arc only when all of it lies inside: its middle and its ends.
+  for (std::size_t k = 0; k < B.arcs().size(); ++k) {
+    const Arc& a = B.arcs()[k];
+    arc[k] = inside_any(regions, B.circles()[a.circle].point(a.lo + a.span / 2));
+    for (int e : a.ends)
+      if (e >= 0 && !vertex[static_cast<std::size_t>(e)]) arc[k] = 0;
+  }
+}
+
+// The region's own pieces, cut by everything.
+void own_pieces(const Boundary& B, const std::vector<char>& own_vertex,
+                const std::vector<char>& own_arc, std::vector<Piece>& mine) {
+  auto none = [](bool, int) { return false; };
+  auto all = [](const Piece&) { return true; };
+  for (std::size_t k = 0; k < B.vertices().size(); ++k)
+    if (own_vertex[k]) mine.push_back(patch_piece(B, static_cast<int>(k), none));
+  for (std::size_t k = 0; k < B.arcs().size(); ++k)
+    if (own_arc[k]) torus_pieces(B, static_cast<int>(k), none, all, mine);
+}
+
+// The pieces of the features that are not the region's but come within
+// reach of its pieces (the others among their competitors), with the
+// region's features as extra competitors: only those can the region's
+// features cut.
+void near_pieces(const Boundary& B, const std::vector<char>& own_vertex,
+                 const std::vector<char>& own_arc, const std::vector<Piece>& mine,
+                 std::vector<Piece>& out) {
+  std::vector<char> vertex(B.vertices().size(), 0), arc(B.arcs().size(), 0);
+  for (const Piece& q : mine) {
+    for (int k : q.points)
+      if (!own_vertex[static_cast<std::size_t>(k)]) vertex[static_cast<std::size_t>(k)] = 1;
+    for (int k : q.arcs)
+      if (!own_arc[static_cast<std::size_t>(k)]) arc[static_cast<std::size_t>(k)] = 1;
+  }
+  auto of_region = [&](bool is_arc, int k) {
+    return is_arc ? own_arc[static_cast<std::size_t>(k)] != 0
+                  : own_vertex[static_cast<std::size_t>(k)] != 0;
+  };
+  for (std::size_t k = 0; k < vertex.size(); ++k) {
+    if (!vertex[k]) continue;
+    Piece q = patch_piece(B, static_cast<int>(k), of_region);
+    if (!q.extra_points.empty() || !q.extra_arcs.empty()) out.push_back(std::move(q));
+  }
+  for (std::size_t k = 0; k < arc.size(); ++k) {
+    if (!arc[k]) continue;
+    std::vector<Piece> parts;
+    torus_pieces(
+        B, static_cast<int>(k), of_region, [](const Piece&) { return true; }, parts);
+    for (Piece& q : parts)
+      if (!q.extra_points.empty() || !q.extra_arcs.empty()) out.push_back(std::move(q));
+  }
+}
+
+// The pieces of the features that are not the region's and whose keys
+// are listed, with the region's features as extra competitors.
+void listed_pieces(const Boundary& B, const std::vector<char>& own_vertex,
+                   const std::vector<char>& own_arc, const std::set<PieceKey>& listed,
+                   std::vector<Piece>& out) {
+  auto of_region = [&](bool is_arc, int k) {
+    return is_arc ? own_arc[static_cast<std::size_t>(k)] != 0
+                  : own_vertex[static_cast<std::size_t>(k)] != 0;
+  };
+  PieceKey key;
+  for (auto& e : key.ends) std::fill(e, e + 4, -1);
+  for (std::size_t k = 0; k < B.vertices().size(); ++k) {
+    if (own_vertex[k]) continue;
+    vertex_key(B, static_cast<int>(k), key.atoms, key.side);
+    if (listed.count(key)) out.push_back(patch_piece(B, static_cast<int>(k), of_region));
+  }
+  for (std::size_t k = 0; k < B.arcs().size(); ++k)
+    if (!own_arc[k])
+      torus_pieces(
+          B, static_cast<int>(k), of_region,
+          [&](const Piece& q) { return listed.count(key_of(B, q)) != 0; }, out);
+}
+
+}  // namespace
+
+SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
+                         const std::vector<std::vector<const tetra*>>& voids, const Atoms& atoms,
+                         double probe, int cusp, bool neighbours) {
+  SurfaceMend out;
+  out.fired.assign(voids.size(), 0);
+  out.area.assign(voids.size(), 0.0);
+  out.volume.assign(voids.size(), 0.0);
+  if (!(probe > 0) || voids.empty()) return out;
+  const Neighbourhood neighbourhood(atoms, tetras, probe);
+  std::vector<std::pair<int, int>> pairs;
+  std::map<PieceKey, MeasuredPiece> own, near;
+  std::vector<std::vector<PieceKey>> own_keys(voids.size());
+  for (std::size_t v = 0; v < voids.size(); ++v) {
+    if (voids[v].empty()) continue;
+    V3 lo, hi;
+    box_of(voids[v], lo, hi);
+    std::vector<Region> regions;
+    for (const tetra* t : voids[v]) regions.push_back(region_of(*t));
+    // Features within 2p of the void can cut its pieces; when some of them
+    // are not the void's, their pieces may be cut by the void's features,
+    // and the competitors of those lie within 2p of them.
+    auto boundary = [&](double margin) {
+      neighbourhood.boundary_edges(tetras, lo, hi, margin, pairs);
+      return new Boundary(atoms, neighbourhood, pairs, probe, lo, hi, margin);
+    };
+    // First the void's own features alone (circles of its tetrahedra's
+    // atoms, inside its tetrahedra), for the box they span.
+    {
+      std::vector<int> mine;
+      for (const tetra* t : voids[v])
+        for (const info* a : t->v) mine.push_back(a->index);
+      std::sort(mine.begin(), mine.end());
+      mine.erase(std::unique(mine.begin(), mine.end()), mine.end());
+      pairs.clear();
+      for (std::size_t a = 0; a < mine.size(); ++a)
+        for (std::size_t b = a + 1; b < mine.size(); ++b) pairs.emplace_back(mine[a], mine[b]);
+      const Boundary own(atoms, neighbourhood, pairs, probe, lo, hi, 0);
+      std::vector<char> ov, oa;
+      find_own(own, regions, ov, oa);
+      V3 flo{HUGE_VAL, HUGE_VAL, HUGE_VAL}, fhi{-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+      auto grow = [&](const V3& x, double r) {
+        flo = V3{std::min(flo.x, x.x - r), std::min(flo.y, x.y - r), std::min(flo.z, x.z - r)};
+        fhi = V3{std::max(fhi.x, x.x + r), std::max(fhi.y, x.y + r), std::max(fhi.z, x.z + r)};
+      };
+      for (std::size_t k = 0; k < ov.size(); ++k)
+        if (ov[k]) grow(own.vertices()[k].y, 0);
+      for (std::size_t k = 0; k < oa.size(); ++k)
+        if (oa[k]) grow(own.arcs()[k].centre, own.arcs()[k].reach);
+      if (!(flo.x <= fhi.x)) continue;  // no feature: nothing to measure
+      lo = flo;
+      hi = fhi;
+    }
+    std::unique_ptr<Boundary> B(boundary(2 * probe + 0.1));
+    std::vector<char> own_vertex, own_arc;
+    find_own(*B, regions, own_vertex, own_arc);
+    std::vector<Piece> mine, theirs;
+    own_pieces(*B, own_vertex, own_arc, mine);
+    bool fired = false;
+    for (const Piece& q : mine) {
+      MeasuredPiece m = measure_piece(*B, q, atoms, cusp);
+      fired = fired || m.trimmed > kTrimmedArea;
+      const PieceKey key = key_of(*B, q);
+      own_keys[v].push_back(key);
+      own[key] = std::move(m);
+    }
+    out.fired[v] = fired;
+    if (!neighbours) continue;
+    // The pieces of other features that the void's features cut.
+    near_pieces(*B, own_vertex, own_arc, mine, theirs);
+    std::set<PieceKey> touched;
+    for (const Piece& q : theirs)
+      if (cut_by_extra(*B, q)) touched.insert(key_of(*B, q));
+    fired = fired || !touched.empty();
+    out.fired[v] = fired;
+    if (touched.empty()) continue;
+    // Those are measured with all their competitors, which lie within 2p
+    // of them.
+    B.reset(boundary(4 * probe + 0.5));
+    find_own(*B, regions, own_vertex, own_arc);
+    theirs.clear();
+    listed_pieces(*B, own_vertex, own_arc, touched, theirs);
+    for (const Piece& q : theirs) {
+      const PieceKey key = key_of(*B, q);
+      if (!touched.count(key) || near.count(key)) continue;
+      MeasuredPiece m = measure_piece(*B, q, atoms, cusp);
+      if (m.trimmed > kTrimmedArea) near.emplace(key, std::move(m));
+    }
+  }
+  // Every cut piece of a void that fired, and every piece near one that
+  // its features cut and that belongs to no void, replaces what the closed
+  // forms count.
+  std::map<int, SurfaceChange> change;
+  auto apply = [&](const MeasuredPiece& m, bool in_void) {
+    if (!(m.trimmed > kTrimmedArea)) return;  // the closed forms hold
+    for (std::size_t k = 0; k < m.atoms.size(); ++k) {
+      SurfaceChange& c = change[m.atoms[k]];
+      c.atom = m.atoms[k];
+      (in_void ? c.void_area : c.outer_area) += m.area[k] - m.closed_area[k];
+      c.volume += m.volume[k] - m.closed_volume[k];
+    }
+  };
+  std::map<PieceKey, bool> claimed;
+  for (std::size_t v = 0; v < voids.size(); ++v) {
+    if (!out.fired[v]) continue;
+    for (const PieceKey& key : own_keys[v]) {
+      const MeasuredPiece& m = own[key];
+      apply(m, true);
+      claimed[key] = true;
+      if (!(m.trimmed > kTrimmedArea)) continue;
+      for (std::size_t k = 0; k < m.atoms.size(); ++k) {
+        out.area[v] += m.area[k] - m.closed_area[k];
+        out.volume[v] += m.volume[k] - m.closed_volume[k];
+      }
+    }
+  }
+  for (const auto& kv : near) {
+    // A void's own pieces count with it, fired or not.
+    if (claimed.count(kv.first) || own.count(kv.first)) continue;
+    apply(kv.second, false);
+  }
+  for (const auto& kv : change) out.changes.push_back(kv.second);
+  return out;
+}

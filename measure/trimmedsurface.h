@@ -1,0 +1,59 @@
+// The molecular surface measured from its definition, for the places where
+// the closed-form pieces (re-entrant tori, probe patches) overlap.
+//
+// A point x of the union of expanded balls lies outside the molecular
+// surface's interior when it is within the probe radius p of the region A
+// that a probe centre can reach (everything outside the expanded balls).
+// Every such point lies on a normal segment of A's boundary: from a point y
+// of a sphere, of a circle where two spheres meet or of a point where three
+// meet (a vertex), into the union, along a direction of the normal cone
+// there, up to p or to where another point of A comes as near as y (the
+// cut).  The closed forms take every segment to length p; where probe
+// positions overlap, the cut comes first and the pieces are trimmed.
+// Segments from a sphere are never cut (the ball that the segment's end
+// sees tangent at y lies inside that sphere's ball), so only tori and
+// patches are measured: against a competing point q the cut is the plane
+// halfway between y and q, so a patch is the probe ball inside a polytope
+// (closed form), and a slice of a torus through its axis is a disc inside
+// a polygon (closed form, integrated along the circle by adaptive
+// Gauss-Kronrod 3-7 quadrature, each atom's share of a piece to an
+// estimated 1e-5).  Competing circle arcs are stood for by points along
+// them, and where one of those cuts, the measures at two spacings are
+// extrapolated to spacing 0.
+#ifndef MEASURE_TRIMMEDSURFACE_H
+#define MEASURE_TRIMMEDSURFACE_H
+
+#include <vector>
+
+#include "measure/atomballs.h"
+
+// How the measures of one atom change.
+struct SurfaceChange {
+  int atom = 0;
+  double void_area = 0.0;   // on the walls of enclosed voids
+  double outer_area = 0.0;  // on the rest of the surface
+  double volume = 0.0;      // between the surface and A (less inside it)
+};
+
+// Regions of A's boundary, each given as the tetrahedra (outside the
+// complex) that hold it: an enclosed void, or a pocket.  A region fires
+// when a competitor cuts one of its own surface pieces (the tori of the
+// arcs and the probe patches of the vertices inside its tetrahedra), or,
+// with `neighbours`, when its features cut a piece near it.  For the
+// regions that fire, the cut pieces (theirs, and with `neighbours` the
+// pieces near them that their features cut and that belong to no region)
+// are measured exactly instead of by the closed forms: contacts are never
+// cut.  Exact measures go to the atoms by the power cells of the expanded
+// balls; the closed forms by the shares of `torus` and `patch` (cusp as
+// given).
+struct SurfaceMend {
+  std::vector<char> fired;             // per region
+  std::vector<double> area, volume;    // per region: how its own pieces' sums change
+  std::vector<SurfaceChange> changes;  // per atom
+};
+// `tetras` are all the tetrahedra of the triangulation, classified.
+SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
+                         const std::vector<std::vector<const tetra*>>& regions, const Atoms& atoms,
+                         double probe, int cusp, bool neighbours);
+
+#endif
