@@ -763,7 +763,7 @@ class Polytope {
 struct Scratch {
   Polytope common, part;
   std::vector<std::size_t> owners;
-  std::vector<Half> cell;
+  std::vector<Half> cell, planes;
   std::vector<int> ids;
 };
 Scratch& scratch() {
@@ -858,6 +858,23 @@ struct Competitors {
     kind.push_back(k);
   }
   bool coarse(std::size_t k) const { return kind[k] < 2; }
+  void clear() {
+    at.clear();
+    kind.clear();
+  }
+  // Keeps the points for which keep(k) holds, in order.
+  template <class Keep>
+  void keep_if(Keep&& keep) {
+    std::size_t n = 0;
+    for (std::size_t k = 0; k < at.size(); ++k)
+      if (keep(k)) {
+        at[n] = at[k];
+        kind[n] = kind[k];
+        ++n;
+      }
+    at.resize(n);
+    kind.resize(n);
+  }
 };
 
 void competitor_points(const Boundary& B, const Piece& q, const std::vector<int>& points,
@@ -871,7 +888,8 @@ void competitor_points(const Boundary& B, const Piece& q, const std::vector<int>
     // Only where the arc comes within reach: |z(s) - centre|^2 < reach^2,
     // trigonometric of degree one in s.
     const V3 w = sub(o.m, q.centre);
-    Spans in;
+    static thread_local Spans in;
+    in.clear();
     negative_part(dot(w, w) + o.rho * o.rho - reach * reach, 2 * o.rho * dot(w, o.e1),
                   2 * o.rho * dot(w, o.e2), a.lo, a.lo + a.span, in);
     const bool whole = a.span >= kTwoPi;
@@ -972,14 +990,11 @@ void cone_bisectors(const V3& y, double p, const V3* n, const Competitors& pts, 
 // Keeps the points whose bisectors cut the ball B(y, p) inside the cone of
 // the directions n.
 void keep_cutting(const V3& y, double p, const V3* n, Competitors& pts) {
-  Competitors kept;
-  for (std::size_t k = 0; k < pts.at.size(); ++k) {
+  pts.keep_if([&](std::size_t k) {
     const V3 d = sub(pts.at[k], y);
     const double l = norm(d);
-    if (!(l > 1e-9) || l >= 2 * p || cone_reach(n, times(1.0 / l, d)) * 2 * p <= l) continue;
-    kept.add(pts.at[k], pts.kind[k]);
-  }
-  pts = kept;
+    return !(!(l > 1e-9) || l >= 2 * p || cone_reach(n, times(1.0 / l, d)) * 2 * p <= l);
+  });
 }
 
 // The probe patch of a vertex: the ball B(y, p) inside the cone of the
@@ -992,20 +1007,20 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   const V3 y = vx.y;
   V3 n[3];
   for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, y));
-  std::vector<Half> cone;
+  std::vector<Half>& hs = scratch().planes;
+  hs.clear();
   for (int i = 0; i < 3; ++i) {
     V3 g = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
     const double l = norm(g);
     if (!(l > 1e-12)) return;
     g = times(1.0 / l, g);
     if (dot(g, n[i]) > 0) g = times(-1, g);
-    cone.push_back(Half{g, dot(g, y)});
+    hs.push_back(Half{g, dot(g, y)});
   }
   // The whole patch: p^2 times the solid angle of the cone.
   const double solid = 2 * std::atan2(std::fabs(dot(n[0], cross(n[1], n[2]))),
                                       1 + dot(n[0], n[1]) + dot(n[1], n[2]) + dot(n[2], n[0]));
   const double whole = p * p * solid;
-  std::vector<Half> hs = cone;
   cone_bisectors(y, p, n, pts, coarse, hs, arc_used);
   // About y, within a regular tetrahedron about the ball (corners at three
   // times its inradius).
@@ -1200,14 +1215,17 @@ SliceScratch& slice_scratch() {
 // centres, on y's side of the axis, nearer to y than to every competitor
 // point; per owner's power cell.  Coordinates: u towards the axis, v along
 // it.
-void torus_slice(const Boundary& B, const Piece& q, double b, const Competitors& pts,
-                 const Competitors& extra, bool coarse, Tally& t, bool* arc_used) {
+// What every slice of a torus piece shares: the angles of the directions
+// to the two centres, the whole slice's surface, and the sector before any
+// competitor cuts it.
+struct TorusFrame {
+  double tj = 0, tk = 0, whole = 0;
+  std::vector<P2> start;
+};
+void torus_frame(const Boundary& B, const Piece& q, TorusFrame& f) {
   const double p = B.probe();
   const Circle& o = B.circles()[q.circle];
   const Ball &J = B.balls()[o.j], &K = B.balls()[o.k];
-  const V3 e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
-  const V3 y = along(o.m, o.rho, e);
-  const V3 w = times(-1, e);  // u axis
   const double tj = std::atan2(dot(sub(J.c, o.m), o.a), o.rho);
   const double tk = std::atan2(dot(sub(K.c, o.m), o.a), o.rho);
   // The whole slice's surface: |rho - p cos a| p over the angles (beyond
@@ -1223,11 +1241,28 @@ void torus_slice(const Boundary& B, const Piece& q, double b, const Competitors&
     whole = std::fabs(whole);
   }
   const double L = 1.01 * p / std::cos((tk - tj) / 2);
+  f.tj = tj;
+  f.tk = tk;
+  f.whole = whole;
+  f.start.assign(
+      {{0, 0}, {L * std::cos(tj), L * std::sin(tj)}, {L * std::cos(tk), L * std::sin(tk)}});
+  std::vector<P2> work;
+  clip2(f.start, 1, 0, o.rho, work);
+}
+
+void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double b,
+                 const Competitors& pts, const Competitors& extra, bool coarse, Tally& t,
+                 bool* arc_used) {
+  const double p = B.probe();
+  const Circle& o = B.circles()[q.circle];
+  const V3 e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
+  const V3 y = along(o.m, o.rho, e);
+  const V3 w = times(-1, e);  // u axis
+  const double tj = f.tj, tk = f.tk, whole = f.whole;
   SliceScratch& z = slice_scratch();
   std::vector<P2>& poly = z.poly;
   std::vector<P2>& work = z.work;
-  poly.assign({{0, 0}, {L * std::cos(tj), L * std::sin(tj)}, {L * std::cos(tk), L * std::sin(tk)}});
-  clip2(poly, 1, 0, o.rho, work);
+  poly = f.start;
   auto cut_by = [&](const Competitors& zs, std::vector<P2>& g) {
     for (std::size_t k = 0; k < zs.at.size(); ++k) {
       if (coarse && !zs.coarse(k)) continue;
@@ -1307,11 +1342,12 @@ const double kTolerance = 1e-5;
 
 // Adds the torus's slices over [a, b], by adaptive Gauss-Kronrod on the
 // area and volume sums.
-void torus_range(const Boundary& B, const Piece& q, double a, double b, const Competitors& pts,
-                 const Competitors& extra, bool coarse, double tol, int depth, Tally& t,
-                 bool* arc_used) {
+// Its tallies are dead by the time it recurses: one set serves every level.
+void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double a, double b,
+                 const Competitors& pts, const Competitors& extra, bool coarse, double tol,
+                 int depth, Tally& t, bool* arc_used) {
   const std::size_t n = q.owners.size();
-  Tally kron, gauss, slice;
+  static thread_local Tally kron, gauss, slice;
   kron.reset(n);
   gauss.reset(n);
   const double c = (a + b) / 2, h = (b - a) / 2;
@@ -1319,7 +1355,7 @@ void torus_range(const Boundary& B, const Piece& q, double a, double b, const Co
     const int i = k < 4 ? k : 6 - k;
     const double x = k < 4 ? c - h * kNode[i] : c + h * kNode[i];
     slice.reset(n);
-    torus_slice(B, q, x, pts, extra, coarse, slice, arc_used);
+    torus_slice(B, q, f, x, pts, extra, coarse, slice, arc_used);
     kron.add(slice, kKronrod[i]);
     if (i % 2 == 1) gauss.add(slice, kGauss[i / 2]);
   }
@@ -1332,8 +1368,8 @@ void torus_range(const Boundary& B, const Piece& q, double a, double b, const Co
     t.add(kron, h);
     return;
   }
-  torus_range(B, q, a, c, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
-  torus_range(B, q, c, b, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
+  torus_range(B, q, f, a, c, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
+  torus_range(B, q, f, c, b, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
 }
 
 // The measures of a piece with its competitor arcs stood for by points
@@ -1343,9 +1379,8 @@ void torus_range(const Boundary& B, const Piece& q, double a, double b, const Co
 void keep_near_arc(const Boundary& B, const Piece& q, Competitors& pts) {
   const double p = B.probe();
   const Circle& o = B.circles()[q.circle];
-  Competitors kept;
   const double c0 = std::cos(q.b0), s0 = std::sin(q.b0), c1 = std::cos(q.b1), s1 = std::sin(q.b1);
-  for (std::size_t k = 0; k < pts.at.size(); ++k) {
+  pts.keep_if([&](std::size_t k) {
     // |z - y(b)|^2 = |z - m|^2 + rho^2 - 2 rho (z - m).e(b): least where
     // (z - m).e(b) is greatest.
     const V3 w = sub(pts.at[k], o.m);
@@ -1354,9 +1389,8 @@ void keep_near_arc(const Boundary& B, const Piece& q, Competitors& pts) {
     double top = std::atan2(C1, B1);
     while (top < q.b0) top += kTwoPi;
     if (top <= q.b1) most = std::hypot(B1, C1);
-    if (dot(w, w) + o.rho * o.rho - 2 * o.rho * most < 4 * p * p) kept.add(pts.at[k], pts.kind[k]);
-  }
-  pts = kept;
+    return dot(w, w) + o.rho * o.rho - 2 * o.rho * most < 4 * p * p;
+  });
 }
 
 // The spacing of the points that stand for arcs.  When arc points are
@@ -1395,14 +1429,56 @@ bool torus_is_cut(const Boundary& B, const Piece& q, const Competitors& pts, boo
     e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
     y = along(o.m, o.rho, e);
   };
+  // Only the points whose gap can fall below 0 anywhere along the piece
+  // need the search.  With w = z - m split into h along the axis and r
+  // across it, and c the cosine between r and e, A = rho - |r| c, the
+  // axial part is h and |d|^2 = |w|^2 + rho^2 - 2 rho |r| c: the gap is
+  // linear in c less 2p times a maximum of functions linear in c, hence
+  // concave in c, and least at one end of the range of c over the piece
+  // (1 or -1 where r's direction or its opposite lies within it, else a
+  // cosine at an end).  A margin well above rounding keeps every point
+  // whose gap the search below could find negative.
+  static thread_local std::vector<std::size_t> live;
+  live.clear();
+  {
+    V3 y0, e0, y1, e1;
+    point(q.b0, y0, e0);
+    point(q.b1, y1, e1);
+    const bool short_range = q.b1 - q.b0 < kPi;
+    for (std::size_t k = 0; k < pts.at.size(); ++k) {
+      const V3& z = pts.at[k];
+      const V3 w = sub(z, o.m);
+      const double ww = dot(w, w);
+      const double margin = 1e-9 * (1 + ww + o.rho * o.rho + p * p);
+      double least = std::min(gap(z, y0, e0), gap(z, y1, e1));
+      if (!short_range) {
+        least = -HUGE_VAL;
+      } else {
+        const V3 r = along(w, -dot(w, o.a), o.a);
+        const double rl = norm(r);
+        if (rl > 1e-9 * (1 + std::sqrt(ww))) {
+          const V3 u = times(1.0 / rl, r), v = times(-1, u);
+          auto within = [&](const V3& x) {
+            return dot(cross(e0, x), o.a) >= 0 && dot(cross(x, e1), o.a) >= 0;
+          };
+          if (within(u)) least = std::min(least, gap(z, along(o.m, o.rho, u), u));
+          if (within(v)) least = std::min(least, gap(z, along(o.m, o.rho, v), v));
+        }
+      }
+      if (least < margin) live.push_back(k);
+    }
+  }
+  if (live.empty()) return false;
   const int n = std::max(8, static_cast<int>(std::ceil((q.b1 - q.b0) * (o.rho + p) / 0.1)));
   const double step = (q.b1 - q.b0) / n;
-  std::vector<double> low(pts.at.size(), HUGE_VAL);
-  std::vector<int> best(pts.at.size(), 0);
+  static thread_local std::vector<double> low;
+  static thread_local std::vector<int> best;
+  low.assign(pts.at.size(), HUGE_VAL);
+  best.assign(pts.at.size(), 0);
   for (int i = 0; i <= n; ++i) {
     V3 y, e;
     point(q.b0 + step * i, y, e);
-    for (std::size_t k = 0; k < pts.at.size(); ++k) {
+    for (std::size_t k : live) {
       const double g = gap(pts.at[k], y, e);
       if (g < 0) return true;
       if (g < low[k]) {
@@ -1413,7 +1489,7 @@ bool torus_is_cut(const Boundary& B, const Piece& q, const Competitors& pts, boo
   }
   // Between samples the gap can dip by at most its second derivative
   // (below 2 (rho + p + |z - y|)^2 along the circle) times step^2 / 8.
-  for (std::size_t k = 0; k < pts.at.size(); ++k) {
+  for (std::size_t k : live) {
     const double reach = o.rho + p + std::sqrt(dist2(pts.at[k], o.m)) + o.rho;
     if (low[k] > 2 * reach * reach * step * step / 8) continue;
     // Golden-section search about the least sample.
@@ -1449,8 +1525,23 @@ bool torus_is_cut(const Boundary& B, const Piece& q, const Competitors& pts, boo
 
 // The measures of a piece, unless no competitor can cut it (then false:
 // the closed forms hold for it).
+// Buffers of measure(), kept from piece to piece.
+struct MeasureScratch {
+  Competitors pts, extra, all;
+  TorusFrame frame;
+  Tally wide, fine;
+};
+MeasureScratch& measure_scratch() {
+  static thread_local MeasureScratch s;
+  return s;
+}
+
 bool measure(const Boundary& B, const Piece& q, Tally& t) {
-  Competitors pts, extra;
+  MeasureScratch& z = measure_scratch();
+  Competitors& pts = z.pts;
+  Competitors& extra = z.extra;
+  pts.clear();
+  extra.clear();
   competitor_points(B, q, q.points, q.arcs, kSpacing, pts);
   competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra);
   if (q.kind == Piece::kPatch) {
@@ -1463,24 +1554,28 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
   } else {
     keep_near_arc(B, q, pts);
     keep_near_arc(B, q, extra);
-    Competitors all = pts;
+    Competitors& all = z.all;
+    all = pts;
     all.at.insert(all.at.end(), extra.at.begin(), extra.at.end());
     if (!torus_is_cut(B, q, all, true)) return false;
   }
+  TorusFrame& frame = measure_scratch().frame;
+  if (q.kind == Piece::kTorus) torus_frame(B, q, frame);
   auto run = [&](bool coarse, Tally& out, bool* arc_used) {
     out.reset(q.owners.size());
     if (q.kind == Piece::kPatch)
       patch_measure(B, q, pts, extra, coarse, out, arc_used);
     else
-      torus_range(B, q, q.b0, q.b1, pts, extra, coarse, kTolerance, 6, out, arc_used);
+      torus_range(B, q, frame, q.b0, q.b1, pts, extra, coarse, kTolerance, 6, out, arc_used);
   };
   bool arc_used = false;
   run(false, t, &arc_used);
   // When no arc point cut anything, the coarse set gives the same.
   if (!arc_used) return true;
-  Tally wide;
+  Tally& wide = z.wide;
   run(true, wide, &arc_used);
-  Tally fine = t;
+  Tally& fine = z.fine;
+  fine = t;
   t.reset(q.owners.size());
   t.add(fine, 4.0 / 3);
   t.add(wide, -1.0 / 3);
@@ -1489,7 +1584,8 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
 
 // Whether the extra competitors of a piece alone cut it.
 bool cut_by_extra(const Boundary& B, const Piece& q) {
-  Competitors extra;
+  Competitors& extra = measure_scratch().extra;
+  extra.clear();
   competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra);
   if (q.kind == Piece::kPatch) {
     const Vertex& vx = B.vertices()[q.vertex];
@@ -1526,7 +1622,7 @@ void gather(Piece& q, const Boundary& B, const std::vector<int>& skip_circles, i
             Extra&& extra) {
   const double p = B.probe();
   const double reach = q.radius + p;
-  std::vector<int> vertices, arcs;
+  static thread_local std::vector<int> vertices, arcs;
   B.near(q.centre, reach, vertices, arcs);
   for (int kk : vertices) {
     if (kk == skip_vertex) continue;
