@@ -945,23 +945,38 @@ void owners_near(const Boundary& B, const Piece& q, const V3& y, Lowest&& lowest
   }
 }
 
-// The largest cosine between d and a direction of the spherical triangle
-// (n[0], n[1], n[2]).
-double cone_reach(const V3* n, const V3& d) {
-  bool inside = true;
-  for (int i = 0; i < 3 && inside; ++i) {
-    const V3 g = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
-    inside = (dot(g, d) >= 0) == (dot(g, n[i]) >= 0);
+// The spherical triangle of directions (n[0], n[1], n[2]), with the
+// normals of its sides' planes, made once for many directions.
+struct Cone {
+  V3 n[3];
+  V3 side[3];      // n[i + 1] x n[i + 2]
+  bool in[3];      // n[i] on its positive side
+  V3 unit_side[3];
+  bool flat[3];    // the side's normal vanishes
+  explicit Cone(const V3* dirs) {
+    for (int i = 0; i < 3; ++i) n[i] = dirs[i];
+    for (int i = 0; i < 3; ++i) {
+      side[i] = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
+      in[i] = dot(side[i], n[i]) >= 0;
+      const double gl = norm(side[i]);
+      flat[i] = !(gl > 0);
+      unit_side[i] = flat[i] ? side[i] : times(1.0 / gl, side[i]);
+    }
   }
+};
+
+// The largest cosine between d and a direction of the cone.
+double cone_reach(const Cone& c, const V3& d) {
+  bool inside = true;
+  for (int i = 0; i < 3 && inside; ++i) inside = (dot(c.side[i], d) >= 0) == c.in[i];
   if (inside) return 1;
+  const V3* n = c.n;
   double best = -1;
   for (int i = 0; i < 3; ++i) {
     const V3 &u = n[(i + 1) % 3], &w = n[(i + 2) % 3];
     best = std::max(best, std::max(dot(u, d), dot(w, d)));
-    V3 g = cross(u, w);
-    const double gl = norm(g);
-    if (!(gl > 0)) continue;
-    g = times(1.0 / gl, g);
+    if (c.flat[i]) continue;
+    const V3& g = c.unit_side[i];
     const V3 q = along(d, -dot(d, g), g);
     const double ql = norm(q);
     if (!(ql > 0)) continue;
@@ -975,13 +990,14 @@ double cone_reach(const V3* n, const V3& d) {
 // the directions n (of the coarse set only, when asked).
 void cone_bisectors(const V3& y, double p, const V3* n, const Competitors& pts, bool coarse,
                     std::vector<Half>& out, bool* arc_used) {
+  const Cone cone(n);
   for (std::size_t k = 0; k < pts.at.size(); ++k) {
     if (coarse && !pts.coarse(k)) continue;
     const V3 d = sub(pts.at[k], y);
     const double l = norm(d);
     if (!(l > 1e-9) || l >= 2 * p) continue;
     const V3 u = times(1.0 / l, d);
-    if (cone_reach(n, u) * 2 * p <= l) continue;
+    if (cone_reach(cone, u) * 2 * p <= l) continue;
     out.push_back(Half{u, dot(u, y) + l / 2});
     if (pts.kind[k] != 0) *arc_used = true;
   }
@@ -990,10 +1006,11 @@ void cone_bisectors(const V3& y, double p, const V3* n, const Competitors& pts, 
 // Keeps the points whose bisectors cut the ball B(y, p) inside the cone of
 // the directions n.
 void keep_cutting(const V3& y, double p, const V3* n, Competitors& pts) {
+  const Cone cone(n);
   pts.keep_if([&](std::size_t k) {
     const V3 d = sub(pts.at[k], y);
     const double l = norm(d);
-    return !(!(l > 1e-9) || l >= 2 * p || cone_reach(n, times(1.0 / l, d)) * 2 * p <= l);
+    return !(!(l > 1e-9) || l >= 2 * p || cone_reach(cone, times(1.0 / l, d)) * 2 * p <= l);
   });
 }
 
@@ -1056,11 +1073,13 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   // Its points x = y + t u lie in the cone (t <= p) and in the hull of
   // the corners.
   std::vector<std::size_t>& owners = scratch().owners;
+  const Cone directions(n);
   owners_near(
       B, q, y,
       [&](const V3& g) {
         const double l = norm(g);
-        const double least = l > 0 ? -p * std::max(0.0, l * cone_reach(n, times(-1 / l, g))) : 0;
+        const double least =
+            l > 0 ? -p * std::max(0.0, l * cone_reach(directions, times(-1 / l, g))) : 0;
         double in = HUGE_VAL;
         for (const V3& x : common.corners()) in = std::min(in, dot(g, x));
         return std::max(least, in);
@@ -1189,10 +1208,10 @@ void disc_part(const std::vector<P2>& poly, double R, double rho, double* vol, d
 }
 
 // The greatest of A cos a + B sin a over the angles a in [lo, hi] (an
-// interval shorter than pi).
-double sector_most(double A, double Bv, double lo, double hi) {
-  double most =
-      std::max(A * std::cos(lo) + Bv * std::sin(lo), A * std::cos(hi) + Bv * std::sin(hi));
+// interval shorter than pi), given the cosines and sines of its ends.
+double sector_most(double A, double Bv, double lo, double hi, double clo, double slo, double chi,
+                   double shi) {
+  double most = std::max(A * clo + Bv * slo, A * chi + Bv * shi);
   const double top = std::atan2(Bv, A);
   if (top >= lo && top <= hi) most = std::hypot(A, Bv);
   return most;
@@ -1220,6 +1239,7 @@ SliceScratch& slice_scratch() {
 // competitor cuts it.
 struct TorusFrame {
   double tj = 0, tk = 0, whole = 0;
+  double cj = 1, sj = 0, ck = 1, sk = 0;  // cosines and sines of tj, tk
   std::vector<P2> start;
 };
 void torus_frame(const Boundary& B, const Piece& q, TorusFrame& f) {
@@ -1243,6 +1263,10 @@ void torus_frame(const Boundary& B, const Piece& q, TorusFrame& f) {
   const double L = 1.01 * p / std::cos((tk - tj) / 2);
   f.tj = tj;
   f.tk = tk;
+  f.cj = std::cos(tj);
+  f.sj = std::sin(tj);
+  f.ck = std::cos(tk);
+  f.sk = std::sin(tk);
   f.whole = whole;
   f.start.assign(
       {{0, 0}, {L * std::cos(tj), L * std::sin(tj)}, {L * std::cos(tk), L * std::sin(tk)}});
@@ -1291,7 +1315,8 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
       B, q, y,
       [&](const V3& g) {
         const double gu = dot(g, w), gv = dot(g, o.a);
-        const double least = -p * std::max(0.0, sector_most(-gu, -gv, tj, tk));
+        const double least =
+            -p * std::max(0.0, sector_most(-gu, -gv, tj, tk, f.cj, f.sj, f.ck, f.sk));
         double in = HUGE_VAL;
         for (const P2& x : poly) in = std::min(in, gu * x.u + gv * x.v);
         return poly.empty() ? least : std::max(least, in);
