@@ -1411,10 +1411,16 @@ void keep_near_arc(const Boundary& B, const Piece& q, Competitors& pts) {
     const V3 w = sub(pts.at[k], o.m);
     const double B1 = dot(w, o.e1), C1 = dot(w, o.e2);
     double most = std::max(B1 * c0 + C1 * s0, B1 * c1 + C1 * s1);
+    // The greatest lies between the ends' and |(B1, C1)|: where both give
+    // the same answer, beyond rounding, the angle is not needed.
+    const double base = dot(w, w) + o.rho * o.rho, bar = 4 * p * p;
+    const double margin = 1e-9 * (1 + base + bar);
+    if (base - 2 * o.rho * most < bar - margin) return true;
+    if (base - 2 * o.rho * std::sqrt(B1 * B1 + C1 * C1) >= bar + margin) return false;
     double top = std::atan2(C1, B1);
     while (top < q.b0) top += kTwoPi;
     if (top <= q.b1) most = std::hypot(B1, C1);
-    return dot(w, w) + o.rho * o.rho - 2 * o.rho * most < 4 * p * p;
+    return base - 2 * o.rho * most < bar;
   });
 }
 
