@@ -187,11 +187,23 @@ class Neighbourhood {
   void boundary_edges(const std::vector<const tetra*>& tetras, const V3& lo, const V3& hi,
                       double margin, std::vector<std::pair<int, int>>& out) const {
     out.clear();
+    // A tetrahedron is listed in the cell of each corner, an atom is a
+    // corner of many: each is looked at once per call.
+    if (tetra_seen_.size() != tetras.size()) tetra_seen_.assign(tetras.size(), 0);
+    if (atom_seen_.size() != atoms_.size()) atom_seen_.assign(atoms_.size(), 0);
+    ++stamp_;
     visit(lo, hi, margin + most_, tetras_in_, [&](int t) {
+      if (tetra_seen_[static_cast<std::size_t>(t)] == stamp_) return;
+      tetra_seen_[static_cast<std::size_t>(t)] = stamp_;
       const tetra& T = *tetras[static_cast<std::size_t>(t)];
       int near[4], n = 0;
-      for (const info* a : T.v)
-        if (box_gap(V3{a->x, a->y, a->z}, lo, hi) < a->radius + p_ + margin) near[n++] = a->index;
+      for (const info* a : T.v) {
+        // stamp_ when near the box, -stamp_ when not
+        int& seen = atom_seen_[static_cast<std::size_t>(a->index)];
+        if (seen != stamp_ && seen != -stamp_)
+          seen = box_gap(V3{a->x, a->y, a->z}, lo, hi) < a->radius + p_ + margin ? stamp_ : -stamp_;
+        if (seen == stamp_) near[n++] = a->index;
+      }
       for (int a = 0; a < n; ++a)
         for (int b = a + 1; b < n; ++b)
           out.emplace_back(std::min(near[a], near[b]), std::max(near[a], near[b]));
@@ -350,6 +362,8 @@ class Neighbourhood {
   std::vector<std::vector<int>> atoms_in_, tetras_in_;
   mutable std::vector<std::vector<int>> overlaps_;
   mutable std::vector<char> listed_;
+  mutable std::vector<int> tetra_seen_, atom_seen_;
+  mutable int stamp_ = 0;
   mutable std::unordered_map<long long, FreeCircle> circles_;
 };
 
