@@ -615,7 +615,10 @@ class Polytope {
   // Corners within the slack of the plane count as inside.
   bool clip(const Half& h) {
     bool out = false, in = false;
-    for (const V3& x : pts_) (dot(h.n, x) - h.e > slack_ ? out : in) = true;
+    for (const V3& x : pts_) {
+      (dot(h.n, x) - h.e > slack_ ? out : in) = true;
+      if (out && in) break;
+    }
     if (!out) return !faces_.empty();
     if (!in) {
       faces_.clear();
@@ -935,12 +938,12 @@ void cell_of(const Boundary& B, const std::vector<int>& owners, std::size_t m,
   }
 }
 
-// The owners that can hold a point x of a piece's region about y, for
-// which lowest(g) bounds g . (x - y) from below: ball m beats own ball j
-// at x only if pow_m(y) - pow_j(y) + 2 (c_j - c_m) . (x - y) < 0, and it
-// must beat every own ball.
-template <class Lowest>
-void owners_near(const Boundary& B, const Piece& q, const V3& y, Lowest&& lowest,
+// The owners that can hold a point x of a piece's region about y: ball m
+// beats own ball j at x only if pow_m(y) - pow_j(y) + 2 (c_j - c_m) . (x -
+// y) < 0, and it must beat every own ball.  never(g, gap) tells, from a
+// lower bound of g . (x - y), that gap + 2 g . (x - y) < 0 nowhere.
+template <class Never>
+void owners_near(const Boundary& B, const Piece& q, const V3& y, Never&& never,
                  std::vector<std::size_t>& out) {
   out.clear();
   for (std::size_t m = 0; m < q.owners.size(); ++m) {
@@ -950,7 +953,7 @@ void owners_near(const Boundary& B, const Piece& q, const V3& y, Lowest&& lowest
       if (j < 0 || q.owners[m] == j) continue;
       const Ball& J = B.balls()[j];
       const double gap = (dist2(y, b.c) - b.R * b.R) - (dist2(y, J.c) - J.R * J.R);
-      if (gap + 2 * lowest(sub(J.c, b.c)) >= 0) {
+      if (never(sub(J.c, b.c), gap)) {
         can = false;
         break;
       }
@@ -1090,13 +1093,13 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   const Cone directions(n);
   owners_near(
       B, q, y,
-      [&](const V3& g) {
+      [&](const V3& g, double gap) {
         const double l = norm(g);
         const double least =
             l > 0 ? -p * std::max(0.0, l * cone_reach(directions, times(-1 / l, g))) : 0;
         double in = HUGE_VAL;
         for (const V3& x : common.corners()) in = std::min(in, dot(g, x));
-        return std::max(least, in);
+        return gap + 2 * std::max(least, in) >= 0;
       },
       owners);
   if (owners.size() == 1) {
@@ -1132,7 +1135,11 @@ struct P2 {
 // a u + b v <= c.
 bool clip2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>& work) {
   bool out = false;
-  for (const P2& P : poly) out = out || a * P.u + b * P.v - c > 0;
+  for (const P2& P : poly)
+    if (a * P.u + b * P.v - c > 0) {
+      out = true;
+      break;
+    }
   if (!out) return false;
   work.clear();
   const std::size_t n = poly.size();
@@ -1219,16 +1226,6 @@ void disc_part(const std::vector<P2>& poly, double R, double rho, double* vol, d
     }
     arc(0, kTwoPi);
   }
-}
-
-// The greatest of A cos a + B sin a over the angles a in [lo, hi] (an
-// interval shorter than pi), given the cosines and sines of its ends.
-double sector_most(double A, double Bv, double lo, double hi, double clo, double slo, double chi,
-                   double shi) {
-  double most = std::max(A * clo + Bv * slo, A * chi + Bv * shi);
-  const double top = std::atan2(Bv, A);
-  if (top >= lo && top <= hi) most = std::hypot(A, Bv);
-  return most;
 }
 
 // Buffers of the slices, kept from slice to slice.
@@ -1327,13 +1324,23 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
   // between those to the two centres.
   owners_near(
       B, q, y,
-      [&](const V3& g) {
+      [&](const V3& g, double gap) {
         const double gu = dot(g, w), gv = dot(g, o.a);
-        const double least =
-            -p * std::max(0.0, sector_most(-gu, -gv, tj, tk, f.cj, f.sj, f.ck, f.sk));
         double in = HUGE_VAL;
         for (const P2& x : poly) in = std::min(in, gu * x.u + gv * x.v);
-        return poly.empty() ? least : std::max(least, in);
+        // The greatest of A cos a + B sin a over [tj, tk] (shorter than pi):
+        // |(A, B)| where its angle lies within, else the larger end.  When
+        // both give the same answer the angle is not needed.
+        const double A = -gu, Bv = -gv;
+        auto never_with = [&](double most) {
+          const double least = -p * std::max(0.0, most);
+          return gap + 2 * (poly.empty() ? least : std::max(least, in)) >= 0;
+        };
+        const bool by_ends = never_with(std::max(A * f.cj + Bv * f.sj, A * f.ck + Bv * f.sk));
+        const bool by_top = never_with(std::hypot(A, Bv));
+        if (by_ends == by_top) return by_ends;
+        const double top = std::atan2(Bv, A);
+        return top >= tj && top <= tk ? by_top : by_ends;
       },
       owners);
   if (owners.size() == 1) {
