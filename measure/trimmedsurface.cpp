@@ -1659,7 +1659,7 @@ double arc_distance(const Boundary& B, const Arc& a, const V3& z) {
   const double h = dot(w, o.a);
   const V3 q = along(w, -h, o.a);
   const double ql = norm(q);
-  if (a.contains(std::atan2(dot(q, o.e2), dot(q, o.e1))))
+  if (a.span >= kTwoPi || a.contains(std::atan2(dot(q, o.e2), dot(q, o.e1))))
     return std::sqrt(h * h + (ql - o.rho) * (ql - o.rho));
   return std::sqrt(std::min(dist2(z, o.point(a.lo)), dist2(z, o.point(a.lo + a.span))));
 }
@@ -1696,7 +1696,13 @@ void gather(Piece& q, const Boundary& B, const std::vector<int>& skip_circles, i
     if (std::find(skip_circles.begin(), skip_circles.end(), a.circle) != skip_circles.end())
       continue;
     const double r = reach + a.reach;
-    if (dist2(a.centre, q.centre) >= r * r || arc_distance(B, a, q.centre) >= reach) continue;
+    if (dist2(a.centre, q.centre) >= r * r) continue;
+    // An end of the arc well within reach settles it.
+    bool within = false;
+    for (int e : a.ends)
+      within = within || (e >= 0 && std::sqrt(dist2(B.vertices()[static_cast<std::size_t>(e)].y,
+                                                   q.centre)) < reach - 1e-9 * (1 + reach));
+    if (!within && arc_distance(B, a, q.centre) >= reach) continue;
     (extra(true, kk) ? q.extra_arcs : q.arcs).push_back(kk);
   }
   for (std::size_t k = 0; k < B.balls().size(); ++k) {
