@@ -907,8 +907,13 @@ void competitor_points(const Boundary& B, const Piece& q, const std::vector<int>
     const V3 w = sub(o.m, q.centre);
     static thread_local Spans in;
     in.clear();
-    negative_part(dot(w, w) + o.rho * o.rho - reach * reach, 2 * o.rho * dot(w, o.e1),
-                  2 * o.rho * dot(w, o.e2), a.lo, a.lo + a.span, in);
+    // An arc whose bounding sphere lies well within reach is within it
+    // whole: its angles need no solving.
+    if (std::sqrt(dist2(a.centre, q.centre)) + a.reach < reach - 1e-9 * (1 + reach))
+      in.push_back(Span{a.lo, a.lo + a.span});
+    else
+      negative_part(dot(w, w) + o.rho * o.rho - reach * reach, 2 * o.rho * dot(w, o.e1),
+                    2 * o.rho * dot(w, o.e2), a.lo, a.lo + a.span, in);
     const bool whole = a.span >= kTwoPi;
     for (const Span& x : in) {
       // The ends of an arc are vertices, listed already when they count.
