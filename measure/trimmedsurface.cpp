@@ -1257,6 +1257,27 @@ struct TorusFrame {
   double tj = 0, tk = 0, whole = 0;
   double cj = 1, sj = 0, ck = 1, sk = 0;  // cosines and sines of tj, tk
   std::vector<P2> start;
+  // The power planes between pairs of the piece's owners (i's side), made
+  // when first needed; none for balls about one centre.
+  mutable std::vector<Half> planes;
+  mutable std::vector<char> made;  // 0 not yet, 1 made, 2 none
+  const Half* plane(const Boundary& B, const Piece& q, std::size_t i, std::size_t j) const {
+    const std::size_t at = i * q.owners.size() + j;
+    if (made[at] == 0) {
+      const Ball& a = B.balls()[q.owners[i]];
+      const Ball& b = B.balls()[q.owners[j]];
+      // as in cell_of
+      const V3 d = sub(b.c, a.c);
+      const double l = norm(d);
+      made[at] = 2;
+      if (l > 0) {
+        const double e = (dot(b.c, b.c) - dot(a.c, a.c) - b.R * b.R + a.R * a.R) / 2;
+        planes[at] = Half{times(1.0 / l, d), e / l};
+        made[at] = 1;
+      }
+    }
+    return made[at] == 1 ? &planes[at] : nullptr;
+  }
 };
 void torus_frame(const Boundary& B, const Piece& q, TorusFrame& f) {
   const double p = B.probe();
@@ -1288,6 +1309,8 @@ void torus_frame(const Boundary& B, const Piece& q, TorusFrame& f) {
       {{0, 0}, {L * std::cos(tj), L * std::sin(tj)}, {L * std::cos(tk), L * std::sin(tk)}});
   std::vector<P2> work;
   clip2(f.start, 1, 0, o.rho, work);
+  f.planes.assign(q.owners.size() * q.owners.size(), Half{});
+  f.made.assign(q.owners.size() * q.owners.size(), 0);
 }
 
 void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double b,
@@ -1355,14 +1378,13 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
   }
   // Each owner's part: the polygon within its power cell, n.(y + u w +
   // v a) <= e; lines that miss the disc are left out.
-  std::vector<int>& ids = z.ids;
-  ids.clear();
-  for (std::size_t m : owners) ids.push_back(q.owners[m]);
   std::vector<Half>& cell = z.cell;
   std::vector<P2>& part = z.part;
   for (std::size_t k = 0; k < owners.size(); ++k) {
     cell.clear();
-    cell_of(B, ids, k, cell);
+    for (std::size_t j = 0; j < owners.size(); ++j)
+      if (j != k)
+        if (const Half* h = f.plane(B, q, owners[k], owners[j])) cell.push_back(*h);
     part = poly;
     bool left = true;
     for (const Half& h : cell) {
