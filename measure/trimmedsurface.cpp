@@ -1343,8 +1343,9 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
     cut_by(extra, poly);
     disc_part(poly, p, o.rho, &vol, &area);
     t.taken += left - area;
+  } else {
+    disc_part(poly, p, o.rho, &vol, &area);
   }
-  disc_part(poly, p, o.rho, &vol, &area);
   t.trimmed += std::max(0.0, whole - area);
   if (!(area > 0 || vol > 0)) return;
   std::vector<std::size_t>& owners = z.owners;
