@@ -187,11 +187,23 @@ class Neighbourhood {
   void boundary_edges(const std::vector<const tetra*>& tetras, const V3& lo, const V3& hi,
                       double margin, std::vector<std::pair<int, int>>& out) const {
     out.clear();
+    // A tetrahedron is listed in the cell of each corner, an atom is a
+    // corner of many: each is looked at once per call.
+    if (tetra_seen_.size() != tetras.size()) tetra_seen_.assign(tetras.size(), 0);
+    if (atom_seen_.size() != atoms_.size()) atom_seen_.assign(atoms_.size(), 0);
+    ++stamp_;
     visit(lo, hi, margin + most_, tetras_in_, [&](int t) {
+      if (tetra_seen_[static_cast<std::size_t>(t)] == stamp_) return;
+      tetra_seen_[static_cast<std::size_t>(t)] = stamp_;
       const tetra& T = *tetras[static_cast<std::size_t>(t)];
       int near[4], n = 0;
-      for (const info* a : T.v)
-        if (box_gap(V3{a->x, a->y, a->z}, lo, hi) < a->radius + p_ + margin) near[n++] = a->index;
+      for (const info* a : T.v) {
+        // stamp_ when near the box, -stamp_ when not
+        int& seen = atom_seen_[static_cast<std::size_t>(a->index)];
+        if (seen != stamp_ && seen != -stamp_)
+          seen = box_gap(V3{a->x, a->y, a->z}, lo, hi) < a->radius + p_ + margin ? stamp_ : -stamp_;
+        if (seen == stamp_) near[n++] = a->index;
+      }
       for (int a = 0; a < n; ++a)
         for (int b = a + 1; b < n; ++b)
           out.emplace_back(std::min(near[a], near[b]), std::max(near[a], near[b]));
@@ -350,6 +362,8 @@ class Neighbourhood {
   std::vector<std::vector<int>> atoms_in_, tetras_in_;
   mutable std::vector<std::vector<int>> overlaps_;
   mutable std::vector<char> listed_;
+  mutable std::vector<int> tetra_seen_, atom_seen_;
+  mutable int stamp_ = 0;
   mutable std::unordered_map<long long, FreeCircle> circles_;
 };
 
@@ -601,7 +615,10 @@ class Polytope {
   // Corners within the slack of the plane count as inside.
   bool clip(const Half& h) {
     bool out = false, in = false;
-    for (const V3& x : pts_) (dot(h.n, x) - h.e > slack_ ? out : in) = true;
+    for (const V3& x : pts_) {
+      (dot(h.n, x) - h.e > slack_ ? out : in) = true;
+      if (out && in) break;
+    }
     if (!out) return !faces_.empty();
     if (!in) {
       faces_.clear();
@@ -763,7 +780,7 @@ class Polytope {
 struct Scratch {
   Polytope common, part;
   std::vector<std::size_t> owners;
-  std::vector<Half> cell;
+  std::vector<Half> cell, planes;
   std::vector<int> ids;
 };
 Scratch& scratch() {
@@ -858,6 +875,23 @@ struct Competitors {
     kind.push_back(k);
   }
   bool coarse(std::size_t k) const { return kind[k] < 2; }
+  void clear() {
+    at.clear();
+    kind.clear();
+  }
+  // Keeps the points for which keep(k) holds, in order.
+  template <class Keep>
+  void keep_if(Keep&& keep) {
+    std::size_t n = 0;
+    for (std::size_t k = 0; k < at.size(); ++k)
+      if (keep(k)) {
+        at[n] = at[k];
+        kind[n] = kind[k];
+        ++n;
+      }
+    at.resize(n);
+    kind.resize(n);
+  }
 };
 
 void competitor_points(const Boundary& B, const Piece& q, const std::vector<int>& points,
@@ -871,9 +905,15 @@ void competitor_points(const Boundary& B, const Piece& q, const std::vector<int>
     // Only where the arc comes within reach: |z(s) - centre|^2 < reach^2,
     // trigonometric of degree one in s.
     const V3 w = sub(o.m, q.centre);
-    Spans in;
-    negative_part(dot(w, w) + o.rho * o.rho - reach * reach, 2 * o.rho * dot(w, o.e1),
-                  2 * o.rho * dot(w, o.e2), a.lo, a.lo + a.span, in);
+    static thread_local Spans in;
+    in.clear();
+    // An arc whose bounding sphere lies well within reach is within it
+    // whole: its angles need no solving.
+    if (std::sqrt(dist2(a.centre, q.centre)) + a.reach < reach - 1e-9 * (1 + reach))
+      in.push_back(Span{a.lo, a.lo + a.span});
+    else
+      negative_part(dot(w, w) + o.rho * o.rho - reach * reach, 2 * o.rho * dot(w, o.e1),
+                    2 * o.rho * dot(w, o.e2), a.lo, a.lo + a.span, in);
     const bool whole = a.span >= kTwoPi;
     for (const Span& x : in) {
       // The ends of an arc are vertices, listed already when they count.
@@ -903,12 +943,12 @@ void cell_of(const Boundary& B, const std::vector<int>& owners, std::size_t m,
   }
 }
 
-// The owners that can hold a point x of a piece's region about y, for
-// which lowest(g) bounds g . (x - y) from below: ball m beats own ball j
-// at x only if pow_m(y) - pow_j(y) + 2 (c_j - c_m) . (x - y) < 0, and it
-// must beat every own ball.
-template <class Lowest>
-void owners_near(const Boundary& B, const Piece& q, const V3& y, Lowest&& lowest,
+// The owners that can hold a point x of a piece's region about y: ball m
+// beats own ball j at x only if pow_m(y) - pow_j(y) + 2 (c_j - c_m) . (x -
+// y) < 0, and it must beat every own ball.  never(g, gap) tells, from a
+// lower bound of g . (x - y), that gap + 2 g . (x - y) < 0 nowhere.
+template <class Never>
+void owners_near(const Boundary& B, const Piece& q, const V3& y, Never&& never,
                  std::vector<std::size_t>& out) {
   out.clear();
   for (std::size_t m = 0; m < q.owners.size(); ++m) {
@@ -918,7 +958,7 @@ void owners_near(const Boundary& B, const Piece& q, const V3& y, Lowest&& lowest
       if (j < 0 || q.owners[m] == j) continue;
       const Ball& J = B.balls()[j];
       const double gap = (dist2(y, b.c) - b.R * b.R) - (dist2(y, J.c) - J.R * J.R);
-      if (gap + 2 * lowest(sub(J.c, b.c)) >= 0) {
+      if (never(sub(J.c, b.c), gap)) {
         can = false;
         break;
       }
@@ -927,23 +967,38 @@ void owners_near(const Boundary& B, const Piece& q, const V3& y, Lowest&& lowest
   }
 }
 
-// The largest cosine between d and a direction of the spherical triangle
-// (n[0], n[1], n[2]).
-double cone_reach(const V3* n, const V3& d) {
-  bool inside = true;
-  for (int i = 0; i < 3 && inside; ++i) {
-    const V3 g = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
-    inside = (dot(g, d) >= 0) == (dot(g, n[i]) >= 0);
+// The spherical triangle of directions (n[0], n[1], n[2]), with the
+// normals of its sides' planes, made once for many directions.
+struct Cone {
+  V3 n[3];
+  V3 side[3];      // n[i + 1] x n[i + 2]
+  bool in[3];      // n[i] on its positive side
+  V3 unit_side[3];
+  bool flat[3];    // the side's normal vanishes
+  explicit Cone(const V3* dirs) {
+    for (int i = 0; i < 3; ++i) n[i] = dirs[i];
+    for (int i = 0; i < 3; ++i) {
+      side[i] = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
+      in[i] = dot(side[i], n[i]) >= 0;
+      const double gl = norm(side[i]);
+      flat[i] = !(gl > 0);
+      unit_side[i] = flat[i] ? side[i] : times(1.0 / gl, side[i]);
+    }
   }
+};
+
+// The largest cosine between d and a direction of the cone.
+double cone_reach(const Cone& c, const V3& d) {
+  bool inside = true;
+  for (int i = 0; i < 3 && inside; ++i) inside = (dot(c.side[i], d) >= 0) == c.in[i];
   if (inside) return 1;
+  const V3* n = c.n;
   double best = -1;
   for (int i = 0; i < 3; ++i) {
     const V3 &u = n[(i + 1) % 3], &w = n[(i + 2) % 3];
     best = std::max(best, std::max(dot(u, d), dot(w, d)));
-    V3 g = cross(u, w);
-    const double gl = norm(g);
-    if (!(gl > 0)) continue;
-    g = times(1.0 / gl, g);
+    if (c.flat[i]) continue;
+    const V3& g = c.unit_side[i];
     const V3 q = along(d, -dot(d, g), g);
     const double ql = norm(q);
     if (!(ql > 0)) continue;
@@ -957,13 +1012,14 @@ double cone_reach(const V3* n, const V3& d) {
 // the directions n (of the coarse set only, when asked).
 void cone_bisectors(const V3& y, double p, const V3* n, const Competitors& pts, bool coarse,
                     std::vector<Half>& out, bool* arc_used) {
+  const Cone cone(n);
   for (std::size_t k = 0; k < pts.at.size(); ++k) {
     if (coarse && !pts.coarse(k)) continue;
     const V3 d = sub(pts.at[k], y);
     const double l = norm(d);
     if (!(l > 1e-9) || l >= 2 * p) continue;
     const V3 u = times(1.0 / l, d);
-    if (cone_reach(n, u) * 2 * p <= l) continue;
+    if (cone_reach(cone, u) * 2 * p <= l) continue;
     out.push_back(Half{u, dot(u, y) + l / 2});
     if (pts.kind[k] != 0) *arc_used = true;
   }
@@ -972,14 +1028,12 @@ void cone_bisectors(const V3& y, double p, const V3* n, const Competitors& pts, 
 // Keeps the points whose bisectors cut the ball B(y, p) inside the cone of
 // the directions n.
 void keep_cutting(const V3& y, double p, const V3* n, Competitors& pts) {
-  Competitors kept;
-  for (std::size_t k = 0; k < pts.at.size(); ++k) {
+  const Cone cone(n);
+  pts.keep_if([&](std::size_t k) {
     const V3 d = sub(pts.at[k], y);
     const double l = norm(d);
-    if (!(l > 1e-9) || l >= 2 * p || cone_reach(n, times(1.0 / l, d)) * 2 * p <= l) continue;
-    kept.add(pts.at[k], pts.kind[k]);
-  }
-  pts = kept;
+    return !(!(l > 1e-9) || l >= 2 * p || cone_reach(cone, times(1.0 / l, d)) * 2 * p <= l);
+  });
 }
 
 // The probe patch of a vertex: the ball B(y, p) inside the cone of the
@@ -992,20 +1046,20 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   const V3 y = vx.y;
   V3 n[3];
   for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, y));
-  std::vector<Half> cone;
+  std::vector<Half>& hs = scratch().planes;
+  hs.clear();
   for (int i = 0; i < 3; ++i) {
     V3 g = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
     const double l = norm(g);
     if (!(l > 1e-12)) return;
     g = times(1.0 / l, g);
     if (dot(g, n[i]) > 0) g = times(-1, g);
-    cone.push_back(Half{g, dot(g, y)});
+    hs.push_back(Half{g, dot(g, y)});
   }
   // The whole patch: p^2 times the solid angle of the cone.
   const double solid = 2 * std::atan2(std::fabs(dot(n[0], cross(n[1], n[2]))),
                                       1 + dot(n[0], n[1]) + dot(n[1], n[2]) + dot(n[2], n[0]));
   const double whole = p * p * solid;
-  std::vector<Half> hs = cone;
   cone_bisectors(y, p, n, pts, coarse, hs, arc_used);
   // About y, within a regular tetrahedron about the ball (corners at three
   // times its inradius).
@@ -1041,14 +1095,16 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   // Its points x = y + t u lie in the cone (t <= p) and in the hull of
   // the corners.
   std::vector<std::size_t>& owners = scratch().owners;
+  const Cone directions(n);
   owners_near(
       B, q, y,
-      [&](const V3& g) {
+      [&](const V3& g, double gap) {
         const double l = norm(g);
-        const double least = l > 0 ? -p * std::max(0.0, l * cone_reach(n, times(-1 / l, g))) : 0;
+        const double least =
+            l > 0 ? -p * std::max(0.0, l * cone_reach(directions, times(-1 / l, g))) : 0;
         double in = HUGE_VAL;
         for (const V3& x : common.corners()) in = std::min(in, dot(g, x));
-        return std::max(least, in);
+        return gap + 2 * std::max(least, in) >= 0;
       },
       owners);
   if (owners.size() == 1) {
@@ -1084,7 +1140,11 @@ struct P2 {
 // a u + b v <= c.
 bool clip2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>& work) {
   bool out = false;
-  for (const P2& P : poly) out = out || a * P.u + b * P.v - c > 0;
+  for (const P2& P : poly)
+    if (a * P.u + b * P.v - c > 0) {
+      out = true;
+      break;
+    }
   if (!out) return false;
   work.clear();
   const std::size_t n = poly.size();
@@ -1173,16 +1233,6 @@ void disc_part(const std::vector<P2>& poly, double R, double rho, double* vol, d
   }
 }
 
-// The greatest of A cos a + B sin a over the angles a in [lo, hi] (an
-// interval shorter than pi).
-double sector_most(double A, double Bv, double lo, double hi) {
-  double most =
-      std::max(A * std::cos(lo) + Bv * std::sin(lo), A * std::cos(hi) + Bv * std::sin(hi));
-  const double top = std::atan2(Bv, A);
-  if (top >= lo && top <= hi) most = std::hypot(A, Bv);
-  return most;
-}
-
 // Buffers of the slices, kept from slice to slice.
 struct SliceScratch {
   std::vector<P2> poly, work, part;
@@ -1200,14 +1250,39 @@ SliceScratch& slice_scratch() {
 // centres, on y's side of the axis, nearer to y than to every competitor
 // point; per owner's power cell.  Coordinates: u towards the axis, v along
 // it.
-void torus_slice(const Boundary& B, const Piece& q, double b, const Competitors& pts,
-                 const Competitors& extra, bool coarse, Tally& t, bool* arc_used) {
+// What every slice of a torus piece shares: the angles of the directions
+// to the two centres, the whole slice's surface, and the sector before any
+// competitor cuts it.
+struct TorusFrame {
+  double tj = 0, tk = 0, whole = 0;
+  double cj = 1, sj = 0, ck = 1, sk = 0;  // cosines and sines of tj, tk
+  std::vector<P2> start;
+  // The power planes between pairs of the piece's owners (i's side), made
+  // when first needed; none for balls about one centre.
+  mutable std::vector<Half> planes;
+  mutable std::vector<char> made;  // 0 not yet, 1 made, 2 none
+  const Half* plane(const Boundary& B, const Piece& q, std::size_t i, std::size_t j) const {
+    const std::size_t at = i * q.owners.size() + j;
+    if (made[at] == 0) {
+      const Ball& a = B.balls()[q.owners[i]];
+      const Ball& b = B.balls()[q.owners[j]];
+      // as in cell_of
+      const V3 d = sub(b.c, a.c);
+      const double l = norm(d);
+      made[at] = 2;
+      if (l > 0) {
+        const double e = (dot(b.c, b.c) - dot(a.c, a.c) - b.R * b.R + a.R * a.R) / 2;
+        planes[at] = Half{times(1.0 / l, d), e / l};
+        made[at] = 1;
+      }
+    }
+    return made[at] == 1 ? &planes[at] : nullptr;
+  }
+};
+void torus_frame(const Boundary& B, const Piece& q, TorusFrame& f) {
   const double p = B.probe();
   const Circle& o = B.circles()[q.circle];
   const Ball &J = B.balls()[o.j], &K = B.balls()[o.k];
-  const V3 e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
-  const V3 y = along(o.m, o.rho, e);
-  const V3 w = times(-1, e);  // u axis
   const double tj = std::atan2(dot(sub(J.c, o.m), o.a), o.rho);
   const double tk = std::atan2(dot(sub(K.c, o.m), o.a), o.rho);
   // The whole slice's surface: |rho - p cos a| p over the angles (beyond
@@ -1223,11 +1298,34 @@ void torus_slice(const Boundary& B, const Piece& q, double b, const Competitors&
     whole = std::fabs(whole);
   }
   const double L = 1.01 * p / std::cos((tk - tj) / 2);
+  f.tj = tj;
+  f.tk = tk;
+  f.cj = std::cos(tj);
+  f.sj = std::sin(tj);
+  f.ck = std::cos(tk);
+  f.sk = std::sin(tk);
+  f.whole = whole;
+  f.start.assign(
+      {{0, 0}, {L * std::cos(tj), L * std::sin(tj)}, {L * std::cos(tk), L * std::sin(tk)}});
+  std::vector<P2> work;
+  clip2(f.start, 1, 0, o.rho, work);
+  f.planes.assign(q.owners.size() * q.owners.size(), Half{});
+  f.made.assign(q.owners.size() * q.owners.size(), 0);
+}
+
+void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double b,
+                 const Competitors& pts, const Competitors& extra, bool coarse, Tally& t,
+                 bool* arc_used) {
+  const double p = B.probe();
+  const Circle& o = B.circles()[q.circle];
+  const V3 e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
+  const V3 y = along(o.m, o.rho, e);
+  const V3 w = times(-1, e);  // u axis
+  const double tj = f.tj, tk = f.tk, whole = f.whole;
   SliceScratch& z = slice_scratch();
   std::vector<P2>& poly = z.poly;
   std::vector<P2>& work = z.work;
-  poly.assign({{0, 0}, {L * std::cos(tj), L * std::sin(tj)}, {L * std::cos(tk), L * std::sin(tk)}});
-  clip2(poly, 1, 0, o.rho, work);
+  poly = f.start;
   auto cut_by = [&](const Competitors& zs, std::vector<P2>& g) {
     for (std::size_t k = 0; k < zs.at.size(); ++k) {
       if (coarse && !zs.coarse(k)) continue;
@@ -1245,8 +1343,9 @@ void torus_slice(const Boundary& B, const Piece& q, double b, const Competitors&
     cut_by(extra, poly);
     disc_part(poly, p, o.rho, &vol, &area);
     t.taken += left - area;
+  } else {
+    disc_part(poly, p, o.rho, &vol, &area);
   }
-  disc_part(poly, p, o.rho, &vol, &area);
   t.trimmed += std::max(0.0, whole - area);
   if (!(area > 0 || vol > 0)) return;
   std::vector<std::size_t>& owners = z.owners;
@@ -1254,12 +1353,23 @@ void torus_slice(const Boundary& B, const Piece& q, double b, const Competitors&
   // between those to the two centres.
   owners_near(
       B, q, y,
-      [&](const V3& g) {
+      [&](const V3& g, double gap) {
         const double gu = dot(g, w), gv = dot(g, o.a);
-        const double least = -p * std::max(0.0, sector_most(-gu, -gv, tj, tk));
         double in = HUGE_VAL;
         for (const P2& x : poly) in = std::min(in, gu * x.u + gv * x.v);
-        return poly.empty() ? least : std::max(least, in);
+        // The greatest of A cos a + B sin a over [tj, tk] (shorter than pi):
+        // |(A, B)| where its angle lies within, else the larger end.  When
+        // both give the same answer the angle is not needed.
+        const double A = -gu, Bv = -gv;
+        auto never_with = [&](double most) {
+          const double least = -p * std::max(0.0, most);
+          return gap + 2 * (poly.empty() ? least : std::max(least, in)) >= 0;
+        };
+        const bool by_ends = never_with(std::max(A * f.cj + Bv * f.sj, A * f.ck + Bv * f.sk));
+        const bool by_top = never_with(std::hypot(A, Bv));
+        if (by_ends == by_top) return by_ends;
+        const double top = std::atan2(Bv, A);
+        return top >= tj && top <= tk ? by_top : by_ends;
       },
       owners);
   if (owners.size() == 1) {
@@ -1269,14 +1379,13 @@ void torus_slice(const Boundary& B, const Piece& q, double b, const Competitors&
   }
   // Each owner's part: the polygon within its power cell, n.(y + u w +
   // v a) <= e; lines that miss the disc are left out.
-  std::vector<int>& ids = z.ids;
-  ids.clear();
-  for (std::size_t m : owners) ids.push_back(q.owners[m]);
   std::vector<Half>& cell = z.cell;
   std::vector<P2>& part = z.part;
   for (std::size_t k = 0; k < owners.size(); ++k) {
     cell.clear();
-    cell_of(B, ids, k, cell);
+    for (std::size_t j = 0; j < owners.size(); ++j)
+      if (j != k)
+        if (const Half* h = f.plane(B, q, owners[k], owners[j])) cell.push_back(*h);
     part = poly;
     bool left = true;
     for (const Half& h : cell) {
@@ -1307,11 +1416,12 @@ const double kTolerance = 1e-5;
 
 // Adds the torus's slices over [a, b], by adaptive Gauss-Kronrod on the
 // area and volume sums.
-void torus_range(const Boundary& B, const Piece& q, double a, double b, const Competitors& pts,
-                 const Competitors& extra, bool coarse, double tol, int depth, Tally& t,
-                 bool* arc_used) {
+// Its tallies are dead by the time it recurses: one set serves every level.
+void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double a, double b,
+                 const Competitors& pts, const Competitors& extra, bool coarse, double tol,
+                 int depth, Tally& t, bool* arc_used) {
   const std::size_t n = q.owners.size();
-  Tally kron, gauss, slice;
+  static thread_local Tally kron, gauss, slice;
   kron.reset(n);
   gauss.reset(n);
   const double c = (a + b) / 2, h = (b - a) / 2;
@@ -1319,7 +1429,7 @@ void torus_range(const Boundary& B, const Piece& q, double a, double b, const Co
     const int i = k < 4 ? k : 6 - k;
     const double x = k < 4 ? c - h * kNode[i] : c + h * kNode[i];
     slice.reset(n);
-    torus_slice(B, q, x, pts, extra, coarse, slice, arc_used);
+    torus_slice(B, q, f, x, pts, extra, coarse, slice, arc_used);
     kron.add(slice, kKronrod[i]);
     if (i % 2 == 1) gauss.add(slice, kGauss[i / 2]);
   }
@@ -1332,8 +1442,8 @@ void torus_range(const Boundary& B, const Piece& q, double a, double b, const Co
     t.add(kron, h);
     return;
   }
-  torus_range(B, q, a, c, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
-  torus_range(B, q, c, b, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
+  torus_range(B, q, f, a, c, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
+  torus_range(B, q, f, c, b, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
 }
 
 // The measures of a piece with its competitor arcs stood for by points
@@ -1343,20 +1453,24 @@ void torus_range(const Boundary& B, const Piece& q, double a, double b, const Co
 void keep_near_arc(const Boundary& B, const Piece& q, Competitors& pts) {
   const double p = B.probe();
   const Circle& o = B.circles()[q.circle];
-  Competitors kept;
   const double c0 = std::cos(q.b0), s0 = std::sin(q.b0), c1 = std::cos(q.b1), s1 = std::sin(q.b1);
-  for (std::size_t k = 0; k < pts.at.size(); ++k) {
+  pts.keep_if([&](std::size_t k) {
     // |z - y(b)|^2 = |z - m|^2 + rho^2 - 2 rho (z - m).e(b): least where
     // (z - m).e(b) is greatest.
     const V3 w = sub(pts.at[k], o.m);
     const double B1 = dot(w, o.e1), C1 = dot(w, o.e2);
     double most = std::max(B1 * c0 + C1 * s0, B1 * c1 + C1 * s1);
+    // The greatest lies between the ends' and |(B1, C1)|: where both give
+    // the same answer, beyond rounding, the angle is not needed.
+    const double base = dot(w, w) + o.rho * o.rho, bar = 4 * p * p;
+    const double margin = 1e-9 * (1 + base + bar);
+    if (base - 2 * o.rho * most < bar - margin) return true;
+    if (base - 2 * o.rho * std::sqrt(B1 * B1 + C1 * C1) >= bar + margin) return false;
     double top = std::atan2(C1, B1);
     while (top < q.b0) top += kTwoPi;
     if (top <= q.b1) most = std::hypot(B1, C1);
-    if (dot(w, w) + o.rho * o.rho - 2 * o.rho * most < 4 * p * p) kept.add(pts.at[k], pts.kind[k]);
-  }
-  pts = kept;
+    return base - 2 * o.rho * most < bar;
+  });
 }
 
 // The spacing of the points that stand for arcs.  When arc points are
@@ -1395,14 +1509,56 @@ bool torus_is_cut(const Boundary& B, const Piece& q, const Competitors& pts, boo
     e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
     y = along(o.m, o.rho, e);
   };
+  // Only the points whose gap can fall below 0 anywhere along the piece
+  // need the search.  With w = z - m split into h along the axis and r
+  // across it, and c the cosine between r and e, A = rho - |r| c, the
+  // axial part is h and |d|^2 = |w|^2 + rho^2 - 2 rho |r| c: the gap is
+  // linear in c less 2p times a maximum of functions linear in c, hence
+  // concave in c, and least at one end of the range of c over the piece
+  // (1 or -1 where r's direction or its opposite lies within it, else a
+  // cosine at an end).  A margin well above rounding keeps every point
+  // whose gap the search below could find negative.
+  static thread_local std::vector<std::size_t> live;
+  live.clear();
+  {
+    V3 y0, e0, y1, e1;
+    point(q.b0, y0, e0);
+    point(q.b1, y1, e1);
+    const bool short_range = q.b1 - q.b0 < kPi;
+    for (std::size_t k = 0; k < pts.at.size(); ++k) {
+      const V3& z = pts.at[k];
+      const V3 w = sub(z, o.m);
+      const double ww = dot(w, w);
+      const double margin = 1e-9 * (1 + ww + o.rho * o.rho + p * p);
+      double least = std::min(gap(z, y0, e0), gap(z, y1, e1));
+      if (!short_range) {
+        least = -HUGE_VAL;
+      } else {
+        const V3 r = along(w, -dot(w, o.a), o.a);
+        const double rl = norm(r);
+        if (rl > 1e-9 * (1 + std::sqrt(ww))) {
+          const V3 u = times(1.0 / rl, r), v = times(-1, u);
+          auto within = [&](const V3& x) {
+            return dot(cross(e0, x), o.a) >= 0 && dot(cross(x, e1), o.a) >= 0;
+          };
+          if (within(u)) least = std::min(least, gap(z, along(o.m, o.rho, u), u));
+          if (within(v)) least = std::min(least, gap(z, along(o.m, o.rho, v), v));
+        }
+      }
+      if (least < margin) live.push_back(k);
+    }
+  }
+  if (live.empty()) return false;
   const int n = std::max(8, static_cast<int>(std::ceil((q.b1 - q.b0) * (o.rho + p) / 0.1)));
   const double step = (q.b1 - q.b0) / n;
-  std::vector<double> low(pts.at.size(), HUGE_VAL);
-  std::vector<int> best(pts.at.size(), 0);
+  static thread_local std::vector<double> low;
+  static thread_local std::vector<int> best;
+  low.assign(pts.at.size(), HUGE_VAL);
+  best.assign(pts.at.size(), 0);
   for (int i = 0; i <= n; ++i) {
     V3 y, e;
     point(q.b0 + step * i, y, e);
-    for (std::size_t k = 0; k < pts.at.size(); ++k) {
+    for (std::size_t k : live) {
       const double g = gap(pts.at[k], y, e);
       if (g < 0) return true;
       if (g < low[k]) {
@@ -1413,7 +1569,7 @@ bool torus_is_cut(const Boundary& B, const Piece& q, const Competitors& pts, boo
   }
   // Between samples the gap can dip by at most its second derivative
   // (below 2 (rho + p + |z - y|)^2 along the circle) times step^2 / 8.
-  for (std::size_t k = 0; k < pts.at.size(); ++k) {
+  for (std::size_t k : live) {
     const double reach = o.rho + p + std::sqrt(dist2(pts.at[k], o.m)) + o.rho;
     if (low[k] > 2 * reach * reach * step * step / 8) continue;
     // Golden-section search about the least sample.
@@ -1449,8 +1605,23 @@ bool torus_is_cut(const Boundary& B, const Piece& q, const Competitors& pts, boo
 
 // The measures of a piece, unless no competitor can cut it (then false:
 // the closed forms hold for it).
+// Buffers of measure(), kept from piece to piece.
+struct MeasureScratch {
+  Competitors pts, extra, all;
+  TorusFrame frame;
+  Tally wide, fine;
+};
+MeasureScratch& measure_scratch() {
+  static thread_local MeasureScratch s;
+  return s;
+}
+
 bool measure(const Boundary& B, const Piece& q, Tally& t) {
-  Competitors pts, extra;
+  MeasureScratch& z = measure_scratch();
+  Competitors& pts = z.pts;
+  Competitors& extra = z.extra;
+  pts.clear();
+  extra.clear();
   competitor_points(B, q, q.points, q.arcs, kSpacing, pts);
   competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra);
   if (q.kind == Piece::kPatch) {
@@ -1463,24 +1634,28 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
   } else {
     keep_near_arc(B, q, pts);
     keep_near_arc(B, q, extra);
-    Competitors all = pts;
+    Competitors& all = z.all;
+    all = pts;
     all.at.insert(all.at.end(), extra.at.begin(), extra.at.end());
     if (!torus_is_cut(B, q, all, true)) return false;
   }
+  TorusFrame& frame = measure_scratch().frame;
+  if (q.kind == Piece::kTorus) torus_frame(B, q, frame);
   auto run = [&](bool coarse, Tally& out, bool* arc_used) {
     out.reset(q.owners.size());
     if (q.kind == Piece::kPatch)
       patch_measure(B, q, pts, extra, coarse, out, arc_used);
     else
-      torus_range(B, q, q.b0, q.b1, pts, extra, coarse, kTolerance, 6, out, arc_used);
+      torus_range(B, q, frame, q.b0, q.b1, pts, extra, coarse, kTolerance, 6, out, arc_used);
   };
   bool arc_used = false;
   run(false, t, &arc_used);
   // When no arc point cut anything, the coarse set gives the same.
   if (!arc_used) return true;
-  Tally wide;
+  Tally& wide = z.wide;
   run(true, wide, &arc_used);
-  Tally fine = t;
+  Tally& fine = z.fine;
+  fine = t;
   t.reset(q.owners.size());
   t.add(fine, 4.0 / 3);
   t.add(wide, -1.0 / 3);
@@ -1489,7 +1664,8 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
 
 // Whether the extra competitors of a piece alone cut it.
 bool cut_by_extra(const Boundary& B, const Piece& q) {
-  Competitors extra;
+  Competitors& extra = measure_scratch().extra;
+  extra.clear();
   competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra);
   if (q.kind == Piece::kPatch) {
     const Vertex& vx = B.vertices()[q.vertex];
@@ -1511,7 +1687,7 @@ double arc_distance(const Boundary& B, const Arc& a, const V3& z) {
   const double h = dot(w, o.a);
   const V3 q = along(w, -h, o.a);
   const double ql = norm(q);
-  if (a.contains(std::atan2(dot(q, o.e2), dot(q, o.e1))))
+  if (a.span >= kTwoPi || a.contains(std::atan2(dot(q, o.e2), dot(q, o.e1))))
     return std::sqrt(h * h + (ql - o.rho) * (ql - o.rho));
   return std::sqrt(std::min(dist2(z, o.point(a.lo)), dist2(z, o.point(a.lo + a.span))));
 }
@@ -1526,7 +1702,7 @@ void gather(Piece& q, const Boundary& B, const std::vector<int>& skip_circles, i
             Extra&& extra) {
   const double p = B.probe();
   const double reach = q.radius + p;
-  std::vector<int> vertices, arcs;
+  static thread_local std::vector<int> vertices, arcs;
   B.near(q.centre, reach, vertices, arcs);
   for (int kk : vertices) {
     if (kk == skip_vertex) continue;
@@ -1548,7 +1724,13 @@ void gather(Piece& q, const Boundary& B, const std::vector<int>& skip_circles, i
     if (std::find(skip_circles.begin(), skip_circles.end(), a.circle) != skip_circles.end())
       continue;
     const double r = reach + a.reach;
-    if (dist2(a.centre, q.centre) >= r * r || arc_distance(B, a, q.centre) >= reach) continue;
+    if (dist2(a.centre, q.centre) >= r * r) continue;
+    // An end of the arc well within reach settles it.
+    bool within = false;
+    for (int e : a.ends)
+      within = within || (e >= 0 && std::sqrt(dist2(B.vertices()[static_cast<std::size_t>(e)].y,
+                                                   q.centre)) < reach - 1e-9 * (1 + reach));
+    if (!within && arc_distance(B, a, q.centre) >= reach) continue;
     (extra(true, kk) ? q.extra_arcs : q.arcs).push_back(kk);
   }
   for (std::size_t k = 0; k < B.balls().size(); ++k) {
