@@ -487,23 +487,37 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
       w.cuts.push_back(Cut{side, h, j});
     }
     if (!left) continue;
+    // The deepest cut is the first clip: when it leaves every corner of the
+    // tetrahedron beyond the slack, that clip keeps nothing, so the cell is
+    // found empty without ordering the others (the same heights decide).
+    if (!w.cuts.empty()) {
+      size_t first = 0;
+      for (size_t k = 1; k < w.cuts.size(); ++k)
+        if (w.cuts[k].side < w.cuts[first].side) first = k;
+      const Plane& h = w.cuts[first].plane;
+      bool all_beyond = true;
+      for (int k = 0; k < 4 && all_beyond; ++k) all_beyond = dot(h.n, corner[k]) - h.e > slack;
+      if (all_beyond) continue;
+    }
     w.order.clear();
     for (size_t k = 0; k < w.cuts.size(); ++k)
       w.order.push_back({w.cuts[k].side, static_cast<int>(k)});
     std::sort(w.order.begin(), w.order.end());
-    w.cell.assign(tetrahedron);
+    Polytope* cell = &w.cell;
+    Polytope* next = &w.next;
+    cell->assign(tetrahedron);
     for (const auto& o : w.order) {
       const Cut& cut = w.cuts[o.second];
       const Plane& h = cut.plane;
-      if (!w.cell.beyond(h, slack)) continue;
-      if (!w.cell.clip(h, slack, cut.ball, w.next)) {
+      if (!cell->beyond(h, slack)) continue;
+      if (!cell->clip(h, slack, cut.ball, *next)) {
         left = false;  // its cell misses the tetrahedron
         break;
       }
-      std::swap(w.cell, w.next);
+      std::swap(cell, next);
     }
     if (!left) continue;
-    const Part part = ball_in_polytope(w.cell, ci, r[i], &length_);
+    const Part part = ball_in_polytope(*cell, ci, r[i], &length_);
     covered_ += part.volume;
     area_ += part.area;
   }
