@@ -161,7 +161,7 @@ double distance(const double* a, const double* b) {
 // index order.
 class BallGrid {
  public:
-  BallGrid(const Atoms& atoms, double p) : atoms_(atoms), p_(p) {
+  BallGrid(const Atoms& atoms, double p) : p_(p) {
     for (const info& a : atoms) big_ = std::max(big_, a.radius + p);
     cell_ = std::max(1.0, big_);
     std::vector<long> at;
@@ -188,6 +188,12 @@ class BallGrid {
     for (size_t k = 0; k < at.size(); k += 4)
       balls_[static_cast<size_t>(fill[slot(at[k + 1], at[k + 2], at[k + 3])]++)] =
           static_cast<int>(at[k]);
+    // Each ball's centre and radius beside it, in the same order.
+    place_.resize(balls_.size());
+    for (size_t k = 0; k < balls_.size(); ++k) {
+      const info& a = atoms[static_cast<size_t>(balls_[k])];
+      place_[k] = Place{{a.x, a.y, a.z}, a.radius};
+    }
   }
 
   // Appends to `out` the balls that reach into the ball of centre c and
@@ -203,10 +209,8 @@ class BallGrid {
         for (long z = z0; z <= z1; ++z) {
           const size_t s = slot(x, y, z);
           for (int k = start_[s]; k < start_[s + 1]; ++k) {
-            const int i = balls_[static_cast<size_t>(k)];
-            const info& a = atoms_[i];
-            const double x3[3] = {a.x, a.y, a.z};
-            if (distance(x3, c) < r + a.radius + p_) out.push_back(i);
+            const Place& a = place_[static_cast<size_t>(k)];
+            if (distance(a.x, c) < r + a.radius + p_) out.push_back(balls_[static_cast<size_t>(k)]);
           }
         }
   }
@@ -217,11 +221,16 @@ class BallGrid {
     return static_cast<size_t>(((x - lo_[0]) * size_[1] + (y - lo_[1])) * size_[2] + (z - lo_[2]));
   }
 
-  const Atoms& atoms_;
+  struct Place {
+    double x[3];
+    double radius;
+  };
+
   double p_;
   double big_ = 0.0, cell_ = 1.0;
   long lo_[3] = {0, 0, 0}, hi_[3] = {0, 0, 0}, size_[3] = {0, 0, 0};
   std::vector<int> start_, balls_;
+  std::vector<Place> place_;
 };
 
 // The faces across which the pocket's term sums may miss something.  The
