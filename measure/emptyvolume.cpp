@@ -82,6 +82,9 @@ class Polytope {
   size_t size() const { return faces_.size(); }
   const Face& face(size_t k) const { return faces_[k]; }
   const Vec& corner(const Face& f, int k) const { return corners_[index_[f.first + k]]; }
+  int corner_index(const Face& f, int k) const { return index_[f.first + k]; }
+  size_t corner_count() const { return corners_.size(); }
+  const Vec& corner_at(size_t k) const { return corners_[k]; }
 
   // Whether a corner lies more than `slack` beyond the plane; keeps each
   // corner's height over it for a clip() that follows.
@@ -318,7 +321,11 @@ Part side_part(const Section& s, const Ray& p, const Ray& q) {
 // section by each face on a power plane that lies in the polytope: half the
 // circle where the two spheres meet, the other half coming from the other
 // ball's cell.
-Part ball_in_polytope(const Polytope& poly, const Vec& c, double R, double* length) {
+Part ball_in_polytope(const Polytope& poly, const Vec& c, double R, double* length,
+                      std::vector<Ray>& rays) {
+  // Each corner seen from c once, for all the faces it is on.
+  rays.clear();
+  for (size_t k = 0; k < poly.corner_count(); ++k) rays.push_back(ray(poly.corner_at(k), c));
   Part total;
   for (size_t k = 0; k < poly.size(); ++k) {
     const Face& f = poly.face(k);
@@ -338,12 +345,12 @@ Part ball_in_polytope(const Polytope& poly, const Vec& c, double R, double* leng
     s.sector_area = R * (R - h);
     const int m = f.count;
     Part face;
-    const Ray first = ray(poly.corner(f, 0), c);
-    Ray at = first;
+    const Ray& first = rays[static_cast<size_t>(poly.corner_index(f, 0))];
+    const Ray* at = &first;
     for (int j = 1; j <= m; ++j) {
-      const Ray next = j < m ? ray(poly.corner(f, j), c) : first;
-      face.add(side_part(s, at, next));
-      at = next;
+      const Ray& next = j < m ? rays[static_cast<size_t>(poly.corner_index(f, j))] : first;
+      face.add(side_part(s, *at, next));
+      at = &next;
     }
     total.add(face);
     // Seen from behind, the face turns the other way.
@@ -394,8 +401,10 @@ struct EmptyRegion::Work {
   Polytope tetrahedron, cell, next;
   std::vector<int> near;
   std::vector<Vec> centre;
+  std::vector<double> square;  // dot(centre, centre)
   std::vector<Cut> cuts;
   std::vector<std::pair<double, int>> order;
+  std::vector<Ray> rays;
 };
 
 EmptyRegion::EmptyRegion() : work_(new Work) {}
@@ -426,6 +435,7 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
   // its inside or of a face whose plane they lie beyond.
   w.near.clear();
   w.centre.clear();
+  w.square.clear();
   for (int i = 0; i < n; ++i) {
     if (!(r[i] > 0.0)) continue;
     const Vec ci = Vec{c[3 * i], c[3 * i + 1], c[3 * i + 2]} - g;
@@ -447,6 +457,7 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
     if (!inside && !(reaches && closest < r[i])) continue;
     w.near.push_back(i);
     w.centre.push_back(ci);
+    w.square.push_back(dot(ci, ci));
   }
   const std::vector<int>& near = w.near;
   const std::vector<Vec>& centre = w.centre;
@@ -477,7 +488,7 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
       }
       // Power to ball i at most power to ball j.
       const Plane h{(1.0 / len) * d,
-                    (dot(cj, cj) - dot(ci, ci) - r[j] * r[j] + r[i] * r[i]) / (2.0 * len)};
+                    (w.square[b] - w.square[a] - r[j] * r[j] + r[i] * r[i]) / (2.0 * len)};
       const double side = h.e - dot(h.n, ci);
       if (side >= r[i]) continue;  // misses ball i
       if (side <= -r[i]) {
@@ -487,23 +498,37 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
       w.cuts.push_back(Cut{side, h, j});
     }
     if (!left) continue;
+    // The deepest cut is the first clip: when it leaves every corner of the
+    // tetrahedron beyond the slack, that clip keeps nothing, so the cell is
+    // found empty without ordering the others (the same heights decide).
+    if (!w.cuts.empty()) {
+      size_t first = 0;
+      for (size_t k = 1; k < w.cuts.size(); ++k)
+        if (w.cuts[k].side < w.cuts[first].side) first = k;
+      const Plane& h = w.cuts[first].plane;
+      bool all_beyond = true;
+      for (int k = 0; k < 4 && all_beyond; ++k) all_beyond = dot(h.n, corner[k]) - h.e > slack;
+      if (all_beyond) continue;
+    }
     w.order.clear();
     for (size_t k = 0; k < w.cuts.size(); ++k)
       w.order.push_back({w.cuts[k].side, static_cast<int>(k)});
     std::sort(w.order.begin(), w.order.end());
-    w.cell.assign(tetrahedron);
+    Polytope* cell = &w.cell;
+    Polytope* next = &w.next;
+    cell->assign(tetrahedron);
     for (const auto& o : w.order) {
       const Cut& cut = w.cuts[o.second];
       const Plane& h = cut.plane;
-      if (!w.cell.beyond(h, slack)) continue;
-      if (!w.cell.clip(h, slack, cut.ball, w.next)) {
+      if (!cell->beyond(h, slack)) continue;
+      if (!cell->clip(h, slack, cut.ball, *next)) {
         left = false;  // its cell misses the tetrahedron
         break;
       }
-      std::swap(w.cell, w.next);
+      std::swap(cell, next);
     }
     if (!left) continue;
-    const Part part = ball_in_polytope(w.cell, ci, r[i], &length_);
+    const Part part = ball_in_polytope(*cell, ci, r[i], &length_, w.rays);
     covered_ += part.volume;
     area_ += part.area;
   }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "measure/ballcache.h"
@@ -158,51 +157,80 @@ double distance(const double* a, const double* b) {
 }
 
 // The expanded balls by cell of a uniform grid, for the balls that come near
-// a point.
+// a point.  The cells span the balls' bounding box, each cell's balls in
+// index order.
 class BallGrid {
  public:
-  BallGrid(const Atoms& atoms, double p) : atoms_(atoms), p_(p) {
+  BallGrid(const Atoms& atoms, double p) : p_(p) {
     for (const info& a : atoms) big_ = std::max(big_, a.radius + p);
     cell_ = std::max(1.0, big_);
+    std::vector<long> at;
     for (size_t i = 0; i < atoms.size(); ++i) {
-      const double R = atoms[i].radius + p;
-      if (!(R > 0.0)) continue;
-      cells_[key(cell_of(atoms[i].x), cell_of(atoms[i].y), cell_of(atoms[i].z))].push_back(
-          static_cast<int>(i));
+      if (!(atoms[i].radius + p > 0.0)) continue;
+      const long x = cell_of(atoms[i].x), y = cell_of(atoms[i].y), z = cell_of(atoms[i].z);
+      if (at.empty()) {
+        lo_[0] = hi_[0] = x;
+        lo_[1] = hi_[1] = y;
+        lo_[2] = hi_[2] = z;
+      }
+      lo_[0] = std::min(lo_[0], x), hi_[0] = std::max(hi_[0], x);
+      lo_[1] = std::min(lo_[1], y), hi_[1] = std::max(hi_[1], y);
+      lo_[2] = std::min(lo_[2], z), hi_[2] = std::max(hi_[2], z);
+      at.insert(at.end(), {static_cast<long>(i), x, y, z});
+    }
+    if (at.empty()) return;
+    for (int k = 0; k < 3; ++k) size_[k] = hi_[k] - lo_[k] + 1;
+    start_.assign(static_cast<size_t>(size_[0] * size_[1] * size_[2]) + 1, 0);
+    for (size_t k = 0; k < at.size(); k += 4) ++start_[slot(at[k + 1], at[k + 2], at[k + 3]) + 1];
+    for (size_t k = 1; k < start_.size(); ++k) start_[k] += start_[k - 1];
+    balls_.resize(at.size() / 4);
+    std::vector<int> fill(start_.begin(), start_.end() - 1);
+    for (size_t k = 0; k < at.size(); k += 4)
+      balls_[static_cast<size_t>(fill[slot(at[k + 1], at[k + 2], at[k + 3])]++)] =
+          static_cast<int>(at[k]);
+    // Each ball's centre and radius beside it, in the same order.
+    place_.resize(balls_.size());
+    for (size_t k = 0; k < balls_.size(); ++k) {
+      const info& a = atoms[static_cast<size_t>(balls_[k])];
+      place_[k] = Place{{a.x, a.y, a.z}, a.radius};
     }
   }
 
   // Appends to `out` the balls that reach into the ball of centre c and
   // radius r.
   void near(const double* c, double r, std::vector<int>& out) const {
+    if (balls_.empty()) return;
     const double reach = r + big_;
-    const long x0 = cell_of(c[0] - reach), x1 = cell_of(c[0] + reach);
-    const long y0 = cell_of(c[1] - reach), y1 = cell_of(c[1] + reach);
-    const long z0 = cell_of(c[2] - reach), z1 = cell_of(c[2] + reach);
+    const long x0 = std::max(lo_[0], cell_of(c[0] - reach)), x1 = std::min(hi_[0], cell_of(c[0] + reach));
+    const long y0 = std::max(lo_[1], cell_of(c[1] - reach)), y1 = std::min(hi_[1], cell_of(c[1] + reach));
+    const long z0 = std::max(lo_[2], cell_of(c[2] - reach)), z1 = std::min(hi_[2], cell_of(c[2] + reach));
     for (long x = x0; x <= x1; ++x)
       for (long y = y0; y <= y1; ++y)
         for (long z = z0; z <= z1; ++z) {
-          const auto it = cells_.find(key(x, y, z));
-          if (it == cells_.end()) continue;
-          for (int i : it->second) {
-            const info& a = atoms_[i];
-            const double x3[3] = {a.x, a.y, a.z};
-            if (distance(x3, c) < r + a.radius + p_) out.push_back(i);
+          const size_t s = slot(x, y, z);
+          for (int k = start_[s]; k < start_[s + 1]; ++k) {
+            const Place& a = place_[static_cast<size_t>(k)];
+            if (distance(a.x, c) < r + a.radius + p_) out.push_back(balls_[static_cast<size_t>(k)]);
           }
         }
   }
 
  private:
   long cell_of(double v) const { return static_cast<long>(std::floor(v / cell_)); }
-  static long long key(long x, long y, long z) {
-    const long long m = 1 << 20;
-    return ((x + m) * 2 * m + (y + m)) * 2 * m + (z + m);
+  size_t slot(long x, long y, long z) const {
+    return static_cast<size_t>(((x - lo_[0]) * size_[1] + (y - lo_[1])) * size_[2] + (z - lo_[2]));
   }
 
-  const Atoms& atoms_;
+  struct Place {
+    double x[3];
+    double radius;
+  };
+
   double p_;
   double big_ = 0.0, cell_ = 1.0;
-  std::unordered_map<long long, std::vector<int>> cells_;
+  long lo_[3] = {0, 0, 0}, hi_[3] = {0, 0, 0}, size_[3] = {0, 0, 0};
+  std::vector<int> start_, balls_;
+  std::vector<Place> place_;
 };
 
 // The faces across which the pocket's term sums may miss something.  The
