@@ -163,7 +163,12 @@ class Neighbourhood {
     for (std::size_t i = 0; i < atoms.size(); ++i)
       placed.emplace_back(cell_of(atoms[i].x, atoms[i].y, atoms[i].z), static_cast<int>(i));
     atoms_in_.fill(cells, placed);
-    placed.clear();
+    // A corner that is one of `atoms` takes its cell from there.
+    auto corner_cell = [&](const info* a) {
+      const std::size_t i = static_cast<std::size_t>(a->index);
+      return i < atoms.size() && &atoms[i] == a ? placed[i].first : cell_of(a->x, a->y, a->z);
+    };
+    std::vector<std::pair<std::size_t, int>> corners;
     for (std::size_t t = 0; t < tetras.size(); ++t) {
       const tetra& T = *tetras[t];
       if (T.in_complex) {
@@ -171,9 +176,9 @@ class Neighbourhood {
         for (const tria* f : T.faces) hull = hull || (f != nullptr && f->cofaces.size() == 1);
         if (!hull) continue;
       }
-      for (const info* a : T.v) placed.emplace_back(cell_of(a->x, a->y, a->z), static_cast<int>(t));
+      for (const info* a : T.v) corners.emplace_back(corner_cell(a), static_cast<int>(t));
     }
-    tetras_in_.fill(cells, placed);
+    tetras_in_.fill(cells, corners);
   }
 
   // Calls f(index) for every atom whose centre lies within `reach` of the
