@@ -711,6 +711,8 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   NeighbourLinks neighbours;
   if (pockets) {
     neighbours.reserve(2 * rec.trias.size());
+    atom_tetras.reserve(4 * rec.tetras.size());
+    atom_complex_tetras.reserve(4 * rec.tetras.size());
     // Every atom's edge list at its final size from the start.
     std::vector<int> degree(rec.atoms.size(), 0);
     for (const edge& e : rec.edges) {
