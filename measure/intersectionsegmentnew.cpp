@@ -48,7 +48,7 @@ bool holds(const List& list, const tetra* t) {
 
 // Whether the point x and the apex lie on opposite sides of the plane
 // through the centres of the face's three atoms.
-bool beyond_face(const info* const face[3], const info* apex, const double* x) {
+inline bool beyond_face(const info* const face[3], const info* apex, const double* x) {
   double p0[3], p1[3], p2[3], q[3];
   centre_of(face[0], p0);
   centre_of(face[1], p1);
@@ -64,7 +64,7 @@ bool beyond_face(const info* const face[3], const info* apex, const double* x) {
 
 // Whether the power centre of a lies beyond the face that a shares with b,
 // on b's side (the flow of a enters b).
-bool flows_into(const tetra* a, const tetra* b) {
+inline bool flows_into(const tetra* a, const tetra* b) {
   const info* apex = nullptr;
   const info* face[3];
   int n = 0;
