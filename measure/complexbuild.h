@@ -214,6 +214,21 @@ class CofaceLists {
   BulkLists<edge, tria, 0> edge_trias_;
 };
 
+// Inline: the builder notes every simplex.
+inline void CofaceLists::note(tetra& t) {
+  const int me = static_cast<int>(&t - rec_.tetras.data());
+  for (tria* f : t.faces)
+    if (f != nullptr) f->cofaces.push_back(&t);
+  for (const edge* e : t.edges)
+    if (e != nullptr) edge_tetras_.note(static_cast<int>(e - rec_.edges.data()), me);
+}
+
+inline void CofaceLists::note(const tria& f) {
+  const int me = static_cast<int>(&f - rec_.trias.data());
+  for (const edge* e : f.e)
+    if (e != nullptr) edge_trias_.note(static_cast<int>(e - rec_.edges.data()), me);
+}
+
 template <class Owner, class Member, unsigned N>
 void BulkLists<Owner, Member, N>::flush(std::vector<Owner>& owners, std::vector<Member>& members,
                                         ComplexRecords& rec) {
