@@ -350,12 +350,13 @@ class EdgeTable {
   std::vector<int> ids_;
 };
 
-// The edges of the ascending vertices s[0..n-1], by ascending pair: in the
+// The edges of the ascending vertices s[0..N-1], by ascending pair: in the
 // edge order of their places in s (kTetraEdgeOf, kTriaEdgeOf), as the
 // table gives them.
-void edges_of(const int* s, int n, const EdgeTable& edges, int* by_pair) {
-  for (int first = 0; first + 1 < n; ++first)
-    for (int m = first + 1; m < n; ++m) *by_pair++ = edges.find(s[first], s[m]);
+template <int N>
+void edges_of(const int* s, const EdgeTable& edges, int* by_pair) {
+  for (int first = 0; first + 1 < N; ++first)
+    for (int m = first + 1; m < N; ++m) *by_pair++ = edges.find(s[first], s[m]);
 }
 
 // The edges of a record with vertex places `place` (sorted_vertices) from
@@ -396,7 +397,7 @@ void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list) {
     tria& f = rec.trias[k];
     int s[3], place[3], by_pair[3];
     sorted_vertices(tria_indices, s, place);
-    edges_of(s, 3, edges, by_pair);
+    edges_of<3>(s, edges, by_pair);
     rec.tria_order[k] = static_cast<std::uint8_t>(
         link_edges(place, by_pair, kTriaEdgeEnds, kTriaEdgeOf, rec.edges, f.e));
     keys[k] = std::make_pair((by_pair[0] >> 1) - 1, s[2]);
@@ -411,7 +412,7 @@ void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list) {
     tetra& t = rec.tetras[n];
     int s[4], place[4], by_pair[6];
     sorted_vertices(tetra_indices, s, place);
-    edges_of(s, 4, edges, by_pair);
+    edges_of<4>(s, edges, by_pair);
     std::uint32_t order =
         link_edges(place, by_pair, kTetraEdgeEnds, kTetraEdgeOf, rec.edges, t.edges);
     // The faces without s[3] and s[2] share edge (s[0], s[1]); those without
@@ -459,20 +460,6 @@ CofaceLists::CofaceLists(const ComplexRecords& rec)
 }
 
 // Places are taken from the addresses: the records themselves are not read.
-void CofaceLists::note(tetra& t) {
-  const int me = static_cast<int>(&t - rec_.tetras.data());
-  for (tria* f : t.faces)
-    if (f != nullptr) f->cofaces.push_back(&t);
-  for (const edge* e : t.edges)
-    if (e != nullptr) edge_tetras_.note(static_cast<int>(e - rec_.edges.data()), me);
-}
-
-void CofaceLists::note(const tria& f) {
-  const int me = static_cast<int>(&f - rec_.trias.data());
-  for (const edge* e : f.e)
-    if (e != nullptr) edge_trias_.note(static_cast<int>(e - rec_.edges.data()), me);
-}
-
 void CofaceLists::flush_tetras(ComplexRecords& rec) {
   edge_tetras_.flush(rec.edges, rec.tetras, rec);
 }
@@ -711,6 +698,8 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   NeighbourLinks neighbours;
   if (pockets) {
     neighbours.reserve(2 * rec.trias.size());
+    atom_tetras.reserve(4 * rec.tetras.size());
+    atom_complex_tetras.reserve(4 * rec.tetras.size());
     // Every atom's edge list at its final size from the start.
     std::vector<int> degree(rec.atoms.size(), 0);
     for (const edge& e : rec.edges) {

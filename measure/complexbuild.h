@@ -214,6 +214,21 @@ class CofaceLists {
   BulkLists<edge, tria, 0> edge_trias_;
 };
 
+// Inline: the builder notes every simplex.
+inline void CofaceLists::note(tetra& t) {
+  const int me = static_cast<int>(&t - rec_.tetras.data());
+  for (tria* f : t.faces)
+    if (f != nullptr) f->cofaces.push_back(&t);
+  for (const edge* e : t.edges)
+    if (e != nullptr) edge_tetras_.note(static_cast<int>(e - rec_.edges.data()), me);
+}
+
+inline void CofaceLists::note(const tria& f) {
+  const int me = static_cast<int>(&f - rec_.trias.data());
+  for (const edge* e : f.e)
+    if (e != nullptr) edge_trias_.note(static_cast<int>(e - rec_.edges.data()), me);
+}
+
 template <class Owner, class Member, unsigned N>
 void BulkLists<Owner, Member, N>::flush(std::vector<Owner>& owners, std::vector<Member>& members,
                                         ComplexRecords& rec) {
@@ -229,13 +244,19 @@ void BulkLists<Owner, Member, N>::flush(std::vector<Owner>& owners, std::vector<
   }
   ListPool<Member*>& pool = pool_of(rec, static_cast<Member*>(nullptr));
   pool.prepare(room);
+  // Each list at its final length at once; the notes then go straight to
+  // their places, in the order they were made.
+  std::vector<Member**> at(owners.size(), nullptr);
   for (std::size_t o = 0; o < owners.size(); ++o) {
+    if (count[o] == 0) continue;
     RecordList<Member*, N>& l = owners[o].*list_;
-    if (count[o] > 0) l.reserve(l.size() + count[o], pool);
+    const std::size_t had = l.size();
+    l.reserve(had + count[o], pool);
+    l.resize(had + count[o]);
+    at[o] = l.data() + had;
   }
   for (const auto& p : pairs_)
-    (owners[static_cast<std::size_t>(p.first)].*list_)
-        .push_back(&members[static_cast<std::size_t>(p.second)]);
+    *at[static_cast<std::size_t>(p.first)]++ = &members[static_cast<std::size_t>(p.second)];
   std::vector<std::pair<int, int>>().swap(pairs_);
 }
 

@@ -39,12 +39,6 @@ void centre_of(const info* a, double* out) {
   out[2] = a->z;
 }
 
-bool has_index(const tetra* t, int index) {
-  for (int k = 0; k < 4; ++k)
-    if (t->v[k]->index == index) return true;
-  return false;
-}
-
 template <class List>
 bool holds(const List& list, const tetra* t) {
   for (const tetra* x : list)
@@ -54,7 +48,7 @@ bool holds(const List& list, const tetra* t) {
 
 // Whether the point x and the apex lie on opposite sides of the plane
 // through the centres of the face's three atoms.
-bool beyond_face(const info* const face[3], const info* apex, const double* x) {
+inline bool beyond_face(const info* const face[3], const info* apex, const double* x) {
   double p0[3], p1[3], p2[3], q[3];
   centre_of(face[0], p0);
   centre_of(face[1], p1);
@@ -70,15 +64,22 @@ bool beyond_face(const info* const face[3], const info* apex, const double* x) {
 
 // Whether the power centre of a lies beyond the face that a shares with b,
 // on b's side (the flow of a enters b).
-bool flows_into(const tetra* a, const tetra* b) {
+inline bool flows_into(const tetra* a, const tetra* b) {
   const info* apex = nullptr;
   const info* face[3];
   int n = 0;
+  // The records' vertices point into one atom array: the same atom is the
+  // same pointer, so the atoms are told apart without reading their indices.
+  const info* const b0 = b->v[0];
+  const info* const b1 = b->v[1];
+  const info* const b2 = b->v[2];
+  const info* const b3 = b->v[3];
   for (int k = 0; k < 4; ++k) {
-    if (apex == nullptr && !has_index(b, a->v[k]->index))
-      apex = a->v[k];
+    const info* x = a->v[k];
+    if (apex == nullptr && x != b0 && x != b1 && x != b2 && x != b3)
+      apex = x;
     else if (n < 3)
-      face[n++] = a->v[k];
+      face[n++] = x;
   }
   if (apex == nullptr || n < 3) return false;
   return beyond_face(face, apex, a->center);

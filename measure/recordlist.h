@@ -119,7 +119,7 @@ class RecordList {
   // Shrinks, or grows with null entries.
   void resize(size_type n) {
     reserve(n);
-    for (size_type k = size_; k < n; ++k) data()[k] = nullptr;
+    if (n > size_) std::fill(data() + size_, data() + n, nullptr);
     size_ = static_cast<std::uint32_t>(n);
   }
 

@@ -158,18 +158,27 @@ class Neighbourhood {
       dim_[k] = atoms.empty() ? 1 : static_cast<int>((hi[k] - lo[k]) / edge_) + 1;
     }
     const std::size_t cells = static_cast<std::size_t>(dim_[0]) * dim_[1] * dim_[2];
-    atoms_in_.resize(cells);
-    tetras_in_.resize(cells);
+    std::vector<std::pair<std::size_t, int>> placed;
+    placed.reserve(atoms.size());
     for (std::size_t i = 0; i < atoms.size(); ++i)
-      atoms_in_[cell_of(atoms[i].x, atoms[i].y, atoms[i].z)].push_back(static_cast<int>(i));
+      placed.emplace_back(cell_of(atoms[i].x, atoms[i].y, atoms[i].z), static_cast<int>(i));
+    atoms_in_.fill(cells, placed);
+    // A corner that is one of `atoms` takes its cell from there.
+    auto corner_cell = [&](const info* a) {
+      const std::size_t i = static_cast<std::size_t>(a->index);
+      return i < atoms.size() && &atoms[i] == a ? placed[i].first : cell_of(a->x, a->y, a->z);
+    };
+    std::vector<std::pair<std::size_t, int>> corners;
     for (std::size_t t = 0; t < tetras.size(); ++t) {
       const tetra& T = *tetras[t];
-      bool hull = false;
-      for (const tria* f : T.faces) hull = hull || (f != nullptr && f->cofaces.size() == 1);
-      if (T.in_complex && !hull) continue;
-      for (const info* a : T.v)
-        tetras_in_[cell_of(a->x, a->y, a->z)].push_back(static_cast<int>(t));
+      if (T.in_complex) {
+        bool hull = false;
+        for (const tria* f : T.faces) hull = hull || (f != nullptr && f->cofaces.size() == 1);
+        if (!hull) continue;
+      }
+      for (const info* a : T.v) corners.emplace_back(corner_cell(a), static_cast<int>(t));
     }
+    tetras_in_.fill(cells, corners);
   }
 
   // Calls f(index) for every atom whose centre lies within `reach` of the
@@ -339,9 +348,20 @@ class Neighbourhood {
       i[k] = std::max(0, std::min(dim_[k] - 1, static_cast<int>((c[k] - origin_[k]) / edge_)));
     return (static_cast<std::size_t>(i[0]) * dim_[1] + i[1]) * dim_[2] + i[2];
   }
+  // Items by cell, each cell's in the order they were placed.
+  struct CellLists {
+    std::vector<int> start, items;
+    void fill(std::size_t cells, const std::vector<std::pair<std::size_t, int>>& placed) {
+      start.assign(cells + 1, 0);
+      for (const auto& x : placed) ++start[x.first + 1];
+      for (std::size_t c = 1; c <= cells; ++c) start[c] += start[c - 1];
+      items.resize(placed.size());
+      std::vector<int> next(start.begin(), start.end() - 1);
+      for (const auto& x : placed) items[static_cast<std::size_t>(next[x.first]++)] = x.second;
+    }
+  };
   template <class F>
-  void visit(const V3& lo, const V3& hi, double reach, const std::vector<std::vector<int>>& cells,
-             F&& f) const {
+  void visit(const V3& lo, const V3& hi, double reach, const CellLists& cells, F&& f) const {
     const double a[3] = {lo.x - reach, lo.y - reach, lo.z - reach};
     const double b[3] = {hi.x + reach, hi.y + reach, hi.z + reach};
     int from[3], to[3];
@@ -351,15 +371,18 @@ class Neighbourhood {
     }
     for (int i = from[0]; i <= to[0]; ++i)
       for (int j = from[1]; j <= to[1]; ++j)
-        for (int k = from[2]; k <= to[2]; ++k)
-          for (int x : cells[(static_cast<std::size_t>(i) * dim_[1] + j) * dim_[2] + k]) f(x);
+        for (int k = from[2]; k <= to[2]; ++k) {
+          const std::size_t c = (static_cast<std::size_t>(i) * dim_[1] + j) * dim_[2] + k;
+          for (int x = cells.start[c]; x < cells.start[c + 1]; ++x)
+            f(cells.items[static_cast<std::size_t>(x)]);
+        }
   }
 
   const Atoms& atoms_;
   double p_;
   double origin_[3] = {0, 0, 0}, edge_ = 4, most_ = 0;
   int dim_[3] = {1, 1, 1};
-  std::vector<std::vector<int>> atoms_in_, tetras_in_;
+  CellLists atoms_in_, tetras_in_;
   mutable std::vector<std::vector<int>> overlaps_;
   mutable std::vector<char> listed_;
   mutable std::vector<int> tetra_seen_, atom_seen_;

@@ -7,8 +7,12 @@
 
 namespace {
 
+// A plain loop: the lists hold a pocket or two, too short for std::find's
+// unrolled search to pay.
 bool has_value(const std::vector<int>& v, int value) {
-  return std::find(v.begin(), v.end(), value) != v.end();
+  for (int x : v)
+    if (x == value) return true;
+  return false;
 }
 
 // Lists the pocket number once, with a fresh sub_id beside it.

@@ -85,12 +85,6 @@ void common_id(std::vector<int>& a, std::vector<int>& b, std::vector<int>& out) 
       out.push_back(x);
 }
 
-double max_val2(double a, double b) { return b <= a ? a : b; }
-
-double min_val2(double a, double b) { return b <= a ? b : a; }
-
-double max_val3(double a, double b, double c) { return max_val2(max_val2(a, b), c); }
-
 namespace {
 
 // The first value that is not smaller (want_max) or not larger than every

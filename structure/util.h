@@ -24,9 +24,10 @@ void sortindex(std::vector<int>& v);
 bool common_id_judge(std::vector<int>& a, std::vector<int>& b);
 void common_id(std::vector<int>& a, std::vector<int>& b, std::vector<int>& out);
 
-double max_val2(double a, double b);  // a when b <= a, else b
-double min_val2(double a, double b);  // b when b <= a, else a
-double max_val3(double a, double b, double c);
+// Inline: the complex judges call these for every simplex.
+inline double max_val2(double a, double b) { return b <= a ? a : b; }  // a when b <= a, else b
+inline double min_val2(double a, double b) { return b <= a ? b : a; }  // b when b <= a, else a
+inline double max_val3(double a, double b, double c) { return max_val2(max_val2(a, b), c); }
 double max_val4(double a, double b, double c, double d);
 double max_val5(double a, double b, double c, double d, double e);
 double min_val3(double a, double b, double c);
