@@ -37,10 +37,10 @@ default_structures() {
 }
 
 run_case() {  # out alvex pdb index case
-  local out=$1 alvex=$2 pdb=$3 idx=$4 spec=$5
+  local out=$1 alvex=$2 pdb=$3 idx=$4 entry=$5
   local name letters num probe chains dir
   name=$(basename "$pdb")
-  IFS='|' read -r letters num probe chains <<<"$spec"
+  IFS='|' read -r letters num probe chains <<<"$entry"
   dir="$out/$name/$idx"
   rm -rf "$dir"
   mkdir -p "$dir"
