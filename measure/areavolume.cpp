@@ -341,9 +341,8 @@ void complete_lists(ComplexRecords& rec) {
 // overlap (with each other or with the pieces near the void) count the
 // overlap twice; those voids, and the cut pieces near them, are measured
 // from the surface's definition instead.  The exact measures go to the
-// atoms by power cells, the closed forms they replace by their own shares:
-// where that moves an atom out of [0, its expanded volume], or its area
-// below 0, it keeps to the bound it left.
+// atoms by power cells, the closed forms they replace by their own shares;
+// keep_within_cell then bounds every atom, these included.
 void mend_void_surfaces(const std::vector<tetra>& tetras, Atoms& atoms, double probe,
                         int report_type, int cusp) {
   std::map<int, std::vector<const tetra*>> by_id;
@@ -356,20 +355,12 @@ void mend_void_surfaces(const std::vector<tetra>& tetras, Atoms& atoms, double p
   all.reserve(tetras.size());
   for (const tetra& t : tetras) all.push_back(&t);
   const SurfaceMend mend = mend_surface(all, voids, atoms, probe, cusp, true);
-  auto add = [](double& x, double d, double lo, double hi) {
-    // Within, up to what the closed forms' own roundings leave.
-    const double slack = 1e-6 * (std::fabs(x) + 1);
-    const bool within = x >= lo - slack && x <= hi + slack;
-    x += d;
-    if (within && x < lo - slack) x = lo;
-    if (within && x > hi + slack) x = hi;
-  };
   for (const SurfaceChange& c : mend.changes) {
     info& a = atoms[static_cast<std::size_t>(c.atom)];
-    add(a.area_ms, c.void_area + c.outer_area, 0.0, HUGE_VAL);
-    add(a.void_area_ms, c.void_area, 0.0, HUGE_VAL);
-    add(a.envelope_ms, c.outer_area, 0.0, HUGE_VAL);
-    if (report_type == 4) add(a.volume_ms, -c.volume, 0.0, a.volume_sa);
+    a.area_ms += c.void_area + c.outer_area;
+    a.void_area_ms += c.void_area;
+    a.envelope_ms += c.outer_area;
+    if (report_type == 4) a.volume_ms -= c.volume;
   }
 }
 
