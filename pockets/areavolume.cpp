@@ -156,6 +156,22 @@ double distance(const double* a, const double* b) {
                    (a[2] - b[2]) * (a[2] - b[2]));
 }
 
+// The corners of a simplex, their centroid, and the radius of the sphere
+// about the centroid that holds them.
+template <int N>
+double corners_of(info* const (&v)[N], double c[N][3], double centre[3]) {
+  centre[0] = centre[1] = centre[2] = 0.0;
+  for (int k = 0; k < N; ++k) {
+    c[k][0] = v[k]->x;
+    c[k][1] = v[k]->y;
+    c[k][2] = v[k]->z;
+    for (int m = 0; m < 3; ++m) centre[m] += c[k][m] / N;
+  }
+  double reach = 0.0;
+  for (int k = 0; k < N; ++k) reach = std::max(reach, distance(c[k], centre));
+  return reach;
+}
+
 // The expanded balls by cell of a uniform grid, for the balls that come near
 // a point.  The cells span the balls' bounding box, each cell's balls in
 // index order.
@@ -251,15 +267,8 @@ int crossed_mouth_faces(const pocket& s, const std::unordered_set<const tetra*>&
         const tetra* other = f->cofaces[0] == t ? f->cofaces[1] : f->cofaces[0];
         if (other->in_complex || members.count(other) != 0) continue;
       }
-      double c[3][3], centre[3] = {0.0, 0.0, 0.0};
-      for (int k = 0; k < 3; ++k) {
-        c[k][0] = f->v[k]->x;
-        c[k][1] = f->v[k]->y;
-        c[k][2] = f->v[k]->z;
-        for (int m = 0; m < 3; ++m) centre[m] += c[k][m] / 3.0;
-      }
-      double reach = 0.0;
-      for (const auto& x : c) reach = std::max(reach, distance(x, centre));
+      double c[3][3], centre[3];
+      const double reach = corners_of(f->v, c, centre);
       near.clear();
       grid.near(centre, reach, near);
       for (int i : near) {
@@ -283,15 +292,8 @@ EmptyPart exact_empty_part(const pocket& s, const BallGrid& grid, const Atoms& a
   std::vector<int> near;
   std::vector<double> centres, radii;
   for (const tetra* t : s.tetrahedra) {
-    double v[4][3], g[3] = {0.0, 0.0, 0.0};
-    for (int k = 0; k < 4; ++k) {
-      v[k][0] = t->v[k]->x;
-      v[k][1] = t->v[k]->y;
-      v[k][2] = t->v[k]->z;
-      for (int m = 0; m < 3; ++m) g[m] += v[k][m] / 4.0;
-    }
-    double reach = 0.0;
-    for (const auto& x : v) reach = std::max(reach, distance(x, g));
+    double v[4][3], g[3];
+    const double reach = corners_of(t->v, v, g);
     // Those that reach the tetrahedron's bounding sphere.
     near.clear();
     grid.near(g, reach, near);
