@@ -48,6 +48,36 @@ struct Face {
   int first, count;
 };
 
+// A list that keeps its room from one use to the next; room() is asked
+// for the most a step can add, and put() then writes without a check.
+template <class T>
+class Room {
+ public:
+  size_t size() const { return n_; }
+  bool empty() const { return n_ == 0; }
+  void clear() { n_ = 0; }
+  void room(size_t m) {
+    if (m > v_.size()) v_.resize(std::max(m, 2 * v_.size()));
+  }
+  void put(const T& x) { v_[n_++] = x; }
+  void shrink(size_t m) { n_ = m; }
+  T* data() { return v_.data(); }
+  const T* data() const { return v_.data(); }
+  T& operator[](size_t k) { return v_[k]; }
+  const T& operator[](size_t k) const { return v_[k]; }
+  const T* begin() const { return v_.data(); }
+  const T* end() const { return v_.data() + n_; }
+  void assign(const Room& o) {
+    room(o.n_);
+    std::copy(o.v_.data(), o.v_.data() + o.n_, v_.data());
+    n_ = o.n_;
+  }
+
+ private:
+  std::vector<T> v_;
+  size_t n_ = 0;
+};
+
 // Convex polytope: its corners, each once, and its faces as lists of corner
 // indices; empty when nothing is left.  Its lists keep their room from one
 // use to the next.
@@ -56,7 +86,11 @@ class Polytope {
   void tetrahedron(const Vec v[4]) {
     faces_.clear();
     index_.clear();
-    corners_.assign(v, v + 4);
+    corners_.clear();
+    faces_.room(4);
+    index_.room(12);
+    corners_.room(4);
+    for (int k = 0; k < 4; ++k) corners_.put(v[k]);
     const int opposite[4][3] = {{1, 2, 3}, {0, 2, 3}, {0, 1, 3}, {0, 1, 2}};
     for (int k = 0; k < 4; ++k) {
       int a = opposite[k][0], b = opposite[k][1], c = opposite[k][2];
@@ -67,33 +101,39 @@ class Polytope {
       }
       const double len = norm(n);
       n = (1.0 / len) * n;
-      faces_.push_back(Face{Plane{n, dot(n, v[a])}, -1, static_cast<int>(index_.size()), 3});
-      index_.insert(index_.end(), {a, b, c});
+      faces_.put(Face{Plane{n, dot(n, v[a])}, -1, static_cast<int>(index_.size()), 3});
+      index_.put(a);
+      index_.put(b);
+      index_.put(c);
     }
   }
 
   // The same polytope as p (its working lists are not copied).
   void assign(const Polytope& p) {
-    faces_ = p.faces_;
-    index_ = p.index_;
-    corners_ = p.corners_;
+    faces_.assign(p.faces_);
+    index_.assign(p.index_);
+    corners_.assign(p.corners_);
   }
 
   size_t size() const { return faces_.size(); }
   const Face& face(size_t k) const { return faces_[k]; }
-  const Vec& corner(const Face& f, int k) const { return corners_[index_[f.first + k]]; }
-  int corner_index(const Face& f, int k) const { return index_[f.first + k]; }
+  const Vec& corner(const Face& f, int k) const { return corners_[static_cast<size_t>(index_[static_cast<size_t>(f.first + k)])]; }
+  int corner_index(const Face& f, int k) const { return index_[static_cast<size_t>(f.first + k)]; }
   size_t corner_count() const { return corners_.size(); }
   const Vec& corner_at(size_t k) const { return corners_[k]; }
 
   // Whether a corner lies more than `slack` beyond the plane; keeps each
   // corner's height over it for a clip() that follows.
   bool beyond(const Plane& h, double slack) {
-    height_.resize(corners_.size());
+    const size_t n = corners_.size();
+    height_.room(n);
+    height_.shrink(n);
+    const Vec* c = corners_.data();
+    double* height = height_.data();
     bool out = false;
-    for (size_t k = 0; k < corners_.size(); ++k) {
-      height_[k] = dot(h.n, corners_[k]) - h.e;
-      out = out || height_[k] > slack;
+    for (size_t k = 0; k < n; ++k) {
+      height[k] = dot(h.n, c[k]) - h.e;
+      out = out || height[k] > slack;
     }
     return out;
   }
@@ -104,65 +144,86 @@ class Polytope {
   // through an edge already cut) must not cut the rounded corners of its
   // first cut and add its face twice.
   bool clip(const Plane& h, double slack, int ball, Polytope& out) const {
+    const size_t n = corners_.size();
     out.faces_.clear();
     out.index_.clear();
     out.corners_.clear();
     out.cut_.clear();
     out.split_.clear();
-    renumber_.resize(corners_.size());
-    bool any = false;
-    for (size_t k = 0; k < corners_.size(); ++k) {
-      if (height_[k] <= slack) {
-        renumber_[k] = static_cast<int>(out.corners_.size());
-        out.corners_.push_back(corners_[k]);
-        any = true;
+    // A face keeps at most its corners and one new corner per side; each
+    // side is split once; the new face holds at most two corners per cut
+    // side.
+    out.faces_.room(faces_.size() + 1);
+    out.index_.room(2 * index_.size() + 2 * faces_.size());
+    out.corners_.room(n + index_.size());
+    out.cut_.room(faces_.size());
+    out.split_.room(index_.size());
+    renumber_.room(n);
+    int* renumber = renumber_.data();
+    const double* height = height_.data();
+    int kept = 0;
+    for (size_t k = 0; k < n; ++k) {
+      if (height[k] <= slack) {
+        renumber[k] = kept++;
+        out.corners_.put(corners_[k]);
       } else {
-        renumber_[k] = -1;
+        renumber[k] = -1;
       }
     }
-    if (!any) return false;
+    if (kept == 0) return false;
+    int* index = out.index_.data();
+    int at = 0;
     for (const Face& f : faces_) {
-      const int start = static_cast<int>(out.index_.size());
+      const int start = at;
       const int m = f.count;
-      const int* c = &index_[f.first];
+      const int* c = index_.data() + f.first;
       int entry = -1, exit = -1;
+      int p = c[0], rp = renumber[p];
       for (int k = 0; k < m; ++k) {
-        const int p = c[k], q = k + 1 < m ? c[k + 1] : c[0];
-        const bool pin = renumber_[p] >= 0, qin = renumber_[q] >= 0;
-        if (pin) out.index_.push_back(renumber_[p]);
+        const int q = k + 1 < m ? c[k + 1] : c[0];
+        const int rq = renumber[q];
+        const bool pin = rp >= 0, qin = rq >= 0;
+        if (pin) index[at++] = rp;
         if (pin != qin) {
           const int x = out.split(*this, pin ? p : q, pin ? q : p);
-          out.index_.push_back(x);
+          index[at++] = x;
           (pin ? exit : entry) = x;
         }
+        p = q;
+        rp = rq;
       }
-      const int count = static_cast<int>(out.index_.size()) - start;
+      const int count = at - start;
       if (count >= 3) {
-        out.faces_.push_back(Face{f.plane, f.ball, start, count});
+        out.faces_.put(Face{f.plane, f.ball, start, count});
       } else {
-        out.index_.resize(start);
+        at = start;
       }
       // The new face runs along this one's cut the other way round.
-      if (entry >= 0 && exit >= 0) out.cut_.push_back({entry, exit});
+      if (entry >= 0 && exit >= 0) out.cut_.put({entry, exit});
     }
+    out.index_.shrink(static_cast<size_t>(at));
     if (out.faces_.empty()) return false;
     out.close(h, ball);
     return true;
   }
 
  private:
+  struct Split {
+    int inner, outer, corner;
+  };
+
   // The corner where the side from the inner corner a to the outer corner b
   // of `from` meets the plane, each side once: computed from the inner
   // corner, so that every face of the side gets the same point.
   int split(const Polytope& from, int a, int b) {
-    for (const auto& s : split_)
-      if (s.first.first == a && s.first.second == b) return s.second;
-    const double da = from.height_[a], db = from.height_[b];
-    const Vec& pa = from.corners_[a];
-    const Vec x = pa + (da / (da - db)) * (from.corners_[b] - pa);
+    for (const Split& s : split_)
+      if (s.inner == a && s.outer == b) return s.corner;
+    const double da = from.height_[static_cast<size_t>(a)], db = from.height_[static_cast<size_t>(b)];
+    const Vec& pa = from.corners_[static_cast<size_t>(a)];
+    const Vec x = pa + (da / (da - db)) * (from.corners_[static_cast<size_t>(b)] - pa);
     const int k = static_cast<int>(corners_.size());
-    corners_.push_back(x);
-    split_.push_back({{a, b}, k});
+    corners_.put(x);
+    split_.put(Split{a, b, k});
     return k;
   }
 
@@ -172,10 +233,10 @@ class Polytope {
   void close(const Plane& h, int ball) {
     const size_t n = cut_.size();
     if (n < 3) return;
-    const int start = static_cast<int>(index_.size());
+    const size_t start = index_.size();
     size_t at = 0;
     for (size_t k = 0; k < n; ++k) {
-      index_.push_back(cut_[at].first);
+      index_.put(cut_[at].first);
       const int end = cut_[at].second;
       size_t next = n;
       for (size_t j = 0; j < n; ++j) {
@@ -185,18 +246,18 @@ class Polytope {
         }
       }
       if (next == n || (next == 0 && k + 1 < n)) {
-        index_.resize(start);
+        index_.shrink(start);
         counterclockwise(h, ball);
         return;
       }
       at = next;
     }
     if (at != 0) {
-      index_.resize(start);
+      index_.shrink(start);
       counterclockwise(h, ball);
       return;
     }
-    faces_.push_back(Face{h, ball, start, static_cast<int>(n)});
+    faces_.put(Face{h, ball, static_cast<int>(start), static_cast<int>(n)});
   }
 
   // The same face from the cut's corners alone, in order of their angle
@@ -210,7 +271,7 @@ class Polytope {
     if (pts.size() < 3) return;
     const Vec& n = h.n;
     Vec g{0.0, 0.0, 0.0};
-    for (int k : pts) g = g + corners_[k];
+    for (int k : pts) g = g + corners_[static_cast<size_t>(k)];
     g = (1.0 / pts.size()) * g;
     Vec u = std::fabs(n.x) < 0.6 ? Vec{1.0, 0.0, 0.0} : Vec{0.0, 1.0, 0.0};
     u = u - dot(u, n) * n;
@@ -218,22 +279,22 @@ class Polytope {
     const Vec w = cross(n, u);
     std::vector<std::pair<double, int>> order;
     for (int k : pts) {
-      const Vec d = corners_[k] - g;
+      const Vec d = corners_[static_cast<size_t>(k)] - g;
       order.push_back({std::atan2(dot(d, w), dot(d, u)), k});
     }
     std::sort(order.begin(), order.end());
     const int start = static_cast<int>(index_.size());
-    for (const auto& o : order) index_.push_back(o.second);
-    faces_.push_back(Face{h, ball, start, static_cast<int>(order.size())});
+    for (const auto& o : order) index_.put(o.second);
+    faces_.put(Face{h, ball, start, static_cast<int>(order.size())});
   }
 
-  std::vector<Face> faces_;
-  std::vector<int> index_;
-  std::vector<Vec> corners_;
-  std::vector<double> height_;
-  mutable std::vector<int> renumber_;
-  std::vector<std::pair<int, int>> cut_;
-  std::vector<std::pair<std::pair<int, int>, int>> split_;
+  Room<Face> faces_;
+  Room<int> index_;
+  Room<Vec> corners_;
+  Room<double> height_;
+  mutable Room<int> renumber_;
+  Room<std::pair<int, int>> cut_;
+  Room<Split> split_;
 };
 
 // A point of a face seen from the ball's centre c: x - c and its length.
