@@ -220,15 +220,17 @@ class BallGrid {
     const long x0 = std::max(lo_[0], cell_of(c[0] - reach)), x1 = std::min(hi_[0], cell_of(c[0] + reach));
     const long y0 = std::max(lo_[1], cell_of(c[1] - reach)), y1 = std::min(hi_[1], cell_of(c[1] + reach));
     const long z0 = std::max(lo_[2], cell_of(c[2] - reach)), z1 = std::min(hi_[2], cell_of(c[2] + reach));
+    if (z0 > z1) return;
+    // The cells of one row in z follow each other, and so do their balls.
     for (long x = x0; x <= x1; ++x)
-      for (long y = y0; y <= y1; ++y)
-        for (long z = z0; z <= z1; ++z) {
-          const size_t s = slot(x, y, z);
-          for (int k = start_[s]; k < start_[s + 1]; ++k) {
-            const Place& a = place_[static_cast<size_t>(k)];
-            if (distance(a.x, c) < r + a.radius + p_) out.push_back(balls_[static_cast<size_t>(k)]);
-          }
+      for (long y = y0; y <= y1; ++y) {
+        const size_t s = slot(x, y, z0);
+        const int end = start_[s + static_cast<size_t>(z1 - z0) + 1];
+        for (int k = start_[s]; k < end; ++k) {
+          const Place& a = place_[static_cast<size_t>(k)];
+          if (distance(a.x, c) < r + a.radius + p_) out.push_back(balls_[static_cast<size_t>(k)]);
         }
+      }
   }
 
  private:
