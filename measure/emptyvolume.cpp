@@ -49,7 +49,8 @@ struct Face {
 };
 
 // A list that keeps its room from one use to the next; room() is asked
-// for the most a step can add, and put() then writes without a check.
+// for the most a step can add, and put() or writes through data() followed
+// by fill() then go without a check.
 template <class T>
 class Room {
  public:
@@ -57,25 +58,33 @@ class Room {
   bool empty() const { return n_ == 0; }
   void clear() { n_ = 0; }
   void room(size_t m) {
-    if (m > v_.size()) v_.resize(std::max(m, 2 * v_.size()));
+    if (m > cap_) grow(m);
   }
-  void put(const T& x) { v_[n_++] = x; }
-  void shrink(size_t m) { n_ = m; }
-  T* data() { return v_.data(); }
-  const T* data() const { return v_.data(); }
-  T& operator[](size_t k) { return v_[k]; }
-  const T& operator[](size_t k) const { return v_[k]; }
-  const T* begin() const { return v_.data(); }
-  const T* end() const { return v_.data() + n_; }
+  void put(const T& x) { p_[n_++] = x; }
+  // The first m elements are in use (m within the room).
+  void fill(size_t m) { n_ = m; }
+  T* data() { return p_; }
+  const T* data() const { return p_; }
+  T& operator[](size_t k) { return p_[k]; }
+  const T& operator[](size_t k) const { return p_[k]; }
+  const T* begin() const { return p_; }
+  const T* end() const { return p_ + n_; }
   void assign(const Room& o) {
     room(o.n_);
-    std::copy(o.v_.data(), o.v_.data() + o.n_, v_.data());
+    std::copy(o.p_, o.p_ + o.n_, p_);
     n_ = o.n_;
   }
 
  private:
+  void grow(size_t m) {
+    v_.resize(std::max(m, 2 * v_.size()));
+    p_ = v_.data();
+    cap_ = v_.size();
+  }
+
   std::vector<T> v_;
-  size_t n_ = 0;
+  T* p_ = nullptr;
+  size_t n_ = 0, cap_ = 0;
 };
 
 // Convex polytope: its corners, each once, and its faces as lists of corner
@@ -127,7 +136,7 @@ class Polytope {
   bool beyond(const Plane& h, double slack) {
     const size_t n = corners_.size();
     height_.room(n);
-    height_.shrink(n);
+    height_.fill(n);
     const Vec* c = corners_.data();
     double* height = height_.data();
     bool out = false;
@@ -161,18 +170,23 @@ class Polytope {
     renumber_.room(n);
     int* renumber = renumber_.data();
     const double* height = height_.data();
+    const Vec* corner = corners_.data();
+    Vec* kept_corner = out.corners_.data();
     int kept = 0;
     for (size_t k = 0; k < n; ++k) {
       if (height[k] <= slack) {
+        kept_corner[kept] = corner[k];
         renumber[k] = kept++;
-        out.corners_.put(corners_[k]);
       } else {
         renumber[k] = -1;
       }
     }
     if (kept == 0) return false;
+    out.corners_.fill(static_cast<size_t>(kept));
     int* index = out.index_.data();
-    int at = 0;
+    Face* face = out.faces_.data();
+    std::pair<int, int>* cut = out.cut_.data();
+    int at = 0, faces = 0, cuts = 0;
     for (const Face& f : faces_) {
       const int start = at;
       const int m = f.count;
@@ -194,15 +208,17 @@ class Polytope {
       }
       const int count = at - start;
       if (count >= 3) {
-        out.faces_.put(Face{f.plane, f.ball, start, count});
+        face[faces++] = Face{f.plane, f.ball, start, count};
       } else {
         at = start;
       }
       // The new face runs along this one's cut the other way round.
-      if (entry >= 0 && exit >= 0) out.cut_.put({entry, exit});
+      if (entry >= 0 && exit >= 0) cut[cuts++] = {entry, exit};
     }
-    out.index_.shrink(static_cast<size_t>(at));
-    if (out.faces_.empty()) return false;
+    out.index_.fill(static_cast<size_t>(at));
+    out.faces_.fill(static_cast<size_t>(faces));
+    out.cut_.fill(static_cast<size_t>(cuts));
+    if (faces == 0) return false;
     out.close(h, ball);
     return true;
   }
@@ -246,14 +262,14 @@ class Polytope {
         }
       }
       if (next == n || (next == 0 && k + 1 < n)) {
-        index_.shrink(start);
+        index_.fill(start);
         counterclockwise(h, ball);
         return;
       }
       at = next;
     }
     if (at != 0) {
-      index_.shrink(start);
+      index_.fill(start);
       counterclockwise(h, ball);
       return;
     }
