@@ -479,8 +479,9 @@ struct EmptyRegion::Work {
   std::vector<int> near;
   std::vector<Vec> centre;
   std::vector<double> square;  // dot(centre, centre)
-  std::vector<Cut> cuts;
-  std::vector<std::pair<double, int>> order;
+  std::vector<double> radius;
+  Room<Cut> cuts;
+  Room<std::pair<double, int>> order;
   std::vector<Ray> rays;
 };
 
@@ -513,6 +514,7 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
   w.near.clear();
   w.centre.clear();
   w.square.clear();
+  w.radius.clear();
   for (int i = 0; i < n; ++i) {
     if (!(r[i] > 0.0)) continue;
     const Vec ci = Vec{c[3 * i], c[3 * i + 1], c[3 * i + 2]} - g;
@@ -535,67 +537,74 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
     w.near.push_back(i);
     w.centre.push_back(ci);
     w.square.push_back(dot(ci, ci));
+    w.radius.push_back(r[i]);
   }
-  const std::vector<int>& near = w.near;
-  const std::vector<Vec>& centre = w.centre;
-  for (size_t a = 0; a < near.size(); ++a) {
+  const size_t count = w.near.size();
+  const int* near = w.near.data();
+  const Vec* centre = w.centre.data();
+  const double* square = w.square.data();
+  const double* radius = w.radius.data();
+  w.cuts.room(count);
+  w.order.room(count);
+  for (size_t a = 0; a < count; ++a) {
     const int i = near[a];
     const Vec& ci = centre[a];
+    const double ri = radius[a];
     bool left = true;
     // The power planes that cut ball i, deepest cut first, so that a cell
     // that misses the tetrahedron is found empty soon.
-    w.cuts.clear();
-    for (size_t b = 0; b < near.size(); ++b) {
+    Cut* cuts = w.cuts.data();
+    size_t cut_count = 0;
+    for (size_t b = 0; b < count; ++b) {
+      if (b == a) continue;
       const int j = near[b];
-      if (j == i) continue;
+      const double rj = radius[b];
       const Vec& cj = centre[b];
       const Vec d = cj - ci;
       const double len2 = dot(d, d);
       // Balls that do not overlap leave each other alone.
-      if (!(len2 < (r[i] + r[j]) * (r[i] + r[j]))) continue;
+      if (!(len2 < (ri + rj) * (ri + rj))) continue;
       const double len = std::sqrt(len2);
       if (!(len > 0.0)) {
         // Concentric: the smaller ball, or the later of two copies, adds
         // nothing.
-        if (r[i] < r[j] || (r[i] == r[j] && j < i)) {
+        if (ri < rj || (ri == rj && j < i)) {
           left = false;
           break;
         }
         continue;
       }
       // Power to ball i at most power to ball j.
-      const Plane h{(1.0 / len) * d,
-                    (w.square[b] - w.square[a] - r[j] * r[j] + r[i] * r[i]) / (2.0 * len)};
+      const Plane h{(1.0 / len) * d, (square[b] - square[a] - rj * rj + ri * ri) / (2.0 * len)};
       const double side = h.e - dot(h.n, ci);
-      if (side >= r[i]) continue;  // misses ball i
-      if (side <= -r[i]) {
+      if (side >= ri) continue;  // misses ball i
+      if (side <= -ri) {
         left = false;  // ball i lies in ball j
         break;
       }
-      w.cuts.push_back(Cut{side, h, j});
+      cuts[cut_count++] = Cut{side, h, j};
     }
     if (!left) continue;
     // The deepest cut is the first clip: when it leaves every corner of the
     // tetrahedron beyond the slack, that clip keeps nothing, so the cell is
     // found empty without ordering the others (the same heights decide).
-    if (!w.cuts.empty()) {
+    if (cut_count > 0) {
       size_t first = 0;
-      for (size_t k = 1; k < w.cuts.size(); ++k)
-        if (w.cuts[k].side < w.cuts[first].side) first = k;
-      const Plane& h = w.cuts[first].plane;
+      for (size_t k = 1; k < cut_count; ++k)
+        if (cuts[k].side < cuts[first].side) first = k;
+      const Plane& h = cuts[first].plane;
       bool all_beyond = true;
       for (int k = 0; k < 4 && all_beyond; ++k) all_beyond = dot(h.n, corner[k]) - h.e > slack;
       if (all_beyond) continue;
     }
-    w.order.clear();
-    for (size_t k = 0; k < w.cuts.size(); ++k)
-      w.order.push_back({w.cuts[k].side, static_cast<int>(k)});
-    std::sort(w.order.begin(), w.order.end());
+    std::pair<double, int>* order = w.order.data();
+    for (size_t k = 0; k < cut_count; ++k) order[k] = {cuts[k].side, static_cast<int>(k)};
+    std::sort(order, order + cut_count);
     Polytope* cell = &w.cell;
     Polytope* next = &w.next;
     cell->assign(tetrahedron);
-    for (const auto& o : w.order) {
-      const Cut& cut = w.cuts[o.second];
+    for (size_t k = 0; k < cut_count; ++k) {
+      const Cut& cut = cuts[order[k].second];
       const Plane& h = cut.plane;
       if (!cell->beyond(h, slack)) continue;
       if (!cell->clip(h, slack, cut.ball, *next)) {
@@ -605,7 +614,7 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
       std::swap(cell, next);
     }
     if (!left) continue;
-    const Part part = ball_in_polytope(*cell, ci, r[i], &length_, w.rays);
+    const Part part = ball_in_polytope(*cell, ci, ri, &length_, w.rays);
     covered_ += part.volume;
     area_ += part.area;
   }
