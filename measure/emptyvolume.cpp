@@ -518,22 +518,30 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
   for (int i = 0; i < n; ++i) {
     if (!(r[i] > 0.0)) continue;
     const Vec ci = Vec{c[3 * i], c[3 * i + 1], c[3 * i + 2]} - g;
-    bool inside = true, reaches = true;
-    double closest = HUGE_VAL;
-    for (size_t k = 0; k < 4 && reaches; ++k) {
+    // Outside a face's plane by its radius or more, it misses; else it
+    // reaches in when inside every plane, or within its radius of one of
+    // the faces it lies beyond (the first such face decides).
+    double beyond[4];
+    bool inside = true, misses = false;
+    for (size_t k = 0; k < 4; ++k) {
       const Face& f = tetrahedron.face(k);
-      const double beyond = dot(f.plane.n, ci) - f.plane.e;
-      if (beyond <= 0.0) continue;
+      beyond[k] = dot(f.plane.n, ci) - f.plane.e;
+      if (beyond[k] <= 0.0) continue;
       inside = false;
-      if (beyond >= r[i]) {
-        reaches = false;
-      } else {
-        closest = std::min(closest, triangle_distance(ci, tetrahedron.corner(f, 0),
-                                                      tetrahedron.corner(f, 1),
-                                                      tetrahedron.corner(f, 2)));
+      if (beyond[k] >= r[i]) {
+        misses = true;
+        break;
       }
     }
-    if (!inside && !(reaches && closest < r[i])) continue;
+    if (misses) continue;
+    bool reaches = inside;
+    for (size_t k = 0; k < 4 && !reaches; ++k) {
+      if (beyond[k] <= 0.0) continue;
+      const Face& f = tetrahedron.face(k);
+      reaches = triangle_distance(ci, tetrahedron.corner(f, 0), tetrahedron.corner(f, 1),
+                                  tetrahedron.corner(f, 2)) < r[i];
+    }
+    if (!reaches) continue;
     w.near.push_back(i);
     w.centre.push_back(ci);
     w.square.push_back(dot(ci, ci));
