@@ -17,6 +17,40 @@ bool holds_pointer(const List& list, const tetra* t) {
   return std::find(list.begin(), list.end(), t) != list.end();
 }
 
+// A short list of ints in place, on the heap only past kLocal: an item is in
+// one or two containers, and a heap block each would cost more than the
+// rest of its bookkeeping.
+class ShortList {
+ public:
+  const int* begin() const { return heap_.empty() ? local_ : heap_.data(); }
+  const int* end() const { return begin() + size_; }
+  void push_back(int k) {
+    if (heap_.empty()) {
+      if (size_ < kLocal) {
+        local_[size_++] = k;
+        return;
+      }
+      heap_.assign(local_, local_ + size_);
+    }
+    heap_.push_back(k);
+    ++size_;
+  }
+  // Removes k, which the list holds.
+  void erase(int k) {
+    int* d = heap_.empty() ? local_ : heap_.data();
+    int* at = std::find(d, d + size_, k);
+    std::copy(at + 1, d + size_, at);
+    --size_;
+    if (!heap_.empty()) heap_.pop_back();
+  }
+
+ private:
+  static constexpr unsigned kLocal = 3;
+  int local_[kLocal] = {0, 0, 0};
+  unsigned size_ = 0;
+  std::vector<int> heap_;
+};
+
 // Sequences of items (tetrahedra or triangles, by compact index) kept as
 // linked lists in containers, so that a merge can move the smaller of two
 // lists: either the smaller one is appended to the larger, or the larger one
@@ -73,7 +107,7 @@ class Sequences {
   }
   bool holds(int c, int item) const { return node_in(c, item) >= 0; }
 
-  const std::vector<int>& nodes_of(int item) const { return nodes_of_[item]; }
+  const ShortList& nodes_of(int item) const { return nodes_of_[item]; }
   int container_of(int node) const { return nodes_[node].cont; }
   int owner(int c) const { return conts_[c].owner; }
   int size(int c) const { return conts_[c].size; }
@@ -97,8 +131,7 @@ class Sequences {
     else
       ct.tail = n.prev;
     --ct.size;
-    std::vector<int>& list = nodes_of_[n.item];
-    list.erase(std::find(list.begin(), list.end(), k));
+    nodes_of_[n.item].erase(k);
     n.cont = -1;
   }
 
@@ -162,7 +195,7 @@ class Sequences {
 
   std::vector<Node> nodes_;
   std::vector<Cont> conts_;
-  std::vector<std::vector<int>> nodes_of_;
+  std::vector<ShortList> nodes_of_;
   long clock_ = 0;
 };
 
