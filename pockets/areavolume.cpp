@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_set>
 
 #include "measure/ballcache.h"
 #include "measure/emptyvolume.h"
@@ -259,7 +258,7 @@ class BallGrid {
 // on the hull, or against a tetrahedron outside the complex and outside the
 // pocket); a ball of one of the face's own corners stays on its side.
 // Counts those faces.
-int crossed_mouth_faces(const pocket& s, const std::unordered_set<const tetra*>& members,
+int crossed_mouth_faces(const pocket& s, int stamp, const std::vector<int>& member,
                         const BallGrid& grid, const Atoms& atoms, double p,
                         std::vector<int>& near) {
   int crossed = 0;
@@ -267,7 +266,8 @@ int crossed_mouth_faces(const pocket& s, const std::unordered_set<const tetra*>&
     for (const tria* f : t->faces) {
       if (f->cofaces.size() == 2) {
         const tetra* other = f->cofaces[0] == t ? f->cofaces[1] : f->cofaces[0];
-        if (other->in_complex || members.count(other) != 0) continue;
+        const std::size_t id = static_cast<std::size_t>(other->id);
+        if (other->in_complex || (id < member.size() && member[id] == stamp)) continue;
       }
       double c[3][3], centre[3];
       const double reach = corners_of(f->v, c, centre);
@@ -357,7 +357,8 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
   number_pockets(pockets);
   BallCache g(atoms, probe);
   const BallGrid grid(atoms, probe);
-  std::unordered_set<const tetra*> members;
+  // By tetrahedron id: 1 + the place of the last pocket that holds it.
+  std::vector<int> member;
   std::vector<int> near;
   std::vector<double> rooms;
   rooms.reserve(pockets.size());
@@ -378,9 +379,13 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
     // kMouthShare tetrahedra keeps its sums (within a few tenths of a
     // percent in the structures measured), as measuring it exactly would
     // cost about as much again as the whole run.
-    members.clear();
-    members.insert(p.tetrahedra.begin(), p.tetrahedra.end());
-    const int crossed = crossed_mouth_faces(p, members, grid, atoms, probe, near);
+    const int stamp = static_cast<int>(&p - pockets.data()) + 1;
+    for (const tetra* t : p.tetrahedra) {
+      const std::size_t id = static_cast<std::size_t>(t->id);
+      if (id >= member.size()) member.resize(id + 1, 0);
+      member[id] = stamp;
+    }
+    const int crossed = crossed_mouth_faces(p, stamp, member, grid, atoms, probe, near);
     const bool open = crossed * kMouthShare >= static_cast<int>(p.tetrahedra.size());
     if (open || p.volume_sa < 0.0 || p.volume_sa > room || p.area_sa < 0.0 || p.length < 0.0) {
       const EmptyPart e = exact_empty_part(p, grid, atoms, probe);
