@@ -69,11 +69,6 @@ class Room {
   const T& operator[](size_t k) const { return p_[k]; }
   const T* begin() const { return p_; }
   const T* end() const { return p_ + n_; }
-  void assign(const Room& o) {
-    room(o.n_);
-    std::copy(o.p_, o.p_ + o.n_, p_);
-    n_ = o.n_;
-  }
 
  private:
   void grow(size_t m) {
@@ -117,16 +112,11 @@ class Polytope {
     }
   }
 
-  // The same polytope as p (its working lists are not copied).
-  void assign(const Polytope& p) {
-    faces_.assign(p.faces_);
-    index_.assign(p.index_);
-    corners_.assign(p.corners_);
-  }
-
   size_t size() const { return faces_.size(); }
   const Face& face(size_t k) const { return faces_[k]; }
-  const Vec& corner(const Face& f, int k) const { return corners_[static_cast<size_t>(index_[static_cast<size_t>(f.first + k)])]; }
+  const Vec& corner(const Face& f, int k) const {
+    return corners_[static_cast<size_t>(index_[static_cast<size_t>(f.first + k)])];
+  }
   int corner_index(const Face& f, int k) const { return index_[static_cast<size_t>(f.first + k)]; }
   size_t corner_count() const { return corners_.size(); }
   const Vec& corner_at(size_t k) const { return corners_[k]; }
@@ -234,7 +224,8 @@ class Polytope {
   int split(const Polytope& from, int a, int b) {
     for (const Split& s : split_)
       if (s.inner == a && s.outer == b) return s.corner;
-    const double da = from.height_[static_cast<size_t>(a)], db = from.height_[static_cast<size_t>(b)];
+    const double da = from.height_[static_cast<size_t>(a)],
+                 db = from.height_[static_cast<size_t>(b)];
     const Vec& pa = from.corners_[static_cast<size_t>(a)];
     const Vec x = pa + (da / (da - db)) * (from.corners_[static_cast<size_t>(b)] - pa);
     const int k = static_cast<int>(corners_.size());
@@ -608,9 +599,9 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
     std::pair<double, int>* order = w.order.data();
     for (size_t k = 0; k < cut_count; ++k) order[k] = {cuts[k].side, static_cast<int>(k)};
     std::sort(order, order + cut_count);
-    Polytope* cell = &w.cell;
-    Polytope* next = &w.next;
-    cell->assign(tetrahedron);
+    // The tetrahedron itself is the cell until the first clip.
+    Polytope* cell = &tetrahedron;
+    Polytope* next = &w.cell;
     for (size_t k = 0; k < cut_count; ++k) {
       const Cut& cut = cuts[order[k].second];
       const Plane& h = cut.plane;
@@ -619,7 +610,9 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
         left = false;  // its cell misses the tetrahedron
         break;
       }
-      std::swap(cell, next);
+      Polytope* done = cell;
+      cell = next;
+      next = done == &tetrahedron ? &w.next : done;
     }
     if (!left) continue;
     const Part part = ball_in_polytope(*cell, ci, ri, &length_, w.rays);
