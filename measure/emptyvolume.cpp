@@ -38,12 +38,14 @@ struct Plane {
   double e;
 };
 
-// A face: its plane (n pointing out of the polytope), its corners,
+// A face: its plane (n pointing out of the polytope; held by the
+// tetrahedron or by the cut that made the face, for as long as the polytope
+// is in use), its corners,
 // counterclockwise about n (`count` indices from `first` in the polytope's
 // index list), and the ball whose power plane it lies on (-1 for a face of
 // the tetrahedron).
 struct Face {
-  Plane plane;
+  const Plane* plane;
   int ball;
   int first, count;
 };
@@ -105,7 +107,8 @@ class Polytope {
       }
       const double len = norm(n);
       n = (1.0 / len) * n;
-      faces_.put(Face{Plane{n, dot(n, v[a])}, -1, static_cast<int>(index_.size()), 3});
+      planes_[k] = Plane{n, dot(n, v[a])};
+      faces_.put(Face{&planes_[k], -1, static_cast<int>(index_.size()), 3});
       index_.put(a);
       index_.put(b);
       index_.put(c);
@@ -264,7 +267,7 @@ class Polytope {
       counterclockwise(h, ball);
       return;
     }
-    faces_.put(Face{h, ball, static_cast<int>(start), static_cast<int>(n)});
+    faces_.put(Face{&h, ball, static_cast<int>(start), static_cast<int>(n)});
   }
 
   // The same face from the cut's corners alone, in order of their angle
@@ -292,9 +295,10 @@ class Polytope {
     std::sort(order.begin(), order.end());
     const int start = static_cast<int>(index_.size());
     for (const auto& o : order) index_.put(o.second);
-    faces_.put(Face{h, ball, start, static_cast<int>(order.size())});
+    faces_.put(Face{&h, ball, start, static_cast<int>(order.size())});
   }
 
+  Plane planes_[4];  // of the tetrahedron's faces
   Room<Face> faces_;
   Room<int> index_;
   Room<Vec> corners_;
@@ -397,14 +401,15 @@ Part ball_in_polytope(const Polytope& poly, const Vec& c, double R, double* leng
   Part total;
   for (size_t k = 0; k < poly.size(); ++k) {
     const Face& f = poly.face(k);
-    const double dist = f.plane.e - dot(f.plane.n, c);
+    const Plane& plane = *f.plane;
+    const double dist = plane.e - dot(plane.n, c);
     const double h = std::fabs(dist);
     // A plane through the centre gives flat cones.
     if (!(h > 1e-12 * R)) continue;
     Section s;
     s.c = c;
-    s.m = dist > 0.0 ? f.plane.n : -1.0 * f.plane.n;
-    s.a0 = dist * f.plane.n;
+    s.m = dist > 0.0 ? plane.n : -1.0 * plane.n;
+    s.a0 = dist * plane.n;
     s.o = c + s.a0;
     s.h = h;
     s.R = R;
@@ -516,7 +521,7 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
     bool inside = true, misses = false;
     for (size_t k = 0; k < 4; ++k) {
       const Face& f = tetrahedron.face(k);
-      beyond[k] = dot(f.plane.n, ci) - f.plane.e;
+      beyond[k] = dot(f.plane->n, ci) - f.plane->e;
       if (beyond[k] <= 0.0) continue;
       inside = false;
       if (beyond[k] >= r[i]) {
