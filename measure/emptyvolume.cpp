@@ -56,6 +56,9 @@ struct Face {
 template <class T>
 class Room {
  public:
+  Room() = default;
+  Room(const Room&) = delete;  // p_ points into v_
+  Room& operator=(const Room&) = delete;
   size_t size() const { return n_; }
   bool empty() const { return n_ == 0; }
   void clear() { n_ = 0; }
