@@ -18,8 +18,8 @@ bool holds_pointer(const List& list, const tetra* t) {
 }
 
 // A short list of ints in place, on the heap only past kLocal: an item is in
-// one or two containers, and a heap block each would cost more than the
-// rest of its bookkeeping.
+// one or two containers (a tetrahedron in one or two sub-pockets), and a
+// heap block each would cost more than the rest of its bookkeeping.
 class ShortList {
  public:
   const int* begin() const { return heap_.empty() ? local_ : heap_.data(); }
@@ -34,6 +34,10 @@ class ShortList {
     }
     heap_.push_back(k);
     ++size_;
+  }
+  void clear() {
+    size_ = 0;
+    heap_.clear();
   }
   // Removes k, which the list holds.
   void erase(int k) {
@@ -456,8 +460,7 @@ void add_knot_top(subpocket& s, int partner_id, int partner_index, tria* t) {
   }
 }
 
-void make_knots(pocket& p, std::vector<tetra>& tetras,
-                std::vector<std::vector<int>>& subpockets_of) {
+void make_knots(pocket& p, std::vector<tetra>& tetras, std::vector<ShortList>& subpockets_of) {
   const size_t count = p.subpockets.size();
   if (count < 2) return;
   tetra* base = tetras.data();
@@ -474,7 +477,7 @@ void make_knots(pocket& p, std::vector<tetra>& tetras,
     for (tetra* x : t->cofaces) {
       if (std::find(x->shared_trias.begin(), x->shared_trias.end(), t) == x->shared_trias.end())
         continue;
-      const std::vector<int>& s = subpockets_of[x - base];
+      const ShortList& s = subpockets_of[x - base];
       list.insert(list.end(), s.begin(), s.end());
     }
     if (list.size() < 2) continue;  // t does not join two sub-pocket members
@@ -592,6 +595,6 @@ void pocketsrepresentation(std::vector<tetra>& tetras, std::vector<pocket>& pock
     }
   }
 
-  std::vector<std::vector<int>> subpockets_of(tetras.size());
+  std::vector<ShortList> subpockets_of(tetras.size());
   for (pocket& p : pockets) make_knots(p, tetras, subpockets_of);
 }
