@@ -164,7 +164,11 @@ double SimplexBalls::make_cap2_area(int a, int b, int c, int k) {
 }
 
 double SimplexBalls::cap2_volume(int a, int b, int c) {
-  return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), cap2_area(a, b, c),
+  return cap2_volume(a, b, c, cap2_area(a, b, c));
+}
+
+double SimplexBalls::cap2_volume(int a, int b, int c, double area) {
+  return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), area,
                         segment_area(a, b, c), segment_area(a, c, b));
 }
 
@@ -485,8 +489,8 @@ double TetraBalls::cap2_area(int a, int b, int c) {
                       height(a, c), segment_angle(a, b, c), segment_angle(a, c, b));
 }
 
-double TetraBalls::cap2_volume(int a, int b, int c) {
-  return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), cap2_area(a, b, c),
+double TetraBalls::cap2_volume(int a, int b, int c, double area) {
+  return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), area,
                         segment_area(a, b, c), segment_area(a, c, b));
 }
 

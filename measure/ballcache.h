@@ -92,6 +92,8 @@ class SimplexBalls {
     return has(have_cap2_, k) ? cap2_[k] : make_cap2_area(a, b, c, k);
   }
   double cap2_volume(int a, int b, int c);
+  // The same, handed its cap2_area(a, b, c).
+  double cap2_volume(int a, int b, int c, double area);
   double cap3_area(int a, int b, int c, int d) {
     const int k = key4(a, b, c, d);
     return has(have_cap3_, k) ? cap3_[k] : make_cap3_area(a, b, c, d, k);
@@ -255,7 +257,9 @@ class TetraBalls {
   // Sphere a in the solid angle, and (with volumes) the matching volume.
   void cap3(int a, int b, int c, int d, double* area, double* volume);
   double cap2_area(int a, int b, int c);
-  double cap2_volume(int a, int b, int c);
+  double cap2_volume(int a, int b, int c) { return cap2_volume(a, b, c, cap2_area(a, b, c)); }
+  // The same, handed its cap2_area(a, b, c).
+  double cap2_volume(int a, int b, int c, double area);
   Patch patch(int a, int b, int c) { return patch_of_area(patch_area(a, b, c), probe_); }
   Torus torus(int a, int b, int cusp) {
     return torus_of(radius_[a], radius_[b], probe_, height(a, b),
