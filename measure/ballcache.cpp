@@ -322,6 +322,12 @@ void TetraBalls::load(const info* const* atoms) {
     for (int m = 0; m < 4; ++m) have_centre2_[k][m] = have_height_[k][m] = have_rho_[k][m] = false;
     lent_[k] = false;
   }
+  for (int k = 0; k < 4; ++k)
+    for (int m = 0; m < 4; ++m)
+      if (m != k) {
+        edge_[k][m] = sub(ball_[m].c, ball_[k].c);
+        lift_[k][m] = power_lift_of(edge_[k][m], ball_[m].R, ball_[k].R);
+      }
   for (bool& h : have_patch_) h = false;
   orientation_ = kUnknown;
 }
@@ -438,7 +444,8 @@ void TetraBalls::make_face(int a, int b, int c) {
   for (const auto& o : kFaceOrders) {
     const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
     const int k = key(x, y, z);
-    const PowerPlane plane = power_plane(ball_[x], ball_[y], ball_[z]);
+    const PowerPlane plane =
+        power_plane_of(ball_[x].c, edge_[x][y], edge_[x][z], lift_[x][y], lift_[x][z]);
     dual_[k] = triangle_dual_of(plane, ball_[x]);
     if (volumes_)
       segment_height_[k] = segment_height_of(centre2(x, y), plane.centre, rho(x, y), ball_[z].c);

@@ -291,7 +291,8 @@ class TetraBalls {
   double segment2_area(int a, int b, int c, int d) {
     return segment2_area_of(segment2_angle(a, b, c, d), rho(a, b), segment_height_[key(a, b, c)],
                             segment_height_[key(a, b, d)], dual_[key(a, c, b)], dual_[key(a, b, d)],
-                            power_centre(ball_[a], ball_[b], ball_[c], ball_[d]));
+                            power_centre_of(ball_[a].c, edge_[a][b], edge_[a][c], edge_[a][d],
+                                            lift_[a][b], lift_[a][c], lift_[a][d]));
   }
   // ::nccw of the centres at positions a, b, c, d (a permutation of 0 to
   // 3): from one orientation of the four when that is certain.
@@ -309,6 +310,10 @@ class TetraBalls {
   int orientation_ = kUnknown;  // certain_orientation(), when asked for
   Ball ball_[4];
   double radius_[4];  // of the atoms
+  // c_b - c_a and power_lift_of it, by (a, b): what every power centre with
+  // c_a first solves from.
+  ballmath::V3 edge_[4][4];
+  double lift_[4][4];
   bool have_centre2_[4][4], have_height_[4][4], have_rho_[4][4];
   ballmath::V3 centre2_[4][4];
   double height_[4][4], rho_[4][4];
