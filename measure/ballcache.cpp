@@ -322,12 +322,19 @@ void TetraBalls::load(const info* const* atoms) {
     for (int m = 0; m < 4; ++m) have_centre2_[k][m] = have_height_[k][m] = have_rho_[k][m] = false;
     lent_[k] = false;
   }
-  for (int k = 0; k < 4; ++k)
-    for (int m = 0; m < 4; ++m)
-      if (m != k) {
-        edge_[k][m] = sub(ball_[m].c, ball_[k].c);
-        lift_[k][m] = power_lift_of(edge_[k][m], ball_[m].R, ball_[k].R);
-      }
+  // One square length for both ways: a - b is -(b - a) but for the sign of
+  // a zero, so both square alike to the last bit.
+  double R2[4];
+  for (int k = 0; k < 4; ++k) R2[k] = ball_[k].R * ball_[k].R;
+  for (int k = 0; k < 3; ++k)
+    for (int m = k + 1; m < 4; ++m) {
+      const V3 e = sub(ball_[m].c, ball_[k].c);
+      const double ee = dot(e, e);
+      edge_[k][m] = e;
+      edge_[m][k] = sub(ball_[k].c, ball_[m].c);
+      lift_[k][m] = power_lift_of(ee, R2[m], R2[k]);
+      lift_[m][k] = power_lift_of(ee, R2[k], R2[m]);
+    }
   for (bool& h : have_patch_) h = false;
   orientation_ = kUnknown;
 }

@@ -17,13 +17,17 @@ V3 power_centre(const Ball& a, const Ball& b) {
 
 PowerPlane power_plane(const Ball& a, const Ball& b, const Ball& c) {
   const V3 eb = sub(b.c, a.c), ec = sub(c.c, a.c);
-  return power_plane_of(a.c, eb, ec, power_lift_of(eb, b.R, a.R), power_lift_of(ec, c.R, a.R));
+  const double Ra2 = a.R * a.R;
+  return power_plane_of(a.c, eb, ec, power_lift_of(dot(eb, eb), b.R * b.R, Ra2),
+                        power_lift_of(dot(ec, ec), c.R * c.R, Ra2));
 }
 
 V3 power_centre(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
   const V3 eb = sub(b.c, a.c), ec = sub(c.c, a.c), ed = sub(d.c, a.c);
-  return power_centre_of(a.c, eb, ec, ed, power_lift_of(eb, b.R, a.R),
-                         power_lift_of(ec, c.R, a.R), power_lift_of(ed, d.R, a.R));
+  const double Ra2 = a.R * a.R;
+  return power_centre_of(a.c, eb, ec, ed, power_lift_of(dot(eb, eb), b.R * b.R, Ra2),
+                         power_lift_of(dot(ec, ec), c.R * c.R, Ra2),
+                         power_lift_of(dot(ed, ed), d.R * d.R, Ra2));
 }
 
 double tetrahedra_volume(const V3& a, const V3& b, const V3& c, const V3& d) {

@@ -38,10 +38,9 @@ struct PowerPlane {
 PowerPlane power_plane(const Ball& a, const Ball& b, const Ball& c);
 // The power centres solved relative to c_a: with X = c_a + Y and
 // e_k = c_k - c_a, equal power gives Y.e_k = power_lift_of(e_k, R_k, R_a),
-// and Y lies in the plane for three.  The forms take e_k and those lifts.
-inline double power_lift_of(const ballmath::V3& e, double Rk, double Ra) {
-  return (ballmath::dot(e, e) - Rk * Rk + Ra * Ra) / 2;
-}
+// and Y lies in the plane for three.  The forms take e_k and those lifts,
+// which take |e_k|^2, R_k^2 and R_a^2.
+inline double power_lift_of(double ee, double Rk2, double Ra2) { return (ee - Rk2 + Ra2) / 2; }
 inline PowerPlane power_plane_of(const ballmath::V3& ca, const ballmath::V3& eb,
                                  const ballmath::V3& ec, double lb, double lc) {
   const ballmath::V3 n = ballmath::cross(eb, ec);
