@@ -517,9 +517,25 @@ void TetraBalls::cap3(int a, int b, int c, int d, double* area, double* volume) 
                        segment2_angle(a, x, y, b), segment2_angle(a, y, b, x));
   if (volume == nullptr) return;
   // segment2_area of (a, b, c, d), (a, c, b, d), (a, d, b, c), each with its
-  // last two in the order that makes nccw false.
-  const double sb = segment2_area(a, b, x, y);
-  const double sc = nccw(a, c, b, d) ? segment2_area(a, c, d, b) : segment2_area(a, c, b, d);
-  const double sd = nccw(a, d, b, c) ? segment2_area(a, d, c, b) : segment2_area(a, d, b, c);
+  // last two in the order that makes nccw false: of (a, b, x, y), and for x
+  // and y (c and d, or d and c) those of (a, x, b, y) and (a, y, b, x).
+  // When the last two of these are (a, x, y, b) and (a, y, b, x), as one
+  // certain orientation makes them, their power centres are those of the
+  // cyclic orders of (a, b, x, y), solved together.
+  const bool x_turned = nccw(a, x, b, y), y_turned = nccw(a, y, b, x);
+  double sb, sx, sy;
+  if (x_turned && !y_turned) {
+    V3 m[3];
+    power_centres_of(ball_[a].c, edge_[a][b], edge_[a][x], edge_[a][y], lift_[a][b],
+                     lift_[a][x], lift_[a][y], m);
+    sb = segment2_area(a, b, x, y, m[0]);
+    sx = segment2_area(a, x, y, b, m[1]);
+    sy = segment2_area(a, y, b, x, m[2]);
+  } else {
+    sb = segment2_area(a, b, x, y);
+    sx = x_turned ? segment2_area(a, x, y, b) : segment2_area(a, x, b, y);
+    sy = y_turned ? segment2_area(a, y, x, b) : segment2_area(a, y, b, x);
+  }
+  const double sc = turned ? sy : sx, sd = turned ? sx : sy;
   *volume = cap3_volume_of(R, height(a, b), height(a, c), height(a, d), *area, sb, sc, sd);
 }

@@ -287,12 +287,17 @@ class TetraBalls {
     return segment_area_of(plus_[k] + minus_[k], rho(a, b), segment_height_[k], dual_[k],
                            dual_[key(a, c, b)]);
   }
-  // segment2_area with c and d in the order that makes nccw false.
-  double segment2_area(int a, int b, int c, int d) {
+  // segment2_area with c and d in the order that makes nccw false; m4 the
+  // power centre of (a, b, c, d).
+  double segment2_area(int a, int b, int c, int d, const ballmath::V3& m4) {
     return segment2_area_of(segment2_angle(a, b, c, d), rho(a, b), segment_height_[key(a, b, c)],
                             segment_height_[key(a, b, d)], dual_[key(a, c, b)], dual_[key(a, b, d)],
-                            power_centre_of(ball_[a].c, edge_[a][b], edge_[a][c], edge_[a][d],
-                                            lift_[a][b], lift_[a][c], lift_[a][d]));
+                            m4);
+  }
+  double segment2_area(int a, int b, int c, int d) {
+    return segment2_area(a, b, c, d,
+                         power_centre_of(ball_[a].c, edge_[a][b], edge_[a][c], edge_[a][d],
+                                         lift_[a][b], lift_[a][c], lift_[a][d]));
   }
   // ::nccw of the centres at positions a, b, c, d (a permutation of 0 to
   // 3): from one orientation of the four when that is certain.
