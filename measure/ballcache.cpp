@@ -164,7 +164,11 @@ double SimplexBalls::make_cap2_area(int a, int b, int c, int k) {
 }
 
 double SimplexBalls::cap2_volume(int a, int b, int c) {
-  return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), cap2_area(a, b, c),
+  return cap2_volume(a, b, c, cap2_area(a, b, c));
+}
+
+double SimplexBalls::cap2_volume(int a, int b, int c, double area) {
+  return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), area,
                         segment_area(a, b, c), segment_area(a, c, b));
 }
 
@@ -318,6 +322,19 @@ void TetraBalls::load(const info* const* atoms) {
     for (int m = 0; m < 4; ++m) have_centre2_[k][m] = have_height_[k][m] = have_rho_[k][m] = false;
     lent_[k] = false;
   }
+  // One square length for both ways: a - b is -(b - a) but for the sign of
+  // a zero, so both square alike to the last bit.
+  double R2[4];
+  for (int k = 0; k < 4; ++k) R2[k] = ball_[k].R * ball_[k].R;
+  for (int k = 0; k < 3; ++k)
+    for (int m = k + 1; m < 4; ++m) {
+      const V3 e = sub(ball_[m].c, ball_[k].c);
+      const double ee = dot(e, e);
+      edge_[k][m] = e;
+      edge_[m][k] = sub(ball_[k].c, ball_[m].c);
+      lift_[k][m] = power_lift_of(ee, R2[m], R2[k]);
+      lift_[m][k] = power_lift_of(ee, R2[k], R2[m]);
+    }
   for (bool& h : have_patch_) h = false;
   orientation_ = kUnknown;
 }
@@ -434,7 +451,8 @@ void TetraBalls::make_face(int a, int b, int c) {
   for (const auto& o : kFaceOrders) {
     const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
     const int k = key(x, y, z);
-    const PowerPlane plane = power_plane(ball_[x], ball_[y], ball_[z]);
+    const PowerPlane plane =
+        power_plane_of(ball_[x].c, edge_[x][y], edge_[x][z], lift_[x][y], lift_[x][z]);
     dual_[k] = triangle_dual_of(plane, ball_[x]);
     if (volumes_)
       segment_height_[k] = segment_height_of(centre2(x, y), plane.centre, rho(x, y), ball_[z].c);
@@ -485,8 +503,8 @@ double TetraBalls::cap2_area(int a, int b, int c) {
                       height(a, c), segment_angle(a, b, c), segment_angle(a, c, b));
 }
 
-double TetraBalls::cap2_volume(int a, int b, int c) {
-  return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), cap2_area(a, b, c),
+double TetraBalls::cap2_volume(int a, int b, int c, double area) {
+  return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), area,
                         segment_area(a, b, c), segment_area(a, c, b));
 }
 
@@ -499,9 +517,25 @@ void TetraBalls::cap3(int a, int b, int c, int d, double* area, double* volume) 
                        segment2_angle(a, x, y, b), segment2_angle(a, y, b, x));
   if (volume == nullptr) return;
   // segment2_area of (a, b, c, d), (a, c, b, d), (a, d, b, c), each with its
-  // last two in the order that makes nccw false.
-  const double sb = segment2_area(a, b, x, y);
-  const double sc = nccw(a, c, b, d) ? segment2_area(a, c, d, b) : segment2_area(a, c, b, d);
-  const double sd = nccw(a, d, b, c) ? segment2_area(a, d, c, b) : segment2_area(a, d, b, c);
+  // last two in the order that makes nccw false: of (a, b, x, y), and for x
+  // and y (c and d, or d and c) those of (a, x, b, y) and (a, y, b, x).
+  // When the last two of these are (a, x, y, b) and (a, y, b, x), as one
+  // certain orientation makes them, their power centres are those of the
+  // cyclic orders of (a, b, x, y), solved together.
+  const bool x_turned = nccw(a, x, b, y), y_turned = nccw(a, y, b, x);
+  double sb, sx, sy;
+  if (x_turned && !y_turned) {
+    V3 m[3];
+    power_centres_of(ball_[a].c, edge_[a][b], edge_[a][x], edge_[a][y], lift_[a][b],
+                     lift_[a][x], lift_[a][y], m);
+    sb = segment2_area(a, b, x, y, m[0]);
+    sx = segment2_area(a, x, y, b, m[1]);
+    sy = segment2_area(a, y, b, x, m[2]);
+  } else {
+    sb = segment2_area(a, b, x, y);
+    sx = x_turned ? segment2_area(a, x, y, b) : segment2_area(a, x, b, y);
+    sy = y_turned ? segment2_area(a, y, x, b) : segment2_area(a, y, b, x);
+  }
+  const double sc = turned ? sy : sx, sd = turned ? sx : sy;
   *volume = cap3_volume_of(R, height(a, b), height(a, c), height(a, d), *area, sb, sc, sd);
 }

@@ -92,6 +92,8 @@ class SimplexBalls {
     return has(have_cap2_, k) ? cap2_[k] : make_cap2_area(a, b, c, k);
   }
   double cap2_volume(int a, int b, int c);
+  // The same, handed its cap2_area(a, b, c).
+  double cap2_volume(int a, int b, int c, double area);
   double cap3_area(int a, int b, int c, int d) {
     const int k = key4(a, b, c, d);
     return has(have_cap3_, k) ? cap3_[k] : make_cap3_area(a, b, c, d, k);
@@ -255,7 +257,9 @@ class TetraBalls {
   // Sphere a in the solid angle, and (with volumes) the matching volume.
   void cap3(int a, int b, int c, int d, double* area, double* volume);
   double cap2_area(int a, int b, int c);
-  double cap2_volume(int a, int b, int c);
+  double cap2_volume(int a, int b, int c) { return cap2_volume(a, b, c, cap2_area(a, b, c)); }
+  // The same, handed its cap2_area(a, b, c).
+  double cap2_volume(int a, int b, int c, double area);
   Patch patch(int a, int b, int c) { return patch_of_area(patch_area(a, b, c), probe_); }
   Torus torus(int a, int b, int cusp) {
     return torus_of(radius_[a], radius_[b], probe_, height(a, b),
@@ -283,11 +287,17 @@ class TetraBalls {
     return segment_area_of(plus_[k] + minus_[k], rho(a, b), segment_height_[k], dual_[k],
                            dual_[key(a, c, b)]);
   }
-  // segment2_area with c and d in the order that makes nccw false.
-  double segment2_area(int a, int b, int c, int d) {
+  // segment2_area with c and d in the order that makes nccw false; m4 the
+  // power centre of (a, b, c, d).
+  double segment2_area(int a, int b, int c, int d, const ballmath::V3& m4) {
     return segment2_area_of(segment2_angle(a, b, c, d), rho(a, b), segment_height_[key(a, b, c)],
                             segment_height_[key(a, b, d)], dual_[key(a, c, b)], dual_[key(a, b, d)],
-                            power_centre(ball_[a], ball_[b], ball_[c], ball_[d]));
+                            m4);
+  }
+  double segment2_area(int a, int b, int c, int d) {
+    return segment2_area(a, b, c, d,
+                         power_centre_of(ball_[a].c, edge_[a][b], edge_[a][c], edge_[a][d],
+                                         lift_[a][b], lift_[a][c], lift_[a][d]));
   }
   // ::nccw of the centres at positions a, b, c, d (a permutation of 0 to
   // 3): from one orientation of the four when that is certain.
@@ -305,6 +315,10 @@ class TetraBalls {
   int orientation_ = kUnknown;  // certain_orientation(), when asked for
   Ball ball_[4];
   double radius_[4];  // of the atoms
+  // c_b - c_a and power_lift_of it, by (a, b): what every power centre with
+  // c_a first solves from.
+  ballmath::V3 edge_[4][4];
+  double lift_[4][4];
   bool have_centre2_[4][4], have_height_[4][4], have_rho_[4][4];
   ballmath::V3 centre2_[4][4];
   double height_[4][4], rho_[4][4];

@@ -15,22 +15,19 @@ V3 power_centre(const Ball& a, const Ball& b) {
   return V3{t * a.c.x + (1 - t) * b.c.x, t * a.c.y + (1 - t) * b.c.y, t * a.c.z + (1 - t) * b.c.z};
 }
 
-// Solved relative to c_a: with X = c_a + Y and e_k = c_k - c_a, equal power
-// gives 2 Y.e_k = |e_k|^2 - R_k^2 + R_a^2, and Y lies in the plane.
 PowerPlane power_plane(const Ball& a, const Ball& b, const Ball& c) {
   const V3 eb = sub(b.c, a.c), ec = sub(c.c, a.c);
-  const V3 n = cross(eb, ec);
-  const V3 y = cramer(eb, ec, n, (dot(eb, eb) - b.R * b.R + a.R * a.R) / 2,
-                      (dot(ec, ec) - c.R * c.R + a.R * a.R) / 2, 0.0);
-  return PowerPlane{V3{a.c.x + y.x, a.c.y + y.y, a.c.z + y.z}, n};
+  const double Ra2 = a.R * a.R;
+  return power_plane_of(a.c, eb, ec, power_lift_of(dot(eb, eb), b.R * b.R, Ra2),
+                        power_lift_of(dot(ec, ec), c.R * c.R, Ra2));
 }
 
 V3 power_centre(const Ball& a, const Ball& b, const Ball& c, const Ball& d) {
   const V3 eb = sub(b.c, a.c), ec = sub(c.c, a.c), ed = sub(d.c, a.c);
-  const V3 y =
-      cramer(eb, ec, ed, (dot(eb, eb) - b.R * b.R + a.R * a.R) / 2,
-             (dot(ec, ec) - c.R * c.R + a.R * a.R) / 2, (dot(ed, ed) - d.R * d.R + a.R * a.R) / 2);
-  return V3{a.c.x + y.x, a.c.y + y.y, a.c.z + y.z};
+  const double Ra2 = a.R * a.R;
+  return power_centre_of(a.c, eb, ec, ed, power_lift_of(dot(eb, eb), b.R * b.R, Ra2),
+                         power_lift_of(dot(ec, ec), c.R * c.R, Ra2),
+                         power_lift_of(dot(ed, ed), d.R * d.R, Ra2));
 }
 
 double tetrahedra_volume(const V3& a, const V3& b, const V3& c, const V3& d) {

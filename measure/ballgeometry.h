@@ -36,6 +36,33 @@ struct PowerPlane {
   ballmath::V3 centre, normal;
 };
 PowerPlane power_plane(const Ball& a, const Ball& b, const Ball& c);
+// The power centres solved relative to c_a: with X = c_a + Y and
+// e_k = c_k - c_a, equal power gives Y.e_k = power_lift_of(e_k, R_k, R_a),
+// and Y lies in the plane for three.  The forms take e_k and those lifts,
+// which take |e_k|^2, R_k^2 and R_a^2.
+inline double power_lift_of(double ee, double Rk2, double Ra2) { return (ee - Rk2 + Ra2) / 2; }
+inline PowerPlane power_plane_of(const ballmath::V3& ca, const ballmath::V3& eb,
+                                 const ballmath::V3& ec, double lb, double lc) {
+  const ballmath::V3 n = ballmath::cross(eb, ec);
+  const ballmath::V3 y = ballmath::cramer(eb, ec, n, lb, lc, 0.0);
+  return PowerPlane{ballmath::V3{ca.x + y.x, ca.y + y.y, ca.z + y.z}, n};
+}
+inline ballmath::V3 power_centre_of(const ballmath::V3& ca, const ballmath::V3& y) {
+  return ballmath::V3{ca.x + y.x, ca.y + y.y, ca.z + y.z};
+}
+inline ballmath::V3 power_centre_of(const ballmath::V3& ca, const ballmath::V3& eb,
+                                    const ballmath::V3& ec, const ballmath::V3& ed, double lb,
+                                    double lc, double ld) {
+  return power_centre_of(ca, ballmath::cramer(eb, ec, ed, lb, lc, ld));
+}
+// power_centre_of of (a, b, c, d), (a, c, d, b) and (a, d, b, c) into
+// out[0..2], each to the last bit.
+inline void power_centres_of(const ballmath::V3& ca, const ballmath::V3& eb,
+                             const ballmath::V3& ec, const ballmath::V3& ed, double lb, double lc,
+                             double ld, ballmath::V3* out) {
+  ballmath::cramer_cycle(eb, ec, ed, lb, lc, ld, out);
+  for (int s = 0; s < 3; ++s) out[s] = power_centre_of(ca, out[s]);
+}
 // The radical plane of (a, b) lies on c_b's side of c_a.
 inline bool alf_is_hidden0(const Ball& a, const Ball& b) {
   const ballmath::V3 d = ballmath::sub(b.c, a.c);

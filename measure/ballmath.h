@@ -56,6 +56,28 @@ inline V3 cramer(const V3& a, const V3& b, const V3& c, double ra, double rb, do
   return V3{dx / d, dy / d, dz / d};
 }
 
+// cramer of the rows in the orders (a, b, c), (b, c, a), (c, a, b), with
+// the right-hand sides in the same orders, into out[0..2], each to the last
+// bit as cramer gives it.  A cyclic order of the rows turns the columns the
+// same way, and the cross product of two turned columns is their cross
+// product turned, by the same operations: the three orders share the
+// products of each numerator and sum them from a different first term.
+inline void cramer_cycle(const V3& a, const V3& b, const V3& c, double ra, double rb, double rc,
+                         V3* out) {
+  const V3 cx{a.x, b.x, c.x}, cy{a.y, b.y, c.y}, cz{a.z, b.z, c.z}, r{ra, rb, rc};
+  const V3 wx = cross(cy, cz), wy = cross(r, cz), wz = cross(cy, r);
+  const double px[3] = {r.x * wx.x, r.y * wx.y, r.z * wx.z};
+  const double py[3] = {cx.x * wy.x, cx.y * wy.y, cx.z * wy.z};
+  const double pz[3] = {cx.x * wz.x, cx.y * wz.y, cx.z * wz.z};
+  const double d0 = det3(a, b, c), d1 = det3(b, c, a), d2 = det3(c, a, b);
+  out[0] = V3{(px[0] + px[1] + px[2]) / d0, (py[0] + py[1] + py[2]) / d0,
+              (pz[0] + pz[1] + pz[2]) / d0};
+  out[1] = V3{(px[1] + px[2] + px[0]) / d1, (py[1] + py[2] + py[0]) / d1,
+              (pz[1] + pz[2] + pz[0]) / d1};
+  out[2] = V3{(px[2] + px[0] + px[1]) / d2, (py[2] + py[0] + py[1]) / d2,
+              (pz[2] + pz[0] + pz[1]) / d2};
+}
+
 // Angle, in turns, between two planes given by normals and their lengths.
 inline double turn_between(const V3& nq, double lq, const V3& ns, double ls) {
   double c = dot(nq, ns) / (lq * ls);

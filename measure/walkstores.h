@@ -176,9 +176,9 @@ void tria_pieces(Balls& g, int a, int b, int c, bool volumes, TriaPieces& t) {
   t.area[1] = g.cap2_area(b, a, c);
   t.area[2] = g.cap2_area(c, a, b);
   if (volumes) {
-    t.volume[0] = g.cap2_volume(a, b, c);
-    t.volume[1] = g.cap2_volume(b, a, c);
-    t.volume[2] = g.cap2_volume(c, a, b);
+    t.volume[0] = g.cap2_volume(a, b, c, t.area[0]);
+    t.volume[1] = g.cap2_volume(b, a, c, t.area[1]);
+    t.volume[2] = g.cap2_volume(c, a, b, t.area[2]);
   }
   t.segment[0] = g.segment_angle(a, b, c);
   t.segment[1] = g.segment_angle(a, c, b);
