@@ -254,14 +254,17 @@ class Neighbourhood {
   };
   struct FreeCircle {
     bool meets = false, whole = false;
+    bool covered = false;  // the spans are made
     Circle o;
     std::vector<FreeSpan> spans;
   };
   Ball ball_of(int i) const { return ball(i); }
-  const FreeCircle& circle(int i, int k) const {
+  // Without `spans`, the circle alone: its spans wait until asked for.
+  const FreeCircle& circle(int i, int k, bool spans = true) const {
     const auto found = circles_.emplace(static_cast<long long>(i) * (1 << 30) + k, FreeCircle());
     FreeCircle& f = found.first->second;
     if (found.second) make_circle(i, k, f);
+    if (spans && f.meets && !f.covered) cover_circle(i, f);
     return f;
   }
 
@@ -285,6 +288,11 @@ class Neighbourhood {
     o.m = along(J.c, x, o.a);
     o.e1 = orthogonal(o.a);
     o.e2 = cross(o.a, o.e1);
+  }
+  void cover_circle(int i, FreeCircle& f) const {
+    f.covered = true;
+    const int k = f.o.k;
+    const Circle& o = f.o;
     // The angles covered by each other ball, with the ball that covers them.
     struct Cover {
       double lo, hi;
@@ -399,8 +407,8 @@ class Boundary {
   // them, whose points come within `margin` of the box.
   Boundary(const Atoms& atoms, const Neighbourhood& near,
            const std::vector<std::pair<int, int>>& pairs, double p, const V3& lo, const V3& hi,
-           double margin)
-      : p_(p) {
+           double margin, bool ring = false)
+      : p_(p), ring_(ring) {
     near.atoms_near(lo, hi, margin + near.largest_radius(), [&](int i) {
       const info& a = atoms[static_cast<std::size_t>(i)];
       const double R = a.radius + p;
@@ -486,12 +494,23 @@ class Boundary {
  private:
   void add_circle(const Neighbourhood& near, int j, int k, const V3& lo, const V3& hi,
                   double margin) {
+    const Neighbourhood::FreeCircle& g = near.circle(balls_[j].atom, balls_[k].atom, false);
+    if (!g.meets) return;
+    if (box_gap(g.o.m, lo, hi) > g.o.rho + margin) return;
+    if (ring_) {
+      // The circle itself, not only its disc, must come within the margin:
+      // measured from the box's centre, less its half diagonal.
+      const V3 mid = times(0.5, add(lo, hi));
+      const double half = std::sqrt(dist2(lo, hi)) / 2;
+      const V3 w = sub(mid, g.o.m);
+      const double h = dot(w, g.o.a);
+      const double r = std::sqrt(std::max(0.0, dot(w, w) - h * h)) - g.o.rho;
+      if (std::sqrt(h * h + r * r) - half > margin) return;
+    }
     const Neighbourhood::FreeCircle& f = near.circle(balls_[j].atom, balls_[k].atom);
-    if (!f.meets) return;
     Circle o = f.o;
     o.j = j;
     o.k = k;
-    if (box_gap(o.m, lo, hi) > o.rho + margin) return;
     const int c = static_cast<int>(circles_.size());
     circles_.push_back(o);
     circle_of_.emplace(static_cast<long long>(j) * (1 << 30) + k, c);
@@ -578,6 +597,7 @@ class Boundary {
   }
 
   double p_;
+  bool ring_;  // circles kept by their points' distance, not their discs'
   std::vector<Ball> balls_;
   std::unordered_map<int, int> local_;  // atom to ball
   std::unordered_map<long long, int> circle_of_;
@@ -2015,6 +2035,24 @@ void listed_pieces(const Boundary& B, const std::vector<char>& own_vertex,
           [&](const Piece& q) { return listed.count(key_of(B, q)) != 0; }, out);
 }
 
+// The squared distance from x, in the plane of the triangle (a, b, c), to
+// the triangle.
+double triangle_gap2(const V3& x, const V3& a, const V3& b, const V3& c) {
+  const V3 n = cross(sub(b, a), sub(c, a));
+  const V3* corner[3] = {&a, &b, &c};
+  double best = HUGE_VAL;
+  bool inside = true;
+  for (int i = 0; i < 3; ++i) {
+    const V3 &p = *corner[i], &q = *corner[(i + 1) % 3];
+    const V3 e = sub(q, p), d = sub(x, p);
+    // Outside the side p q when x lies beyond it, away from the third corner.
+    if (dot(cross(e, d), n) < 0) inside = false;
+    const double t = std::max(0.0, std::min(1.0, dot(d, e) / dot(e, e)));
+    best = std::min(best, dist2(x, along(p, t, e)));
+  }
+  return inside ? 0.0 : best;
+}
+
 // A piece's key as plain numbers.
 std::array<int, 12> flat_key(const PieceKey& k) {
   return {k.atoms[0],   k.atoms[1],   k.atoms[2],   k.side,       k.ends[0][0], k.ends[0][1],
@@ -2187,7 +2225,11 @@ std::vector<SurfaceChange> mend_thin_walls(const std::vector<const tetra*>& tetr
       const V3 w = add(times(su / nn, cross(v, n)), times(sv / nn, cross(n, u)));
       const double h2 = a.R * a.R - dot(w, w);
       if (!(h2 > 0) || !(h2 < probe * probe)) continue;
+      // The patches meet only where their cones (towards the three centres)
+      // cross the triangle's plane nearer than p: the triangle must come
+      // within sqrt(p^2 - h^2) of x.
       const V3 x = add(a.c, w), dn = times(std::sqrt(h2 / nn), n);
+      if (!(triangle_gap2(x, a.c, b.c, c.c) < probe * probe - h2)) continue;
       const V3 y[2] = {add(x, dn), sub(x, dn)};
       bool both = true;
       for (const tetra* co : f->cofaces)
@@ -2234,7 +2276,7 @@ std::vector<SurfaceChange> mend_thin_walls(const std::vector<const tetra*>& tetr
       listed.insert(std::array<int, 3>{wall.atoms[0], wall.atoms[1], wall.atoms[2]});
     }
     neighbourhood.boundary_edges(tetras, lo, hi, margin, pairs);
-    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin);
+    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, true);
     for (std::size_t k = 0; k < B.vertices().size(); ++k) {
       const Vertex& vx = B.vertices()[k];
       std::array<int, 3> mine;
