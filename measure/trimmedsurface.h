@@ -61,13 +61,15 @@ SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
                          double probe, int cusp, bool neighbours);
 
 // The thin walls of the open surface: three atoms whose two probe
-// positions are both on A's boundary and nearer than 2p, outside enclosed
-// voids.  The two probe patches of a wall each reach across it into the
-// other's, and the closed forms count that lens twice: as the wall gets
-// thinner, up to a whole probe ball, which can take the molecular volume
-// below the union of the bare balls.  Those patches are measured exactly,
-// each atom's share by its power cell, unless `before` measured them.
-// Where there is no such wall, no change.
+// positions are both on A's boundary, outside enclosed voids, and so near
+// that each probe patch reaches across the atoms' plane (the plane comes
+// within p of the probe position inside the patch's cone).  The two patches
+// of a wall then reach into each other, and the closed forms count that
+// part twice: as the wall gets thinner, up to a whole probe ball, which can
+// take the molecular volume below the union of the bare balls.  Those
+// patches are measured exactly, each atom's share by its power cell,
+// unless `before` measured them.  Other overlapping open pieces keep the
+// closed forms.  Where there is no such wall, no change.
 std::vector<SurfaceChange> mend_thin_walls(const std::vector<const tetra*>& tetras,
                                            const SurfaceMend& before, const Atoms& atoms,
                                            double probe, int cusp);
