@@ -340,21 +340,26 @@ void complete_lists(ComplexRecords& rec) {
 // The tori and probe patches of an enclosed void whose probe positions
 // overlap (with each other or with the pieces near the void) count the
 // overlap twice; those voids, and the cut pieces near them, are measured
-// from the surface's definition instead.  The exact measures go to the
-// atoms by power cells, the closed forms they replace by their own shares;
+// from the surface's definition instead, and so are the probe patches of
+// the open surface's thin walls (three atoms with probe positions on both
+// sides nearer than twice the probe).  The exact measures go to the atoms
+// by power cells, the closed forms they replace by their own shares;
 // keep_within_cell then bounds every atom, these included.
 void mend_void_surfaces(const std::vector<tetra>& tetras, Atoms& atoms, double probe,
                         int report_type, int cusp) {
   std::map<int, std::vector<const tetra*>> by_id;
   for (const tetra& t : tetras)
     if (t.void_id > 0) by_id[t.void_id].push_back(&t);
-  if (by_id.empty()) return;
   std::vector<std::vector<const tetra*>> voids;
   for (auto& kv : by_id) voids.push_back(std::move(kv.second));
   std::vector<const tetra*> all;
   all.reserve(tetras.size());
   for (const tetra& t : tetras) all.push_back(&t);
-  const SurfaceMend mend = mend_surface(all, voids, atoms, probe, cusp, true);
+  SurfaceMend mend;
+  if (!voids.empty()) mend = mend_surface(all, voids, atoms, probe, cusp, true);
+  // The open surface's thin walls after, leaving what the voids' mend measured.
+  const std::vector<SurfaceChange> walls = mend_thin_walls(all, mend, atoms, probe, cusp);
+  mend.changes.insert(mend.changes.end(), walls.begin(), walls.end());
   for (const SurfaceChange& c : mend.changes) {
     info& a = atoms[static_cast<std::size_t>(c.atom)];
     a.area_ms += c.void_area + c.outer_area;

@@ -17,6 +17,7 @@
 #include "measure/trimmedsurface.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <map>
@@ -253,14 +254,17 @@ class Neighbourhood {
   };
   struct FreeCircle {
     bool meets = false, whole = false;
+    bool covered = false;  // the spans are made
     Circle o;
     std::vector<FreeSpan> spans;
   };
   Ball ball_of(int i) const { return ball(i); }
-  const FreeCircle& circle(int i, int k) const {
+  // Without `spans`, the circle alone: its spans wait until asked for.
+  const FreeCircle& circle(int i, int k, bool spans = true) const {
     const auto found = circles_.emplace(static_cast<long long>(i) * (1 << 30) + k, FreeCircle());
     FreeCircle& f = found.first->second;
     if (found.second) make_circle(i, k, f);
+    if (spans && f.meets && !f.covered) cover_circle(i, f);
     return f;
   }
 
@@ -284,6 +288,11 @@ class Neighbourhood {
     o.m = along(J.c, x, o.a);
     o.e1 = orthogonal(o.a);
     o.e2 = cross(o.a, o.e1);
+  }
+  void cover_circle(int i, FreeCircle& f) const {
+    f.covered = true;
+    const int k = f.o.k;
+    const Circle& o = f.o;
     // The angles covered by each other ball, with the ball that covers them.
     struct Cover {
       double lo, hi;
@@ -398,8 +407,8 @@ class Boundary {
   // them, whose points come within `margin` of the box.
   Boundary(const Atoms& atoms, const Neighbourhood& near,
            const std::vector<std::pair<int, int>>& pairs, double p, const V3& lo, const V3& hi,
-           double margin)
-      : p_(p) {
+           double margin, bool ring = false)
+      : p_(p), ring_(ring) {
     near.atoms_near(lo, hi, margin + near.largest_radius(), [&](int i) {
       const info& a = atoms[static_cast<std::size_t>(i)];
       const double R = a.radius + p;
@@ -485,12 +494,23 @@ class Boundary {
  private:
   void add_circle(const Neighbourhood& near, int j, int k, const V3& lo, const V3& hi,
                   double margin) {
+    const Neighbourhood::FreeCircle& g = near.circle(balls_[j].atom, balls_[k].atom, false);
+    if (!g.meets) return;
+    if (box_gap(g.o.m, lo, hi) > g.o.rho + margin) return;
+    if (ring_) {
+      // The circle itself, not only its disc, must come within the margin:
+      // measured from the box's centre, less its half diagonal.
+      const V3 mid = times(0.5, add(lo, hi));
+      const double half = std::sqrt(dist2(lo, hi)) / 2;
+      const V3 w = sub(mid, g.o.m);
+      const double h = dot(w, g.o.a);
+      const double r = std::sqrt(std::max(0.0, dot(w, w) - h * h)) - g.o.rho;
+      if (std::sqrt(h * h + r * r) - half > margin) return;
+    }
     const Neighbourhood::FreeCircle& f = near.circle(balls_[j].atom, balls_[k].atom);
-    if (!f.meets) return;
     Circle o = f.o;
     o.j = j;
     o.k = k;
-    if (box_gap(o.m, lo, hi) > o.rho + margin) return;
     const int c = static_cast<int>(circles_.size());
     circles_.push_back(o);
     circle_of_.emplace(static_cast<long long>(j) * (1 << 30) + k, c);
@@ -577,6 +597,7 @@ class Boundary {
   }
 
   double p_;
+  bool ring_;  // circles kept by their points' distance, not their discs'
   std::vector<Ball> balls_;
   std::unordered_map<int, int> local_;  // atom to ball
   std::unordered_map<long long, int> circle_of_;
@@ -2014,6 +2035,30 @@ void listed_pieces(const Boundary& B, const std::vector<char>& own_vertex,
           [&](const Piece& q) { return listed.count(key_of(B, q)) != 0; }, out);
 }
 
+// The squared distance from x, in the plane of the triangle (a, b, c), to
+// the triangle.
+double triangle_gap2(const V3& x, const V3& a, const V3& b, const V3& c) {
+  const V3 n = cross(sub(b, a), sub(c, a));
+  const V3* corner[3] = {&a, &b, &c};
+  double best = HUGE_VAL;
+  bool inside = true;
+  for (int i = 0; i < 3; ++i) {
+    const V3 &p = *corner[i], &q = *corner[(i + 1) % 3];
+    const V3 e = sub(q, p), d = sub(x, p);
+    // Outside the side p q when x lies beyond it, away from the third corner.
+    if (dot(cross(e, d), n) < 0) inside = false;
+    const double t = std::max(0.0, std::min(1.0, dot(d, e) / dot(e, e)));
+    best = std::min(best, dist2(x, along(p, t, e)));
+  }
+  return inside ? 0.0 : best;
+}
+
+// A piece's key as plain numbers.
+std::array<int, 12> flat_key(const PieceKey& k) {
+  return {k.atoms[0],   k.atoms[1],   k.atoms[2],   k.side,       k.ends[0][0], k.ends[0][1],
+          k.ends[0][2], k.ends[0][3], k.ends[1][0], k.ends[1][1], k.ends[1][2], k.ends[1][3]};
+}
+
 }  // namespace
 
 SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
@@ -2135,7 +2180,121 @@ SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
     // A void's own pieces count with it, fired or not.
     if (claimed.count(kv.first) || own.count(kv.first)) continue;
     apply(kv.second, false);
+    if (kv.second.trimmed > kTrimmedArea) out.near_keys.push_back(flat_key(kv.first));
   }
   for (const auto& kv : change) out.changes.push_back(kv.second);
+  return out;
+}
+
+std::vector<SurfaceChange> mend_thin_walls(const std::vector<const tetra*>& tetras,
+                                           const SurfaceMend& before, const Atoms& atoms,
+                                           double probe, int cusp) {
+  std::vector<SurfaceChange> out;
+  if (!(probe > 0)) return out;
+  // The walls: triangles with no enclosed void on either side whose two
+  // probe positions are both on A's boundary and nearer than 2p.  A probe
+  // position of the triangle lies on its power diagram edge, which ends at
+  // the orthocentres of its tetrahedra: it is on the boundary exactly when
+  // it lies outside the balls of their fourth atoms.
+  struct Wall {
+    int atoms[3];
+    V3 lo, hi;
+  };
+  std::vector<Wall> walls;
+  struct Sphere {
+    V3 c;
+    double R;
+  };
+  auto ball_of = [&](const info* a) { return Sphere{V3{a->x, a->y, a->z}, a->radius + probe}; };
+  for (const tetra* t : tetras) {
+    if (t->in_complex || t->void_id != 0) continue;
+    for (const tria* f : t->faces) {
+      if (f == nullptr || f->cofaces.empty() || f->cofaces[0] != t) continue;
+      bool open = true;
+      for (const tetra* c : f->cofaces) open = open && !c->in_complex && c->void_id == 0;
+      if (!open) continue;
+      const Sphere a = ball_of(f->v[0]), b = ball_of(f->v[1]), c = ball_of(f->v[2]);
+      if (!(a.R > 0 && b.R > 0 && c.R > 0)) continue;
+      // The point where the radical planes meet the triangle's plane, and
+      // the height h of the probe positions above it: h^2 = R_a^2 - |x - c_a|^2.
+      const V3 u = sub(b.c, a.c), v = sub(c.c, a.c), n = cross(u, v);
+      const double nn = dot(n, n);
+      if (!(nn > 0)) continue;
+      const double su = 0.5 * (dot(u, u) + a.R * a.R - b.R * b.R);
+      const double sv = 0.5 * (dot(v, v) + a.R * a.R - c.R * c.R);
+      const V3 w = add(times(su / nn, cross(v, n)), times(sv / nn, cross(n, u)));
+      const double h2 = a.R * a.R - dot(w, w);
+      if (!(h2 > 0) || !(h2 < probe * probe)) continue;
+      // The patches meet only where their cones (towards the three centres)
+      // cross the triangle's plane nearer than p: the triangle must come
+      // within sqrt(p^2 - h^2) of x.
+      const V3 x = add(a.c, w), dn = times(std::sqrt(h2 / nn), n);
+      if (!(triangle_gap2(x, a.c, b.c, c.c) < probe * probe - h2)) continue;
+      const V3 y[2] = {add(x, dn), sub(x, dn)};
+      bool both = true;
+      for (const tetra* co : f->cofaces)
+        for (const info* d : co->v) {
+          if (d == f->v[0] || d == f->v[1] || d == f->v[2]) continue;
+          const Sphere D = ball_of(d);
+          for (const V3& z : y) both = both && !(dist2(z, D.c) < D.R * D.R);
+        }
+      if (!both) continue;
+      Wall wall{{f->v[0]->index, f->v[1]->index, f->v[2]->index},
+                V3{std::min(y[0].x, y[1].x), std::min(y[0].y, y[1].y), std::min(y[0].z, y[1].z)},
+                V3{std::max(y[0].x, y[1].x), std::max(y[0].y, y[1].y), std::max(y[0].z, y[1].z)}};
+      std::sort(wall.atoms, wall.atoms + 3);
+      walls.push_back(wall);
+    }
+  }
+  if (walls.empty()) return out;
+  // Each wall's two probe patches, measured with everything that can cut
+  // them (within 2p), unless the voids' mend measured them.
+  const Neighbourhood neighbourhood(atoms, tetras, probe);
+  const std::set<std::array<int, 12>> taken(before.near_keys.begin(), before.near_keys.end());
+  std::map<int, SurfaceChange> change;
+  std::vector<std::pair<int, int>> pairs;
+  auto none = [](bool, int) { return false; };
+  const double margin = 2 * probe + 0.1;
+  // Walls near each other share the boundary built about them: grouped
+  // by the cell of a coarse grid that holds their first probe position.
+  const double cell = 6.0;
+  auto cell_of = [&](const V3& x) {
+    return std::array<long, 3>{static_cast<long>(std::floor(x.x / cell)),
+                               static_cast<long>(std::floor(x.y / cell)),
+                               static_cast<long>(std::floor(x.z / cell))};
+  };
+  std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
+  for (std::size_t w = 0; w < walls.size(); ++w) groups[cell_of(walls[w].lo)].push_back(w);
+  std::set<std::array<int, 3>> listed;
+  for (const auto& g : groups) {
+    V3 lo = walls[g.second.front()].lo, hi = walls[g.second.front()].hi;
+    listed.clear();
+    for (std::size_t w : g.second) {
+      const Wall& wall = walls[w];
+      lo = V3{std::min(lo.x, wall.lo.x), std::min(lo.y, wall.lo.y), std::min(lo.z, wall.lo.z)};
+      hi = V3{std::max(hi.x, wall.hi.x), std::max(hi.y, wall.hi.y), std::max(hi.z, wall.hi.z)};
+      listed.insert(std::array<int, 3>{wall.atoms[0], wall.atoms[1], wall.atoms[2]});
+    }
+    neighbourhood.boundary_edges(tetras, lo, hi, margin, pairs);
+    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, true);
+    for (std::size_t k = 0; k < B.vertices().size(); ++k) {
+      const Vertex& vx = B.vertices()[k];
+      std::array<int, 3> mine;
+      for (int i = 0; i < 3; ++i) mine[static_cast<std::size_t>(i)] = B.balls()[vx.balls[i]].atom;
+      std::sort(mine.begin(), mine.end());
+      if (!listed.count(mine)) continue;
+      const Piece q = patch_piece(B, static_cast<int>(k), none);
+      if (!taken.empty() && taken.count(flat_key(key_of(B, q)))) continue;
+      const MeasuredPiece m = measure_piece(B, q, atoms, cusp);
+      if (!(m.trimmed > kTrimmedArea)) continue;  // the closed forms hold
+      for (std::size_t i = 0; i < m.atoms.size(); ++i) {
+        SurfaceChange& ch = change[m.atoms[i]];
+        ch.atom = m.atoms[i];
+        ch.outer_area += m.area[i] - m.closed_area[i];
+        ch.volume += m.volume[i] - m.closed_volume[i];
+      }
+    }
+  }
+  for (const auto& kv : change) out.push_back(kv.second);
   return out;
 }

@@ -23,6 +23,7 @@
 #ifndef MEASURE_TRIMMEDSURFACE_H
 #define MEASURE_TRIMMEDSURFACE_H
 
+#include <array>
 #include <vector>
 
 #include "measure/atomballs.h"
@@ -50,10 +51,27 @@ struct SurfaceMend {
   std::vector<char> fired;             // per region
   std::vector<double> area, volume;    // per region: how its own pieces' sums change
   std::vector<SurfaceChange> changes;  // per atom
+  // The pieces near the regions that belong to none and were measured,
+  // by key, so that a later mend of the rest leaves them.
+  std::vector<std::array<int, 12>> near_keys;
 };
 // `tetras` are all the tetrahedra of the triangulation, classified.
 SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
                          const std::vector<std::vector<const tetra*>>& regions, const Atoms& atoms,
                          double probe, int cusp, bool neighbours);
+
+// The thin walls of the open surface: three atoms whose two probe
+// positions are both on A's boundary, outside enclosed voids, and so near
+// that each probe patch reaches across the atoms' plane (the plane comes
+// within p of the probe position inside the patch's cone).  The two patches
+// of a wall then reach into each other, and the closed forms count that
+// part twice: as the wall gets thinner, up to a whole probe ball, which can
+// take the molecular volume below the union of the bare balls.  Those
+// patches are measured exactly, each atom's share by its power cell,
+// unless `before` measured them.  Other overlapping open pieces keep the
+// closed forms.  Where there is no such wall, no change.
+std::vector<SurfaceChange> mend_thin_walls(const std::vector<const tetra*>& tetras,
+                                           const SurfaceMend& before, const Atoms& atoms,
+                                           double probe, int cusp);
 
 #endif
