@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -164,7 +165,12 @@ double alpha_radius(double radius, double probe, double alpha) {
   return std::sqrt(std::max(0.0, square)) - probe;
 }
 
-void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe) {
+namespace {
+
+// make_records, with the records' centres given (3 per record: tetrahedra,
+// triangles, edges), or null to compute them.
+void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe,
+                  const double* centres) {
   std::size_t n4 = 0, n3 = 0, n2 = 0;
   for (const ListedSimplex& s : list) {
     if (s.size == 4)
@@ -184,14 +190,40 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
   rec.trias.reserve(n3);
   rec.edges.reserve(n2);
 
+  // Given centres follow the records' order, those of each kind in a block.
+  const double* tetra_at = centres;
+  const double* tria_at = centres != nullptr ? tetra_at + 3 * n4 : nullptr;
+  const double* edge_at = centres != nullptr ? tria_at + 3 * n3 : nullptr;
+  auto take = [](double* to, const double*& from) {
+    for (int k = 0; k < 3; ++k) to[k] = *from++;
+  };
   for (const ListedSimplex& s : list) {
-    if (s.size == 4)
-      add_record(rec.tetras, s, rec.atoms).setcenter4(probe);
-    else if (s.size == 3)
-      add_record(rec.trias, s, rec.atoms).setcenter3(probe);
-    else if (s.size == 2)
-      add_record(rec.edges, s, rec.atoms).setcenter2(probe);
+    if (s.size == 4) {
+      tetra& t = add_record(rec.tetras, s, rec.atoms);
+      if (centres != nullptr)
+        take(t.center, tetra_at);
+      else
+        t.setcenter4(probe);
+    } else if (s.size == 3) {
+      tria& f = add_record(rec.trias, s, rec.atoms);
+      if (centres != nullptr)
+        take(f.center, tria_at);
+      else
+        f.setcenter3(probe);
+    } else if (s.size == 2) {
+      edge& e = add_record(rec.edges, s, rec.atoms);
+      if (centres != nullptr)
+        take(e.center, edge_at);
+      else
+        e.setcenter2(probe);
+    }
   }
+}
+
+}  // namespace
+
+void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe) {
+  make_records(list, rec, probe, nullptr);
 }
 
 namespace {
@@ -663,6 +695,54 @@ void take_links(const std::vector<int>& links, ComplexRecords& rec) {
   }
 }
 
+bool same_bits(double a, double b) {
+  std::uint64_t x, y;
+  std::memcpy(&x, &a, sizeof x);
+  std::memcpy(&y, &b, sizeof y);
+  return x == y;
+}
+
+// The balls of the atoms as the centres and the judges see them.
+std::vector<double> balls_of(const std::vector<info>& atoms, double probe) {
+  std::vector<double> balls;
+  balls.reserve(4 * atoms.size());
+  for (const info& a : atoms) {
+    balls.push_back(a.x);
+    balls.push_back(a.y);
+    balls.push_back(a.z);
+    balls.push_back(a.radius + probe);
+  }
+  return balls;
+}
+
+bool same_balls(const std::vector<info>& atoms, double probe, const std::vector<double>& balls) {
+  if (balls.size() != 4 * atoms.size()) return false;
+  const double* b = balls.data();
+  for (const info& a : atoms) {
+    if (!same_bits(b[0], a.x) || !same_bits(b[1], a.y) || !same_bits(b[2], a.z) ||
+        !same_bits(b[3], a.radius + probe))
+      return false;
+    b += 4;
+  }
+  return true;
+}
+
+bool any_absent(const std::vector<info>& atoms) {
+  for (const info& a : atoms)
+    if (a.absent) return true;
+  return false;
+}
+
+unsigned char bits_of(const bool* attach, int n) {
+  unsigned char bits = 0;
+  for (int k = 0; k < n; ++k) bits = static_cast<unsigned char>(bits | (attach[k] ? 1u : 0u) << k);
+  return bits;
+}
+
+void unpack(unsigned char bits, bool* attach, int n) {
+  for (int k = 0; k < n; ++k) attach[k] = (bits >> k) & 1u;
+}
+
 }  // namespace
 
 void build_complex(const std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
@@ -671,7 +751,36 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   // With grown radii the complex at alpha is the simplices of size <= 0.
   const double threshold = pockets ? alpha : 0.0;
   make_atoms(beads, probe, alpha, use, rec.atoms);
-  make_records(list.simplices, rec, probe);
+  // The centres and the judges' powers are functions of the balls: on the
+  // same balls (bit for bit) and with no atom absent, which the judges
+  // read, a second build takes what the first kept.
+  SimplexList::Judged& judged = list.judged;
+  const bool absent = any_absent(rec.atoms);
+  const bool take = !absent && same_balls(rec.atoms, probe, judged.balls);
+  const bool keep = !take && !absent && list.keep_links && list.links.empty();
+  SimplexList::Judged taken;
+  if (take) taken = std::move(judged);
+  judged = SimplexList::Judged();
+  make_records(list.simplices, rec, probe, take ? taken.centres.data() : nullptr);
+  const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size(), n2 = rec.edges.size();
+  if (keep) {
+    judged.balls = balls_of(rec.atoms, probe);
+    judged.centres.resize(3 * (n4 + n3 + n2));
+    double* at = judged.centres.data();
+    auto put = [&at](const double* c) {
+      for (int k = 0; k < 3; ++k) *at++ = c[k];
+    };
+    for (const tetra& t : rec.tetras) put(t.center);
+    for (const tria& f : rec.trias) put(f.center);
+    for (const edge& e : rec.edges) put(e.center);
+    judged.powers.assign(n4 + n3 + n2, 0.0);
+    judged.attach.assign(n4 + n3, 0);
+  }
+  // The first halves of the judges, taken, or computed (and kept).
+  const double* taken_powers = taken.powers.data();
+  const unsigned char* taken_attach = taken.attach.data();
+  double* kept_powers = judged.powers.data();
+  unsigned char* kept_attach = judged.attach.data();
   // A flat tetrahedron has no power centre: what the arithmetic gives is
   // rounding noise.  It never enters the complex and takes no part in the
   // flow.
@@ -747,7 +856,17 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
         flat_sides(t, tetras_at, probe, attach);
         t.attach_faces(attach);
       } else {
-        t.judge4(probe);
+        bool attach[4];
+        if (take) {
+          unpack(taken_attach[me], attach, 4);
+          t.settle4(taken_powers[me], attach);
+        } else if (keep) {
+          kept_powers[me] = t.weigh4(probe, attach);
+          kept_attach[me] = bits_of(attach, 4);
+          t.settle4(kept_powers[me], attach);
+        } else {
+          t.judge4(probe);
+        }
       }
       if (pockets)
         for (info* v : t.v) atom_tetras.note(v->index, me);
@@ -780,7 +899,20 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
           }
         }
       }
-      f.judge3(probe);
+      {
+        const std::size_t at = n4 + static_cast<std::size_t>(f.id - 1);
+        bool attach[3];
+        if (take) {
+          unpack(taken_attach[at], attach, 3);
+          f.settle3(taken_powers[at], attach);
+        } else if (keep) {
+          kept_powers[at] = f.weigh3(probe, attach);
+          kept_attach[at] = bits_of(attach, 3);
+          f.settle3(kept_powers[at], attach);
+        } else {
+          f.judge3(probe);
+        }
+      }
       if (f.signed_size <= threshold)
         f.in_complex = true;
       else if (!pockets)
@@ -793,7 +925,17 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
         e.v[0]->incident_edges.push_back(&e);
         e.v[1]->incident_edges.push_back(&e);
       }
-      e.judge2(probe);
+      {
+        const std::size_t at = n4 + n3 + static_cast<std::size_t>(e.id - 1);
+        if (take) {
+          e.settle2(taken_powers[at]);
+        } else if (keep) {
+          kept_powers[at] = e.weigh2(probe);
+          e.settle2(kept_powers[at]);
+        } else {
+          e.judge2(probe);
+        }
+      }
       if (!pockets) {
         if (covered_by(*e.v[0], *e.v[1], probe))
           covered[static_cast<std::size_t>(e.v[0]->index)] = 1;

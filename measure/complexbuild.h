@@ -109,6 +109,17 @@ struct SimplexList {
   // id 0 for none) and the next takes them instead of finding them again.
   bool keep_links = false;
   std::vector<int> links;
+  // With keep_links, the first build also leaves what depends on the balls
+  // alone: the balls it was made with, the records' power centres and the
+  // first halves of their judges.  A second build on the same balls, bit for
+  // bit, with no atom absent in either, takes them: the values its own
+  // operations would give.
+  struct Judged {
+    std::vector<double> balls;          // x, y, z and r + probe of each atom
+    std::vector<double> centres;        // 3 per record: tetrahedra, triangles, edges
+    std::vector<double> powers;         // weigh4, weigh3, weigh2 per record, same order
+    std::vector<unsigned char> attach;  // per tetrahedron, triangle: bit k for face, edge k
+  } judged;
 };
 SimplexList expanded_simplex_list(std::vector<Bead>& beads, double probe);
 

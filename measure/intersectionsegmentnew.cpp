@@ -210,9 +210,13 @@ double OpenShares::edge_share(const edge& e) const {
 
 void edge::setcenter2(double probe) { power_centre2(*v[0], *v[1], probe, center); }
 
+double edge::weigh2(double probe) const { return power(v[0], center, probe); }
+
+void edge::settle2(double w) { signed_size = max_val2(signed_radius(w, center, v, 2), signed_size); }
+
 bool edge::judge2(double probe) {
-  double w = power(v[0], center, probe);
-  signed_size = max_val2(signed_radius(w, center, v, 2), signed_size);
+  const double w = weigh2(probe);
+  settle2(w);
   return w <= 0;
 }
 
@@ -220,23 +224,42 @@ bool edge::judge2(double probe) {
 
 void tria::setcenter3(double probe) { power_centre3(*v[0], *v[1], *v[2], probe, center); }
 
-bool tria::judge3(double probe) {
-  const double w = largest_power(v, 3, center, probe);
-  double s = signed_radius(w, center, v, 3);
-  signed_size = max_val2(s, signed_size);
-  own_size = s;
+namespace {
+
+// judge3 in two halves, written once for the judge and for the halves alone.
+inline double weigh3_of(const tria& f, double probe, bool attach[3]) {
   // Edge k with the triangle's first vertex on it and the opposite one:
   // (v0,v1)-v2, (v0,v2)-v1, (v1,v2)-v0.
-  const info* first[3] = {v[0], v[0], v[1]};
-  const info* opposite[3] = {v[2], v[1], v[0]};
+  const info* first[3] = {f.v[0], f.v[0], f.v[1]};
+  const info* opposite[3] = {f.v[2], f.v[1], f.v[0]};
+  for (int k = 0; k < 3; ++k) attach[k] = attaches(first[k], opposite[k], f.e[k]->center, probe);
+  return largest_power(f.v, 3, f.center, probe);
+}
+
+inline void settle3_of(tria& f, double w, const bool attach[3]) {
+  double s = signed_radius(w, f.center, f.v, 3);
+  f.signed_size = max_val2(s, f.signed_size);
+  f.own_size = s;
   for (int k = 0; k < 3; ++k) {
-    edge* ed = e[k];
-    if (attaches(first[k], opposite[k], ed->center, probe)) {
+    edge* ed = f.e[k];
+    if (attach[k]) {
       ed->attached = true;
-      ed->signed_size = max_val2(min_val2(signed_size, own_size), ed->signed_size);
-      attached_edges.push_back(ed);
+      ed->signed_size = max_val2(min_val2(f.signed_size, f.own_size), ed->signed_size);
+      f.attached_edges.push_back(ed);
     }
   }
+}
+
+}  // namespace
+
+double tria::weigh3(double probe, bool attach[3]) const { return weigh3_of(*this, probe, attach); }
+
+void tria::settle3(double w, const bool attach[3]) { settle3_of(*this, w, attach); }
+
+bool tria::judge3(double probe) {
+  bool attach[3];
+  const double w = weigh3_of(*this, probe, attach);
+  settle3_of(*this, w, attach);
   return w <= 0;
 }
 
@@ -285,16 +308,33 @@ bool tria::acutejudge(double) const {
 
 void tetra::setcenter4(double probe) { power_centre4(*v[0], *v[1], *v[2], *v[3], probe, center); }
 
-bool tetra::judge4(double probe) {
-  const double w = largest_power(v, 4, center, probe);
-  signed_size = max_val2(signed_radius(w, center, v, 4), signed_size);
+namespace {
 
+// judge4 in two halves, as judge3.
+inline double weigh4_of(const tetra& t, double probe, bool attach[4]) {
   // Face k with the tetrahedron's first vertex on it and the opposite one.
-  const info* first[4] = {v[0], v[0], v[0], v[1]};
-  const info* opposite[4] = {v[3], v[2], v[1], v[0]};
+  const info* first[4] = {t.v[0], t.v[0], t.v[0], t.v[1]};
+  const info* opposite[4] = {t.v[3], t.v[2], t.v[1], t.v[0]};
+  for (int k = 0; k < 4; ++k)
+    attach[k] = attaches(first[k], opposite[k], t.faces[k]->center, probe);
+  return largest_power(t.v, 4, t.center, probe);
+}
+
+inline void settle4_of(tetra& t, double w, const bool attach[4]) {
+  t.signed_size = max_val2(signed_radius(w, t.center, t.v, 4), t.signed_size);
+  t.attach_faces(attach);
+}
+
+}  // namespace
+
+double tetra::weigh4(double probe, bool attach[4]) const { return weigh4_of(*this, probe, attach); }
+
+void tetra::settle4(double w, const bool attach[4]) { settle4_of(*this, w, attach); }
+
+bool tetra::judge4(double probe) {
   bool attach[4];
-  for (int k = 0; k < 4; ++k) attach[k] = attaches(first[k], opposite[k], faces[k]->center, probe);
-  attach_faces(attach);
+  const double w = weigh4_of(*this, probe, attach);
+  settle4_of(*this, w, attach);
   return w <= 0;
 }
 

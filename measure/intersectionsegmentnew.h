@@ -140,6 +140,10 @@ class edge {
   // Raises signed_size to the edge's own size; true when its power distance
   // is <= 0.
   bool judge2(double probe);
+  // The two halves of judge2: the power at the centre, which depends on the
+  // balls alone, and what it makes of it.
+  double weigh2(double probe) const;
+  void settle2(double w);
   // Fraction of the edge's radical circle not covered by tetrahedra of the
   // complex (1 minus their dihedral angles at the edge).
   double solidangleedge() const;
@@ -179,6 +183,11 @@ class tria {
   // vertex has the smaller power at the edge's centre and raises it to the
   // triangle's own size.  True when the own power distance is <= 0.
   bool judge3(double probe);
+  // The two halves of judge3: the largest power at the centre and the edges
+  // to attach, which depend on the balls and centres alone; then what they
+  // make of the records.
+  double weigh3(double probe, bool attach[3]) const;
+  void settle3(double w, const bool attach[3]);
   // Records that the empty coface tetrahedra of this triangle (which is
   // outside the complex) belong to one void, or that the void reaches the
   // outside for a convex-hull triangle.
@@ -245,6 +254,11 @@ class tetra {
   // three), raised to the faces' size.  True when the own power distance is
   // <= 0.
   bool judge4(double probe);
+  // The two halves of judge4: the largest power at the centre and the faces
+  // to attach, which depend on the balls and centres alone; then what they
+  // make of the records.
+  double weigh4(double probe, bool attach[4]) const;
+  void settle4(double w, const bool attach[4]);
   // The second half of judge4 with the faces given: attaches faces[k] for
   // each attach[k], raising it to this size, and the edges they share.
   void attach_faces(const bool attach[4]);
