@@ -167,8 +167,8 @@ double alpha_radius(double radius, double probe, double alpha) {
 
 namespace {
 
-// make_records, with the records' centres given (3 per record: tetrahedra,
-// triangles, edges), or null to compute them.
+// make_records, with the centres of the tetrahedra and triangles given (3 per
+// record, tetrahedra first), or null to compute them.
 void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe,
                   const double* centres) {
   std::size_t n4 = 0, n3 = 0, n2 = 0;
@@ -190,10 +190,8 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
   rec.trias.reserve(n3);
   rec.edges.reserve(n2);
 
-  // Given centres follow the records' order, those of each kind in a block.
   const double* tetra_at = centres;
   const double* tria_at = centres != nullptr ? tetra_at + 3 * n4 : nullptr;
-  const double* edge_at = centres != nullptr ? tria_at + 3 * n3 : nullptr;
   auto take = [](double* to, const double*& from) {
     for (int k = 0; k < 3; ++k) to[k] = *from++;
   };
@@ -211,11 +209,7 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
       else
         f.setcenter3(probe);
     } else if (s.size == 2) {
-      edge& e = add_record(rec.edges, s, rec.atoms);
-      if (centres != nullptr)
-        take(e.center, edge_at);
-      else
-        e.setcenter2(probe);
+      add_record(rec.edges, s, rec.atoms).setcenter2(probe);
     }
   }
 }
@@ -762,18 +756,17 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   if (take) taken = std::move(judged);
   judged = SimplexList::Judged();
   make_records(list.simplices, rec, probe, take ? taken.centres.data() : nullptr);
-  const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size(), n2 = rec.edges.size();
+  const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size();
   if (keep) {
     judged.balls = balls_of(rec.atoms, probe);
-    judged.centres.resize(3 * (n4 + n3 + n2));
+    judged.centres.resize(3 * (n4 + n3));
     double* at = judged.centres.data();
     auto put = [&at](const double* c) {
       for (int k = 0; k < 3; ++k) *at++ = c[k];
     };
     for (const tetra& t : rec.tetras) put(t.center);
     for (const tria& f : rec.trias) put(f.center);
-    for (const edge& e : rec.edges) put(e.center);
-    judged.powers.assign(n4 + n3 + n2, 0.0);
+    judged.powers.assign(n4 + n3, 0.0);
     judged.attach.assign(n4 + n3, 0);
   }
   // The first halves of the judges, taken, or computed (and kept).
@@ -925,17 +918,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
         e.v[0]->incident_edges.push_back(&e);
         e.v[1]->incident_edges.push_back(&e);
       }
-      {
-        const std::size_t at = n4 + n3 + static_cast<std::size_t>(e.id - 1);
-        if (take) {
-          e.settle2(taken_powers[at]);
-        } else if (keep) {
-          kept_powers[at] = e.weigh2(probe);
-          e.settle2(kept_powers[at]);
-        } else {
-          e.judge2(probe);
-        }
-      }
+      e.judge2(probe);
       if (!pockets) {
         if (covered_by(*e.v[0], *e.v[1], probe))
           covered[static_cast<std::size_t>(e.v[0]->index)] = 1;

@@ -210,13 +210,9 @@ double OpenShares::edge_share(const edge& e) const {
 
 void edge::setcenter2(double probe) { power_centre2(*v[0], *v[1], probe, center); }
 
-double edge::weigh2(double probe) const { return power(v[0], center, probe); }
-
-void edge::settle2(double w) { signed_size = max_val2(signed_radius(w, center, v, 2), signed_size); }
-
 bool edge::judge2(double probe) {
-  const double w = weigh2(probe);
-  settle2(w);
+  double w = power(v[0], center, probe);
+  signed_size = max_val2(signed_radius(w, center, v, 2), signed_size);
   return w <= 0;
 }
 

@@ -140,10 +140,6 @@ class edge {
   // Raises signed_size to the edge's own size; true when its power distance
   // is <= 0.
   bool judge2(double probe);
-  // The two halves of judge2: the power at the centre, which depends on the
-  // balls alone, and what it makes of it.
-  double weigh2(double probe) const;
-  void settle2(double w);
   // Fraction of the edge's radical circle not covered by tetrahedra of the
   // complex (1 minus their dihedral angles at the edge).
   double solidangleedge() const;
