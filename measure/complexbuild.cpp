@@ -727,16 +727,6 @@ bool any_absent(const std::vector<info>& atoms) {
   return false;
 }
 
-unsigned char bits_of(const bool* attach, int n) {
-  unsigned char bits = 0;
-  for (int k = 0; k < n; ++k) bits = static_cast<unsigned char>(bits | (attach[k] ? 1u : 0u) << k);
-  return bits;
-}
-
-void unpack(unsigned char bits, bool* attach, int n) {
-  for (int k = 0; k < n; ++k) attach[k] = (bits >> k) & 1u;
-}
-
 }  // namespace
 
 void build_complex(const std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
@@ -849,13 +839,12 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
         flat_sides(t, tetras_at, probe, attach);
         t.attach_faces(attach);
       } else {
-        bool attach[4];
         if (take) {
-          unpack(taken_attach[me], attach, 4);
-          t.settle4(taken_powers[me], attach);
+          t.settle4(taken_powers[me], taken_attach[me]);
         } else if (keep) {
+          unsigned attach;
           kept_powers[me] = t.weigh4(probe, attach);
-          kept_attach[me] = bits_of(attach, 4);
+          kept_attach[me] = static_cast<unsigned char>(attach);
           t.settle4(kept_powers[me], attach);
         } else {
           t.judge4(probe);
@@ -894,13 +883,12 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
       }
       {
         const std::size_t at = n4 + static_cast<std::size_t>(f.id - 1);
-        bool attach[3];
         if (take) {
-          unpack(taken_attach[at], attach, 3);
-          f.settle3(taken_powers[at], attach);
+          f.settle3(taken_powers[at], taken_attach[at]);
         } else if (keep) {
+          unsigned attach;
           kept_powers[at] = f.weigh3(probe, attach);
-          kept_attach[at] = bits_of(attach, 3);
+          kept_attach[at] = static_cast<unsigned char>(attach);
           f.settle3(kept_powers[at], attach);
         } else {
           f.judge3(probe);

@@ -223,22 +223,24 @@ void tria::setcenter3(double probe) { power_centre3(*v[0], *v[1], *v[2], probe, 
 namespace {
 
 // judge3 in two halves, written once for the judge and for the halves alone.
-inline double weigh3_of(const tria& f, double probe, bool attach[3]) {
+inline double weigh3_of(const tria& f, double probe, unsigned& attach) {
   // Edge k with the triangle's first vertex on it and the opposite one:
   // (v0,v1)-v2, (v0,v2)-v1, (v1,v2)-v0.
   const info* first[3] = {f.v[0], f.v[0], f.v[1]};
   const info* opposite[3] = {f.v[2], f.v[1], f.v[0]};
-  for (int k = 0; k < 3; ++k) attach[k] = attaches(first[k], opposite[k], f.e[k]->center, probe);
+  attach = 0;
+  for (int k = 0; k < 3; ++k)
+    attach |= static_cast<unsigned>(attaches(first[k], opposite[k], f.e[k]->center, probe)) << k;
   return largest_power(f.v, 3, f.center, probe);
 }
 
-inline void settle3_of(tria& f, double w, const bool attach[3]) {
+inline void settle3_of(tria& f, double w, unsigned attach) {
   double s = signed_radius(w, f.center, f.v, 3);
   f.signed_size = max_val2(s, f.signed_size);
   f.own_size = s;
   for (int k = 0; k < 3; ++k) {
     edge* ed = f.e[k];
-    if (attach[k]) {
+    if ((attach >> k) & 1u) {
       ed->attached = true;
       ed->signed_size = max_val2(min_val2(f.signed_size, f.own_size), ed->signed_size);
       f.attached_edges.push_back(ed);
@@ -248,12 +250,14 @@ inline void settle3_of(tria& f, double w, const bool attach[3]) {
 
 }  // namespace
 
-double tria::weigh3(double probe, bool attach[3]) const { return weigh3_of(*this, probe, attach); }
+double tria::weigh3(double probe, unsigned& attach) const {
+  return weigh3_of(*this, probe, attach);
+}
 
-void tria::settle3(double w, const bool attach[3]) { settle3_of(*this, w, attach); }
+void tria::settle3(double w, unsigned attach) { settle3_of(*this, w, attach); }
 
 bool tria::judge3(double probe) {
-  bool attach[3];
+  unsigned attach;
   const double w = weigh3_of(*this, probe, attach);
   settle3_of(*this, w, attach);
   return w <= 0;
@@ -307,28 +311,34 @@ void tetra::setcenter4(double probe) { power_centre4(*v[0], *v[1], *v[2], *v[3],
 namespace {
 
 // judge4 in two halves, as judge3.
-inline double weigh4_of(const tetra& t, double probe, bool attach[4]) {
+inline double weigh4_of(const tetra& t, double probe, unsigned& attach) {
   // Face k with the tetrahedron's first vertex on it and the opposite one.
   const info* first[4] = {t.v[0], t.v[0], t.v[0], t.v[1]};
   const info* opposite[4] = {t.v[3], t.v[2], t.v[1], t.v[0]};
+  attach = 0;
   for (int k = 0; k < 4; ++k)
-    attach[k] = attaches(first[k], opposite[k], t.faces[k]->center, probe);
+    attach |= static_cast<unsigned>(attaches(first[k], opposite[k], t.faces[k]->center, probe))
+              << k;
   return largest_power(t.v, 4, t.center, probe);
 }
 
-inline void settle4_of(tetra& t, double w, const bool attach[4]) {
+inline void settle4_of(tetra& t, double w, unsigned attach) {
   t.signed_size = max_val2(signed_radius(w, t.center, t.v, 4), t.signed_size);
-  t.attach_faces(attach);
+  const bool faces[4] = {(attach & 1u) != 0, (attach & 2u) != 0, (attach & 4u) != 0,
+                         (attach & 8u) != 0};
+  t.attach_faces(faces);
 }
 
 }  // namespace
 
-double tetra::weigh4(double probe, bool attach[4]) const { return weigh4_of(*this, probe, attach); }
+double tetra::weigh4(double probe, unsigned& attach) const {
+  return weigh4_of(*this, probe, attach);
+}
 
-void tetra::settle4(double w, const bool attach[4]) { settle4_of(*this, w, attach); }
+void tetra::settle4(double w, unsigned attach) { settle4_of(*this, w, attach); }
 
 bool tetra::judge4(double probe) {
-  bool attach[4];
+  unsigned attach;
   const double w = weigh4_of(*this, probe, attach);
   settle4_of(*this, w, attach);
   return w <= 0;
