@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "geometry/ashape.h"
@@ -480,9 +481,11 @@ void link_records(ComplexRecords& rec) { link_records(rec, nullptr); }
 // ---- coface lists --------------------------------------------------------------
 
 CofaceLists::CofaceLists(const ComplexRecords& rec)
-    : rec_(rec), edge_tetras_(&edge::coface_tetras), edge_trias_(&edge::coface_trias) {
-  edge_tetras_.reserve(6 * rec.tetras.size());
-  edge_trias_.reserve(3 * rec.trias.size());
+    : rec_(rec), edge_tetras_(&edge::coface_tetras), edge_trias_(&edge::coface_trias) {}
+
+void CofaceLists::reserve() {
+  edge_tetras_.reserve(6 * rec_.tetras.size());
+  edge_trias_.reserve(3 * rec_.trias.size());
 }
 
 // Places are taken from the addresses: the records themselves are not read.
@@ -789,6 +792,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
       atom_complex_tetras(&info::complex_tetras);
   NeighbourLinks neighbours;
   if (pockets) {
+    cofaces.reserve();
     neighbours.reserve(2 * rec.trias.size());
     atom_tetras.reserve(4 * rec.tetras.size());
     atom_complex_tetras.reserve(4 * rec.tetras.size());
@@ -815,7 +819,9 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
       for (const tria* f : T.faces)
         if (f != nullptr) ++tetras_at[static_cast<std::size_t>(f->id - 1)];
   }
-  VoidComponents voids(rec.tetras);
+  // Void components are the area walk's alone.
+  std::optional<VoidComponents> voids;
+  if (!pockets) voids.emplace(rec.tetras);
   std::vector<char> covered(pockets ? 0 : rec.atoms.size(), 0);
 
   std::size_t next_tetra = 0, next_tria = 0, next_edge = 0;
@@ -897,7 +903,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
       if (f.signed_size <= threshold)
         f.in_complex = true;
       else if (!pockets)
-        f.voidsrepresentation(voids);
+        f.voidsrepresentation(*voids);
       if (pockets) f.ancesterofoutside(probe);
       f.position = position;
     } else if (s.size == 2) {
@@ -925,7 +931,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
     ancoutsidejudge(rec.tetras, probe);
     return;
   }
-  voids.assign();
+  voids->assign();
   // An atom whose centre lies outside its power cell and that has no edge in
   // the complex does not meet its cell at all: its ball lies inside the union
   // of the others and it owns no part of the surface or the volume.

@@ -214,6 +214,8 @@ class BulkLists {
 class CofaceLists {
  public:
   explicit CofaceLists(const ComplexRecords& rec);
+  // Room for the notes of every record, made at once.
+  void reserve();
   void note(tetra& t);       // after link_records
   void note(const tria& f);  // after link_records
   // edge::coface_tetras; then edge::coface_trias.
