@@ -628,7 +628,8 @@ bool covered_by(const info& a, const info& b, double probe) {
 
 void make_atoms(const std::vector<Bead>& beads, double probe, double alpha, ComplexUse use,
                 std::vector<info>& atoms) {
-  atoms.assign(beads.size(), info());
+  atoms.clear();
+  atoms.resize(beads.size());
   for (std::size_t i = 0; i < beads.size(); ++i) {
     const Bead& b = beads[i];
     info& a = atoms[i];
