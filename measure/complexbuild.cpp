@@ -123,10 +123,13 @@ edge* ComplexRecords::find_edge(int a, int b) {
 std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplices) {
   std::vector<ListedSimplex> list(simplices.size());
   for (std::size_t k = 0; k < simplices.size(); ++k) {
-    CSimplex* s = simplices[k];
+    // The vertices past a simplex's size are null: they give its size.
+    CXYZW* const* v = simplices[k]->vertices;
     ListedSimplex& l = list[k];
-    l.size = s->size();
-    for (int m = 0; m < 4; ++m) l.v[m] = m < l.size ? s->vertices[m]->id : -1;
+    int n = 0;
+    for (; n < 4 && v[n] != nullptr; ++n) l.v[n] = v[n]->id;
+    for (int m = n; m < 4; ++m) l.v[m] = -1;
+    l.size = n;
   }
   return list;
 }
@@ -153,8 +156,9 @@ SimplexList expanded_simplex_list(std::vector<Bead>& beads, double probe) {
   CAlpha* complex = new CAlpha(triangulation.get(), CAlpha::kListOnly);
   SimplexList out;
   out.simplices = list_simplices(complex->simplices);
-  for (CSimplex* s : complex->simplices)
-    if (s->size() == 4) out.flat.push_back(static_cast<C3Simplex*>(s)->sigma_inf);
+  for (std::size_t k = 0; k < out.simplices.size(); ++k)
+    if (out.simplices[k].size == 4)
+      out.flat.push_back(static_cast<C3Simplex*>(complex->simplices[k])->sigma_inf);
   delete complex;
   return out;
 }
