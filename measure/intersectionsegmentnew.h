@@ -180,8 +180,8 @@ class tria {
   // triangle's own size.  True when the own power distance is <= 0.
   bool judge3(double probe);
   // The two halves of judge3: the largest power at the centre and the edges
-  // to attach (bit k for edge k), which depend on the balls and centres
-  // alone; then what they make of the records.
+  // to attach (bit k for edge k), which depend on the balls, the centres
+  // and the atoms' absent marks alone; then what they make of the records.
   double weigh3(double probe, unsigned& attach) const;
   void settle3(double w, unsigned attach);
   // Records that the empty coface tetrahedra of this triangle (which is
@@ -251,8 +251,8 @@ class tetra {
   // <= 0.
   bool judge4(double probe);
   // The two halves of judge4: the largest power at the centre and the faces
-  // to attach (bit k for face k), which depend on the balls and centres
-  // alone; then what they make of the records.
+  // to attach (bit k for face k), which depend on the balls, the centres
+  // and the atoms' absent marks alone; then what they make of the records.
   double weigh4(double probe, unsigned& attach) const;
   void settle4(double w, unsigned attach);
   // The second half of judge4 with the faces given: attaches faces[k] for
