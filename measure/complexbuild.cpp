@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "geometry/ashape.h"
@@ -121,10 +123,13 @@ edge* ComplexRecords::find_edge(int a, int b) {
 std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplices) {
   std::vector<ListedSimplex> list(simplices.size());
   for (std::size_t k = 0; k < simplices.size(); ++k) {
-    CSimplex* s = simplices[k];
+    // The vertices past a simplex's size are null: they give its size.
+    CXYZW* const* v = simplices[k]->vertices;
     ListedSimplex& l = list[k];
-    l.size = s->size();
-    for (int m = 0; m < 4; ++m) l.v[m] = m < l.size ? s->vertices[m]->id : -1;
+    int n = 0;
+    for (; n < 4 && v[n] != nullptr; ++n) l.v[n] = v[n]->id;
+    for (int m = n; m < 4; ++m) l.v[m] = -1;
+    l.size = n;
   }
   return list;
 }
@@ -151,8 +156,9 @@ SimplexList expanded_simplex_list(std::vector<Bead>& beads, double probe) {
   CAlpha* complex = new CAlpha(triangulation.get(), CAlpha::kListOnly);
   SimplexList out;
   out.simplices = list_simplices(complex->simplices);
-  for (CSimplex* s : complex->simplices)
-    if (s->size() == 4) out.flat.push_back(static_cast<C3Simplex*>(s)->sigma_inf);
+  for (std::size_t k = 0; k < out.simplices.size(); ++k)
+    if (out.simplices[k].size == 4)
+      out.flat.push_back(static_cast<C3Simplex*>(complex->simplices[k])->sigma_inf);
   delete complex;
   return out;
 }
@@ -164,7 +170,12 @@ double alpha_radius(double radius, double probe, double alpha) {
   return std::sqrt(std::max(0.0, square)) - probe;
 }
 
-void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe) {
+namespace {
+
+// make_records, with the centres of the tetrahedra and triangles given (3 per
+// record, tetrahedra first), or null to compute them.
+void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe,
+                  const double* centres) {
   std::size_t n4 = 0, n3 = 0, n2 = 0;
   for (const ListedSimplex& s : list) {
     if (s.size == 4)
@@ -184,14 +195,34 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
   rec.trias.reserve(n3);
   rec.edges.reserve(n2);
 
+  const double* tetra_at = centres;
+  const double* tria_at = centres != nullptr ? tetra_at + 3 * n4 : nullptr;
+  auto take = [](double* to, const double*& from) {
+    for (int k = 0; k < 3; ++k) to[k] = *from++;
+  };
   for (const ListedSimplex& s : list) {
-    if (s.size == 4)
-      add_record(rec.tetras, s, rec.atoms).setcenter4(probe);
-    else if (s.size == 3)
-      add_record(rec.trias, s, rec.atoms).setcenter3(probe);
-    else if (s.size == 2)
+    if (s.size == 4) {
+      tetra& t = add_record(rec.tetras, s, rec.atoms);
+      if (centres != nullptr)
+        take(t.center, tetra_at);
+      else
+        t.setcenter4(probe);
+    } else if (s.size == 3) {
+      tria& f = add_record(rec.trias, s, rec.atoms);
+      if (centres != nullptr)
+        take(f.center, tria_at);
+      else
+        f.setcenter3(probe);
+    } else if (s.size == 2) {
       add_record(rec.edges, s, rec.atoms).setcenter2(probe);
+    }
   }
+}
+
+}  // namespace
+
+void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe) {
+  make_records(list, rec, probe, nullptr);
 }
 
 namespace {
@@ -454,9 +485,11 @@ void link_records(ComplexRecords& rec) { link_records(rec, nullptr); }
 // ---- coface lists --------------------------------------------------------------
 
 CofaceLists::CofaceLists(const ComplexRecords& rec)
-    : rec_(rec), edge_tetras_(&edge::coface_tetras), edge_trias_(&edge::coface_trias) {
-  edge_tetras_.reserve(6 * rec.tetras.size());
-  edge_trias_.reserve(3 * rec.trias.size());
+    : rec_(rec), edge_tetras_(&edge::coface_tetras), edge_trias_(&edge::coface_trias) {}
+
+void CofaceLists::reserve() {
+  edge_tetras_.reserve(6 * rec_.tetras.size());
+  edge_trias_.reserve(3 * rec_.trias.size());
 }
 
 // Places are taken from the addresses: the records themselves are not read.
@@ -599,7 +632,8 @@ bool covered_by(const info& a, const info& b, double probe) {
 
 void make_atoms(const std::vector<Bead>& beads, double probe, double alpha, ComplexUse use,
                 std::vector<info>& atoms) {
-  atoms.assign(beads.size(), info());
+  atoms.clear();
+  atoms.resize(beads.size());
   for (std::size_t i = 0; i < beads.size(); ++i) {
     const Bead& b = beads[i];
     info& a = atoms[i];
@@ -663,6 +697,44 @@ void take_links(const std::vector<int>& links, ComplexRecords& rec) {
   }
 }
 
+bool same_bits(double a, double b) {
+  std::uint64_t x, y;
+  std::memcpy(&x, &a, sizeof x);
+  std::memcpy(&y, &b, sizeof y);
+  return x == y;
+}
+
+// The balls of the atoms as the centres and the judges see them.
+std::vector<double> balls_of(const std::vector<info>& atoms, double probe) {
+  std::vector<double> balls;
+  balls.reserve(4 * atoms.size());
+  for (const info& a : atoms) {
+    balls.push_back(a.x);
+    balls.push_back(a.y);
+    balls.push_back(a.z);
+    balls.push_back(a.radius + probe);
+  }
+  return balls;
+}
+
+bool same_balls(const std::vector<info>& atoms, double probe, const std::vector<double>& balls) {
+  if (balls.size() != 4 * atoms.size()) return false;
+  const double* b = balls.data();
+  for (const info& a : atoms) {
+    if (!same_bits(b[0], a.x) || !same_bits(b[1], a.y) || !same_bits(b[2], a.z) ||
+        !same_bits(b[3], a.radius + probe))
+      return false;
+    b += 4;
+  }
+  return true;
+}
+
+bool any_absent(const std::vector<info>& atoms) {
+  for (const info& a : atoms)
+    if (a.absent) return true;
+  return false;
+}
+
 }  // namespace
 
 void build_complex(const std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
@@ -671,7 +743,35 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   // With grown radii the complex at alpha is the simplices of size <= 0.
   const double threshold = pockets ? alpha : 0.0;
   make_atoms(beads, probe, alpha, use, rec.atoms);
-  make_records(list.simplices, rec, probe);
+  // The centres and the judges' powers are functions of the balls: on the
+  // same balls (bit for bit) and with no atom absent, which the judges
+  // read, a second build takes what the first kept.
+  SimplexList::Judged& judged = list.judged;
+  const bool absent = any_absent(rec.atoms);
+  const bool take = !absent && same_balls(rec.atoms, probe, judged.balls);
+  const bool keep = !take && !absent && list.keep_links && list.links.empty();
+  SimplexList::Judged taken;
+  if (take) taken = std::move(judged);
+  judged = SimplexList::Judged();
+  make_records(list.simplices, rec, probe, take ? taken.centres.data() : nullptr);
+  const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size();
+  if (keep) {
+    judged.balls = balls_of(rec.atoms, probe);
+    judged.centres.resize(3 * (n4 + n3));
+    double* at = judged.centres.data();
+    auto put = [&at](const double* c) {
+      for (int k = 0; k < 3; ++k) *at++ = c[k];
+    };
+    for (const tetra& t : rec.tetras) put(t.center);
+    for (const tria& f : rec.trias) put(f.center);
+    judged.powers.assign(n4 + n3, 0.0);
+    judged.attach.assign(n4 + n3, 0);
+  }
+  // The first halves of the judges, taken, or computed (and kept).
+  const double* taken_powers = taken.powers.data();
+  const unsigned char* taken_attach = taken.attach.data();
+  double* kept_powers = judged.powers.data();
+  unsigned char* kept_attach = judged.attach.data();
   // A flat tetrahedron has no power centre: what the arithmetic gives is
   // rounding noise.  It never enters the complex and takes no part in the
   // flow.
@@ -697,6 +797,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
       atom_complex_tetras(&info::complex_tetras);
   NeighbourLinks neighbours;
   if (pockets) {
+    cofaces.reserve();
     neighbours.reserve(2 * rec.trias.size());
     atom_tetras.reserve(4 * rec.tetras.size());
     atom_complex_tetras.reserve(4 * rec.tetras.size());
@@ -723,7 +824,9 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
       for (const tria* f : T.faces)
         if (f != nullptr) ++tetras_at[static_cast<std::size_t>(f->id - 1)];
   }
-  VoidComponents voids(rec.tetras);
+  // Void components are the area walk's alone.
+  std::optional<VoidComponents> voids;
+  if (!pockets) voids.emplace(rec.tetras);
   std::vector<char> covered(pockets ? 0 : rec.atoms.size(), 0);
 
   std::size_t next_tetra = 0, next_tria = 0, next_edge = 0;
@@ -747,7 +850,16 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
         flat_sides(t, tetras_at, probe, attach);
         t.attach_faces(attach);
       } else {
-        t.judge4(probe);
+        if (take) {
+          t.settle4(taken_powers[me], taken_attach[me]);
+        } else if (keep) {
+          unsigned attach;
+          kept_powers[me] = t.weigh4(probe, attach);
+          kept_attach[me] = static_cast<unsigned char>(attach);
+          t.settle4(kept_powers[me], attach);
+        } else {
+          t.judge4(probe);
+        }
       }
       if (pockets)
         for (info* v : t.v) atom_tetras.note(v->index, me);
@@ -780,11 +892,23 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
           }
         }
       }
-      f.judge3(probe);
+      {
+        const std::size_t at = n4 + static_cast<std::size_t>(f.id - 1);
+        if (take) {
+          f.settle3(taken_powers[at], taken_attach[at]);
+        } else if (keep) {
+          unsigned attach;
+          kept_powers[at] = f.weigh3(probe, attach);
+          kept_attach[at] = static_cast<unsigned char>(attach);
+          f.settle3(kept_powers[at], attach);
+        } else {
+          f.judge3(probe);
+        }
+      }
       if (f.signed_size <= threshold)
         f.in_complex = true;
       else if (!pockets)
-        f.voidsrepresentation(voids);
+        f.voidsrepresentation(*voids);
       if (pockets) f.ancesterofoutside(probe);
       f.position = position;
     } else if (s.size == 2) {
@@ -812,7 +936,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
     ancoutsidejudge(rec.tetras, probe);
     return;
   }
-  voids.assign();
+  voids->assign();
   // An atom whose centre lies outside its power cell and that has no edge in
   // the complex does not meet its cell at all: its ball lies inside the union
   // of the others and it owns no part of the surface or the volume.

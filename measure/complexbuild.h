@@ -109,6 +109,18 @@ struct SimplexList {
   // id 0 for none) and the next takes them instead of finding them again.
   bool keep_links = false;
   std::vector<int> links;
+  // With keep_links, the first build also leaves what depends on the balls
+  // alone: the balls it was made with, and of the tetrahedra and triangles
+  // the power centres and the first halves of their judges (an edge's are
+  // cheaper to compute again than to keep).  A second build on the same
+  // balls, bit for bit, with no atom absent in either, takes them: the values
+  // its own operations would give.
+  struct Judged {
+    std::vector<double> balls;          // x, y, z and r + probe of each atom
+    std::vector<double> centres;        // 3 per tetrahedron, then per triangle
+    std::vector<double> powers;         // weigh4 per tetrahedron, then weigh3 per triangle
+    std::vector<unsigned char> attach;  // the same order: bit k for face or edge k
+  } judged;
 };
 SimplexList expanded_simplex_list(std::vector<Bead>& beads, double probe);
 
@@ -202,6 +214,8 @@ class BulkLists {
 class CofaceLists {
  public:
   explicit CofaceLists(const ComplexRecords& rec);
+  // Room for the notes of every record, made at once.
+  void reserve();
   void note(tetra& t);       // after link_records
   void note(const tria& f);  // after link_records
   // edge::coface_tetras; then edge::coface_trias.

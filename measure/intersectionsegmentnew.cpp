@@ -220,23 +220,48 @@ bool edge::judge2(double probe) {
 
 void tria::setcenter3(double probe) { power_centre3(*v[0], *v[1], *v[2], probe, center); }
 
+namespace {
+
+// The pieces of judge3, for the judge and for its two halves alone.  Edge k
+// with the triangle's first vertex on it and the opposite one: (v0,v1)-v2,
+// (v0,v2)-v1, (v1,v2)-v0.
+inline bool edge_attaches(const tria& f, int k, double probe) {
+  static const int kFirst[3] = {0, 0, 1}, kOpposite[3] = {2, 1, 0};
+  return attaches(f.v[kFirst[k]], f.v[kOpposite[k]], f.e[k]->center, probe);
+}
+
+inline void take_size(tria& f, double w) {
+  double s = signed_radius(w, f.center, f.v, 3);
+  f.signed_size = max_val2(s, f.signed_size);
+  f.own_size = s;
+}
+
+inline void attach_edge(tria& f, int k) {
+  edge* ed = f.e[k];
+  ed->attached = true;
+  ed->signed_size = max_val2(min_val2(f.signed_size, f.own_size), ed->signed_size);
+  f.attached_edges.push_back(ed);
+}
+
+}  // namespace
+
+double tria::weigh3(double probe, unsigned& attach) const {
+  attach = 0;
+  for (int k = 0; k < 3; ++k) attach |= static_cast<unsigned>(edge_attaches(*this, k, probe)) << k;
+  return largest_power(v, 3, center, probe);
+}
+
+void tria::settle3(double w, unsigned attach) {
+  take_size(*this, w);
+  for (int k = 0; k < 3; ++k)
+    if ((attach >> k) & 1u) attach_edge(*this, k);
+}
+
 bool tria::judge3(double probe) {
   const double w = largest_power(v, 3, center, probe);
-  double s = signed_radius(w, center, v, 3);
-  signed_size = max_val2(s, signed_size);
-  own_size = s;
-  // Edge k with the triangle's first vertex on it and the opposite one:
-  // (v0,v1)-v2, (v0,v2)-v1, (v1,v2)-v0.
-  const info* first[3] = {v[0], v[0], v[1]};
-  const info* opposite[3] = {v[2], v[1], v[0]};
-  for (int k = 0; k < 3; ++k) {
-    edge* ed = e[k];
-    if (attaches(first[k], opposite[k], ed->center, probe)) {
-      ed->attached = true;
-      ed->signed_size = max_val2(min_val2(signed_size, own_size), ed->signed_size);
-      attached_edges.push_back(ed);
-    }
-  }
+  take_size(*this, w);
+  for (int k = 0; k < 3; ++k)
+    if (edge_attaches(*this, k, probe)) attach_edge(*this, k);
   return w <= 0;
 }
 
@@ -285,15 +310,39 @@ bool tria::acutejudge(double) const {
 
 void tetra::setcenter4(double probe) { power_centre4(*v[0], *v[1], *v[2], *v[3], probe, center); }
 
+namespace {
+
+// The pieces of judge4, as those of judge3.  Face k with the tetrahedron's
+// first vertex on it and the opposite one.
+inline bool face_attaches(const tetra& t, int k, double probe) {
+  static const int kFirst[4] = {0, 0, 0, 1}, kOpposite[4] = {3, 2, 1, 0};
+  return attaches(t.v[kFirst[k]], t.v[kOpposite[k]], t.faces[k]->center, probe);
+}
+
+inline void take_size(tetra& t, double w) {
+  t.signed_size = max_val2(signed_radius(w, t.center, t.v, 4), t.signed_size);
+}
+
+}  // namespace
+
+double tetra::weigh4(double probe, unsigned& attach) const {
+  attach = 0;
+  for (int k = 0; k < 4; ++k) attach |= static_cast<unsigned>(face_attaches(*this, k, probe)) << k;
+  return largest_power(v, 4, center, probe);
+}
+
+void tetra::settle4(double w, unsigned attach) {
+  take_size(*this, w);
+  const bool faces[4] = {(attach & 1u) != 0, (attach & 2u) != 0, (attach & 4u) != 0,
+                         (attach & 8u) != 0};
+  attach_faces(faces);
+}
+
 bool tetra::judge4(double probe) {
   const double w = largest_power(v, 4, center, probe);
-  signed_size = max_val2(signed_radius(w, center, v, 4), signed_size);
-
-  // Face k with the tetrahedron's first vertex on it and the opposite one.
-  const info* first[4] = {v[0], v[0], v[0], v[1]};
-  const info* opposite[4] = {v[3], v[2], v[1], v[0]};
+  take_size(*this, w);
   bool attach[4];
-  for (int k = 0; k < 4; ++k) attach[k] = attaches(first[k], opposite[k], faces[k]->center, probe);
+  for (int k = 0; k < 4; ++k) attach[k] = face_attaches(*this, k, probe);
   attach_faces(attach);
   return w <= 0;
 }

@@ -157,6 +157,43 @@ TEST(Records, ListsOfTheAreaWalkFollowItsOrder) {
       EXPECT_EQ(f.e[k],
                 second.find_edge(f.v[kTriaEdgeEnds[k][0]]->index, f.v[kTriaEdgeEnds[k][1]]->index));
 
+  // On the same balls the second also took the first's centres and judges
+  // (and let them go); they are what its own would have been, bit for bit.
+  // Grown balls (alpha 1) differ: nothing is taken.
+  EXPECT_TRUE(list.judged.balls.empty());
+  auto same = [](double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); };
+  for (double alpha : {0.0, 1.0}) {
+    SimplexList fresh_list = expanded_simplex_list(beads, 1.4);
+    ComplexRecords fresh;
+    build_complex(beads, fresh_list, 1.4, 0.0, ComplexUse::kPockets, fresh);
+    SimplexList shared = expanded_simplex_list(beads, 1.4);
+    shared.keep_links = true;
+    ComplexRecords q, p;
+    build_complex(beads, shared, 1.4, alpha, ComplexUse::kMeasures, q);
+    ASSERT_EQ(shared.judged.balls.size(), 4 * beads.size());
+    build_complex(beads, shared, 1.4, 0.0, ComplexUse::kPockets, p);
+    auto check = [&](const auto& a, const auto& b) {
+      for (int k = 0; k < 3; ++k) EXPECT_TRUE(same(a.center[k], b.center[k]));
+      EXPECT_TRUE(same(a.signed_size, b.signed_size));
+      EXPECT_EQ(a.in_complex, b.in_complex);
+    };
+    for (std::size_t n = 0; n < fresh.tetras.size(); ++n) {
+      check(p.tetras[n], fresh.tetras[n]);
+      EXPECT_EQ(ids(p.tetras[n].attached_faces), ids(fresh.tetras[n].attached_faces));
+      EXPECT_EQ(ids(p.tetras[n].attached_edges), ids(fresh.tetras[n].attached_edges));
+    }
+    for (std::size_t n = 0; n < fresh.trias.size(); ++n) {
+      check(p.trias[n], fresh.trias[n]);
+      EXPECT_TRUE(same(p.trias[n].own_size, fresh.trias[n].own_size));
+      EXPECT_EQ(p.trias[n].attached, fresh.trias[n].attached);
+      EXPECT_EQ(ids(p.trias[n].attached_edges), ids(fresh.trias[n].attached_edges));
+    }
+    for (std::size_t n = 0; n < fresh.edges.size(); ++n) {
+      check(p.edges[n], fresh.edges[n]);
+      EXPECT_EQ(p.edges[n].attached, fresh.edges[n].attached);
+    }
+  }
+
   // Both builds tell how the faces and edges sit in their records, as the
   // records themselves do.
   for (const ComplexRecords* rec : {&first, &second}) {
