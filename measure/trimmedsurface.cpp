@@ -914,6 +914,9 @@ struct Tally {
 struct Competitors {
   std::vector<V3> at;
   std::vector<char> kind;  // 0 a vertex; 1 a point of an arc, also of the coarse set; 2 not
+  // For a patch, once keep_cutting has kept them: each point's bisector
+  // with the patch's vertex.
+  std::vector<Half> bisector;
   void add(const V3& z, char k) {
     at.push_back(z);
     kind.push_back(k);
@@ -922,6 +925,7 @@ struct Competitors {
   void clear() {
     at.clear();
     kind.clear();
+    bisector.clear();
   }
   // Keeps the points for which keep(k) holds, in order.
   template <class Keep>
@@ -1052,31 +1056,59 @@ double cone_reach(const Cone& c, const V3& d) {
   return best;
 }
 
+// Whether cone_reach(c, d) * 2 * p > l.  The same terms as cone_reach;
+// best never decreases (NaN never enters it: max keeps its first argument
+// then) and rounding is monotone, so once best * 2 * p exceeds l the answer
+// is known, and the order of the maxima does not change their value.
+bool cone_reaches(const Cone& c, const V3& d, double p, double l) {
+  bool inside = true;
+  for (int i = 0; i < 3 && inside; ++i) inside = (dot(c.side[i], d) >= 0) == c.in[i];
+  if (inside) return 1.0 * 2 * p > l;
+  const V3* n = c.n;
+  const double a[3] = {dot(n[0], d), dot(n[1], d), dot(n[2], d)};
+  double best = -1;
+  for (int i = 0; i < 3; ++i) best = std::max(best, std::max(a[(i + 1) % 3], a[(i + 2) % 3]));
+  if (best * 2 * p > l) return true;
+  for (int i = 0; i < 3; ++i) {
+    if (c.flat[i]) continue;
+    const V3 &u = n[(i + 1) % 3], &w = n[(i + 2) % 3];
+    const V3& g = c.unit_side[i];
+    const V3 q = along(d, -dot(d, g), g);
+    const double ql = norm(q);
+    if (!(ql > 0)) continue;
+    const V3 qh = times(1.0 / ql, q);
+    if (dot(cross(u, qh), g) >= 0 && dot(cross(qh, w), g) >= 0) {
+      best = std::max(best, ql);
+      if (best * 2 * p > l) return true;
+    }
+  }
+  return false;
+}
+
 // The bisectors of the points that cut the ball B(y, p) inside the cone of
-// the directions n (of the coarse set only, when asked).
-void cone_bisectors(const V3& y, double p, const V3* n, const Competitors& pts, bool coarse,
-                    std::vector<Half>& out, bool* arc_used) {
-  const Cone cone(n);
+// the directions n (of the coarse set only, when asked): those that
+// keep_cutting kept, made there.
+void cone_bisectors(const Competitors& pts, bool coarse, std::vector<Half>& out, bool* arc_used) {
   for (std::size_t k = 0; k < pts.at.size(); ++k) {
     if (coarse && !pts.coarse(k)) continue;
-    const V3 d = sub(pts.at[k], y);
-    const double l = norm(d);
-    if (!(l > 1e-9) || l >= 2 * p) continue;
-    const V3 u = times(1.0 / l, d);
-    if (cone_reach(cone, u) * 2 * p <= l) continue;
-    out.push_back(Half{u, dot(u, y) + l / 2});
+    out.push_back(pts.bisector[k]);
     if (pts.kind[k] != 0) *arc_used = true;
   }
 }
 
 // Keeps the points whose bisectors cut the ball B(y, p) inside the cone of
-// the directions n.
+// the directions n, with their bisectors.
 void keep_cutting(const V3& y, double p, const V3* n, Competitors& pts) {
   const Cone cone(n);
+  pts.bisector.clear();
   pts.keep_if([&](std::size_t k) {
     const V3 d = sub(pts.at[k], y);
     const double l = norm(d);
-    return !(!(l > 1e-9) || l >= 2 * p || cone_reach(cone, times(1.0 / l, d)) * 2 * p <= l);
+    if (!(l > 1e-9) || l >= 2 * p) return false;
+    const V3 u = times(1.0 / l, d);
+    if (!cone_reaches(cone, u, p, l)) return false;
+    pts.bisector.push_back(Half{u, dot(u, y) + l / 2});
+    return true;
   });
 }
 
@@ -1104,7 +1136,7 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   const double solid = 2 * std::atan2(std::fabs(dot(n[0], cross(n[1], n[2]))),
                                       1 + dot(n[0], n[1]) + dot(n[1], n[2]) + dot(n[2], n[0]));
   const double whole = p * p * solid;
-  cone_bisectors(y, p, n, pts, coarse, hs, arc_used);
+  cone_bisectors(pts, coarse, hs, arc_used);
   // About y, within a regular tetrahedron about the ball (corners at three
   // times its inradius).
   Polytope& common = scratch().common;
@@ -1126,7 +1158,7 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
     if (left) common.ball(p, &vol, &area);
     t.taken += area;
     const std::size_t from = hs.size();
-    cone_bisectors(y, p, n, extra, coarse, hs, arc_used);
+    cone_bisectors(extra, coarse, hs, arc_used);
     left = left && cut_all(common, hs, from);
     vol = area = 0;
     if (left) common.ball(p, &vol, &area);
