@@ -20,6 +20,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
@@ -622,6 +623,10 @@ struct Half {
   double e;
 };
 
+// Whether two points are the same bits (not merely equal: the signs of
+// zeros may steer an angle).
+bool identical(const V3& a, const V3& b) { return std::memcmp(&a, &b, sizeof(V3)) == 0; }
+
 // A convex polytope about the origin as its faces, each a plane (normal
 // pointing out) and its corners counterclockwise about the normal; empty
 // when nothing is left.  Its buffers are kept from use to use.
@@ -644,22 +649,25 @@ class Polytope {
       faces_.push_back(Face{Half{n, dot(n, a)}, static_cast<int>(pts_.size()), 3});
       pts_.insert(pts_.end(), {a, b, c});
     }
+    uniq_.assign(v, v + 4);
     slack_ = 1e-12 * std::sqrt(3.0) * D;
   }
   void assign(const Polytope& o) {
     faces_ = o.faces_;
     pts_ = o.pts_;
+    uniq_ = o.uniq_;
     slack_ = o.slack_;
   }
   bool empty() const { return faces_.empty(); }
-  // Every corner, once per face it lies on.
-  const std::vector<V3>& corners() const { return pts_; }
+  // Every corner, once (the corners of the faces, each bit pattern once).
+  const std::vector<V3>& corners() const { return uniq_; }
 
   // Keeps the part on the plane's inner side; false when nothing is left.
   // Corners within the slack of the plane count as inside.
   bool clip(const Half& h) {
+    // The faces' corners and uniq_ hold the same points: the same answers.
     bool out = false, in = false;
-    for (const V3& x : pts_) {
+    for (const V3& x : uniq_) {
       (dot(h.n, x) - h.e > slack_ ? out : in) = true;
       if (out && in) break;
     }
@@ -667,11 +675,20 @@ class Polytope {
     if (!in) {
       faces_.clear();
       pts_.clear();
+      uniq_.clear();
       return false;
     }
     faces2_.clear();
     pts2_.clear();
     cap_.clear();
+    cap_at_.clear();
+    ucap_.clear();
+    // Each corner kept (as the faces' loop judges it) stays on a face,
+    // unless every face it lies on is dropped.
+    uniq2_.clear();
+    for (const V3& x : uniq_)
+      if (dot(h.n, x) - h.e <= slack_) uniq2_.push_back(x);
+    bool dropped = false;
     for (const Face& f : faces_) {
       const int from = static_cast<int>(pts2_.size());
       for (int k = 0; k < f.n; ++k) {
@@ -689,16 +706,34 @@ class Polytope {
           const V3 x = along(a, da / (da - db), sub(b, a));
           pts2_.push_back(x);
           cap_.push_back(x);
+          std::size_t at = 0;
+          while (at < ucap_.size() && !identical(ucap_[at], x)) ++at;
+          if (at == ucap_.size()) ucap_.push_back(x);
+          cap_at_.push_back(at);
         }
       }
       const int n = static_cast<int>(pts2_.size()) - from;
-      if (n >= 3)
+      if (n >= 3) {
         faces2_.push_back(Face{f.plane, from, n});
-      else
+      } else {
         pts2_.resize(static_cast<std::size_t>(from));
+        dropped = true;
+      }
     }
     faces_.swap(faces2_);
     pts_.swap(pts2_);
+    if (dropped) {
+      // Rare: the corners again from the faces.
+      uniq2_.clear();
+      for (const V3& x : pts_) {
+        bool seen = false;
+        for (const V3& u : uniq2_) seen = seen || identical(u, x);
+        if (!seen) uniq2_.push_back(x);
+      }
+    } else {
+      uniq2_.insert(uniq2_.end(), ucap_.begin(), ucap_.end());
+    }
+    uniq_.swap(uniq2_);
     if (cap_.size() >= 3) add_cap(h);
     return true;
   }
@@ -738,11 +773,15 @@ class Polytope {
     for (const V3& x : cap_) g = add(g, x);
     g = times(1.0 / static_cast<double>(cap_.size()), g);
     const V3 u = orthogonal(h.n), w = cross(h.n, u);
-    order_.clear();
-    for (std::size_t k = 0; k < cap_.size(); ++k) {
-      const V3 d = sub(cap_[k], g);
-      order_.emplace_back(std::atan2(dot(d, w), dot(d, u)), k);
+    // A point met from both faces of its side is the same bits twice: its
+    // angle once.
+    angle_.clear();
+    for (const V3& x : ucap_) {
+      const V3 d = sub(x, g);
+      angle_.push_back(std::atan2(dot(d, w), dot(d, u)));
     }
+    order_.clear();
+    for (std::size_t k = 0; k < cap_.size(); ++k) order_.emplace_back(angle_[cap_at_[k]], k);
     std::sort(order_.begin(), order_.end());
     const int from = static_cast<int>(pts_.size());
     auto same = [](const V3& a, const V3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; };
@@ -816,6 +855,11 @@ class Polytope {
 
   std::vector<Face> faces_, faces2_;
   std::vector<V3> pts_, pts2_, cap_;
+  // The corners, each bit pattern once; the cap's points likewise, and
+  // where each of cap_ is among them.
+  std::vector<V3> uniq_, uniq2_, ucap_;
+  std::vector<std::size_t> cap_at_;
+  std::vector<double> angle_;
   std::vector<std::pair<double, std::size_t>> order_;
   double slack_ = 0;
 };
