@@ -684,7 +684,7 @@ class Polytope {
     cap_at_.clear();
     ucap_.clear();
     // Each corner kept (as the faces' loop judges it) stays on a face,
-    // unless every face it lies on is dropped.
+    // unless every face it lies on is dropped with one or two corners.
     uniq2_.clear();
     for (const V3& x : uniq_)
       if (dot(h.n, x) - h.e <= slack_) uniq2_.push_back(x);
@@ -717,7 +717,7 @@ class Polytope {
         faces2_.push_back(Face{f.plane, from, n});
       } else {
         pts2_.resize(static_cast<std::size_t>(from));
-        dropped = true;
+        dropped = dropped || n > 0;
       }
     }
     faces_.swap(faces2_);
