@@ -1067,7 +1067,13 @@ struct Cone {
   bool in[3];      // n[i] on its positive side
   V3 unit_side[3];
   bool flat[3];    // the side's normal vanishes
+  // For a cone well away from flat: a cap (axis, cosine and sine of its
+  // angle) holding the three directions, hence the cone's sides.
+  bool capped = false;
+  V3 axis{0, 0, 0};
+  double cap_cos = 1, cap_sin = 0;
   explicit Cone(const V3* dirs) {
+    bool sound = true;
     for (int i = 0; i < 3; ++i) n[i] = dirs[i];
     for (int i = 0; i < 3; ++i) {
       side[i] = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
@@ -1075,6 +1081,15 @@ struct Cone {
       const double gl = norm(side[i]);
       flat[i] = !(gl > 0);
       unit_side[i] = flat[i] ? side[i] : times(1.0 / gl, side[i]);
+      sound = sound && gl >= 1e-4;
+    }
+    const V3 sum = add(n[0], add(n[1], n[2]));
+    const double sl = norm(sum);
+    if (sound && sl >= 0.1) {
+      axis = times(1.0 / sl, sum);
+      cap_cos = std::min(dot(axis, n[0]), std::min(dot(axis, n[1]), dot(axis, n[2])));
+      cap_sin = std::sqrt(std::max(0.0, 1 - cap_cos * cap_cos));
+      capped = cap_cos >= 0.01 && cap_cos <= 0.9999;
     }
   }
 };
@@ -1113,6 +1128,18 @@ bool cone_reaches(const Cone& c, const V3& d, double p, double l) {
   double best = -1;
   for (int i = 0; i < 3; ++i) best = std::max(best, std::max(a[(i + 1) % 3], a[(i + 2) % 3]));
   if (best * 2 * p > l) return true;
+  if (c.capped) {
+    // The sides' points that count below lie on the sides, within about
+    // 1e-15 / |side| (>= 1e-4) of them, so in the cap: their cosines with d
+    // are at most cos(angle(d, axis) - cap angle) + 1e-10.  When even that
+    // (with room for rounding) leaves best * 2 * p <= l, so do they.
+    const double cm = dot(c.axis, d);
+    if (cm < c.cap_cos) {
+      const double sm = std::sqrt(std::max(0.0, 1 - cm * cm));
+      const double most = cm * c.cap_cos + sm * c.cap_sin + 1e-9;
+      if (most * 2 * p <= l) return false;
+    }
+  }
   for (int i = 0; i < 3; ++i) {
     if (c.flat[i]) continue;
     const V3 &u = n[(i + 1) % 3], &w = n[(i + 2) % 3];
