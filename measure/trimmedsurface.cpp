@@ -138,6 +138,19 @@ double box_gap(const V3& c, const V3& lo, const V3& hi) {
   return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
+// Items by cell, each cell's in the order they were placed.
+struct CellLists {
+  std::vector<int> start, items;
+  void fill(std::size_t cells, const std::vector<std::pair<std::size_t, int>>& placed) {
+    start.assign(cells + 1, 0);
+    for (const auto& x : placed) ++start[x.first + 1];
+    for (std::size_t c = 1; c <= cells; ++c) start[c] += start[c - 1];
+    items.resize(placed.size());
+    std::vector<int> next(start.begin(), start.end() - 1);
+    for (const auto& x : placed) items[static_cast<std::size_t>(next[x.first]++)] = x.second;
+  }
+};
+
 // A spatial index of the atoms and of the tetrahedra that can hold parts
 // of A's boundary (those outside the complex and those with a face on the
 // convex hull), built once per structure.
@@ -299,8 +312,9 @@ class Neighbourhood {
       double lo, hi;
       int ball;
     };
-    std::vector<Cover> covers;
-    Spans s;
+    static thread_local std::vector<Cover> covers;
+    static thread_local Spans s;
+    covers.clear();
     for (int l : overlaps(i)) {
       if (l == k) continue;
       const Ball L = ball(l);
@@ -358,18 +372,6 @@ class Neighbourhood {
       i[k] = std::max(0, std::min(dim_[k] - 1, static_cast<int>((c[k] - origin_[k]) / edge_)));
     return (static_cast<std::size_t>(i[0]) * dim_[1] + i[1]) * dim_[2] + i[2];
   }
-  // Items by cell, each cell's in the order they were placed.
-  struct CellLists {
-    std::vector<int> start, items;
-    void fill(std::size_t cells, const std::vector<std::pair<std::size_t, int>>& placed) {
-      start.assign(cells + 1, 0);
-      for (const auto& x : placed) ++start[x.first + 1];
-      for (std::size_t c = 1; c <= cells; ++c) start[c] += start[c - 1];
-      items.resize(placed.size());
-      std::vector<int> next(start.begin(), start.end() - 1);
-      for (const auto& x : placed) items[static_cast<std::size_t>(next[x.first]++)] = x.second;
-    }
-  };
   template <class F>
   void visit(const V3& lo, const V3& hi, double reach, const CellLists& cells, F&& f) const {
     const double a[3] = {lo.x - reach, lo.y - reach, lo.z - reach};
@@ -445,20 +447,23 @@ class Boundary {
   void near(const V3& x, double reach, std::vector<int>& vertices, std::vector<int>& arcs) const {
     vertices.clear();
     arcs.clear();
-    if (cells_.empty()) return;
+    if (!indexed_) return;
     int lo[3], hi[3];
     cell_range(x, reach, lo, hi);
     ++stamp_;
     for (int i = lo[0]; i <= hi[0]; ++i)
       for (int j = lo[1]; j <= hi[1]; ++j)
         for (int k = lo[2]; k <= hi[2]; ++k) {
-          const Cell& c = cells_[static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + k)];
-          vertices.insert(vertices.end(), c.vertices.begin(), c.vertices.end());
-          for (int a : c.arcs)
+          const std::size_t c = static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + k);
+          vertices.insert(vertices.end(), vertex_cells_.items.begin() + vertex_cells_.start[c],
+                          vertex_cells_.items.begin() + vertex_cells_.start[c + 1]);
+          for (int x = arc_cells_.start[c]; x < arc_cells_.start[c + 1]; ++x) {
+            const int a = arc_cells_.items[static_cast<std::size_t>(x)];
             if (seen_arc_[static_cast<std::size_t>(a)] != stamp_) {
               seen_arc_[static_cast<std::size_t>(a)] = stamp_;
               arcs.push_back(a);
             }
+          }
         }
     std::sort(vertices.begin(), vertices.end());
     std::sort(arcs.begin(), arcs.end());
@@ -551,9 +556,6 @@ class Boundary {
   }
 
   // A grid of cells of edge 2p over the features, for near().
-  struct Cell {
-    std::vector<int> vertices, arcs;
-  };
   void cell_range(const V3& x, double reach, int* lo, int* hi) const {
     const double c[3] = {x.x, x.y, x.z};
     for (int a = 0; a < 3; ++a) {
@@ -579,21 +581,27 @@ class Boundary {
       origin_[a] = lo[a];
       dim_[a] = std::max(1, static_cast<int>(std::floor((hi[a] - lo[a]) / edge_)) + 1);
     }
-    cells_.resize(static_cast<std::size_t>(dim_[0]) * dim_[1] * dim_[2]);
+    const std::size_t cells = static_cast<std::size_t>(dim_[0]) * dim_[1] * dim_[2];
     int r[3], s[3];
+    std::vector<std::pair<std::size_t, int>> placed;
+    placed.reserve(vertices_.size());
     for (std::size_t k = 0; k < vertices_.size(); ++k) {
       cell_range(vertices_[k].y, 0, r, s);
-      cells_[static_cast<std::size_t>((r[0] * dim_[1] + r[1]) * dim_[2] + r[2])].vertices.push_back(
-          static_cast<int>(k));
+      placed.emplace_back(static_cast<std::size_t>((r[0] * dim_[1] + r[1]) * dim_[2] + r[2]),
+                          static_cast<int>(k));
     }
+    vertex_cells_.fill(cells, placed);
+    placed.clear();
     for (std::size_t k = 0; k < arcs_.size(); ++k) {
       cell_range(arcs_[k].centre, arcs_[k].reach, r, s);
       for (int i = r[0]; i <= s[0]; ++i)
         for (int j = r[1]; j <= s[1]; ++j)
           for (int l = r[2]; l <= s[2]; ++l)
-            cells_[static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + l)].arcs.push_back(
-                static_cast<int>(k));
+            placed.emplace_back(static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + l),
+                                static_cast<int>(k));
     }
+    arc_cells_.fill(cells, placed);
+    indexed_ = true;
     seen_arc_.assign(arcs_.size(), 0);
   }
 
@@ -602,7 +610,8 @@ class Boundary {
   std::vector<Ball> balls_;
   std::unordered_map<int, int> local_;  // atom to ball
   std::unordered_map<long long, int> circle_of_;
-  std::vector<Cell> cells_;
+  CellLists vertex_cells_, arc_cells_;
+  bool indexed_ = false;
   double origin_[3] = {0, 0, 0}, edge_ = 1;
   int dim_[3] = {0, 0, 0};
   mutable std::vector<int> seen_arc_;
