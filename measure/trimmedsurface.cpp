@@ -1077,9 +1077,10 @@ struct Cone {
   V3 unit_side[3];
   bool flat[3];    // the side's normal vanishes
   // For a cone well away from flat: a cap (axis, cosine and sine of its
-  // angle) holding the three directions, hence the cone's sides.
+  // angle) holding the three directions, hence the cone's sides; and the
+  // unit normals of the sides' planes, into the cone.
   bool capped = false;
-  V3 axis{0, 0, 0};
+  V3 axis{0, 0, 0}, inward[3];
   double cap_cos = 1, cap_sin = 0;
   explicit Cone(const V3* dirs) {
     bool sound = true;
@@ -1099,6 +1100,7 @@ struct Cone {
       cap_cos = std::min(dot(axis, n[0]), std::min(dot(axis, n[1]), dot(axis, n[2])));
       cap_sin = std::sqrt(std::max(0.0, 1 - cap_cos * cap_cos));
       capped = cap_cos >= 0.01 && cap_cos <= 0.9999;
+      for (int i = 0; i < 3; ++i) inward[i] = in[i] ? unit_side[i] : times(-1, unit_side[i]);
     }
   }
 };
@@ -1139,15 +1141,19 @@ bool cone_reaches(const Cone& c, const V3& d, double p, double l) {
   if (best * 2 * p > l) return true;
   if (c.capped) {
     // The sides' points that count below lie on the sides, within about
-    // 1e-15 / |side| (>= 1e-4) of them, so in the cap: their cosines with d
-    // are at most cos(angle(d, axis) - cap angle) + 1e-10.  When even that
-    // (with room for rounding) leaves best * 2 * p <= l, so do they.
+    // 1e-15 / |side| (>= 1e-4) of them, so in the cap and on the inner
+    // side of every side's plane: their cosines with d are at most
+    // cos(angle(d, axis) - cap angle), and sqrt(1 - v^2) for a plane that
+    // d lies v beyond, each + 1e-10.  When even the least of those (with
+    // room for rounding) leaves best * 2 * p <= l, so do they.
+    double most = 1;
     const double cm = dot(c.axis, d);
-    if (cm < c.cap_cos) {
-      const double sm = std::sqrt(std::max(0.0, 1 - cm * cm));
-      const double most = cm * c.cap_cos + sm * c.cap_sin + 1e-9;
-      if (most * 2 * p <= l) return false;
-    }
+    if (cm < c.cap_cos)
+      most = cm * c.cap_cos + std::sqrt(std::max(0.0, 1 - cm * cm)) * c.cap_sin;
+    const double v =
+        -std::min(dot(c.inward[0], d), std::min(dot(c.inward[1], d), dot(c.inward[2], d)));
+    if (v > 0) most = std::min(most, std::sqrt(std::max(0.0, 1 - v * v)));
+    if ((most + 1e-9) * 2 * p <= l) return false;
   }
   for (int i = 0; i < 3; ++i) {
     if (c.flat[i]) continue;
