@@ -228,12 +228,19 @@ class Neighbourhood {
           seen = box_gap(V3{a->x, a->y, a->z}, lo, hi) < a->radius + p_ + margin ? stamp_ : -stamp_;
         if (seen == stamp_) near[n++] = a->index;
       }
+      // As one number, the lower atom high: sorted as the pairs.
       for (int a = 0; a < n; ++a)
         for (int b = a + 1; b < n; ++b)
-          out.emplace_back(std::min(near[a], near[b]), std::max(near[a], near[b]));
+          keys_.push_back(
+              static_cast<unsigned long long>(std::min(near[a], near[b])) << 32 |
+              static_cast<unsigned int>(std::max(near[a], near[b])));
     });
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
+    std::sort(keys_.begin(), keys_.end());
+    keys_.erase(std::unique(keys_.begin(), keys_.end()), keys_.end());
+    out.reserve(keys_.size());
+    for (const unsigned long long k : keys_)
+      out.emplace_back(static_cast<int>(k >> 32), static_cast<int>(k & 0xffffffffu));
+    keys_.clear();
   }
   double largest_radius() const { return most_; }
 
@@ -398,6 +405,7 @@ class Neighbourhood {
   mutable std::vector<std::vector<int>> overlaps_;
   mutable std::vector<char> listed_;
   mutable std::vector<int> tetra_seen_, atom_seen_;
+  mutable std::vector<unsigned long long> keys_;
   mutable int stamp_ = 0;
   mutable std::unordered_map<long long, FreeCircle> circles_;
 };
@@ -876,6 +884,11 @@ class Polytope {
 // Buffers of the measures, kept from piece to piece.
 struct Scratch {
   Polytope common, part;
+  // A patch's polytope after the planes its fine and coarse runs share,
+  // kept by the fine run for the coarse one.
+  Polytope shared;
+  bool shared_left = false;
+  const void* shared_for = nullptr;
   std::vector<std::size_t> owners;
   std::vector<Half> cell, planes;
   std::vector<int> ids;
@@ -1226,20 +1239,46 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   // About y, within a regular tetrahedron about the ball (corners at three
   // times its inradius).
   Polytope& common = scratch().common;
-  common.tetrahedron(1.01 * std::sqrt(3.0) * p);
   auto cut = [&](Polytope& poly, const Half& h) {
     // Planes that miss the ball are left out.
     const double e = h.e - dot(h.n, y);
     if (e >= p) return true;
     return poly.clip(Half{h.n, e});
   };
-  auto cut_all = [&](Polytope& poly, const std::vector<Half>& list, std::size_t from) {
-    for (std::size_t k = from; k < list.size(); ++k)
+  auto cut_range = [&](Polytope& poly, const std::vector<Half>& list, std::size_t from,
+                       std::size_t to) {
+    for (std::size_t k = from; k < to; ++k)
       if (!cut(poly, list[k])) return false;
     return true;
   };
+  auto cut_all = [&](Polytope& poly, const std::vector<Half>& list, std::size_t from) {
+    return cut_range(poly, list, from, list.size());
+  };
+  // The cone's planes and those of the leading points of the coarse set
+  // (the vertices come first) open both runs alike: the coarse run takes
+  // up the fine run's polytope after them.
+  Scratch& sc = scratch();
+  std::size_t shared = 3;
+  while (shared - 3 < pts.at.size() && pts.coarse(shared - 3)) ++shared;
+  bool left;
+  if (coarse && sc.shared_for == &q) {
+    common.assign(sc.shared);
+    left = sc.shared_left;
+  } else {
+    common.tetrahedron(1.01 * std::sqrt(3.0) * p);
+    left = cut_range(common, hs, 0, shared);
+    bool again = false;  // arc points among the competitors: a coarse run follows
+    for (const Competitors* c : {&pts, &extra})
+      for (const char k : c->kind) again = again || k != 0;
+    if (!coarse && again) {
+      sc.shared.assign(common);
+      sc.shared_left = left;
+      sc.shared_for = &q;
+    }
+  }
+  if (coarse) sc.shared_for = nullptr;
+  left = left && cut_all(common, hs, shared);
   double vol = 0, area = 0;
-  bool left = cut_all(common, hs, 0);
   if (!extra.at.empty()) {
     if (left) common.ball(p, &vol, &area);
     t.taken += area;
