@@ -278,6 +278,10 @@ class Neighbourhood {
     bool covered = false;  // the spans are made
     Circle o;
     std::vector<FreeSpan> spans;
+    // Points along each span (the whole circle's as the one span), with
+    // their spacing: made for the first boundary that asks, kept for all.
+    mutable std::vector<std::vector<V3>> points;
+    mutable std::vector<double> spacing;
   };
   Ball ball_of(int i) const { return ball(i); }
   // Without `spans`, the circle alone: its spans wait until asked for.
@@ -336,6 +340,8 @@ class Neighbourhood {
     }
     if (covers.empty()) {
       f.whole = true;
+      f.points.resize(1);
+      f.spacing.assign(1, 0.0);
       return;
     }
     // The free angles, each end with the ball whose cover ends there; a
@@ -358,6 +364,8 @@ class Neighbourhood {
       free.front().from = free.back().from;
       free.pop_back();
     }
+    f.points.resize(free.size());
+    f.spacing.assign(free.size(), 0.0);
     for (FreeSpan& x : free) {
       x.a = o.point(x.lo);
       x.b = o.point(x.hi);
@@ -480,18 +488,18 @@ class Boundary {
   // The points a / n of the way along arc k, n = 2 ceil(length / spacing)
   // (at least 2), i = 0..n; made once per arc and spacing.
   const std::vector<V3>& arc_points(int k, double spacing) const {
-    if (arc_points_.size() != arcs_.size()) {
-      arc_points_.assign(arcs_.size(), std::vector<V3>());
-      arc_spacing_.assign(arcs_.size(), 0.0);
-    }
-    std::vector<V3>& out = arc_points_[static_cast<std::size_t>(k)];
-    if (!out.empty() && arc_spacing_[static_cast<std::size_t>(k)] == spacing) return out;
+    // Every boundary's arc of a free span has the same circle, start and
+    // span: the same points.
+    const auto& from = arc_source_[static_cast<std::size_t>(k)];
+    std::vector<V3>& out = from.first->points[from.second];
+    double& made = from.first->spacing[from.second];
+    if (!out.empty() && made == spacing) return out;
     const Arc& a = arcs_[static_cast<std::size_t>(k)];
     const Circle& o = circles_[static_cast<std::size_t>(a.circle)];
     const int n = 2 * std::max(1, static_cast<int>(std::ceil(a.span * o.rho / spacing)));
     out.clear();
     for (int i = 0; i <= n; ++i) out.push_back(o.point(a.lo + a.span * i / n));
-    arc_spacing_[static_cast<std::size_t>(k)] = spacing;
+    made = spacing;
     return out;
   }
 
@@ -530,14 +538,17 @@ class Boundary {
     circle_of_.emplace(static_cast<long long>(j) * (1 << 30) + k, c);
     if (f.whole) {
       arcs_.push_back(Arc{c, 0, kTwoPi, o.m, o.rho, {-1, -1}});
+      arc_source_.emplace_back(&f, 0);
       return;
     }
-    for (const Neighbourhood::FreeSpan& s : f.spans) {
+    for (std::size_t x = 0; x < f.spans.size(); ++x) {
+      const Neighbourhood::FreeSpan& s = f.spans[x];
       if (s.from < 0 || s.to < 0) continue;  // a cover of the whole circle leaves none
       Arc arc{c, s.lo, s.hi - s.lo, s.centre, s.reach, {-1, -1}};
       arc.ends[0] = add_vertex(s.a, j, k, local(near, s.from));
       arc.ends[1] = add_vertex(s.b, j, k, local(near, s.to));
       arcs_.push_back(arc);
+      arc_source_.emplace_back(&f, x);
     }
   }
 
@@ -628,8 +639,8 @@ class Boundary {
   std::vector<Arc> arcs_;
   std::vector<Vertex> vertices_;
   std::unordered_map<long long, int> seen_;
-  mutable std::vector<std::vector<V3>> arc_points_;
-  mutable std::vector<double> arc_spacing_;
+  // Per arc: its circle among the neighbourhood's, and which span.
+  std::vector<std::pair<const Neighbourhood::FreeCircle*, std::size_t>> arc_source_;
 };
 
 // ---- a ball inside a convex polytope --------------------------------------
