@@ -286,7 +286,7 @@ class Neighbourhood {
   Ball ball_of(int i) const { return ball(i); }
   // Without `spans`, the circle alone: its spans wait until asked for.
   const FreeCircle& circle(int i, int k, bool spans = true) const {
-    const auto found = circles_.emplace(static_cast<long long>(i) * (1 << 30) + k, FreeCircle());
+    const auto found = circles_.try_emplace(static_cast<long long>(i) * (1 << 30) + k);
     FreeCircle& f = found.first->second;
     if (found.second) make_circle(i, k, f);
     if (spans && f.meets && !f.covered) cover_circle(i, f);
@@ -437,6 +437,7 @@ class Boundary {
     });
     std::sort(balls_.begin(), balls_.end(),
               [](const Ball& a, const Ball& b) { return a.atom < b.atom; });
+    local_.reserve(2 * balls_.size());
     for (std::size_t j = 0; j < balls_.size(); ++j) local_[balls_[j].atom] = static_cast<int>(j);
     for (const auto& e : pairs) {
       const auto j = local_.find(e.first), k = local_.find(e.second);
@@ -555,7 +556,7 @@ class Boundary {
   // The ball of an atom, added when it is not among the balls yet (it
   // lies farther than the margin: so do the vertices on it).
   int local(const Neighbourhood& near, int atom) {
-    const auto it = local_.emplace(atom, static_cast<int>(balls_.size()));
+    const auto it = local_.try_emplace(atom, static_cast<int>(balls_.size()));
     if (it.second) balls_.push_back(near.ball_of(atom));
     return it.first->second;
   }
@@ -569,7 +570,7 @@ class Boundary {
     const long long key =
         ((static_cast<long long>(b[0]) << 42) | (static_cast<long long>(b[1]) << 21) | b[2]) * 2 +
         side;
-    const auto it = seen_.emplace(key, static_cast<int>(vertices_.size()));
+    const auto it = seen_.try_emplace(key, static_cast<int>(vertices_.size()));
     if (it.second) vertices_.push_back(Vertex{y, {b[0], b[1], b[2]}});
     return it.first->second;
   }
