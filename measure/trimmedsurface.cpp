@@ -720,10 +720,14 @@ class Polytope {
     bool dropped = false;
     for (const Face& f : faces_) {
       const int from = static_cast<int>(pts2_.size());
+      // Each corner's distance once: the next side's start is this one's end.
+      const double d0 = dot(h.n, pts_[static_cast<std::size_t>(f.from)]) - h.e;
+      double dnext = d0;
       for (int k = 0; k < f.n; ++k) {
         const V3& p = pts_[static_cast<std::size_t>(f.from + k)];
         const V3& q = pts_[static_cast<std::size_t>(f.from + (k + 1) % f.n)];
-        const double dp = dot(h.n, p) - h.e, dq = dot(h.n, q) - h.e;
+        const double dp = dnext, dq = k + 1 < f.n ? dot(h.n, q) - h.e : d0;
+        dnext = dq;
         const bool pin = dp <= slack_, qin = dq <= slack_;
         if (pin) pts2_.push_back(p);
         if (pin != qin) {
