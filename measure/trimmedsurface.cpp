@@ -20,6 +20,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
@@ -137,6 +138,19 @@ double box_gap(const V3& c, const V3& lo, const V3& hi) {
   return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
+// Items by cell, each cell's in the order they were placed.
+struct CellLists {
+  std::vector<int> start, items;
+  void fill(std::size_t cells, const std::vector<std::pair<std::size_t, int>>& placed) {
+    start.assign(cells + 1, 0);
+    for (const auto& x : placed) ++start[x.first + 1];
+    for (std::size_t c = 1; c <= cells; ++c) start[c] += start[c - 1];
+    items.resize(placed.size());
+    std::vector<int> next(start.begin(), start.end() - 1);
+    for (const auto& x : placed) items[static_cast<std::size_t>(next[x.first]++)] = x.second;
+  }
+};
+
 // A spatial index of the atoms and of the tetrahedra that can hold parts
 // of A's boundary (those outside the complex and those with a face on the
 // convex hull), built once per structure.
@@ -214,12 +228,19 @@ class Neighbourhood {
           seen = box_gap(V3{a->x, a->y, a->z}, lo, hi) < a->radius + p_ + margin ? stamp_ : -stamp_;
         if (seen == stamp_) near[n++] = a->index;
       }
+      // As one number, the lower atom high: sorted as the pairs.
       for (int a = 0; a < n; ++a)
         for (int b = a + 1; b < n; ++b)
-          out.emplace_back(std::min(near[a], near[b]), std::max(near[a], near[b]));
+          keys_.push_back(
+              static_cast<unsigned long long>(std::min(near[a], near[b])) << 32 |
+              static_cast<unsigned int>(std::max(near[a], near[b])));
     });
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
+    std::sort(keys_.begin(), keys_.end());
+    keys_.erase(std::unique(keys_.begin(), keys_.end()), keys_.end());
+    out.reserve(keys_.size());
+    for (const unsigned long long k : keys_)
+      out.emplace_back(static_cast<int>(k >> 32), static_cast<int>(k & 0xffffffffu));
+    keys_.clear();
   }
   double largest_radius() const { return most_; }
 
@@ -257,11 +278,15 @@ class Neighbourhood {
     bool covered = false;  // the spans are made
     Circle o;
     std::vector<FreeSpan> spans;
+    // Points along each span (the whole circle's as the one span), with
+    // their spacing: made for the first boundary that asks, kept for all.
+    mutable std::vector<std::vector<V3>> points;
+    mutable std::vector<double> spacing;
   };
   Ball ball_of(int i) const { return ball(i); }
   // Without `spans`, the circle alone: its spans wait until asked for.
   const FreeCircle& circle(int i, int k, bool spans = true) const {
-    const auto found = circles_.emplace(static_cast<long long>(i) * (1 << 30) + k, FreeCircle());
+    const auto found = circles_.try_emplace(static_cast<long long>(i) * (1 << 30) + k);
     FreeCircle& f = found.first->second;
     if (found.second) make_circle(i, k, f);
     if (spans && f.meets && !f.covered) cover_circle(i, f);
@@ -298,8 +323,9 @@ class Neighbourhood {
       double lo, hi;
       int ball;
     };
-    std::vector<Cover> covers;
-    Spans s;
+    static thread_local std::vector<Cover> covers;
+    static thread_local Spans s;
+    covers.clear();
     for (int l : overlaps(i)) {
       if (l == k) continue;
       const Ball L = ball(l);
@@ -314,6 +340,8 @@ class Neighbourhood {
     }
     if (covers.empty()) {
       f.whole = true;
+      f.points.resize(1);
+      f.spacing.assign(1, 0.0);
       return;
     }
     // The free angles, each end with the ball whose cover ends there; a
@@ -336,6 +364,8 @@ class Neighbourhood {
       free.front().from = free.back().from;
       free.pop_back();
     }
+    f.points.resize(free.size());
+    f.spacing.assign(free.size(), 0.0);
     for (FreeSpan& x : free) {
       x.a = o.point(x.lo);
       x.b = o.point(x.hi);
@@ -357,18 +387,6 @@ class Neighbourhood {
       i[k] = std::max(0, std::min(dim_[k] - 1, static_cast<int>((c[k] - origin_[k]) / edge_)));
     return (static_cast<std::size_t>(i[0]) * dim_[1] + i[1]) * dim_[2] + i[2];
   }
-  // Items by cell, each cell's in the order they were placed.
-  struct CellLists {
-    std::vector<int> start, items;
-    void fill(std::size_t cells, const std::vector<std::pair<std::size_t, int>>& placed) {
-      start.assign(cells + 1, 0);
-      for (const auto& x : placed) ++start[x.first + 1];
-      for (std::size_t c = 1; c <= cells; ++c) start[c] += start[c - 1];
-      items.resize(placed.size());
-      std::vector<int> next(start.begin(), start.end() - 1);
-      for (const auto& x : placed) items[static_cast<std::size_t>(next[x.first]++)] = x.second;
-    }
-  };
   template <class F>
   void visit(const V3& lo, const V3& hi, double reach, const CellLists& cells, F&& f) const {
     const double a[3] = {lo.x - reach, lo.y - reach, lo.z - reach};
@@ -395,6 +413,7 @@ class Neighbourhood {
   mutable std::vector<std::vector<int>> overlaps_;
   mutable std::vector<char> listed_;
   mutable std::vector<int> tetra_seen_, atom_seen_;
+  mutable std::vector<unsigned long long> keys_;
   mutable int stamp_ = 0;
   mutable std::unordered_map<long long, FreeCircle> circles_;
 };
@@ -418,6 +437,7 @@ class Boundary {
     });
     std::sort(balls_.begin(), balls_.end(),
               [](const Ball& a, const Ball& b) { return a.atom < b.atom; });
+    local_.reserve(2 * balls_.size());
     for (std::size_t j = 0; j < balls_.size(); ++j) local_[balls_[j].atom] = static_cast<int>(j);
     for (const auto& e : pairs) {
       const auto j = local_.find(e.first), k = local_.find(e.second);
@@ -444,20 +464,23 @@ class Boundary {
   void near(const V3& x, double reach, std::vector<int>& vertices, std::vector<int>& arcs) const {
     vertices.clear();
     arcs.clear();
-    if (cells_.empty()) return;
+    if (!indexed_) return;
     int lo[3], hi[3];
     cell_range(x, reach, lo, hi);
     ++stamp_;
     for (int i = lo[0]; i <= hi[0]; ++i)
       for (int j = lo[1]; j <= hi[1]; ++j)
         for (int k = lo[2]; k <= hi[2]; ++k) {
-          const Cell& c = cells_[static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + k)];
-          vertices.insert(vertices.end(), c.vertices.begin(), c.vertices.end());
-          for (int a : c.arcs)
+          const std::size_t c = static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + k);
+          vertices.insert(vertices.end(), vertex_cells_.items.begin() + vertex_cells_.start[c],
+                          vertex_cells_.items.begin() + vertex_cells_.start[c + 1]);
+          for (int x = arc_cells_.start[c]; x < arc_cells_.start[c + 1]; ++x) {
+            const int a = arc_cells_.items[static_cast<std::size_t>(x)];
             if (seen_arc_[static_cast<std::size_t>(a)] != stamp_) {
               seen_arc_[static_cast<std::size_t>(a)] = stamp_;
               arcs.push_back(a);
             }
+          }
         }
     std::sort(vertices.begin(), vertices.end());
     std::sort(arcs.begin(), arcs.end());
@@ -466,18 +489,18 @@ class Boundary {
   // The points a / n of the way along arc k, n = 2 ceil(length / spacing)
   // (at least 2), i = 0..n; made once per arc and spacing.
   const std::vector<V3>& arc_points(int k, double spacing) const {
-    if (arc_points_.size() != arcs_.size()) {
-      arc_points_.assign(arcs_.size(), std::vector<V3>());
-      arc_spacing_.assign(arcs_.size(), 0.0);
-    }
-    std::vector<V3>& out = arc_points_[static_cast<std::size_t>(k)];
-    if (!out.empty() && arc_spacing_[static_cast<std::size_t>(k)] == spacing) return out;
+    // Every boundary's arc of a free span has the same circle, start and
+    // span: the same points.
+    const auto& from = arc_source_[static_cast<std::size_t>(k)];
+    std::vector<V3>& out = from.first->points[from.second];
+    double& made = from.first->spacing[from.second];
+    if (!out.empty() && made == spacing) return out;
     const Arc& a = arcs_[static_cast<std::size_t>(k)];
     const Circle& o = circles_[static_cast<std::size_t>(a.circle)];
     const int n = 2 * std::max(1, static_cast<int>(std::ceil(a.span * o.rho / spacing)));
     out.clear();
     for (int i = 0; i <= n; ++i) out.push_back(o.point(a.lo + a.span * i / n));
-    arc_spacing_[static_cast<std::size_t>(k)] = spacing;
+    made = spacing;
     return out;
   }
 
@@ -516,21 +539,24 @@ class Boundary {
     circle_of_.emplace(static_cast<long long>(j) * (1 << 30) + k, c);
     if (f.whole) {
       arcs_.push_back(Arc{c, 0, kTwoPi, o.m, o.rho, {-1, -1}});
+      arc_source_.emplace_back(&f, 0);
       return;
     }
-    for (const Neighbourhood::FreeSpan& s : f.spans) {
+    for (std::size_t x = 0; x < f.spans.size(); ++x) {
+      const Neighbourhood::FreeSpan& s = f.spans[x];
       if (s.from < 0 || s.to < 0) continue;  // a cover of the whole circle leaves none
       Arc arc{c, s.lo, s.hi - s.lo, s.centre, s.reach, {-1, -1}};
       arc.ends[0] = add_vertex(s.a, j, k, local(near, s.from));
       arc.ends[1] = add_vertex(s.b, j, k, local(near, s.to));
       arcs_.push_back(arc);
+      arc_source_.emplace_back(&f, x);
     }
   }
 
   // The ball of an atom, added when it is not among the balls yet (it
   // lies farther than the margin: so do the vertices on it).
   int local(const Neighbourhood& near, int atom) {
-    const auto it = local_.emplace(atom, static_cast<int>(balls_.size()));
+    const auto it = local_.try_emplace(atom, static_cast<int>(balls_.size()));
     if (it.second) balls_.push_back(near.ball_of(atom));
     return it.first->second;
   }
@@ -544,15 +570,12 @@ class Boundary {
     const long long key =
         ((static_cast<long long>(b[0]) << 42) | (static_cast<long long>(b[1]) << 21) | b[2]) * 2 +
         side;
-    const auto it = seen_.emplace(key, static_cast<int>(vertices_.size()));
+    const auto it = seen_.try_emplace(key, static_cast<int>(vertices_.size()));
     if (it.second) vertices_.push_back(Vertex{y, {b[0], b[1], b[2]}});
     return it.first->second;
   }
 
   // A grid of cells of edge 2p over the features, for near().
-  struct Cell {
-    std::vector<int> vertices, arcs;
-  };
   void cell_range(const V3& x, double reach, int* lo, int* hi) const {
     const double c[3] = {x.x, x.y, x.z};
     for (int a = 0; a < 3; ++a) {
@@ -578,21 +601,27 @@ class Boundary {
       origin_[a] = lo[a];
       dim_[a] = std::max(1, static_cast<int>(std::floor((hi[a] - lo[a]) / edge_)) + 1);
     }
-    cells_.resize(static_cast<std::size_t>(dim_[0]) * dim_[1] * dim_[2]);
+    const std::size_t cells = static_cast<std::size_t>(dim_[0]) * dim_[1] * dim_[2];
     int r[3], s[3];
+    std::vector<std::pair<std::size_t, int>> placed;
+    placed.reserve(vertices_.size());
     for (std::size_t k = 0; k < vertices_.size(); ++k) {
       cell_range(vertices_[k].y, 0, r, s);
-      cells_[static_cast<std::size_t>((r[0] * dim_[1] + r[1]) * dim_[2] + r[2])].vertices.push_back(
-          static_cast<int>(k));
+      placed.emplace_back(static_cast<std::size_t>((r[0] * dim_[1] + r[1]) * dim_[2] + r[2]),
+                          static_cast<int>(k));
     }
+    vertex_cells_.fill(cells, placed);
+    placed.clear();
     for (std::size_t k = 0; k < arcs_.size(); ++k) {
       cell_range(arcs_[k].centre, arcs_[k].reach, r, s);
       for (int i = r[0]; i <= s[0]; ++i)
         for (int j = r[1]; j <= s[1]; ++j)
           for (int l = r[2]; l <= s[2]; ++l)
-            cells_[static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + l)].arcs.push_back(
-                static_cast<int>(k));
+            placed.emplace_back(static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + l),
+                                static_cast<int>(k));
     }
+    arc_cells_.fill(cells, placed);
+    indexed_ = true;
     seen_arc_.assign(arcs_.size(), 0);
   }
 
@@ -601,7 +630,8 @@ class Boundary {
   std::vector<Ball> balls_;
   std::unordered_map<int, int> local_;  // atom to ball
   std::unordered_map<long long, int> circle_of_;
-  std::vector<Cell> cells_;
+  CellLists vertex_cells_, arc_cells_;
+  bool indexed_ = false;
   double origin_[3] = {0, 0, 0}, edge_ = 1;
   int dim_[3] = {0, 0, 0};
   mutable std::vector<int> seen_arc_;
@@ -610,8 +640,8 @@ class Boundary {
   std::vector<Arc> arcs_;
   std::vector<Vertex> vertices_;
   std::unordered_map<long long, int> seen_;
-  mutable std::vector<std::vector<V3>> arc_points_;
-  mutable std::vector<double> arc_spacing_;
+  // Per arc: its circle among the neighbourhood's, and which span.
+  std::vector<std::pair<const Neighbourhood::FreeCircle*, std::size_t>> arc_source_;
 };
 
 // ---- a ball inside a convex polytope --------------------------------------
@@ -621,6 +651,10 @@ struct Half {
   V3 n;
   double e;
 };
+
+// Whether two points are the same bits (not merely equal: the signs of
+// zeros may steer an angle).
+bool identical(const V3& a, const V3& b) { return std::memcmp(&a, &b, sizeof(V3)) == 0; }
 
 // A convex polytope about the origin as its faces, each a plane (normal
 // pointing out) and its corners counterclockwise about the normal; empty
@@ -644,22 +678,25 @@ class Polytope {
       faces_.push_back(Face{Half{n, dot(n, a)}, static_cast<int>(pts_.size()), 3});
       pts_.insert(pts_.end(), {a, b, c});
     }
+    uniq_.assign(v, v + 4);
     slack_ = 1e-12 * std::sqrt(3.0) * D;
   }
   void assign(const Polytope& o) {
     faces_ = o.faces_;
     pts_ = o.pts_;
+    uniq_ = o.uniq_;
     slack_ = o.slack_;
   }
   bool empty() const { return faces_.empty(); }
-  // Every corner, once per face it lies on.
-  const std::vector<V3>& corners() const { return pts_; }
+  // Every corner, once (the corners of the faces, each bit pattern once).
+  const std::vector<V3>& corners() const { return uniq_; }
 
   // Keeps the part on the plane's inner side; false when nothing is left.
   // Corners within the slack of the plane count as inside.
   bool clip(const Half& h) {
+    // The faces' corners and uniq_ hold the same points: the same answers.
     bool out = false, in = false;
-    for (const V3& x : pts_) {
+    for (const V3& x : uniq_) {
       (dot(h.n, x) - h.e > slack_ ? out : in) = true;
       if (out && in) break;
     }
@@ -667,17 +704,30 @@ class Polytope {
     if (!in) {
       faces_.clear();
       pts_.clear();
+      uniq_.clear();
       return false;
     }
     faces2_.clear();
     pts2_.clear();
     cap_.clear();
+    cap_at_.clear();
+    ucap_.clear();
+    // Each corner kept (as the faces' loop judges it) stays on a face,
+    // unless every face it lies on is dropped with one or two corners.
+    uniq2_.clear();
+    for (const V3& x : uniq_)
+      if (dot(h.n, x) - h.e <= slack_) uniq2_.push_back(x);
+    bool dropped = false;
     for (const Face& f : faces_) {
       const int from = static_cast<int>(pts2_.size());
+      // Each corner's distance once: the next side's start is this one's end.
+      const double d0 = dot(h.n, pts_[static_cast<std::size_t>(f.from)]) - h.e;
+      double dnext = d0;
       for (int k = 0; k < f.n; ++k) {
         const V3& p = pts_[static_cast<std::size_t>(f.from + k)];
         const V3& q = pts_[static_cast<std::size_t>(f.from + (k + 1) % f.n)];
-        const double dp = dot(h.n, p) - h.e, dq = dot(h.n, q) - h.e;
+        const double dp = dnext, dq = k + 1 < f.n ? dot(h.n, q) - h.e : d0;
+        dnext = dq;
         const bool pin = dp <= slack_, qin = dq <= slack_;
         if (pin) pts2_.push_back(p);
         if (pin != qin) {
@@ -689,16 +739,34 @@ class Polytope {
           const V3 x = along(a, da / (da - db), sub(b, a));
           pts2_.push_back(x);
           cap_.push_back(x);
+          std::size_t at = 0;
+          while (at < ucap_.size() && !identical(ucap_[at], x)) ++at;
+          if (at == ucap_.size()) ucap_.push_back(x);
+          cap_at_.push_back(at);
         }
       }
       const int n = static_cast<int>(pts2_.size()) - from;
-      if (n >= 3)
+      if (n >= 3) {
         faces2_.push_back(Face{f.plane, from, n});
-      else
+      } else {
         pts2_.resize(static_cast<std::size_t>(from));
+        dropped = dropped || n > 0;
+      }
     }
     faces_.swap(faces2_);
     pts_.swap(pts2_);
+    if (dropped) {
+      // Rare: the corners again from the faces.
+      uniq2_.clear();
+      for (const V3& x : pts_) {
+        bool seen = false;
+        for (const V3& u : uniq2_) seen = seen || identical(u, x);
+        if (!seen) uniq2_.push_back(x);
+      }
+    } else {
+      uniq2_.insert(uniq2_.end(), ucap_.begin(), ucap_.end());
+    }
+    uniq_.swap(uniq2_);
     if (cap_.size() >= 3) add_cap(h);
     return true;
   }
@@ -738,11 +806,15 @@ class Polytope {
     for (const V3& x : cap_) g = add(g, x);
     g = times(1.0 / static_cast<double>(cap_.size()), g);
     const V3 u = orthogonal(h.n), w = cross(h.n, u);
-    order_.clear();
-    for (std::size_t k = 0; k < cap_.size(); ++k) {
-      const V3 d = sub(cap_[k], g);
-      order_.emplace_back(std::atan2(dot(d, w), dot(d, u)), k);
+    // A point met from both faces of its side is the same bits twice: its
+    // angle once.
+    angle_.clear();
+    for (const V3& x : ucap_) {
+      const V3 d = sub(x, g);
+      angle_.push_back(std::atan2(dot(d, w), dot(d, u)));
     }
+    order_.clear();
+    for (std::size_t k = 0; k < cap_.size(); ++k) order_.emplace_back(angle_[cap_at_[k]], k);
     std::sort(order_.begin(), order_.end());
     const int from = static_cast<int>(pts_.size());
     auto same = [](const V3& a, const V3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; };
@@ -816,6 +888,11 @@ class Polytope {
 
   std::vector<Face> faces_, faces2_;
   std::vector<V3> pts_, pts2_, cap_;
+  // The corners, each bit pattern once; the cap's points likewise, and
+  // where each of cap_ is among them.
+  std::vector<V3> uniq_, uniq2_, ucap_;
+  std::vector<std::size_t> cap_at_;
+  std::vector<double> angle_;
   std::vector<std::pair<double, std::size_t>> order_;
   double slack_ = 0;
 };
@@ -823,6 +900,11 @@ class Polytope {
 // Buffers of the measures, kept from piece to piece.
 struct Scratch {
   Polytope common, part;
+  // A patch's polytope after the planes its fine and coarse runs share,
+  // kept by the fine run for the coarse one.
+  Polytope shared;
+  bool shared_left = false;
+  const void* shared_for = nullptr;
   std::vector<std::size_t> owners;
   std::vector<Half> cell, planes;
   std::vector<int> ids;
@@ -914,6 +996,9 @@ struct Tally {
 struct Competitors {
   std::vector<V3> at;
   std::vector<char> kind;  // 0 a vertex; 1 a point of an arc, also of the coarse set; 2 not
+  // For a patch, once keep_cutting has kept them: each point's bisector
+  // with the patch's vertex.
+  std::vector<Half> bisector;
   void add(const V3& z, char k) {
     at.push_back(z);
     kind.push_back(k);
@@ -922,6 +1007,7 @@ struct Competitors {
   void clear() {
     at.clear();
     kind.clear();
+    bisector.clear();
   }
   // Keeps the points for which keep(k) holds, in order.
   template <class Keep>
@@ -1019,7 +1105,14 @@ struct Cone {
   bool in[3];      // n[i] on its positive side
   V3 unit_side[3];
   bool flat[3];    // the side's normal vanishes
+  // For a cone well away from flat: a cap (axis, cosine and sine of its
+  // angle) holding the three directions, hence the cone's sides; and the
+  // unit normals of the sides' planes, into the cone.
+  bool capped = false;
+  V3 axis{0, 0, 0}, inward[3];
+  double cap_cos = 1, cap_sin = 0;
   explicit Cone(const V3* dirs) {
+    bool sound = true;
     for (int i = 0; i < 3; ++i) n[i] = dirs[i];
     for (int i = 0; i < 3; ++i) {
       side[i] = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
@@ -1027,6 +1120,16 @@ struct Cone {
       const double gl = norm(side[i]);
       flat[i] = !(gl > 0);
       unit_side[i] = flat[i] ? side[i] : times(1.0 / gl, side[i]);
+      sound = sound && gl >= 1e-4;
+    }
+    const V3 sum = add(n[0], add(n[1], n[2]));
+    const double sl = norm(sum);
+    if (sound && sl >= 0.1) {
+      axis = times(1.0 / sl, sum);
+      cap_cos = std::min(dot(axis, n[0]), std::min(dot(axis, n[1]), dot(axis, n[2])));
+      cap_sin = std::sqrt(std::max(0.0, 1 - cap_cos * cap_cos));
+      capped = cap_cos >= 0.01 && cap_cos <= 0.9999;
+      for (int i = 0; i < 3; ++i) inward[i] = in[i] ? unit_side[i] : times(-1, unit_side[i]);
     }
   }
 };
@@ -1052,31 +1155,75 @@ double cone_reach(const Cone& c, const V3& d) {
   return best;
 }
 
+// Whether cone_reach(c, d) * 2 * p > l.  The same terms as cone_reach;
+// best never decreases (NaN never enters it: max keeps its first argument
+// then) and rounding is monotone, so once best * 2 * p exceeds l the answer
+// is known, and the order of the maxima does not change their value.
+bool cone_reaches(const Cone& c, const V3& d, double p, double l) {
+  bool inside = true;
+  for (int i = 0; i < 3 && inside; ++i) inside = (dot(c.side[i], d) >= 0) == c.in[i];
+  if (inside) return 1.0 * 2 * p > l;
+  const V3* n = c.n;
+  const double a[3] = {dot(n[0], d), dot(n[1], d), dot(n[2], d)};
+  double best = -1;
+  for (int i = 0; i < 3; ++i) best = std::max(best, std::max(a[(i + 1) % 3], a[(i + 2) % 3]));
+  if (best * 2 * p > l) return true;
+  if (c.capped) {
+    // The sides' points that count below lie on the sides, within about
+    // 1e-15 / |side| (>= 1e-4) of them, so in the cap and on the inner
+    // side of every side's plane: their cosines with d are at most
+    // cos(angle(d, axis) - cap angle), and sqrt(1 - v^2) for a plane that
+    // d lies v beyond, each + 1e-10.  When even the least of those (with
+    // room for rounding) leaves best * 2 * p <= l, so do they.
+    double most = 1;
+    const double cm = dot(c.axis, d);
+    if (cm < c.cap_cos)
+      most = cm * c.cap_cos + std::sqrt(std::max(0.0, 1 - cm * cm)) * c.cap_sin;
+    const double v =
+        -std::min(dot(c.inward[0], d), std::min(dot(c.inward[1], d), dot(c.inward[2], d)));
+    if (v > 0) most = std::min(most, std::sqrt(std::max(0.0, 1 - v * v)));
+    if ((most + 1e-9) * 2 * p <= l) return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (c.flat[i]) continue;
+    const V3 &u = n[(i + 1) % 3], &w = n[(i + 2) % 3];
+    const V3& g = c.unit_side[i];
+    const V3 q = along(d, -dot(d, g), g);
+    const double ql = norm(q);
+    if (!(ql > 0)) continue;
+    const V3 qh = times(1.0 / ql, q);
+    if (dot(cross(u, qh), g) >= 0 && dot(cross(qh, w), g) >= 0) {
+      best = std::max(best, ql);
+      if (best * 2 * p > l) return true;
+    }
+  }
+  return false;
+}
+
 // The bisectors of the points that cut the ball B(y, p) inside the cone of
-// the directions n (of the coarse set only, when asked).
-void cone_bisectors(const V3& y, double p, const V3* n, const Competitors& pts, bool coarse,
-                    std::vector<Half>& out, bool* arc_used) {
-  const Cone cone(n);
+// the directions n (of the coarse set only, when asked): those that
+// keep_cutting kept, made there.
+void cone_bisectors(const Competitors& pts, bool coarse, std::vector<Half>& out, bool* arc_used) {
   for (std::size_t k = 0; k < pts.at.size(); ++k) {
     if (coarse && !pts.coarse(k)) continue;
-    const V3 d = sub(pts.at[k], y);
-    const double l = norm(d);
-    if (!(l > 1e-9) || l >= 2 * p) continue;
-    const V3 u = times(1.0 / l, d);
-    if (cone_reach(cone, u) * 2 * p <= l) continue;
-    out.push_back(Half{u, dot(u, y) + l / 2});
+    out.push_back(pts.bisector[k]);
     if (pts.kind[k] != 0) *arc_used = true;
   }
 }
 
 // Keeps the points whose bisectors cut the ball B(y, p) inside the cone of
-// the directions n.
+// the directions n, with their bisectors.
 void keep_cutting(const V3& y, double p, const V3* n, Competitors& pts) {
   const Cone cone(n);
+  pts.bisector.clear();
   pts.keep_if([&](std::size_t k) {
     const V3 d = sub(pts.at[k], y);
     const double l = norm(d);
-    return !(!(l > 1e-9) || l >= 2 * p || cone_reach(cone, times(1.0 / l, d)) * 2 * p <= l);
+    if (!(l > 1e-9) || l >= 2 * p) return false;
+    const V3 u = times(1.0 / l, d);
+    if (!cone_reaches(cone, u, p, l)) return false;
+    pts.bisector.push_back(Half{u, dot(u, y) + l / 2});
+    return true;
   });
 }
 
@@ -1104,29 +1251,55 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   const double solid = 2 * std::atan2(std::fabs(dot(n[0], cross(n[1], n[2]))),
                                       1 + dot(n[0], n[1]) + dot(n[1], n[2]) + dot(n[2], n[0]));
   const double whole = p * p * solid;
-  cone_bisectors(y, p, n, pts, coarse, hs, arc_used);
+  cone_bisectors(pts, coarse, hs, arc_used);
   // About y, within a regular tetrahedron about the ball (corners at three
   // times its inradius).
   Polytope& common = scratch().common;
-  common.tetrahedron(1.01 * std::sqrt(3.0) * p);
   auto cut = [&](Polytope& poly, const Half& h) {
     // Planes that miss the ball are left out.
     const double e = h.e - dot(h.n, y);
     if (e >= p) return true;
     return poly.clip(Half{h.n, e});
   };
-  auto cut_all = [&](Polytope& poly, const std::vector<Half>& list, std::size_t from) {
-    for (std::size_t k = from; k < list.size(); ++k)
+  auto cut_range = [&](Polytope& poly, const std::vector<Half>& list, std::size_t from,
+                       std::size_t to) {
+    for (std::size_t k = from; k < to; ++k)
       if (!cut(poly, list[k])) return false;
     return true;
   };
+  auto cut_all = [&](Polytope& poly, const std::vector<Half>& list, std::size_t from) {
+    return cut_range(poly, list, from, list.size());
+  };
+  // The cone's planes and those of the leading points of the coarse set
+  // (the vertices come first) open both runs alike: the coarse run takes
+  // up the fine run's polytope after them.
+  Scratch& sc = scratch();
+  std::size_t shared = 3;
+  while (shared - 3 < pts.at.size() && pts.coarse(shared - 3)) ++shared;
+  bool left;
+  if (coarse && sc.shared_for == &q) {
+    common.assign(sc.shared);
+    left = sc.shared_left;
+  } else {
+    common.tetrahedron(1.01 * std::sqrt(3.0) * p);
+    left = cut_range(common, hs, 0, shared);
+    bool again = false;  // arc points among the competitors: a coarse run follows
+    for (const Competitors* c : {&pts, &extra})
+      for (const char k : c->kind) again = again || k != 0;
+    if (!coarse && again) {
+      sc.shared.assign(common);
+      sc.shared_left = left;
+      sc.shared_for = &q;
+    }
+  }
+  if (coarse) sc.shared_for = nullptr;
+  left = left && cut_all(common, hs, shared);
   double vol = 0, area = 0;
-  bool left = cut_all(common, hs, 0);
   if (!extra.at.empty()) {
     if (left) common.ball(p, &vol, &area);
     t.taken += area;
     const std::size_t from = hs.size();
-    cone_bisectors(y, p, n, extra, coarse, hs, arc_used);
+    cone_bisectors(extra, coarse, hs, arc_used);
     left = left && cut_all(common, hs, from);
     vol = area = 0;
     if (left) common.ball(p, &vol, &area);
