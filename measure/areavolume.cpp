@@ -355,10 +355,12 @@ void mend_void_surfaces(const std::vector<tetra>& tetras, Atoms& atoms, double p
   std::vector<const tetra*> all;
   all.reserve(tetras.size());
   for (const tetra& t : tetras) all.push_back(&t);
+  // Both mends look up the same circles: their arcs are made once.
+  const SurfaceNeighbourhood near(all, atoms, probe);
   SurfaceMend mend;
-  if (!voids.empty()) mend = mend_surface(all, voids, atoms, probe, cusp, true);
+  if (!voids.empty()) mend = mend_surface(near, voids, cusp, true);
   // The open surface's thin walls after, leaving what the voids' mend measured.
-  const std::vector<SurfaceChange> walls = mend_thin_walls(all, mend, atoms, probe, cusp);
+  const std::vector<SurfaceChange> walls = mend_thin_walls(near, mend, cusp);
   mend.changes.insert(mend.changes.end(), walls.begin(), walls.end());
   for (const SurfaceChange& c : mend.changes) {
     info& a = atoms[static_cast<std::size_t>(c.atom)];

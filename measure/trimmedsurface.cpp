@@ -2234,15 +2234,40 @@ std::array<int, 12> flat_key(const PieceKey& k) {
 
 }  // namespace
 
+struct SurfaceNeighbourhood::Index {
+  Neighbourhood near;
+};
+
+SurfaceNeighbourhood::SurfaceNeighbourhood(const std::vector<const tetra*>& tetras,
+                                           const Atoms& atoms, double probe)
+    : tetras_(tetras), atoms_(atoms), probe_(probe) {}
+
+SurfaceNeighbourhood::~SurfaceNeighbourhood() = default;
+
+const SurfaceNeighbourhood::Index& SurfaceNeighbourhood::index() const {
+  if (!index_) index_.reset(new Index{Neighbourhood(atoms_, tetras_, probe_)});
+  return *index_;
+}
+
 SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
-                         const std::vector<std::vector<const tetra*>>& voids, const Atoms& atoms,
+                         const std::vector<std::vector<const tetra*>>& regions, const Atoms& atoms,
                          double probe, int cusp, bool neighbours) {
+  const SurfaceNeighbourhood near(tetras, atoms, probe);
+  return mend_surface(near, regions, cusp, neighbours);
+}
+
+SurfaceMend mend_surface(const SurfaceNeighbourhood& shared,
+                         const std::vector<std::vector<const tetra*>>& voids, int cusp,
+                         bool neighbours) {
+  const std::vector<const tetra*>& tetras = shared.tetras();
+  const Atoms& atoms = shared.atoms();
+  const double probe = shared.probe();
   SurfaceMend out;
   out.fired.assign(voids.size(), 0);
   out.area.assign(voids.size(), 0.0);
   out.volume.assign(voids.size(), 0.0);
   if (!(probe > 0) || voids.empty()) return out;
-  const Neighbourhood neighbourhood(atoms, tetras, probe);
+  const Neighbourhood& neighbourhood = shared.index().near;
   std::vector<std::pair<int, int>> pairs;
   std::map<PieceKey, MeasuredPiece> own, near;
   std::vector<std::vector<PieceKey>> own_keys(voids.size());
@@ -2359,9 +2384,11 @@ SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
   return out;
 }
 
-std::vector<SurfaceChange> mend_thin_walls(const std::vector<const tetra*>& tetras,
-                                           const SurfaceMend& before, const Atoms& atoms,
-                                           double probe, int cusp) {
+std::vector<SurfaceChange> mend_thin_walls(const SurfaceNeighbourhood& shared,
+                                           const SurfaceMend& before, int cusp) {
+  const std::vector<const tetra*>& tetras = shared.tetras();
+  const Atoms& atoms = shared.atoms();
+  const double probe = shared.probe();
   std::vector<SurfaceChange> out;
   if (!(probe > 0)) return out;
   // The walls: triangles with no enclosed void on either side whose two
@@ -2422,7 +2449,7 @@ std::vector<SurfaceChange> mend_thin_walls(const std::vector<const tetra*>& tetr
   if (walls.empty()) return out;
   // Each wall's two probe patches, measured with everything that can cut
   // them (within 2p), unless the voids' mend measured them.
-  const Neighbourhood neighbourhood(atoms, tetras, probe);
+  const Neighbourhood& neighbourhood = shared.index().near;
   const std::set<std::array<int, 12>> taken(before.near_keys.begin(), before.near_keys.end());
   std::map<int, SurfaceChange> change;
   std::vector<std::pair<int, int>> pairs;

@@ -24,6 +24,7 @@
 #define MEASURE_TRIMMEDSURFACE_H
 
 #include <array>
+#include <memory>
 #include <vector>
 
 #include "measure/atomballs.h"
@@ -55,7 +56,35 @@ struct SurfaceMend {
   // by key, so that a later mend of the rest leaves them.
   std::vector<std::array<int, 12>> near_keys;
 };
-// `tetras` are all the tetrahedra of the triangulation, classified.
+// What the mends of one structure look up: the atoms and the tetrahedra
+// (all of the triangulation, classified) near a place, and the free arcs
+// of each circle.  Made on first use and kept, so that the voids' mend and
+// the thin walls' find each circle's arcs made once; each is the same bits
+// whichever mend asks first.  The atoms must not change while it is used.
+class SurfaceNeighbourhood {
+ public:
+  SurfaceNeighbourhood(const std::vector<const tetra*>& tetras, const Atoms& atoms, double probe);
+  ~SurfaceNeighbourhood();
+  SurfaceNeighbourhood(const SurfaceNeighbourhood&) = delete;
+  SurfaceNeighbourhood& operator=(const SurfaceNeighbourhood&) = delete;
+
+  const std::vector<const tetra*>& tetras() const { return tetras_; }
+  const Atoms& atoms() const { return atoms_; }
+  double probe() const { return probe_; }
+  struct Index;
+  const Index& index() const;
+
+ private:
+  const std::vector<const tetra*>& tetras_;
+  const Atoms& atoms_;
+  double probe_;
+  mutable std::unique_ptr<Index> index_;
+};
+
+SurfaceMend mend_surface(const SurfaceNeighbourhood& near,
+                         const std::vector<std::vector<const tetra*>>& regions, int cusp,
+                         bool neighbours);
+// The same with a neighbourhood of its own.
 SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
                          const std::vector<std::vector<const tetra*>>& regions, const Atoms& atoms,
                          double probe, int cusp, bool neighbours);
@@ -70,8 +99,7 @@ SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
 // patches are measured exactly, each atom's share by its power cell,
 // unless `before` measured them.  Other overlapping open pieces keep the
 // closed forms.  Where there is no such wall, no change.
-std::vector<SurfaceChange> mend_thin_walls(const std::vector<const tetra*>& tetras,
-                                           const SurfaceMend& before, const Atoms& atoms,
-                                           double probe, int cusp);
+std::vector<SurfaceChange> mend_thin_walls(const SurfaceNeighbourhood& near,
+                                           const SurfaceMend& before, int cusp);
 
 #endif
