@@ -151,13 +151,13 @@ struct CellLists {
   }
 };
 
-// A spatial index of the atoms and of the tetrahedra that can hold parts
-// of A's boundary (those outside the complex and those with a face on the
-// convex hull), built once per structure.
+// A spatial index of the atoms and of the edges of the tetrahedra that can
+// hold parts of A's boundary (those outside the complex and those with a
+// face on the convex hull), built once per structure.
 class Neighbourhood {
  public:
   Neighbourhood(const Atoms& atoms, const std::vector<const tetra*>& tetras, double p)
-      : atoms_(atoms), p_(p), overlaps_(atoms.size()), listed_(atoms.size(), 0) {
+      : atoms_(atoms), tetras_(tetras), p_(p), overlaps_(atoms.size()), listed_(atoms.size(), 0) {
     double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
     for (const info& a : atoms) {
       const double c[3] = {a.x, a.y, a.z};
@@ -208,32 +208,57 @@ class Neighbourhood {
   // power face of its two balls, whose corners are the orthocentres of the
   // tetrahedra about their edge: were all of those in the complex (within
   // the balls), the face would lie within the circle's disc.
-  void boundary_edges(const std::vector<const tetra*>& tetras, const V3& lo, const V3& hi,
-                      double margin, std::vector<std::pair<int, int>>& out) const {
+  void boundary_edges(const V3& lo, const V3& hi, double margin,
+                      std::vector<std::pair<int, int>>& out) const {
     out.clear();
-    // A tetrahedron is listed in the cell of each corner, an atom is a
-    // corner of many: each is looked at once per call.
-    if (tetra_seen_.size() != tetras.size()) tetra_seen_.assign(tetras.size(), 0);
     if (atom_seen_.size() != atoms_.size()) atom_seen_.assign(atoms_.size(), 0);
     ++stamp_;
-    visit(lo, hi, margin + most_, tetras_in_, [&](int t) {
+    // stamp_ when near the box, -stamp_ when not
+    auto near = [&](const info* a) {
+      int& seen = atom_seen_[static_cast<std::size_t>(a->index)];
+      if (seen != stamp_ && seen != -stamp_)
+        seen = box_gap(V3{a->x, a->y, a->z}, lo, hi) < a->radius + p_ + margin ? stamp_ : -stamp_;
+      return seen == stamp_;
+    };
+    // An atom near the box lies within margin + most_ of it, so its cell
+    // is among those visited (the slack for rounding in the cells' bounds).
+    const double reach = margin + most_ + 1e-6;
+    // A few boxes are served by the tetrahedra about them; once the cells
+    // looked at have held a quarter of the listings (listing the edges
+    // costs about four times as much per entry), each atom's edges are
+    // listed once and serve the rest.
+    if (!edges_made_ && 4 * looked_ > tetras_in_.items.size()) make_edges();
+    if (edges_made_) {
+      visit(lo, hi, reach, lower_in_, [&](int i) {
+        if (near(corner_[static_cast<std::size_t>(i)])) lower_.push_back(i);
+      });
+      std::sort(lower_.begin(), lower_.end());
+      for (const int a : lower_)
+        for (int x = higher_.start[static_cast<std::size_t>(a)];
+             x < higher_.start[static_cast<std::size_t>(a) + 1]; ++x) {
+          const int b = higher_.items[static_cast<std::size_t>(x)];
+          if (near(corner_[static_cast<std::size_t>(b)])) out.emplace_back(a, b);
+        }
+      lower_.clear();
+      return;
+    }
+    // A tetrahedron is listed in the cell of each corner, an atom is a
+    // corner of many: each is looked at once per call.
+    if (tetra_seen_.size() != tetras_.size()) tetra_seen_.assign(tetras_.size(), 0);
+    visit(lo, hi, reach, tetras_in_, [&](int t) {
+      ++looked_;
       if (tetra_seen_[static_cast<std::size_t>(t)] == stamp_) return;
       tetra_seen_[static_cast<std::size_t>(t)] = stamp_;
-      const tetra& T = *tetras[static_cast<std::size_t>(t)];
-      int near[4], n = 0;
-      for (const info* a : T.v) {
-        // stamp_ when near the box, -stamp_ when not
-        int& seen = atom_seen_[static_cast<std::size_t>(a->index)];
-        if (seen != stamp_ && seen != -stamp_)
-          seen = box_gap(V3{a->x, a->y, a->z}, lo, hi) < a->radius + p_ + margin ? stamp_ : -stamp_;
-        if (seen == stamp_) near[n++] = a->index;
-      }
+      const tetra& T = *tetras_[static_cast<std::size_t>(t)];
+      int close[4], n = 0;
+      for (const info* a : T.v)
+        if (near(a)) close[n++] = a->index;
       // As one number, the lower atom high: sorted as the pairs.
       for (int a = 0; a < n; ++a)
         for (int b = a + 1; b < n; ++b)
           keys_.push_back(
-              static_cast<unsigned long long>(std::min(near[a], near[b])) << 32 |
-              static_cast<unsigned int>(std::max(near[a], near[b])));
+              static_cast<unsigned long long>(std::min(close[a], close[b])) << 32 |
+              static_cast<unsigned int>(std::max(close[a], close[b])));
     });
     std::sort(keys_.begin(), keys_.end());
     keys_.erase(std::unique(keys_.begin(), keys_.end()), keys_.end());
@@ -380,6 +405,71 @@ class Neighbourhood {
     }
   }
 
+  // The edges of the tetrahedra that can hold parts of A's boundary, by
+  // their lower atom (each higher one once, ascending), and the lower atoms
+  // by the cell of their corner.
+  void make_edges() const {
+    edges_made_ = true;
+    const std::size_t n = atoms_.size();
+    corner_.assign(n, nullptr);
+    std::vector<char> holds(tetras_.size(), 0);  // listed in the cells of their corners
+    for (const int t : tetras_in_.items) holds[static_cast<std::size_t>(t)] = 1;
+    // Counted by lower atom, then placed.
+    std::vector<int>& start = higher_.start;
+    start.assign(n + 1, 0);
+    for (std::size_t t = 0; t < tetras_.size(); ++t) {
+      if (!holds[t]) continue;
+      const tetra& T = *tetras_[t];
+      for (const info* a : T.v) {
+        const info*& c = corner_[static_cast<std::size_t>(a->index)];
+        if (c == nullptr) c = a;
+      }
+      for (int a = 0; a < 4; ++a)
+        for (int b = a + 1; b < 4; ++b)
+          ++start[static_cast<std::size_t>(std::min(T.v[a]->index, T.v[b]->index)) + 1];
+    }
+    for (std::size_t i = 1; i <= n; ++i) start[i] += start[i - 1];
+    higher_.items.resize(static_cast<std::size_t>(start[n]));
+    {
+      std::vector<int> next(start.begin(), start.end() - 1);
+      for (std::size_t t = 0; t < tetras_.size(); ++t) {
+        if (!holds[t]) continue;
+        const tetra& T = *tetras_[t];
+        for (int a = 0; a < 4; ++a)
+          for (int b = a + 1; b < 4; ++b) {
+            const int i = T.v[a]->index, k = T.v[b]->index;
+            higher_.items[static_cast<std::size_t>(
+                next[static_cast<std::size_t>(std::min(i, k))]++)] = std::max(i, k);
+          }
+      }
+    }
+    // Each lower atom's higher atoms once, ascending.
+    std::vector<int>& items = higher_.items;
+    std::vector<int> last(atoms_.size(), -1);  // the lower atom that last kept it
+    int kept = 0;
+    for (std::size_t i = 0; i < atoms_.size(); ++i) {
+      const int from = higher_.start[i], to = higher_.start[i + 1];
+      higher_.start[i] = kept;
+      for (int x = from; x < to; ++x) {
+        const int k = items[static_cast<std::size_t>(x)];
+        if (last[static_cast<std::size_t>(k)] == static_cast<int>(i)) continue;
+        last[static_cast<std::size_t>(k)] = static_cast<int>(i);
+        items[static_cast<std::size_t>(kept++)] = k;
+      }
+      std::sort(items.begin() + higher_.start[i], items.begin() + kept);
+    }
+    higher_.start[atoms_.size()] = kept;
+    items.resize(static_cast<std::size_t>(kept));
+    std::vector<std::pair<std::size_t, int>> placed;
+    placed.reserve(n);
+    for (std::size_t i = 0; i < atoms_.size(); ++i)
+      if (higher_.start[i] < higher_.start[i + 1]) {
+        const info* a = corner_[i];
+        placed.emplace_back(cell_of(a->x, a->y, a->z), static_cast<int>(i));
+      }
+    lower_in_.fill(static_cast<std::size_t>(dim_[0]) * dim_[1] * dim_[2], placed);
+  }
+
   std::size_t cell_of(double x, double y, double z) const {
     const double c[3] = {x, y, z};
     int i[3];
@@ -406,14 +496,19 @@ class Neighbourhood {
   }
 
   const Atoms& atoms_;
+  const std::vector<const tetra*>& tetras_;
   double p_;
   double origin_[3] = {0, 0, 0}, edge_ = 4, most_ = 0;
   int dim_[3] = {1, 1, 1};
   CellLists atoms_in_, tetras_in_;
   mutable std::vector<std::vector<int>> overlaps_;
   mutable std::vector<char> listed_;
-  mutable std::vector<int> tetra_seen_, atom_seen_;
+  mutable std::vector<int> tetra_seen_, atom_seen_, lower_;
   mutable std::vector<unsigned long long> keys_;
+  mutable std::size_t looked_ = 0;
+  mutable bool edges_made_ = false;
+  mutable std::vector<const info*> corner_;  // per atom, as a corner of the tetrahedra
+  mutable CellLists higher_, lower_in_;
   mutable int stamp_ = 0;
   mutable std::unordered_map<long long, FreeCircle> circles_;
 };
@@ -2259,7 +2354,6 @@ SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
 SurfaceMend mend_surface(const SurfaceNeighbourhood& shared,
                          const std::vector<std::vector<const tetra*>>& voids, int cusp,
                          bool neighbours) {
-  const std::vector<const tetra*>& tetras = shared.tetras();
   const Atoms& atoms = shared.atoms();
   const double probe = shared.probe();
   SurfaceMend out;
@@ -2281,7 +2375,7 @@ SurfaceMend mend_surface(const SurfaceNeighbourhood& shared,
     // are not the void's, their pieces may be cut by the void's features,
     // and the competitors of those lie within 2p of them.
     auto boundary = [&](double margin) {
-      neighbourhood.boundary_edges(tetras, lo, hi, margin, pairs);
+      neighbourhood.boundary_edges(lo, hi, margin, pairs);
       return new Boundary(atoms, neighbourhood, pairs, probe, lo, hi, margin);
     };
     // First the void's own features alone (circles of its tetrahedra's
@@ -2475,7 +2569,7 @@ std::vector<SurfaceChange> mend_thin_walls(const SurfaceNeighbourhood& shared,
       hi = V3{std::max(hi.x, wall.hi.x), std::max(hi.y, wall.hi.y), std::max(hi.z, wall.hi.z)};
       listed.insert(std::array<int, 3>{wall.atoms[0], wall.atoms[1], wall.atoms[2]});
     }
-    neighbourhood.boundary_edges(tetras, lo, hi, margin, pairs);
+    neighbourhood.boundary_edges(lo, hi, margin, pairs);
     const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, true);
     for (std::size_t k = 0; k < B.vertices().size(); ++k) {
       const Vertex& vx = B.vertices()[k];
