@@ -534,6 +534,9 @@ class Boundary {
               [](const Ball& a, const Ball& b) { return a.atom < b.atom; });
     local_.reserve(2 * balls_.size());
     for (std::size_t j = 0; j < balls_.size(); ++j) local_[balls_[j].atom] = static_cast<int>(j);
+    // Room for a circle per pair and about as many vertices: no rehashing.
+    circle_of_.reserve(pairs.size());
+    seen_.reserve(pairs.size());
     for (const auto& e : pairs) {
       const auto j = local_.find(e.first), k = local_.find(e.second);
       if (j != local_.end() && k != local_.end())
