@@ -2324,6 +2324,18 @@ double triangle_gap2(const V3& x, const V3& a, const V3& b, const V3& c) {
   return inside ? 0.0 : best;
 }
 
+// What a measured piece changes against the closed forms, atom by atom:
+// nothing where no competitor trims it (the closed forms hold).
+void add_change(const MeasuredPiece& m, bool in_void, std::map<int, SurfaceChange>& change) {
+  if (!(m.trimmed > kTrimmedArea)) return;
+  for (std::size_t k = 0; k < m.atoms.size(); ++k) {
+    SurfaceChange& c = change[m.atoms[k]];
+    c.atom = m.atoms[k];
+    (in_void ? c.void_area : c.outer_area) += m.area[k] - m.closed_area[k];
+    c.volume += m.volume[k] - m.closed_volume[k];
+  }
+}
+
 // A piece's key as plain numbers.
 std::array<int, 12> flat_key(const PieceKey& k) {
   return {k.atoms[0],   k.atoms[1],   k.atoms[2],   k.side,       k.ends[0][0], k.ends[0][1],
@@ -2448,21 +2460,12 @@ SurfaceMend mend_surface(const SurfaceNeighbourhood& shared,
   // its features cut and that belongs to no void, replaces what the closed
   // forms count.
   std::map<int, SurfaceChange> change;
-  auto apply = [&](const MeasuredPiece& m, bool in_void) {
-    if (!(m.trimmed > kTrimmedArea)) return;  // the closed forms hold
-    for (std::size_t k = 0; k < m.atoms.size(); ++k) {
-      SurfaceChange& c = change[m.atoms[k]];
-      c.atom = m.atoms[k];
-      (in_void ? c.void_area : c.outer_area) += m.area[k] - m.closed_area[k];
-      c.volume += m.volume[k] - m.closed_volume[k];
-    }
-  };
   std::map<PieceKey, bool> claimed;
   for (std::size_t v = 0; v < voids.size(); ++v) {
     if (!out.fired[v]) continue;
     for (const PieceKey& key : own_keys[v]) {
       const MeasuredPiece& m = own[key];
-      apply(m, true);
+      add_change(m, true, change);
       claimed[key] = true;
       if (!(m.trimmed > kTrimmedArea)) continue;
       for (std::size_t k = 0; k < m.atoms.size(); ++k) {
@@ -2474,7 +2477,7 @@ SurfaceMend mend_surface(const SurfaceNeighbourhood& shared,
   for (const auto& kv : near) {
     // A void's own pieces count with it, fired or not.
     if (claimed.count(kv.first) || own.count(kv.first)) continue;
-    apply(kv.second, false);
+    add_change(kv.second, false, change);
     if (kv.second.trimmed > kTrimmedArea) out.near_keys.push_back(flat_key(kv.first));
   }
   for (const auto& kv : change) out.changes.push_back(kv.second);
@@ -2582,14 +2585,7 @@ std::vector<SurfaceChange> mend_thin_walls(const SurfaceNeighbourhood& shared,
       if (!listed.count(mine)) continue;
       const Piece q = patch_piece(B, static_cast<int>(k), none);
       if (!taken.empty() && taken.count(flat_key(key_of(B, q)))) continue;
-      const MeasuredPiece m = measure_piece(B, q, atoms, cusp);
-      if (!(m.trimmed > kTrimmedArea)) continue;  // the closed forms hold
-      for (std::size_t i = 0; i < m.atoms.size(); ++i) {
-        SurfaceChange& ch = change[m.atoms[i]];
-        ch.atom = m.atoms[i];
-        ch.outer_area += m.area[i] - m.closed_area[i];
-        ch.volume += m.volume[i] - m.closed_volume[i];
-      }
+      add_change(measure_piece(B, q, atoms, cusp), false, change);
     }
   }
   for (const auto& kv : change) out.push_back(kv.second);
