@@ -697,13 +697,6 @@ void take_links(const std::vector<int>& links, ComplexRecords& rec) {
   }
 }
 
-bool same_bits(double a, double b) {
-  std::uint64_t x, y;
-  std::memcpy(&x, &a, sizeof x);
-  std::memcpy(&y, &b, sizeof y);
-  return x == y;
-}
-
 // The balls of the atoms as the centres and the judges see them.
 std::vector<double> balls_of(const std::vector<info>& atoms, double probe) {
   std::vector<double> balls;
@@ -717,16 +710,12 @@ std::vector<double> balls_of(const std::vector<info>& atoms, double probe) {
   return balls;
 }
 
+// Bit for bit: -0 is not 0, and a NaN is itself.
 bool same_balls(const std::vector<info>& atoms, double probe, const std::vector<double>& balls) {
   if (balls.size() != 4 * atoms.size()) return false;
-  const double* b = balls.data();
-  for (const info& a : atoms) {
-    if (!same_bits(b[0], a.x) || !same_bits(b[1], a.y) || !same_bits(b[2], a.z) ||
-        !same_bits(b[3], a.radius + probe))
-      return false;
-    b += 4;
-  }
-  return true;
+  if (balls.empty()) return true;
+  const std::vector<double> now = balls_of(atoms, probe);
+  return std::memcmp(now.data(), balls.data(), now.size() * sizeof(double)) == 0;
 }
 
 bool any_absent(const std::vector<info>& atoms) {
