@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -445,6 +446,22 @@ double total(const std::vector<info>& atoms, double info::*field) {
   return sum;
 }
 
+// The molecular surface of the balls sampled by its definition, over the
+// box lo..hi grown to hold every expanded ball.
+sampling::SurfaceSample sampled_surface(const std::vector<Ball>& balls, double p,
+                                        std::array<double, 3> lo, std::array<double, 3> hi) {
+  sampling::AccessibleDistance dist(balls, p);
+  for (const Ball& b : balls) {
+    const double c[3] = {b.x, b.y, b.z};
+    for (std::size_t k = 0; k < 3; ++k) {
+      lo[k] = std::min(lo[k], c[k] - b.r - p - 0.1);
+      hi[k] = std::max(hi[k], c[k] + b.r + p + 0.1);
+    }
+  }
+  return sampling::sample_surface(dist, static_cast<int>(balls.size()), lo.data(), hi.data(), 0.04,
+                                  0.02, [](const double*, const double*) { return true; });
+}
+
 // Where the probe positions of a void overlap, the closed-form tori and
 // probe patches count the overlap several times.  Four carbons of 1ubq
 // about an empty tetrahedron: the closed forms gave a molecular volume of
@@ -461,17 +478,7 @@ TEST(AreaVolume, OverlappingVoidProbesMeasuredFromTheSurface) {
                                      {37.156, 35.985, 11.688, 1.88},
                                      {36.958, 35.746, 16.680, 1.88}};
   std::vector<info> a = run(carbons, p);
-  sampling::AccessibleDistance dist(carbons, p);
-  double lo[3] = {30, 33, 8}, hi[3] = {40, 41, 20};
-  for (const Ball& b : carbons) {
-    const double c[3] = {b.x, b.y, b.z};
-    for (int k = 0; k < 3; ++k) {
-      lo[k] = std::min(lo[k], c[k] - b.r - p - 0.1);
-      hi[k] = std::max(hi[k], c[k] + b.r + p + 0.1);
-    }
-  }
-  const sampling::SurfaceSample ses = sampling::sample_surface(
-      dist, 4, lo, hi, 0.04, 0.02, [](const double*, const double*) { return true; });
+  const sampling::SurfaceSample ses = sampled_surface(carbons, p, {30, 33, 8}, {40, 41, 20});
   EXPECT_NEAR(total(a, &info::volume_ms), ses.total_inside, 0.05);
   EXPECT_NEAR(total(a, &info::area_ms), ses.total_area, 0.005 * ses.total_area);
   for (int i = 0; i < 4; ++i) EXPECT_NEAR(a[i].volume_ms, ses.inside[i], 0.05) << i;
@@ -512,17 +519,8 @@ TEST(AreaVolume, ThinWallProbesMeasuredFromTheSurface) {
   std::vector<info> a = run(cluster, p);
   const double bare = total(run(cluster, 0.0), &info::volume_sa);
   EXPECT_GT(total(a, &info::volume_ms), bare);
-  sampling::AccessibleDistance dist(cluster, p);
-  double lo[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, hi[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
-  for (const Ball& b : cluster) {
-    const double c[3] = {b.x, b.y, b.z};
-    for (int k = 0; k < 3; ++k) {
-      lo[k] = std::min(lo[k], c[k] - b.r - p - 0.1);
-      hi[k] = std::max(hi[k], c[k] + b.r + p + 0.1);
-    }
-  }
-  const sampling::SurfaceSample ses = sampling::sample_surface(
-      dist, 5, lo, hi, 0.04, 0.02, [](const double*, const double*) { return true; });
+  const sampling::SurfaceSample ses = sampled_surface(cluster, p, {HUGE_VAL, HUGE_VAL, HUGE_VAL},
+                                                      {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL});
   EXPECT_NEAR(total(a, &info::volume_ms), ses.total_inside, 0.05);
   EXPECT_NEAR(total(a, &info::area_ms), ses.total_area, 0.005 * ses.total_area);
   for (int i = 0; i < 5; ++i) EXPECT_NEAR(a[i].volume_ms, ses.inside[i], 0.25) << i;
