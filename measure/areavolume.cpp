@@ -340,9 +340,9 @@ void complete_lists(ComplexRecords& rec) {
 // The tori and probe patches of an enclosed void whose probe positions
 // overlap (with each other or with the pieces near the void) count the
 // overlap twice; those voids, and the cut pieces near them, are measured
-// from the surface's definition instead, and so are the probe patches of
-// the open surface's thin walls (three atoms with probe positions on both
-// sides nearer than twice the probe).  The exact measures go to the atoms
+// from the surface's definition instead, and so are the open surface's
+// probe patches that another probe position's ball reaches into (thin walls,
+// crevices).  The exact measures go to the atoms
 // by power cells, the closed forms they replace by their own shares;
 // keep_within_cell then bounds every atom, these included.
 void mend_void_surfaces(const std::vector<tetra>& tetras, Atoms& atoms, double probe,
@@ -359,8 +359,8 @@ void mend_void_surfaces(const std::vector<tetra>& tetras, Atoms& atoms, double p
   const SurfaceNeighbourhood near(all, atoms, probe);
   SurfaceMend mend;
   if (!voids.empty()) mend = mend_surface(near, voids, cusp, true);
-  // The open surface's thin walls after, leaving what the voids' mend measured.
-  const std::vector<SurfaceChange> walls = mend_thin_walls(near, mend, cusp);
+  // The open surface's reached patches after, leaving what the voids' mend measured.
+  const std::vector<SurfaceChange> walls = mend_open_patches(near, mend, cusp);
   mend.changes.insert(mend.changes.end(), walls.begin(), walls.end());
   for (const SurfaceChange& c : mend.changes) {
     info& a = atoms[static_cast<std::size_t>(c.atom)];

@@ -2306,24 +2306,6 @@ void listed_pieces(const Boundary& B, const std::vector<char>& own_vertex,
           [&](const Piece& q) { return listed.count(key_of(B, q)) != 0; }, out);
 }
 
-// The squared distance from x, in the plane of the triangle (a, b, c), to
-// the triangle.
-double triangle_gap2(const V3& x, const V3& a, const V3& b, const V3& c) {
-  const V3 n = cross(sub(b, a), sub(c, a));
-  const V3* corner[3] = {&a, &b, &c};
-  double best = HUGE_VAL;
-  bool inside = true;
-  for (int i = 0; i < 3; ++i) {
-    const V3 &p = *corner[i], &q = *corner[(i + 1) % 3];
-    const V3 e = sub(q, p), d = sub(x, p);
-    // Outside the side p q when x lies beyond it, away from the third corner.
-    if (dot(cross(e, d), n) < 0) inside = false;
-    const double t = std::max(0.0, std::min(1.0, dot(d, e) / dot(e, e)));
-    best = std::min(best, dist2(x, along(p, t, e)));
-  }
-  return inside ? 0.0 : best;
-}
-
 // What a measured piece changes against the closed forms, atom by atom:
 // nothing where no competitor trims it (the closed forms hold).
 void add_change(const MeasuredPiece& m, bool in_void, std::map<int, SurfaceChange>& change) {
@@ -2484,39 +2466,37 @@ SurfaceMend mend_surface(const SurfaceNeighbourhood& shared,
   return out;
 }
 
-std::vector<SurfaceChange> mend_thin_walls(const SurfaceNeighbourhood& shared,
-                                           const SurfaceMend& before, int cusp) {
+std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
+                                             const SurfaceMend& before, int cusp) {
   const std::vector<const tetra*>& tetras = shared.tetras();
   const Atoms& atoms = shared.atoms();
   const double probe = shared.probe();
   std::vector<SurfaceChange> out;
   if (!(probe > 0)) return out;
-  // The walls: triangles with no enclosed void on either side whose two
-  // probe positions are both on A's boundary and nearer than 2p.  A probe
-  // position of the triangle lies on its power diagram edge, which ends at
-  // the orthocentres of its tetrahedra: it is on the boundary exactly when
-  // it lies outside the balls of their fourth atoms.
-  struct Wall {
-    int atoms[3];
-    V3 lo, hi;
-  };
-  std::vector<Wall> walls;
   struct Sphere {
     V3 c;
     double R;
   };
   auto ball_of = [&](const info* a) { return Sphere{V3{a->x, a->y, a->z}, a->radius + probe}; };
+  // The probe positions of the open surface.  A triangle's two positions
+  // lie on its power diagram edge, at height h on either side of its plane.
+  // That edge ends at the orthocentres of its tetrahedra, so a position is
+  // on A's boundary exactly when it lies outside the balls of their fourth
+  // atoms; it faces the tetrahedron whose fourth atom is on its side, and
+  // is left to the voids' mend where that one is in a void.
+  struct Position {
+    V3 y;
+    V3 n[3];  // unit directions to the three centres: the patch's cone
+    std::array<int, 4> key;  // atoms ascending, and the side of their plane
+  };
+  std::vector<Position> positions;
   for (const tetra* t : tetras) {
-    if (t->in_complex || t->void_id != 0) continue;
     for (const tria* f : t->faces) {
       if (f == nullptr || f->cofaces.empty() || f->cofaces[0] != t) continue;
-      bool open = true;
-      for (const tetra* c : f->cofaces) open = open && !c->in_complex && c->void_id == 0;
-      if (!open) continue;
       const Sphere a = ball_of(f->v[0]), b = ball_of(f->v[1]), c = ball_of(f->v[2]);
       if (!(a.R > 0 && b.R > 0 && c.R > 0)) continue;
-      // The point where the radical planes meet the triangle's plane, and
-      // the height h of the probe positions above it: h^2 = R_a^2 - |x - c_a|^2.
+      // Where the radical planes meet the triangle's plane, and the height
+      // of the probe positions above it: h^2 = R_a^2 - |x - c_a|^2.
       const V3 u = sub(b.c, a.c), v = sub(c.c, a.c), n = cross(u, v);
       const double nn = dot(n, n);
       if (!(nn > 0)) continue;
@@ -2524,39 +2504,102 @@ std::vector<SurfaceChange> mend_thin_walls(const SurfaceNeighbourhood& shared,
       const double sv = 0.5 * (dot(v, v) + a.R * a.R - c.R * c.R);
       const V3 w = add(times(su / nn, cross(v, n)), times(sv / nn, cross(n, u)));
       const double h2 = a.R * a.R - dot(w, w);
-      if (!(h2 > 0) || !(h2 < probe * probe)) continue;
-      // The patches meet only where their cones (towards the three centres)
-      // cross the triangle's plane nearer than p: the triangle must come
-      // within sqrt(p^2 - h^2) of x.
+      if (!(h2 > 0)) continue;
       const V3 x = add(a.c, w), dn = times(std::sqrt(h2 / nn), n);
-      if (!(triangle_gap2(x, a.c, b.c, c.c) < probe * probe - h2)) continue;
-      const V3 y[2] = {add(x, dn), sub(x, dn)};
-      bool both = true;
-      for (const tetra* co : f->cofaces)
-        for (const info* d : co->v) {
-          if (d == f->v[0] || d == f->v[1] || d == f->v[2]) continue;
-          const Sphere D = ball_of(d);
-          for (const V3& z : y) both = both && !(dist2(z, D.c) < D.R * D.R);
-        }
-      if (!both) continue;
-      Wall wall{{f->v[0]->index, f->v[1]->index, f->v[2]->index},
-                V3{std::min(y[0].x, y[1].x), std::min(y[0].y, y[1].y), std::min(y[0].z, y[1].z)},
-                V3{std::max(y[0].x, y[1].x), std::max(y[0].y, y[1].y), std::max(y[0].z, y[1].z)}};
-      std::sort(wall.atoms, wall.atoms + 3);
-      walls.push_back(wall);
+      for (int s = 0; s < 2; ++s) {
+        const V3 y = s == 0 ? add(x, dn) : sub(x, dn);
+        bool free = true;
+        for (const tetra* co : f->cofaces)
+          for (const info* d : co->v) {
+            if (d == f->v[0] || d == f->v[1] || d == f->v[2]) continue;
+            const Sphere D = ball_of(d);
+            free = free && !(dist2(y, D.c) < D.R * D.R);
+            const bool facing = (dot(n, sub(D.c, a.c)) > 0) == (s == 0);
+            if (facing && (co->in_complex || co->void_id != 0)) free = false;
+          }
+        if (!free) continue;
+        Position q;
+        q.y = y;
+        q.key = {f->v[0]->index, f->v[1]->index, f->v[2]->index, 0};
+        const Sphere* corner[3] = {&a, &b, &c};
+        for (int i = 0; i < 3; ++i) q.n[i] = unit(sub(corner[i]->c, y));
+        std::sort(q.key.begin(), q.key.begin() + 3);
+        const info* sorted[3];
+        for (int i = 0; i < 3; ++i)
+          for (const info* e : f->v)
+            if (e->index == q.key[static_cast<std::size_t>(i)]) sorted[i] = e;
+        const V3 c0{sorted[0]->x, sorted[0]->y, sorted[0]->z};
+        const V3 m = cross(sub(V3{sorted[1]->x, sorted[1]->y, sorted[1]->z}, c0),
+                           sub(V3{sorted[2]->x, sorted[2]->y, sorted[2]->z}, c0));
+        q.key[3] = dot(m, sub(y, c0)) > 0 ? 1 : 0;
+        positions.push_back(q);
+      }
     }
   }
-  if (walls.empty()) return out;
-  // Each wall's two probe patches, measured with everything that can cut
-  // them (within 2p), unless the voids' mend measured them.
+  // A patch is the part of its probe sphere inside its cone.  The ball of
+  // another position z at distance l < 2p reaches into it exactly when some
+  // unit u of the cone has u.e > l / 2p, e the direction to z; the largest
+  // u.e over the cone is 1 when e is inside, else the largest over its
+  // three sides.  Each patch so reached is measured.
+  auto reach = [](const V3* n, const V3& e) {
+    const double D = dot(n[0], cross(n[1], n[2]));
+    const double a0 = dot(e, cross(n[1], n[2])), a1 = dot(e, cross(n[2], n[0])),
+                 a2 = dot(e, cross(n[0], n[1]));
+    if (D != 0 && a0 / D >= 0 && a1 / D >= 0 && a2 / D >= 0) return 1.0;
+    double best = -1;
+    for (int i = 0; i < 3; ++i) {
+      const V3 &p = n[i], &q = n[(i + 1) % 3];
+      best = std::max(best, std::max(dot(p, e), dot(q, e)));
+      const V3 m = cross(p, q);
+      const double mm = dot(m, m);
+      if (!(mm > 0)) continue;
+      const V3 P = sub(e, times(dot(e, m) / mm, m));
+      if (dot(cross(p, P), m) >= 0 && dot(cross(P, q), m) >= 0) best = std::max(best, norm(P));
+    }
+    return best;
+  };
+  const double reach_cell = 2 * probe;
+  std::map<std::array<long, 3>, std::vector<std::size_t>> grid;
+  auto grid_of = [&](const V3& y) {
+    return std::array<long, 3>{static_cast<long>(std::floor(y.x / reach_cell)),
+                               static_cast<long>(std::floor(y.y / reach_cell)),
+                               static_cast<long>(std::floor(y.z / reach_cell))};
+  };
+  for (std::size_t i = 0; i < positions.size(); ++i) grid[grid_of(positions[i].y)].push_back(i);
+  std::vector<char> fired(positions.size(), 0);
+  for (std::size_t i = 0; i < positions.size(); ++i) {
+    const std::array<long, 3> g = grid_of(positions[i].y);
+    for (long dx = -1; dx <= 1; ++dx)
+      for (long dy = -1; dy <= 1; ++dy)
+        for (long dz = -1; dz <= 1; ++dz) {
+          const auto it = grid.find({g[0] + dx, g[1] + dy, g[2] + dz});
+          if (it == grid.end()) continue;
+          for (std::size_t j : it->second) {
+            if (j <= i) continue;
+            const V3 d = sub(positions[j].y, positions[i].y);
+            const double l = norm(d);
+            if (!(l < 2 * probe) || !(l > 0)) continue;
+            const double edge = l / (2 * probe) - 1e-9;
+            const V3 e = times(1 / l, d);
+            if (reach(positions[i].n, e) > edge) fired[i] = 1;
+            if (reach(positions[j].n, times(-1, e)) > edge) fired[j] = 1;
+          }
+        }
+  }
+  std::vector<std::size_t> cut;
+  for (std::size_t i = 0; i < positions.size(); ++i)
+    if (fired[i]) cut.push_back(i);
+  if (cut.empty()) return out;
+  // Each such patch measured with everything that can cut it (within 2p),
+  // unless the voids' mend measured it.
   const Neighbourhood& neighbourhood = shared.index().near;
   const std::set<std::array<int, 12>> taken(before.near_keys.begin(), before.near_keys.end());
   std::map<int, SurfaceChange> change;
   std::vector<std::pair<int, int>> pairs;
   auto none = [](bool, int) { return false; };
   const double margin = 2 * probe + 0.1;
-  // Walls near each other share the boundary built about them: grouped
-  // by the cell of a coarse grid that holds their first probe position.
+  // Patches near each other share the boundary built about them: grouped
+  // by the cell of a coarse grid that holds their probe position.
   const double cell = 6.0;
   auto cell_of = [&](const V3& x) {
     return std::array<long, 3>{static_cast<long>(std::floor(x.x / cell)),
@@ -2564,24 +2607,22 @@ std::vector<SurfaceChange> mend_thin_walls(const SurfaceNeighbourhood& shared,
                                static_cast<long>(std::floor(x.z / cell))};
   };
   std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
-  for (std::size_t w = 0; w < walls.size(); ++w) groups[cell_of(walls[w].lo)].push_back(w);
-  std::set<std::array<int, 3>> listed;
+  for (std::size_t i : cut) groups[cell_of(positions[i].y)].push_back(i);
+  std::set<std::array<int, 4>> listed;
   for (const auto& g : groups) {
-    V3 lo = walls[g.second.front()].lo, hi = walls[g.second.front()].hi;
+    V3 lo = positions[g.second.front()].y, hi = lo;
     listed.clear();
-    for (std::size_t w : g.second) {
-      const Wall& wall = walls[w];
-      lo = V3{std::min(lo.x, wall.lo.x), std::min(lo.y, wall.lo.y), std::min(lo.z, wall.lo.z)};
-      hi = V3{std::max(hi.x, wall.hi.x), std::max(hi.y, wall.hi.y), std::max(hi.z, wall.hi.z)};
-      listed.insert(std::array<int, 3>{wall.atoms[0], wall.atoms[1], wall.atoms[2]});
+    for (std::size_t i : g.second) {
+      const V3& y = positions[i].y;
+      lo = V3{std::min(lo.x, y.x), std::min(lo.y, y.y), std::min(lo.z, y.z)};
+      hi = V3{std::max(hi.x, y.x), std::max(hi.y, y.y), std::max(hi.z, y.z)};
+      listed.insert(positions[i].key);
     }
     neighbourhood.boundary_edges(lo, hi, margin, pairs);
     const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, true);
     for (std::size_t k = 0; k < B.vertices().size(); ++k) {
-      const Vertex& vx = B.vertices()[k];
-      std::array<int, 3> mine;
-      for (int i = 0; i < 3; ++i) mine[static_cast<std::size_t>(i)] = B.balls()[vx.balls[i]].atom;
-      std::sort(mine.begin(), mine.end());
+      std::array<int, 4> mine;
+      vertex_key(B, static_cast<int>(k), mine.data(), mine[3]);
       if (!listed.count(mine)) continue;
       const Piece q = patch_piece(B, static_cast<int>(k), none);
       if (!taken.empty() && taken.count(flat_key(key_of(B, q)))) continue;

@@ -89,17 +89,17 @@ SurfaceMend mend_surface(const std::vector<const tetra*>& tetras,
                          const std::vector<std::vector<const tetra*>>& regions, const Atoms& atoms,
                          double probe, int cusp, bool neighbours);
 
-// The thin walls of the open surface: three atoms whose two probe
-// positions are both on A's boundary, outside enclosed voids, and so near
-// that each probe patch reaches across the atoms' plane (the plane comes
-// within p of the probe position inside the patch's cone).  The two patches
-// of a wall then reach into each other, and the closed forms count that
-// part twice: as the wall gets thinner, up to a whole probe ball, which can
-// take the molecular volume below the union of the bare balls.  Those
-// patches are measured exactly, each atom's share by its power cell,
-// unless `before` measured them.  Other overlapping open pieces keep the
-// closed forms.  Where there is no such wall, no change.
-std::vector<SurfaceChange> mend_thin_walls(const SurfaceNeighbourhood& near,
-                                           const SurfaceMend& before, int cusp);
+// The probe patches of the open surface that another probe position's
+// ball reaches into: across a thin wall (the two positions of three atoms,
+// or positions of atoms that share an edge or fewer) or a narrow crevice.
+// The closed forms count the part two probe balls share twice: as a wall
+// gets thinner, up to a whole probe ball, which can take the molecular
+// volume below the union of the bare balls.  Each such patch (of a position
+// on A's boundary, outside enclosed voids) is measured exactly, each atom's
+// share by its power cell, unless `before` measured it.  Tori and patches
+// cut only by probe positions along arcs keep the closed forms.  Where no
+// open patch is reached, no change.
+std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& near,
+                                             const SurfaceMend& before, int cusp);
 
 #endif
