@@ -344,7 +344,7 @@ void complete_lists(ComplexRecords& rec) {
 // probe patches that another probe position's ball reaches into (thin walls,
 // crevices).  The exact measures go to the atoms
 // by power cells, the closed forms they replace by their own shares;
-// keep_within_cell then bounds every atom, these included.
+// keep_total_within_cells then bounds every atom, these included.
 void mend_void_surfaces(const std::vector<tetra>& tetras, Atoms& atoms, double probe,
                         int report_type, int cusp) {
   std::map<int, std::vector<const tetra*>> by_id;
@@ -377,6 +377,65 @@ void mend_void_surfaces(const std::vector<tetra>& tetras, Atoms& atoms, double p
 // by its power cell: never below 0, never above its SA volume; areas never
 // below 0.  Below 0 means beyond the sums' own roundings, which leave buried
 // atoms a few 1e-8 under 0 (printed "-0.0000", as the SA columns are).
+// Where many balls overlap, the closed forms split the excluded volume
+// between atoms only approximately by their power cells: an atom can be
+// handed more than its SA volume, or less than nothing, while the total is
+// right.  Such an atom is brought to its bound, and what it gives up goes
+// to (or comes from) the atoms nearest it in the complex, ring after ring
+// until they have room, in proportion to their room, so that the total
+// stays.  Atoms within their bounds, with no such neighbour, are untouched.
+void keep_total_within_cells(Atoms& atoms, const std::vector<edge>& edges) {
+  const double slack = 1e-5;
+  auto outside = [&](const info& a) {
+    return !a.absent && (a.volume_ms > a.volume_sa + slack || a.volume_ms < -slack);
+  };
+  if (std::none_of(atoms.begin(), atoms.end(), outside)) return;
+  std::vector<std::vector<int>> next(atoms.size());
+  for (const edge& e : edges)
+    if (e.in_complex && e.v[0] != nullptr && e.v[1] != nullptr) {
+      next[static_cast<std::size_t>(e.v[0]->index)].push_back(e.v[1]->index);
+      next[static_cast<std::size_t>(e.v[1]->index)].push_back(e.v[0]->index);
+    }
+  std::vector<char> seen(atoms.size(), 0);
+  std::vector<int> gathered, ring, grown;
+  for (info& a : atoms) {
+    if (!outside(a)) continue;
+    const bool over = a.volume_ms > a.volume_sa;
+    const double amount = over ? a.volume_ms - a.volume_sa : -a.volume_ms;
+    a.volume_ms = over ? a.volume_sa : 0.0;
+    // What atom b can take (over) or give (under) within its bounds.
+    auto room = [&](const info& b) {
+      if (b.absent) return 0.0;
+      return std::max(0.0, over ? b.volume_sa - b.volume_ms : b.volume_ms);
+    };
+    gathered.clear();
+    ring.assign(1, a.index);
+    seen[static_cast<std::size_t>(a.index)] = 1;
+    double total = 0;
+    while (!ring.empty() && total < amount) {
+      grown.clear();
+      for (int x : ring)
+        for (int y : next[static_cast<std::size_t>(x)]) {
+          if (seen[static_cast<std::size_t>(y)]) continue;
+          seen[static_cast<std::size_t>(y)] = 1;
+          grown.push_back(y);
+          gathered.push_back(y);
+          total += room(atoms[static_cast<std::size_t>(y)]);
+        }
+      ring.swap(grown);
+    }
+    seen[static_cast<std::size_t>(a.index)] = 0;
+    for (int y : gathered) seen[static_cast<std::size_t>(y)] = 0;
+    if (!(total > 0)) continue;
+    const double share = std::min(1.0, amount / total);
+    for (int y : gathered) {
+      info& b = atoms[static_cast<std::size_t>(y)];
+      const double move = share * room(b);
+      b.volume_ms += over ? move : -move;
+    }
+  }
+}
+
 void keep_within_cell(info& a, int report_type) {
   const double slack = 1e-5;
   if (report_type == 4) {
@@ -458,6 +517,7 @@ ComplexRecords measure_area_volume(std::vector<Bead>& beads, SimplexList list, d
 
   voidsmeasure(rec.tetras, atoms, probe, report_type, cusp);
   mend_void_surfaces(rec.tetras, atoms, probe, report_type, cusp);
+  if (report_type == 4) keep_total_within_cells(atoms, rec.edges);
   for (info& a : atoms) {
     keep_within_cell(a, report_type);
     if (a.absent) clear_measures(a);
