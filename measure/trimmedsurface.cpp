@@ -1122,12 +1122,17 @@ struct Competitors {
   }
 };
 
+// `beyond(centre, reach)` tells arcs (by their bounding spheres) none of
+// whose points can count.
+template <class Beyond>
 void competitor_points(const Boundary& B, const Piece& q, const std::vector<int>& points,
-                       const std::vector<int>& arcs, double spacing, Competitors& out) {
+                       const std::vector<int>& arcs, double spacing, Competitors& out,
+                       Beyond&& beyond) {
   const double reach = q.radius + B.probe();
   for (int k : points) out.add(B.vertices()[k].y, 0);
   for (int k : arcs) {
     const Arc& a = B.arcs()[k];
+    if (beyond(a.centre, a.reach)) continue;
     const Circle& o = B.circles()[a.circle];
     const int n = 2 * std::max(1, static_cast<int>(std::ceil(a.span * o.rho / spacing)));
     // Only where the arc comes within reach: |z(s) - centre|^2 < reach^2,
@@ -1309,10 +1314,25 @@ void cone_bisectors(const Competitors& pts, bool coarse, std::vector<Half>& out,
   }
 }
 
-// Keeps the points whose bisectors cut the ball B(y, p) inside the cone of
-// the directions n, with their bisectors.
-void keep_cutting(const V3& y, double p, const V3* n, Competitors& pts) {
-  const Cone cone(n);
+// Whether keep_cutting keeps no point of the arc: every point z of its
+// bounding sphere lies farther than p from every y + p w, w in the cone,
+// beyond rounding (z is kept only when some |z - y - p w| < p: the cone's
+// greatest cosine with z - y exceeds |z - y| / 2p).  The distance is
+// 1-Lipschitz in z, so the sphere's centre a with room for its radius r
+// settles it: |a - y - p w|^2 = |a - y|^2 + p^2 - 2 p (a - y).w.  Only for
+// a capped cone, whose sides' normals are far from vanishing.
+bool beyond_patch(const Cone& cone, const V3& y, double p, const V3& centre, double reach) {
+  if (!cone.capped) return false;
+  const V3 d = sub(centre, y);
+  const double l = norm(d), need = p + reach;
+  if (!(l > need)) return false;
+  const double most = cone_reach(cone, times(1.0 / l, d));
+  return l * l + p * p - 2 * p * l * most > need * need + 1e-9 * (1 + l * l + p * p + need * need);
+}
+
+// Keeps the points whose bisectors cut the ball B(y, p) inside the cone,
+// with their bisectors.
+void keep_cutting(const V3& y, double p, const Cone& cone, Competitors& pts) {
   pts.bisector.clear();
   pts.keep_if([&](std::size_t k) {
     const V3 d = sub(pts.at[k], y);
@@ -1937,16 +1957,21 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
   Competitors& extra = z.extra;
   pts.clear();
   extra.clear();
-  competitor_points(B, q, q.points, q.arcs, kSpacing, pts);
-  competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra);
   if (q.kind == Piece::kPatch) {
     const Vertex& vx = B.vertices()[q.vertex];
     V3 n[3];
     for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
-    keep_cutting(vx.y, B.probe(), n, pts);
-    keep_cutting(vx.y, B.probe(), n, extra);
+    const Cone cone(n);
+    auto beyond = [&](const V3& c, double r) { return beyond_patch(cone, vx.y, B.probe(), c, r); };
+    competitor_points(B, q, q.points, q.arcs, kSpacing, pts, beyond);
+    competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra, beyond);
+    keep_cutting(vx.y, B.probe(), cone, pts);
+    keep_cutting(vx.y, B.probe(), cone, extra);
     if (pts.at.empty() && extra.at.empty()) return false;
   } else {
+    auto none = [](const V3&, double) { return false; };
+    competitor_points(B, q, q.points, q.arcs, kSpacing, pts, none);
+    competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra, none);
     keep_near_arc(B, q, pts);
     keep_near_arc(B, q, extra);
     Competitors& all = z.all;
@@ -1981,14 +2006,18 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
 bool cut_by_extra(const Boundary& B, const Piece& q) {
   Competitors& extra = measure_scratch().extra;
   extra.clear();
-  competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra);
   if (q.kind == Piece::kPatch) {
     const Vertex& vx = B.vertices()[q.vertex];
     V3 n[3];
     for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
-    keep_cutting(vx.y, B.probe(), n, extra);
+    const Cone cone(n);
+    competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra,
+                      [&](const V3& c, double r) { return beyond_patch(cone, vx.y, B.probe(), c, r); });
+    keep_cutting(vx.y, B.probe(), cone, extra);
     return !extra.at.empty();
   }
+  competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra,
+                    [](const V3&, double) { return false; });
   keep_near_arc(B, q, extra);
   return torus_is_cut(B, q, extra, false);
 }
