@@ -1334,8 +1334,31 @@ bool beyond_patch(const Cone& cone, const V3& y, double p, const V3& centre, dou
 // with their bisectors.
 void keep_cutting(const V3& y, double p, const Cone& cone, Competitors& pts) {
   pts.bisector.clear();
+  // A point z is kept only when z - y = d comes within p of some p w, w in
+  // the cone: |d|^2 < 2p d.w.  The cone lies in its cap, where d.w is at
+  // most t cos + s sin (t = d.axis, s = |d - t axis|) once d lies outside
+  // the cap, and on the inner side of each side's plane, where d.w is at
+  // most sqrt(|d|^2 - v^2) when d lies v beyond it; squared, without roots
+  // or divisions.  Points whose bound stays below |d|^2 by a margin far
+  // above rounding are dropped unlooked at (d at least p / 100 long, so
+  // that the margin dwarfs the rounding of 2p t cos and the sides'
+  // normals' error, below 1e-12 for a capped cone, times 2p |d|).
+  const double cc = cone.cap_cos, ss = cone.cap_sin * cone.cap_sin, p2 = p * p;
   pts.keep_if([&](std::size_t k) {
     const V3 d = sub(pts.at[k], y);
+    if (cone.capped) {
+      const double l2 = dot(d, d);
+      if (l2 > 1e-4 * p2) {
+        const double low = l2 * (1 - 1e-9), t = dot(cone.axis, d);
+        if (t < 0 || t * t < l2 * (cc * cc) * (1 - 1e-9)) {
+          const double room = low - 2 * p * t * cc;
+          if (room > 0 && 4 * p2 * (l2 - t * t) * ss < room * room) return false;
+        }
+        const double v = -std::min(dot(cone.inward[0], d),
+                                   std::min(dot(cone.inward[1], d), dot(cone.inward[2], d)));
+        if (v > 0 && 4 * p2 * (l2 - v * v) < low * low) return false;
+      }
+    }
     const double l = norm(d);
     if (!(l > 1e-9) || l >= 2 * p) return false;
     const V3 u = times(1.0 / l, d);
