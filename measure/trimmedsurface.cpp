@@ -793,12 +793,17 @@ class Polytope {
   // Corners within the slack of the plane count as inside.
   bool clip(const Half& h) {
     // The faces' corners and uniq_ hold the same points: the same answers.
-    bool out = false, in = false;
-    for (const V3& x : uniq_) {
-      (dot(h.n, x) - h.e > slack_ ? out : in) = true;
-      if (out && in) break;
-    }
-    if (!out) return !faces_.empty();
+    // Whether some corner is out, then (the corners before the first out
+    // being in) whether some is in.
+    const V3* x = uniq_.data();
+    const V3* const end = x + uniq_.size();
+    const double nx = h.n.x, ny = h.n.y, nz = h.n.z, e = h.e, slack = slack_;
+    auto out_of = [&](const V3& c) { return nx * c.x + ny * c.y + nz * c.z - e > slack; };
+    while (x != end && !out_of(*x)) ++x;
+    if (x == end) return !faces_.empty();
+    bool in = x != uniq_.data();
+    if (!in)
+      for (const V3* r = x + 1; r != end && !in; ++r) in = !out_of(*r);
     if (!in) {
       faces_.clear();
       pts_.clear();
