@@ -1462,11 +1462,14 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   owners_near(
       B, q, y,
       [&](const V3& g, double gap) {
+        double in = HUGE_VAL;
+        for (const V3& x : common.corners()) in = std::min(in, dot(g, x));
+        // max(least, in) >= in (least is never NaN) and rounding is
+        // monotone: when the corners settle it, the cone is not needed.
+        if (gap + 2 * in >= 0) return true;
         const double l = norm(g);
         const double least =
             l > 0 ? -p * std::max(0.0, l * cone_reach(directions, times(-1 / l, g))) : 0;
-        double in = HUGE_VAL;
-        for (const V3& x : common.corners()) in = std::min(in, dot(g, x));
         return gap + 2 * std::max(least, in) >= 0;
       },
       owners);
@@ -1720,6 +1723,8 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
         const double gu = dot(g, w), gv = dot(g, o.a);
         double in = HUGE_VAL;
         for (const P2& x : poly) in = std::min(in, gu * x.u + gv * x.v);
+        // As for a patch: the polygon's corners may settle it alone.
+        if (!poly.empty() && gap + 2 * in >= 0) return true;
         // The greatest of A cos a + B sin a over [tj, tk] (shorter than pi):
         // |(A, B)| where its angle lies within, else the larger end.  When
         // both give the same answer the angle is not needed.
