@@ -786,6 +786,8 @@ class Polytope {
     slack_ = o.slack_;
   }
   bool empty() const { return faces_.empty(); }
+  // Whether the last clip changed it.
+  bool moved() const { return moved_; }
   // Every corner, once (the corners of the faces, each bit pattern once).
   const std::vector<V3>& corners() const { return uniq_; }
 
@@ -800,7 +802,8 @@ class Polytope {
     const double nx = h.n.x, ny = h.n.y, nz = h.n.z, e = h.e, slack = slack_;
     auto out_of = [&](const V3& c) { return nx * c.x + ny * c.y + nz * c.z - e > slack; };
     while (x != end && !out_of(*x)) ++x;
-    if (x == end) return !faces_.empty();
+    moved_ = x != end;
+    if (!moved_) return !faces_.empty();
     bool in = x != uniq_.data();
     if (!in)
       for (const V3* r = x + 1; r != end && !in; ++r) in = !out_of(*r);
@@ -998,6 +1001,7 @@ class Polytope {
   std::vector<double> angle_;
   std::vector<std::pair<double, std::size_t>> order_;
   double slack_ = 0;
+  bool moved_ = false;
 };
 
 // Buffers of the measures, kept from piece to piece.
@@ -1010,6 +1014,7 @@ struct Scratch {
   const void* shared_for = nullptr;
   std::vector<std::size_t> owners;
   std::vector<Half> cell, planes;
+  std::vector<char> fine_only;  // per plane
   std::vector<int> ids;
 };
 Scratch& scratch() {
@@ -1308,14 +1313,25 @@ bool cone_reaches(const Cone& c, const V3& d, double p, double l) {
   return false;
 }
 
+// What a run of a piece's measure met: arc points among a patch's planes
+// or among the points that cut a slice; and whether a point of the fine
+// set alone changed a polytope or a polygon (when none did, the coarse run
+// meets the same polytopes and polygons, one for one: the same values).
+struct RunUse {
+  bool arc = false, fine = false;
+};
+
 // The bisectors of the points that cut the ball B(y, p) inside the cone of
 // the directions n (of the coarse set only, when asked): those that
-// keep_cutting kept, made there.
-void cone_bisectors(const Competitors& pts, bool coarse, std::vector<Half>& out, bool* arc_used) {
+// keep_cutting kept, made there; with whether each is of the fine set
+// alone.
+void cone_bisectors(const Competitors& pts, bool coarse, std::vector<Half>& out,
+                    std::vector<char>& fine_only, RunUse* use) {
   for (std::size_t k = 0; k < pts.at.size(); ++k) {
     if (coarse && !pts.coarse(k)) continue;
     out.push_back(pts.bisector[k]);
-    if (pts.kind[k] != 0) *arc_used = true;
+    fine_only.push_back(!pts.coarse(k));
+    if (pts.kind[k] != 0) use->arc = true;
   }
 }
 
@@ -1377,14 +1393,16 @@ void keep_cutting(const V3& y, double p, const Cone& cone, Competitors& pts) {
 // directions to the three centres and nearer to y than to every competitor
 // point (the extra ones as well), per owner's power cell.
 void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
-                   const Competitors& extra, bool coarse, Tally& t, bool* arc_used) {
+                   const Competitors& extra, bool coarse, Tally& t, RunUse* use) {
   const double p = B.probe();
   const Vertex& vx = B.vertices()[q.vertex];
   const V3 y = vx.y;
   V3 n[3];
   for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, y));
   std::vector<Half>& hs = scratch().planes;
+  std::vector<char>& fine_only = scratch().fine_only;
   hs.clear();
+  fine_only.assign(3, 0);
   for (int i = 0; i < 3; ++i) {
     V3 g = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
     const double l = norm(g);
@@ -1397,20 +1415,23 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   const double solid = 2 * std::atan2(std::fabs(dot(n[0], cross(n[1], n[2]))),
                                       1 + dot(n[0], n[1]) + dot(n[1], n[2]) + dot(n[2], n[0]));
   const double whole = p * p * solid;
-  cone_bisectors(pts, coarse, hs, arc_used);
+  cone_bisectors(pts, coarse, hs, fine_only, use);
   // About y, within a regular tetrahedron about the ball (corners at three
   // times its inradius).
   Polytope& common = scratch().common;
-  auto cut = [&](Polytope& poly, const Half& h) {
+  auto cut = [&](Polytope& poly, const Half& h, bool fine) {
     // Planes that miss the ball are left out.
     const double e = h.e - dot(h.n, y);
     if (e >= p) return true;
-    return poly.clip(Half{h.n, e});
+    const bool left = poly.clip(Half{h.n, e});
+    if (fine && poly.moved()) use->fine = true;
+    return left;
   };
+  // The polytope's own planes tell those of the fine set alone.
   auto cut_range = [&](Polytope& poly, const std::vector<Half>& list, std::size_t from,
                        std::size_t to) {
     for (std::size_t k = from; k < to; ++k)
-      if (!cut(poly, list[k])) return false;
+      if (!cut(poly, list[k], &list == &hs && fine_only[k])) return false;
     return true;
   };
   auto cut_all = [&](Polytope& poly, const std::vector<Half>& list, std::size_t from) {
@@ -1445,7 +1466,7 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
     if (left) common.ball(p, &vol, &area);
     t.taken += area;
     const std::size_t from = hs.size();
-    cone_bisectors(extra, coarse, hs, arc_used);
+    cone_bisectors(extra, coarse, hs, fine_only, use);
     left = left && cut_all(common, hs, from);
     vol = area = 0;
     if (left) common.ball(p, &vol, &area);
@@ -1681,7 +1702,7 @@ void torus_frame(const Boundary& B, const Piece& q, TorusFrame& f) {
 
 void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double b,
                  const Competitors& pts, const Competitors& extra, bool coarse, Tally& t,
-                 bool* arc_used) {
+                 RunUse* use) {
   const double p = B.probe();
   const Circle& o = B.circles()[q.circle];
   const V3 e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
@@ -1698,7 +1719,10 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
       const V3 d = sub(zs.at[k], y);
       const double a = dot(d, w), c = dot(d, o.a), h = dot(d, d) / 2;
       if (h * h >= p * p * (a * a + c * c)) continue;  // the line misses the disc
-      if (clip2(g, a, c, h, work) && zs.kind[k] != 0) *arc_used = true;
+      if (clip2(g, a, c, h, work)) {
+        if (zs.kind[k] != 0) use->arc = true;
+        if (zs.kind[k] == 2) use->fine = true;
+      }
     }
   };
   cut_by(pts, poly);
@@ -1787,7 +1811,7 @@ const double kTolerance = 1e-5;
 // Its tallies are dead by the time it recurses: one set serves every level.
 void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double a, double b,
                  const Competitors& pts, const Competitors& extra, bool coarse, double tol,
-                 int depth, Tally& t, bool* arc_used) {
+                 int depth, Tally& t, RunUse* use) {
   const std::size_t n = q.owners.size();
   static thread_local Tally kron, gauss, slice;
   kron.reset(n);
@@ -1797,7 +1821,7 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
     const int i = k < 4 ? k : 6 - k;
     const double x = k < 4 ? c - h * kNode[i] : c + h * kNode[i];
     slice.reset(n);
-    torus_slice(B, q, f, x, pts, extra, coarse, slice, arc_used);
+    torus_slice(B, q, f, x, pts, extra, coarse, slice, use);
     kron.add(slice, kKronrod[i]);
     if (i % 2 == 1) gauss.add(slice, kGauss[i / 2]);
   }
@@ -1810,8 +1834,8 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
     t.add(kron, h);
     return;
   }
-  torus_range(B, q, f, a, c, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
-  torus_range(B, q, f, c, b, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
+  torus_range(B, q, f, a, c, pts, extra, coarse, tol / 2, depth - 1, t, use);
+  torus_range(B, q, f, c, b, pts, extra, coarse, tol / 2, depth - 1, t, use);
 }
 
 // The measures of a piece with its competitor arcs stood for by points
@@ -2014,19 +2038,26 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
   }
   TorusFrame& frame = measure_scratch().frame;
   if (q.kind == Piece::kTorus) torus_frame(B, q, frame);
-  auto run = [&](bool coarse, Tally& out, bool* arc_used) {
+  auto run = [&](bool coarse, Tally& out, RunUse* use) {
     out.reset(q.owners.size());
     if (q.kind == Piece::kPatch)
-      patch_measure(B, q, pts, extra, coarse, out, arc_used);
+      patch_measure(B, q, pts, extra, coarse, out, use);
     else
-      torus_range(B, q, frame, q.b0, q.b1, pts, extra, coarse, kTolerance, 6, out, arc_used);
+      torus_range(B, q, frame, q.b0, q.b1, pts, extra, coarse, kTolerance, 6, out, use);
   };
-  bool arc_used = false;
-  run(false, t, &arc_used);
+  RunUse use;
+  run(false, t, &use);
   // When no arc point cut anything, the coarse set gives the same.
-  if (!arc_used) return true;
+  if (!use.arc) return true;
   Tally& wide = z.wide;
-  run(true, wide, &arc_used);
+  if (use.fine) {
+    run(true, wide, &use);
+  } else {
+    // The coarse run would meet the fine run's polytopes and polygons,
+    // one for one: its values, bit for bit.
+    wide = t;
+    scratch().shared_for = nullptr;
+  }
   Tally& fine = z.fine;
   fine = t;
   t.reset(q.owners.size());
