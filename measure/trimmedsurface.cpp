@@ -513,6 +513,63 @@ class Neighbourhood {
   mutable std::unordered_map<long long, FreeCircle> circles_;
 };
 
+// Numbers by key (keys never negative), in one table without nodes.
+class KeyMap {
+ public:
+  void reserve(std::size_t n) {
+    std::size_t cap = 16;
+    int bits = 4;
+    while (cap < 2 * n + 2) {
+      cap *= 2;
+      ++bits;
+    }
+    keys_.assign(cap, -1);
+    values_.resize(cap);
+    shift_ = 64 - bits;
+    size_ = 0;
+  }
+  // The number of the key, -1 when none.
+  int find(long long key) const {
+    if (keys_.empty()) return -1;
+    for (std::size_t i = slot(key);; i = (i + 1) & (keys_.size() - 1)) {
+      if (keys_[i] == key) return values_[i];
+      if (keys_[i] < 0) return -1;
+    }
+  }
+  // The key's number, made `value` when it had none (then second is true).
+  std::pair<int, bool> try_emplace(long long key, int value) {
+    if (2 * (size_ + 1) > keys_.size()) grow();
+    for (std::size_t i = slot(key);; i = (i + 1) & (keys_.size() - 1)) {
+      if (keys_[i] == key) return {values_[i], false};
+      if (keys_[i] < 0) {
+        keys_[i] = key;
+        values_[i] = value;
+        ++size_;
+        return {value, true};
+      }
+    }
+  }
+
+ private:
+  std::size_t slot(long long key) const {
+    return static_cast<std::size_t>((static_cast<unsigned long long>(key) * 0x9E3779B97F4A7C15ull) >>
+                                    shift_);
+  }
+  void grow() {
+    std::vector<long long> keys;
+    std::vector<int> values;
+    keys.swap(keys_);
+    values.swap(values_);
+    reserve(keys.size() + 8);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      if (keys[i] >= 0) try_emplace(keys[i], values[i]);
+  }
+  std::vector<long long> keys_;
+  std::vector<int> values_;
+  int shift_ = 60;
+  std::size_t size_ = 0;
+};
+
 class Boundary {
  public:
   // The balls (expanded by p) that come within `margin` of the box [lo,
@@ -532,16 +589,21 @@ class Boundary {
     });
     std::sort(balls_.begin(), balls_.end(),
               [](const Ball& a, const Ball& b) { return a.atom < b.atom; });
-    local_.reserve(2 * balls_.size());
-    for (std::size_t j = 0; j < balls_.size(); ++j) local_[balls_[j].atom] = static_cast<int>(j);
+    // Each atom's ball, while the boundary is made (-1 for none); left
+    // all -1 again.
+    std::vector<int>& local = local_of();
+    if (local.size() < atoms.size()) local.resize(atoms.size(), -1);
+    for (std::size_t j = 0; j < balls_.size(); ++j)
+      local[static_cast<std::size_t>(balls_[j].atom)] = static_cast<int>(j);
     // Room for a circle per pair and about as many vertices: no rehashing.
     circle_of_.reserve(pairs.size());
     seen_.reserve(pairs.size());
     for (const auto& e : pairs) {
-      const auto j = local_.find(e.first), k = local_.find(e.second);
-      if (j != local_.end() && k != local_.end())
-        add_circle(near, j->second, k->second, lo, hi, margin);
+      const int j = local[static_cast<std::size_t>(e.first)];
+      const int k = local[static_cast<std::size_t>(e.second)];
+      if (j >= 0 && k >= 0) add_circle(near, j, k, lo, hi, margin);
     }
+    for (const Ball& b : balls_) local[static_cast<std::size_t>(b.atom)] = -1;
     index();
   }
 
@@ -554,8 +616,7 @@ class Boundary {
   // The circle of balls j and k, -1 when none is kept.
   int circle(int j, int k) const {
     if (j > k) std::swap(j, k);
-    const auto it = circle_of_.find(static_cast<long long>(j) * (1 << 30) + k);
-    return it == circle_of_.end() ? -1 : it->second;
+    return circle_of_.find(static_cast<long long>(j) * (1 << 30) + k);
   }
 
   // The vertices and arcs that may come within `reach` of x (a superset).
@@ -634,7 +695,7 @@ class Boundary {
     o.k = k;
     const int c = static_cast<int>(circles_.size());
     circles_.push_back(o);
-    circle_of_.emplace(static_cast<long long>(j) * (1 << 30) + k, c);
+    circle_of_.try_emplace(static_cast<long long>(j) * (1 << 30) + k, c);
     if (f.whole) {
       arcs_.push_back(Arc{c, 0, kTwoPi, o.m, o.rho, {-1, -1}});
       arc_source_.emplace_back(&f, 0);
@@ -654,9 +715,16 @@ class Boundary {
   // The ball of an atom, added when it is not among the balls yet (it
   // lies farther than the margin: so do the vertices on it).
   int local(const Neighbourhood& near, int atom) {
-    const auto it = local_.try_emplace(atom, static_cast<int>(balls_.size()));
-    if (it.second) balls_.push_back(near.ball_of(atom));
-    return it.first->second;
+    int& k = local_of()[static_cast<std::size_t>(atom)];
+    if (k < 0) {
+      k = static_cast<int>(balls_.size());
+      balls_.push_back(near.ball_of(atom));
+    }
+    return k;
+  }
+  static std::vector<int>& local_of() {
+    static thread_local std::vector<int> local;
+    return local;
   }
 
   // The vertex's index, made when new.
@@ -670,7 +738,7 @@ class Boundary {
         side;
     const auto it = seen_.try_emplace(key, static_cast<int>(vertices_.size()));
     if (it.second) vertices_.push_back(Vertex{y, {b[0], b[1], b[2]}});
-    return it.first->second;
+    return it.first;
   }
 
   // A grid of cells of edge 2p over the features, for near().
@@ -726,8 +794,7 @@ class Boundary {
   double p_;
   bool ring_;  // circles kept by their points' distance, not their discs'
   std::vector<Ball> balls_;
-  std::unordered_map<int, int> local_;  // atom to ball
-  std::unordered_map<long long, int> circle_of_;
+  KeyMap circle_of_;
   CellLists vertex_cells_, arc_cells_;
   bool indexed_ = false;
   double origin_[3] = {0, 0, 0}, edge_ = 1;
@@ -737,7 +804,7 @@ class Boundary {
   std::vector<Circle> circles_;
   std::vector<Arc> arcs_;
   std::vector<Vertex> vertices_;
-  std::unordered_map<long long, int> seen_;
+  KeyMap seen_;  // vertices by their balls and side
   // Per arc: its circle among the neighbourhood's, and which span.
   std::vector<std::pair<const Neighbourhood::FreeCircle*, std::size_t>> arc_source_;
 };
