@@ -21,10 +21,10 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <set>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -149,6 +149,63 @@ struct CellLists {
     std::vector<int> next(start.begin(), start.end() - 1);
     for (const auto& x : placed) items[static_cast<std::size_t>(next[x.first]++)] = x.second;
   }
+};
+
+// Numbers by key (keys never negative), in one table without nodes.
+class KeyMap {
+ public:
+  void reserve(std::size_t n) {
+    std::size_t cap = 16;
+    int bits = 4;
+    while (cap < 2 * n + 2) {
+      cap *= 2;
+      ++bits;
+    }
+    keys_.assign(cap, -1);
+    values_.resize(cap);
+    shift_ = 64 - bits;
+    size_ = 0;
+  }
+  // The number of the key, -1 when none.
+  int find(long long key) const {
+    if (keys_.empty()) return -1;
+    for (std::size_t i = slot(key);; i = (i + 1) & (keys_.size() - 1)) {
+      if (keys_[i] == key) return values_[i];
+      if (keys_[i] < 0) return -1;
+    }
+  }
+  // The key's number, made `value` when it had none (then second is true).
+  std::pair<int, bool> try_emplace(long long key, int value) {
+    if (2 * (size_ + 1) > keys_.size()) grow();
+    for (std::size_t i = slot(key);; i = (i + 1) & (keys_.size() - 1)) {
+      if (keys_[i] == key) return {values_[i], false};
+      if (keys_[i] < 0) {
+        keys_[i] = key;
+        values_[i] = value;
+        ++size_;
+        return {value, true};
+      }
+    }
+  }
+
+ private:
+  std::size_t slot(long long key) const {
+    return static_cast<std::size_t>((static_cast<unsigned long long>(key) * 0x9E3779B97F4A7C15ull) >>
+                                    shift_);
+  }
+  void grow() {
+    std::vector<long long> keys;
+    std::vector<int> values;
+    keys.swap(keys_);
+    values.swap(values_);
+    reserve(keys.size() + 8);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      if (keys[i] >= 0) try_emplace(keys[i], values[i]);
+  }
+  std::vector<long long> keys_;
+  std::vector<int> values_;
+  int shift_ = 60;
+  std::size_t size_ = 0;
 };
 
 // A spatial index of the atoms and of the edges of the tetrahedra that can
@@ -311,11 +368,21 @@ class Neighbourhood {
   Ball ball_of(int i) const { return ball(i); }
   // Without `spans`, the circle alone: its spans wait until asked for.
   const FreeCircle& circle(int i, int k, bool spans = true) const {
-    const auto found = circles_.try_emplace(static_cast<long long>(i) * (1 << 30) + k);
-    FreeCircle& f = found.first->second;
-    if (found.second) make_circle(i, k, f);
+    const auto found = circle_at_.try_emplace(static_cast<long long>(i) * (1 << 30) + k,
+                                              static_cast<int>(circles_.size()));
+    if (found.second) {
+      circles_.emplace_back();
+      make_circle(i, k, circles_.back());
+    }
+    FreeCircle& f = circles_[static_cast<std::size_t>(found.first)];
     if (spans && f.meets && !f.covered) cover_circle(i, f);
     return f;
+  }
+  // The same circle with its spans.
+  const FreeCircle& covered(const FreeCircle& f) const {
+    FreeCircle& g = const_cast<FreeCircle&>(f);  // one of circles_
+    if (g.meets && !g.covered) cover_circle(g.o.j, g);
+    return g;
   }
 
  private:
@@ -510,64 +577,9 @@ class Neighbourhood {
   mutable std::vector<const info*> corner_;  // per atom, as a corner of the tetrahedra
   mutable CellLists higher_, lower_in_;
   mutable int stamp_ = 0;
-  mutable std::unordered_map<long long, FreeCircle> circles_;
-};
-
-// Numbers by key (keys never negative), in one table without nodes.
-class KeyMap {
- public:
-  void reserve(std::size_t n) {
-    std::size_t cap = 16;
-    int bits = 4;
-    while (cap < 2 * n + 2) {
-      cap *= 2;
-      ++bits;
-    }
-    keys_.assign(cap, -1);
-    values_.resize(cap);
-    shift_ = 64 - bits;
-    size_ = 0;
-  }
-  // The number of the key, -1 when none.
-  int find(long long key) const {
-    if (keys_.empty()) return -1;
-    for (std::size_t i = slot(key);; i = (i + 1) & (keys_.size() - 1)) {
-      if (keys_[i] == key) return values_[i];
-      if (keys_[i] < 0) return -1;
-    }
-  }
-  // The key's number, made `value` when it had none (then second is true).
-  std::pair<int, bool> try_emplace(long long key, int value) {
-    if (2 * (size_ + 1) > keys_.size()) grow();
-    for (std::size_t i = slot(key);; i = (i + 1) & (keys_.size() - 1)) {
-      if (keys_[i] == key) return {values_[i], false};
-      if (keys_[i] < 0) {
-        keys_[i] = key;
-        values_[i] = value;
-        ++size_;
-        return {value, true};
-      }
-    }
-  }
-
- private:
-  std::size_t slot(long long key) const {
-    return static_cast<std::size_t>((static_cast<unsigned long long>(key) * 0x9E3779B97F4A7C15ull) >>
-                                    shift_);
-  }
-  void grow() {
-    std::vector<long long> keys;
-    std::vector<int> values;
-    keys.swap(keys_);
-    values.swap(values_);
-    reserve(keys.size() + 8);
-    for (std::size_t i = 0; i < keys.size(); ++i)
-      if (keys[i] >= 0) try_emplace(keys[i], values[i]);
-  }
-  std::vector<long long> keys_;
-  std::vector<int> values_;
-  int shift_ = 60;
-  std::size_t size_ = 0;
+  // The circles made, kept in place, by key.
+  mutable std::deque<FreeCircle> circles_;
+  mutable KeyMap circle_at_;
 };
 
 class Boundary {
@@ -689,7 +701,7 @@ class Boundary {
       const double r = std::sqrt(std::max(0.0, dot(w, w) - h * h)) - g.o.rho;
       if (std::sqrt(h * h + r * r) - half > margin) return;
     }
-    const Neighbourhood::FreeCircle& f = near.circle(balls_[j].atom, balls_[k].atom);
+    const Neighbourhood::FreeCircle& f = near.covered(g);
     Circle o = f.o;
     o.j = j;
     o.k = k;
