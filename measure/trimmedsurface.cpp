@@ -908,9 +908,10 @@ class Polytope {
       // Each corner's distance once: the next side's start is this one's end.
       const double d0 = dot(h.n, pts_[static_cast<std::size_t>(f.from)]) - h.e;
       double dnext = d0;
+      const V3* const corners = pts_.data() + f.from;
       for (int k = 0; k < f.n; ++k) {
-        const V3& p = pts_[static_cast<std::size_t>(f.from + k)];
-        const V3& q = pts_[static_cast<std::size_t>(f.from + (k + 1) % f.n)];
+        const V3& p = corners[k];
+        const V3& q = corners[k + 1 < f.n ? k + 1 : 0];
         const double dp = dnext, dq = k + 1 < f.n ? dot(h.n, q) - h.e : d0;
         dnext = dq;
         const bool pin = dp <= slack_, qin = dq <= slack_;
@@ -973,9 +974,9 @@ class Polytope {
       s.disc2 = h < R ? R * R - h * h : 0;
       s.sector_volume = h * R * R / 2 - h * h * h / 6 - R * R * R / 3;
       s.sector_area = R * (R - h);
+      const V3* const corners = pts_.data() + f.from;
       for (int k = 0; k < f.n; ++k)
-        side(s, pts_[static_cast<std::size_t>(f.from + k)],
-             pts_[static_cast<std::size_t>(f.from + (k + 1) % f.n)], volume, area);
+        side(s, corners[k], corners[k + 1 < f.n ? k + 1 : 0], volume, area);
     }
   }
 
@@ -1616,7 +1617,7 @@ bool clip2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>&
   const std::size_t n = poly.size();
   for (std::size_t k = 0; k < n; ++k) {
     const P2& P = poly[k];
-    const P2& Q = poly[(k + 1) % n];
+    const P2& Q = poly[k + 1 < n ? k + 1 : 0];
     const double fp = a * P.u + b * P.v - c, fq = a * Q.u + b * Q.v - c;
     if (fp <= 0) work.push_back(P);
     if ((fp < 0 && fq > 0) || (fp > 0 && fq < 0)) {
@@ -1659,7 +1660,7 @@ void disc_part(const std::vector<P2>& poly, double R, double rho, double* vol, d
   bool have_exit = false, have_entry = false;
   for (std::size_t k = 0; k < n; ++k) {
     const P2& P = poly[k];
-    const P2& Q = poly[(k + 1) % n];
+    const P2& Q = poly[k + 1 < n ? k + 1 : 0];
     const double du = Q.u - P.u, dv = Q.v - P.v;
     const double A = du * du + dv * dv, Bh = P.u * du + P.v * dv, C = P.u * P.u + P.v * P.v - R * R;
     if (!(A > 0)) continue;
@@ -1692,7 +1693,7 @@ void disc_part(const std::vector<P2>& poly, double R, double rho, double* vol, d
     // outside.
     for (std::size_t k = 0; k < n; ++k) {
       const P2& P = poly[k];
-      const P2& Q = poly[(k + 1) % n];
+      const P2& Q = poly[k + 1 < n ? k + 1 : 0];
       if ((Q.u - P.u) * (0 - P.v) - (Q.v - P.v) * (0 - P.u) < 0) return;
     }
     arc(0, kTwoPi);
