@@ -1384,6 +1384,9 @@ bool cone_reaches(const Cone& c, const V3& d, double p, double l) {
     const V3 q = along(d, -dot(d, g), g);
     const double ql = norm(q);
     if (!(ql > 0)) continue;
+    // A side whose greatest cosine cannot pass leaves the answer as it is
+    // (max and rounding are monotone): where it lies is not needed.
+    if (ql * 2 * p <= l) continue;
     const V3 qh = times(1.0 / ql, q);
     if (dot(cross(u, qh), g) >= 0 && dot(cross(qh, w), g) >= 0) {
       best = std::max(best, ql);
