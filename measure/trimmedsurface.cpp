@@ -631,8 +631,12 @@ class Boundary {
     return circle_of_.find(static_cast<long long>(j) * (1 << 30) + k);
   }
 
-  // The vertices and arcs that may come within `reach` of x (a superset).
-  void near(const V3& x, double reach, std::vector<int>& vertices, std::vector<int>& arcs) const {
+  // The vertices and arcs that may come within `reach` of x (a superset),
+  // of those that `vertex` and `arc` keep, ascending (kept before sorting:
+  // fewer to sort).
+  template <class KeepVertex, class KeepArc>
+  void near(const V3& x, double reach, std::vector<int>& vertices, std::vector<int>& arcs,
+            KeepVertex&& vertex, KeepArc&& arc) const {
     vertices.clear();
     arcs.clear();
     if (!indexed_) return;
@@ -643,13 +647,15 @@ class Boundary {
       for (int j = lo[1]; j <= hi[1]; ++j)
         for (int k = lo[2]; k <= hi[2]; ++k) {
           const std::size_t c = static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + k);
-          vertices.insert(vertices.end(), vertex_cells_.items.begin() + vertex_cells_.start[c],
-                          vertex_cells_.items.begin() + vertex_cells_.start[c + 1]);
+          for (int x = vertex_cells_.start[c]; x < vertex_cells_.start[c + 1]; ++x) {
+            const int v = vertex_cells_.items[static_cast<std::size_t>(x)];
+            if (vertex(v)) vertices.push_back(v);
+          }
           for (int x = arc_cells_.start[c]; x < arc_cells_.start[c + 1]; ++x) {
             const int a = arc_cells_.items[static_cast<std::size_t>(x)];
             if (seen_arc_[static_cast<std::size_t>(a)] != stamp_) {
               seen_arc_[static_cast<std::size_t>(a)] = stamp_;
-              arcs.push_back(a);
+              if (arc(a)) arcs.push_back(a);
             }
           }
         }
@@ -2194,11 +2200,21 @@ void gather(Piece& q, const Boundary& B, const std::vector<int>& skip_circles, i
   const double p = B.probe();
   const double reach = q.radius + p;
   static thread_local std::vector<int> vertices, arcs;
-  B.near(q.centre, reach, vertices, arcs);
+  B.near(
+      q.centre, reach, vertices, arcs,
+      [&](int kk) {
+        return kk != skip_vertex &&
+               !(dist2(B.vertices()[static_cast<std::size_t>(kk)].y, q.centre) >= reach * reach);
+      },
+      [&](int kk) {
+        const Arc& a = B.arcs()[static_cast<std::size_t>(kk)];
+        if (std::find(skip_circles.begin(), skip_circles.end(), a.circle) != skip_circles.end())
+          return false;
+        const double r = reach + a.reach;
+        return !(dist2(a.centre, q.centre) >= r * r);
+      });
   for (int kk : vertices) {
-    if (kk == skip_vertex) continue;
     const Vertex& v = B.vertices()[static_cast<std::size_t>(kk)];
-    if (dist2(v.y, q.centre) >= reach * reach) continue;
     // The points of a torus's own circle cut it only beyond its axis,
     // which its own cut already takes.
     bool skip = false;
@@ -2212,10 +2228,6 @@ void gather(Piece& q, const Boundary& B, const std::vector<int>& skip_circles, i
   }
   for (int kk : arcs) {
     const Arc& a = B.arcs()[static_cast<std::size_t>(kk)];
-    if (std::find(skip_circles.begin(), skip_circles.end(), a.circle) != skip_circles.end())
-      continue;
-    const double r = reach + a.reach;
-    if (dist2(a.centre, q.centre) >= r * r) continue;
     // An end of the arc well within reach settles it.
     bool within = false;
     for (int e : a.ends)
