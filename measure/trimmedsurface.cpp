@@ -2213,6 +2213,10 @@ void gather(Piece& q, const Boundary& B, const std::vector<int>& skip_circles, i
         const double r = reach + a.reach;
         return !(dist2(a.centre, q.centre) >= r * r);
       });
+  // Room for all that can come (most often all go to the plain lists).
+  q.points.reserve(vertices.size());
+  q.arcs.reserve(arcs.size());
+  q.owners.reserve(B.balls().size());
   for (int kk : vertices) {
     const Vertex& v = B.vertices()[static_cast<std::size_t>(kk)];
     // The points of a torus's own circle cut it only beyond its axis,
@@ -2373,6 +2377,10 @@ MeasuredPiece measure_piece(const Boundary& B, const Piece& q, const Atoms& atom
   if (!m.cut) return m;
   m.trimmed = t.trimmed;
   m.taken = t.taken;
+  // Room for the owners and the closed forms' atoms (at most three more).
+  for (auto* v : {&m.area, &m.volume, &m.closed_area, &m.closed_volume})
+    v->reserve(q.owners.size() + 3);
+  m.atoms.reserve(q.owners.size() + 3);
   for (std::size_t k = 0; k < q.owners.size(); ++k) {
     m.atoms.push_back(B.balls()[q.owners[k]].atom);
     m.area.push_back(t.area[k]);
