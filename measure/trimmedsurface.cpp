@@ -610,6 +610,10 @@ class Boundary {
     // Room for a circle per pair and about as many vertices: no rehashing.
     circle_of_.reserve(pairs.size());
     seen_.reserve(pairs.size());
+    circles_.reserve(pairs.size());
+    arcs_.reserve(pairs.size());
+    arc_source_.reserve(pairs.size());
+    vertices_.reserve(pairs.size());
     for (const auto& e : pairs) {
       const int j = local[static_cast<std::size_t>(e.first)];
       const int k = local[static_cast<std::size_t>(e.second)];
@@ -676,6 +680,7 @@ class Boundary {
     const Circle& o = circles_[static_cast<std::size_t>(a.circle)];
     const int n = 2 * std::max(1, static_cast<int>(std::ceil(a.span * o.rho / spacing)));
     out.clear();
+    out.reserve(static_cast<std::size_t>(n) + 1);
     for (int i = 0; i <= n; ++i) out.push_back(o.point(a.lo + a.span * i / n));
     made = spacing;
     return out;
