@@ -335,6 +335,7 @@ class Neighbourhood {
     const V3 c{a.x, a.y, a.z};
     const double R = a.radius + p_;
     if (!(R > 0)) return out;
+    out.reserve(32);  // about as many as a ball meets
     atoms_near(c, c, R + most_, [&](int l) {
       const info& b = atoms_[static_cast<std::size_t>(l)];
       const double r = R + b.radius + p_;
