@@ -21,10 +21,10 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <memory>
 #include <set>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -149,6 +149,63 @@ struct CellLists {
     std::vector<int> next(start.begin(), start.end() - 1);
     for (const auto& x : placed) items[static_cast<std::size_t>(next[x.first]++)] = x.second;
   }
+};
+
+// Numbers by key (keys never negative), in one table without nodes.
+class KeyMap {
+ public:
+  void reserve(std::size_t n) {
+    std::size_t cap = 16;
+    int bits = 4;
+    while (cap < 2 * n + 2) {
+      cap *= 2;
+      ++bits;
+    }
+    keys_.assign(cap, -1);
+    values_.resize(cap);
+    shift_ = 64 - bits;
+    size_ = 0;
+  }
+  // The number of the key, -1 when none.
+  int find(long long key) const {
+    if (keys_.empty()) return -1;
+    for (std::size_t i = slot(key);; i = (i + 1) & (keys_.size() - 1)) {
+      if (keys_[i] == key) return values_[i];
+      if (keys_[i] < 0) return -1;
+    }
+  }
+  // The key's number, made `value` when it had none (then second is true).
+  std::pair<int, bool> try_emplace(long long key, int value) {
+    if (2 * (size_ + 1) > keys_.size()) grow();
+    for (std::size_t i = slot(key);; i = (i + 1) & (keys_.size() - 1)) {
+      if (keys_[i] == key) return {values_[i], false};
+      if (keys_[i] < 0) {
+        keys_[i] = key;
+        values_[i] = value;
+        ++size_;
+        return {value, true};
+      }
+    }
+  }
+
+ private:
+  std::size_t slot(long long key) const {
+    return static_cast<std::size_t>((static_cast<unsigned long long>(key) * 0x9E3779B97F4A7C15ull) >>
+                                    shift_);
+  }
+  void grow() {
+    std::vector<long long> keys;
+    std::vector<int> values;
+    keys.swap(keys_);
+    values.swap(values_);
+    reserve(keys.size() + 8);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+      if (keys[i] >= 0) try_emplace(keys[i], values[i]);
+  }
+  std::vector<long long> keys_;
+  std::vector<int> values_;
+  int shift_ = 60;
+  std::size_t size_ = 0;
 };
 
 // A spatial index of the atoms and of the edges of the tetrahedra that can
@@ -278,6 +335,7 @@ class Neighbourhood {
     const V3 c{a.x, a.y, a.z};
     const double R = a.radius + p_;
     if (!(R > 0)) return out;
+    out.reserve(32);  // about as many as a ball meets
     atoms_near(c, c, R + most_, [&](int l) {
       const info& b = atoms_[static_cast<std::size_t>(l)];
       const double r = R + b.radius + p_;
@@ -311,11 +369,21 @@ class Neighbourhood {
   Ball ball_of(int i) const { return ball(i); }
   // Without `spans`, the circle alone: its spans wait until asked for.
   const FreeCircle& circle(int i, int k, bool spans = true) const {
-    const auto found = circles_.try_emplace(static_cast<long long>(i) * (1 << 30) + k);
-    FreeCircle& f = found.first->second;
-    if (found.second) make_circle(i, k, f);
+    const auto found = circle_at_.try_emplace(static_cast<long long>(i) * (1 << 30) + k,
+                                              static_cast<int>(circles_.size()));
+    if (found.second) {
+      circles_.emplace_back();
+      make_circle(i, k, circles_.back());
+    }
+    FreeCircle& f = circles_[static_cast<std::size_t>(found.first)];
     if (spans && f.meets && !f.covered) cover_circle(i, f);
     return f;
+  }
+  // The same circle with its spans.
+  const FreeCircle& covered(const FreeCircle& f) const {
+    FreeCircle& g = const_cast<FreeCircle&>(f);  // one of circles_
+    if (g.meets && !g.covered) cover_circle(g.o.j, g);
+    return g;
   }
 
  private:
@@ -510,7 +578,9 @@ class Neighbourhood {
   mutable std::vector<const info*> corner_;  // per atom, as a corner of the tetrahedra
   mutable CellLists higher_, lower_in_;
   mutable int stamp_ = 0;
-  mutable std::unordered_map<long long, FreeCircle> circles_;
+  // The circles made, kept in place, by key.
+  mutable std::deque<FreeCircle> circles_;
+  mutable KeyMap circle_at_;
 };
 
 class Boundary {
@@ -532,16 +602,25 @@ class Boundary {
     });
     std::sort(balls_.begin(), balls_.end(),
               [](const Ball& a, const Ball& b) { return a.atom < b.atom; });
-    local_.reserve(2 * balls_.size());
-    for (std::size_t j = 0; j < balls_.size(); ++j) local_[balls_[j].atom] = static_cast<int>(j);
+    // Each atom's ball, while the boundary is made (-1 for none); left
+    // all -1 again.
+    std::vector<int>& local = local_of();
+    if (local.size() < atoms.size()) local.resize(atoms.size(), -1);
+    for (std::size_t j = 0; j < balls_.size(); ++j)
+      local[static_cast<std::size_t>(balls_[j].atom)] = static_cast<int>(j);
     // Room for a circle per pair and about as many vertices: no rehashing.
     circle_of_.reserve(pairs.size());
     seen_.reserve(pairs.size());
+    circles_.reserve(pairs.size());
+    arcs_.reserve(pairs.size());
+    arc_source_.reserve(pairs.size());
+    vertices_.reserve(pairs.size());
     for (const auto& e : pairs) {
-      const auto j = local_.find(e.first), k = local_.find(e.second);
-      if (j != local_.end() && k != local_.end())
-        add_circle(near, j->second, k->second, lo, hi, margin);
+      const int j = local[static_cast<std::size_t>(e.first)];
+      const int k = local[static_cast<std::size_t>(e.second)];
+      if (j >= 0 && k >= 0) add_circle(near, j, k, lo, hi, margin);
     }
+    for (const Ball& b : balls_) local[static_cast<std::size_t>(b.atom)] = -1;
     index();
   }
 
@@ -554,12 +633,15 @@ class Boundary {
   // The circle of balls j and k, -1 when none is kept.
   int circle(int j, int k) const {
     if (j > k) std::swap(j, k);
-    const auto it = circle_of_.find(static_cast<long long>(j) * (1 << 30) + k);
-    return it == circle_of_.end() ? -1 : it->second;
+    return circle_of_.find(static_cast<long long>(j) * (1 << 30) + k);
   }
 
-  // The vertices and arcs that may come within `reach` of x (a superset).
-  void near(const V3& x, double reach, std::vector<int>& vertices, std::vector<int>& arcs) const {
+  // The vertices and arcs that may come within `reach` of x (a superset),
+  // of those that `vertex` and `arc` keep, ascending (kept before sorting:
+  // fewer to sort).
+  template <class KeepVertex, class KeepArc>
+  void near(const V3& x, double reach, std::vector<int>& vertices, std::vector<int>& arcs,
+            KeepVertex&& vertex, KeepArc&& arc) const {
     vertices.clear();
     arcs.clear();
     if (!indexed_) return;
@@ -570,13 +652,15 @@ class Boundary {
       for (int j = lo[1]; j <= hi[1]; ++j)
         for (int k = lo[2]; k <= hi[2]; ++k) {
           const std::size_t c = static_cast<std::size_t>((i * dim_[1] + j) * dim_[2] + k);
-          vertices.insert(vertices.end(), vertex_cells_.items.begin() + vertex_cells_.start[c],
-                          vertex_cells_.items.begin() + vertex_cells_.start[c + 1]);
+          for (int x = vertex_cells_.start[c]; x < vertex_cells_.start[c + 1]; ++x) {
+            const int v = vertex_cells_.items[static_cast<std::size_t>(x)];
+            if (vertex(v)) vertices.push_back(v);
+          }
           for (int x = arc_cells_.start[c]; x < arc_cells_.start[c + 1]; ++x) {
             const int a = arc_cells_.items[static_cast<std::size_t>(x)];
             if (seen_arc_[static_cast<std::size_t>(a)] != stamp_) {
               seen_arc_[static_cast<std::size_t>(a)] = stamp_;
-              arcs.push_back(a);
+              if (arc(a)) arcs.push_back(a);
             }
           }
         }
@@ -597,6 +681,7 @@ class Boundary {
     const Circle& o = circles_[static_cast<std::size_t>(a.circle)];
     const int n = 2 * std::max(1, static_cast<int>(std::ceil(a.span * o.rho / spacing)));
     out.clear();
+    out.reserve(static_cast<std::size_t>(n) + 1);
     for (int i = 0; i <= n; ++i) out.push_back(o.point(a.lo + a.span * i / n));
     made = spacing;
     return out;
@@ -628,13 +713,13 @@ class Boundary {
       const double r = std::sqrt(std::max(0.0, dot(w, w) - h * h)) - g.o.rho;
       if (std::sqrt(h * h + r * r) - half > margin) return;
     }
-    const Neighbourhood::FreeCircle& f = near.circle(balls_[j].atom, balls_[k].atom);
+    const Neighbourhood::FreeCircle& f = near.covered(g);
     Circle o = f.o;
     o.j = j;
     o.k = k;
     const int c = static_cast<int>(circles_.size());
     circles_.push_back(o);
-    circle_of_.emplace(static_cast<long long>(j) * (1 << 30) + k, c);
+    circle_of_.try_emplace(static_cast<long long>(j) * (1 << 30) + k, c);
     if (f.whole) {
       arcs_.push_back(Arc{c, 0, kTwoPi, o.m, o.rho, {-1, -1}});
       arc_source_.emplace_back(&f, 0);
@@ -654,9 +739,16 @@ class Boundary {
   // The ball of an atom, added when it is not among the balls yet (it
   // lies farther than the margin: so do the vertices on it).
   int local(const Neighbourhood& near, int atom) {
-    const auto it = local_.try_emplace(atom, static_cast<int>(balls_.size()));
-    if (it.second) balls_.push_back(near.ball_of(atom));
-    return it.first->second;
+    int& k = local_of()[static_cast<std::size_t>(atom)];
+    if (k < 0) {
+      k = static_cast<int>(balls_.size());
+      balls_.push_back(near.ball_of(atom));
+    }
+    return k;
+  }
+  static std::vector<int>& local_of() {
+    static thread_local std::vector<int> local;
+    return local;
   }
 
   // The vertex's index, made when new.
@@ -670,7 +762,7 @@ class Boundary {
         side;
     const auto it = seen_.try_emplace(key, static_cast<int>(vertices_.size()));
     if (it.second) vertices_.push_back(Vertex{y, {b[0], b[1], b[2]}});
-    return it.first->second;
+    return it.first;
   }
 
   // A grid of cells of edge 2p over the features, for near().
@@ -726,8 +818,7 @@ class Boundary {
   double p_;
   bool ring_;  // circles kept by their points' distance, not their discs'
   std::vector<Ball> balls_;
-  std::unordered_map<int, int> local_;  // atom to ball
-  std::unordered_map<long long, int> circle_of_;
+  KeyMap circle_of_;
   CellLists vertex_cells_, arc_cells_;
   bool indexed_ = false;
   double origin_[3] = {0, 0, 0}, edge_ = 1;
@@ -737,7 +828,7 @@ class Boundary {
   std::vector<Circle> circles_;
   std::vector<Arc> arcs_;
   std::vector<Vertex> vertices_;
-  std::unordered_map<long long, int> seen_;
+  KeyMap seen_;  // vertices by their balls and side
   // Per arc: its circle among the neighbourhood's, and which span.
   std::vector<std::pair<const Neighbourhood::FreeCircle*, std::size_t>> arc_source_;
 };
@@ -786,6 +877,8 @@ class Polytope {
     slack_ = o.slack_;
   }
   bool empty() const { return faces_.empty(); }
+  // Whether the last clip changed it.
+  bool moved() const { return moved_; }
   // Every corner, once (the corners of the faces, each bit pattern once).
   const std::vector<V3>& corners() const { return uniq_; }
 
@@ -793,12 +886,18 @@ class Polytope {
   // Corners within the slack of the plane count as inside.
   bool clip(const Half& h) {
     // The faces' corners and uniq_ hold the same points: the same answers.
-    bool out = false, in = false;
-    for (const V3& x : uniq_) {
-      (dot(h.n, x) - h.e > slack_ ? out : in) = true;
-      if (out && in) break;
-    }
-    if (!out) return !faces_.empty();
+    // Whether some corner is out, then (the corners before the first out
+    // being in) whether some is in.
+    const V3* x = uniq_.data();
+    const V3* const end = x + uniq_.size();
+    const double nx = h.n.x, ny = h.n.y, nz = h.n.z, e = h.e, slack = slack_;
+    auto out_of = [&](const V3& c) { return nx * c.x + ny * c.y + nz * c.z - e > slack; };
+    while (x != end && !out_of(*x)) ++x;
+    moved_ = x != end;
+    if (!moved_) return !faces_.empty();
+    bool in = x != uniq_.data();
+    if (!in)
+      for (const V3* r = x + 1; r != end && !in; ++r) in = !out_of(*r);
     if (!in) {
       faces_.clear();
       pts_.clear();
@@ -821,9 +920,10 @@ class Polytope {
       // Each corner's distance once: the next side's start is this one's end.
       const double d0 = dot(h.n, pts_[static_cast<std::size_t>(f.from)]) - h.e;
       double dnext = d0;
+      const V3* const corners = pts_.data() + f.from;
       for (int k = 0; k < f.n; ++k) {
-        const V3& p = pts_[static_cast<std::size_t>(f.from + k)];
-        const V3& q = pts_[static_cast<std::size_t>(f.from + (k + 1) % f.n)];
+        const V3& p = corners[k];
+        const V3& q = corners[k + 1 < f.n ? k + 1 : 0];
         const double dp = dnext, dq = k + 1 < f.n ? dot(h.n, q) - h.e : d0;
         dnext = dq;
         const bool pin = dp <= slack_, qin = dq <= slack_;
@@ -886,9 +986,9 @@ class Polytope {
       s.disc2 = h < R ? R * R - h * h : 0;
       s.sector_volume = h * R * R / 2 - h * h * h / 6 - R * R * R / 3;
       s.sector_area = R * (R - h);
+      const V3* const corners = pts_.data() + f.from;
       for (int k = 0; k < f.n; ++k)
-        side(s, pts_[static_cast<std::size_t>(f.from + k)],
-             pts_[static_cast<std::size_t>(f.from + (k + 1) % f.n)], volume, area);
+        side(s, corners[k], corners[k + 1 < f.n ? k + 1 : 0], volume, area);
     }
   }
 
@@ -993,6 +1093,7 @@ class Polytope {
   std::vector<double> angle_;
   std::vector<std::pair<double, std::size_t>> order_;
   double slack_ = 0;
+  bool moved_ = false;
 };
 
 // Buffers of the measures, kept from piece to piece.
@@ -1005,6 +1106,7 @@ struct Scratch {
   const void* shared_for = nullptr;
   std::vector<std::size_t> owners;
   std::vector<Half> cell, planes;
+  std::vector<char> fine_only;  // per plane
   std::vector<int> ids;
 };
 Scratch& scratch() {
@@ -1122,12 +1224,17 @@ struct Competitors {
   }
 };
 
+// `beyond(centre, reach)` tells arcs (by their bounding spheres) none of
+// whose points can count.
+template <class Beyond>
 void competitor_points(const Boundary& B, const Piece& q, const std::vector<int>& points,
-                       const std::vector<int>& arcs, double spacing, Competitors& out) {
+                       const std::vector<int>& arcs, double spacing, Competitors& out,
+                       Beyond&& beyond) {
   const double reach = q.radius + B.probe();
   for (int k : points) out.add(B.vertices()[k].y, 0);
   for (int k : arcs) {
     const Arc& a = B.arcs()[k];
+    if (beyond(a.centre, a.reach)) continue;
     const Circle& o = B.circles()[a.circle];
     const int n = 2 * std::max(1, static_cast<int>(std::ceil(a.span * o.rho / spacing)));
     // Only where the arc comes within reach: |z(s) - centre|^2 < reach^2,
@@ -1289,6 +1396,9 @@ bool cone_reaches(const Cone& c, const V3& d, double p, double l) {
     const V3 q = along(d, -dot(d, g), g);
     const double ql = norm(q);
     if (!(ql > 0)) continue;
+    // A side whose greatest cosine cannot pass leaves the answer as it is
+    // (max and rounding are monotone): where it lies is not needed.
+    if (ql * 2 * p <= l) continue;
     const V3 qh = times(1.0 / ql, q);
     if (dot(cross(u, qh), g) >= 0 && dot(cross(qh, w), g) >= 0) {
       best = std::max(best, ql);
@@ -1298,24 +1408,73 @@ bool cone_reaches(const Cone& c, const V3& d, double p, double l) {
   return false;
 }
 
+// What a run of a piece's measure met: arc points among a patch's planes
+// or among the points that cut a slice; and whether a point of the fine
+// set alone changed a polytope or a polygon (when none did, the coarse run
+// meets the same polytopes and polygons, one for one: the same values).
+struct RunUse {
+  bool arc = false, fine = false;
+};
+
 // The bisectors of the points that cut the ball B(y, p) inside the cone of
 // the directions n (of the coarse set only, when asked): those that
-// keep_cutting kept, made there.
-void cone_bisectors(const Competitors& pts, bool coarse, std::vector<Half>& out, bool* arc_used) {
+// keep_cutting kept, made there; with whether each is of the fine set
+// alone.
+void cone_bisectors(const Competitors& pts, bool coarse, std::vector<Half>& out,
+                    std::vector<char>& fine_only, RunUse* use) {
   for (std::size_t k = 0; k < pts.at.size(); ++k) {
     if (coarse && !pts.coarse(k)) continue;
     out.push_back(pts.bisector[k]);
-    if (pts.kind[k] != 0) *arc_used = true;
+    fine_only.push_back(!pts.coarse(k));
+    if (pts.kind[k] != 0) use->arc = true;
   }
 }
 
-// Keeps the points whose bisectors cut the ball B(y, p) inside the cone of
-// the directions n, with their bisectors.
-void keep_cutting(const V3& y, double p, const V3* n, Competitors& pts) {
-  const Cone cone(n);
+// Whether keep_cutting keeps no point of the arc: every point z of its
+// bounding sphere lies farther than p from every y + p w, w in the cone,
+// beyond rounding (z is kept only when some |z - y - p w| < p: the cone's
+// greatest cosine with z - y exceeds |z - y| / 2p).  The distance is
+// 1-Lipschitz in z, so the sphere's centre a with room for its radius r
+// settles it: |a - y - p w|^2 = |a - y|^2 + p^2 - 2 p (a - y).w.  Only for
+// a capped cone, whose sides' normals are far from vanishing.
+bool beyond_patch(const Cone& cone, const V3& y, double p, const V3& centre, double reach) {
+  if (!cone.capped) return false;
+  const V3 d = sub(centre, y);
+  const double l = norm(d), need = p + reach;
+  if (!(l > need)) return false;
+  const double most = cone_reach(cone, times(1.0 / l, d));
+  return l * l + p * p - 2 * p * l * most > need * need + 1e-9 * (1 + l * l + p * p + need * need);
+}
+
+// Keeps the points whose bisectors cut the ball B(y, p) inside the cone,
+// with their bisectors.
+void keep_cutting(const V3& y, double p, const Cone& cone, Competitors& pts) {
   pts.bisector.clear();
+  // A point z is kept only when z - y = d comes within p of some p w, w in
+  // the cone: |d|^2 < 2p d.w.  The cone lies in its cap, where d.w is at
+  // most t cos + s sin (t = d.axis, s = |d - t axis|) once d lies outside
+  // the cap, and on the inner side of each side's plane, where d.w is at
+  // most sqrt(|d|^2 - v^2) when d lies v beyond it; squared, without roots
+  // or divisions.  Points whose bound stays below |d|^2 by a margin far
+  // above rounding are dropped unlooked at (d at least p / 100 long, so
+  // that the margin dwarfs the rounding of 2p t cos and the sides'
+  // normals' error, below 1e-12 for a capped cone, times 2p |d|).
+  const double cc = cone.cap_cos, ss = cone.cap_sin * cone.cap_sin, p2 = p * p;
   pts.keep_if([&](std::size_t k) {
     const V3 d = sub(pts.at[k], y);
+    if (cone.capped) {
+      const double l2 = dot(d, d);
+      if (l2 > 1e-4 * p2) {
+        const double low = l2 * (1 - 1e-9), t = dot(cone.axis, d);
+        if (t < 0 || t * t < l2 * (cc * cc) * (1 - 1e-9)) {
+          const double room = low - 2 * p * t * cc;
+          if (room > 0 && 4 * p2 * (l2 - t * t) * ss < room * room) return false;
+        }
+        const double v = -std::min(dot(cone.inward[0], d),
+                                   std::min(dot(cone.inward[1], d), dot(cone.inward[2], d)));
+        if (v > 0 && 4 * p2 * (l2 - v * v) < low * low) return false;
+      }
+    }
     const double l = norm(d);
     if (!(l > 1e-9) || l >= 2 * p) return false;
     const V3 u = times(1.0 / l, d);
@@ -1329,14 +1488,16 @@ void keep_cutting(const V3& y, double p, const V3* n, Competitors& pts) {
 // directions to the three centres and nearer to y than to every competitor
 // point (the extra ones as well), per owner's power cell.
 void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
-                   const Competitors& extra, bool coarse, Tally& t, bool* arc_used) {
+                   const Competitors& extra, bool coarse, Tally& t, RunUse* use) {
   const double p = B.probe();
   const Vertex& vx = B.vertices()[q.vertex];
   const V3 y = vx.y;
   V3 n[3];
   for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, y));
   std::vector<Half>& hs = scratch().planes;
+  std::vector<char>& fine_only = scratch().fine_only;
   hs.clear();
+  fine_only.assign(3, 0);
   for (int i = 0; i < 3; ++i) {
     V3 g = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
     const double l = norm(g);
@@ -1349,20 +1510,23 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   const double solid = 2 * std::atan2(std::fabs(dot(n[0], cross(n[1], n[2]))),
                                       1 + dot(n[0], n[1]) + dot(n[1], n[2]) + dot(n[2], n[0]));
   const double whole = p * p * solid;
-  cone_bisectors(pts, coarse, hs, arc_used);
+  cone_bisectors(pts, coarse, hs, fine_only, use);
   // About y, within a regular tetrahedron about the ball (corners at three
   // times its inradius).
   Polytope& common = scratch().common;
-  auto cut = [&](Polytope& poly, const Half& h) {
+  auto cut = [&](Polytope& poly, const Half& h, bool fine) {
     // Planes that miss the ball are left out.
     const double e = h.e - dot(h.n, y);
     if (e >= p) return true;
-    return poly.clip(Half{h.n, e});
+    const bool left = poly.clip(Half{h.n, e});
+    if (fine && poly.moved()) use->fine = true;
+    return left;
   };
+  // The polytope's own planes tell those of the fine set alone.
   auto cut_range = [&](Polytope& poly, const std::vector<Half>& list, std::size_t from,
                        std::size_t to) {
     for (std::size_t k = from; k < to; ++k)
-      if (!cut(poly, list[k])) return false;
+      if (!cut(poly, list[k], &list == &hs && fine_only[k])) return false;
     return true;
   };
   auto cut_all = [&](Polytope& poly, const std::vector<Half>& list, std::size_t from) {
@@ -1397,7 +1561,7 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
     if (left) common.ball(p, &vol, &area);
     t.taken += area;
     const std::size_t from = hs.size();
-    cone_bisectors(extra, coarse, hs, arc_used);
+    cone_bisectors(extra, coarse, hs, fine_only, use);
     left = left && cut_all(common, hs, from);
     vol = area = 0;
     if (left) common.ball(p, &vol, &area);
@@ -1414,11 +1578,14 @@ void patch_measure(const Boundary& B, const Piece& q, const Competitors& pts,
   owners_near(
       B, q, y,
       [&](const V3& g, double gap) {
+        double in = HUGE_VAL;
+        for (const V3& x : common.corners()) in = std::min(in, dot(g, x));
+        // max(least, in) >= in (least is never NaN) and rounding is
+        // monotone: when the corners settle it, the cone is not needed.
+        if (gap + 2 * in >= 0) return true;
         const double l = norm(g);
         const double least =
             l > 0 ? -p * std::max(0.0, l * cone_reach(directions, times(-1 / l, g))) : 0;
-        double in = HUGE_VAL;
-        for (const V3& x : common.corners()) in = std::min(in, dot(g, x));
         return gap + 2 * std::max(least, in) >= 0;
       },
       owners);
@@ -1465,7 +1632,7 @@ bool clip2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>&
   const std::size_t n = poly.size();
   for (std::size_t k = 0; k < n; ++k) {
     const P2& P = poly[k];
-    const P2& Q = poly[(k + 1) % n];
+    const P2& Q = poly[k + 1 < n ? k + 1 : 0];
     const double fp = a * P.u + b * P.v - c, fq = a * Q.u + b * Q.v - c;
     if (fp <= 0) work.push_back(P);
     if ((fp < 0 && fq > 0) || (fp > 0 && fq < 0)) {
@@ -1508,7 +1675,7 @@ void disc_part(const std::vector<P2>& poly, double R, double rho, double* vol, d
   bool have_exit = false, have_entry = false;
   for (std::size_t k = 0; k < n; ++k) {
     const P2& P = poly[k];
-    const P2& Q = poly[(k + 1) % n];
+    const P2& Q = poly[k + 1 < n ? k + 1 : 0];
     const double du = Q.u - P.u, dv = Q.v - P.v;
     const double A = du * du + dv * dv, Bh = P.u * du + P.v * dv, C = P.u * P.u + P.v * P.v - R * R;
     if (!(A > 0)) continue;
@@ -1541,7 +1708,7 @@ void disc_part(const std::vector<P2>& poly, double R, double rho, double* vol, d
     // outside.
     for (std::size_t k = 0; k < n; ++k) {
       const P2& P = poly[k];
-      const P2& Q = poly[(k + 1) % n];
+      const P2& Q = poly[k + 1 < n ? k + 1 : 0];
       if ((Q.u - P.u) * (0 - P.v) - (Q.v - P.v) * (0 - P.u) < 0) return;
     }
     arc(0, kTwoPi);
@@ -1630,7 +1797,7 @@ void torus_frame(const Boundary& B, const Piece& q, TorusFrame& f) {
 
 void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double b,
                  const Competitors& pts, const Competitors& extra, bool coarse, Tally& t,
-                 bool* arc_used) {
+                 RunUse* use) {
   const double p = B.probe();
   const Circle& o = B.circles()[q.circle];
   const V3 e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
@@ -1647,7 +1814,10 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
       const V3 d = sub(zs.at[k], y);
       const double a = dot(d, w), c = dot(d, o.a), h = dot(d, d) / 2;
       if (h * h >= p * p * (a * a + c * c)) continue;  // the line misses the disc
-      if (clip2(g, a, c, h, work) && zs.kind[k] != 0) *arc_used = true;
+      if (clip2(g, a, c, h, work)) {
+        if (zs.kind[k] != 0) use->arc = true;
+        if (zs.kind[k] == 2) use->fine = true;
+      }
     }
   };
   cut_by(pts, poly);
@@ -1672,6 +1842,8 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
         const double gu = dot(g, w), gv = dot(g, o.a);
         double in = HUGE_VAL;
         for (const P2& x : poly) in = std::min(in, gu * x.u + gv * x.v);
+        // As for a patch: the polygon's corners may settle it alone.
+        if (!poly.empty() && gap + 2 * in >= 0) return true;
         // The greatest of A cos a + B sin a over [tj, tk] (shorter than pi):
         // |(A, B)| where its angle lies within, else the larger end.  When
         // both give the same answer the angle is not needed.
@@ -1734,7 +1906,7 @@ const double kTolerance = 1e-5;
 // Its tallies are dead by the time it recurses: one set serves every level.
 void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double a, double b,
                  const Competitors& pts, const Competitors& extra, bool coarse, double tol,
-                 int depth, Tally& t, bool* arc_used) {
+                 int depth, Tally& t, RunUse* use) {
   const std::size_t n = q.owners.size();
   static thread_local Tally kron, gauss, slice;
   kron.reset(n);
@@ -1744,7 +1916,7 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
     const int i = k < 4 ? k : 6 - k;
     const double x = k < 4 ? c - h * kNode[i] : c + h * kNode[i];
     slice.reset(n);
-    torus_slice(B, q, f, x, pts, extra, coarse, slice, arc_used);
+    torus_slice(B, q, f, x, pts, extra, coarse, slice, use);
     kron.add(slice, kKronrod[i]);
     if (i % 2 == 1) gauss.add(slice, kGauss[i / 2]);
   }
@@ -1757,8 +1929,8 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
     t.add(kron, h);
     return;
   }
-  torus_range(B, q, f, a, c, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
-  torus_range(B, q, f, c, b, pts, extra, coarse, tol / 2, depth - 1, t, arc_used);
+  torus_range(B, q, f, a, c, pts, extra, coarse, tol / 2, depth - 1, t, use);
+  torus_range(B, q, f, c, b, pts, extra, coarse, tol / 2, depth - 1, t, use);
 }
 
 // The measures of a piece with its competitor arcs stood for by points
@@ -1937,16 +2109,21 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
   Competitors& extra = z.extra;
   pts.clear();
   extra.clear();
-  competitor_points(B, q, q.points, q.arcs, kSpacing, pts);
-  competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra);
   if (q.kind == Piece::kPatch) {
     const Vertex& vx = B.vertices()[q.vertex];
     V3 n[3];
     for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
-    keep_cutting(vx.y, B.probe(), n, pts);
-    keep_cutting(vx.y, B.probe(), n, extra);
+    const Cone cone(n);
+    auto beyond = [&](const V3& c, double r) { return beyond_patch(cone, vx.y, B.probe(), c, r); };
+    competitor_points(B, q, q.points, q.arcs, kSpacing, pts, beyond);
+    competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra, beyond);
+    keep_cutting(vx.y, B.probe(), cone, pts);
+    keep_cutting(vx.y, B.probe(), cone, extra);
     if (pts.at.empty() && extra.at.empty()) return false;
   } else {
+    auto none = [](const V3&, double) { return false; };
+    competitor_points(B, q, q.points, q.arcs, kSpacing, pts, none);
+    competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra, none);
     keep_near_arc(B, q, pts);
     keep_near_arc(B, q, extra);
     Competitors& all = z.all;
@@ -1956,19 +2133,26 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
   }
   TorusFrame& frame = measure_scratch().frame;
   if (q.kind == Piece::kTorus) torus_frame(B, q, frame);
-  auto run = [&](bool coarse, Tally& out, bool* arc_used) {
+  auto run = [&](bool coarse, Tally& out, RunUse* use) {
     out.reset(q.owners.size());
     if (q.kind == Piece::kPatch)
-      patch_measure(B, q, pts, extra, coarse, out, arc_used);
+      patch_measure(B, q, pts, extra, coarse, out, use);
     else
-      torus_range(B, q, frame, q.b0, q.b1, pts, extra, coarse, kTolerance, 6, out, arc_used);
+      torus_range(B, q, frame, q.b0, q.b1, pts, extra, coarse, kTolerance, 6, out, use);
   };
-  bool arc_used = false;
-  run(false, t, &arc_used);
+  RunUse use;
+  run(false, t, &use);
   // When no arc point cut anything, the coarse set gives the same.
-  if (!arc_used) return true;
+  if (!use.arc) return true;
   Tally& wide = z.wide;
-  run(true, wide, &arc_used);
+  if (use.fine) {
+    run(true, wide, &use);
+  } else {
+    // The coarse run would meet the fine run's polytopes and polygons,
+    // one for one: its values, bit for bit.
+    wide = t;
+    scratch().shared_for = nullptr;
+  }
   Tally& fine = z.fine;
   fine = t;
   t.reset(q.owners.size());
@@ -1981,14 +2165,18 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
 bool cut_by_extra(const Boundary& B, const Piece& q) {
   Competitors& extra = measure_scratch().extra;
   extra.clear();
-  competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra);
   if (q.kind == Piece::kPatch) {
     const Vertex& vx = B.vertices()[q.vertex];
     V3 n[3];
     for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
-    keep_cutting(vx.y, B.probe(), n, extra);
+    const Cone cone(n);
+    competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra,
+                      [&](const V3& c, double r) { return beyond_patch(cone, vx.y, B.probe(), c, r); });
+    keep_cutting(vx.y, B.probe(), cone, extra);
     return !extra.at.empty();
   }
+  competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra,
+                    [](const V3&, double) { return false; });
   keep_near_arc(B, q, extra);
   return torus_is_cut(B, q, extra, false);
 }
@@ -2018,11 +2206,25 @@ void gather(Piece& q, const Boundary& B, const std::vector<int>& skip_circles, i
   const double p = B.probe();
   const double reach = q.radius + p;
   static thread_local std::vector<int> vertices, arcs;
-  B.near(q.centre, reach, vertices, arcs);
+  B.near(
+      q.centre, reach, vertices, arcs,
+      [&](int kk) {
+        return kk != skip_vertex &&
+               !(dist2(B.vertices()[static_cast<std::size_t>(kk)].y, q.centre) >= reach * reach);
+      },
+      [&](int kk) {
+        const Arc& a = B.arcs()[static_cast<std::size_t>(kk)];
+        if (std::find(skip_circles.begin(), skip_circles.end(), a.circle) != skip_circles.end())
+          return false;
+        const double r = reach + a.reach;
+        return !(dist2(a.centre, q.centre) >= r * r);
+      });
+  // Room for all that can come (most often all go to the plain lists).
+  q.points.reserve(vertices.size());
+  q.arcs.reserve(arcs.size());
+  q.owners.reserve(B.balls().size());
   for (int kk : vertices) {
-    if (kk == skip_vertex) continue;
     const Vertex& v = B.vertices()[static_cast<std::size_t>(kk)];
-    if (dist2(v.y, q.centre) >= reach * reach) continue;
     // The points of a torus's own circle cut it only beyond its axis,
     // which its own cut already takes.
     bool skip = false;
@@ -2036,10 +2238,6 @@ void gather(Piece& q, const Boundary& B, const std::vector<int>& skip_circles, i
   }
   for (int kk : arcs) {
     const Arc& a = B.arcs()[static_cast<std::size_t>(kk)];
-    if (std::find(skip_circles.begin(), skip_circles.end(), a.circle) != skip_circles.end())
-      continue;
-    const double r = reach + a.reach;
-    if (dist2(a.centre, q.centre) >= r * r) continue;
     // An end of the arc well within reach settles it.
     bool within = false;
     for (int e : a.ends)
@@ -2185,6 +2383,10 @@ MeasuredPiece measure_piece(const Boundary& B, const Piece& q, const Atoms& atom
   if (!m.cut) return m;
   m.trimmed = t.trimmed;
   m.taken = t.taken;
+  // Room for the owners and the closed forms' atoms (at most three more).
+  for (auto* v : {&m.area, &m.volume, &m.closed_area, &m.closed_volume})
+    v->reserve(q.owners.size() + 3);
+  m.atoms.reserve(q.owners.size() + 3);
   for (std::size_t k = 0; k < q.owners.size(); ++k) {
     m.atoms.push_back(B.balls()[q.owners[k]].atom);
     m.area.push_back(t.area[k]);
