@@ -307,11 +307,6 @@ Torus BallCache::torus(int i, int j, int cusp) {
 
 // ---- TetraBalls ----------------------------------------------------------------------
 
-namespace {
-// The positions of face k (leaving out vertex 3 - k), ascending.
-const int kFace[4][3] = {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}};
-}  // namespace
-
 constexpr int TetraBalls::kEdgeOf[4][4];
 constexpr int TetraBalls::kFaceOrders[6][3];
 
@@ -434,48 +429,63 @@ void TetraBalls::keep_face(const int* pos, Face* face) const {
 }
 
 // Edge (x, y) of the face with third vertex z, both ways.
-void TetraBalls::make_edge_normals(int a, int b, int c) {
-  const int f[3] = {a, b, c};
-  for (int e = 0; e < 3; ++e) {
-    const int x = f[e == 2 ? 1 : 0], y = f[e == 0 ? 1 : 2], z = f[2 - e];
-    const int k = key(x, y, z), back = key(y, x, z);
-    normal_[k] = edge_normal(ball_[x].c, ball_[y].c, ball_[z].c);
-    length_[k] = norm(normal_[k]);
-    normal_[back] = V3{-normal_[k].x, -normal_[k].y, -normal_[k].z};
-    length_[back] = length_[k];
-  }
+template <int X, int Y, int Z>
+void TetraBalls::make_edge_normal() {
+  constexpr int k = key(X, Y, Z), back = key(Y, X, Z);
+  normal_[k] = edge_normal(ball_[X].c, ball_[Y].c, ball_[Z].c);
+  length_[k] = norm(normal_[k]);
+  normal_[back] = V3{-normal_[k].x, -normal_[k].y, -normal_[k].z};
+  length_[back] = length_[k];
 }
 
-void TetraBalls::make_face(int a, int b, int c) {
-  const int f[3] = {a, b, c};
-  for (const auto& o : kFaceOrders) {
-    const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
-    const int k = key(x, y, z);
-    const PowerPlane plane =
-        power_plane_of(ball_[x].c, edge_[x][y], edge_[x][z], lift_[x][y], lift_[x][z]);
-    dual_[k] = triangle_dual_of(plane, ball_[x]);
-    if (volumes_)
-      segment_height_[k] = segment_height_of(centre2(x, y), plane.centre, rho(x, y), ball_[z].c);
-    have_patch_[k] = false;
-  }
-  for (const auto& o : kFaceOrders) {
-    const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
-    const int k = key(x, y, z);
-    const V3 ahead = edge_normal(ball_[x].c, ball_[y].c, dual_[k]);
-    const V3 behind = edge_normal(ball_[x].c, ball_[y].c, dual_[key(x, z, y)]);
-    plus_[k] = turn_between(normal_[k], length_[k], ahead, norm(ahead));
-    minus_[k] = turn_between(normal_[k], length_[k], behind, norm(behind));
-    corner_[k] = dihedral(ball_[x].c, dual_[k], ball_[y].c, ball_[z].c);
-  }
+template <int X, int Y, int Z>
+void TetraBalls::make_face_plane() {
+  constexpr int k = key(X, Y, Z);
+  const PowerPlane plane =
+      power_plane_of(ball_[X].c, edge_[X][Y], edge_[X][Z], lift_[X][Y], lift_[X][Z]);
+  dual_[k] = triangle_dual_of(plane, ball_[X]);
+  if (volumes_)
+    segment_height_[k] = segment_height_of(centre2(X, Y), plane.centre, rho(X, Y), ball_[Z].c);
+  have_patch_[k] = false;
+}
+
+template <int X, int Y, int Z>
+void TetraBalls::make_face_turns() {
+  constexpr int k = key(X, Y, Z);
+  const V3 ahead = edge_normal(ball_[X].c, ball_[Y].c, dual_[k]);
+  const V3 behind = edge_normal(ball_[X].c, ball_[Y].c, dual_[key(X, Z, Y)]);
+  plus_[k] = turn_between(normal_[k], length_[k], ahead, norm(ahead));
+  minus_[k] = turn_between(normal_[k], length_[k], behind, norm(behind));
+  corner_[k] = dihedral(ball_[X].c, dual_[k], ball_[Y].c, ball_[Z].c);
+}
+
+// The edges' planes, then the orders of kFaceOrders: every dual before the
+// turns that read two of them.
+template <int A, int B, int C>
+void TetraBalls::make_face() {
+  make_edge_normal<A, B, C>();
+  make_edge_normal<A, C, B>();
+  make_edge_normal<B, C, A>();
+  make_face_plane<A, B, C>();
+  make_face_plane<A, C, B>();
+  make_face_plane<B, A, C>();
+  make_face_plane<B, C, A>();
+  make_face_plane<C, A, B>();
+  make_face_plane<C, B, A>();
+  make_face_turns<A, B, C>();
+  make_face_turns<A, C, B>();
+  make_face_turns<B, A, C>();
+  make_face_turns<B, C, A>();
+  make_face_turns<C, A, B>();
+  make_face_turns<C, B, A>();
 }
 
 void TetraBalls::complete() {
-  for (int k = 0; k < 4; ++k) {
-    if (lent_[k]) continue;
-    const int* f = kFace[k];
-    make_edge_normals(f[0], f[1], f[2]);
-    make_face(f[0], f[1], f[2]);
-  }
+  // Face k leaves out position 3 - k.
+  if (!lent_[0]) make_face<0, 1, 2>();
+  if (!lent_[1]) make_face<0, 1, 3>();
+  if (!lent_[2]) make_face<0, 2, 3>();
+  if (!lent_[3]) make_face<1, 2, 3>();
   // The wedge at each edge, between the planes towards the other two.
   for (int a = 0; a < 4; ++a)
     for (int b = a + 1; b < 4; ++b) {

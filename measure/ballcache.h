@@ -269,7 +269,7 @@ class TetraBalls {
 
  private:
   static constexpr int kEdgeOf[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
-  static int key(int a, int b, int c) { return a * 16 + b * 4 + c; }
+  static constexpr int key(int a, int b, int c) { return a * 16 + b * 4 + c; }
   void make_height(int a, int b);
   const ballmath::V3& centre2(int a, int b);
   double rho(int a, int b) {
@@ -279,8 +279,16 @@ class TetraBalls {
     }
     return rho_[a][b];
   }
-  void make_face(int a, int b, int c);
-  void make_edge_normals(int a, int b, int c);
+  // The face of positions A < B < C, its orders unrolled so that every
+  // piece's place is a constant.
+  template <int A, int B, int C>
+  void make_face();
+  template <int X, int Y, int Z>
+  void make_face_plane();
+  template <int X, int Y, int Z>
+  void make_face_turns();
+  template <int X, int Y, int Z>
+  void make_edge_normal();
   double patch_area(int a, int b, int c);
   double segment_area(int a, int b, int c) {
     const int k = key(a, b, c);
