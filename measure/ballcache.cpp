@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 using namespace ballmath;
@@ -518,9 +519,8 @@ double TetraBalls::cap2_volume(int a, int b, int c, double area) {
                         segment_area(a, b, c), segment_area(a, c, b));
 }
 
-void TetraBalls::cap3(int a, int b, int c, int d, double* area, double* volume) {
-  const bool turned = nccw(a, b, c, d);
-  const int x = turned ? d : c, y = turned ? c : d;
+template <class A, class B, class X, class Y, class Turned>
+void TetraBalls::cap3_of(A a, B b, X x, Y y, Turned turned, double* area, double* volume) {
   const double R = ball_[a].R;
   *area = cap3_area_of(R, corner_[key(a, x, b)], corner_[key(a, y, x)], corner_[key(a, b, y)],
                        height(a, b), height(a, x), height(a, y), segment2_angle(a, b, x, y),
@@ -546,6 +546,35 @@ void TetraBalls::cap3(int a, int b, int c, int d, double* area, double* volume) 
     sx = x_turned ? segment2_area(a, x, y, b) : segment2_area(a, x, b, y);
     sy = y_turned ? segment2_area(a, y, x, b) : segment2_area(a, y, b, x);
   }
-  const double sc = turned ? sy : sx, sd = turned ? sx : sy;
-  *volume = cap3_volume_of(R, height(a, b), height(a, c), height(a, d), *area, sb, sc, sd);
+  // c and d are y and x when turned.
+  *volume = turned ? cap3_volume_of(R, height(a, b), height(a, y), height(a, x), *area, sb, sy, sx)
+                   : cap3_volume_of(R, height(a, b), height(a, x), height(a, y), *area, sb, sx, sy);
+}
+
+namespace {
+// A position known when compiling: the keys of the pieces fold into
+// constant places.
+template <int N>
+using Place = std::integral_constant<int, N>;
+}  // namespace
+
+// cap3(A, B, C, D) with its places as constants.
+template <int A, int B, int C, int D>
+void TetraBalls::cap3_at(double* area, double* volume) {
+  if (nccw(A, B, C, D))
+    cap3_of(Place<A>(), Place<B>(), Place<D>(), Place<C>(), std::true_type(), area, volume);
+  else
+    cap3_of(Place<A>(), Place<B>(), Place<C>(), Place<D>(), std::false_type(), area, volume);
+}
+
+void TetraBalls::cap3(int a, int b, int c, int d, double* area, double* volume) {
+  const bool turned = nccw(a, b, c, d);
+  cap3_of(a, b, turned ? d : c, turned ? c : d, turned, area, volume);
+}
+
+void TetraBalls::caps(double* area, double* volume) {
+  cap3_at<0, 1, 2, 3>(&area[0], volume == nullptr ? nullptr : &volume[0]);
+  cap3_at<1, 0, 2, 3>(&area[1], volume == nullptr ? nullptr : &volume[1]);
+  cap3_at<2, 0, 1, 3>(&area[2], volume == nullptr ? nullptr : &volume[2]);
+  cap3_at<3, 0, 1, 2>(&area[3], volume == nullptr ? nullptr : &volume[3]);
 }

@@ -256,6 +256,9 @@ class TetraBalls {
   }
   // Sphere a in the solid angle, and (with volumes) the matching volume.
   void cap3(int a, int b, int c, int d, double* area, double* volume);
+  // The same at each vertex a, the others in ascending order, into area[a]
+  // and (with volumes; null without) volume[a].
+  void caps(double* area, double* volume);
   double cap2_area(int a, int b, int c);
   double cap2_volume(int a, int b, int c) { return cap2_volume(a, b, c, cap2_area(a, b, c)); }
   // The same, handed its cap2_area(a, b, c).
@@ -289,6 +292,12 @@ class TetraBalls {
   void make_face_turns();
   template <int X, int Y, int Z>
   void make_edge_normal();
+  // cap3 with c and d in the order x, y that makes nccw false (turned: the
+  // other one); the positions either ints or constants (Place).
+  template <class A, class B, class X, class Y, class Turned>
+  void cap3_of(A a, B b, X x, Y y, Turned turned, double* area, double* volume);
+  template <int A, int B, int C, int D>
+  void cap3_at(double* area, double* volume);
   double patch_area(int a, int b, int c);
   double segment_area(int a, int b, int c) {
     const int k = key(a, b, c);
