@@ -3,6 +3,7 @@
 #include "measure/ballcache.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <type_traits>
 #include <utility>
@@ -381,52 +382,102 @@ void TetraBalls::make_height(int a, int b) {
   have_height_[a][b] = true;
 }
 
+// The key of order q of a face whose vertices 0, 1, 2 sit at positions
+// p0, p1, p2.
+constexpr int TetraBalls::order_key(int p0, int p1, int p2, int q) {
+  const int p[3] = {p0, p1, p2};
+  return key(p[kFaceOrders[q][0]], p[kFaceOrders[q][1]], p[kFaceOrders[q][2]]);
+}
+
+// Each piece of the six orders, then the planes of the three edges with the
+// third vertex: the plane of (x, y) towards z and of (y, x), whose normal is
+// the negated one to the last bit.
+template <int P0, int P1, int P2, std::size_t... Q>
+void TetraBalls::lend_at(const Face& face, std::index_sequence<Q...>) {
+  ((dual_[order_key(P0, P1, P2, Q)] = face.order[Q].dual), ...);
+  if (volumes_)
+    ((segment_height_[order_key(P0, P1, P2, Q)] = face.order[Q].segment_height), ...);
+  ((plus_[order_key(P0, P1, P2, Q)] = face.order[Q].plus), ...);
+  ((minus_[order_key(P0, P1, P2, Q)] = face.order[Q].minus), ...);
+  ((corner_[order_key(P0, P1, P2, Q)] = face.order[Q].corner), ...);
+  ((patch_[order_key(P0, P1, P2, Q)] = face.order[Q].patch), ...);
+  ((have_patch_[order_key(P0, P1, P2, Q)] = (face.patches >> Q) & 1u), ...);
+  const int e[3][2] = {{key(P0, P1, P2), key(P1, P0, P2)},
+                       {key(P0, P2, P1), key(P2, P0, P1)},
+                       {key(P1, P2, P0), key(P2, P1, P0)}};
+  for (int m = 0; m < 3; ++m) {
+    const V3& n = face.normal[m];
+    normal_[e[m][0]] = n;
+    length_[e[m][0]] = face.length[m];
+    normal_[e[m][1]] = V3{-n.x, -n.y, -n.z};
+    length_[e[m][1]] = face.length[m];
+  }
+}
+
+template <int P0, int P1, int P2, std::size_t... Q>
+void TetraBalls::keep_at(Face* face, std::index_sequence<Q...>) const {
+  ((face->order[Q].dual = dual_[order_key(P0, P1, P2, Q)]), ...);
+  if (volumes_)
+    ((face->order[Q].segment_height = segment_height_[order_key(P0, P1, P2, Q)]), ...);
+  ((face->order[Q].plus = plus_[order_key(P0, P1, P2, Q)]), ...);
+  ((face->order[Q].minus = minus_[order_key(P0, P1, P2, Q)]), ...);
+  ((face->order[Q].corner = corner_[order_key(P0, P1, P2, Q)]), ...);
+  face->patches = 0;
+  ((have_patch_[order_key(P0, P1, P2, Q)]
+        ? (face->order[Q].patch = patch_[order_key(P0, P1, P2, Q)],
+           face->patches = static_cast<unsigned char>(face->patches | 1u << Q))
+        : 0),
+   ...);
+  face->normal[0] = normal_[key(P0, P1, P2)];
+  face->length[0] = length_[key(P0, P1, P2)];
+  face->normal[1] = normal_[key(P0, P2, P1)];
+  face->length[1] = length_[key(P0, P2, P1)];
+  face->normal[2] = normal_[key(P1, P2, P0)];
+  face->length[2] = length_[key(P1, P2, P0)];
+}
+
+namespace {
+using Orders = std::make_index_sequence<6>;
+constexpr bool distinct(int p) { return p / 16 != p / 4 % 4 && p / 16 != p % 4 && p / 4 % 4 != p % 4; }
+}  // namespace
+
+// lend_at and keep_at by key(pos[0], pos[1], pos[2]), so that the places
+// they copy between are constants.
+template <std::size_t... P>
+constexpr std::array<TetraBalls::LendAt, 64> TetraBalls::lend_table(std::index_sequence<P...>) {
+  return {{lend_entry<P>()...}};
+}
+
+template <int P>
+constexpr TetraBalls::LendAt TetraBalls::lend_entry() {
+  if constexpr (distinct(P))
+    return &TetraBalls::lend_at<P / 16, P / 4 % 4, P % 4>;
+  else
+    return nullptr;
+}
+
+template <std::size_t... P>
+constexpr std::array<TetraBalls::KeepAt, 64> TetraBalls::keep_table(std::index_sequence<P...>) {
+  return {{keep_entry<P>()...}};
+}
+
+template <int P>
+constexpr TetraBalls::KeepAt TetraBalls::keep_entry() {
+  if constexpr (distinct(P))
+    return &TetraBalls::keep_at<P / 16, P / 4 % 4, P % 4>;
+  else
+    return nullptr;
+}
+
 void TetraBalls::lend_face(int k, const int* pos, const Face& face) {
-  for (int q = 0; q < 6; ++q) {
-    const int x = pos[kFaceOrders[q][0]], y = pos[kFaceOrders[q][1]], z = pos[kFaceOrders[q][2]];
-    const int key3 = key(x, y, z);
-    const Face::Order& o = face.order[q];
-    dual_[key3] = o.dual;
-    if (volumes_) segment_height_[key3] = o.segment_height;
-    plus_[key3] = o.plus;
-    minus_[key3] = o.minus;
-    corner_[key3] = o.corner;
-    patch_[key3] = o.patch;
-    have_patch_[key3] = (face.patches >> q) & 1u;
-  }
-  // Edge e with the third vertex: the plane of (x, y) towards z, and of
-  // (y, x), whose normal is the negated one to the last bit.
-  for (int e = 0; e < 3; ++e) {
-    const int x = pos[e == 2 ? 1 : 0], y = pos[e == 0 ? 1 : 2], z = pos[2 - e];
-    const ballmath::V3& n = face.normal[e];
-    normal_[key(x, y, z)] = n;
-    length_[key(x, y, z)] = face.length[e];
-    normal_[key(y, x, z)] = V3{-n.x, -n.y, -n.z};
-    length_[key(y, x, z)] = face.length[e];
-  }
+  static constexpr std::array<LendAt, 64> kLend = lend_table(std::make_index_sequence<64>());
+  (this->*kLend[static_cast<std::size_t>(key(pos[0], pos[1], pos[2]))])(face, Orders());
   lent_[k] = true;
 }
 
 void TetraBalls::keep_face(const int* pos, Face* face) const {
-  face->patches = 0;
-  for (int q = 0; q < 6; ++q) {
-    const int key3 = key(pos[kFaceOrders[q][0]], pos[kFaceOrders[q][1]], pos[kFaceOrders[q][2]]);
-    Face::Order& o = face->order[q];
-    o.dual = dual_[key3];
-    if (volumes_) o.segment_height = segment_height_[key3];
-    o.plus = plus_[key3];
-    o.minus = minus_[key3];
-    o.corner = corner_[key3];
-    if (have_patch_[key3]) {
-      o.patch = patch_[key3];
-      face->patches |= static_cast<unsigned char>(1u << q);
-    }
-  }
-  for (int e = 0; e < 3; ++e) {
-    const int key3 = key(pos[e == 2 ? 1 : 0], pos[e == 0 ? 1 : 2], pos[2 - e]);
-    face->normal[e] = normal_[key3];
-    face->length[e] = length_[key3];
-  }
+  static constexpr std::array<KeepAt, 64> kKeep = keep_table(std::make_index_sequence<64>());
+  (this->*kKeep[static_cast<std::size_t>(key(pos[0], pos[1], pos[2]))])(face, Orders());
 }
 
 // Edge (x, y) of the face with third vertex z, both ways.

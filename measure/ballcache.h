@@ -3,8 +3,11 @@
 #ifndef MEASURE_BALLCACHE_H
 #define MEASURE_BALLCACHE_H
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "measure/atomballs.h"
@@ -298,6 +301,22 @@ class TetraBalls {
   void cap3_of(A a, B b, X x, Y y, Turned turned, double* area, double* volume);
   template <int A, int B, int C, int D>
   void cap3_at(double* area, double* volume);
+  // lend_face and keep_face with the face's positions as constants.
+  static constexpr int order_key(int p0, int p1, int p2, int q);
+  template <int P0, int P1, int P2, std::size_t... Q>
+  void lend_at(const Face& face, std::index_sequence<Q...>);
+  template <int P0, int P1, int P2, std::size_t... Q>
+  void keep_at(Face* face, std::index_sequence<Q...>) const;
+  using LendAt = void (TetraBalls::*)(const Face&, std::make_index_sequence<6>);
+  using KeepAt = void (TetraBalls::*)(Face*, std::make_index_sequence<6>) const;
+  template <std::size_t... P>
+  static constexpr std::array<LendAt, 64> lend_table(std::index_sequence<P...>);
+  template <int P>
+  static constexpr LendAt lend_entry();
+  template <std::size_t... P>
+  static constexpr std::array<KeepAt, 64> keep_table(std::index_sequence<P...>);
+  template <int P>
+  static constexpr KeepAt keep_entry();
   double patch_area(int a, int b, int c);
   double segment_area(int a, int b, int c) {
     const int k = key(a, b, c);
