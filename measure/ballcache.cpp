@@ -3,7 +3,6 @@
 #include "measure/ballcache.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <type_traits>
 #include <utility>
@@ -437,47 +436,83 @@ void TetraBalls::keep_at(Face* face, std::index_sequence<Q...>) const {
 }
 
 namespace {
-using Orders = std::make_index_sequence<6>;
-constexpr bool distinct(int p) { return p / 16 != p / 4 % 4 && p / 16 != p % 4 && p / 4 % 4 != p % 4; }
+// A position known when compiling: the keys of the pieces fold into
+// constant places.
+template <int N>
+using Place = std::integral_constant<int, N>;
 }  // namespace
 
-// lend_at and keep_at by key(pos[0], pos[1], pos[2]), so that the places
-// they copy between are constants.
-template <std::size_t... P>
-constexpr std::array<TetraBalls::LendAt, 64> TetraBalls::lend_table(std::index_sequence<P...>) {
-  return {{lend_entry<P>()...}};
-}
-
-template <int P>
-constexpr TetraBalls::LendAt TetraBalls::lend_entry() {
-  if constexpr (distinct(P))
-    return &TetraBalls::lend_at<P / 16, P / 4 % 4, P % 4>;
-  else
-    return nullptr;
-}
-
-template <std::size_t... P>
-constexpr std::array<TetraBalls::KeepAt, 64> TetraBalls::keep_table(std::index_sequence<P...>) {
-  return {{keep_entry<P>()...}};
-}
-
-template <int P>
-constexpr TetraBalls::KeepAt TetraBalls::keep_entry() {
-  if constexpr (distinct(P))
-    return &TetraBalls::keep_at<P / 16, P / 4 % 4, P % 4>;
-  else
-    return nullptr;
+// f(Place<pos[0]>, Place<pos[1]>, Place<pos[2]>) for three distinct
+// positions.
+template <class F>
+void TetraBalls::at_places(const int* pos, F&& f) {
+  switch (key(pos[0], pos[1], pos[2])) {
+    case key(0, 1, 2):
+      return f(Place<0>(), Place<1>(), Place<2>());
+    case key(0, 1, 3):
+      return f(Place<0>(), Place<1>(), Place<3>());
+    case key(0, 2, 1):
+      return f(Place<0>(), Place<2>(), Place<1>());
+    case key(0, 2, 3):
+      return f(Place<0>(), Place<2>(), Place<3>());
+    case key(0, 3, 1):
+      return f(Place<0>(), Place<3>(), Place<1>());
+    case key(0, 3, 2):
+      return f(Place<0>(), Place<3>(), Place<2>());
+    case key(1, 0, 2):
+      return f(Place<1>(), Place<0>(), Place<2>());
+    case key(1, 0, 3):
+      return f(Place<1>(), Place<0>(), Place<3>());
+    case key(1, 2, 0):
+      return f(Place<1>(), Place<2>(), Place<0>());
+    case key(1, 2, 3):
+      return f(Place<1>(), Place<2>(), Place<3>());
+    case key(1, 3, 0):
+      return f(Place<1>(), Place<3>(), Place<0>());
+    case key(1, 3, 2):
+      return f(Place<1>(), Place<3>(), Place<2>());
+    case key(2, 0, 1):
+      return f(Place<2>(), Place<0>(), Place<1>());
+    case key(2, 0, 3):
+      return f(Place<2>(), Place<0>(), Place<3>());
+    case key(2, 1, 0):
+      return f(Place<2>(), Place<1>(), Place<0>());
+    case key(2, 1, 3):
+      return f(Place<2>(), Place<1>(), Place<3>());
+    case key(2, 3, 0):
+      return f(Place<2>(), Place<3>(), Place<0>());
+    case key(2, 3, 1):
+      return f(Place<2>(), Place<3>(), Place<1>());
+    case key(3, 0, 1):
+      return f(Place<3>(), Place<0>(), Place<1>());
+    case key(3, 0, 2):
+      return f(Place<3>(), Place<0>(), Place<2>());
+    case key(3, 1, 0):
+      return f(Place<3>(), Place<1>(), Place<0>());
+    case key(3, 1, 2):
+      return f(Place<3>(), Place<1>(), Place<2>());
+    case key(3, 2, 0):
+      return f(Place<3>(), Place<2>(), Place<0>());
+    case key(3, 2, 1):
+      return f(Place<3>(), Place<2>(), Place<1>());
+    default:
+      return;
+  }
 }
 
 void TetraBalls::lend_face(int k, const int* pos, const Face& face) {
-  static constexpr std::array<LendAt, 64> kLend = lend_table(std::make_index_sequence<64>());
-  (this->*kLend[static_cast<std::size_t>(key(pos[0], pos[1], pos[2]))])(face, Orders());
+  at_places(pos, [&](auto p0, auto p1, auto p2) {
+    lend_at<decltype(p0)::value, decltype(p1)::value, decltype(p2)::value>(
+        face, std::make_index_sequence<6>());
+  });
   lent_[k] = true;
 }
 
 void TetraBalls::keep_face(const int* pos, Face* face) const {
-  static constexpr std::array<KeepAt, 64> kKeep = keep_table(std::make_index_sequence<64>());
-  (this->*kKeep[static_cast<std::size_t>(key(pos[0], pos[1], pos[2]))])(face, Orders());
+  at_places(pos, [&](auto p0, auto p1, auto p2) {
+    keep_at<decltype(p0)::value, decltype(p1)::value, decltype(p2)::value>(
+        face, std::make_index_sequence<6>());
+  });
 }
 
 // Edge (x, y) of the face with third vertex z, both ways.
@@ -601,13 +636,6 @@ void TetraBalls::cap3_of(A a, B b, X x, Y y, Turned turned, double* area, double
   *volume = turned ? cap3_volume_of(R, height(a, b), height(a, y), height(a, x), *area, sb, sy, sx)
                    : cap3_volume_of(R, height(a, b), height(a, x), height(a, y), *area, sb, sx, sy);
 }
-
-namespace {
-// A position known when compiling: the keys of the pieces fold into
-// constant places.
-template <int N>
-using Place = std::integral_constant<int, N>;
-}  // namespace
 
 // cap3(A, B, C, D) with its places as constants.
 template <int A, int B, int C, int D>

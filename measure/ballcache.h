@@ -3,7 +3,6 @@
 #ifndef MEASURE_BALLCACHE_H
 #define MEASURE_BALLCACHE_H
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -307,16 +306,8 @@ class TetraBalls {
   void lend_at(const Face& face, std::index_sequence<Q...>);
   template <int P0, int P1, int P2, std::size_t... Q>
   void keep_at(Face* face, std::index_sequence<Q...>) const;
-  using LendAt = void (TetraBalls::*)(const Face&, std::make_index_sequence<6>);
-  using KeepAt = void (TetraBalls::*)(Face*, std::make_index_sequence<6>) const;
-  template <std::size_t... P>
-  static constexpr std::array<LendAt, 64> lend_table(std::index_sequence<P...>);
-  template <int P>
-  static constexpr LendAt lend_entry();
-  template <std::size_t... P>
-  static constexpr std::array<KeepAt, 64> keep_table(std::index_sequence<P...>);
-  template <int P>
-  static constexpr KeepAt keep_entry();
+  template <class F>
+  static void at_places(const int* pos, F&& f);
   double patch_area(int a, int b, int c);
   double segment_area(int a, int b, int c) {
     const int k = key(a, b, c);
