@@ -331,7 +331,6 @@ void TetraBalls::load(const info* const* atoms) {
       lift_[k][m] = power_lift_of(ee, R2[m], R2[k]);
       lift_[m][k] = power_lift_of(ee, R2[k], R2[m]);
     }
-  for (bool& h : have_patch_) h = false;
   orientation_ = kUnknown;
 }
 
@@ -600,9 +599,12 @@ double TetraBalls::cap2_area(int a, int b, int c) {
                       height(a, c), segment_angle(a, b, c), segment_angle(a, c, b));
 }
 
+// The chord of (a, b, c) is that of (a, c, b): its ends swap, which negates
+// their difference exactly and leaves its length the same to the last bit.
 double TetraBalls::cap2_volume(int a, int b, int c, double area) {
+  const double chord = norm(sub(dual_[key(a, b, c)], dual_[key(a, c, b)]));
   return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), area,
-                        segment_area(a, b, c), segment_area(a, c, b));
+                        segment_area(a, b, c, chord), segment_area(a, c, b, chord));
 }
 
 template <class A, class B, class X, class Y, class Turned>

@@ -309,10 +309,10 @@ class TetraBalls {
   template <class F>
   static void at_places(const int* pos, F&& f);
   double patch_area(int a, int b, int c);
-  double segment_area(int a, int b, int c) {
+  // The segment's area handed the length of its chord.
+  double segment_area(int a, int b, int c, double chord) {
     const int k = key(a, b, c);
-    return segment_area_of(plus_[k] + minus_[k], rho(a, b), segment_height_[k], dual_[k],
-                           dual_[key(a, c, b)]);
+    return segment_area_of(plus_[k] + minus_[k], rho(a, b), segment_height_[k], chord);
   }
   // segment2_area with c and d in the order that makes nccw false; m4 the
   // power centre of (a, b, c, d).
@@ -353,7 +353,9 @@ class TetraBalls {
   bool lent_[4];
   ballmath::V3 dual_[64];
   double segment_height_[64], plus_[64], minus_[64], corner_[64], patch_[64];
-  bool have_patch_[64];
+  // Set for every order of a face as complete() computes or lends it, so
+  // load() leaves it.
+  bool have_patch_[64] = {};
   // (c_c - c_a) x (c_c - c_b) and its length.
   ballmath::V3 normal_[64];
   double length_[64];
