@@ -540,8 +540,10 @@ void TetraBalls::make_face_turns() {
   constexpr int k = key(X, Y, Z);
   const V3 ahead = edge_normal(ball_[X].c, ball_[Y].c, dual_[k]);
   const V3 behind = edge_normal(ball_[X].c, ball_[Y].c, dual_[key(X, Z, Y)]);
-  plus_[k] = turn_between(normal_[k], length_[k], ahead, norm(ahead));
-  minus_[k] = turn_between(normal_[k], length_[k], behind, norm(behind));
+  const double plus = cosine_between(normal_[k], length_[k], ahead, norm(ahead));
+  const double minus = cosine_between(normal_[k], length_[k], behind, norm(behind));
+  plus_[k] = turn_of(plus);
+  minus_[k] = turn_of(minus);
   corner_[k] = dihedral(ball_[X].c, dual_[k], ball_[Y].c, ball_[Z].c);
 }
 

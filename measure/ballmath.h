@@ -83,6 +83,13 @@ inline double turn_between(const V3& nq, double lq, const V3& ns, double ls) {
   double c = dot(nq, ns) / (lq * ls);
   return std::acos(clamp1(c)) / AV_TURN;
 }
+// Its two halves, the cosine and its arc: a caller that needs several
+// angles may take the cosines first and the arcs after, which keeps fewer
+// values alive across the library's calls.
+inline double cosine_between(const V3& nq, double lq, const V3& ns, double ls) {
+  return dot(nq, ns) / (lq * ls);
+}
+inline double turn_of(double c) { return std::acos(clamp1(c)) / AV_TURN; }
 
 // Normal of the plane through the line (a, b) and the point q:
 // (q - a) x (q - b).  Swapping a and b negates it to the last bit (a cross
