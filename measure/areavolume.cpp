@@ -69,12 +69,10 @@ void tetra_terms(const tetra& T, std::uint32_t order, Atoms& atoms, double probe
                                g.wedge(1, 2), g.wedge(1, 3), g.wedge(2, 3)};
   shares.add(T, dihedrals);
 
-  double Ai, Aj, Ak, Al, Vi = 0, Vj = 0, Vk = 0, Vl = 0;
-  const bool volumes = type == 4;
-  g.cap3(0, 1, 2, 3, &Ai, volumes ? &Vi : nullptr);
-  g.cap3(1, 0, 2, 3, &Aj, volumes ? &Vj : nullptr);
-  g.cap3(2, 0, 1, 3, &Ak, volumes ? &Vk : nullptr);
-  g.cap3(3, 0, 1, 2, &Al, volumes ? &Vl : nullptr);
+  double A[4], V[4] = {0, 0, 0, 0};
+  g.caps(A, type == 4 ? V : nullptr);
+  const double Ai = A[0], Aj = A[1], Ak = A[2], Al = A[3];
+  const double Vi = V[0], Vj = V[1], Vk = V[2], Vl = V[3];
   const Shell Si = atom_shell(i, Ai, atoms, probe), Sj = atom_shell(j, Aj, atoms, probe),
               Sk = atom_shell(k, Ak, atoms, probe), Sl = atom_shell(l, Al, atoms, probe);
 

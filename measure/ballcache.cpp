@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 using namespace ballmath;
@@ -307,11 +308,6 @@ Torus BallCache::torus(int i, int j, int cusp) {
 
 // ---- TetraBalls ----------------------------------------------------------------------
 
-namespace {
-// The positions of face k (leaving out vertex 3 - k), ascending.
-const int kFace[4][3] = {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}};
-}  // namespace
-
 constexpr int TetraBalls::kEdgeOf[4][4];
 constexpr int TetraBalls::kFaceOrders[6][3];
 
@@ -335,7 +331,6 @@ void TetraBalls::load(const info* const* atoms) {
       lift_[k][m] = power_lift_of(ee, R2[m], R2[k]);
       lift_[m][k] = power_lift_of(ee, R2[k], R2[m]);
     }
-  for (bool& h : have_patch_) h = false;
   orientation_ = kUnknown;
 }
 
@@ -385,97 +380,200 @@ void TetraBalls::make_height(int a, int b) {
   have_height_[a][b] = true;
 }
 
+// The key of order q of a face whose vertices 0, 1, 2 sit at positions
+// p0, p1, p2.
+constexpr int TetraBalls::order_key(int p0, int p1, int p2, int q) {
+  const int p[3] = {p0, p1, p2};
+  return key(p[kFaceOrders[q][0]], p[kFaceOrders[q][1]], p[kFaceOrders[q][2]]);
+}
+
+// Each piece of the six orders, then the planes of the three edges with the
+// third vertex: the plane of (x, y) towards z and of (y, x), whose normal is
+// the negated one to the last bit.
+template <int P0, int P1, int P2, std::size_t... Q>
+void TetraBalls::lend_at(const Face& face, std::index_sequence<Q...>) {
+  ((dual_[order_key(P0, P1, P2, Q)] = face.order[Q].dual), ...);
+  if (volumes_)
+    ((segment_height_[order_key(P0, P1, P2, Q)] = face.order[Q].segment_height), ...);
+  ((plus_[order_key(P0, P1, P2, Q)] = face.order[Q].plus), ...);
+  ((minus_[order_key(P0, P1, P2, Q)] = face.order[Q].minus), ...);
+  ((corner_[order_key(P0, P1, P2, Q)] = face.order[Q].corner), ...);
+  ((patch_[order_key(P0, P1, P2, Q)] = face.order[Q].patch), ...);
+  ((have_patch_[order_key(P0, P1, P2, Q)] = (face.patches >> Q) & 1u), ...);
+  const int e[3][2] = {{key(P0, P1, P2), key(P1, P0, P2)},
+                       {key(P0, P2, P1), key(P2, P0, P1)},
+                       {key(P1, P2, P0), key(P2, P1, P0)}};
+  for (int m = 0; m < 3; ++m) {
+    const V3& n = face.normal[m];
+    normal_[e[m][0]] = n;
+    length_[e[m][0]] = face.length[m];
+    normal_[e[m][1]] = V3{-n.x, -n.y, -n.z};
+    length_[e[m][1]] = face.length[m];
+  }
+}
+
+template <int P0, int P1, int P2, std::size_t... Q>
+void TetraBalls::keep_at(Face* face, std::index_sequence<Q...>) const {
+  ((face->order[Q].dual = dual_[order_key(P0, P1, P2, Q)]), ...);
+  if (volumes_)
+    ((face->order[Q].segment_height = segment_height_[order_key(P0, P1, P2, Q)]), ...);
+  ((face->order[Q].plus = plus_[order_key(P0, P1, P2, Q)]), ...);
+  ((face->order[Q].minus = minus_[order_key(P0, P1, P2, Q)]), ...);
+  ((face->order[Q].corner = corner_[order_key(P0, P1, P2, Q)]), ...);
+  face->patches = 0;
+  ((have_patch_[order_key(P0, P1, P2, Q)]
+        ? (face->order[Q].patch = patch_[order_key(P0, P1, P2, Q)],
+           face->patches = static_cast<unsigned char>(face->patches | 1u << Q))
+        : 0),
+   ...);
+  face->normal[0] = normal_[key(P0, P1, P2)];
+  face->length[0] = length_[key(P0, P1, P2)];
+  face->normal[1] = normal_[key(P0, P2, P1)];
+  face->length[1] = length_[key(P0, P2, P1)];
+  face->normal[2] = normal_[key(P1, P2, P0)];
+  face->length[2] = length_[key(P1, P2, P0)];
+}
+
+namespace {
+// A position known when compiling: the keys of the pieces fold into
+// constant places.
+template <int N>
+using Place = std::integral_constant<int, N>;
+}  // namespace
+
+// f(Place<pos[0]>, Place<pos[1]>, Place<pos[2]>) for three distinct
+// positions.
+template <class F>
+void TetraBalls::at_places(const int* pos, F&& f) {
+  switch (key(pos[0], pos[1], pos[2])) {
+    case key(0, 1, 2):
+      return f(Place<0>(), Place<1>(), Place<2>());
+    case key(0, 1, 3):
+      return f(Place<0>(), Place<1>(), Place<3>());
+    case key(0, 2, 1):
+      return f(Place<0>(), Place<2>(), Place<1>());
+    case key(0, 2, 3):
+      return f(Place<0>(), Place<2>(), Place<3>());
+    case key(0, 3, 1):
+      return f(Place<0>(), Place<3>(), Place<1>());
+    case key(0, 3, 2):
+      return f(Place<0>(), Place<3>(), Place<2>());
+    case key(1, 0, 2):
+      return f(Place<1>(), Place<0>(), Place<2>());
+    case key(1, 0, 3):
+      return f(Place<1>(), Place<0>(), Place<3>());
+    case key(1, 2, 0):
+      return f(Place<1>(), Place<2>(), Place<0>());
+    case key(1, 2, 3):
+      return f(Place<1>(), Place<2>(), Place<3>());
+    case key(1, 3, 0):
+      return f(Place<1>(), Place<3>(), Place<0>());
+    case key(1, 3, 2):
+      return f(Place<1>(), Place<3>(), Place<2>());
+    case key(2, 0, 1):
+      return f(Place<2>(), Place<0>(), Place<1>());
+    case key(2, 0, 3):
+      return f(Place<2>(), Place<0>(), Place<3>());
+    case key(2, 1, 0):
+      return f(Place<2>(), Place<1>(), Place<0>());
+    case key(2, 1, 3):
+      return f(Place<2>(), Place<1>(), Place<3>());
+    case key(2, 3, 0):
+      return f(Place<2>(), Place<3>(), Place<0>());
+    case key(2, 3, 1):
+      return f(Place<2>(), Place<3>(), Place<1>());
+    case key(3, 0, 1):
+      return f(Place<3>(), Place<0>(), Place<1>());
+    case key(3, 0, 2):
+      return f(Place<3>(), Place<0>(), Place<2>());
+    case key(3, 1, 0):
+      return f(Place<3>(), Place<1>(), Place<0>());
+    case key(3, 1, 2):
+      return f(Place<3>(), Place<1>(), Place<2>());
+    case key(3, 2, 0):
+      return f(Place<3>(), Place<2>(), Place<0>());
+    case key(3, 2, 1):
+      return f(Place<3>(), Place<2>(), Place<1>());
+    default:
+      return;
+  }
+}
+
 void TetraBalls::lend_face(int k, const int* pos, const Face& face) {
-  for (int q = 0; q < 6; ++q) {
-    const int x = pos[kFaceOrders[q][0]], y = pos[kFaceOrders[q][1]], z = pos[kFaceOrders[q][2]];
-    const int key3 = key(x, y, z);
-    const Face::Order& o = face.order[q];
-    dual_[key3] = o.dual;
-    if (volumes_) segment_height_[key3] = o.segment_height;
-    plus_[key3] = o.plus;
-    minus_[key3] = o.minus;
-    corner_[key3] = o.corner;
-    patch_[key3] = o.patch;
-    have_patch_[key3] = (face.patches >> q) & 1u;
-  }
-  // Edge e with the third vertex: the plane of (x, y) towards z, and of
-  // (y, x), whose normal is the negated one to the last bit.
-  for (int e = 0; e < 3; ++e) {
-    const int x = pos[e == 2 ? 1 : 0], y = pos[e == 0 ? 1 : 2], z = pos[2 - e];
-    const ballmath::V3& n = face.normal[e];
-    normal_[key(x, y, z)] = n;
-    length_[key(x, y, z)] = face.length[e];
-    normal_[key(y, x, z)] = V3{-n.x, -n.y, -n.z};
-    length_[key(y, x, z)] = face.length[e];
-  }
+  at_places(pos, [&](auto p0, auto p1, auto p2) {
+    lend_at<decltype(p0)::value, decltype(p1)::value, decltype(p2)::value>(
+        face, std::make_index_sequence<6>());
+  });
   lent_[k] = true;
 }
 
 void TetraBalls::keep_face(const int* pos, Face* face) const {
-  face->patches = 0;
-  for (int q = 0; q < 6; ++q) {
-    const int key3 = key(pos[kFaceOrders[q][0]], pos[kFaceOrders[q][1]], pos[kFaceOrders[q][2]]);
-    Face::Order& o = face->order[q];
-    o.dual = dual_[key3];
-    if (volumes_) o.segment_height = segment_height_[key3];
-    o.plus = plus_[key3];
-    o.minus = minus_[key3];
-    o.corner = corner_[key3];
-    if (have_patch_[key3]) {
-      o.patch = patch_[key3];
-      face->patches |= static_cast<unsigned char>(1u << q);
-    }
-  }
-  for (int e = 0; e < 3; ++e) {
-    const int key3 = key(pos[e == 2 ? 1 : 0], pos[e == 0 ? 1 : 2], pos[2 - e]);
-    face->normal[e] = normal_[key3];
-    face->length[e] = length_[key3];
-  }
+  at_places(pos, [&](auto p0, auto p1, auto p2) {
+    keep_at<decltype(p0)::value, decltype(p1)::value, decltype(p2)::value>(
+        face, std::make_index_sequence<6>());
+  });
 }
 
 // Edge (x, y) of the face with third vertex z, both ways.
-void TetraBalls::make_edge_normals(int a, int b, int c) {
-  const int f[3] = {a, b, c};
-  for (int e = 0; e < 3; ++e) {
-    const int x = f[e == 2 ? 1 : 0], y = f[e == 0 ? 1 : 2], z = f[2 - e];
-    const int k = key(x, y, z), back = key(y, x, z);
-    normal_[k] = edge_normal(ball_[x].c, ball_[y].c, ball_[z].c);
-    length_[k] = norm(normal_[k]);
-    normal_[back] = V3{-normal_[k].x, -normal_[k].y, -normal_[k].z};
-    length_[back] = length_[k];
-  }
+template <int X, int Y, int Z>
+void TetraBalls::make_edge_normal() {
+  constexpr int k = key(X, Y, Z), back = key(Y, X, Z);
+  normal_[k] = edge_normal(ball_[X].c, ball_[Y].c, ball_[Z].c);
+  length_[k] = norm(normal_[k]);
+  normal_[back] = V3{-normal_[k].x, -normal_[k].y, -normal_[k].z};
+  length_[back] = length_[k];
 }
 
-void TetraBalls::make_face(int a, int b, int c) {
-  const int f[3] = {a, b, c};
-  for (const auto& o : kFaceOrders) {
-    const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
-    const int k = key(x, y, z);
-    const PowerPlane plane =
-        power_plane_of(ball_[x].c, edge_[x][y], edge_[x][z], lift_[x][y], lift_[x][z]);
-    dual_[k] = triangle_dual_of(plane, ball_[x]);
-    if (volumes_)
-      segment_height_[k] = segment_height_of(centre2(x, y), plane.centre, rho(x, y), ball_[z].c);
-    have_patch_[k] = false;
-  }
-  for (const auto& o : kFaceOrders) {
-    const int x = f[o[0]], y = f[o[1]], z = f[o[2]];
-    const int k = key(x, y, z);
-    const V3 ahead = edge_normal(ball_[x].c, ball_[y].c, dual_[k]);
-    const V3 behind = edge_normal(ball_[x].c, ball_[y].c, dual_[key(x, z, y)]);
-    plus_[k] = turn_between(normal_[k], length_[k], ahead, norm(ahead));
-    minus_[k] = turn_between(normal_[k], length_[k], behind, norm(behind));
-    corner_[k] = dihedral(ball_[x].c, dual_[k], ball_[y].c, ball_[z].c);
-  }
+template <int X, int Y, int Z>
+void TetraBalls::make_face_plane() {
+  constexpr int k = key(X, Y, Z);
+  const PowerPlane plane =
+      power_plane_of(ball_[X].c, edge_[X][Y], edge_[X][Z], lift_[X][Y], lift_[X][Z]);
+  dual_[k] = triangle_dual_of(plane, ball_[X]);
+  if (volumes_)
+    segment_height_[k] = segment_height_of(centre2(X, Y), plane.centre, rho(X, Y), ball_[Z].c);
+  have_patch_[k] = false;
+}
+
+template <int X, int Y, int Z>
+void TetraBalls::make_face_turns() {
+  constexpr int k = key(X, Y, Z);
+  const V3 ahead = edge_normal(ball_[X].c, ball_[Y].c, dual_[k]);
+  const V3 behind = edge_normal(ball_[X].c, ball_[Y].c, dual_[key(X, Z, Y)]);
+  const double plus = cosine_between(normal_[k], length_[k], ahead, norm(ahead));
+  const double minus = cosine_between(normal_[k], length_[k], behind, norm(behind));
+  plus_[k] = turn_of(plus);
+  minus_[k] = turn_of(minus);
+  corner_[k] = dihedral(ball_[X].c, dual_[k], ball_[Y].c, ball_[Z].c);
+}
+
+// The edges' planes, then the orders of kFaceOrders: every dual before the
+// turns that read two of them.
+template <int A, int B, int C>
+void TetraBalls::make_face() {
+  make_edge_normal<A, B, C>();
+  make_edge_normal<A, C, B>();
+  make_edge_normal<B, C, A>();
+  make_face_plane<A, B, C>();
+  make_face_plane<A, C, B>();
+  make_face_plane<B, A, C>();
+  make_face_plane<B, C, A>();
+  make_face_plane<C, A, B>();
+  make_face_plane<C, B, A>();
+  make_face_turns<A, B, C>();
+  make_face_turns<A, C, B>();
+  make_face_turns<B, A, C>();
+  make_face_turns<B, C, A>();
+  make_face_turns<C, A, B>();
+  make_face_turns<C, B, A>();
 }
 
 void TetraBalls::complete() {
-  for (int k = 0; k < 4; ++k) {
-    if (lent_[k]) continue;
-    const int* f = kFace[k];
-    make_edge_normals(f[0], f[1], f[2]);
-    make_face(f[0], f[1], f[2]);
-  }
+  // Face k leaves out position 3 - k.
+  if (!lent_[0]) make_face<0, 1, 2>();
+  if (!lent_[1]) make_face<0, 1, 3>();
+  if (!lent_[2]) make_face<0, 2, 3>();
+  if (!lent_[3]) make_face<1, 2, 3>();
   // The wedge at each edge, between the planes towards the other two.
   for (int a = 0; a < 4; ++a)
     for (int b = a + 1; b < 4; ++b) {
@@ -503,14 +601,16 @@ double TetraBalls::cap2_area(int a, int b, int c) {
                       height(a, c), segment_angle(a, b, c), segment_angle(a, c, b));
 }
 
+// The chord of (a, b, c) is that of (a, c, b): its ends swap, which negates
+// their difference exactly and leaves its length the same to the last bit.
 double TetraBalls::cap2_volume(int a, int b, int c, double area) {
+  const double chord = norm(sub(dual_[key(a, b, c)], dual_[key(a, c, b)]));
   return cap2_volume_of(ball_[a].R, height(a, b), height(a, c), area,
-                        segment_area(a, b, c), segment_area(a, c, b));
+                        segment_area(a, b, c, chord), segment_area(a, c, b, chord));
 }
 
-void TetraBalls::cap3(int a, int b, int c, int d, double* area, double* volume) {
-  const bool turned = nccw(a, b, c, d);
-  const int x = turned ? d : c, y = turned ? c : d;
+template <class A, class B, class X, class Y, class Turned>
+void TetraBalls::cap3_of(A a, B b, X x, Y y, Turned turned, double* area, double* volume) {
   const double R = ball_[a].R;
   *area = cap3_area_of(R, corner_[key(a, x, b)], corner_[key(a, y, x)], corner_[key(a, b, y)],
                        height(a, b), height(a, x), height(a, y), segment2_angle(a, b, x, y),
@@ -536,6 +636,28 @@ void TetraBalls::cap3(int a, int b, int c, int d, double* area, double* volume) 
     sx = x_turned ? segment2_area(a, x, y, b) : segment2_area(a, x, b, y);
     sy = y_turned ? segment2_area(a, y, x, b) : segment2_area(a, y, b, x);
   }
-  const double sc = turned ? sy : sx, sd = turned ? sx : sy;
-  *volume = cap3_volume_of(R, height(a, b), height(a, c), height(a, d), *area, sb, sc, sd);
+  // c and d are y and x when turned.
+  *volume = turned ? cap3_volume_of(R, height(a, b), height(a, y), height(a, x), *area, sb, sy, sx)
+                   : cap3_volume_of(R, height(a, b), height(a, x), height(a, y), *area, sb, sx, sy);
+}
+
+// cap3(A, B, C, D) with its places as constants.
+template <int A, int B, int C, int D>
+void TetraBalls::cap3_at(double* area, double* volume) {
+  if (nccw(A, B, C, D))
+    cap3_of(Place<A>(), Place<B>(), Place<D>(), Place<C>(), std::true_type(), area, volume);
+  else
+    cap3_of(Place<A>(), Place<B>(), Place<C>(), Place<D>(), std::false_type(), area, volume);
+}
+
+void TetraBalls::cap3(int a, int b, int c, int d, double* area, double* volume) {
+  const bool turned = nccw(a, b, c, d);
+  cap3_of(a, b, turned ? d : c, turned ? c : d, turned, area, volume);
+}
+
+void TetraBalls::caps(double* area, double* volume) {
+  cap3_at<0, 1, 2, 3>(&area[0], volume == nullptr ? nullptr : &volume[0]);
+  cap3_at<1, 0, 2, 3>(&area[1], volume == nullptr ? nullptr : &volume[1]);
+  cap3_at<2, 0, 1, 3>(&area[2], volume == nullptr ? nullptr : &volume[2]);
+  cap3_at<3, 0, 1, 2>(&area[3], volume == nullptr ? nullptr : &volume[3]);
 }

@@ -3,8 +3,10 @@
 #ifndef MEASURE_BALLCACHE_H
 #define MEASURE_BALLCACHE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "measure/atomballs.h"
@@ -256,6 +258,9 @@ class TetraBalls {
   }
   // Sphere a in the solid angle, and (with volumes) the matching volume.
   void cap3(int a, int b, int c, int d, double* area, double* volume);
+  // The same at each vertex a, the others in ascending order, into area[a]
+  // and (with volumes; null without) volume[a].
+  void caps(double* area, double* volume);
   double cap2_area(int a, int b, int c);
   double cap2_volume(int a, int b, int c) { return cap2_volume(a, b, c, cap2_area(a, b, c)); }
   // The same, handed its cap2_area(a, b, c).
@@ -269,7 +274,7 @@ class TetraBalls {
 
  private:
   static constexpr int kEdgeOf[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
-  static int key(int a, int b, int c) { return a * 16 + b * 4 + c; }
+  static constexpr int key(int a, int b, int c) { return a * 16 + b * 4 + c; }
   void make_height(int a, int b);
   const ballmath::V3& centre2(int a, int b);
   double rho(int a, int b) {
@@ -279,13 +284,35 @@ class TetraBalls {
     }
     return rho_[a][b];
   }
-  void make_face(int a, int b, int c);
-  void make_edge_normals(int a, int b, int c);
+  // The face of positions A < B < C, its orders unrolled so that every
+  // piece's place is a constant.
+  template <int A, int B, int C>
+  void make_face();
+  template <int X, int Y, int Z>
+  void make_face_plane();
+  template <int X, int Y, int Z>
+  void make_face_turns();
+  template <int X, int Y, int Z>
+  void make_edge_normal();
+  // cap3 with c and d in the order x, y that makes nccw false (turned: the
+  // other one); the positions either ints or constants (Place).
+  template <class A, class B, class X, class Y, class Turned>
+  void cap3_of(A a, B b, X x, Y y, Turned turned, double* area, double* volume);
+  template <int A, int B, int C, int D>
+  void cap3_at(double* area, double* volume);
+  // lend_face and keep_face with the face's positions as constants.
+  static constexpr int order_key(int p0, int p1, int p2, int q);
+  template <int P0, int P1, int P2, std::size_t... Q>
+  void lend_at(const Face& face, std::index_sequence<Q...>);
+  template <int P0, int P1, int P2, std::size_t... Q>
+  void keep_at(Face* face, std::index_sequence<Q...>) const;
+  template <class F>
+  static void at_places(const int* pos, F&& f);
   double patch_area(int a, int b, int c);
-  double segment_area(int a, int b, int c) {
+  // The segment's area handed the length of its chord.
+  double segment_area(int a, int b, int c, double chord) {
     const int k = key(a, b, c);
-    return segment_area_of(plus_[k] + minus_[k], rho(a, b), segment_height_[k], dual_[k],
-                           dual_[key(a, c, b)]);
+    return segment_area_of(plus_[k] + minus_[k], rho(a, b), segment_height_[k], chord);
   }
   // segment2_area with c and d in the order that makes nccw false; m4 the
   // power centre of (a, b, c, d).
@@ -326,7 +353,9 @@ class TetraBalls {
   bool lent_[4];
   ballmath::V3 dual_[64];
   double segment_height_[64], plus_[64], minus_[64], corner_[64], patch_[64];
-  bool have_patch_[64];
+  // Set for every order of a face as complete() computes or lends it, so
+  // load() leaves it.
+  bool have_patch_[64] = {};
   // (c_c - c_a) x (c_c - c_b) and its length.
   ballmath::V3 normal_[64];
   double length_[64];

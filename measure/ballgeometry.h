@@ -134,10 +134,13 @@ inline double segment_height_of(const ballmath::V3& m2, const ballmath::V3& m3, 
 // The part of the disk beyond that segment's chord, from the two points
 // where the spheres meet.
 double segment_area(const Ball& a, const Ball& b, const Ball& c);
+// The same of the chord's length, |plus - minus|.
+inline double segment_area_of(double angle, double rho, double height, double chord) {
+  return angle * AV_PI * rho * rho - chord * (rho - height) / 2;
+}
 inline double segment_area_of(double angle, double rho, double height, const ballmath::V3& plus,
                               const ballmath::V3& minus) {
-  const double chord = ballmath::norm(ballmath::sub(plus, minus));
-  return angle * AV_PI * rho * rho - chord * (rho - height) / 2;
+  return segment_area_of(angle, rho, height, ballmath::norm(ballmath::sub(plus, minus)));
 }
 double segment_length(const Ball& a, const Ball& b, const Ball& c);
 

@@ -78,10 +78,16 @@ inline void cramer_cycle(const V3& a, const V3& b, const V3& c, double ra, doubl
               (pz[2] + pz[0] + pz[1]) / d2};
 }
 
-// Angle, in turns, between two planes given by normals and their lengths.
+// Angle, in turns, between two planes given by normals and their lengths,
+// in two halves, the cosine and its arc: a caller that needs several angles
+// may take the cosines first and the arcs after, which keeps fewer values
+// alive across the library's calls.
+inline double cosine_between(const V3& nq, double lq, const V3& ns, double ls) {
+  return dot(nq, ns) / (lq * ls);
+}
+inline double turn_of(double c) { return std::acos(clamp1(c)) / AV_TURN; }
 inline double turn_between(const V3& nq, double lq, const V3& ns, double ls) {
-  double c = dot(nq, ns) / (lq * ls);
-  return std::acos(clamp1(c)) / AV_TURN;
+  return turn_of(cosine_between(nq, lq, ns, ls));
 }
 
 // Normal of the plane through the line (a, b) and the point q:

@@ -138,13 +138,12 @@ int position_in(const tetra* t, int index) {
 
 // 1/4 less half the dihedral angles at the three edges from vertex m: minus
 // the solid angle of the tetrahedron at m, as a fraction of the sphere.
-double vertex_part(const double* dihedrals, int m) {
-  int o[3], n = 0;
-  for (int k = 0; k < 4; ++k)
-    if (k != m) o[n++] = k;
-  return 0.25 - (dihedrals[kTetraEdgeOf[m][o[0]]] + dihedrals[kTetraEdgeOf[m][o[1]]] +
-                 dihedrals[kTetraEdgeOf[m][o[2]]]) /
-                    2;
+// The edges from m are kTetraEdgeOf[m][k] for the other vertices k in
+// ascending order.
+inline double vertex_part(const double* dihedrals, int m) {
+  static constexpr int kEdgesFrom[4][3] = {{0, 1, 2}, {0, 3, 4}, {1, 3, 5}, {2, 4, 5}};
+  const int* e = kEdgesFrom[m];
+  return 0.25 - (dihedrals[e[0]] + dihedrals[e[1]] + dihedrals[e[2]]) / 2;
 }
 
 // Rounding below these cut-offs counts as fully covered.
