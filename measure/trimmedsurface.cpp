@@ -2760,34 +2760,64 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
     }
     return best;
   };
+  // The positions sorted by their cell of edge 2p: a pair nearer than 2p
+  // lies in one cell or in neighbouring ones.  Each pair's test only sets
+  // flags, so the order in which pairs are met does not matter.
   const double reach_cell = 2 * probe;
-  std::map<std::array<long, 3>, std::vector<std::size_t>> grid;
-  auto grid_of = [&](const V3& y) {
-    return std::array<long, 3>{static_cast<long>(std::floor(y.x / reach_cell)),
-                               static_cast<long>(std::floor(y.y / reach_cell)),
-                               static_cast<long>(std::floor(y.z / reach_cell))};
+  struct Placed {
+    std::array<long, 3> cell;
+    std::size_t at;
+    bool operator<(const Placed& o) const { return cell < o.cell || (cell == o.cell && at < o.at); }
   };
-  for (std::size_t i = 0; i < positions.size(); ++i) grid[grid_of(positions[i].y)].push_back(i);
-  std::vector<char> fired(positions.size(), 0);
+  std::vector<Placed> placed;
+  placed.reserve(positions.size());
   for (std::size_t i = 0; i < positions.size(); ++i) {
-    const std::array<long, 3> g = grid_of(positions[i].y);
-    for (long dx = -1; dx <= 1; ++dx)
-      for (long dy = -1; dy <= 1; ++dy)
-        for (long dz = -1; dz <= 1; ++dz) {
-          const auto it = grid.find({g[0] + dx, g[1] + dy, g[2] + dz});
-          if (it == grid.end()) continue;
-          for (std::size_t j : it->second) {
-            if (j <= i) continue;
-            const V3 d = sub(positions[j].y, positions[i].y);
-            const double l = norm(d);
-            if (!(l < 2 * probe) || !(l > 0)) continue;
-            const double edge = l / (2 * probe) - 1e-9;
-            const V3 e = times(1 / l, d);
-            if (reach(positions[i].n, e) > edge) fired[i] = 1;
-            if (reach(positions[j].n, times(-1, e)) > edge) fired[j] = 1;
-          }
-        }
+    const V3& y = positions[i].y;
+    placed.push_back(Placed{{static_cast<long>(std::floor(y.x / reach_cell)),
+                             static_cast<long>(std::floor(y.y / reach_cell)),
+                             static_cast<long>(std::floor(y.z / reach_cell))},
+                            i});
   }
+  std::sort(placed.begin(), placed.end());
+  // The cells held, in order, each with its run of positions.
+  struct Run {
+    std::array<long, 3> cell;
+    std::size_t from, to;
+  };
+  std::vector<Run> runs;
+  for (std::size_t k = 0; k < placed.size(); ++k) {
+    if (runs.empty() || runs.back().cell != placed[k].cell) runs.push_back(Run{placed[k].cell, k, k});
+    runs.back().to = k + 1;
+  }
+  std::vector<char> fired(positions.size(), 0);
+  auto test = [&](std::size_t i, std::size_t j) {
+    if (fired[i] && fired[j]) return;  // the test could only set them again
+    const V3 d = sub(positions[j].y, positions[i].y);
+    const double l = norm(d);
+    if (!(l < 2 * probe) || !(l > 0)) return;
+    const double edge = l / (2 * probe) - 1e-9;
+    const V3 e = times(1 / l, d);
+    if (!fired[i] && reach(positions[i].n, e) > edge) fired[i] = 1;
+    if (!fired[j] && reach(positions[j].n, times(-1, e)) > edge) fired[j] = 1;
+  };
+  // For each column (dx, dy) of neighbours, the cells (x + dx, y + dy, z - 1
+  // .. z + 1) follow one another in the order, and their first one moves
+  // only forwards as the cells do.
+  for (long dx = -1; dx <= 1; ++dx)
+    for (long dy = -1; dy <= 1; ++dy) {
+      std::size_t s = 0;
+      for (const Run& r : runs) {
+        const std::array<long, 3> first{r.cell[0] + dx, r.cell[1] + dy, r.cell[2] - 1};
+        const std::array<long, 3> last{r.cell[0] + dx, r.cell[1] + dy, r.cell[2] + 1};
+        while (s < runs.size() && runs[s].cell < first) ++s;
+        for (std::size_t t = s; t < runs.size() && !(last < runs[t].cell); ++t)
+          for (std::size_t a = r.from; a < r.to; ++a)
+            for (std::size_t b = runs[t].from; b < runs[t].to; ++b) {
+              const std::size_t i = placed[a].at, j = placed[b].at;
+              if (j > i) test(i, j);
+            }
+      }
+    }
   std::vector<std::size_t> cut;
   for (std::size_t i = 0; i < positions.size(); ++i)
     if (fired[i]) cut.push_back(i);
@@ -2810,7 +2840,7 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   };
   std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
   for (std::size_t i : cut) groups[cell_of(positions[i].y)].push_back(i);
-  std::set<std::array<int, 4>> listed;
+  std::vector<std::array<int, 4>> listed;  // sorted
   for (const auto& g : groups) {
     V3 lo = positions[g.second.front()].y, hi = lo;
     listed.clear();
@@ -2818,14 +2848,15 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
       const V3& y = positions[i].y;
       lo = V3{std::min(lo.x, y.x), std::min(lo.y, y.y), std::min(lo.z, y.z)};
       hi = V3{std::max(hi.x, y.x), std::max(hi.y, y.y), std::max(hi.z, y.z)};
-      listed.insert(positions[i].key);
+      listed.push_back(positions[i].key);
     }
+    std::sort(listed.begin(), listed.end());
     neighbourhood.boundary_edges(lo, hi, margin, pairs);
     const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, true);
     for (std::size_t k = 0; k < B.vertices().size(); ++k) {
       std::array<int, 4> mine;
       vertex_key(B, static_cast<int>(k), mine.data(), mine[3]);
-      if (!listed.count(mine)) continue;
+      if (!std::binary_search(listed.begin(), listed.end(), mine)) continue;
       const Piece q = patch_piece(B, static_cast<int>(k), none);
       if (!taken.empty() && taken.count(flat_key(key_of(B, q)))) continue;
       add_change(measure_piece(B, q, atoms, cusp), false, change);
