@@ -588,11 +588,13 @@ class Boundary {
   // The balls (expanded by p) that come within `margin` of the box [lo,
   // hi]; the circles of the atom pairs listed (those that can hold parts
   // of A's boundary) between two of them, with the arcs and vertices on
-  // them, whose points come within `margin` of the box.
+  // them, whose points come within `margin` of the box.  With `sites`
+  // (points in the box), only the circles whose points come within
+  // `margin` of one of them.
   Boundary(const Atoms& atoms, const Neighbourhood& near,
            const std::vector<std::pair<int, int>>& pairs, double p, const V3& lo, const V3& hi,
-           double margin, bool ring = false)
-      : p_(p), ring_(ring) {
+           double margin, const std::vector<V3>* sites = nullptr)
+      : p_(p), ring_(sites != nullptr), sites_(sites) {
     near.atoms_near(lo, hi, margin + near.largest_radius(), [&](int i) {
       const info& a = atoms[static_cast<std::size_t>(i)];
       const double R = a.radius + p;
@@ -712,6 +714,24 @@ class Boundary {
       const double h = dot(w, g.o.a);
       const double r = std::sqrt(std::max(0.0, dot(w, w) - h * h)) - g.o.rho;
       if (std::sqrt(h * h + r * r) - half > margin) return;
+      // Only the patches of vertices at the sites are measured, and all
+      // that one meets (competitors, owners, its vertex's balls) lies within
+      // 2p < margin of it.  A circle farther from every site adds none of
+      // that: not a vertex nearer (a vertex near lies on three circles near,
+      // so the first of them still makes it, the same bits), nor a ball
+      // before one near (those within the margin of the box come first, by
+      // atom).  Leaving it out leaves the rest in the same order.
+      bool near_site = false;
+      for (const V3& x : *sites_) {
+        const V3 u = sub(x, g.o.m);
+        const double hu = dot(u, g.o.a);
+        const double ru = std::sqrt(std::max(0.0, dot(u, u) - hu * hu)) - g.o.rho;
+        if (hu * hu + ru * ru <= margin * margin) {
+          near_site = true;
+          break;
+        }
+      }
+      if (!near_site) return;
     }
     const Neighbourhood::FreeCircle& f = near.covered(g);
     Circle o = f.o;
@@ -817,6 +837,7 @@ class Boundary {
 
   double p_;
   bool ring_;  // circles kept by their points' distance, not their discs'
+  const std::vector<V3>* sites_;
   std::vector<Ball> balls_;
   KeyMap circle_of_;
   CellLists vertex_cells_, arc_cells_;
@@ -2841,18 +2862,21 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
   for (std::size_t i : cut) groups[cell_of(positions[i].y)].push_back(i);
   std::vector<std::array<int, 4>> listed;  // sorted
+  std::vector<V3> sites;
   for (const auto& g : groups) {
     V3 lo = positions[g.second.front()].y, hi = lo;
     listed.clear();
+    sites.clear();
     for (std::size_t i : g.second) {
       const V3& y = positions[i].y;
       lo = V3{std::min(lo.x, y.x), std::min(lo.y, y.y), std::min(lo.z, y.z)};
       hi = V3{std::max(hi.x, y.x), std::max(hi.y, y.y), std::max(hi.z, y.z)};
       listed.push_back(positions[i].key);
+      sites.push_back(y);
     }
     std::sort(listed.begin(), listed.end());
     neighbourhood.boundary_edges(lo, hi, margin, pairs);
-    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, true);
+    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, &sites);
     for (std::size_t k = 0; k < B.vertices().size(); ++k) {
       std::array<int, 4> mine;
       vertex_key(B, static_cast<int>(k), mine.data(), mine[3]);
