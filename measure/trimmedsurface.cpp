@@ -2713,6 +2713,11 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
     std::array<int, 4> key;  // atoms ascending, and the side of their plane
   };
   std::vector<Position> positions;
+  struct Fourth {
+    Sphere D;
+    bool above, closed;
+  };
+  std::vector<Fourth> fourth;
   for (const tetra* t : tetras) {
     for (const tria* f : t->faces) {
       if (f == nullptr || f->cofaces.empty() || f->cofaces[0] != t) continue;
@@ -2729,17 +2734,23 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
       const double h2 = a.R * a.R - dot(w, w);
       if (!(h2 > 0)) continue;
       const V3 x = add(a.c, w), dn = times(std::sqrt(h2 / nn), n);
+      // The fourth atoms, each with its side and whether its tetrahedron
+      // takes the position from the open surface.
+      fourth.clear();
+      for (const tetra* co : f->cofaces)
+        for (const info* d : co->v) {
+          if (d == f->v[0] || d == f->v[1] || d == f->v[2]) continue;
+          const Sphere D = ball_of(d);
+          fourth.push_back(
+              Fourth{D, dot(n, sub(D.c, a.c)) > 0, co->in_complex || co->void_id != 0});
+        }
       for (int s = 0; s < 2; ++s) {
         const V3 y = s == 0 ? add(x, dn) : sub(x, dn);
         bool free = true;
-        for (const tetra* co : f->cofaces)
-          for (const info* d : co->v) {
-            if (d == f->v[0] || d == f->v[1] || d == f->v[2]) continue;
-            const Sphere D = ball_of(d);
-            free = free && !(dist2(y, D.c) < D.R * D.R);
-            const bool facing = (dot(n, sub(D.c, a.c)) > 0) == (s == 0);
-            if (facing && (co->in_complex || co->void_id != 0)) free = false;
-          }
+        for (std::size_t k = 0; k < fourth.size() && free; ++k) {
+          const Fourth& g = fourth[k];
+          free = !(dist2(y, g.D.c) < g.D.R * g.D.R) && !(g.above == (s == 0) && g.closed);
+        }
         if (!free) continue;
         Position q;
         q.y = y;
