@@ -2710,6 +2710,8 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   struct Position {
     V3 y;
     V3 n[3];  // unit directions to the three centres: the patch's cone
+    V3 side[3];  // n[1] x n[2], n[2] x n[0], n[0] x n[1]
+    double side2[3], det;  // their squares; n[0] . side[0]
     std::array<int, 4> key;  // atoms ascending, and the side of their plane
   };
   std::vector<Position> positions;
@@ -2757,6 +2759,11 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
         q.key = {f->v[0]->index, f->v[1]->index, f->v[2]->index, 0};
         const Sphere* corner[3] = {&a, &b, &c};
         for (int i = 0; i < 3; ++i) q.n[i] = unit(sub(corner[i]->c, y));
+        for (int i = 0; i < 3; ++i) {
+          q.side[i] = cross(q.n[(i + 1) % 3], q.n[(i + 2) % 3]);
+          q.side2[i] = dot(q.side[i], q.side[i]);
+        }
+        q.det = dot(q.n[0], q.side[0]);
         std::sort(q.key.begin(), q.key.begin() + 3);
         const info* sorted[3];
         for (int i = 0; i < 3; ++i)
@@ -2775,22 +2782,29 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   // unit u of the cone has u.e > l / 2p, e the direction to z; the largest
   // u.e over the cone is 1 when e is inside, else the largest over its
   // three sides.  Each patch so reached is measured.
-  auto reach = [](const V3* n, const V3& e) {
-    const double D = dot(n[0], cross(n[1], n[2]));
-    const double a0 = dot(e, cross(n[1], n[2])), a1 = dot(e, cross(n[2], n[0])),
-                 a2 = dot(e, cross(n[0], n[1]));
-    if (D != 0 && a0 / D >= 0 && a1 / D >= 0 && a2 / D >= 0) return 1.0;
-    double best = -1;
+  // Whether reach(e) > edge.  Each value that the largest is taken of is
+  // made by the same operations (the sides' normals, their squares and the
+  // cone's determinant kept with the position); the largest passes the
+  // edge exactly when one of them does (max keeps its first argument for a
+  // NaN, and the start -1 lies below every edge), so the first that does
+  // settles it.
+  auto reaches = [](const Position& x, const V3& e, double edge) {
+    const V3* n = x.n;
+    const double a[3] = {dot(e, x.side[0]), dot(e, x.side[1]), dot(e, x.side[2])};
+    const double D = x.det;
+    if (D != 0 && a[0] / D >= 0 && a[1] / D >= 0 && a[2] / D >= 0) return 1.0 > edge;
+    const double c[3] = {dot(n[0], e), dot(n[1], e), dot(n[2], e)};
+    if (c[0] > edge || c[1] > edge || c[2] > edge) return true;
     for (int i = 0; i < 3; ++i) {
-      const V3 &p = n[i], &q = n[(i + 1) % 3];
-      best = std::max(best, std::max(dot(p, e), dot(q, e)));
-      const V3 m = cross(p, q);
-      const double mm = dot(m, m);
+      // the side from n[i] to n[i + 1], normal n[i] x n[i + 1]
+      const int k = (i + 2) % 3;
+      const V3 &p = n[i], &q = n[(i + 1) % 3], &m = x.side[k];
+      const double mm = x.side2[k];
       if (!(mm > 0)) continue;
-      const V3 P = sub(e, times(dot(e, m) / mm, m));
-      if (dot(cross(p, P), m) >= 0 && dot(cross(P, q), m) >= 0) best = std::max(best, norm(P));
+      const V3 P = sub(e, times(a[k] / mm, m));
+      if (dot(cross(p, P), m) >= 0 && dot(cross(P, q), m) >= 0 && norm(P) > edge) return true;
     }
-    return best;
+    return false;
   };
   // The positions sorted by their cell of edge 2p: a pair nearer than 2p
   // lies in one cell or in neighbouring ones.  Each pair's test only sets
@@ -2829,8 +2843,8 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
     if (!(l < 2 * probe) || !(l > 0)) return;
     const double edge = l / (2 * probe) - 1e-9;
     const V3 e = times(1 / l, d);
-    if (!fired[i] && reach(positions[i].n, e) > edge) fired[i] = 1;
-    if (!fired[j] && reach(positions[j].n, times(-1, e)) > edge) fired[j] = 1;
+    if (!fired[i] && reaches(positions[i], e, edge)) fired[i] = 1;
+    if (!fired[j] && reaches(positions[j], times(-1, e), edge)) fired[j] = 1;
   };
   // For each column (dx, dy) of neighbours, the cells (x + dx, y + dy, z - 1
   // .. z + 1) follow one another in the order, and their first one moves
