@@ -2903,6 +2903,13 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
     neighbourhood.boundary_edges(lo, hi, margin, pairs);
     const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, &sites);
     for (std::size_t k = 0; k < B.vertices().size(); ++k) {
+      // A listed vertex is a site but for rounding (or, were its side in
+      // doubt, a point within twice a vanishing height of it): the others
+      // need no key.
+      const V3& y = B.vertices()[k].y;
+      bool at_site = false;
+      for (const V3& x : sites) at_site = at_site || dist2(x, y) < 1e-4;
+      if (!at_site) continue;
       std::array<int, 4> mine;
       vertex_key(B, static_cast<int>(k), mine.data(), mine[3]);
       if (!std::binary_search(listed.begin(), listed.end(), mine)) continue;
