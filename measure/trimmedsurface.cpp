@@ -70,6 +70,10 @@ typedef std::vector<Span> Spans;
 // Adds to `out` the angles of [lo, hi] (hi - lo <= 2 pi) where
 // A + B cos t + C sin t < 0.
 void negative_part(double A, double B, double C, double lo, double hi, Spans& out) {
+  // A above |(B, C)| by far more than rounding: never negative, as below
+  // (A + K > 0, A - K >= 0), without the root.  (A below 1e100: its square
+  // is finite, and an infinite B^2 + C^2 fails the test.)
+  if (A > 0 && A < 1e100 && A * A >= (B * B + C * C) * (1 + 1e-10)) return;
   const double K = std::hypot(B, C);
   if (!(A + K > 0)) {  // negative everywhere (or NaN: nothing to trust)
     if (A + K <= 0) out.push_back(Span{lo, hi});
