@@ -929,11 +929,23 @@ class Polytope {
       uniq_.clear();
       return false;
     }
-    faces2_.clear();
-    pts2_.clear();
-    cap_.clear();
-    cap_at_.clear();
-    ucap_.clear();
+    // The new faces, corners and cap points written in buffers that only
+    // grow (a face gains at most one corner; a side gives at most one cap
+    // point), the faces and corners then copied back.
+    const std::size_t room = pts_.size() + faces_.size();
+    if (pts2_.size() < room) pts2_.resize(2 * room);
+    if (faces2_.size() < faces_.size()) faces2_.resize(2 * faces_.size());
+    if (cap_.size() < pts_.size()) {
+      cap_.resize(2 * pts_.size());
+      cap_at_.resize(2 * pts_.size());
+      ucap_.resize(2 * pts_.size());
+    }
+    V3* const out = pts2_.data();
+    V3* const cap = cap_.data();
+    V3* const ucap = ucap_.data();
+    std::size_t* const cap_at = cap_at_.data();
+    Face* const faces = faces2_.data();
+    std::size_t np = 0, nc = 0, nu = 0, nf = 0;
     // Each corner kept (as the faces' loop judges it) stays on a face,
     // unless every face it lies on is dropped with one or two corners.
     uniq2_.clear();
@@ -941,7 +953,7 @@ class Polytope {
       if (dot(h.n, x) - h.e <= slack_) uniq2_.push_back(x);
     bool dropped = false;
     for (const Face& f : faces_) {
-      const int from = static_cast<int>(pts2_.size());
+      const std::size_t from = np;
       // Each corner's distance once: the next side's start is this one's end.
       const double d0 = dot(h.n, pts_[static_cast<std::size_t>(f.from)]) - h.e;
       double dnext = d0;
@@ -952,7 +964,7 @@ class Polytope {
         const double dp = dnext, dq = k + 1 < f.n ? dot(h.n, q) - h.e : d0;
         dnext = dq;
         const bool pin = dp <= slack_, qin = dq <= slack_;
-        if (pin) pts2_.push_back(p);
+        if (pin) out[np++] = p;
         if (pin != qin) {
           // From the inner corner, so that both faces of the side get the
           // same point.
@@ -960,24 +972,26 @@ class Polytope {
           const V3& b = pin ? q : p;
           const double da = pin ? dp : dq, db = pin ? dq : dp;
           const V3 x = along(a, da / (da - db), sub(b, a));
-          pts2_.push_back(x);
-          cap_.push_back(x);
+          out[np++] = x;
           std::size_t at = 0;
-          while (at < ucap_.size() && !identical(ucap_[at], x)) ++at;
-          if (at == ucap_.size()) ucap_.push_back(x);
-          cap_at_.push_back(at);
+          while (at < nu && !identical(ucap[at], x)) ++at;
+          if (at == nu) ucap[nu++] = x;
+          cap[nc] = x;
+          cap_at[nc++] = at;
         }
       }
-      const int n = static_cast<int>(pts2_.size()) - from;
+      const int n = static_cast<int>(np - from);
       if (n >= 3) {
-        faces2_.push_back(Face{f.plane, from, n});
+        faces[nf++] = Face{f.plane, static_cast<int>(from), n};
       } else {
-        pts2_.resize(static_cast<std::size_t>(from));
+        np = from;
         dropped = dropped || n > 0;
       }
     }
-    faces_.swap(faces2_);
-    pts_.swap(pts2_);
+    ncap_ = nc;
+    nucap_ = nu;
+    faces_.assign(faces, faces + nf);
+    pts_.assign(out, out + np);
     if (dropped) {
       // Rare: the corners again from the faces.
       uniq2_.clear();
@@ -987,10 +1001,10 @@ class Polytope {
         if (!seen) uniq2_.push_back(x);
       }
     } else {
-      uniq2_.insert(uniq2_.end(), ucap_.begin(), ucap_.end());
+      uniq2_.insert(uniq2_.end(), ucap, ucap + nu);
     }
     uniq_.swap(uniq2_);
-    if (cap_.size() >= 3) add_cap(h);
+    if (nc >= 3) add_cap(h);
     return true;
   }
 
@@ -1026,18 +1040,19 @@ class Polytope {
   // The new face's corners in order about its normal, each once.
   void add_cap(const Half& h) {
     V3 g{0, 0, 0};
-    for (const V3& x : cap_) g = add(g, x);
-    g = times(1.0 / static_cast<double>(cap_.size()), g);
+    for (std::size_t k = 0; k < ncap_; ++k) g = add(g, cap_[k]);
+    g = times(1.0 / static_cast<double>(ncap_), g);
     const V3 u = orthogonal(h.n), w = cross(h.n, u);
     // A point met from both faces of its side is the same bits twice: its
     // angle once.
     angle_.clear();
-    for (const V3& x : ucap_) {
+    for (std::size_t k = 0; k < nucap_; ++k) {
+      const V3& x = ucap_[k];
       const V3 d = sub(x, g);
       angle_.push_back(std::atan2(dot(d, w), dot(d, u)));
     }
     order_.clear();
-    for (std::size_t k = 0; k < cap_.size(); ++k) order_.emplace_back(angle_[cap_at_[k]], k);
+    for (std::size_t k = 0; k < ncap_; ++k) order_.emplace_back(angle_[cap_at_[k]], k);
     std::sort(order_.begin(), order_.end());
     const int from = static_cast<int>(pts_.size());
     auto same = [](const V3& a, const V3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; };
@@ -1115,6 +1130,7 @@ class Polytope {
   // where each of cap_ is among them.
   std::vector<V3> uniq_, uniq2_, ucap_;
   std::vector<std::size_t> cap_at_;
+  std::size_t ncap_ = 0, nucap_ = 0;  // the cap points in cap_, and in ucap_
   std::vector<double> angle_;
   std::vector<std::pair<double, std::size_t>> order_;
   double slack_ = 0;
