@@ -1045,19 +1045,21 @@ class Polytope {
     const V3 u = orthogonal(h.n), w = cross(h.n, u);
     // A point met from both faces of its side is the same bits twice: its
     // angle once.
-    angle_.clear();
+    // (Both lists in buffers that only grow.)
+    if (angle_.size() < nucap_) angle_.resize(2 * nucap_);
     for (std::size_t k = 0; k < nucap_; ++k) {
       const V3& x = ucap_[k];
       const V3 d = sub(x, g);
-      angle_.push_back(std::atan2(dot(d, w), dot(d, u)));
+      angle_[k] = std::atan2(dot(d, w), dot(d, u));
     }
-    order_.clear();
-    for (std::size_t k = 0; k < ncap_; ++k) order_.emplace_back(angle_[cap_at_[k]], k);
-    std::sort(order_.begin(), order_.end());
+    if (order_.size() < ncap_) order_.resize(2 * ncap_);
+    for (std::size_t k = 0; k < ncap_; ++k) order_[k] = std::make_pair(angle_[cap_at_[k]], k);
+    const auto order_end = order_.begin() + static_cast<std::ptrdiff_t>(ncap_);
+    std::sort(order_.begin(), order_end);
     const int from = static_cast<int>(pts_.size());
     auto same = [](const V3& a, const V3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; };
-    for (const auto& o : order_) {
-      const V3& x = cap_[o.second];
+    for (auto o = order_.begin(); o != order_end; ++o) {
+      const V3& x = cap_[o->second];
       if (static_cast<int>(pts_.size()) > from && same(x, pts_.back())) continue;
       pts_.push_back(x);
     }
