@@ -930,9 +930,9 @@ class Polytope {
       return false;
     }
     // The new faces, corners and cap points written in buffers that only
-    // grow (a face gains at most one corner; a side gives at most one cap
-    // point), the faces and corners then copied back.
-    const std::size_t room = pts_.size() + faces_.size();
+    // grow (a side gives at most its first corner and a cap point), the
+    // faces and corners then copied back.
+    const std::size_t room = 2 * pts_.size();
     if (pts2_.size() < room) pts2_.resize(2 * room);
     if (faces2_.size() < faces_.size()) faces2_.resize(2 * faces_.size());
     if (cap_.size() < pts_.size()) {
