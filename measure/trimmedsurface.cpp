@@ -70,6 +70,10 @@ typedef std::vector<Span> Spans;
 // Adds to `out` the angles of [lo, hi] (hi - lo <= 2 pi) where
 // A + B cos t + C sin t < 0.
 void negative_part(double A, double B, double C, double lo, double hi, Spans& out) {
+  // A above |(B, C)| by far more than rounding: never negative, as below
+  // (A + K > 0, A - K >= 0), without the root.  (A below 1e100: its square
+  // is finite, and an infinite B^2 + C^2 fails the test.)
+  if (A > 0 && A < 1e100 && A * A >= (B * B + C * C) * (1 + 1e-10)) return;
   const double K = std::hypot(B, C);
   if (!(A + K > 0)) {  // negative everywhere (or NaN: nothing to trust)
     if (A + K <= 0) out.push_back(Span{lo, hi});
@@ -588,11 +592,13 @@ class Boundary {
   // The balls (expanded by p) that come within `margin` of the box [lo,
   // hi]; the circles of the atom pairs listed (those that can hold parts
   // of A's boundary) between two of them, with the arcs and vertices on
-  // them, whose points come within `margin` of the box.
+  // them, whose points come within `margin` of the box.  With `sites`
+  // (points in the box), only the circles whose points come within
+  // `margin` of one of them.
   Boundary(const Atoms& atoms, const Neighbourhood& near,
            const std::vector<std::pair<int, int>>& pairs, double p, const V3& lo, const V3& hi,
-           double margin, bool ring = false)
-      : p_(p), ring_(ring) {
+           double margin, const std::vector<V3>* sites = nullptr)
+      : p_(p), ring_(sites != nullptr), sites_(sites) {
     near.atoms_near(lo, hi, margin + near.largest_radius(), [&](int i) {
       const info& a = atoms[static_cast<std::size_t>(i)];
       const double R = a.radius + p;
@@ -712,6 +718,24 @@ class Boundary {
       const double h = dot(w, g.o.a);
       const double r = std::sqrt(std::max(0.0, dot(w, w) - h * h)) - g.o.rho;
       if (std::sqrt(h * h + r * r) - half > margin) return;
+      // Only the patches of vertices at the sites are measured, and all
+      // that one meets (competitors, owners, its vertex's balls) lies within
+      // 2p < margin of it.  A circle farther from every site adds none of
+      // that: not a vertex nearer (a vertex near lies on three circles near,
+      // so the first of them still makes it, the same bits), nor a ball
+      // before one near (those within the margin of the box come first, by
+      // atom).  Leaving it out leaves the rest in the same order.
+      bool near_site = false;
+      for (const V3& x : *sites_) {
+        const V3 u = sub(x, g.o.m);
+        const double hu = dot(u, g.o.a);
+        const double ru = std::sqrt(std::max(0.0, dot(u, u) - hu * hu)) - g.o.rho;
+        if (hu * hu + ru * ru <= margin * margin) {
+          near_site = true;
+          break;
+        }
+      }
+      if (!near_site) return;
     }
     const Neighbourhood::FreeCircle& f = near.covered(g);
     Circle o = f.o;
@@ -817,6 +841,7 @@ class Boundary {
 
   double p_;
   bool ring_;  // circles kept by their points' distance, not their discs'
+  const std::vector<V3>* sites_;
   std::vector<Ball> balls_;
   KeyMap circle_of_;
   CellLists vertex_cells_, arc_cells_;
@@ -904,11 +929,23 @@ class Polytope {
       uniq_.clear();
       return false;
     }
-    faces2_.clear();
-    pts2_.clear();
-    cap_.clear();
-    cap_at_.clear();
-    ucap_.clear();
+    // The new faces, corners and cap points written in buffers that only
+    // grow (a side gives at most its first corner and a cap point), the
+    // faces and corners then copied back.
+    const std::size_t room = 2 * pts_.size();
+    if (pts2_.size() < room) pts2_.resize(2 * room);
+    if (faces2_.size() < faces_.size()) faces2_.resize(2 * faces_.size());
+    if (cap_.size() < pts_.size()) {
+      cap_.resize(2 * pts_.size());
+      cap_at_.resize(2 * pts_.size());
+      ucap_.resize(2 * pts_.size());
+    }
+    V3* const out = pts2_.data();
+    V3* const cap = cap_.data();
+    V3* const ucap = ucap_.data();
+    std::size_t* const cap_at = cap_at_.data();
+    Face* const faces = faces2_.data();
+    std::size_t np = 0, nc = 0, nu = 0, nf = 0;
     // Each corner kept (as the faces' loop judges it) stays on a face,
     // unless every face it lies on is dropped with one or two corners.
     uniq2_.clear();
@@ -916,7 +953,7 @@ class Polytope {
       if (dot(h.n, x) - h.e <= slack_) uniq2_.push_back(x);
     bool dropped = false;
     for (const Face& f : faces_) {
-      const int from = static_cast<int>(pts2_.size());
+      const std::size_t from = np;
       // Each corner's distance once: the next side's start is this one's end.
       const double d0 = dot(h.n, pts_[static_cast<std::size_t>(f.from)]) - h.e;
       double dnext = d0;
@@ -927,7 +964,7 @@ class Polytope {
         const double dp = dnext, dq = k + 1 < f.n ? dot(h.n, q) - h.e : d0;
         dnext = dq;
         const bool pin = dp <= slack_, qin = dq <= slack_;
-        if (pin) pts2_.push_back(p);
+        if (pin) out[np++] = p;
         if (pin != qin) {
           // From the inner corner, so that both faces of the side get the
           // same point.
@@ -935,24 +972,26 @@ class Polytope {
           const V3& b = pin ? q : p;
           const double da = pin ? dp : dq, db = pin ? dq : dp;
           const V3 x = along(a, da / (da - db), sub(b, a));
-          pts2_.push_back(x);
-          cap_.push_back(x);
+          out[np++] = x;
           std::size_t at = 0;
-          while (at < ucap_.size() && !identical(ucap_[at], x)) ++at;
-          if (at == ucap_.size()) ucap_.push_back(x);
-          cap_at_.push_back(at);
+          while (at < nu && !identical(ucap[at], x)) ++at;
+          if (at == nu) ucap[nu++] = x;
+          cap[nc] = x;
+          cap_at[nc++] = at;
         }
       }
-      const int n = static_cast<int>(pts2_.size()) - from;
+      const int n = static_cast<int>(np - from);
       if (n >= 3) {
-        faces2_.push_back(Face{f.plane, from, n});
+        faces[nf++] = Face{f.plane, static_cast<int>(from), n};
       } else {
-        pts2_.resize(static_cast<std::size_t>(from));
+        np = from;
         dropped = dropped || n > 0;
       }
     }
-    faces_.swap(faces2_);
-    pts_.swap(pts2_);
+    ncap_ = nc;
+    nucap_ = nu;
+    faces_.assign(faces, faces + nf);
+    pts_.assign(out, out + np);
     if (dropped) {
       // Rare: the corners again from the faces.
       uniq2_.clear();
@@ -962,10 +1001,10 @@ class Polytope {
         if (!seen) uniq2_.push_back(x);
       }
     } else {
-      uniq2_.insert(uniq2_.end(), ucap_.begin(), ucap_.end());
+      uniq2_.insert(uniq2_.end(), ucap, ucap + nu);
     }
     uniq_.swap(uniq2_);
-    if (cap_.size() >= 3) add_cap(h);
+    if (nc >= 3) add_cap(h);
     return true;
   }
 
@@ -1001,23 +1040,26 @@ class Polytope {
   // The new face's corners in order about its normal, each once.
   void add_cap(const Half& h) {
     V3 g{0, 0, 0};
-    for (const V3& x : cap_) g = add(g, x);
-    g = times(1.0 / static_cast<double>(cap_.size()), g);
+    for (std::size_t k = 0; k < ncap_; ++k) g = add(g, cap_[k]);
+    g = times(1.0 / static_cast<double>(ncap_), g);
     const V3 u = orthogonal(h.n), w = cross(h.n, u);
     // A point met from both faces of its side is the same bits twice: its
     // angle once.
-    angle_.clear();
-    for (const V3& x : ucap_) {
+    // (Both lists in buffers that only grow.)
+    if (angle_.size() < nucap_) angle_.resize(2 * nucap_);
+    for (std::size_t k = 0; k < nucap_; ++k) {
+      const V3& x = ucap_[k];
       const V3 d = sub(x, g);
-      angle_.push_back(std::atan2(dot(d, w), dot(d, u)));
+      angle_[k] = std::atan2(dot(d, w), dot(d, u));
     }
-    order_.clear();
-    for (std::size_t k = 0; k < cap_.size(); ++k) order_.emplace_back(angle_[cap_at_[k]], k);
-    std::sort(order_.begin(), order_.end());
+    if (order_.size() < ncap_) order_.resize(2 * ncap_);
+    for (std::size_t k = 0; k < ncap_; ++k) order_[k] = std::make_pair(angle_[cap_at_[k]], k);
+    const auto order_end = order_.begin() + static_cast<std::ptrdiff_t>(ncap_);
+    std::sort(order_.begin(), order_end);
     const int from = static_cast<int>(pts_.size());
     auto same = [](const V3& a, const V3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; };
-    for (const auto& o : order_) {
-      const V3& x = cap_[o.second];
+    for (auto o = order_.begin(); o != order_end; ++o) {
+      const V3& x = cap_[o->second];
       if (static_cast<int>(pts_.size()) > from && same(x, pts_.back())) continue;
       pts_.push_back(x);
     }
@@ -1090,6 +1132,7 @@ class Polytope {
   // where each of cap_ is among them.
   std::vector<V3> uniq_, uniq2_, ucap_;
   std::vector<std::size_t> cap_at_;
+  std::size_t ncap_ = 0, nucap_ = 0;  // the cap points in cap_, and in ucap_
   std::vector<double> angle_;
   std::vector<std::pair<double, std::size_t>> order_;
   double slack_ = 0;
@@ -2689,9 +2732,16 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   struct Position {
     V3 y;
     V3 n[3];  // unit directions to the three centres: the patch's cone
+    V3 side[3];  // n[1] x n[2], n[2] x n[0], n[0] x n[1]
+    double side2[3], det;  // their squares; n[0] . side[0]
     std::array<int, 4> key;  // atoms ascending, and the side of their plane
   };
   std::vector<Position> positions;
+  struct Fourth {
+    Sphere D;
+    bool above, closed;
+  };
+  std::vector<Fourth> fourth;
   for (const tetra* t : tetras) {
     for (const tria* f : t->faces) {
       if (f == nullptr || f->cofaces.empty() || f->cofaces[0] != t) continue;
@@ -2708,23 +2758,34 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
       const double h2 = a.R * a.R - dot(w, w);
       if (!(h2 > 0)) continue;
       const V3 x = add(a.c, w), dn = times(std::sqrt(h2 / nn), n);
+      // The fourth atoms, each with its side and whether its tetrahedron
+      // takes the position from the open surface.
+      fourth.clear();
+      for (const tetra* co : f->cofaces)
+        for (const info* d : co->v) {
+          if (d == f->v[0] || d == f->v[1] || d == f->v[2]) continue;
+          const Sphere D = ball_of(d);
+          fourth.push_back(
+              Fourth{D, dot(n, sub(D.c, a.c)) > 0, co->in_complex || co->void_id != 0});
+        }
       for (int s = 0; s < 2; ++s) {
         const V3 y = s == 0 ? add(x, dn) : sub(x, dn);
         bool free = true;
-        for (const tetra* co : f->cofaces)
-          for (const info* d : co->v) {
-            if (d == f->v[0] || d == f->v[1] || d == f->v[2]) continue;
-            const Sphere D = ball_of(d);
-            free = free && !(dist2(y, D.c) < D.R * D.R);
-            const bool facing = (dot(n, sub(D.c, a.c)) > 0) == (s == 0);
-            if (facing && (co->in_complex || co->void_id != 0)) free = false;
-          }
+        for (std::size_t k = 0; k < fourth.size() && free; ++k) {
+          const Fourth& g = fourth[k];
+          free = !(dist2(y, g.D.c) < g.D.R * g.D.R) && !(g.above == (s == 0) && g.closed);
+        }
         if (!free) continue;
         Position q;
         q.y = y;
         q.key = {f->v[0]->index, f->v[1]->index, f->v[2]->index, 0};
         const Sphere* corner[3] = {&a, &b, &c};
         for (int i = 0; i < 3; ++i) q.n[i] = unit(sub(corner[i]->c, y));
+        for (int i = 0; i < 3; ++i) {
+          q.side[i] = cross(q.n[(i + 1) % 3], q.n[(i + 2) % 3]);
+          q.side2[i] = dot(q.side[i], q.side[i]);
+        }
+        q.det = dot(q.n[0], q.side[0]);
         std::sort(q.key.begin(), q.key.begin() + 3);
         const info* sorted[3];
         for (int i = 0; i < 3; ++i)
@@ -2743,51 +2804,88 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   // unit u of the cone has u.e > l / 2p, e the direction to z; the largest
   // u.e over the cone is 1 when e is inside, else the largest over its
   // three sides.  Each patch so reached is measured.
-  auto reach = [](const V3* n, const V3& e) {
-    const double D = dot(n[0], cross(n[1], n[2]));
-    const double a0 = dot(e, cross(n[1], n[2])), a1 = dot(e, cross(n[2], n[0])),
-                 a2 = dot(e, cross(n[0], n[1]));
-    if (D != 0 && a0 / D >= 0 && a1 / D >= 0 && a2 / D >= 0) return 1.0;
-    double best = -1;
+  // Whether reach(e) > edge.  Each value that the largest is taken of is
+  // made by the same operations (the sides' normals, their squares and the
+  // cone's determinant kept with the position); the largest passes the
+  // edge exactly when one of them does (max keeps its first argument for a
+  // NaN, and the start -1 lies below every edge), so the first that does
+  // settles it.
+  auto reaches = [](const Position& x, const V3& e, double edge) {
+    const V3* n = x.n;
+    const double a[3] = {dot(e, x.side[0]), dot(e, x.side[1]), dot(e, x.side[2])};
+    const double D = x.det;
+    if (D != 0 && a[0] / D >= 0 && a[1] / D >= 0 && a[2] / D >= 0) return 1.0 > edge;
+    const double c[3] = {dot(n[0], e), dot(n[1], e), dot(n[2], e)};
+    if (c[0] > edge || c[1] > edge || c[2] > edge) return true;
     for (int i = 0; i < 3; ++i) {
-      const V3 &p = n[i], &q = n[(i + 1) % 3];
-      best = std::max(best, std::max(dot(p, e), dot(q, e)));
-      const V3 m = cross(p, q);
-      const double mm = dot(m, m);
+      // the side from n[i] to n[i + 1], normal n[i] x n[i + 1]
+      const int k = (i + 2) % 3;
+      const V3 &p = n[i], &q = n[(i + 1) % 3], &m = x.side[k];
+      const double mm = x.side2[k];
       if (!(mm > 0)) continue;
-      const V3 P = sub(e, times(dot(e, m) / mm, m));
-      if (dot(cross(p, P), m) >= 0 && dot(cross(P, q), m) >= 0) best = std::max(best, norm(P));
+      const V3 P = sub(e, times(a[k] / mm, m));
+      if (dot(cross(p, P), m) >= 0 && dot(cross(P, q), m) >= 0 && norm(P) > edge) return true;
     }
-    return best;
+    return false;
   };
+  // The positions sorted by their cell of edge 2p: a pair nearer than 2p
+  // lies in one cell or in neighbouring ones.  Each pair's test only sets
+  // flags, so the order in which pairs are met does not matter.
   const double reach_cell = 2 * probe;
-  std::map<std::array<long, 3>, std::vector<std::size_t>> grid;
-  auto grid_of = [&](const V3& y) {
-    return std::array<long, 3>{static_cast<long>(std::floor(y.x / reach_cell)),
-                               static_cast<long>(std::floor(y.y / reach_cell)),
-                               static_cast<long>(std::floor(y.z / reach_cell))};
+  struct Placed {
+    std::array<long, 3> cell;
+    std::size_t at;
+    bool operator<(const Placed& o) const { return cell < o.cell || (cell == o.cell && at < o.at); }
   };
-  for (std::size_t i = 0; i < positions.size(); ++i) grid[grid_of(positions[i].y)].push_back(i);
-  std::vector<char> fired(positions.size(), 0);
+  std::vector<Placed> placed;
+  placed.reserve(positions.size());
   for (std::size_t i = 0; i < positions.size(); ++i) {
-    const std::array<long, 3> g = grid_of(positions[i].y);
-    for (long dx = -1; dx <= 1; ++dx)
-      for (long dy = -1; dy <= 1; ++dy)
-        for (long dz = -1; dz <= 1; ++dz) {
-          const auto it = grid.find({g[0] + dx, g[1] + dy, g[2] + dz});
-          if (it == grid.end()) continue;
-          for (std::size_t j : it->second) {
-            if (j <= i) continue;
-            const V3 d = sub(positions[j].y, positions[i].y);
-            const double l = norm(d);
-            if (!(l < 2 * probe) || !(l > 0)) continue;
-            const double edge = l / (2 * probe) - 1e-9;
-            const V3 e = times(1 / l, d);
-            if (reach(positions[i].n, e) > edge) fired[i] = 1;
-            if (reach(positions[j].n, times(-1, e)) > edge) fired[j] = 1;
-          }
-        }
+    const V3& y = positions[i].y;
+    placed.push_back(Placed{{static_cast<long>(std::floor(y.x / reach_cell)),
+                             static_cast<long>(std::floor(y.y / reach_cell)),
+                             static_cast<long>(std::floor(y.z / reach_cell))},
+                            i});
   }
+  std::sort(placed.begin(), placed.end());
+  // The cells held, in order, each with its run of positions.
+  struct Run {
+    std::array<long, 3> cell;
+    std::size_t from, to;
+  };
+  std::vector<Run> runs;
+  for (std::size_t k = 0; k < placed.size(); ++k) {
+    if (runs.empty() || runs.back().cell != placed[k].cell) runs.push_back(Run{placed[k].cell, k, k});
+    runs.back().to = k + 1;
+  }
+  std::vector<char> fired(positions.size(), 0);
+  auto test = [&](std::size_t i, std::size_t j) {
+    if (fired[i] && fired[j]) return;  // the test could only set them again
+    const V3 d = sub(positions[j].y, positions[i].y);
+    const double l = norm(d);
+    if (!(l < 2 * probe) || !(l > 0)) return;
+    const double edge = l / (2 * probe) - 1e-9;
+    const V3 e = times(1 / l, d);
+    if (!fired[i] && reaches(positions[i], e, edge)) fired[i] = 1;
+    if (!fired[j] && reaches(positions[j], times(-1, e), edge)) fired[j] = 1;
+  };
+  // For each column (dx, dy) of neighbours, the cells (x + dx, y + dy, z - 1
+  // .. z + 1) follow one another in the order, and their first one moves
+  // only forwards as the cells do.
+  for (long dx = -1; dx <= 1; ++dx)
+    for (long dy = -1; dy <= 1; ++dy) {
+      std::size_t s = 0;
+      for (const Run& r : runs) {
+        const std::array<long, 3> first{r.cell[0] + dx, r.cell[1] + dy, r.cell[2] - 1};
+        const std::array<long, 3> last{r.cell[0] + dx, r.cell[1] + dy, r.cell[2] + 1};
+        while (s < runs.size() && runs[s].cell < first) ++s;
+        for (std::size_t t = s; t < runs.size() && !(last < runs[t].cell); ++t)
+          for (std::size_t a = r.from; a < r.to; ++a)
+            for (std::size_t b = runs[t].from; b < runs[t].to; ++b) {
+              const std::size_t i = placed[a].at, j = placed[b].at;
+              if (j > i) test(i, j);
+            }
+      }
+    }
   std::vector<std::size_t> cut;
   for (std::size_t i = 0; i < positions.size(); ++i)
     if (fired[i]) cut.push_back(i);
@@ -2810,22 +2908,33 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   };
   std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
   for (std::size_t i : cut) groups[cell_of(positions[i].y)].push_back(i);
-  std::set<std::array<int, 4>> listed;
+  std::vector<std::array<int, 4>> listed;  // sorted
+  std::vector<V3> sites;
   for (const auto& g : groups) {
     V3 lo = positions[g.second.front()].y, hi = lo;
     listed.clear();
+    sites.clear();
     for (std::size_t i : g.second) {
       const V3& y = positions[i].y;
       lo = V3{std::min(lo.x, y.x), std::min(lo.y, y.y), std::min(lo.z, y.z)};
       hi = V3{std::max(hi.x, y.x), std::max(hi.y, y.y), std::max(hi.z, y.z)};
-      listed.insert(positions[i].key);
+      listed.push_back(positions[i].key);
+      sites.push_back(y);
     }
+    std::sort(listed.begin(), listed.end());
     neighbourhood.boundary_edges(lo, hi, margin, pairs);
-    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, true);
+    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, &sites);
     for (std::size_t k = 0; k < B.vertices().size(); ++k) {
+      // A listed vertex is a site but for rounding (or, were its side in
+      // doubt, a point within twice a vanishing height of it): the others
+      // need no key.
+      const V3& y = B.vertices()[k].y;
+      bool at_site = false;
+      for (const V3& x : sites) at_site = at_site || dist2(x, y) < 1e-4;
+      if (!at_site) continue;
       std::array<int, 4> mine;
       vertex_key(B, static_cast<int>(k), mine.data(), mine[3]);
-      if (!listed.count(mine)) continue;
+      if (!std::binary_search(listed.begin(), listed.end(), mine)) continue;
       const Piece q = patch_piece(B, static_cast<int>(k), none);
       if (!taken.empty() && taken.count(flat_key(key_of(B, q)))) continue;
       add_change(measure_piece(B, q, atoms, cusp), false, change);
