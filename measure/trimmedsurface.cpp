@@ -142,6 +142,12 @@ double box_gap(const V3& c, const V3& lo, const V3& hi) {
   return std::sqrt(dx * dx + dy * dy + dz * dz);
 }
 
+// The cell of edge `edge` that holds x, in a grid with a corner at 0.
+std::array<long, 3> grid_cell(const V3& x, double edge) {
+  return {static_cast<long>(std::floor(x.x / edge)), static_cast<long>(std::floor(x.y / edge)),
+          static_cast<long>(std::floor(x.z / edge))};
+}
+
 // Items by cell, each cell's in the order they were placed.
 struct CellLists {
   std::vector<int> start, items;
@@ -194,8 +200,8 @@ class KeyMap {
 
  private:
   std::size_t slot(long long key) const {
-    return static_cast<std::size_t>((static_cast<unsigned long long>(key) * 0x9E3779B97F4A7C15ull) >>
-                                    shift_);
+    return static_cast<std::size_t>(
+        (static_cast<unsigned long long>(key) * 0x9E3779B97F4A7C15ull) >> shift_);
   }
   void grow() {
     std::vector<long long> keys;
@@ -1300,7 +1306,8 @@ void competitor_points(const Boundary& B, const Piece& q, const std::vector<int>
       const int to = std::min(n - 1, static_cast<int>(std::floor((x.hi - a.lo) / a.span * n)));
       if (from > to) continue;
       const std::vector<V3>& along_arc = B.arc_points(k, spacing);
-      for (int i = from; i <= to; ++i) out.add(along_arc[static_cast<std::size_t>(i)], i % 2 == 0 ? 1 : 2);
+      for (int i = from; i <= to; ++i)
+        out.add(along_arc[static_cast<std::size_t>(i)], i % 2 == 0 ? 1 : 2);
     }
   }
 }
@@ -2213,8 +2220,9 @@ bool cut_by_extra(const Boundary& B, const Piece& q) {
     V3 n[3];
     for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
     const Cone cone(n);
-    competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra,
-                      [&](const V3& c, double r) { return beyond_patch(cone, vx.y, B.probe(), c, r); });
+    competitor_points(
+        B, q, q.extra_points, q.extra_arcs, kSpacing, extra,
+        [&](const V3& c, double r) { return beyond_patch(cone, vx.y, B.probe(), c, r); });
     keep_cutting(vx.y, B.probe(), cone, extra);
     return !extra.at.empty();
   }
@@ -2377,17 +2385,22 @@ struct PieceKey {
   }
 };
 
+// The side of the plane through c0, c1, c2 (centres in ascending atom
+// order) that y lies on: 1 where (c1 - c0) x (c2 - c0) points to it.
+int side_of(const V3& c0, const V3& c1, const V3& c2, const V3& y) {
+  const V3 n = cross(sub(c1, c0), sub(c2, c0));
+  return dot(n, sub(y, c0)) > 0 ? 1 : 0;
+}
+
 void vertex_key(const Boundary& B, int k, int* atoms, int& side) {
   const Vertex& v = B.vertices()[k];
   int a[3];
   for (int i = 0; i < 3; ++i) a[i] = B.balls()[v.balls[i]].atom;
   int order[3] = {0, 1, 2};
   std::sort(order, order + 3, [&](int x, int y) { return a[x] < a[y]; });
-  const V3& c0 = B.balls()[v.balls[order[0]]].c;
-  const V3 n =
-      cross(sub(B.balls()[v.balls[order[1]]].c, c0), sub(B.balls()[v.balls[order[2]]].c, c0));
   for (int i = 0; i < 3; ++i) atoms[i] = a[order[i]];
-  side = dot(n, sub(v.y, c0)) > 0 ? 1 : 0;
+  side = side_of(B.balls()[v.balls[order[0]]].c, B.balls()[v.balls[order[1]]].c,
+                 B.balls()[v.balls[order[2]]].c, v.y);
 }
 
 PieceKey key_of(const Boundary& B, const Piece& q) {
@@ -2722,7 +2735,8 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
     V3 c;
     double R;
   };
-  auto ball_of = [&](const info* a) { return Sphere{V3{a->x, a->y, a->z}, a->radius + probe}; };
+  auto centre = [](const info* a) { return V3{a->x, a->y, a->z}; };
+  auto ball_of = [&](const info* a) { return Sphere{centre(a), a->radius + probe}; };
   // The probe positions of the open surface.  A triangle's two positions
   // lie on its power diagram edge, at height h on either side of its plane.
   // That edge ends at the orthocentres of its tetrahedra, so a position is
@@ -2758,6 +2772,9 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
       const double h2 = a.R * a.R - dot(w, w);
       if (!(h2 > 0)) continue;
       const V3 x = add(a.c, w), dn = times(std::sqrt(h2 / nn), n);
+      const info* sorted[3] = {f->v[0], f->v[1], f->v[2]};
+      std::sort(sorted, sorted + 3,
+                [](const info* l, const info* r) { return l->index < r->index; });
       // The fourth atoms, each with its side and whether its tetrahedron
       // takes the position from the open surface.
       fourth.clear();
@@ -2778,7 +2795,6 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
         if (!free) continue;
         Position q;
         q.y = y;
-        q.key = {f->v[0]->index, f->v[1]->index, f->v[2]->index, 0};
         const Sphere* corner[3] = {&a, &b, &c};
         for (int i = 0; i < 3; ++i) q.n[i] = unit(sub(corner[i]->c, y));
         for (int i = 0; i < 3; ++i) {
@@ -2786,15 +2802,8 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
           q.side2[i] = dot(q.side[i], q.side[i]);
         }
         q.det = dot(q.n[0], q.side[0]);
-        std::sort(q.key.begin(), q.key.begin() + 3);
-        const info* sorted[3];
-        for (int i = 0; i < 3; ++i)
-          for (const info* e : f->v)
-            if (e->index == q.key[static_cast<std::size_t>(i)]) sorted[i] = e;
-        const V3 c0{sorted[0]->x, sorted[0]->y, sorted[0]->z};
-        const V3 m = cross(sub(V3{sorted[1]->x, sorted[1]->y, sorted[1]->z}, c0),
-                           sub(V3{sorted[2]->x, sorted[2]->y, sorted[2]->z}, c0));
-        q.key[3] = dot(m, sub(y, c0)) > 0 ? 1 : 0;
+        q.key = {sorted[0]->index, sorted[1]->index, sorted[2]->index,
+                 side_of(centre(sorted[0]), centre(sorted[1]), centre(sorted[2]), y)};
         positions.push_back(q);
       }
     }
@@ -2839,13 +2848,8 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   };
   std::vector<Placed> placed;
   placed.reserve(positions.size());
-  for (std::size_t i = 0; i < positions.size(); ++i) {
-    const V3& y = positions[i].y;
-    placed.push_back(Placed{{static_cast<long>(std::floor(y.x / reach_cell)),
-                             static_cast<long>(std::floor(y.y / reach_cell)),
-                             static_cast<long>(std::floor(y.z / reach_cell))},
-                            i});
-  }
+  for (std::size_t i = 0; i < positions.size(); ++i)
+    placed.push_back(Placed{grid_cell(positions[i].y, reach_cell), i});
   std::sort(placed.begin(), placed.end());
   // The cells held, in order, each with its run of positions.
   struct Run {
@@ -2854,7 +2858,8 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   };
   std::vector<Run> runs;
   for (std::size_t k = 0; k < placed.size(); ++k) {
-    if (runs.empty() || runs.back().cell != placed[k].cell) runs.push_back(Run{placed[k].cell, k, k});
+    if (runs.empty() || runs.back().cell != placed[k].cell)
+      runs.push_back(Run{placed[k].cell, k, k});
     runs.back().to = k + 1;
   }
   std::vector<char> fired(positions.size(), 0);
@@ -2901,13 +2906,8 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   // Patches near each other share the boundary built about them: grouped
   // by the cell of a coarse grid that holds their probe position.
   const double cell = 6.0;
-  auto cell_of = [&](const V3& x) {
-    return std::array<long, 3>{static_cast<long>(std::floor(x.x / cell)),
-                               static_cast<long>(std::floor(x.y / cell)),
-                               static_cast<long>(std::floor(x.z / cell))};
-  };
   std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
-  for (std::size_t i : cut) groups[cell_of(positions[i].y)].push_back(i);
+  for (std::size_t i : cut) groups[grid_cell(positions[i].y, cell)].push_back(i);
   std::vector<std::array<int, 4>> listed;  // sorted
   std::vector<V3> sites;
   for (const auto& g : groups) {
