@@ -724,6 +724,68 @@ bool any_absent(const std::vector<info>& atoms) {
   return false;
 }
 
+// What the judges made of the records, once every simplex is judged.  The
+// attached faces and edges of a record are listed in the order of its faces
+// and edges, so bits in that order give the lists back.
+void keep_judged(const ComplexRecords& rec, SimplexList::Judged& judged) {
+  const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size();
+  judged.sizes.resize(n4 + n3 + rec.edges.size());
+  judged.own.resize(n3);
+  judged.attach.assign(n4 + n3, 0);
+  double* size = judged.sizes.data();
+  std::uint16_t* bits = judged.attach.data();
+  for (const tetra& t : rec.tetras) {
+    *size++ = t.signed_size;
+    unsigned b = 0;
+    for (const tria* f : t.attached_faces)
+      for (int k = 0; k < 4; ++k)
+        if (t.faces[k] == f) b |= 1u << k;
+    for (const edge* e : t.attached_edges)
+      for (int k = 0; k < 6; ++k)
+        if (t.edges[k] == e) b |= 1u << (4 + k);
+    *bits++ = static_cast<std::uint16_t>(b);
+  }
+  double* own = judged.own.data();
+  for (const tria& f : rec.trias) {
+    *size++ = f.signed_size;
+    *own++ = f.own_size;
+    unsigned b = 0;
+    for (const edge* e : f.attached_edges)
+      for (int k = 0; k < 3; ++k)
+        if (f.e[k] == e) b |= 1u << k;
+    *bits++ = static_cast<std::uint16_t>(b);
+  }
+  for (const edge& e : rec.edges) *size++ = e.signed_size;
+}
+
+// The judges' work on a record, as keep_judged left it.  Every size is
+// final: the raising of a size by the judges of later simplices ends up at
+// the value kept, whatever the order.
+void take_judged(tetra& t, double size, unsigned bits) {
+  t.signed_size = size;
+  if (bits == 0) return;
+  for (int k = 0; k < 4; ++k)
+    if ((bits >> k) & 1u) {
+      t.faces[k]->attached = true;
+      t.attached_faces.push_back(t.faces[k]);
+    }
+  for (int k = 0; k < 6; ++k)
+    if ((bits >> (4 + k)) & 1u) {
+      t.edges[k]->attached = true;
+      t.attached_edges.push_back(t.edges[k]);
+    }
+}
+
+void take_judged(tria& f, double size, double own, unsigned bits) {
+  f.signed_size = size;
+  f.own_size = own;
+  for (int k = 0; k < 3; ++k)
+    if ((bits >> k) & 1u) {
+      f.e[k]->attached = true;
+      f.attached_edges.push_back(f.e[k]);
+    }
+}
+
 }  // namespace
 
 void build_complex(const std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
@@ -753,14 +815,11 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
     };
     for (const tetra& t : rec.tetras) put(t.center);
     for (const tria& f : rec.trias) put(f.center);
-    judged.powers.assign(n4 + n3, 0.0);
-    judged.attach.assign(n4 + n3, 0);
   }
-  // The first halves of the judges, taken, or computed (and kept).
-  const double* taken_powers = taken.powers.data();
-  const unsigned char* taken_attach = taken.attach.data();
-  double* kept_powers = judged.powers.data();
-  unsigned char* kept_attach = judged.attach.data();
+  // What the judges made of the records, taken.
+  const double* taken_size = taken.sizes.data();
+  const double* taken_own = taken.own.data();
+  const std::uint16_t* taken_attach = taken.attach.data();
   // A flat tetrahedron has no power centre: what the arithmetic gives is
   // rounding noise.  It never enters the complex and takes no part in the
   // flow.
@@ -807,7 +866,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   };
   // The tetrahedra at each triangle, for the faces of flat ones.
   std::vector<int> tetras_at;
-  if (any_flat) {
+  if (any_flat && !take) {
     tetras_at.assign(rec.trias.size(), 0);
     for (const tetra& T : rec.tetras)
       for (const tria* f : T.faces)
@@ -831,24 +890,17 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
         for (tria* f : t.faces)
           if (f != nullptr) f->cofaces.push_back(&t);
       }
-      if (list.flat[static_cast<std::size_t>(me)] && t.faces[0] && t.faces[1] && t.faces[2] &&
-          t.faces[3]) {
+      if (take) {
+        take_judged(t, taken_size[me], taken_attach[me]);
+      } else if (list.flat[static_cast<std::size_t>(me)] && t.faces[0] && t.faces[1] &&
+                 t.faces[2] && t.faces[3]) {
         // Judged as the limit of a slightly lifted one.
         t.signed_size = std::numeric_limits<double>::infinity();
         bool attach[4];
         flat_sides(t, tetras_at, probe, attach);
         t.attach_faces(attach);
       } else {
-        if (take) {
-          t.settle4(taken_powers[me], taken_attach[me]);
-        } else if (keep) {
-          unsigned attach;
-          kept_powers[me] = t.weigh4(probe, attach);
-          kept_attach[me] = static_cast<unsigned char>(attach);
-          t.settle4(kept_powers[me], attach);
-        } else {
-          t.judge4(probe);
-        }
+        t.judge4(probe);
       }
       if (pockets)
         for (info* v : t.v) atom_tetras.note(v->index, me);
@@ -881,18 +933,11 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
           }
         }
       }
-      {
-        const std::size_t at = n4 + static_cast<std::size_t>(f.id - 1);
-        if (take) {
-          f.settle3(taken_powers[at], taken_attach[at]);
-        } else if (keep) {
-          unsigned attach;
-          kept_powers[at] = f.weigh3(probe, attach);
-          kept_attach[at] = static_cast<unsigned char>(attach);
-          f.settle3(kept_powers[at], attach);
-        } else {
-          f.judge3(probe);
-        }
+      if (take) {
+        const std::size_t me = static_cast<std::size_t>(f.id - 1);
+        take_judged(f, taken_size[n4 + me], taken_own[me], taken_attach[n4 + me]);
+      } else {
+        f.judge3(probe);
       }
       if (f.signed_size <= threshold)
         f.in_complex = true;
@@ -906,7 +951,10 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
         e.v[0]->incident_edges.push_back(&e);
         e.v[1]->incident_edges.push_back(&e);
       }
-      e.judge2(probe);
+      if (take)
+        e.signed_size = taken_size[n4 + n3 + static_cast<std::size_t>(e.id - 1)];
+      else
+        e.judge2(probe);
       if (!pockets) {
         if (covered_by(*e.v[0], *e.v[1], probe))
           covered[static_cast<std::size_t>(e.v[0]->index)] = 1;
@@ -918,6 +966,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
     }
   }
 
+  if (keep) keep_judged(rec, judged);
   if (pockets) {
     flush_tetra_incidence();
     cofaces.flush_trias(rec);

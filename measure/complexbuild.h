@@ -110,16 +110,20 @@ struct SimplexList {
   bool keep_links = false;
   std::vector<int> links;
   // With keep_links, the first build also leaves what depends on the balls
-  // alone: the balls it was made with, and of the tetrahedra and triangles
-  // the power centres and the first halves of their judges (an edge's are
-  // cheaper to compute again than to keep).  A second build on the same
-  // balls, bit for bit, with no atom absent in either, takes them: the values
-  // its own operations would give.
+  // alone: the balls it was made with, the power centres of the tetrahedra
+  // and triangles (an edge's are cheaper to compute again than to keep), and
+  // what the judges made of every record.  A second build on the same balls,
+  // bit for bit, with no atom absent in either, takes them: the values its
+  // own operations would give.
   struct Judged {
-    std::vector<double> balls;          // x, y, z and r + probe of each atom
-    std::vector<double> centres;        // 3 per tetrahedron, then per triangle
-    std::vector<double> powers;         // weigh4 per tetrahedron, then weigh3 per triangle
-    std::vector<unsigned char> attach;  // the same order: bit k for face or edge k
+    std::vector<double> balls;    // x, y, z and r + probe of each atom
+    std::vector<double> centres;  // 3 per tetrahedron, then per triangle
+    // The final signed_size of each tetrahedron, triangle and edge, in that
+    // order; the own_size of each triangle.
+    std::vector<double> sizes, own;
+    // Per tetrahedron bit k for faces[k] and bit 4 + k for edges[k] that it
+    // attached, then per triangle bit k for its edge e[k].
+    std::vector<std::uint16_t> attach;
   } judged;
 };
 SimplexList expanded_simplex_list(std::vector<Bead>& beads, double probe);
