@@ -255,7 +255,8 @@ class IndicesOf {
 // The vertex indices of a record in ascending order, and the place in that
 // order of each of its vertices (equal indices keep their vertex order).
 template <class Record, int N>
-void sorted_vertices(IndicesOf<Record, N>& records, int* sorted, int* place) {
+[[gnu::always_inline]] inline void sorted_vertices(IndicesOf<Record, N>& records, int* sorted,
+                                                   int* place) {
   int index[N];
   records.next(index);
   for (int k = 0; k < N; ++k) place[k] = 0;
@@ -276,8 +277,8 @@ class Lists {
  public:
   // keys[k] = (owner, vertex) of record k + 1; an owner below 0 lists it
   // nowhere.  Each record carries codes[k] along.
-  Lists(std::size_t owners, const std::vector<std::pair<int, int>>& keys,
-        const std::vector<unsigned char>& codes)
+  [[gnu::always_inline]] Lists(std::size_t owners, const std::vector<std::pair<int, int>>& keys,
+                               const std::vector<unsigned char>& codes)
       : start_(owners + 1, 0), vertex_(keys.size()), id_(keys.size()), code_(keys.size()) {
     for (const auto& k : keys)
       if (k.first >= 0) ++start_[static_cast<std::size_t>(k.first) + 1];
@@ -333,7 +334,8 @@ class Lists {
 // at most half full, each with whether its v[0] is the smaller atom.
 class EdgeTable {
  public:
-  EdgeTable(const std::vector<edge>& edges, const std::vector<ListedSimplex>* list) {
+  [[gnu::always_inline]] EdgeTable(const std::vector<edge>& edges,
+                                   const std::vector<ListedSimplex>* list) {
     std::size_t size = 16;
     while (size < 2 * edges.size()) size *= 2;
     while ((std::size_t(1) << (64 - shift_)) < size) --shift_;
@@ -385,7 +387,7 @@ class EdgeTable {
 // edge order of their places in s (kTetraEdgeOf, kTriaEdgeOf), as the
 // table gives them.
 template <int N>
-void edges_of(const int* s, const EdgeTable& edges, int* by_pair) {
+[[gnu::always_inline]] inline void edges_of(const int* s, const EdgeTable& edges, int* by_pair) {
   for (int first = 0; first + 1 < N; ++first)
     for (int m = first + 1; m < N; ++m) *by_pair++ = edges.find(s[first], s[m]);
 }
@@ -393,14 +395,19 @@ void edges_of(const int* s, const EdgeTable& edges, int* by_pair) {
 // The edges of a record with vertex places `place` (sorted_vertices) from
 // those of its ascending vertices, and the bits of its order that tell
 // which of them run from their first end.
+// With ids, their ids too.
 template <int N, int M>
-std::uint32_t link_edges(const int* place, const int* by_pair, const int (&ends)[M][2],
-                         const int (&edge_of)[N][N], std::vector<edge>& edges, edge** out) {
+[[gnu::always_inline]] inline std::uint32_t link_edges(const int* place, const int* by_pair,
+                                                       const int (&ends)[M][2],
+                                                       const int (&edge_of)[N][N],
+                                                       std::vector<edge>& edges, edge** out,
+                                                       int* ids) {
   std::uint32_t order = 0;
   for (int k = 0; k < M; ++k) {
     const int x = place[ends[k][0]], y = place[ends[k][1]];
     const unsigned found = static_cast<unsigned>(by_pair[edge_of[x][y]]);
     out[k] = record_of(edges, static_cast<int>(found >> 1));
+    if (ids != nullptr) ids[k] = static_cast<int>(found >> 1);
     // v[0] of the edge is its smaller atom, or not; so is the first end.
     order |= ((found & 1u) ^ (x > y)) << k;
   }
@@ -412,9 +419,20 @@ std::uint32_t link_edges(const int* place, const int* by_pair, const int (&ends)
 namespace {
 
 // link_records, with the vertex indices from the list the records were made
-// from (null: from the records).
-void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list) {
+// from (null: from the records).  With Keep, the links are also written to
+// `kept` as ids, in the layout of SimplexList::links.  Its helpers above are
+// forced inline: with two forms of it the compiler would call them instead.
+template <bool Keep>
+void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list,
+                  std::vector<int>* kept) {
   const EdgeTable edges(rec.edges, list);
+  int* tetra_ids = nullptr;
+  int* tria_ids = nullptr;
+  if (Keep) {
+    kept->resize(11 * rec.tetras.size() + 4 * rec.trias.size());
+    tetra_ids = kept->data();
+    tria_ids = tetra_ids + 11 * rec.tetras.size();
+  }
   IndicesOf<tria, 3> tria_indices(rec.trias, list);
   IndicesOf<tetra, 4> tetra_indices(rec.tetras, list);
 
@@ -429,8 +447,10 @@ void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list) {
     int s[3], place[3], by_pair[3];
     sorted_vertices(tria_indices, s, place);
     edges_of<3>(s, edges, by_pair);
+    int* ids = Keep ? tria_ids + 4 * k : nullptr;
     rec.tria_order[k] = static_cast<std::uint8_t>(
-        link_edges(place, by_pair, kTriaEdgeEnds, kTriaEdgeOf, rec.edges, f.e));
+        link_edges(place, by_pair, kTriaEdgeEnds, kTriaEdgeOf, rec.edges, f.e, ids));
+    if (Keep) ids[3] = rec.tria_order[k];
     keys[k] = std::make_pair((by_pair[0] >> 1) - 1, s[2]);
     places[k] = static_cast<unsigned char>(place[0] | place[1] << 2 | place[2] << 4);
   }
@@ -444,8 +464,9 @@ void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list) {
     int s[4], place[4], by_pair[6];
     sorted_vertices(tetra_indices, s, place);
     edges_of<4>(s, edges, by_pair);
-    std::uint32_t order =
-        link_edges(place, by_pair, kTetraEdgeEnds, kTetraEdgeOf, rec.edges, t.edges);
+    int* ids = Keep ? tetra_ids + 11 * n : nullptr;
+    std::uint32_t order = link_edges(place, by_pair, kTetraEdgeEnds, kTetraEdgeOf, rec.edges,
+                                     t.edges, Keep ? ids + 4 : nullptr);
     // The faces without s[3] and s[2] share edge (s[0], s[1]); those without
     // s[1] and s[0] hold edges (s[0], s[2]) and (s[1], s[2]).
     int without[4] = {0, 0, 0, 0};
@@ -466,6 +487,7 @@ void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list) {
     for (int k = 0; k < 4; ++k) {
       const int r = place[3 - k];
       t.faces[k] = record_of(rec.trias, without[r]);
+      if (Keep) ids[k] = without[r];
       if (t.faces[k] == nullptr) continue;
       const unsigned at_face_place[3] = {at_place[r == 0 ? 1 : 0], at_place[r <= 1 ? 2 : 1],
                                          at_place[r <= 2 ? 3 : 2]};
@@ -475,12 +497,13 @@ void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list) {
                << (6 + 6 * k);
     }
     rec.tetra_order[n] = order;
+    if (Keep) ids[10] = static_cast<int>(order);
   }
 }
 
 }  // namespace
 
-void link_records(ComplexRecords& rec) { link_records(rec, nullptr); }
+void link_records(ComplexRecords& rec) { link_records<false>(rec, nullptr, nullptr); }
 
 // ---- coface lists --------------------------------------------------------------
 
@@ -660,40 +683,31 @@ void make_atoms(const std::vector<Bead>& beads, double probe, double alpha, Comp
   }
 }
 
-// The links of the records as ids, and back.
-template <class Record>
-int id_of(const Record* r) {
-  return r == nullptr ? 0 : r->id;
-}
-
-void keep_links(const ComplexRecords& rec, std::vector<int>& links) {
-  links.clear();
-  links.reserve(11 * rec.tetras.size() + 4 * rec.trias.size());
-  for (std::size_t n = 0; n < rec.tetras.size(); ++n) {
-    const tetra& t = rec.tetras[n];
-    for (const tria* f : t.faces) links.push_back(id_of(f));
-    for (const edge* e : t.edges) links.push_back(id_of(e));
-    links.push_back(static_cast<int>(rec.tetra_order[n]));
-  }
-  for (std::size_t n = 0; n < rec.trias.size(); ++n) {
-    for (const edge* e : rec.trias[n].e) links.push_back(id_of(e));
-    links.push_back(rec.tria_order[n]);
-  }
-}
-
+// The links that link_records<true> kept, as pointers into these records.
 void take_links(const std::vector<int>& links, ComplexRecords& rec) {
   const int* id = links.data();
-  rec.tetra_order.resize(rec.tetras.size());
-  rec.tria_order.resize(rec.trias.size());
-  for (std::size_t n = 0; n < rec.tetras.size(); ++n) {
-    tetra& t = rec.tetras[n];
-    for (tria*& f : t.faces) f = record_of(rec.trias, *id++);
-    for (edge*& e : t.edges) e = record_of(rec.edges, *id++);
-    rec.tetra_order[n] = static_cast<std::uint32_t>(*id++);
+  const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size();
+  rec.tetra_order.resize(n4);
+  rec.tria_order.resize(n3);
+  // Plain pointers: the stores below would otherwise make the compiler read
+  // the vectors' bounds again for every link.
+  tetra* const tetras = rec.tetras.data();
+  tria* const trias = rec.trias.data();
+  edge* const edges = rec.edges.data();
+  std::uint32_t* const tetra_order = rec.tetra_order.data();
+  std::uint8_t* const tria_order = rec.tria_order.data();
+  auto tria_of = [trias](int k) { return k > 0 ? trias + (k - 1) : nullptr; };
+  auto edge_of = [edges](int k) { return k > 0 ? edges + (k - 1) : nullptr; };
+  for (std::size_t n = 0; n < n4; ++n, id += 11) {
+    tetra& t = tetras[n];
+    for (int k = 0; k < 4; ++k) t.faces[k] = tria_of(id[k]);
+    for (int k = 0; k < 6; ++k) t.edges[k] = edge_of(id[4 + k]);
+    tetra_order[n] = static_cast<std::uint32_t>(id[10]);
   }
-  for (std::size_t n = 0; n < rec.trias.size(); ++n) {
-    for (edge*& e : rec.trias[n].e) e = record_of(rec.edges, *id++);
-    rec.tria_order[n] = static_cast<std::uint8_t>(*id++);
+  for (std::size_t n = 0; n < n3; ++n, id += 4) {
+    tria& f = trias[n];
+    for (int k = 0; k < 3; ++k) f.e[k] = edge_of(id[k]);
+    tria_order[n] = static_cast<std::uint8_t>(id[3]);
   }
 }
 
@@ -820,6 +834,10 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   const double* taken_size = taken.sizes.data();
   const double* taken_own = taken.own.data();
   const std::uint16_t* taken_attach = taken.attach.data();
+  // Taken sizes are final: no judge raises them on the way.
+  if (take)
+    for (std::size_t k = 0; k < rec.edges.size(); ++k)
+      rec.edges[k].signed_size = taken_size[n4 + n3 + k];
   // A flat tetrahedron has no power centre: what the arithmetic gives is
   // rounding noise.  It never enters the complex and takes no part in the
   // flow.
@@ -832,8 +850,10 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   if (!list.links.empty()) {
     take_links(list.links, rec);
   } else {
-    link_records(rec, &list.simplices);
-    if (list.keep_links) keep_links(rec, list.links);
+    if (list.keep_links)
+      link_records<true>(rec, &list.simplices, &list.links);
+    else
+      link_records<false>(rec, &list.simplices, nullptr);
   }
 
   // The coface lists of faces and edges are written in bulk: no step of the
@@ -951,10 +971,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
         e.v[0]->incident_edges.push_back(&e);
         e.v[1]->incident_edges.push_back(&e);
       }
-      if (take)
-        e.signed_size = taken_size[n4 + n3 + static_cast<std::size_t>(e.id - 1)];
-      else
-        e.judge2(probe);
+      if (!take) e.judge2(probe);
       if (!pockets) {
         if (covered_by(*e.v[0], *e.v[1], probe))
           covered[static_cast<std::size_t>(e.v[0]->index)] = 1;
