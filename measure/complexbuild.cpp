@@ -742,34 +742,41 @@ bool any_absent(const std::vector<info>& atoms) {
 // attached faces and edges of a record are listed in the order of its faces
 // and edges, so bits in that order give the lists back.
 void keep_judged(const ComplexRecords& rec, SimplexList::Judged& judged) {
-  const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size();
-  judged.sizes.resize(n4 + n3 + rec.edges.size());
-  judged.own.resize(n3);
-  judged.attach.assign(n4 + n3, 0);
-  double* size = judged.sizes.data();
-  std::uint16_t* bits = judged.attach.data();
-  for (const tetra& t : rec.tetras) {
-    *size++ = t.signed_size;
+  const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size(), n2 = rec.edges.size();
+  judged.sizes.reset(new double[n4 + n3 + n2]);
+  judged.own.reset(new double[n3]);
+  judged.attach.reset(new std::uint16_t[n4 + n3]);
+  double* size = judged.sizes.get();
+  double* own = judged.own.get();
+  std::uint16_t* bits = judged.attach.get();
+  // The bits of the members of `list` among those of `all`, whose order
+  // they keep.
+  auto bits_of = [](const auto& list, const auto* all, int n, int shift) {
     unsigned b = 0;
-    for (const tria* f : t.attached_faces)
-      for (int k = 0; k < 4; ++k)
-        if (t.faces[k] == f) b |= 1u << k;
-    for (const edge* e : t.attached_edges)
-      for (int k = 0; k < 6; ++k)
-        if (t.edges[k] == e) b |= 1u << (4 + k);
-    *bits++ = static_cast<std::uint16_t>(b);
+    const std::size_t size = list.size();
+    if (size == 0) return b;
+    const auto* member = list.begin();
+    std::size_t j = 0;
+    for (int k = 0; k < n && j < size; ++k)
+      if (all[k] == member[j]) {
+        b |= 1u << (shift + k);
+        ++j;
+      }
+    return b;
+  };
+  for (std::size_t n = 0; n < n4; ++n) {
+    const tetra& t = rec.tetras[n];
+    size[n] = t.signed_size;
+    bits[n] = static_cast<std::uint16_t>(bits_of(t.attached_faces, t.faces, 4, 0) |
+                                         bits_of(t.attached_edges, t.edges, 6, 4));
   }
-  double* own = judged.own.data();
-  for (const tria& f : rec.trias) {
-    *size++ = f.signed_size;
-    *own++ = f.own_size;
-    unsigned b = 0;
-    for (const edge* e : f.attached_edges)
-      for (int k = 0; k < 3; ++k)
-        if (f.e[k] == e) b |= 1u << k;
-    *bits++ = static_cast<std::uint16_t>(b);
+  for (std::size_t n = 0; n < n3; ++n) {
+    const tria& f = rec.trias[n];
+    size[n4 + n] = f.signed_size;
+    own[n] = f.own_size;
+    bits[n4 + n] = static_cast<std::uint16_t>(bits_of(f.attached_edges, f.e, 3, 0));
   }
-  for (const edge& e : rec.edges) *size++ = e.signed_size;
+  for (std::size_t n = 0; n < n2; ++n) size[n4 + n3 + n] = rec.edges[n].signed_size;
 }
 
 // The judges' work on a record, as keep_judged left it.  Every size is
@@ -818,12 +825,12 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   SimplexList::Judged taken;
   if (take) taken = std::move(judged);
   judged = SimplexList::Judged();
-  make_records(list.simplices, rec, probe, take ? taken.centres.data() : nullptr);
+  make_records(list.simplices, rec, probe, take ? taken.centres.get() : nullptr);
   const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size();
   if (keep) {
     judged.balls = balls_of(rec.atoms, probe);
-    judged.centres.resize(3 * (n4 + n3));
-    double* at = judged.centres.data();
+    judged.centres.reset(new double[3 * (n4 + n3)]);
+    double* at = judged.centres.get();
     auto put = [&at](const double* c) {
       for (int k = 0; k < 3; ++k) *at++ = c[k];
     };
@@ -831,9 +838,9 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
     for (const tria& f : rec.trias) put(f.center);
   }
   // What the judges made of the records, taken.
-  const double* taken_size = taken.sizes.data();
-  const double* taken_own = taken.own.data();
-  const std::uint16_t* taken_attach = taken.attach.data();
+  const double* taken_size = taken.sizes.get();
+  const double* taken_own = taken.own.get();
+  const std::uint16_t* taken_attach = taken.attach.get();
   // Taken sizes are final: no judge raises them on the way.
   if (take)
     for (std::size_t k = 0; k < rec.edges.size(); ++k)

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -116,14 +117,15 @@ struct SimplexList {
   // bit for bit, with no atom absent in either, takes them: the values its
   // own operations would give.
   struct Judged {
-    std::vector<double> balls;    // x, y, z and r + probe of each atom
-    std::vector<double> centres;  // 3 per tetrahedron, then per triangle
-    // The final signed_size of each tetrahedron, triangle and edge, in that
-    // order; the own_size of each triangle.
-    std::vector<double> sizes, own;
-    // Per tetrahedron bit k for faces[k] and bit 4 + k for edges[k] that it
-    // attached, then per triangle bit k for its edge e[k].
-    std::vector<std::uint16_t> attach;
+    std::vector<double> balls;  // x, y, z and r + probe of each atom
+    // Arrays sized by the records' counts, written whole before they are
+    // read (so never set to zero first).  3 centre coordinates per
+    // tetrahedron, then per triangle; the final signed_size of each
+    // tetrahedron, triangle and edge, in that order; the own_size of each
+    // triangle; per tetrahedron bit k for faces[k] and bit 4 + k for
+    // edges[k] that it attached, then per triangle bit k for its edge e[k].
+    std::unique_ptr<double[]> centres, sizes, own;
+    std::unique_ptr<std::uint16_t[]> attach;
   } judged;
 };
 SimplexList expanded_simplex_list(std::vector<Bead>& beads, double probe);
