@@ -424,13 +424,14 @@ namespace {
 // forced inline: with two forms of it the compiler would call them instead.
 template <bool Keep>
 void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list,
-                  std::vector<int>* kept) {
+                  SimplexList::Links* kept) {
   const EdgeTable edges(rec.edges, list);
   int* tetra_ids = nullptr;
   int* tria_ids = nullptr;
   if (Keep) {
-    kept->resize(11 * rec.tetras.size() + 4 * rec.trias.size());
-    tetra_ids = kept->data();
+    kept->size = 11 * rec.tetras.size() + 4 * rec.trias.size();
+    kept->ids.reset(new int[kept->size]);
+    tetra_ids = kept->ids.get();
     tria_ids = tetra_ids + 11 * rec.tetras.size();
   }
   IndicesOf<tria, 3> tria_indices(rec.trias, list);
@@ -684,8 +685,8 @@ void make_atoms(const std::vector<Bead>& beads, double probe, double alpha, Comp
 }
 
 // The links that link_records<true> kept, as pointers into these records.
-void take_links(const std::vector<int>& links, ComplexRecords& rec) {
-  const int* id = links.data();
+void take_links(const SimplexList::Links& links, ComplexRecords& rec) {
+  const int* id = links.ids.get();
   const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size();
   rec.tetra_order.resize(n4);
   rec.tria_order.resize(n3);

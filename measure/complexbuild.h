@@ -109,7 +109,11 @@ struct SimplexList {
   // its tetra_order, per triangle the ids of its edges and its tria_order;
   // id 0 for none) and the next takes them instead of finding them again.
   bool keep_links = false;
-  std::vector<int> links;
+  struct Links {
+    std::unique_ptr<int[]> ids;  // written whole, so never set to zero first
+    std::size_t size = 0;
+    bool empty() const { return size == 0; }
+  } links;
   // With keep_links, the first build also leaves what depends on the balls
   // alone: the balls it was made with, the power centres of the tetrahedra
   // and triangles (an edge's are cheaper to compute again than to keep), and
