@@ -704,15 +704,26 @@ void take_links(const SimplexList::Links& links, ComplexRecords& rec) {
   std::uint8_t* const tria_order = rec.tria_order.data();
   auto tria_of = [trias](int k) { return k > 0 ? trias + (k - 1) : nullptr; };
   auto edge_of = [edges](int k) { return k > 0 ? edges + (k - 1) : nullptr; };
+  // Written out: the compiler keeps short loops as loops.
   for (std::size_t n = 0; n < n4; ++n, id += 11) {
     tetra& t = tetras[n];
-    for (int k = 0; k < 4; ++k) t.faces[k] = tria_of(id[k]);
-    for (int k = 0; k < 6; ++k) t.edges[k] = edge_of(id[4 + k]);
+    t.faces[0] = tria_of(id[0]);
+    t.faces[1] = tria_of(id[1]);
+    t.faces[2] = tria_of(id[2]);
+    t.faces[3] = tria_of(id[3]);
+    t.edges[0] = edge_of(id[4]);
+    t.edges[1] = edge_of(id[5]);
+    t.edges[2] = edge_of(id[6]);
+    t.edges[3] = edge_of(id[7]);
+    t.edges[4] = edge_of(id[8]);
+    t.edges[5] = edge_of(id[9]);
     tetra_order[n] = static_cast<std::uint32_t>(id[10]);
   }
   for (std::size_t n = 0; n < n3; ++n, id += 4) {
     tria& f = trias[n];
-    for (int k = 0; k < 3; ++k) f.e[k] = edge_of(id[k]);
+    f.e[0] = edge_of(id[0]);
+    f.e[1] = edge_of(id[1]);
+    f.e[2] = edge_of(id[2]);
     tria_order[n] = static_cast<std::uint8_t>(id[3]);
   }
 }
@@ -790,27 +801,27 @@ void keep_judged(const ComplexRecords& rec, SimplexList::Judged& judged) {
 // the value kept, whatever the order.
 void take_judged(tetra& t, double size, unsigned bits) {
   t.signed_size = size;
-  if (bits == 0) return;
-  for (int k = 0; k < 4; ++k)
-    if ((bits >> k) & 1u) {
-      t.faces[k]->attached = true;
-      t.attached_faces.push_back(t.faces[k]);
-    }
-  for (int k = 0; k < 6; ++k)
-    if ((bits >> (4 + k)) & 1u) {
-      t.edges[k]->attached = true;
-      t.attached_edges.push_back(t.edges[k]);
-    }
+  // The set bits alone, lowest first.
+  for (unsigned b = bits & 15u; b != 0; b &= b - 1) {
+    tria* f = t.faces[__builtin_ctz(b)];
+    f->attached = true;
+    t.attached_faces.push_back(f);
+  }
+  for (unsigned b = bits >> 4; b != 0; b &= b - 1) {
+    edge* e = t.edges[__builtin_ctz(b)];
+    e->attached = true;
+    t.attached_edges.push_back(e);
+  }
 }
 
 void take_judged(tria& f, double size, double own, unsigned bits) {
   f.signed_size = size;
   f.own_size = own;
-  for (int k = 0; k < 3; ++k)
-    if ((bits >> k) & 1u) {
-      f.e[k]->attached = true;
-      f.attached_edges.push_back(f.e[k]);
-    }
+  for (unsigned b = bits; b != 0; b &= b - 1) {
+    edge* e = f.e[__builtin_ctz(b)];
+    e->attached = true;
+    f.attached_edges.push_back(e);
+  }
 }
 
 }  // namespace
