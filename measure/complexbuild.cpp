@@ -13,6 +13,7 @@
 #include "geometry/triangulate.h"
 #include "measure/atomballs.h"
 #include "structure/bead.h"
+#include "structure/util.h"
 
 // ---- SimplexKeys -----------------------------------------------------------
 
@@ -760,7 +761,7 @@ bool any_absent(const std::vector<info>& atoms) {
 // and edges, so bits in that order give the lists back.
 void keep_judged(const ComplexRecords& rec, SimplexList::Judged& judged) {
   const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size(), n2 = rec.edges.size();
-  judged.sizes.reset(new double[n4 + n3 + n2]);
+  judged.sizes.reset(new double[n4 + n2]);
   judged.own.reset(new double[n3]);
   judged.attach.reset(new std::uint16_t[n4 + n3]);
   double* size = judged.sizes.get();
@@ -789,22 +790,23 @@ void keep_judged(const ComplexRecords& rec, SimplexList::Judged& judged) {
   }
   for (std::size_t n = 0; n < n3; ++n) {
     const tria& f = rec.trias[n];
-    size[n4 + n] = f.signed_size;
     own[n] = f.own_size;
     bits[n4 + n] = static_cast<std::uint16_t>(bits_of(f.attached_edges, f.e, 3, 0));
   }
-  for (std::size_t n = 0; n < n2; ++n) size[n4 + n3 + n] = rec.edges[n].signed_size;
+  for (std::size_t n = 0; n < n2; ++n) size[n4 + n] = rec.edges[n].signed_size;
 }
 
-// The judges' work on a record, as keep_judged left it.  Every size is
-// final: the raising of a size by the judges of later simplices ends up at
-// the value kept, whatever the order.
+// The judges' work on a record, as keep_judged left it.  The sizes of
+// tetrahedra and edges are final: no judge raises them on the way.  A
+// triangle's is raised by the tetrahedra that attach it, then by its own,
+// in the same steps as the judges take.
 void take_judged(tetra& t, double size, unsigned bits) {
   t.signed_size = size;
   // The set bits alone, lowest first.
   for (unsigned b = bits & 15u; b != 0; b &= b - 1) {
     tria* f = t.faces[__builtin_ctz(b)];
     f->attached = true;
+    f->signed_size = max_val2(size, f->signed_size);
     t.attached_faces.push_back(f);
   }
   for (unsigned b = bits >> 4; b != 0; b &= b - 1) {
@@ -814,8 +816,8 @@ void take_judged(tetra& t, double size, unsigned bits) {
   }
 }
 
-void take_judged(tria& f, double size, double own, unsigned bits) {
-  f.signed_size = size;
+void take_judged(tria& f, double own, unsigned bits) {
+  f.signed_size = max_val2(own, f.signed_size);
   f.own_size = own;
   for (unsigned b = bits; b != 0; b &= b - 1) {
     edge* e = f.e[__builtin_ctz(b)];
@@ -859,9 +861,10 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   const double* taken_size = taken.sizes.get();
   const double* taken_own = taken.own.get();
   const std::uint16_t* taken_attach = taken.attach.get();
-  // Taken sizes are final: no judge raises them on the way.
+  // The edges come after every tetrahedron and triangle in the list, so
+  // their kept sizes are those their judges see.
   if (take)
-    for (std::size_t k = 0; k < n2; ++k) rec.edges[k].signed_size = taken_size[n4 + n3 + k];
+    for (std::size_t k = 0; k < n2; ++k) rec.edges[k].signed_size = taken_size[n4 + k];
   // A flat tetrahedron has no power centre: what the arithmetic gives is
   // rounding noise.  It never enters the complex and takes no part in the
   // flow.
@@ -979,7 +982,7 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
       }
       if (take) {
         const std::size_t me = static_cast<std::size_t>(f.id - 1);
-        take_judged(f, taken_size[n4 + me], taken_own[me], taken_attach[n4 + me]);
+        take_judged(f, taken_own[me], taken_attach[n4 + me]);
       } else {
         f.judge3(probe);
       }

@@ -124,9 +124,9 @@ struct SimplexList {
     // Arrays sized by the records' counts, written whole before they are
     // read (so never set to zero first).  3 centre coordinates per
     // tetrahedron, then per triangle, then per edge; the final signed_size
-    // of each tetrahedron, triangle and edge, in that order; the own_size of
-    // each triangle; per tetrahedron bit k for faces[k] and bit 4 + k for
-    // edges[k] that it attached, then per triangle bit k for its edge e[k].
+    // of each tetrahedron, then of each edge; the own_size of each triangle
+    // (its final size follows from that and its tetrahedra); per tetrahedron bit k for faces[k] and
+    // bit 4 + k for edges[k] that it attached, then per triangle bit k for its edge e[k].
     std::unique_ptr<double[]> centres, sizes, own;
     std::unique_ptr<std::uint16_t[]> attach;
   } judged;
