@@ -173,8 +173,8 @@ double alpha_radius(double radius, double probe, double alpha) {
 
 namespace {
 
-// make_records, with the centres of the records given (3 per record:
-// tetrahedra, then triangles, then edges), or null to compute them.
+// make_records, with the centres of the tetrahedra and triangles given (3 per
+// record, tetrahedra first), or null to compute them.
 void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe,
                   const double* centres) {
   std::size_t n4 = 0, n3 = 0, n2 = 0;
@@ -198,7 +198,6 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
 
   const double* tetra_at = centres;
   const double* tria_at = centres != nullptr ? tetra_at + 3 * n4 : nullptr;
-  const double* edge_at = centres != nullptr ? tria_at + 3 * n3 : nullptr;
   auto take = [](double* to, const double*& from) {
     for (int k = 0; k < 3; ++k) to[k] = *from++;
   };
@@ -216,11 +215,7 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
       else
         f.setcenter3(probe);
     } else if (s.size == 2) {
-      edge& e = add_record(rec.edges, s, rec.atoms);
-      if (centres != nullptr)
-        take(e.center, edge_at);
-      else
-        e.setcenter2(probe);
+      add_record(rec.edges, s, rec.atoms).setcenter2(probe);
     }
   }
 }
@@ -848,14 +843,13 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   const std::size_t n4 = rec.tetras.size(), n3 = rec.trias.size(), n2 = rec.edges.size();
   if (keep) {
     judged.balls = balls_of(rec.atoms, probe);
-    judged.centres.reset(new double[3 * (n4 + n3 + n2)]);
+    judged.centres.reset(new double[3 * (n4 + n3)]);
     double* at = judged.centres.get();
     auto put = [&at](const double* c) {
       for (int k = 0; k < 3; ++k) *at++ = c[k];
     };
     for (const tetra& t : rec.tetras) put(t.center);
     for (const tria& f : rec.trias) put(f.center);
-    for (const edge& e : rec.edges) put(e.center);
   }
   // What the judges made of the records, taken.
   const double* taken_size = taken.sizes.get();

@@ -115,18 +115,20 @@ struct SimplexList {
     bool empty() const { return size == 0; }
   } links;
   // With keep_links, the first build also leaves what depends on the balls
-  // alone: the balls it was made with, the power centres of the records and
-  // what the judges made of every record.  A second build on the same balls,
-  // bit for bit, with no atom absent in either, takes them: the values its
-  // own operations would give.
+  // alone: the balls it was made with, the power centres of the tetrahedra
+  // and triangles (an edge's cost less to compute again than the room to
+  // keep them) and what the judges made of every record.  A second build on
+  // the same balls, bit for bit, with no atom absent in either, takes them:
+  // the values its own operations would give.
   struct Judged {
     std::vector<double> balls;  // x, y, z and r + probe of each atom
     // Arrays sized by the records' counts, written whole before they are
     // read (so never set to zero first).  3 centre coordinates per
-    // tetrahedron, then per triangle, then per edge; the final signed_size
-    // of each tetrahedron, then of each edge; the own_size of each triangle
-    // (its final size follows from that and its tetrahedra); per tetrahedron bit k for faces[k] and
-    // bit 4 + k for edges[k] that it attached, then per triangle bit k for its edge e[k].
+    // tetrahedron, then per triangle; the final signed_size of each
+    // tetrahedron, then of each edge; the own_size of each triangle (its
+    // final size follows from that and its tetrahedra); per tetrahedron bit
+    // k for faces[k] and bit 4 + k for edges[k] that it attached, then per
+    // triangle bit k for its edge e[k].
     std::unique_ptr<double[]> centres, sizes, own;
     std::unique_ptr<std::uint16_t[]> attach;
   } judged;
