@@ -137,13 +137,17 @@ std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplice
 
 namespace {
 
-// The next record of a kind, made in place: its id and its vertices.
-template <class Record>
-Record& add_record(std::vector<Record>& records, const ListedSimplex& s, std::vector<info>& atoms) {
+// The next record of a kind, made in place: its id and its N vertices
+// (written out: the compiler keeps short loops as loops).
+template <int N, class Record>
+Record& add_record(std::vector<Record>& records, const ListedSimplex& s, info* atoms) {
   records.emplace_back();
   Record& r = records.back();
   r.id = static_cast<int>(records.size());
-  for (int k = 0; k < s.size; ++k) r.v[k] = &atoms[s.v[k]];
+  r.v[0] = atoms + s.v[0];
+  r.v[1] = atoms + s.v[1];
+  if constexpr (N > 2) r.v[2] = atoms + s.v[2];
+  if constexpr (N > 3) r.v[3] = atoms + s.v[3];
   return r;
 }
 
@@ -198,24 +202,25 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
 
   const double* tetra_at = centres;
   const double* tria_at = centres != nullptr ? tetra_at + 3 * n4 : nullptr;
+  info* const atoms = rec.atoms.data();
   auto take = [](double* to, const double*& from) {
     for (int k = 0; k < 3; ++k) to[k] = *from++;
   };
   for (const ListedSimplex& s : list) {
     if (s.size == 4) {
-      tetra& t = add_record(rec.tetras, s, rec.atoms);
+      tetra& t = add_record<4>(rec.tetras, s, atoms);
       if (centres != nullptr)
         take(t.center, tetra_at);
       else
         t.setcenter4(probe);
     } else if (s.size == 3) {
-      tria& f = add_record(rec.trias, s, rec.atoms);
+      tria& f = add_record<3>(rec.trias, s, atoms);
       if (centres != nullptr)
         take(f.center, tria_at);
       else
         f.setcenter3(probe);
     } else if (s.size == 2) {
-      add_record(rec.edges, s, rec.atoms).setcenter2(probe);
+      add_record<2>(rec.edges, s, atoms).setcenter2(probe);
     }
   }
 }
