@@ -393,8 +393,9 @@ CInexact orientation_of(CD3DEdge* r, CInexact m[4][4]) {
 }  // namespace
 
 bool C3Simplex::degenerate() {
-  CInexact m[4][4];
-  return !surely_solid(edge_record, vertices) && !orientation_of(edge_record, m).certain();
+  if (surely_solid(edge_record, vertices)) return false;
+  CInexact m[4][4];  // only when the cheap test cannot decide
+  return !orientation_of(edge_record, m).certain();
 }
 
 bool C3Simplex::report_degenerate() {

@@ -232,6 +232,10 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
   // smaller ends go to the first half of *out, are sorted by their ends
   // into the second half and laid out both ways by origin there, which
   // keeps the destinations of each origin ascending.
+  // The mark of the edge of each slot (slot % 3, without a division).
+  static constexpr unsigned char kListedAt[6] = {
+      CD3DTriangle::kListed, CD3DTriangle::kListed << 1, CD3DTriangle::kListed << 2,
+      CD3DTriangle::kListed, CD3DTriangle::kListed << 1, CD3DTriangle::kListed << 2};
   std::vector<CD3DEdge*>& v = *out;
   v.clear();
   int max_id = -1;
@@ -261,7 +265,7 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
       std::uint32_t first_stamp = t->stamp;
       for (CD3DEdge* x = first->fnext(); x != &t->rec[k]; x = x->fnext()) {
         CD3DTriangle* u = x->triangle();
-        u->state |= static_cast<unsigned char>(CD3DTriangle::kListed << (x->slot() % 3));
+        u->state |= kListedAt[x->slot()];
         if (u->stamp < first_stamp) {
           first = x;
           first_stamp = u->stamp;
