@@ -114,7 +114,7 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     // Points with ids below 0 may be bounding vertices, outside the extent
     // of the others.
     const int power = (a->id | b->id | c->id | pp->id | d->id) >= 0
-                          ? frame.set_power(*a, *b, *c, *pp, *d, bounds_)
+                          ? frame.set_power_or_reject(*a, *b, *c, *pp, *d, bounds_)
                           : frame.set_power(*a, *b, *c, *pp, *d);
     if (power < 0 || (power == 0 && !insphere_bounded(e, abp, bcp, acp, d))) continue;
 
