@@ -26,9 +26,8 @@ inline void cell_ring(CD3DEdge* e, CD3DEdge** out) {
   const char* c = reinterpret_cast<const char*>(side & ~std::uintptr_t(15));
   const int q = int(side & 15);
   auto one = [c, q, s](int k) {
-    const unsigned a = d3dw_detail::kRing.at[k][q][s];
-    CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + (a & ~7u));
-    return g + kSymRotStep[g->slot()][a & 3];
+    CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + d3dw_detail::kRing.face[k][q][s]);
+    return g + d3dw_detail::kSymRotAt.at[d3dw_detail::kRing.rot[k][q][s] + g->slot()];
   };
   ((out[K] = one(K)), ...);
 }
