@@ -108,13 +108,14 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     CXYZW* a = t->v[d3dw_detail::kOrg[se_slot]];
     CXYZW* b = t->v[d3dw_detail::kDst[se_slot]];
     CXYZW* c = t->v[d3dw_detail::kApx[se_slot]];
-    CXYZW* pp = abp->apex();
     DifferenceFrame frame;  // rows a, b, c, p
-    // Points with ids below 0 may be bounding vertices, outside the extent
-    // of the others.
-    const int power = (a->id | b->id | c->id | pp->id | d->id) >= 0
-                          ? frame.set_power_or_reject(*a, *b, *c, *pp, *d, bounds_)
-                          : frame.set_power(*a, *b, *c, *pp, *d);
+    // The fourth vertex of e's cell is p: the records on the stack face
+    // into cells made during this insertion, and every cell it makes (the
+    // split's, the flips') has p as a vertex. Points with ids below 0 may
+    // be bounding vertices, outside the extent of the others.
+    const int power = (a->id | b->id | c->id | p->id | d->id) >= 0
+                          ? frame.set_power_or_reject(*a, *b, *c, *p, *d, bounds_)
+                          : frame.set_power(*a, *b, *c, *p, *d);
     if (power < 0 || (power == 0 && !insphere_bounded(e, abp, bcp, acp, d))) continue;
 
     // A flip sets the faces of the cell across.
