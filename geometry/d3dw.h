@@ -271,6 +271,9 @@ class CD3DW {
   // id, destination id); of the records of one edge, that of the first
   // triangle made.
   void list_edges(std::vector<CD3DEdge*>* out);
+  // The same edges once each: the records of list_edges whose origin has
+  // the smaller id, in its order.
+  void list_edges_once(std::vector<CD3DEdge*>* out);
   inline bool positive(CD3DEdge* e, CXYZW* p);
   bool insphere(CD3DEdge* e, CXYZW* p);
   // insphere() that leaves its differences in `frame` for the orientation
@@ -339,6 +342,11 @@ class CD3DW {
   // location start near p.
   void end_insertion(CXYZW* p);
   void renumber_triangles();
+  // The records of list_edges_once in *out (its capacity reserved for
+  // `room` times the edges), the number of vertex ids and, by vertex id,
+  // how many edges have it as their smaller and their larger end.
+  std::size_t sorted_edges(std::vector<CD3DEdge*>* out, std::size_t room,
+                           std::vector<std::uint32_t>* lo, std::vector<std::uint32_t>* hi);
   void push(CD3DEdge* e) {
     e->triangle()->state &= static_cast<unsigned char>(~CD3DTriangle::kDead);
     flip_stack.push_back(e);

@@ -224,24 +224,27 @@ const std::vector<CD3DTriangle*>& CD3DW::triangles() {
   return order_;
 }
 
-void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
+std::size_t CD3DW::sorted_edges(std::vector<CD3DEdge*>* out, std::size_t room,
+                                std::vector<std::uint32_t>* lo_out,
+                                std::vector<std::uint32_t>* hi_out) {
   // Each edge between real vertices is taken once, when a walk over the
   // live triangles first meets it: its ring is walked, marking the edge on
   // every triangle in it, for the triangle made first (the record from the
   // edge's smaller end, and that record's sym). The records from the
-  // smaller ends go to the first half of *out, are sorted by their ends
-  // into the second half and laid out both ways by origin there, which
-  // keeps the destinations of each origin ascending.
+  // smaller ends are gathered apart and sorted by their ends into *out.
   // The mark of the edge of each slot (slot % 3, without a division).
   static constexpr unsigned char kListedAt[6] = {
       CD3DTriangle::kListed, CD3DTriangle::kListed << 1, CD3DTriangle::kListed << 2,
       CD3DTriangle::kListed, CD3DTriangle::kListed << 1, CD3DTriangle::kListed << 2};
-  std::vector<CD3DEdge*>& v = *out;
-  v.clear();
+  std::vector<CD3DEdge*> v;
+  out->clear();
   int max_id = -1;
   for (const CXYZW* p : points) max_id = std::max(max_id, p->id);
   const std::size_t nv = std::size_t(max_id + 1);
-  std::vector<std::uint32_t> lo(nv + 1, 0), hi(nv + 1, 0);  // edges by smaller, larger end
+  std::vector<std::uint32_t>& lo = *lo_out;  // edges by smaller end
+  std::vector<std::uint32_t>& hi = *hi_out;  // edges by larger end
+  lo.assign(nv + 1, 0);
+  hi.assign(nv + 1, 0);
   {
     // Euler: vertices - edges + triangles - cells = 1, bounding ones included.
     std::size_t triangles = 0;
@@ -250,7 +253,10 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
     });
     const std::size_t vertices = points.size() - stats.left_out + 4;
     const std::size_t cells_live = cells.size() - arena_->cells.free_list.size();
-    if (vertices + triangles > cells_live) v.reserve(2 * (vertices + triangles - cells_live));
+    if (vertices + triangles > cells_live) {
+      v.reserve(vertices + triangles - cells_live);
+      out->reserve(room * (vertices + triangles - cells_live));
+    }
   }
   arena_->for_each_block([&](CD3DTriangle* t) {
     // Dead blocks are free but for the bounding triangles, which hold no
@@ -281,28 +287,46 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
   });
 
   const std::size_t edges = v.size();
-  v.resize(2 * edges);
+  out->resize(edges);
+  std::vector<CD3DEdge*>& w = *out;
   auto from = [](const CD3DEdge* e) { return std::size_t(e->origin()->id); };
   auto to = [](const CD3DEdge* e) { return std::size_t(e->destination()->id); };
-  // By smaller end into the second half, then by larger end within each.
+  // By smaller end, then by larger end within each.
   std::vector<std::uint32_t> at(nv + 1, 0);
   for (std::size_t u = 0; u < nv; ++u) at[u + 1] = at[u] + lo[u];
-  for (std::size_t k = 0; k < edges; ++k) v[edges + at[from(v[k])]++] = v[k];
-  for (std::size_t u = 0, begin = edges; u < nv; ++u) {
-    const std::size_t end = edges + at[u];  // at[u] now ends bucket u
+  for (std::size_t k = 0; k < edges; ++k) w[at[from(v[k])]++] = v[k];
+  for (std::size_t u = 0, begin = 0; u < nv; ++u) {
+    const std::size_t end = at[u];  // at[u] now ends bucket u
     for (std::size_t i = begin + 1; i < end; ++i) {
-      CD3DEdge* x = v[i];
+      CD3DEdge* x = w[i];
       std::size_t j = i;
-      for (; j > begin && to(v[j - 1]) > to(x); --j) v[j] = v[j - 1];
-      v[j] = x;
+      for (; j > begin && to(w[j - 1]) > to(x); --j) w[j] = w[j - 1];
+      w[j] = x;
     }
     begin = end;
   }
-  // Origin u takes its smaller destinations (hi[u] of them) first, then its
-  // larger ones, moved down from the second half: no record is overwritten
-  // before it is moved, as origin u starts at most `edges` places below
-  // its bucket. Then the records back from the larger ends fill the gaps,
-  // origins in ascending order.
+  return nv;
+}
+
+void CD3DW::list_edges_once(std::vector<CD3DEdge*>* out) {
+  std::vector<std::uint32_t> lo, hi;
+  sorted_edges(out, 1, &lo, &hi);
+}
+
+void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
+  std::vector<std::uint32_t> lo, hi;
+  const std::size_t nv = sorted_edges(out, 2, &lo, &hi);
+  std::vector<CD3DEdge*>& v = *out;
+  const std::size_t edges = v.size();
+  // The sorted records move to the second half; origin u takes its smaller
+  // destinations (hi[u] of them) first, then its larger ones, moved down
+  // from there: no record is overwritten before it is moved, as origin u
+  // starts at most `edges` places below its bucket. Then the records back
+  // from the larger ends fill the gaps, origins in ascending order.
+  v.resize(2 * edges);
+  std::copy(v.begin(), v.begin() + std::ptrdiff_t(edges), v.begin() + std::ptrdiff_t(edges));
+  auto to = [](const CD3DEdge* e) { return std::size_t(e->destination()->id); };
+  std::vector<std::uint32_t> at(nv + 1, 0);
   std::size_t start = 0, bucket = edges;
   for (std::size_t u = 0; u < nv; ++u) {
     const std::size_t dest = start + hi[u];
