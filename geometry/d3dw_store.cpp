@@ -231,7 +231,9 @@ std::size_t CD3DW::sorted_edges(std::vector<CD3DEdge*>* out, std::size_t room,
   // live triangles first meets it: its ring is walked, marking the edge on
   // every triangle in it, for the triangle made first (the record from the
   // edge's smaller end, and that record's sym). The records from the
-  // smaller ends are gathered apart and sorted by their ends into *out.
+  // smaller ends are gathered in *out, then sorted by their larger ends
+  // into a second array and back by their smaller ends, which keeps the
+  // order of the first sort within each smaller end.
   // The mark of the edge of each slot (slot % 3, without a division).
   static constexpr unsigned char kListedAt[6] = {
       CD3DTriangle::kListed, CD3DTriangle::kListed << 1, CD3DTriangle::kListed << 2,
@@ -254,7 +256,6 @@ std::size_t CD3DW::sorted_edges(std::vector<CD3DEdge*>* out, std::size_t room,
     const std::size_t vertices = points.size() - stats.left_out + 4;
     const std::size_t cells_live = cells.size() - arena_->cells.free_list.size();
     if (vertices + triangles > cells_live) {
-      v.reserve(vertices + triangles - cells_live);
       out->reserve(room * (vertices + triangles - cells_live));
     }
   }
@@ -277,7 +278,7 @@ std::size_t CD3DW::sorted_edges(std::vector<CD3DEdge*>* out, std::size_t room,
           first_stamp = u->stamp;
         }
       }
-      v.push_back(a < b ? first : first->sym());
+      out->push_back(a < b ? first : first->sym());
       ++lo[std::size_t(std::min(a, b))];
       ++hi[std::size_t(std::max(a, b))];
     }
@@ -286,25 +287,17 @@ std::size_t CD3DW::sorted_edges(std::vector<CD3DEdge*>* out, std::size_t room,
     t->state &= static_cast<unsigned char>(CD3DTriangle::kListed - 1);
   });
 
-  const std::size_t edges = v.size();
-  out->resize(edges);
   std::vector<CD3DEdge*>& w = *out;
+  const std::size_t edges = w.size();
+  v.resize(edges);
   auto from = [](const CD3DEdge* e) { return std::size_t(e->origin()->id); };
   auto to = [](const CD3DEdge* e) { return std::size_t(e->destination()->id); };
-  // By smaller end, then by larger end within each.
   std::vector<std::uint32_t> at(nv + 1, 0);
+  for (std::size_t u = 0; u < nv; ++u) at[u + 1] = at[u] + hi[u];
+  for (std::size_t k = 0; k < edges; ++k) v[at[to(w[k])]++] = w[k];
+  at[0] = 0;
   for (std::size_t u = 0; u < nv; ++u) at[u + 1] = at[u] + lo[u];
   for (std::size_t k = 0; k < edges; ++k) w[at[from(v[k])]++] = v[k];
-  for (std::size_t u = 0, begin = 0; u < nv; ++u) {
-    const std::size_t end = at[u];  // at[u] now ends bucket u
-    for (std::size_t i = begin + 1; i < end; ++i) {
-      CD3DEdge* x = w[i];
-      std::size_t j = i;
-      for (; j > begin && to(w[j - 1]) > to(x); --j) w[j] = w[j - 1];
-      w[j] = x;
-    }
-    begin = end;
-  }
   return nv;
 }
 
