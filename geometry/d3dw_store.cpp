@@ -248,16 +248,13 @@ std::size_t CD3DW::sorted_edges(std::vector<CD3DEdge*>* out, std::size_t room,
   lo.assign(nv + 1, 0);
   hi.assign(nv + 1, 0);
   {
-    // Euler: vertices - edges + triangles - cells = 1, bounding ones included.
-    std::size_t triangles = 0;
-    arena_->for_each_block([&triangles](CD3DTriangle* t) {
-      triangles += !(t->state & CD3DTriangle::kDead);
-    });
+    // Euler: vertices - edges + triangles - cells = 1, bounding ones
+    // included, and each cell has four faces, shared by two cells but for
+    // the four bounding ones: triangles = 2 cells + 2, edges = vertices +
+    // cells + 1.
     const std::size_t vertices = points.size() - stats.left_out + 4;
     const std::size_t cells_live = cells.size() - arena_->cells.free_list.size();
-    if (vertices + triangles > cells_live) {
-      out->reserve(room * (vertices + triangles - cells_live));
-    }
+    out->reserve(room * (vertices + cells_live + 1));
   }
   arena_->for_each_block([&](CD3DTriangle* t) {
     // Dead blocks are free but for the bounding triangles, which hold no
