@@ -154,7 +154,6 @@ CD3DW::~CD3DW() {
 
 void CD3DW::reserve(std::size_t n) {
   points.reserve(n);
-  grid_->inserted.reserve(n);
   // About 7 live cells per point.
   cells.reserve(n * 8 + 64);
 }
