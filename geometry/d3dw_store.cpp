@@ -260,10 +260,11 @@ std::size_t CD3DW::sorted_edges(std::vector<CD3DEdge*>* out, std::size_t room,
     // Dead blocks are free but for the bounding triangles, which hold no
     // edge between real vertices.
     if (t->state & CD3DTriangle::kDead) return;
-    const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
     for (int k = 0; k < 3; ++k) {  // PQ, QR, RP: slots k and k + 3
+      // Most edges were met in the ring of an earlier block: their ends
+      // are not read.
       if (t->state & (CD3DTriangle::kListed << k)) continue;
-      const int a = id[d3dw_detail::kOrg[k]], b = id[d3dw_detail::kDst[k]];
+      const int a = t->v[d3dw_detail::kOrg[k]]->id, b = t->v[d3dw_detail::kDst[k]]->id;
       if (a < 0 || b < 0) continue;
       CD3DEdge* first = &t->rec[k];
       std::uint32_t first_stamp = t->stamp;
