@@ -16,6 +16,11 @@ using d3dw_detail::kSymStep;
 // The slot of e's enext's sym from e's slot, and that record.
 constexpr int next_sym_slot(int s) { return s + kSymRotStep[s][1]; }
 inline CD3DEdge* next_sym(CD3DEdge* e, int s) { return e + kSymRotStep[s][1]; }
+// The sym of e's k-th enext, and that enext, in one step.
+template <int K>
+inline CD3DEdge* rot_sym(CD3DEdge* e) { return e + kSymRotStep[e->slot()][K]; }
+template <int K>
+inline CD3DEdge* rot(CD3DEdge* e) { return e + d3dw_detail::kRotStep[e->slot()][K]; }
 
 // The fnext of the k-th enext of e (k = 0, 1, 2): the other faces of e's
 // cell at e's three edges, facing out of it. Give the ones needed.
@@ -272,8 +277,12 @@ CD3DEdge* CD3DW::flip32(CD3DEdge* x, CD3DEdge* y, CD3DEdge* ux, CD3DEdge* qov, C
   cell_ring<1, 2>(y, ring);
   CD3DEdge* tvu = ring[1];
   CD3DEdge* vou = ring[2];
-  CD3DEdge* via_t = ux->enext()->enext()->fnext()->sym()->enext()->fnext();
-  CD3DEdge* via_o = vou->enext()->enext();
+  // ux->enext()->enext()->fnext()->sym()->enext()->fnext() and
+  // vou->enext()->enext() are the same record in a regular flip.
+  cell_ring<2>(ux, ring);
+  cell_ring<1>(ring[2]->sym(), ring);
+  CD3DEdge* via_t = ring[1];
+  CD3DEdge* via_o = rot<2>(vou);
   if (via_t != via_o) {
     std::printf("Flip 3-2 incorrect! (%d %d)\n", v->id, u->id);
     ++warnings;
@@ -284,12 +293,12 @@ CD3DEdge* CD3DW::flip32(CD3DEdge* x, CD3DEdge* y, CD3DEdge* ux, CD3DEdge* qov, C
   CD3DCell* old3 = y->cell();
   CD3DEdge* quv = make_triangle(q, u, v)->rec;
   {
-    CD3DEdge* f[4] = {quv, oqu->sym(), qov->enext()->enext()->sym(), vou->enext()->sym()};
+    CD3DEdge* f[4] = {quv, oqu->sym(), rot_sym<2>(qov), rot_sym<1>(vou)};
     const int sl[4] = {0, f[1]->slot(), f[2]->slot(), f[3]->slot()};
     set_cell(n1, f, sl);
   }
   {
-    CD3DEdge* f[4] = {quv + 5, tqv->sym(), qtu->enext()->enext()->sym(), tvu->sym()};
+    CD3DEdge* f[4] = {quv + 5, tqv->sym(), rot_sym<2>(qtu), tvu->sym()};
     const int sl[4] = {5, f[1]->slot(), f[2]->slot(), f[3]->slot()};
     set_cell(n2, f, sl);
   }
