@@ -40,7 +40,7 @@ inline void cell_ring(CD3DEdge* e, CD3DEdge** out) {
 }  // namespace
 
 void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
-  CXYZW* p = new CXYZW;
+  CXYZW* p = arena_->points.make();
   p->data = data;
   p->set(x, y, z, w);
   p->id = id;

@@ -147,7 +147,6 @@ CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
 }
 
 CD3DW::~CD3DW() {
-  for (CXYZW* p : points) delete p;
   delete grid_;
   delete arena_;
 }
