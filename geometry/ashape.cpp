@@ -241,10 +241,12 @@ double magnitude(const CXYZW* p) {
 // The tetrahedron of record r with vertices v is certainly not flat by the
 // error-bounded test. Asks for the faces' minors in the order the test does.
 bool surely_solid(CD3DEdge* r, CXYZW* const* v) {
+  CD3DEdge* ring[3];  // r->fnext(), r->enext()->fnext(), r->enext()->enext()->fnext()
+  d3dw_detail::cell_ring<0, 1, 2>(r, ring);
   r->note_minors();
-  r->fnext()->note_minors();
-  r->enext()->fnext()->note_minors();
-  r->enext()->enext()->fnext()->sym()->note_minors();
+  ring[0]->note_minors();
+  ring[1]->note_minors();
+  ring[2]->sym()->note_minors();
   const double M = std::max(std::max(magnitude(v[0]), magnitude(v[1])),
                             std::max(magnitude(v[2]), magnitude(v[3])));
   if (!(M <= kLarge)) return false;
@@ -385,7 +387,9 @@ namespace {
 // Faces (a,b,c), (a,b,d), (b,c,d), (a,c,d) of the cell (a,b,c,d) of record
 // r, with their minors, and det[a b c d; x y z 1] by its last column.
 CInexact orientation_of(CD3DEdge* r, CInexact m[4][4]) {
-  CD3DEdge* f[4] = {r, r->fnext(), r->enext()->fnext(), r->enext()->enext()->fnext()->sym()};
+  CD3DEdge* ring[3];
+  d3dw_detail::cell_ring<0, 1, 2>(r, ring);
+  CD3DEdge* f[4] = {r, ring[0], ring[1], ring[2]->sym()};
   for (int k = 0; k < 4; ++k) f[k]->note_minors();
   for (int k = 0; k < 4; ++k) f[k]->minors(m[k]);
   return ((m[0][0] - m[1][0]) - m[2][0]) + m[3][0];

@@ -9,6 +9,7 @@
 
 namespace {
 
+using d3dw_detail::cell_ring;
 using d3dw_detail::kNextStep;
 using d3dw_detail::kSymRotStep;
 using d3dw_detail::kSymStep;
@@ -21,21 +22,6 @@ template <int K>
 inline CD3DEdge* rot_sym(CD3DEdge* e) { return e + kSymRotStep[e->slot()][K]; }
 template <int K>
 inline CD3DEdge* rot(CD3DEdge* e) { return e + d3dw_detail::kRotStep[e->slot()][K]; }
-
-// The fnext of the k-th enext of e (k = 0, 1, 2): the other faces of e's
-// cell at e's three edges, facing out of it. Give the ones needed.
-template <int... K>
-inline void cell_ring(CD3DEdge* e, CD3DEdge** out) {
-  const int s = e->slot();
-  const std::uintptr_t side = e->triangle()->side[s >= 3];
-  const char* c = reinterpret_cast<const char*>(side & ~std::uintptr_t(15));
-  const int q = int(side & 15);
-  auto one = [c, q, s](int k) {
-    CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + d3dw_detail::kRing.face[k][q][s]);
-    return g + d3dw_detail::kSymRotAt.at[d3dw_detail::kRing.rot[k][q][s] + g->slot()];
-  };
-  ((out[K] = one(K)), ...);
-}
 
 }  // namespace
 

@@ -189,6 +189,23 @@ inline bool CD3DEdge::cached_positive() const {
   return (slot() < 3) == bool(triangle()->state & CD3DTriangle::kCachePositive);
 }
 
+namespace d3dw_detail {
+// The fnext of the k-th enext of e (k = 0, 1, 2): the other faces of e's
+// cell at e's three edges, facing out of it. Give the ones needed.
+template <int... K>
+inline void cell_ring(const CD3DEdge* e, CD3DEdge** out) {
+  const int s = e->slot();
+  const std::uintptr_t side = e->triangle()->side[s >= 3];
+  const char* c = reinterpret_cast<const char*>(side & ~std::uintptr_t(15));
+  const int q = int(side & 15);
+  auto one = [c, q, s](int k) {
+    CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + kRing.face[k][q][s]);
+    return g + kSymRotAt.at[kRing.rot[k][q][s] + g->slot()];
+  };
+  ((out[K] = one(K)), ...);
+}
+}  // namespace d3dw_detail
+
 // A tetrahedron: the records facing into it, face[0] = (V0, V1, V2),
 // face[1] = (V0, V3, V1), face[2] = (V0, V2, V3), face[3] = (V1, V3, V2).
 // A cell that left the triangulation is set free and has a null face[0]
