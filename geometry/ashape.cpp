@@ -241,10 +241,12 @@ double magnitude(const CXYZW* p) {
 // The tetrahedron of record r with vertices v is certainly not flat by the
 // error-bounded test. Asks for the faces' minors in the order the test does.
 bool surely_solid(CD3DEdge* r, CXYZW* const* v) {
+  CD3DEdge* ring[3];  // r->fnext(), r->enext()->fnext(), r->enext()->enext()->fnext()
+  d3dw_detail::cell_ring<0, 1, 2>(r, ring);
   r->note_minors();
-  r->fnext()->note_minors();
-  r->enext()->fnext()->note_minors();
-  r->enext()->enext()->fnext()->sym()->note_minors();
+  ring[0]->note_minors();
+  ring[1]->note_minors();
+  ring[2]->sym()->note_minors();
   const double M = std::max(std::max(magnitude(v[0]), magnitude(v[1])),
                             std::max(magnitude(v[2]), magnitude(v[3])));
   if (!(M <= kLarge)) return false;
@@ -385,7 +387,9 @@ namespace {
 // Faces (a,b,c), (a,b,d), (b,c,d), (a,c,d) of the cell (a,b,c,d) of record
 // r, with their minors, and det[a b c d; x y z 1] by its last column.
 CInexact orientation_of(CD3DEdge* r, CInexact m[4][4]) {
-  CD3DEdge* f[4] = {r, r->fnext(), r->enext()->fnext(), r->enext()->enext()->fnext()->sym()};
+  CD3DEdge* ring[3];
+  d3dw_detail::cell_ring<0, 1, 2>(r, ring);
+  CD3DEdge* f[4] = {r, ring[0], ring[1], ring[2]->sym()};
   for (int k = 0; k < 4; ++k) f[k]->note_minors();
   for (int k = 0; k < 4; ++k) f[k]->minors(m[k]);
   return ((m[0][0] - m[1][0]) - m[2][0]) + m[3][0];
@@ -393,8 +397,9 @@ CInexact orientation_of(CD3DEdge* r, CInexact m[4][4]) {
 }  // namespace
 
 bool C3Simplex::degenerate() {
-  CInexact m[4][4];
-  return !surely_solid(edge_record, vertices) && !orientation_of(edge_record, m).certain();
+  if (surely_solid(edge_record, vertices)) return false;
+  CInexact m[4][4];  // only when the cheap test cannot decide
+  return !orientation_of(edge_record, m).certain();
 }
 
 bool C3Simplex::report_degenerate() {
@@ -478,6 +483,8 @@ void update_vertex(C0Simplex* v, const C1Simplex* s, bool first) {
 class EdgeSet {
  public:
   EdgeSet() : slots_(1024, kEmpty) {}
+  // Room for about n edges from the start.
+  explicit EdgeSet(std::size_t n) : slots_(room_for(n), kEmpty) {}
   // True when the edge was not in the set yet.
   bool insert(int a, int b) {
     if (2 * (count_ + 1) > slots_.size()) grow();
@@ -489,6 +496,12 @@ class EdgeSet {
 
  private:
   static constexpr std::uint64_t kEmpty = ~std::uint64_t(0);
+  // The size the set grows to for n edges.
+  static std::size_t room_for(std::size_t n) {
+    std::size_t size = 1024;
+    while (2 * n > size) size *= 2;
+    return size;
+  }
   static bool place(std::vector<std::uint64_t>& slots, std::uint64_t key) {
     const std::size_t mask = slots.size() - 1;
     std::size_t k = std::size_t((key * 0x9E3779B97F4A7C15ull) >> 20) & mask;
@@ -581,7 +594,7 @@ CAlpha::CAlpha(CD3DW* tri, Content content)
     });
     return;
   }
-  build_list(triangles);
+  build_list(triangles, tri->points.size());
 }
 
 // The list alone, from one walk over the triangles: each kind is made in its
@@ -589,9 +602,18 @@ CAlpha::CAlpha(CD3DW* tri, Content content)
 // degenerate triangles are reported after every tetrahedron, as the full
 // complex does. The six records of a triangle share their liveness but for
 // those of the bounding tetrahedron, which touch no atom.
-void CAlpha::build_list(const std::vector<CD3DTriangle*>& triangles) {
+void CAlpha::build_list(const std::vector<CD3DTriangle*>& triangles, std::size_t points) {
+  // Bounds on the counts, the bounding simplices included: each cell has
+  // four faces, shared by two cells but for the four bounding triangles,
+  // and Euler's vertices - edges + triangles - cells = 1.
+  const std::size_t n_trias = triangles.size();
+  const std::size_t n_tetras = n_trias / 2;
+  const std::size_t n_vertices = points + 4;
+  const std::size_t n_edges = n_vertices + n_tetras + 1;
   std::vector<CSimplex*> trias, edges_and_vertices;
-  EdgeSet made;
+  trias.reserve(n_trias);
+  edges_and_vertices.reserve(n_edges + n_vertices);
+  EdgeSet made(n_edges);
   // The slot of the record of orientation 0 (1) whose origin is vertex
   // 0, 1 or 2 of the triangle.
   static const int kFrom[2][3] = {{0, 1, 2}, {5, 3, 4}};
@@ -621,6 +643,7 @@ void CAlpha::build_list(const std::vector<CD3DTriangle*>& triangles) {
   }
   for (CSimplex* s : degenerate_) static_cast<C2Simplex*>(s)->report_degenerate();
   degenerate_.clear();
+  simplices.reserve(simplices.size() + trias.size() + edges_and_vertices.size());
   simplices.insert(simplices.end(), trias.begin(), trias.end());
   simplices.insert(simplices.end(), edges_and_vertices.begin(), edges_and_vertices.end());
 }

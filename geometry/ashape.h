@@ -165,7 +165,7 @@ class CAlpha {
   void make_tetra(CD3DEdge* r, std::vector<CSimplex*>& out);
   void make_tria(CD3DEdge* r, std::vector<CSimplex*>& out);
   void make_edge(CD3DEdge* r, std::vector<CSimplex*>& out);
-  void build_list(const std::vector<CD3DTriangle*>& triangles);
+  void build_list(const std::vector<CD3DTriangle*>& triangles, std::size_t points);
   void list_tetra(CD3DEdge* r, int low, int high);
   void list_tria(CD3DEdge* r, std::vector<CSimplex*>& out);
 

@@ -9,6 +9,7 @@
 
 namespace {
 
+using d3dw_detail::cell_ring;
 using d3dw_detail::kNextStep;
 using d3dw_detail::kSymRotStep;
 using d3dw_detail::kSymStep;
@@ -16,27 +17,16 @@ using d3dw_detail::kSymStep;
 // The slot of e's enext's sym from e's slot, and that record.
 constexpr int next_sym_slot(int s) { return s + kSymRotStep[s][1]; }
 inline CD3DEdge* next_sym(CD3DEdge* e, int s) { return e + kSymRotStep[s][1]; }
-
-// The fnext of the k-th enext of e (k = 0, 1, 2): the other faces of e's
-// cell at e's three edges, facing out of it. Give the ones needed.
-template <int... K>
-inline void cell_ring(CD3DEdge* e, CD3DEdge** out) {
-  const int s = e->slot();
-  const std::uintptr_t side = e->triangle()->side[s >= 3];
-  const char* c = reinterpret_cast<const char*>(side & ~std::uintptr_t(15));
-  const int q = int(side & 15);
-  auto one = [c, q, s](int k) {
-    const unsigned a = d3dw_detail::kRing.at[k][q][s];
-    CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + (a & ~7u));
-    return g + kSymRotStep[g->slot()][a & 3];
-  };
-  ((out[K] = one(K)), ...);
-}
+// The sym of e's k-th enext, and that enext, in one step.
+template <int K>
+inline CD3DEdge* rot_sym(CD3DEdge* e) { return e + kSymRotStep[e->slot()][K]; }
+template <int K>
+inline CD3DEdge* rot(CD3DEdge* e) { return e + d3dw_detail::kRotStep[e->slot()][K]; }
 
 }  // namespace
 
 void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
-  CXYZW* p = new CXYZW;
+  CXYZW* p = arena_->points.make();
   p->data = data;
   p->set(x, y, z, w);
   p->id = id;
@@ -109,13 +99,14 @@ void CD3DW::add(double x, double y, double z, double w, int id, void* data) {
     CXYZW* a = t->v[d3dw_detail::kOrg[se_slot]];
     CXYZW* b = t->v[d3dw_detail::kDst[se_slot]];
     CXYZW* c = t->v[d3dw_detail::kApx[se_slot]];
-    CXYZW* pp = abp->apex();
     DifferenceFrame frame;  // rows a, b, c, p
-    // Points with ids below 0 may be bounding vertices, outside the extent
-    // of the others.
-    const int power = (a->id | b->id | c->id | pp->id | d->id) >= 0
-                          ? frame.set_power(*a, *b, *c, *pp, *d, bounds_)
-                          : frame.set_power(*a, *b, *c, *pp, *d);
+    // The fourth vertex of e's cell is p: the records on the stack face
+    // into cells made during this insertion, and every cell it makes (the
+    // split's, the flips') has p as a vertex. Points with ids below 0 may
+    // be bounding vertices, outside the extent of the others.
+    const int power = (a->id | b->id | c->id | p->id | d->id) >= 0
+                          ? frame.set_power_or_reject(*a, *b, *c, *p, *d, bounds_)
+                          : frame.set_power(*a, *b, *c, *p, *d);
     if (power < 0 || (power == 0 && !insphere_bounded(e, abp, bcp, acp, d))) continue;
 
     // A flip sets the faces of the cell across.
@@ -272,8 +263,12 @@ CD3DEdge* CD3DW::flip32(CD3DEdge* x, CD3DEdge* y, CD3DEdge* ux, CD3DEdge* qov, C
   cell_ring<1, 2>(y, ring);
   CD3DEdge* tvu = ring[1];
   CD3DEdge* vou = ring[2];
-  CD3DEdge* via_t = ux->enext()->enext()->fnext()->sym()->enext()->fnext();
-  CD3DEdge* via_o = vou->enext()->enext();
+  // ux->enext()->enext()->fnext()->sym()->enext()->fnext() and
+  // vou->enext()->enext() are the same record in a regular flip.
+  cell_ring<2>(ux, ring);
+  cell_ring<1>(ring[2]->sym(), ring);
+  CD3DEdge* via_t = ring[1];
+  CD3DEdge* via_o = rot<2>(vou);
   if (via_t != via_o) {
     std::printf("Flip 3-2 incorrect! (%d %d)\n", v->id, u->id);
     ++warnings;
@@ -284,12 +279,12 @@ CD3DEdge* CD3DW::flip32(CD3DEdge* x, CD3DEdge* y, CD3DEdge* ux, CD3DEdge* qov, C
   CD3DCell* old3 = y->cell();
   CD3DEdge* quv = make_triangle(q, u, v)->rec;
   {
-    CD3DEdge* f[4] = {quv, oqu->sym(), qov->enext()->enext()->sym(), vou->enext()->sym()};
+    CD3DEdge* f[4] = {quv, oqu->sym(), rot_sym<2>(qov), rot_sym<1>(vou)};
     const int sl[4] = {0, f[1]->slot(), f[2]->slot(), f[3]->slot()};
     set_cell(n1, f, sl);
   }
   {
-    CD3DEdge* f[4] = {quv + 5, tqv->sym(), qtu->enext()->enext()->sym(), tvu->sym()};
+    CD3DEdge* f[4] = {quv + 5, tqv->sym(), rot_sym<2>(qtu), tvu->sym()};
     const int sl[4] = {5, f[1]->slot(), f[2]->slot(), f[3]->slot()};
     set_cell(n2, f, sl);
   }

@@ -123,23 +123,36 @@ constexpr unsigned char kOtherFace[4][3] = {{1, 3, 2}, {2, 3, 0}, {0, 3, 1}, {1,
 constexpr unsigned char kOtherRot[4][3] = {{2, 2, 0}, {2, 0, 0}, {2, 1, 0}, {1, 1, 1}};
 // A triangle's side holds, beside the cell, q = 4 i + the place of the
 // record the cell holds as its face i. For such q and a record of that
-// orientation in slot s, at[k][q][s] tells where the fnext of the k-th
-// enext of the record lies: 8 times the other face of the cell at that
-// record's edge (its offset in CD3DCell) plus the rotation of that face
-// that starts at the edge's destination; the fnext is the sym of that.
+// orientation in slot s, face[k][q][s] and rot[k][q][s] tell where the
+// fnext of the k-th enext of the record lies: the other face of the cell
+// at that record's edge (as its offset in CD3DCell) and 8 times the
+// rotation of that face that starts at the edge's destination; the fnext
+// is the sym of that (kSymRotAt).
 struct RingTable {
-  unsigned char at[3][16][6];
-  constexpr RingTable() : at() {
+  unsigned char face[3][16][6];
+  unsigned char rot[3][16][6];
+  constexpr RingTable() : face(), rot() {
     for (int k = 0; k < 3; ++k)
       for (int q = 0; q < 16; ++q)
         for (int s = 0; s < 6; ++s) {
           const int i = (q >> 2) & 3;
-          const int rot = (kPlace[s + kRotStep[s][k]] - (q & 3) + 3) % 3;
-          at[k][q][s] = static_cast<unsigned char>(8 * kOtherFace[i][rot] + kOtherRot[i][rot]);
+          const int r = (kPlace[s + kRotStep[s][k]] - (q & 3) + 3) % 3;
+          face[k][q][s] = static_cast<unsigned char>(8 * kOtherFace[i][r]);
+          rot[k][q][s] = static_cast<unsigned char>(8 * kOtherRot[i][r]);
         }
   }
 };
 constexpr RingTable kRing{};
+// kSymRotStep[s][r] at 8 r + s: with the rotation from kRing, one add to
+// the slot of the face read from the cell finds the step.
+struct SymRotTable {
+  signed char at[24];
+  constexpr SymRotTable() : at() {
+    for (int r = 0; r < 3; ++r)
+      for (int s = 0; s < 6; ++s) at[8 * r + s] = kSymRotStep[s][r];
+  }
+};
+constexpr SymRotTable kSymRotAt{};
 
 // Asks the memory for the block of record e.
 inline void fetch_block(const CD3DEdge* e) {
@@ -176,6 +189,23 @@ inline bool CD3DEdge::cached_positive() const {
   return (slot() < 3) == bool(triangle()->state & CD3DTriangle::kCachePositive);
 }
 
+namespace d3dw_detail {
+// The fnext of the k-th enext of e (k = 0, 1, 2): the other faces of e's
+// cell at e's three edges, facing out of it. Give the ones needed.
+template <int... K>
+inline void cell_ring(const CD3DEdge* e, CD3DEdge** out) {
+  const int s = e->slot();
+  const std::uintptr_t side = e->triangle()->side[s >= 3];
+  const char* c = reinterpret_cast<const char*>(side & ~std::uintptr_t(15));
+  const int q = int(side & 15);
+  auto one = [c, q, s](int k) {
+    CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + kRing.face[k][q][s]);
+    return g + kSymRotAt.at[kRing.rot[k][q][s] + g->slot()];
+  };
+  ((out[K] = one(K)), ...);
+}
+}  // namespace d3dw_detail
+
 // A tetrahedron: the records facing into it, face[0] = (V0, V1, V2),
 // face[1] = (V0, V3, V1), face[2] = (V0, V2, V3), face[3] = (V1, V3, V2).
 // A cell that left the triangulation is set free and has a null face[0]
@@ -196,9 +226,9 @@ struct alignas(16) CD3DCell {
 inline CD3DEdge* CD3DEdge::fnext() const {
   const std::uintptr_t side = triangle()->side[slot() >= 3];
   const char* c = reinterpret_cast<const char*>(side & ~std::uintptr_t(15));
-  const unsigned at = d3dw_detail::kRing.at[0][side & 15][slot()];
-  CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + (at & ~7u));
-  return g + d3dw_detail::kSymRotStep[g->slot()][at & 3];
+  const int q = int(side & 15), s = slot();
+  CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + d3dw_detail::kRing.face[0][q][s]);
+  return g + d3dw_detail::kSymRotAt.at[d3dw_detail::kRing.rot[0][q][s] + g->slot()];
 }
 
 // Regular (weighted Delaunay) triangulation inside a bounding tetrahedron
@@ -258,6 +288,9 @@ class CD3DW {
   // id, destination id); of the records of one edge, that of the first
   // triangle made.
   void list_edges(std::vector<CD3DEdge*>* out);
+  // The same edges once each: the records of list_edges whose origin has
+  // the smaller id, in its order.
+  void list_edges_once(std::vector<CD3DEdge*>* out);
   inline bool positive(CD3DEdge* e, CXYZW* p);
   bool insphere(CD3DEdge* e, CXYZW* p);
   // insphere() that leaves its differences in `frame` for the orientation
@@ -326,6 +359,11 @@ class CD3DW {
   // location start near p.
   void end_insertion(CXYZW* p);
   void renumber_triangles();
+  // The records of list_edges_once in *out (its capacity reserved for
+  // `room` times the edges), the number of vertex ids and, by vertex id,
+  // how many edges have it as their smaller and their larger end.
+  std::size_t sorted_edges(std::vector<CD3DEdge*>* out, std::size_t room,
+                           std::vector<std::uint32_t>* lo, std::vector<std::uint32_t>* hi);
   void push(CD3DEdge* e) {
     e->triangle()->state &= static_cast<unsigned char>(~CD3DTriangle::kDead);
     flip_stack.push_back(e);

@@ -147,7 +147,6 @@ CD3DW::CD3DW(double size) : M(size), arena_(new Arena), grid_(new Grid) {
 }
 
 CD3DW::~CD3DW() {
-  for (CXYZW* p : points) delete p;
   delete grid_;
   delete arena_;
 }
@@ -224,50 +223,59 @@ const std::vector<CD3DTriangle*>& CD3DW::triangles() {
   return order_;
 }
 
-void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
+std::size_t CD3DW::sorted_edges(std::vector<CD3DEdge*>* out, std::size_t room,
+                                std::vector<std::uint32_t>* lo_out,
+                                std::vector<std::uint32_t>* hi_out) {
   // Each edge between real vertices is taken once, when a walk over the
   // live triangles first meets it: its ring is walked, marking the edge on
   // every triangle in it, for the triangle made first (the record from the
   // edge's smaller end, and that record's sym). The records from the
-  // smaller ends go to the first half of *out, are sorted by their ends
-  // into the second half and laid out both ways by origin there, which
-  // keeps the destinations of each origin ascending.
-  std::vector<CD3DEdge*>& v = *out;
-  v.clear();
+  // smaller ends are gathered in *out, then sorted by their larger ends
+  // into a second array and back by their smaller ends, which keeps the
+  // order of the first sort within each smaller end.
+  // The mark of the edge of each slot (slot % 3, without a division).
+  static constexpr unsigned char kListedAt[6] = {
+      CD3DTriangle::kListed, CD3DTriangle::kListed << 1, CD3DTriangle::kListed << 2,
+      CD3DTriangle::kListed, CD3DTriangle::kListed << 1, CD3DTriangle::kListed << 2};
+  std::vector<CD3DEdge*> v;
+  out->clear();
   int max_id = -1;
   for (const CXYZW* p : points) max_id = std::max(max_id, p->id);
   const std::size_t nv = std::size_t(max_id + 1);
-  std::vector<std::uint32_t> lo(nv + 1, 0), hi(nv + 1, 0);  // edges by smaller, larger end
+  std::vector<std::uint32_t>& lo = *lo_out;  // edges by smaller end
+  std::vector<std::uint32_t>& hi = *hi_out;  // edges by larger end
+  lo.assign(nv + 1, 0);
+  hi.assign(nv + 1, 0);
   {
-    // Euler: vertices - edges + triangles - cells = 1, bounding ones included.
-    std::size_t triangles = 0;
-    arena_->for_each_block([&triangles](CD3DTriangle* t) {
-      triangles += !(t->state & CD3DTriangle::kDead);
-    });
+    // Euler: vertices - edges + triangles - cells = 1, bounding ones
+    // included, and each cell has four faces, shared by two cells but for
+    // the four bounding ones: triangles = 2 cells + 2, edges = vertices +
+    // cells + 1.
     const std::size_t vertices = points.size() - stats.left_out + 4;
     const std::size_t cells_live = cells.size() - arena_->cells.free_list.size();
-    if (vertices + triangles > cells_live) v.reserve(2 * (vertices + triangles - cells_live));
+    out->reserve(room * (vertices + cells_live + 1));
   }
   arena_->for_each_block([&](CD3DTriangle* t) {
     // Dead blocks are free but for the bounding triangles, which hold no
     // edge between real vertices.
     if (t->state & CD3DTriangle::kDead) return;
-    const int id[3] = {t->v[0]->id, t->v[1]->id, t->v[2]->id};
     for (int k = 0; k < 3; ++k) {  // PQ, QR, RP: slots k and k + 3
+      // Most edges were met in the ring of an earlier block: their ends
+      // are not read.
       if (t->state & (CD3DTriangle::kListed << k)) continue;
-      const int a = id[d3dw_detail::kOrg[k]], b = id[d3dw_detail::kDst[k]];
+      const int a = t->v[d3dw_detail::kOrg[k]]->id, b = t->v[d3dw_detail::kDst[k]]->id;
       if (a < 0 || b < 0) continue;
       CD3DEdge* first = &t->rec[k];
       std::uint32_t first_stamp = t->stamp;
       for (CD3DEdge* x = first->fnext(); x != &t->rec[k]; x = x->fnext()) {
         CD3DTriangle* u = x->triangle();
-        u->state |= static_cast<unsigned char>(CD3DTriangle::kListed << (x->slot() % 3));
+        u->state |= kListedAt[x->slot()];
         if (u->stamp < first_stamp) {
           first = x;
           first_stamp = u->stamp;
         }
       }
-      v.push_back(a < b ? first : first->sym());
+      out->push_back(a < b ? first : first->sym());
       ++lo[std::size_t(std::min(a, b))];
       ++hi[std::size_t(std::max(a, b))];
     }
@@ -276,29 +284,39 @@ void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
     t->state &= static_cast<unsigned char>(CD3DTriangle::kListed - 1);
   });
 
-  const std::size_t edges = v.size();
-  v.resize(2 * edges);
+  std::vector<CD3DEdge*>& w = *out;
+  const std::size_t edges = w.size();
+  v.resize(edges);
   auto from = [](const CD3DEdge* e) { return std::size_t(e->origin()->id); };
   auto to = [](const CD3DEdge* e) { return std::size_t(e->destination()->id); };
-  // By smaller end into the second half, then by larger end within each.
   std::vector<std::uint32_t> at(nv + 1, 0);
+  for (std::size_t u = 0; u < nv; ++u) at[u + 1] = at[u] + hi[u];
+  for (std::size_t k = 0; k < edges; ++k) v[at[to(w[k])]++] = w[k];
+  at[0] = 0;
   for (std::size_t u = 0; u < nv; ++u) at[u + 1] = at[u] + lo[u];
-  for (std::size_t k = 0; k < edges; ++k) v[edges + at[from(v[k])]++] = v[k];
-  for (std::size_t u = 0, begin = edges; u < nv; ++u) {
-    const std::size_t end = edges + at[u];  // at[u] now ends bucket u
-    for (std::size_t i = begin + 1; i < end; ++i) {
-      CD3DEdge* x = v[i];
-      std::size_t j = i;
-      for (; j > begin && to(v[j - 1]) > to(x); --j) v[j] = v[j - 1];
-      v[j] = x;
-    }
-    begin = end;
-  }
-  // Origin u takes its smaller destinations (hi[u] of them) first, then its
-  // larger ones, moved down from the second half: no record is overwritten
-  // before it is moved, as origin u starts at most `edges` places below
-  // its bucket. Then the records back from the larger ends fill the gaps,
-  // origins in ascending order.
+  for (std::size_t k = 0; k < edges; ++k) w[at[from(v[k])]++] = v[k];
+  return nv;
+}
+
+void CD3DW::list_edges_once(std::vector<CD3DEdge*>* out) {
+  std::vector<std::uint32_t> lo, hi;
+  sorted_edges(out, 1, &lo, &hi);
+}
+
+void CD3DW::list_edges(std::vector<CD3DEdge*>* out) {
+  std::vector<std::uint32_t> lo, hi;
+  const std::size_t nv = sorted_edges(out, 2, &lo, &hi);
+  std::vector<CD3DEdge*>& v = *out;
+  const std::size_t edges = v.size();
+  // The sorted records move to the second half; origin u takes its smaller
+  // destinations (hi[u] of them) first, then its larger ones, moved down
+  // from there: no record is overwritten before it is moved, as origin u
+  // starts at most `edges` places below its bucket. Then the records back
+  // from the larger ends fill the gaps, origins in ascending order.
+  v.resize(2 * edges);
+  std::copy(v.begin(), v.begin() + std::ptrdiff_t(edges), v.begin() + std::ptrdiff_t(edges));
+  auto to = [](const CD3DEdge* e) { return std::size_t(e->destination()->id); };
+  std::vector<std::uint32_t> at(nv + 1, 0);
   std::size_t start = 0, bucket = edges;
   for (std::size_t u = 0; u < nv; ++u) {
     const std::size_t dest = start + hi[u];

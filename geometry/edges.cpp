@@ -14,12 +14,9 @@ void collect_del_edges(std::vector<Bead>& beads, std::vector<Pair>& edges) {
     std::unique_ptr<CD3DW> t =
         triangulate(beads, [](const Bead& b) { return b.radius * b.radius; });
     std::vector<CD3DEdge*> listed;
-    t->list_edges(&listed);
-    ends.reserve(listed.size() / 2);  // every edge is listed both ways
-    for (CD3DEdge* e : listed) {
-      int a = e->origin()->id, b = e->destination()->id;
-      if (a <= b) ends.emplace_back(a, b);
-    }
+    t->list_edges_once(&listed);
+    ends.reserve(listed.size());
+    for (CD3DEdge* e : listed) ends.emplace_back(e->origin()->id, e->destination()->id);
   }
   edges.reserve(edges.size() + ends.size());
   for (const auto& e : ends) edges.push_back(Pair(&beads[e.first], &beads[e.second], ALPHA_LEVEL_UNSET));

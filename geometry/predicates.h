@@ -119,10 +119,17 @@ struct DifferenceFrame {
   // first.
   int set_power(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p,
                 const DifferenceBounds& set);
+  // The same, but a -1 that the set's bound proves leaves the frame unset:
+  // most tests of the flip loop end so, and it reads no frame then.
+  int set_power_or_reject(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d,
+                          const CXYZW& p, const DifferenceBounds& set);
   // As orient_sign_static(vi, vj, vk, p).
   int orient_sign(int i, int j, int k);
 
  private:
+  template <bool kFramed>
+  int power_in(const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p,
+               const DifferenceBounds& set);
   void find_maxima();
 };
 
@@ -293,6 +300,19 @@ __attribute__((always_inline)) inline int DifferenceFrame::set_power(
 __attribute__((always_inline)) inline int DifferenceFrame::set_power(
     const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p,
     const DifferenceBounds& set) {
+  return power_in<true>(a, b, c, d, p, set);
+}
+
+__attribute__((always_inline)) inline int DifferenceFrame::set_power_or_reject(
+    const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p,
+    const DifferenceBounds& set) {
+  return power_in<false>(a, b, c, d, p, set);
+}
+
+template <bool kFramed>
+__attribute__((always_inline)) inline int DifferenceFrame::power_in(
+    const CXYZW& a, const CXYZW& b, const CXYZW& c, const CXYZW& d, const CXYZW& p,
+    const DifferenceBounds& set) {
   using namespace kernel_detail;
   // The operations of set_power above, in the same order.
   const V2 px = {p.x.value, p.x.value}, py = {p.y.value, p.y.value}, pz = {p.z.value, p.z.value},
@@ -301,6 +321,16 @@ __attribute__((always_inline)) inline int DifferenceFrame::set_power(
   const V2 Y01 = V2{a.y.value, b.y.value} - py, Y23 = V2{c.y.value, d.y.value} - py;
   const V2 Z01 = V2{a.z.value, b.z.value} - pz, Z23 = V2{c.z.value, d.z.value} - pz;
   const V2 W01 = V2{a.w.value, b.w.value} - pw, W23 = V2{c.w.value, d.w.value} - pw;
+  V2 xy0123, xy0213, xy0312;
+  pair_minors(X01, X23, Y01, Y23, &xy0123, &xy0213, &xy0312);
+  const V2 L01 = ((X01 * X01 + Y01 * Y01) + Z01 * Z01) - W01;
+  const V2 L23 = ((X23 * X23 + Y23 * Y23) + Z23 * Z23) - W23;
+  V2 zl0123, zl0213, zl0312;
+  pair_minors(Z01, Z23, L01, L23, &zl0123, &zl0213, &zl0312);
+  const V2 sum = (xy0123 * swapped(zl0123) - xy0213 * swapped(zl0213)) + xy0312 * swapped(zl0312);
+  const double det = sum[0] + sum[1];
+  // The set's bound is positive, so testing this side first changes no sign.
+  if (!kFramed && det < -set.power) return -1;
   std::memcpy(X, &X01, sizeof X01);
   std::memcpy(X + 2, &X23, sizeof X23);
   std::memcpy(Y, &Y01, sizeof Y01);
@@ -311,19 +341,10 @@ __attribute__((always_inline)) inline int DifferenceFrame::set_power(
   std::memcpy(W + 2, &W23, sizeof W23);
   set_orient = set.orient;
   maxima = false;
-  V2 xy0123, xy0213, xy0312;
-  pair_minors(X01, X23, Y01, Y23, &xy0123, &xy0213, &xy0312);
   std::memcpy(mxy, &xy0123, sizeof xy0123);
   std::memcpy(mxy + 2, &xy0213, sizeof xy0213);
   std::memcpy(mxy + 4, &xy0312, sizeof xy0312);
-  const V2 L01 = ((X01 * X01 + Y01 * Y01) + Z01 * Z01) - W01;
-  const V2 L23 = ((X23 * X23 + Y23 * Y23) + Z23 * Z23) - W23;
-  V2 zl0123, zl0213, zl0312;
-  pair_minors(Z01, Z23, L01, L23, &zl0123, &zl0213, &zl0312);
-  const V2 sum = (xy0123 * swapped(zl0123) - xy0213 * swapped(zl0213)) + xy0312 * swapped(zl0312);
-  const double det = sum[0] + sum[1];
   if (det > set.power) return 1;
-  if (det < -set.power) return -1;
   // The bound of this test alone.
   find_maxima();
   if (!usable) return 0;
