@@ -1668,16 +1668,8 @@ struct P2 {
   double u, v;
 };
 
-// Keeps the part of the convex polygon (counterclockwise) where
-// a u + b v <= c.
-bool clip2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>& work) {
-  bool out = false;
-  for (const P2& P : poly)
-    if (a * P.u + b * P.v - c > 0) {
-      out = true;
-      break;
-    }
-  if (!out) return false;
+// The cut of clip2 once some corner lies outside.
+void cut2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>& work) {
   work.clear();
   const std::size_t n = poly.size();
   for (std::size_t k = 0; k < n; ++k) {
@@ -1691,6 +1683,17 @@ bool clip2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>&
     }
   }
   poly.swap(work);
+}
+
+// Keeps the part of the convex polygon (counterclockwise) where
+// a u + b v <= c.  Most lines leave every corner inside: that test is made
+// in the caller, without a call.
+inline bool clip2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>& work) {
+  const P2* P = poly.data();
+  const P2* const end = P + poly.size();
+  while (P != end && !(a * P->u + b * P->v - c > 0)) ++P;
+  if (P == end) return false;
+  cut2(poly, a, b, c, work);
   return true;
 }
 
