@@ -2767,6 +2767,17 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
       // Where the radical planes meet the triangle's plane, and the height
       // of the probe positions above it: h^2 = R_a^2 - |x - c_a|^2.
       const V3 u = sub(b.c, a.c), v = sub(c.c, a.c), n = cross(u, v);
+      // Closed tetrahedra whose fourth atoms lie on both sides take both
+      // positions, wherever they are (the sides as judged below): most
+      // triangles inside the complex end here.
+      bool up = false, down = false;
+      for (const tetra* co : f->cofaces) {
+        if (!(co->in_complex || co->void_id != 0)) continue;
+        for (const info* d : co->v)
+          if (d != f->v[0] && d != f->v[1] && d != f->v[2])
+            (dot(n, sub(centre(d), a.c)) > 0 ? up : down) = true;
+      }
+      if (up && down) continue;
       const double nn = dot(n, n);
       if (!(nn > 0)) continue;
       const double su = 0.5 * (dot(u, u) + a.R * a.R - b.R * b.R);
@@ -2775,9 +2786,8 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
       const double h2 = a.R * a.R - dot(w, w);
       if (!(h2 > 0)) continue;
       const V3 x = add(a.c, w), dn = times(std::sqrt(h2 / nn), n);
-      const info* sorted[3] = {f->v[0], f->v[1], f->v[2]};
-      std::sort(sorted, sorted + 3,
-                [](const info* l, const info* r) { return l->index < r->index; });
+      // The atoms by index, once a position is free.
+      const info* sorted[3] = {nullptr, nullptr, nullptr};
       // The fourth atoms, each with its side and whether its tetrahedron
       // takes the position from the open surface.
       fourth.clear();
@@ -2796,6 +2806,11 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
           free = !(dist2(y, g.D.c) < g.D.R * g.D.R) && !(g.above == (s == 0) && g.closed);
         }
         if (!free) continue;
+        if (sorted[0] == nullptr) {
+          std::copy(f->v, f->v + 3, sorted);
+          std::sort(sorted, sorted + 3,
+                    [](const info* l, const info* r) { return l->index < r->index; });
+        }
         Position q;
         q.y = y;
         const Sphere* corner[3] = {&a, &b, &c};
