@@ -1366,17 +1366,27 @@ struct Cone {
   bool capped = false;
   V3 axis{0, 0, 0}, inward[3];
   double cap_cos = 1, cap_sin = 0;
+  // Whether the cone lies on the inner side of each side's plane, the
+  // normals as sound as for a capped cone: so for a capped cone, and for
+  // one whose sides' normals are far from vanishing and that each
+  // direction clearly lies off the opposite side's plane (the sides then
+  // face the right way, however wide the cone).
+  bool sided = false;
   explicit Cone(const V3* dirs) {
-    bool sound = true;
+    bool sound = true, off = true;
     for (int i = 0; i < 3; ++i) n[i] = dirs[i];
     for (int i = 0; i < 3; ++i) {
       side[i] = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
-      in[i] = dot(side[i], n[i]) >= 0;
+      const double det = dot(side[i], n[i]);
+      in[i] = det >= 0;
+      off = off && std::fabs(det) >= 1e-6;
       const double gl = norm(side[i]);
       flat[i] = !(gl > 0);
       unit_side[i] = flat[i] ? side[i] : times(1.0 / gl, side[i]);
       sound = sound && gl >= 1e-4;
     }
+    if (sound)
+      for (int i = 0; i < 3; ++i) inward[i] = in[i] ? unit_side[i] : times(-1, unit_side[i]);
     const V3 sum = add(n[0], add(n[1], n[2]));
     const double sl = norm(sum);
     if (sound && sl >= 0.1) {
@@ -1384,8 +1394,8 @@ struct Cone {
       cap_cos = std::min(dot(axis, n[0]), std::min(dot(axis, n[1]), dot(axis, n[2])));
       cap_sin = std::sqrt(std::max(0.0, 1 - cap_cos * cap_cos));
       capped = cap_cos >= 0.01 && cap_cos <= 0.9999;
-      for (int i = 0; i < 3; ++i) inward[i] = in[i] ? unit_side[i] : times(-1, unit_side[i]);
     }
+    sided = capped || (sound && off);
   }
 };
 
@@ -1508,17 +1518,21 @@ void keep_cutting(const V3& y, double p, const Cone& cone, Competitors& pts) {
   // or divisions.  Points whose bound stays below |d|^2 by a margin far
   // above rounding are dropped unlooked at (d at least p / 100 long, so
   // that the margin dwarfs the rounding of 2p t cos and the sides'
-  // normals' error, below 1e-12 for a capped cone, times 2p |d|).
+  // normals' error, below 1e-12 for a sided cone, times 2p |d|).  The
+  // sides' bound holds for any sided cone, the cap's for a capped one.
   const double cc = cone.cap_cos, ss = cone.cap_sin * cone.cap_sin, p2 = p * p;
   pts.keep_if([&](std::size_t k) {
     const V3 d = sub(pts.at[k], y);
-    if (cone.capped) {
+    if (cone.sided) {
       const double l2 = dot(d, d);
       if (l2 > 1e-4 * p2) {
-        const double low = l2 * (1 - 1e-9), t = dot(cone.axis, d);
-        if (t < 0 || t * t < l2 * (cc * cc) * (1 - 1e-9)) {
-          const double room = low - 2 * p * t * cc;
-          if (room > 0 && 4 * p2 * (l2 - t * t) * ss < room * room) return false;
+        const double low = l2 * (1 - 1e-9);
+        if (cone.capped) {
+          const double t = dot(cone.axis, d);
+          if (t < 0 || t * t < l2 * (cc * cc) * (1 - 1e-9)) {
+            const double room = low - 2 * p * t * cc;
+            if (room > 0 && 4 * p2 * (l2 - t * t) * ss < room * room) return false;
+          }
         }
         const double v = -std::min(dot(cone.inward[0], d),
                                    std::min(dot(cone.inward[1], d), dot(cone.inward[2], d)));
