@@ -1496,9 +1496,10 @@ void cone_bisectors(const Competitors& pts, bool coarse, std::vector<Half>& out,
 // greatest cosine with z - y exceeds |z - y| / 2p).  The distance is
 // 1-Lipschitz in z, so the sphere's centre a with room for its radius r
 // settles it: |a - y - p w|^2 = |a - y|^2 + p^2 - 2 p (a - y).w.  Only for
-// a capped cone, whose sides' normals are far from vanishing.
+// a sided cone, whose sides' normals are far from vanishing and face the
+// right way.
 bool beyond_patch(const Cone& cone, const V3& y, double p, const V3& centre, double reach) {
-  if (!cone.capped) return false;
+  if (!cone.sided) return false;
   const V3 d = sub(centre, y);
   const double l = norm(d), need = p + reach;
   if (!(l > need)) return false;
