@@ -2085,7 +2085,11 @@ bool torus_is_cut(const Boundary& B, const Piece& q, const Competitors& pts, boo
       const V3 w = sub(z, o.m);
       const double ww = dot(w, w);
       const double margin = 1e-9 * (1 + ww + o.rho * o.rho + p * p);
-      double least = std::min(gap(z, y0, e0), gap(z, y1, e1));
+      // The first sample below is the piece's start, the same bits: a
+      // point already nearer there settles the answer.
+      const double first = gap(z, y0, e0);
+      if (first < 0) return true;
+      double least = std::min(first, gap(z, y1, e1));
       if (!short_range) {
         least = -HUGE_VAL;
       } else {
