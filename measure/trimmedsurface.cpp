@@ -2910,21 +2910,29 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
     if (!fired[i] && reaches(positions[i], e, edge)) fired[i] = 1;
     if (!fired[j] && reaches(positions[j], times(-1, e), edge)) fired[j] = 1;
   };
-  // For each column (dx, dy) of neighbours, the cells (x + dx, y + dy, z - 1
-  // .. z + 1) follow one another in the order, and their first one moves
-  // only forwards as the cells do.
-  for (long dx = -1; dx <= 1; ++dx)
+  // Each pair of neighbouring cells once: a cell with itself (each pair
+  // of its positions once) and with the neighbours after it in the order,
+  // the columns (dx, dy) after (0, 0) whole and the column (0, 0) from z.
+  // For each column the cells (x + dx, y + dy, z + dz0 .. z + 1) follow
+  // one another in the order, and their first one moves only forwards as
+  // the cells do.  test(i, j) makes the same bits either way round (the
+  // difference and the direction only change sign): it is given the lower
+  // index first.
+  for (long dx = 0; dx <= 1; ++dx)
     for (long dy = -1; dy <= 1; ++dy) {
+      if (dx == 0 && dy < 0) continue;
+      const long dz0 = dx == 0 && dy == 0 ? 0 : -1;
       std::size_t s = 0;
-      for (const Run& r : runs) {
-        const std::array<long, 3> first{r.cell[0] + dx, r.cell[1] + dy, r.cell[2] - 1};
+      for (std::size_t at = 0; at < runs.size(); ++at) {
+        const Run& r = runs[at];
+        const std::array<long, 3> first{r.cell[0] + dx, r.cell[1] + dy, r.cell[2] + dz0};
         const std::array<long, 3> last{r.cell[0] + dx, r.cell[1] + dy, r.cell[2] + 1};
         while (s < runs.size() && runs[s].cell < first) ++s;
         for (std::size_t t = s; t < runs.size() && !(last < runs[t].cell); ++t)
           for (std::size_t a = r.from; a < r.to; ++a)
-            for (std::size_t b = runs[t].from; b < runs[t].to; ++b) {
+            for (std::size_t b = t == at ? a + 1 : runs[t].from; b < runs[t].to; ++b) {
               const std::size_t i = placed[a].at, j = placed[b].at;
-              if (j > i) test(i, j);
+              test(std::min(i, j), std::max(i, j));
             }
       }
     }
