@@ -2604,6 +2604,124 @@ std::array<int, 12> flat_key(const PieceKey& k) {
           k.ends[0][2], k.ends[0][3], k.ends[1][0], k.ends[1][1], k.ends[1][2], k.ends[1][3]};
 }
 
+// What the open patches at the sites (probe positions, with their keys)
+// change, each measured with everything that can cut it (within 2p),
+// unless `before` measured it.
+std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, const Atoms& atoms,
+                                          double probe, const SurfaceMend& before,
+                                          const std::vector<V3>& at,
+                                          const std::vector<std::array<int, 4>>& keys, int cusp) {
+  const std::set<std::array<int, 12>> taken(before.near_keys.begin(), before.near_keys.end());
+  std::map<int, SurfaceChange> change;
+  std::vector<std::pair<int, int>> pairs;
+  auto none = [](bool, int) { return false; };
+  const double margin = 2 * probe + 0.1;
+  // The changes are added by the cell of a coarse grid that holds the
+  // patch's probe position (cells in order, each cell's patches in the
+  // order of its boundary's vertices).  A patch's measure depends only on
+  // what lies within 2p of it, and every boundary whose sites include the
+  // patch's holds the same of that, the same bits in the same order (the
+  // circles within the margin of a site, listed by atom pair; the balls
+  // within the margin of the box, by atom), so one boundary may serve the
+  // cells of a block; the vertices of one cell keep their order in it.
+  // Where the margin is wide against the cells (large probes) their
+  // boundaries overlap much: a block's edge is then about twice the
+  // margin, and the changes wait until every block is measured.  Else each
+  // block is a cell, met in order, and its changes are added at once.
+  const double cell = 6.0;
+  std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
+  for (std::size_t i = 0; i < at.size(); ++i) groups[grid_cell(at[i], cell)].push_back(i);
+  struct Group {
+    std::vector<V3> sites;
+    std::vector<std::array<int, 4>> listed;  // sorted
+  };
+  std::vector<Group> cells;
+  cells.reserve(groups.size());
+  const long per = std::max(1L, std::lround(2 * margin / cell));  // cells per block edge
+  const bool direct = per == 1;
+  auto block_of = [per](long c) { return c < 0 ? -((per - 1 - c) / per) : c / per; };
+  std::map<std::array<long, 3>, std::vector<std::size_t>> blocks;  // cells by block
+  for (const auto& g : groups) {
+    Group x;
+    for (std::size_t i : g.second) {
+      x.listed.push_back(keys[i]);
+      x.sites.push_back(at[i]);
+    }
+    std::sort(x.listed.begin(), x.listed.end());
+    const std::array<long, 3> at_block{block_of(g.first[0]), block_of(g.first[1]),
+                                       block_of(g.first[2])};
+    blocks[at_block].push_back(cells.size());
+    cells.push_back(std::move(x));
+  }
+  struct Measured {
+    std::size_t cell;
+    int vertex;
+    std::size_t piece;
+    bool operator<(const Measured& o) const {
+      return cell < o.cell || (cell == o.cell && vertex < o.vertex);
+    }
+  };
+  std::vector<Measured> measured;
+  std::vector<MeasuredPiece> pieces;
+  std::vector<V3> sites, by_x;
+  std::vector<double> xs;
+  for (const auto& b : blocks) {
+    sites.clear();
+    for (std::size_t c : b.second)
+      sites.insert(sites.end(), cells[c].sites.begin(), cells[c].sites.end());
+    V3 lo = sites.front(), hi = lo;
+    for (const V3& y : sites) {
+      lo = V3{std::min(lo.x, y.x), std::min(lo.y, y.y), std::min(lo.z, y.z)};
+      hi = V3{std::max(hi.x, y.x), std::max(hi.y, y.y), std::max(hi.z, y.z)};
+    }
+    neighbourhood.boundary_edges(lo, hi, margin, pairs);
+    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, &sites);
+    // The sites by x: a site within 0.01 of a point lies within 0.02 of it
+    // in x, beyond any rounding.
+    by_x = sites;
+    std::sort(by_x.begin(), by_x.end(), [](const V3& l, const V3& r) { return l.x < r.x; });
+    xs.clear();
+    for (const V3& x : by_x) xs.push_back(x.x);
+    for (std::size_t k = 0; k < B.vertices().size(); ++k) {
+      // A listed vertex is a site but for rounding (or, were its side in
+      // doubt, a point within twice a vanishing height of it): the others
+      // need no key.
+      const V3& y = B.vertices()[k].y;
+      bool at_site = false;
+      for (std::size_t s = static_cast<std::size_t>(
+               std::lower_bound(xs.begin(), xs.end(), y.x - 0.02) - xs.begin());
+           s < xs.size() && xs[s] <= y.x + 0.02 && !at_site; ++s)
+        at_site = dist2(by_x[s], y) < 1e-4;
+      if (!at_site) continue;
+      std::array<int, 4> mine;
+      vertex_key(B, static_cast<int>(k), mine.data(), mine[3]);
+      bool made = false;
+      MeasuredPiece m;
+      std::size_t piece = pieces.size();  // where it is kept, when it is
+      for (std::size_t c : b.second) {
+        const Group& g = cells[c];
+        bool near = false;
+        for (const V3& x : g.sites) near = near || dist2(x, y) < 1e-4;
+        if (!near || !std::binary_search(g.listed.begin(), g.listed.end(), mine)) continue;
+        if (!made) {
+          made = true;
+          const Piece q = patch_piece(B, static_cast<int>(k), none);
+          if (!taken.empty() && taken.count(flat_key(key_of(B, q)))) break;
+          m = measure_piece(B, q, atoms, cusp);
+          if (!direct) pieces.push_back(std::move(m));
+        }
+        if (direct)
+          add_change(m, false, change);
+        else
+          measured.push_back(Measured{c, static_cast<int>(k), piece});
+      }
+    }
+  }
+  std::sort(measured.begin(), measured.end());
+  for (const Measured& m : measured) add_change(pieces[m.piece], false, change);
+  return change;
+}
+
 }  // namespace
 
 struct SurfaceNeighbourhood::Index {
@@ -2942,49 +3060,14 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   if (cut.empty()) return out;
   // Each such patch measured with everything that can cut it (within 2p),
   // unless the voids' mend measured it.
-  const Neighbourhood& neighbourhood = shared.index().near;
-  const std::set<std::array<int, 12>> taken(before.near_keys.begin(), before.near_keys.end());
-  std::map<int, SurfaceChange> change;
-  std::vector<std::pair<int, int>> pairs;
-  auto none = [](bool, int) { return false; };
-  const double margin = 2 * probe + 0.1;
-  // Patches near each other share the boundary built about them: grouped
-  // by the cell of a coarse grid that holds their probe position.
-  const double cell = 6.0;
-  std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
-  for (std::size_t i : cut) groups[grid_cell(positions[i].y, cell)].push_back(i);
-  std::vector<std::array<int, 4>> listed;  // sorted
   std::vector<V3> sites;
-  for (const auto& g : groups) {
-    V3 lo = positions[g.second.front()].y, hi = lo;
-    listed.clear();
-    sites.clear();
-    for (std::size_t i : g.second) {
-      const V3& y = positions[i].y;
-      lo = V3{std::min(lo.x, y.x), std::min(lo.y, y.y), std::min(lo.z, y.z)};
-      hi = V3{std::max(hi.x, y.x), std::max(hi.y, y.y), std::max(hi.z, y.z)};
-      listed.push_back(positions[i].key);
-      sites.push_back(y);
-    }
-    std::sort(listed.begin(), listed.end());
-    neighbourhood.boundary_edges(lo, hi, margin, pairs);
-    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, &sites);
-    for (std::size_t k = 0; k < B.vertices().size(); ++k) {
-      // A listed vertex is a site but for rounding (or, were its side in
-      // doubt, a point within twice a vanishing height of it): the others
-      // need no key.
-      const V3& y = B.vertices()[k].y;
-      bool at_site = false;
-      for (const V3& x : sites) at_site = at_site || dist2(x, y) < 1e-4;
-      if (!at_site) continue;
-      std::array<int, 4> mine;
-      vertex_key(B, static_cast<int>(k), mine.data(), mine[3]);
-      if (!std::binary_search(listed.begin(), listed.end(), mine)) continue;
-      const Piece q = patch_piece(B, static_cast<int>(k), none);
-      if (!taken.empty() && taken.count(flat_key(key_of(B, q)))) continue;
-      add_change(measure_piece(B, q, atoms, cusp), false, change);
-    }
+  std::vector<std::array<int, 4>> keys;
+  for (std::size_t i : cut) {
+    sites.push_back(positions[i].y);
+    keys.push_back(positions[i].key);
   }
+  const std::map<int, SurfaceChange> change =
+      measure_open(shared.index().near, atoms, probe, before, sites, keys, cusp);
   for (const auto& kv : change) out.push_back(kv.second);
   return out;
 }
