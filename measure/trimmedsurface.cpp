@@ -1366,17 +1366,27 @@ struct Cone {
   bool capped = false;
   V3 axis{0, 0, 0}, inward[3];
   double cap_cos = 1, cap_sin = 0;
+  // Whether the cone lies on the inner side of each side's plane, the
+  // normals as sound as for a capped cone: so for a capped cone, and for
+  // one whose sides' normals are far from vanishing and that each
+  // direction clearly lies off the opposite side's plane (the sides then
+  // face the right way, however wide the cone).
+  bool sided = false;
   explicit Cone(const V3* dirs) {
-    bool sound = true;
+    bool sound = true, off = true;
     for (int i = 0; i < 3; ++i) n[i] = dirs[i];
     for (int i = 0; i < 3; ++i) {
       side[i] = cross(n[(i + 1) % 3], n[(i + 2) % 3]);
-      in[i] = dot(side[i], n[i]) >= 0;
+      const double det = dot(side[i], n[i]);
+      in[i] = det >= 0;
+      off = off && std::fabs(det) >= 1e-6;
       const double gl = norm(side[i]);
       flat[i] = !(gl > 0);
       unit_side[i] = flat[i] ? side[i] : times(1.0 / gl, side[i]);
       sound = sound && gl >= 1e-4;
     }
+    if (sound)
+      for (int i = 0; i < 3; ++i) inward[i] = in[i] ? unit_side[i] : times(-1, unit_side[i]);
     const V3 sum = add(n[0], add(n[1], n[2]));
     const double sl = norm(sum);
     if (sound && sl >= 0.1) {
@@ -1384,8 +1394,8 @@ struct Cone {
       cap_cos = std::min(dot(axis, n[0]), std::min(dot(axis, n[1]), dot(axis, n[2])));
       cap_sin = std::sqrt(std::max(0.0, 1 - cap_cos * cap_cos));
       capped = cap_cos >= 0.01 && cap_cos <= 0.9999;
-      for (int i = 0; i < 3; ++i) inward[i] = in[i] ? unit_side[i] : times(-1, unit_side[i]);
     }
+    sided = capped || (sound && off);
   }
 };
 
@@ -1486,9 +1496,10 @@ void cone_bisectors(const Competitors& pts, bool coarse, std::vector<Half>& out,
 // greatest cosine with z - y exceeds |z - y| / 2p).  The distance is
 // 1-Lipschitz in z, so the sphere's centre a with room for its radius r
 // settles it: |a - y - p w|^2 = |a - y|^2 + p^2 - 2 p (a - y).w.  Only for
-// a capped cone, whose sides' normals are far from vanishing.
+// a sided cone, whose sides' normals are far from vanishing and face the
+// right way.
 bool beyond_patch(const Cone& cone, const V3& y, double p, const V3& centre, double reach) {
-  if (!cone.capped) return false;
+  if (!cone.sided) return false;
   const V3 d = sub(centre, y);
   const double l = norm(d), need = p + reach;
   if (!(l > need)) return false;
@@ -1508,17 +1519,21 @@ void keep_cutting(const V3& y, double p, const Cone& cone, Competitors& pts) {
   // or divisions.  Points whose bound stays below |d|^2 by a margin far
   // above rounding are dropped unlooked at (d at least p / 100 long, so
   // that the margin dwarfs the rounding of 2p t cos and the sides'
-  // normals' error, below 1e-12 for a capped cone, times 2p |d|).
+  // normals' error, below 1e-12 for a sided cone, times 2p |d|).  The
+  // sides' bound holds for any sided cone, the cap's for a capped one.
   const double cc = cone.cap_cos, ss = cone.cap_sin * cone.cap_sin, p2 = p * p;
   pts.keep_if([&](std::size_t k) {
     const V3 d = sub(pts.at[k], y);
-    if (cone.capped) {
+    if (cone.sided) {
       const double l2 = dot(d, d);
       if (l2 > 1e-4 * p2) {
-        const double low = l2 * (1 - 1e-9), t = dot(cone.axis, d);
-        if (t < 0 || t * t < l2 * (cc * cc) * (1 - 1e-9)) {
-          const double room = low - 2 * p * t * cc;
-          if (room > 0 && 4 * p2 * (l2 - t * t) * ss < room * room) return false;
+        const double low = l2 * (1 - 1e-9);
+        if (cone.capped) {
+          const double t = dot(cone.axis, d);
+          if (t < 0 || t * t < l2 * (cc * cc) * (1 - 1e-9)) {
+            const double room = low - 2 * p * t * cc;
+            if (room > 0 && 4 * p2 * (l2 - t * t) * ss < room * room) return false;
+          }
         }
         const double v = -std::min(dot(cone.inward[0], d),
                                    std::min(dot(cone.inward[1], d), dot(cone.inward[2], d)));
@@ -1668,16 +1683,8 @@ struct P2 {
   double u, v;
 };
 
-// Keeps the part of the convex polygon (counterclockwise) where
-// a u + b v <= c.
-bool clip2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>& work) {
-  bool out = false;
-  for (const P2& P : poly)
-    if (a * P.u + b * P.v - c > 0) {
-      out = true;
-      break;
-    }
-  if (!out) return false;
+// The cut of clip2 once some corner lies outside.
+void cut2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>& work) {
   work.clear();
   const std::size_t n = poly.size();
   for (std::size_t k = 0; k < n; ++k) {
@@ -1691,6 +1698,17 @@ bool clip2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>&
     }
   }
   poly.swap(work);
+}
+
+// Keeps the part of the convex polygon (counterclockwise) where
+// a u + b v <= c.  Most lines leave every corner inside: that test is made
+// in the caller, without a call.
+inline bool clip2(std::vector<P2>& poly, double a, double b, double c, std::vector<P2>& work) {
+  const P2* P = poly.data();
+  const P2* const end = P + poly.size();
+  while (P != end && !(a * P->u + b * P->v - c > 0)) ++P;
+  if (P == end) return false;
+  cut2(poly, a, b, c, work);
   return true;
 }
 
@@ -2067,7 +2085,11 @@ bool torus_is_cut(const Boundary& B, const Piece& q, const Competitors& pts, boo
       const V3 w = sub(z, o.m);
       const double ww = dot(w, w);
       const double margin = 1e-9 * (1 + ww + o.rho * o.rho + p * p);
-      double least = std::min(gap(z, y0, e0), gap(z, y1, e1));
+      // The first sample below is the piece's start, the same bits: a
+      // point already nearer there settles the answer.
+      const double first = gap(z, y0, e0);
+      if (first < 0) return true;
+      double least = std::min(first, gap(z, y1, e1));
       if (!short_range) {
         least = -HUGE_VAL;
       } else {
@@ -2582,6 +2604,124 @@ std::array<int, 12> flat_key(const PieceKey& k) {
           k.ends[0][2], k.ends[0][3], k.ends[1][0], k.ends[1][1], k.ends[1][2], k.ends[1][3]};
 }
 
+// What the open patches at the sites (probe positions, with their keys)
+// change, each measured with everything that can cut it (within 2p),
+// unless `before` measured it.
+std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, const Atoms& atoms,
+                                          double probe, const SurfaceMend& before,
+                                          const std::vector<V3>& at,
+                                          const std::vector<std::array<int, 4>>& keys, int cusp) {
+  const std::set<std::array<int, 12>> taken(before.near_keys.begin(), before.near_keys.end());
+  std::map<int, SurfaceChange> change;
+  std::vector<std::pair<int, int>> pairs;
+  auto none = [](bool, int) { return false; };
+  const double margin = 2 * probe + 0.1;
+  // The changes are added by the cell of a coarse grid that holds the
+  // patch's probe position (cells in order, each cell's patches in the
+  // order of its boundary's vertices).  A patch's measure depends only on
+  // what lies within 2p of it, and every boundary whose sites include the
+  // patch's holds the same of that, the same bits in the same order (the
+  // circles within the margin of a site, listed by atom pair; the balls
+  // within the margin of the box, by atom), so one boundary may serve the
+  // cells of a block; the vertices of one cell keep their order in it.
+  // Where the margin is wide against the cells (large probes) their
+  // boundaries overlap much: a block's edge is then about twice the
+  // margin, and the changes wait until every block is measured.  Else each
+  // block is a cell, met in order, and its changes are added at once.
+  const double cell = 6.0;
+  std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
+  for (std::size_t i = 0; i < at.size(); ++i) groups[grid_cell(at[i], cell)].push_back(i);
+  struct Group {
+    std::vector<V3> sites;
+    std::vector<std::array<int, 4>> listed;  // sorted
+  };
+  std::vector<Group> cells;
+  cells.reserve(groups.size());
+  const long per = std::max(1L, std::lround(2 * margin / cell));  // cells per block edge
+  const bool direct = per == 1;
+  auto block_of = [per](long c) { return c < 0 ? -((per - 1 - c) / per) : c / per; };
+  std::map<std::array<long, 3>, std::vector<std::size_t>> blocks;  // cells by block
+  for (const auto& g : groups) {
+    Group x;
+    for (std::size_t i : g.second) {
+      x.listed.push_back(keys[i]);
+      x.sites.push_back(at[i]);
+    }
+    std::sort(x.listed.begin(), x.listed.end());
+    const std::array<long, 3> at_block{block_of(g.first[0]), block_of(g.first[1]),
+                                       block_of(g.first[2])};
+    blocks[at_block].push_back(cells.size());
+    cells.push_back(std::move(x));
+  }
+  struct Measured {
+    std::size_t cell;
+    int vertex;
+    std::size_t piece;
+    bool operator<(const Measured& o) const {
+      return cell < o.cell || (cell == o.cell && vertex < o.vertex);
+    }
+  };
+  std::vector<Measured> measured;
+  std::vector<MeasuredPiece> pieces;
+  std::vector<V3> sites, by_x;
+  std::vector<double> xs;
+  for (const auto& b : blocks) {
+    sites.clear();
+    for (std::size_t c : b.second)
+      sites.insert(sites.end(), cells[c].sites.begin(), cells[c].sites.end());
+    V3 lo = sites.front(), hi = lo;
+    for (const V3& y : sites) {
+      lo = V3{std::min(lo.x, y.x), std::min(lo.y, y.y), std::min(lo.z, y.z)};
+      hi = V3{std::max(hi.x, y.x), std::max(hi.y, y.y), std::max(hi.z, y.z)};
+    }
+    neighbourhood.boundary_edges(lo, hi, margin, pairs);
+    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, &sites);
+    // The sites by x: a site within 0.01 of a point lies within 0.02 of it
+    // in x, beyond any rounding.
+    by_x = sites;
+    std::sort(by_x.begin(), by_x.end(), [](const V3& l, const V3& r) { return l.x < r.x; });
+    xs.clear();
+    for (const V3& x : by_x) xs.push_back(x.x);
+    for (std::size_t k = 0; k < B.vertices().size(); ++k) {
+      // A listed vertex is a site but for rounding (or, were its side in
+      // doubt, a point within twice a vanishing height of it): the others
+      // need no key.
+      const V3& y = B.vertices()[k].y;
+      bool at_site = false;
+      for (std::size_t s = static_cast<std::size_t>(
+               std::lower_bound(xs.begin(), xs.end(), y.x - 0.02) - xs.begin());
+           s < xs.size() && xs[s] <= y.x + 0.02 && !at_site; ++s)
+        at_site = dist2(by_x[s], y) < 1e-4;
+      if (!at_site) continue;
+      std::array<int, 4> mine;
+      vertex_key(B, static_cast<int>(k), mine.data(), mine[3]);
+      bool made = false;
+      MeasuredPiece m;
+      std::size_t piece = pieces.size();  // where it is kept, when it is
+      for (std::size_t c : b.second) {
+        const Group& g = cells[c];
+        bool near = false;
+        for (const V3& x : g.sites) near = near || dist2(x, y) < 1e-4;
+        if (!near || !std::binary_search(g.listed.begin(), g.listed.end(), mine)) continue;
+        if (!made) {
+          made = true;
+          const Piece q = patch_piece(B, static_cast<int>(k), none);
+          if (!taken.empty() && taken.count(flat_key(key_of(B, q)))) break;
+          m = measure_piece(B, q, atoms, cusp);
+          if (!direct) pieces.push_back(std::move(m));
+        }
+        if (direct)
+          add_change(m, false, change);
+        else
+          measured.push_back(Measured{c, static_cast<int>(k), piece});
+      }
+    }
+  }
+  std::sort(measured.begin(), measured.end());
+  for (const Measured& m : measured) add_change(pieces[m.piece], false, change);
+  return change;
+}
+
 }  // namespace
 
 struct SurfaceNeighbourhood::Index {
@@ -2764,6 +2904,17 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
       // Where the radical planes meet the triangle's plane, and the height
       // of the probe positions above it: h^2 = R_a^2 - |x - c_a|^2.
       const V3 u = sub(b.c, a.c), v = sub(c.c, a.c), n = cross(u, v);
+      // Closed tetrahedra whose fourth atoms lie on both sides take both
+      // positions, wherever they are (the sides as judged below): most
+      // triangles inside the complex end here.
+      bool up = false, down = false;
+      for (const tetra* co : f->cofaces) {
+        if (!(co->in_complex || co->void_id != 0)) continue;
+        for (const info* d : co->v)
+          if (d != f->v[0] && d != f->v[1] && d != f->v[2])
+            (dot(n, sub(centre(d), a.c)) > 0 ? up : down) = true;
+      }
+      if (up && down) continue;
       const double nn = dot(n, n);
       if (!(nn > 0)) continue;
       const double su = 0.5 * (dot(u, u) + a.R * a.R - b.R * b.R);
@@ -2772,9 +2923,8 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
       const double h2 = a.R * a.R - dot(w, w);
       if (!(h2 > 0)) continue;
       const V3 x = add(a.c, w), dn = times(std::sqrt(h2 / nn), n);
-      const info* sorted[3] = {f->v[0], f->v[1], f->v[2]};
-      std::sort(sorted, sorted + 3,
-                [](const info* l, const info* r) { return l->index < r->index; });
+      // The atoms by index, once a position is free.
+      const info* sorted[3] = {nullptr, nullptr, nullptr};
       // The fourth atoms, each with its side and whether its tetrahedron
       // takes the position from the open surface.
       fourth.clear();
@@ -2793,6 +2943,11 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
           free = !(dist2(y, g.D.c) < g.D.R * g.D.R) && !(g.above == (s == 0) && g.closed);
         }
         if (!free) continue;
+        if (sorted[0] == nullptr) {
+          std::copy(f->v, f->v + 3, sorted);
+          std::sort(sorted, sorted + 3,
+                    [](const info* l, const info* r) { return l->index < r->index; });
+        }
         Position q;
         q.y = y;
         const Sphere* corner[3] = {&a, &b, &c};
@@ -2873,21 +3028,29 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
     if (!fired[i] && reaches(positions[i], e, edge)) fired[i] = 1;
     if (!fired[j] && reaches(positions[j], times(-1, e), edge)) fired[j] = 1;
   };
-  // For each column (dx, dy) of neighbours, the cells (x + dx, y + dy, z - 1
-  // .. z + 1) follow one another in the order, and their first one moves
-  // only forwards as the cells do.
-  for (long dx = -1; dx <= 1; ++dx)
+  // Each pair of neighbouring cells once: a cell with itself (each pair
+  // of its positions once) and with the neighbours after it in the order,
+  // the columns (dx, dy) after (0, 0) whole and the column (0, 0) from z.
+  // For each column the cells (x + dx, y + dy, z + dz0 .. z + 1) follow
+  // one another in the order, and their first one moves only forwards as
+  // the cells do.  test(i, j) makes the same bits either way round (the
+  // difference and the direction only change sign): it is given the lower
+  // index first.
+  for (long dx = 0; dx <= 1; ++dx)
     for (long dy = -1; dy <= 1; ++dy) {
+      if (dx == 0 && dy < 0) continue;
+      const long dz0 = dx == 0 && dy == 0 ? 0 : -1;
       std::size_t s = 0;
-      for (const Run& r : runs) {
-        const std::array<long, 3> first{r.cell[0] + dx, r.cell[1] + dy, r.cell[2] - 1};
+      for (std::size_t at = 0; at < runs.size(); ++at) {
+        const Run& r = runs[at];
+        const std::array<long, 3> first{r.cell[0] + dx, r.cell[1] + dy, r.cell[2] + dz0};
         const std::array<long, 3> last{r.cell[0] + dx, r.cell[1] + dy, r.cell[2] + 1};
         while (s < runs.size() && runs[s].cell < first) ++s;
         for (std::size_t t = s; t < runs.size() && !(last < runs[t].cell); ++t)
           for (std::size_t a = r.from; a < r.to; ++a)
-            for (std::size_t b = runs[t].from; b < runs[t].to; ++b) {
+            for (std::size_t b = t == at ? a + 1 : runs[t].from; b < runs[t].to; ++b) {
               const std::size_t i = placed[a].at, j = placed[b].at;
-              if (j > i) test(i, j);
+              test(std::min(i, j), std::max(i, j));
             }
       }
     }
@@ -2897,49 +3060,14 @@ std::vector<SurfaceChange> mend_open_patches(const SurfaceNeighbourhood& shared,
   if (cut.empty()) return out;
   // Each such patch measured with everything that can cut it (within 2p),
   // unless the voids' mend measured it.
-  const Neighbourhood& neighbourhood = shared.index().near;
-  const std::set<std::array<int, 12>> taken(before.near_keys.begin(), before.near_keys.end());
-  std::map<int, SurfaceChange> change;
-  std::vector<std::pair<int, int>> pairs;
-  auto none = [](bool, int) { return false; };
-  const double margin = 2 * probe + 0.1;
-  // Patches near each other share the boundary built about them: grouped
-  // by the cell of a coarse grid that holds their probe position.
-  const double cell = 6.0;
-  std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
-  for (std::size_t i : cut) groups[grid_cell(positions[i].y, cell)].push_back(i);
-  std::vector<std::array<int, 4>> listed;  // sorted
   std::vector<V3> sites;
-  for (const auto& g : groups) {
-    V3 lo = positions[g.second.front()].y, hi = lo;
-    listed.clear();
-    sites.clear();
-    for (std::size_t i : g.second) {
-      const V3& y = positions[i].y;
-      lo = V3{std::min(lo.x, y.x), std::min(lo.y, y.y), std::min(lo.z, y.z)};
-      hi = V3{std::max(hi.x, y.x), std::max(hi.y, y.y), std::max(hi.z, y.z)};
-      listed.push_back(positions[i].key);
-      sites.push_back(y);
-    }
-    std::sort(listed.begin(), listed.end());
-    neighbourhood.boundary_edges(lo, hi, margin, pairs);
-    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, &sites);
-    for (std::size_t k = 0; k < B.vertices().size(); ++k) {
-      // A listed vertex is a site but for rounding (or, were its side in
-      // doubt, a point within twice a vanishing height of it): the others
-      // need no key.
-      const V3& y = B.vertices()[k].y;
-      bool at_site = false;
-      for (const V3& x : sites) at_site = at_site || dist2(x, y) < 1e-4;
-      if (!at_site) continue;
-      std::array<int, 4> mine;
-      vertex_key(B, static_cast<int>(k), mine.data(), mine[3]);
-      if (!std::binary_search(listed.begin(), listed.end(), mine)) continue;
-      const Piece q = patch_piece(B, static_cast<int>(k), none);
-      if (!taken.empty() && taken.count(flat_key(key_of(B, q)))) continue;
-      add_change(measure_piece(B, q, atoms, cusp), false, change);
-    }
+  std::vector<std::array<int, 4>> keys;
+  for (std::size_t i : cut) {
+    sites.push_back(positions[i].y);
+    keys.push_back(positions[i].key);
   }
+  const std::map<int, SurfaceChange> change =
+      measure_open(shared.index().near, atoms, probe, before, sites, keys, cusp);
   for (const auto& kv : change) out.push_back(kv.second);
   return out;
 }
