@@ -65,16 +65,48 @@ class EdgePieces {
   std::vector<PairPieces> slots_;
 };
 
+// The dihedral angles of the loaded tetrahedron, each asked of the cache
+// once: with the four balls loaded, the first ask keeps the angle there and
+// every later one, whatever the order of the ends and of the other two,
+// returns it.
+class TetraWedges {
+ public:
+  TetraWedges(BallCache& g, const int* vertices) : g_(g), v_(vertices) {}
+  double operator()(int a, int b, int c, int d) {
+    static const int kEdge[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
+    const int k = kEdge[place(a)][place(b)];
+    if (!(have_ >> k & 1u)) {
+      value_[k] = g_.wedge(a, b, c, d);
+      have_ |= 1u << k;
+    }
+    return value_[k];
+  }
+
+ private:
+  int place(int a) const { return a == v_[0] ? 0 : a == v_[1] ? 1 : a == v_[2] ? 2 : 3; }
+  BallCache& g_;
+  const int* v_;
+  unsigned have_ = 0;
+  double value_[6];
+};
+
+// Any dihedral angle, straight from the cache.
+struct CacheWedges {
+  BallCache& g;
+  double operator()(int a, int b, int c, int d) { return g.wedge(a, b, c, d); }
+};
+
 // Each term adds onto the measures of pocket s.
 
 // The part of ball x inside the tetrahedron's solid angle at x.  A ball
 // shrunk to nothing by a negative alpha has no part.
-void vertex_term(int x, int y, int z, int w, BallCache& g, pocket& s) {
+template <class Wedges>
+void vertex_term(int x, int y, int z, int w, BallCache& g, Wedges& wedge, pocket& s) {
   const Atoms& atoms = g.atoms();
   const double p = g.probe();
   if (!(atoms[x].radius + p > 0.0)) return;
   // The solid angle at x, as a fraction of the sphere.
-  const double solid = (g.wedge(x, y, w, z) + g.wedge(x, z, y, w) + g.wedge(x, w, z, y)) / 2 - 0.25;
+  const double solid = (wedge(x, y, w, z) + wedge(x, z, y, w) + wedge(x, w, z, y)) / 2 - 0.25;
   const double R = atoms[x].radius + p;
   const double area = solid * AV_FOUR_PI * R * R;
   const double volume = solid * AV_FOUR_PI_THIRD * R * R * R;
@@ -87,12 +119,14 @@ void vertex_term(int x, int y, int z, int w, BallCache& g, pocket& s) {
 
 // The two caps cut off by the radical plane of an overlapping pair, within
 // the tetrahedron's wedge at the edge.
-void edge_term(int a, int b, int c, int d, BallCache& g, const PairPieces& e, pocket& s) {
+template <class Wedges>
+void edge_term(int a, int b, int c, int d, BallCache& g, Wedges& wedge, const PairPieces& e,
+               pocket& s) {
   const Atoms& atoms = g.atoms();
   const double p = g.probe();
   const double ra = atoms[a].radius + p;
   const double rb = atoms[b].radius + p;
-  const double q = g.wedge(a, b, c, d);
+  const double q = wedge(a, b, c, d);
   const double cap_v = q * (e.cap_ab + e.cap_ba);
   const double cap_a = q * e.height_ab * ra * 6.2831853;
   const double cap_b = q * e.height_ba * rb * 6.2831853;
@@ -148,6 +182,7 @@ void tetrahedron_terms(const tetra& t, BallCache& g, EdgePieces& pieces, pocket&
   const int vertices[4] = {i0, i1, i2, i3};
   g.reset(vertices, 4);
   pieces.prepare(t);
+  TetraWedges wedge(g, vertices);
   // t.edges is stored (01), (02), (03), (12), (13), (23).
   const int ends[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
   const PairPieces* e[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
@@ -158,18 +193,18 @@ void tetrahedron_terms(const tetra& t, BallCache& g, EdgePieces& pieces, pocket&
   const double tv = tetrahedra_volume(i0, i1, i2, i3, atoms);
   s.volume_sa += tv;
   s.volume_ms += tv;
-  vertex_term(i0, i1, i2, i3, g, s);
-  vertex_term(i1, i0, i2, i3, g, s);
-  vertex_term(i2, i0, i1, i3, g, s);
-  vertex_term(i3, i0, i1, i2, g, s);
+  vertex_term(i0, i1, i2, i3, g, wedge, s);
+  vertex_term(i1, i0, i2, i3, g, wedge, s);
+  vertex_term(i2, i0, i1, i3, g, wedge, s);
+  vertex_term(i3, i0, i1, i2, g, wedge, s);
   // Edges in the order (01), (02), (03), (13), (12), (23), each with the
   // other two vertices.
-  if (t.edges[0]->in_complex) edge_term(i0, i1, i2, i3, g, edge_pieces(0), s);
-  if (t.edges[1]->in_complex) edge_term(i0, i2, i1, i3, g, edge_pieces(1), s);
-  if (t.edges[2]->in_complex) edge_term(i0, i3, i1, i2, g, edge_pieces(2), s);
-  if (t.edges[4]->in_complex) edge_term(i1, i3, i0, i2, g, edge_pieces(4), s);
-  if (t.edges[3]->in_complex) edge_term(i1, i2, i0, i3, g, edge_pieces(3), s);
-  if (t.edges[5]->in_complex) edge_term(i2, i3, i0, i1, g, edge_pieces(5), s);
+  if (t.edges[0]->in_complex) edge_term(i0, i1, i2, i3, g, wedge, edge_pieces(0), s);
+  if (t.edges[1]->in_complex) edge_term(i0, i2, i1, i3, g, wedge, edge_pieces(1), s);
+  if (t.edges[2]->in_complex) edge_term(i0, i3, i1, i2, g, wedge, edge_pieces(2), s);
+  if (t.edges[4]->in_complex) edge_term(i1, i3, i0, i2, g, wedge, edge_pieces(4), s);
+  if (t.edges[3]->in_complex) edge_term(i1, i2, i0, i3, g, wedge, edge_pieces(3), s);
+  if (t.edges[5]->in_complex) edge_term(i2, i3, i0, i1, g, wedge, edge_pieces(5), s);
   if (t.faces[0]->in_complex)
     triangle_term(i0, i1, i2, g, edge_pieces(0), edge_pieces(1), edge_pieces(3), s);
   if (t.faces[1]->in_complex)
@@ -439,13 +474,15 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
 void do_pocket_vertex(int a, int b, int c, int d, int k, std::vector<info>& atoms,
                       std::vector<pocket>& pockets, double probe) {
   BallCache g(atoms, probe);
-  vertex_term(a, b, c, d, g, pockets[k]);
+  CacheWedges wedge{g};
+  vertex_term(a, b, c, d, g, wedge, pockets[k]);
 }
 
 void do_pocket_edge(int a, int b, int c, int d, int k, std::vector<info>& atoms,
                     std::vector<pocket>& pockets, double probe, int cusp) {
   BallCache g(atoms, probe);
-  edge_term(a, b, c, d, g, pair_pieces(a, b, cusp, g), pockets[k]);
+  CacheWedges wedge{g};
+  edge_term(a, b, c, d, g, wedge, pair_pieces(a, b, cusp, g), pockets[k]);
 }
 
 void do_pocket_triangle(int a, int b, int c, int /*d*/, int k, std::vector<info>& atoms,
