@@ -480,7 +480,7 @@ struct EmptyRegion::Work {
   std::vector<double> square;  // dot(centre, centre)
   std::vector<double> radius;
   Room<Cut> cuts;
-  Room<int> order;
+  Room<std::pair<double, int>> order;  // (side, place) in the cuts' order
   std::vector<Ray> rays;
 };
 
@@ -604,18 +604,18 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
     }
     // By side, ties in the order the cuts were made: a stable insertion
     // sort, the lists being short.
-    int* order = w.order.data();
+    std::pair<double, int>* order = w.order.data();
     for (size_t k = 0; k < cut_count; ++k) {
       const double side = cuts[k].side;
       size_t m = k;
-      for (; m > 0 && cuts[order[m - 1]].side > side; --m) order[m] = order[m - 1];
-      order[m] = static_cast<int>(k);
+      for (; m > 0 && order[m - 1].first > side; --m) order[m] = order[m - 1];
+      order[m] = {side, static_cast<int>(k)};
     }
     // The tetrahedron itself is the cell until the first clip.
     Polytope* cell = &tetrahedron;
     Polytope* next = &w.cell;
     for (size_t k = 0; k < cut_count; ++k) {
-      const Cut& cut = cuts[order[k]];
+      const Cut& cut = cuts[order[k].second];
       const Plane& h = cut.plane;
       if (!cell->beyond(h, slack)) continue;
       if (!cell->clip(h, slack, cut.ball, *next)) {
