@@ -71,7 +71,13 @@ class EdgePieces {
 // returns it.
 class TetraWedges {
  public:
-  TetraWedges(BallCache& g, const int* vertices) : g_(g), v_(vertices) {}
+  // place: by atom index, room for every atom; it receives the place of
+  // each vertex of the tetrahedron among the four.
+  TetraWedges(BallCache& g, const int* vertices, std::vector<signed char>& place)
+      : g_(g), place_(place) {
+    for (int k = 0; k < 4; ++k)
+      place[static_cast<std::size_t>(vertices[k])] = static_cast<signed char>(k);
+  }
   double operator()(int a, int b, int c, int d) {
     static const int kEdge[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
     const int k = kEdge[place(a)][place(b)];
@@ -83,9 +89,9 @@ class TetraWedges {
   }
 
  private:
-  int place(int a) const { return a == v_[0] ? 0 : a == v_[1] ? 1 : a == v_[2] ? 2 : 3; }
+  int place(int a) const { return place_[static_cast<std::size_t>(a)]; }
   BallCache& g_;
-  const int* v_;
+  const std::vector<signed char>& place_;
   unsigned have_ = 0;
   double value_[6];
 };
@@ -176,13 +182,14 @@ void triangle_term(int a, int b, int c, BallCache& g, const PairPieces& ab,
 
 // The pieces of the tetrahedron's balls are computed once for all its terms,
 // those of its edges once for all the tetrahedra around them.
-void tetrahedron_terms(const tetra& t, BallCache& g, EdgePieces& pieces, pocket& s) {
+void tetrahedron_terms(const tetra& t, BallCache& g, EdgePieces& pieces,
+                       std::vector<signed char>& places, pocket& s) {
   const Atoms& atoms = g.atoms();
   const int i0 = t.v[0]->index, i1 = t.v[1]->index, i2 = t.v[2]->index, i3 = t.v[3]->index;
   const int vertices[4] = {i0, i1, i2, i3};
   g.reset(vertices, 4);
   pieces.prepare(t);
-  TetraWedges wedge(g, vertices);
+  TetraWedges wedge(g, vertices, places);
   // t.edges is stored (01), (02), (03), (12), (13), (23).
   const int ends[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
   const PairPieces* e[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
@@ -422,6 +429,7 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
   number_pockets(pockets);
   BallCache g(atoms, probe);
   EdgePieces pieces;
+  std::vector<signed char> places(atoms.size(), 0);
   const BallGrid grid(atoms, probe);
   // By tetrahedron id: 1 + the place of the last pocket that holds it.
   std::vector<int> member;
@@ -433,7 +441,7 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
     p.cnr = 0;
     double room = 0.0;
     for (const tetra* t : p.tetrahedra) {
-      tetrahedron_terms(*t, g, pieces, p);
+      tetrahedron_terms(*t, g, pieces, places, p);
       room += tetrahedra_volume(t->v[0]->index, t->v[1]->index, t->v[2]->index, t->v[3]->index,
                                 atoms);
     }
