@@ -176,7 +176,8 @@ void triangle_term(int a, int b, int c, BallCache& g, const PairPieces& ab,
                0.5 * (gab * (tab.area_i + tab.area_j) + gac * (tac.area_i + tac.area_j) +
                       gbc * (tbc.area_i + tbc.area_j));
   // Half the arcs of the three radical circles in the wedge.
-  s.length -= (AV_TWO_PI * ab.disk * gab + AV_TWO_PI * ac.disk * gac + AV_TWO_PI * bc.disk * gbc) / 2;
+  s.length -=
+      (AV_TWO_PI * ab.disk * gab + AV_TWO_PI * ac.disk * gac + AV_TWO_PI * bc.disk * gbc) / 2;
   s.cnr += 1;
 }
 
