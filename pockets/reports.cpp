@@ -172,8 +172,38 @@ class SerialColumns {
   std::vector<Text> texts_;
 };
 
-void write_tetra_row(Report& out, SerialColumns& serials, int number, const tetra& t) {
-  char* p = put_integer_left(out.room(), number, 4);
+// The decimal text of a row number that goes up by one at a time, kept
+// instead of made again for each row.
+class RowNumber {
+ public:
+  RowNumber() {
+    std::memset(digits_, '0', sizeof digits_);
+    next();  // 1
+  }
+  void next() {
+    int k = kDigits - 1;
+    while (k >= first_ && digits_[k] == '9') digits_[k--] = '0';
+    if (k < first_) first_ = k;
+    ++digits_[k];
+  }
+  // "%-*d": the digits, then blanks up to `width`.
+  char* put(char* out, int width) const {
+    const int n = kDigits - first_;
+    std::memcpy(out, digits_ + first_, static_cast<size_t>(n));
+    out += n;
+    for (int k = n; k < width; ++k) *out++ = ' ';
+    return out;
+  }
+
+ private:
+  static const int kDigits = 24;
+  char digits_[kDigits];
+  int first_ = kDigits - 1;  // where the digits start
+};
+
+void write_tetra_row(Report& out, SerialColumns& serials, const RowNumber& number,
+                     const tetra& t) {
+  char* p = number.put(out.room(), 4);
   for (int k = 0; k < 4; ++k) p = serials.put(p, *t.v[k]);
   p = column(p, t.signed_size, 9, 4);
   *p++ = '\n';
@@ -318,9 +348,10 @@ bool write_poc_info_complex(const std::string& path, const std::vector<pocket>& 
   write_tetra_header(out, "#POC", alpha);
   SerialColumns serials;
   const PocketRanking ranking = rank_pockets(pockets);
-  for (size_t r = 1; r <= ranking.order.size(); ++r) {
+  RowNumber number;  // r
+  for (size_t r = 1; r <= ranking.order.size(); ++r, number.next()) {
     for (const tetra* t : pockets[ranking.order[r - 1]].tetrahedra) {
-      write_tetra_row(out, serials, static_cast<int>(r), *t);
+      write_tetra_row(out, serials, number, *t);
     }
   }
   return out.close();
@@ -331,8 +362,9 @@ bool write_alpha_tetra(const std::string& path, const std::vector<tetra>& tetras
   if (!out) return false;
   write_tetra_header(out, "#TET", alpha);
   SerialColumns serials;
-  for (size_t i = 0; i < tetras.size(); ++i) {
-    if (tetras[i].in_complex) write_tetra_row(out, serials, static_cast<int>(i) + 1, tetras[i]);
+  RowNumber number;  // i + 1
+  for (size_t i = 0; i < tetras.size(); ++i, number.next()) {
+    if (tetras[i].in_complex) write_tetra_row(out, serials, number, tetras[i]);
   }
   return out.close();
 }
