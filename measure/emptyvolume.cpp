@@ -138,7 +138,7 @@ class Polytope {
     bool out = false;
     for (size_t k = 0; k < n; ++k) {
       height[k] = dot(h.n, c[k]) - h.e;
-      out = out || height[k] > slack;
+      out |= height[k] > slack;
     }
     return out;
   }
@@ -480,7 +480,7 @@ struct EmptyRegion::Work {
   std::vector<double> square;  // dot(centre, centre)
   std::vector<double> radius;
   Room<Cut> cuts;
-  Room<std::pair<double, int>> order;
+  Room<std::pair<double, int>> order;  // (side, place) in the cuts' order
   std::vector<Ray> rays;
 };
 
@@ -561,7 +561,7 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
     // The power planes that cut ball i, deepest cut first, so that a cell
     // that misses the tetrahedron is found empty soon.
     Cut* cuts = w.cuts.data();
-    size_t cut_count = 0;
+    size_t cut_count = 0, first = 0;
     for (size_t b = 0; b < count; ++b) {
       if (b == a) continue;
       const int j = near[b];
@@ -589,6 +589,7 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
         left = false;  // ball i lies in ball j
         break;
       }
+      if (cut_count > 0 && side < cuts[first].side) first = cut_count;
       cuts[cut_count++] = Cut{side, h, j};
     }
     if (!left) continue;
@@ -596,17 +597,20 @@ void EmptyRegion::add(const double v[4][3], const double* c, const double* r, in
     // tetrahedron beyond the slack, that clip keeps nothing, so the cell is
     // found empty without ordering the others (the same heights decide).
     if (cut_count > 0) {
-      size_t first = 0;
-      for (size_t k = 1; k < cut_count; ++k)
-        if (cuts[k].side < cuts[first].side) first = k;
       const Plane& h = cuts[first].plane;
       bool all_beyond = true;
       for (int k = 0; k < 4 && all_beyond; ++k) all_beyond = dot(h.n, corner[k]) - h.e > slack;
       if (all_beyond) continue;
     }
+    // By side, ties in the order the cuts were made: a stable insertion
+    // sort, the lists being short.
     std::pair<double, int>* order = w.order.data();
-    for (size_t k = 0; k < cut_count; ++k) order[k] = {cuts[k].side, static_cast<int>(k)};
-    std::sort(order, order + cut_count);
+    for (size_t k = 0; k < cut_count; ++k) {
+      const double side = cuts[k].side;
+      size_t m = k;
+      for (; m > 0 && order[m - 1].first > side; --m) order[m] = order[m - 1];
+      order[m] = {side, static_cast<int>(k)};
+    }
     // The tetrahedron itself is the cell until the first clip.
     Polytope* cell = &tetrahedron;
     Polytope* next = &w.cell;

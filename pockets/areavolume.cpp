@@ -13,32 +13,6 @@ namespace {
 // exactly.
 const int kMouthShare = 10;
 
-// The tori of the pairs met while the terms of one tetrahedron are added,
-// each computed once.
-class Tori {
- public:
-  Tori(BallCache& g, int cusp) : g_(g), cusp_(cusp) {}
-  Torus of(int a, int b) {
-    for (int k = 0; k < n_; ++k)
-      if (a_[k] == a && b_[k] == b) return t_[k];
-    const Torus t = g_.torus(a, b, cusp_);
-    if (n_ < kPairs) {
-      a_[n_] = a;
-      b_[n_] = b;
-      t_[n_++] = t;
-    }
-    return t;
-  }
-
- private:
-  static const int kPairs = 6;
-  BallCache& g_;
-  int cusp_;
-  int n_ = 0;
-  int a_[kPairs], b_[kPairs];
-  Torus t_[kPairs];
-};
-
 // Radius of the circle where the radical plane of (a, b) cuts sphere a.
 double disk_radius(int a, int b, BallCache& g) {
   const double R = g.atoms()[a].radius + g.probe();
@@ -46,16 +20,99 @@ double disk_radius(int a, int b, BallCache& g) {
   return ballmath::root((2 * R - h) * h);
 }
 
+// What the terms take from an ordered pair (a, b) of balls alone: its torus,
+// the caps and cap heights of both balls and the radius of their circle.
+struct PairPieces {
+  int a = -1, b = -1;
+  Torus torus;
+  double cap_ab = 0.0, cap_ba = 0.0, height_ab = 0.0, height_ba = 0.0, disk = 0.0;
+};
+
+PairPieces pair_pieces(int a, int b, int cusp, BallCache& g) {
+  PairPieces e;
+  e.a = a;
+  e.b = b;
+  e.torus = g.torus(a, b, cusp);
+  e.cap_ab = g.cap_volume(a, b);
+  e.cap_ba = g.cap_volume(b, a);
+  e.height_ab = g.height(a, b);
+  e.height_ba = g.height(b, a);
+  e.disk = disk_radius(a, b, g);
+  return e;
+}
+
+// The pieces of each edge, both ways, by edge id: an edge is met again in
+// every tetrahedron around it, and its pieces depend on its two balls alone
+// (each computed to the same bits whatever simplex is loaded).
+class EdgePieces {
+ public:
+  // Room for the edges of t, so that what of() returns stays in place
+  // while t's terms are added.
+  void prepare(const tetra& t) {
+    int last = 0;
+    for (const edge* e : t.edges) last = std::max(last, e->id);
+    const std::size_t need = 2 * (static_cast<std::size_t>(last) + 1);
+    if (need > slots_.size()) slots_.resize(std::max(need, 2 * slots_.size()));
+  }
+  // (a, b) are the ends of e in either order.
+  const PairPieces& of(const edge* e, int a, int b, BallCache& g) {
+    PairPieces& x = slots_[2 * static_cast<std::size_t>(e->id) + (e->v[0]->index == a ? 0 : 1)];
+    if (x.a != a || x.b != b) x = pair_pieces(a, b, 0, g);
+    return x;
+  }
+
+ private:
+  std::vector<PairPieces> slots_;
+};
+
+// The dihedral angles of the loaded tetrahedron, each asked of the cache
+// once: with the four balls loaded, the first ask keeps the angle there and
+// every later one, whatever the order of the ends and of the other two,
+// returns it.
+class TetraWedges {
+ public:
+  // place: by atom index, room for every atom; it receives the place of
+  // each vertex of the tetrahedron among the four.
+  TetraWedges(BallCache& g, const int* vertices, std::vector<signed char>& place)
+      : g_(g), place_(place) {
+    for (int k = 0; k < 4; ++k)
+      place[static_cast<std::size_t>(vertices[k])] = static_cast<signed char>(k);
+  }
+  double operator()(int a, int b, int c, int d) {
+    static const int kEdge[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
+    const int k = kEdge[place(a)][place(b)];
+    if (!(have_ >> k & 1u)) {
+      value_[k] = g_.wedge(a, b, c, d);
+      have_ |= 1u << k;
+    }
+    return value_[k];
+  }
+
+ private:
+  int place(int a) const { return place_[static_cast<std::size_t>(a)]; }
+  BallCache& g_;
+  const std::vector<signed char>& place_;
+  unsigned have_ = 0;
+  double value_[6];
+};
+
+// Any dihedral angle, straight from the cache.
+struct CacheWedges {
+  BallCache& g;
+  double operator()(int a, int b, int c, int d) { return g.wedge(a, b, c, d); }
+};
+
 // Each term adds onto the measures of pocket s.
 
 // The part of ball x inside the tetrahedron's solid angle at x.  A ball
 // shrunk to nothing by a negative alpha has no part.
-void vertex_term(int x, int y, int z, int w, BallCache& g, pocket& s) {
+template <class Wedges>
+void vertex_term(int x, int y, int z, int w, BallCache& g, Wedges& wedge, pocket& s) {
   const Atoms& atoms = g.atoms();
   const double p = g.probe();
   if (!(atoms[x].radius + p > 0.0)) return;
   // The solid angle at x, as a fraction of the sphere.
-  const double solid = (g.wedge(x, y, w, z) + g.wedge(x, z, y, w) + g.wedge(x, w, z, y)) / 2 - 0.25;
+  const double solid = (wedge(x, y, w, z) + wedge(x, z, y, w) + wedge(x, w, z, y)) / 2 - 0.25;
   const double R = atoms[x].radius + p;
   const double area = solid * AV_FOUR_PI * R * R;
   const double volume = solid * AV_FOUR_PI_THIRD * R * R * R;
@@ -68,27 +125,30 @@ void vertex_term(int x, int y, int z, int w, BallCache& g, pocket& s) {
 
 // The two caps cut off by the radical plane of an overlapping pair, within
 // the tetrahedron's wedge at the edge.
-void edge_term(int a, int b, int c, int d, BallCache& g, Tori& tori, pocket& s) {
+template <class Wedges>
+void edge_term(int a, int b, int c, int d, BallCache& g, Wedges& wedge, const PairPieces& e,
+               pocket& s) {
   const Atoms& atoms = g.atoms();
   const double p = g.probe();
   const double ra = atoms[a].radius + p;
   const double rb = atoms[b].radius + p;
-  const double q = g.wedge(a, b, c, d);
-  const double cap_v = q * (g.cap_volume(a, b) + g.cap_volume(b, a));
-  const double cap_a = q * g.height(a, b) * ra * 6.2831853;
-  const double cap_b = q * g.height(b, a) * rb * 6.2831853;
+  const double q = wedge(a, b, c, d);
+  const double cap_v = q * (e.cap_ab + e.cap_ba);
+  const double cap_a = q * e.height_ab * ra * 6.2831853;
+  const double cap_b = q * e.height_ba * rb * 6.2831853;
   const Shell sa = shell(a, cap_a, atoms, p);
   const Shell sb = shell(b, cap_b, atoms, p);
-  const Torus t = tori.of(a, b);
+  const Torus& t = e.torus;
   s.volume_sa += cap_v;
   s.area_sa -= cap_a + cap_b;
   s.volume_ms += cap_v + q * (t.volume_i + t.volume_j) - (sa.volume + sb.volume);
   s.area_ms += q * t.area_i + q * t.area_j - (sa.area + sb.area);
-  s.length += q * AV_TWO_PI * disk_radius(a, b, g);
+  s.length += q * AV_TWO_PI * e.disk;
 }
 
 // The pieces of three overlapping balls in the face's wedge, half per side.
-void triangle_term(int a, int b, int c, BallCache& g, Tori& tori, pocket& s) {
+void triangle_term(int a, int b, int c, BallCache& g, const PairPieces& ab,
+                   const PairPieces& ac, const PairPieces& bc, pocket& s) {
   const Atoms& atoms = g.atoms();
   const double p = g.probe();
   const double area_a = g.cap2_area(a, b, c);
@@ -99,9 +159,9 @@ void triangle_term(int a, int b, int c, BallCache& g, Tori& tori, pocket& s) {
   const Shell sa = shell(a, 0.5 * area_a, atoms, p);
   const Shell sb = shell(b, 0.5 * area_b, atoms, p);
   const Shell sc = shell(c, 0.5 * area_c, atoms, p);
-  const Torus tab = tori.of(a, b);
-  const Torus tac = tori.of(a, c);
-  const Torus tbc = tori.of(b, c);
+  const Torus& tab = ab.torus;
+  const Torus& tac = ac.torus;
+  const Torus& tbc = bc.torus;
   const Patch q = g.patch(a, b, c);
   const double gab = g.segment_angle(a, b, c);
   const double gac = g.segment_angle(a, c, b);
@@ -116,38 +176,51 @@ void triangle_term(int a, int b, int c, BallCache& g, Tori& tori, pocket& s) {
                0.5 * (gab * (tab.area_i + tab.area_j) + gac * (tac.area_i + tac.area_j) +
                       gbc * (tbc.area_i + tbc.area_j));
   // Half the arcs of the three radical circles in the wedge.
-  s.length -= (AV_TWO_PI * disk_radius(a, b, g) * gab + AV_TWO_PI * disk_radius(a, c, g) * gac +
-               AV_TWO_PI * disk_radius(b, c, g) * gbc) /
-              2;
+  s.length -=
+      (AV_TWO_PI * ab.disk * gab + AV_TWO_PI * ac.disk * gac + AV_TWO_PI * bc.disk * gbc) / 2;
   s.cnr += 1;
 }
 
-// The pieces of the tetrahedron's balls are computed once for all its terms.
-void tetrahedron_terms(const tetra& t, BallCache& g, pocket& s) {
+// The pieces of the tetrahedron's balls are computed once for all its terms,
+// those of its edges once for all the tetrahedra around them.
+void tetrahedron_terms(const tetra& t, BallCache& g, EdgePieces& pieces,
+                       std::vector<signed char>& places, pocket& s) {
   const Atoms& atoms = g.atoms();
   const int i0 = t.v[0]->index, i1 = t.v[1]->index, i2 = t.v[2]->index, i3 = t.v[3]->index;
   const int vertices[4] = {i0, i1, i2, i3};
   g.reset(vertices, 4);
-  Tori tori(g, 0);
+  pieces.prepare(t);
+  TetraWedges wedge(g, vertices, places);
+  // t.edges is stored (01), (02), (03), (12), (13), (23).
+  const int ends[6][2] = {{0, 1}, {0, 2}, {0, 3}, {1, 2}, {1, 3}, {2, 3}};
+  const PairPieces* e[6] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+  auto edge_pieces = [&](int k) -> const PairPieces& {
+    if (!e[k]) e[k] = &pieces.of(t.edges[k], vertices[ends[k][0]], vertices[ends[k][1]], g);
+    return *e[k];
+  };
   const double tv = tetrahedra_volume(i0, i1, i2, i3, atoms);
   s.volume_sa += tv;
   s.volume_ms += tv;
-  vertex_term(i0, i1, i2, i3, g, s);
-  vertex_term(i1, i0, i2, i3, g, s);
-  vertex_term(i2, i0, i1, i3, g, s);
-  vertex_term(i3, i0, i1, i2, g, s);
+  vertex_term(i0, i1, i2, i3, g, wedge, s);
+  vertex_term(i1, i0, i2, i3, g, wedge, s);
+  vertex_term(i2, i0, i1, i3, g, wedge, s);
+  vertex_term(i3, i0, i1, i2, g, wedge, s);
   // Edges in the order (01), (02), (03), (13), (12), (23), each with the
-  // other two vertices; t.edges is stored (01), (02), (03), (12), (13), (23).
-  if (t.edges[0]->in_complex) edge_term(i0, i1, i2, i3, g, tori, s);
-  if (t.edges[1]->in_complex) edge_term(i0, i2, i1, i3, g, tori, s);
-  if (t.edges[2]->in_complex) edge_term(i0, i3, i1, i2, g, tori, s);
-  if (t.edges[4]->in_complex) edge_term(i1, i3, i0, i2, g, tori, s);
-  if (t.edges[3]->in_complex) edge_term(i1, i2, i0, i3, g, tori, s);
-  if (t.edges[5]->in_complex) edge_term(i2, i3, i0, i1, g, tori, s);
-  if (t.faces[0]->in_complex) triangle_term(i0, i1, i2, g, tori, s);
-  if (t.faces[1]->in_complex) triangle_term(i0, i1, i3, g, tori, s);
-  if (t.faces[2]->in_complex) triangle_term(i0, i2, i3, g, tori, s);
-  if (t.faces[3]->in_complex) triangle_term(i1, i2, i3, g, tori, s);
+  // other two vertices.
+  if (t.edges[0]->in_complex) edge_term(i0, i1, i2, i3, g, wedge, edge_pieces(0), s);
+  if (t.edges[1]->in_complex) edge_term(i0, i2, i1, i3, g, wedge, edge_pieces(1), s);
+  if (t.edges[2]->in_complex) edge_term(i0, i3, i1, i2, g, wedge, edge_pieces(2), s);
+  if (t.edges[4]->in_complex) edge_term(i1, i3, i0, i2, g, wedge, edge_pieces(4), s);
+  if (t.edges[3]->in_complex) edge_term(i1, i2, i0, i3, g, wedge, edge_pieces(3), s);
+  if (t.edges[5]->in_complex) edge_term(i2, i3, i0, i1, g, wedge, edge_pieces(5), s);
+  if (t.faces[0]->in_complex)
+    triangle_term(i0, i1, i2, g, edge_pieces(0), edge_pieces(1), edge_pieces(3), s);
+  if (t.faces[1]->in_complex)
+    triangle_term(i0, i1, i3, g, edge_pieces(0), edge_pieces(2), edge_pieces(4), s);
+  if (t.faces[2]->in_complex)
+    triangle_term(i0, i2, i3, g, edge_pieces(1), edge_pieces(2), edge_pieces(5), s);
+  if (t.faces[3]->in_complex)
+    triangle_term(i1, i2, i3, g, edge_pieces(3), edge_pieces(4), edge_pieces(5), s);
 }
 
 double distance(const double* a, const double* b) {
@@ -356,6 +429,8 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
                        double probe, double /*alpha*/) {
   number_pockets(pockets);
   BallCache g(atoms, probe);
+  EdgePieces pieces;
+  std::vector<signed char> places(atoms.size(), 0);
   const BallGrid grid(atoms, probe);
   // By tetrahedron id: 1 + the place of the last pocket that holds it.
   std::vector<int> member;
@@ -367,7 +442,7 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
     p.cnr = 0;
     double room = 0.0;
     for (const tetra* t : p.tetrahedra) {
-      tetrahedron_terms(*t, g, p);
+      tetrahedron_terms(*t, g, pieces, places, p);
       room += tetrahedra_volume(t->v[0]->index, t->v[1]->index, t->v[2]->index, t->v[3]->index,
                                 atoms);
     }
@@ -408,19 +483,20 @@ void pocketsareavolume(std::vector<info>& atoms, std::vector<pocket>& pockets, i
 void do_pocket_vertex(int a, int b, int c, int d, int k, std::vector<info>& atoms,
                       std::vector<pocket>& pockets, double probe) {
   BallCache g(atoms, probe);
-  vertex_term(a, b, c, d, g, pockets[k]);
+  CacheWedges wedge{g};
+  vertex_term(a, b, c, d, g, wedge, pockets[k]);
 }
 
 void do_pocket_edge(int a, int b, int c, int d, int k, std::vector<info>& atoms,
                     std::vector<pocket>& pockets, double probe, int cusp) {
   BallCache g(atoms, probe);
-  Tori tori(g, cusp);
-  edge_term(a, b, c, d, g, tori, pockets[k]);
+  CacheWedges wedge{g};
+  edge_term(a, b, c, d, g, wedge, pair_pieces(a, b, cusp, g), pockets[k]);
 }
 
 void do_pocket_triangle(int a, int b, int c, int /*d*/, int k, std::vector<info>& atoms,
                         std::vector<pocket>& pockets, double probe, int cusp) {
   BallCache g(atoms, probe);
-  Tori tori(g, cusp);
-  triangle_term(a, b, c, g, tori, pockets[k]);
+  triangle_term(a, b, c, g, pair_pieces(a, b, cusp, g), pair_pieces(a, c, cusp, g),
+                pair_pieces(b, c, cusp, g), pockets[k]);
 }

@@ -111,9 +111,36 @@ char* atom_columns(char* out, int serial, const char* name, const char* residue,
   out = put_fixed(out, x, 12, 3);
   out = put_fixed(out, y, 8, 3);
   out = put_fixed(out, z, 8, 3);
-  out = put_fixed(out, 1.0, 6, 2);
+  out = put_literal(out, "  1.00");  // the occupancy, 1 as "%6.2f" has it
   return put_fixed(out, temperature, 6, 2);
 }
+
+// The atom columns of an atom that stands in several rows: made at its
+// first row, copied into the rows after it.
+class AtomRow {
+ public:
+  AtomRow(const info& a, int serial) : a_(a), serial_(serial) {}
+  char* put(char* out) {
+    if (n_ > 0) {
+      std::memcpy(out, text_, n_);
+      return out + n_;
+    }
+    char* end = atom_columns(out, serial_, a_.atom_name, a_.residue_name, a_.chain_id,
+                             a_.residue_number, a_.x, a_.y, a_.z, a_.bfactor);
+    const size_t n = static_cast<size_t>(end - out);
+    if (n <= sizeof text_) {
+      std::memcpy(text_, out, n);
+      n_ = n;
+    }
+    return end;
+  }
+
+ private:
+  const info& a_;
+  int serial_;
+  size_t n_ = 0;
+  char text_[128];
+};
 
 // The serial columns of a tetrahedron table: an atom stands in many rows,
 // so its column text is made once and copied after that.
@@ -145,8 +172,38 @@ class SerialColumns {
   std::vector<Text> texts_;
 };
 
-void write_tetra_row(Report& out, SerialColumns& serials, int number, const tetra& t) {
-  char* p = put_integer_left(out.room(), number, 4);
+// The decimal text of a row number that goes up by one at a time, kept
+// instead of made again for each row.
+class RowNumber {
+ public:
+  RowNumber() {
+    std::memset(digits_, '0', sizeof digits_);
+    next();  // 1
+  }
+  void next() {
+    int k = kDigits - 1;
+    while (k >= first_ && digits_[k] == '9') digits_[k--] = '0';
+    if (k < first_) first_ = k;
+    ++digits_[k];
+  }
+  // "%-*d": the digits, then blanks up to `width`.
+  char* put(char* out, int width) const {
+    const int n = kDigits - first_;
+    std::memcpy(out, digits_ + first_, static_cast<size_t>(n));
+    out += n;
+    for (int k = n; k < width; ++k) *out++ = ' ';
+    return out;
+  }
+
+ private:
+  static const int kDigits = 24;
+  char digits_[kDigits];
+  int first_ = kDigits - 1;  // where the digits start
+};
+
+void write_tetra_row(Report& out, SerialColumns& serials, const RowNumber& number,
+                     const tetra& t) {
+  char* p = number.put(out.room(), 4);
   for (int k = 0; k < 4; ++k) p = serials.put(p, *t.v[k]);
   p = column(p, t.signed_size, 9, 4);
   *p++ = '\n';
@@ -170,9 +227,9 @@ bool write_poc(const std::string& path, const std::vector<info>& atoms) {
   if (!out) return false;
   for (const info& a : atoms) {
     if (!a.marks[MARK_POCKET]) continue;
+    AtomRow row(a, a.serial);
     for (int n : a.pocket_numbers) {
-      char* p = atom_columns(out.room(), a.serial, a.atom_name, a.residue_name, a.chain_id,
-                             a.residue_number, a.x, a.y, a.z, a.bfactor);
+      char* p = row.put(out.room());
       p = column(p, n, 4);
       out.commit(put_literal(p, "  POC\n"));
     }
@@ -185,10 +242,10 @@ bool write_subpoc(const std::string& path, const std::vector<info>& atoms) {
   if (!out) return false;
   for (const info& a : atoms) {
     if (!a.marks[MARK_POCKET]) continue;
+    AtomRow row(a, a.serial);
     for (const sub_id& s : a.sub_ids) {
       for (int j : s.subpockets) {
-        char* p = atom_columns(out.room(), a.serial, a.atom_name, a.residue_name, a.chain_id,
-                               a.residue_number, a.x, a.y, a.z, a.bfactor);
+        char* p = row.put(out.room());
         p = tag_column(p, s.pocket, j, 8);
         out.commit(put_literal(p, "  POC\n"));
       }
@@ -225,9 +282,9 @@ bool write_mouth(const std::string& path, const std::vector<info>& atoms) {
   for (size_t i = 0; i < atoms.size(); ++i) {
     const info& a = atoms[i];
     if (!a.marks[MARK_MOUTH]) continue;
+    AtomRow row(a, static_cast<int>(i) + 1);
     for (int v : a.mouth_ids) {
-      char* p = atom_columns(out.room(), static_cast<int>(i) + 1, a.atom_name, a.residue_name,
-                             a.chain_id, a.residue_number, a.x, a.y, a.z, a.bfactor);
+      char* p = row.put(out.room());
       p = column(p, v, 4);
       out.commit(put_literal(p, "  M4P\n"));
     }
@@ -291,9 +348,10 @@ bool write_poc_info_complex(const std::string& path, const std::vector<pocket>& 
   write_tetra_header(out, "#POC", alpha);
   SerialColumns serials;
   const PocketRanking ranking = rank_pockets(pockets);
-  for (size_t r = 1; r <= ranking.order.size(); ++r) {
+  RowNumber number;  // r
+  for (size_t r = 1; r <= ranking.order.size(); ++r, number.next()) {
     for (const tetra* t : pockets[ranking.order[r - 1]].tetrahedra) {
-      write_tetra_row(out, serials, static_cast<int>(r), *t);
+      write_tetra_row(out, serials, number, *t);
     }
   }
   return out.close();
@@ -304,8 +362,9 @@ bool write_alpha_tetra(const std::string& path, const std::vector<tetra>& tetras
   if (!out) return false;
   write_tetra_header(out, "#TET", alpha);
   SerialColumns serials;
-  for (size_t i = 0; i < tetras.size(); ++i) {
-    if (tetras[i].in_complex) write_tetra_row(out, serials, static_cast<int>(i) + 1, tetras[i]);
+  RowNumber number;  // i + 1
+  for (size_t i = 0; i < tetras.size(); ++i, number.next()) {
+    if (tetras[i].in_complex) write_tetra_row(out, serials, number, tetras[i]);
   }
   return out.close();
 }
