@@ -221,9 +221,8 @@ void tria::setcenter3(double probe) { power_centre3(*v[0], *v[1], *v[2], probe, 
 
 namespace {
 
-// The pieces of judge3, for the judge and for its two halves alone.  Edge k
-// with the triangle's first vertex on it and the opposite one: (v0,v1)-v2,
-// (v0,v2)-v1, (v1,v2)-v0.
+// The pieces of judge3.  Edge k with the triangle's first vertex on it and
+// the opposite one: (v0,v1)-v2, (v0,v2)-v1, (v1,v2)-v0.
 inline bool edge_attaches(const tria& f, int k, double probe) {
   static const int kFirst[3] = {0, 0, 1}, kOpposite[3] = {2, 1, 0};
   return attaches(f.v[kFirst[k]], f.v[kOpposite[k]], f.e[k]->center, probe);
@@ -243,18 +242,6 @@ inline void attach_edge(tria& f, int k) {
 }
 
 }  // namespace
-
-double tria::weigh3(double probe, unsigned& attach) const {
-  attach = 0;
-  for (int k = 0; k < 3; ++k) attach |= static_cast<unsigned>(edge_attaches(*this, k, probe)) << k;
-  return largest_power(v, 3, center, probe);
-}
-
-void tria::settle3(double w, unsigned attach) {
-  take_size(*this, w);
-  for (int k = 0; k < 3; ++k)
-    if ((attach >> k) & 1u) attach_edge(*this, k);
-}
 
 bool tria::judge3(double probe) {
   const double w = largest_power(v, 3, center, probe);
@@ -323,19 +310,6 @@ inline void take_size(tetra& t, double w) {
 }
 
 }  // namespace
-
-double tetra::weigh4(double probe, unsigned& attach) const {
-  attach = 0;
-  for (int k = 0; k < 4; ++k) attach |= static_cast<unsigned>(face_attaches(*this, k, probe)) << k;
-  return largest_power(v, 4, center, probe);
-}
-
-void tetra::settle4(double w, unsigned attach) {
-  take_size(*this, w);
-  const bool faces[4] = {(attach & 1u) != 0, (attach & 2u) != 0, (attach & 4u) != 0,
-                         (attach & 8u) != 0};
-  attach_faces(faces);
-}
 
 bool tetra::judge4(double probe) {
   const double w = largest_power(v, 4, center, probe);

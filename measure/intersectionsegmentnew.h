@@ -179,11 +179,6 @@ class tria {
   // vertex has the smaller power at the edge's centre and raises it to the
   // triangle's own size.  True when the own power distance is <= 0.
   bool judge3(double probe);
-  // The two halves of judge3: the largest power at the centre and the edges
-  // to attach (bit k for edge k), which depend on the balls, the centres
-  // and the atoms' absent marks alone; then what they make of the records.
-  double weigh3(double probe, unsigned& attach) const;
-  void settle3(double w, unsigned attach);
   // Records that the empty coface tetrahedra of this triangle (which is
   // outside the complex) belong to one void, or that the void reaches the
   // outside for a convex-hull triangle.
@@ -250,11 +245,6 @@ class tetra {
   // three), raised to the faces' size.  True when the own power distance is
   // <= 0.
   bool judge4(double probe);
-  // The two halves of judge4: the largest power at the centre and the faces
-  // to attach (bit k for face k), which depend on the balls, the centres
-  // and the atoms' absent marks alone; then what they make of the records.
-  double weigh4(double probe, unsigned& attach) const;
-  void settle4(double w, unsigned attach);
   // The second half of judge4 with the faces given: attaches faces[k] for
   // each attach[k], raising it to this size, and the edges they share.
   void attach_faces(const bool attach[4]);
