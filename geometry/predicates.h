@@ -257,6 +257,19 @@ inline void pair_minors(V2 U01, V2 U23, V2 V01, V2 V23, V2* m0123, V2* m0213, V2
   *m0213 = U01 * V23 - U23 * V01;
   *m0312 = U01 * swapped(V23) - swapped(U23) * V01;
 }
+
+// The power determinant of rows taken relative to the fifth point, from
+// their x-y minors: the lifted column, its minors with z, and
+// m01 n23 - m02 n13 + m03 n12 + m12 n03 - m13 n02 + m23 n01, in lanes.
+inline double lifted_det(V2 X01, V2 X23, V2 Y01, V2 Y23, V2 Z01, V2 Z23, V2 W01, V2 W23,
+                         V2 xy0123, V2 xy0213, V2 xy0312) {
+  const V2 L01 = ((X01 * X01 + Y01 * Y01) + Z01 * Z01) - W01;
+  const V2 L23 = ((X23 * X23 + Y23 * Y23) + Z23 * Z23) - W23;
+  V2 zl0123, zl0213, zl0312;
+  pair_minors(Z01, Z23, L01, L23, &zl0123, &zl0213, &zl0312);
+  const V2 sum = (xy0123 * swapped(zl0123) - xy0213 * swapped(zl0213)) + xy0312 * swapped(zl0312);
+  return sum[0] + sum[1];
+}
 }  // namespace kernel_detail
 
 __attribute__((always_inline)) inline int DifferenceFrame::set_power(
@@ -284,13 +297,8 @@ __attribute__((always_inline)) inline int DifferenceFrame::set_power(
   std::memcpy(mxy + 2, &xy0213, sizeof xy0213);
   std::memcpy(mxy + 4, &xy0312, sizeof xy0312);
   if (!usable) return 0;
-  const V2 L01 = ((X01 * X01 + Y01 * Y01) + Z01 * Z01) - W01;
-  const V2 L23 = ((X23 * X23 + Y23 * Y23) + Z23 * Z23) - W23;
-  V2 zl0123, zl0213, zl0312;
-  pair_minors(Z01, Z23, L01, L23, &zl0123, &zl0213, &zl0312);
-  // m01 n23 - m02 n13 + m03 n12 + m12 n03 - m13 n02 + m23 n01, in lanes.
-  const V2 sum = (xy0123 * swapped(zl0123) - xy0213 * swapped(zl0213)) + xy0312 * swapped(zl0312);
-  const double det = sum[0] + sum[1];
+  const double det =
+      lifted_det(X01, X23, Y01, Y23, Z01, Z23, W01, W23, xy0123, xy0213, xy0312);
   const double bound = (457.0 * kU) * (((mx * my) * mz) * (((mx * mx + my * my) + mz * mz) + mw));
   if (det > bound) return 1;
   if (det < -bound) return -1;
@@ -323,12 +331,8 @@ __attribute__((always_inline)) inline int DifferenceFrame::power_in(
   const V2 W01 = V2{a.w.value, b.w.value} - pw, W23 = V2{c.w.value, d.w.value} - pw;
   V2 xy0123, xy0213, xy0312;
   pair_minors(X01, X23, Y01, Y23, &xy0123, &xy0213, &xy0312);
-  const V2 L01 = ((X01 * X01 + Y01 * Y01) + Z01 * Z01) - W01;
-  const V2 L23 = ((X23 * X23 + Y23 * Y23) + Z23 * Z23) - W23;
-  V2 zl0123, zl0213, zl0312;
-  pair_minors(Z01, Z23, L01, L23, &zl0123, &zl0213, &zl0312);
-  const V2 sum = (xy0123 * swapped(zl0123) - xy0213 * swapped(zl0213)) + xy0312 * swapped(zl0312);
-  const double det = sum[0] + sum[1];
+  const double det =
+      lifted_det(X01, X23, Y01, Y23, Z01, Z23, W01, W23, xy0123, xy0213, xy0312);
   // The set's bound is positive, so testing this side first changes no sign.
   if (!kFramed && det < -set.power) return -1;
   std::memcpy(X, &X01, sizeof X01);
