@@ -124,12 +124,17 @@ edge* ComplexRecords::find_edge(int a, int b) {
 std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplices) {
   std::vector<ListedSimplex> list(simplices.size());
   for (std::size_t k = 0; k < simplices.size(); ++k) {
-    // The vertices past a simplex's size are null: they give its size.
+    // The vertices past a simplex's size are null, and only those: they
+    // give its size.  Every slot is read, so the loop has no exit to take.
     CXYZW* const* v = simplices[k]->vertices;
     ListedSimplex& l = list[k];
     int n = 0;
-    for (; n < 4 && v[n] != nullptr; ++n) l.v[n] = v[n]->id;
-    for (int m = n; m < 4; ++m) l.v[m] = -1;
+#pragma GCC unroll 4
+    for (int m = 0; m < 4; ++m) {
+      const CXYZW* p = v[m];
+      l.v[m] = p != nullptr ? p->id : -1;
+      n += p != nullptr;
+    }
     l.size = n;
   }
   return list;
