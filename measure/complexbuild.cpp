@@ -124,12 +124,17 @@ edge* ComplexRecords::find_edge(int a, int b) {
 std::vector<ListedSimplex> list_simplices(const std::vector<CSimplex*>& simplices) {
   std::vector<ListedSimplex> list(simplices.size());
   for (std::size_t k = 0; k < simplices.size(); ++k) {
-    // The vertices past a simplex's size are null: they give its size.
+    // The vertices past a simplex's size are null, and only those: they
+    // give its size.  Every slot is read, so the loop has no exit to take.
     CXYZW* const* v = simplices[k]->vertices;
     ListedSimplex& l = list[k];
     int n = 0;
-    for (; n < 4 && v[n] != nullptr; ++n) l.v[n] = v[n]->id;
-    for (int m = n; m < 4; ++m) l.v[m] = -1;
+#pragma GCC unroll 4
+    for (int m = 0; m < 4; ++m) {
+      const CXYZW* p = v[m];
+      l.v[m] = p != nullptr ? p->id : -1;
+      n += p != nullptr;
+    }
     l.size = n;
   }
   return list;
@@ -258,13 +263,10 @@ class IndicesOf {
   std::size_t at_ = 0;
 };
 
-// The vertex indices of a record in ascending order, and the place in that
-// order of each of its vertices (equal indices keep their vertex order).
-template <class Record, int N>
-[[gnu::always_inline]] inline void sorted_vertices(IndicesOf<Record, N>& records, int* sorted,
-                                                   int* place) {
-  int index[N];
-  records.next(index);
+// The place of each vertex of a record among its vertex indices in
+// ascending order (equal indices keep their vertex order).
+template <int N>
+[[gnu::always_inline]] inline void places_of(const int* index, int* place) {
   for (int k = 0; k < N; ++k) place[k] = 0;
   for (int j = 0; j < N; ++j)
     for (int k = j + 1; k < N; ++k) {
@@ -272,8 +274,18 @@ template <class Record, int N>
       place[k] += before;
       place[j] += 1 - before;
     }
-  for (int k = 0; k < N; ++k) sorted[place[k]] = index[k];
 }
+
+// Vertex places fixed at compile time, for the orders the alpha list gives
+// its simplices: with them the sorting and the edge and face bookkeeping of
+// a record fold to constants.
+template <int... P>
+struct FixedPlaces {
+  constexpr int operator[](int k) const {
+    constexpr int place[] = {P...};
+    return place[k];
+  }
+};
 
 // Records of one kind listed by an owner (for triangles: the edge of their
 // two smaller atoms), in ascending order of one more vertex: the records that
@@ -394,21 +406,23 @@ class EdgeTable {
 // table gives them.
 template <int N>
 [[gnu::always_inline]] inline void edges_of(const int* s, const EdgeTable& edges, int* by_pair) {
+#pragma GCC unroll 3
   for (int first = 0; first + 1 < N; ++first)
+#pragma GCC unroll 3
     for (int m = first + 1; m < N; ++m) *by_pair++ = edges.find(s[first], s[m]);
 }
 
-// The edges of a record with vertex places `place` (sorted_vertices) from
-// those of its ascending vertices, and the bits of its order that tell
-// which of them run from their first end.
-// With ids, their ids too.
-template <int N, int M>
-[[gnu::always_inline]] inline std::uint32_t link_edges(const int* place, const int* by_pair,
+// The edges of a record with vertex places `place` (places_of) from those
+// of its ascending vertices, and the bits of its order that tell which of
+// them run from their first end.  With ids, their ids too.
+template <int N, int M, class Places>
+[[gnu::always_inline]] inline std::uint32_t link_edges(const Places& place, const int* by_pair,
                                                        const int (&ends)[M][2],
                                                        const int (&edge_of)[N][N],
                                                        std::vector<edge>& edges, edge** out,
                                                        int* ids) {
   std::uint32_t order = 0;
+#pragma GCC unroll 6
   for (int k = 0; k < M; ++k) {
     const int x = place[ends[k][0]], y = place[ends[k][1]];
     const unsigned found = static_cast<unsigned>(by_pair[edge_of[x][y]]);
@@ -449,10 +463,12 @@ void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list,
   std::vector<std::pair<int, int>> keys(rec.trias.size());
   std::vector<unsigned char> places(rec.trias.size());
   rec.tria_order.assign(rec.trias.size(), 0);
-  for (std::size_t k = 0; k < rec.trias.size(); ++k) {
+  std::size_t k = 0;
+  auto link_tria = [&](const int* index, const auto& place) __attribute__((always_inline)) {
     tria& f = rec.trias[k];
-    int s[3], place[3], by_pair[3];
-    sorted_vertices(tria_indices, s, place);
+    int s[3], by_pair[3];
+#pragma GCC unroll 3
+    for (int m = 0; m < 3; ++m) s[place[m]] = index[m];
     edges_of<3>(s, edges, by_pair);
     int* ids = Keep ? tria_ids + 4 * k : nullptr;
     rec.tria_order[k] = static_cast<std::uint8_t>(
@@ -460,16 +476,34 @@ void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list,
     if (Keep) ids[3] = rec.tria_order[k];
     keys[k] = std::make_pair((by_pair[0] >> 1) - 1, s[2]);
     places[k] = static_cast<unsigned char>(place[0] | place[1] << 2 | place[2] << 4);
+  };
+  for (; k < rec.trias.size(); ++k) {
+    int index[3];
+    tria_indices.next(index);
+    // The alpha list runs through a triangle's atoms in rising cyclic order
+    // from the smallest or from the largest; with distinct atoms either
+    // order has these places, as places_of would find them.
+    if (index[0] < index[1] && index[1] < index[2]) {
+      link_tria(index, FixedPlaces<0, 1, 2>());
+    } else if (index[1] < index[2] && index[2] < index[0]) {
+      link_tria(index, FixedPlaces<2, 0, 1>());
+    } else {
+      int place[3];
+      places_of<3>(index, place);
+      link_tria(index, place);
+    }
   }
   const Lists trias(rec.edges.size(), keys, places);
   std::vector<std::pair<int, int>>().swap(keys);
   std::vector<unsigned char>().swap(places);
 
   rec.tetra_order.assign(rec.tetras.size(), 0);
-  for (std::size_t n = 0; n < rec.tetras.size(); ++n) {
+  std::size_t n = 0;
+  auto link_tetra = [&](const int* index, const auto& place) __attribute__((always_inline)) {
     tetra& t = rec.tetras[n];
-    int s[4], place[4], by_pair[6];
-    sorted_vertices(tetra_indices, s, place);
+    int s[4], by_pair[6];
+#pragma GCC unroll 4
+    for (int m = 0; m < 4; ++m) s[place[m]] = index[m];
     edges_of<4>(s, edges, by_pair);
     int* ids = Keep ? tetra_ids + 11 * n : nullptr;
     std::uint32_t order = link_edges(place, by_pair, kTetraEdgeEnds, kTetraEdgeOf, rec.edges,
@@ -490,21 +524,39 @@ void link_records(ComplexRecords& rec, const std::vector<ListedSimplex>* list,
     // Face k leaves out vertex 3 - k, the one of place r: the vertex of place
     // q among the face's atoms has place q or q + 1 among the tetrahedron's.
     unsigned at_place[4];
+#pragma GCC unroll 4
     for (int q = 0; q < 4; ++q) at_place[place[q]] = static_cast<unsigned>(q);
-    for (int k = 0; k < 4; ++k) {
-      const int r = place[3 - k];
-      t.faces[k] = record_of(rec.trias, without[r]);
-      if (Keep) ids[k] = without[r];
-      if (t.faces[k] == nullptr) continue;
+#pragma GCC unroll 4
+    for (int f = 0; f < 4; ++f) {
+      const int r = place[3 - f];
+      t.faces[f] = record_of(rec.trias, without[r]);
+      if (Keep) ids[f] = without[r];
+      if (t.faces[f] == nullptr) continue;
       const unsigned at_face_place[3] = {at_place[r == 0 ? 1 : 0], at_place[r <= 1 ? 2 : 1],
                                          at_place[r <= 2 ? 3 : 2]};
       const unsigned c = face_places[r];
       order |= (at_face_place[c & 3] | at_face_place[(c >> 2) & 3] << 2 |
                 at_face_place[(c >> 4) & 3] << 4)
-               << (6 + 6 * k);
+               << (6 + 6 * f);
     }
     rec.tetra_order[n] = order;
     if (Keep) ids[10] = static_cast<int>(order);
+  };
+  for (; n < rec.tetras.size(); ++n) {
+    int index[4];
+    tetra_indices.next(index);
+    // The alpha list gives a tetrahedron's face atoms in rising order, then
+    // the fourth, the smallest or the largest of the four; with distinct
+    // atoms these are the places places_of would find.
+    if (index[0] < index[1] && index[1] < index[2] && index[2] < index[3]) {
+      link_tetra(index, FixedPlaces<0, 1, 2, 3>());
+    } else if (index[3] < index[0] && index[0] < index[1] && index[1] < index[2]) {
+      link_tetra(index, FixedPlaces<1, 2, 3, 0>());
+    } else {
+      int place[4];
+      places_of<4>(index, place);
+      link_tetra(index, place);
+    }
   }
 }
 
