@@ -43,26 +43,36 @@ PairPieces pair_pieces(int a, int b, int cusp, BallCache& g) {
 
 // The pieces of each edge, both ways, by edge id: an edge is met again in
 // every tetrahedron around it, and its pieces depend on its two balls alone
-// (each computed to the same bits whatever simplex is loaded).
+// (each computed to the same bits whatever simplex is loaded).  Only the
+// edges of pocket tetrahedra get pieces; the others cost one index each.
 class EdgePieces {
  public:
   // Room for the edges of t, so that what of() returns stays in place
-  // while t's terms are added.
+  // while t's terms are added (at most twelve new pieces).
   void prepare(const tetra& t) {
     int last = 0;
     for (const edge* e : t.edges) last = std::max(last, e->id);
     const std::size_t need = 2 * (static_cast<std::size_t>(last) + 1);
-    if (need > slots_.size()) slots_.resize(std::max(need, 2 * slots_.size()));
+    if (need > at_.size()) at_.resize(std::max(need, 2 * at_.size()), -1);
+    if (pieces_.capacity() < pieces_.size() + 12)
+      pieces_.reserve(std::max(pieces_.size() + 12, 2 * pieces_.capacity()));
   }
   // (a, b) are the ends of e in either order.
   const PairPieces& of(const edge* e, int a, int b, BallCache& g) {
-    PairPieces& x = slots_[2 * static_cast<std::size_t>(e->id) + (e->v[0]->index == a ? 0 : 1)];
+    int& at = at_[2 * static_cast<std::size_t>(e->id) + (e->v[0]->index == a ? 0 : 1)];
+    if (at < 0) {
+      at = static_cast<int>(pieces_.size());
+      pieces_.push_back(pair_pieces(a, b, 0, g));
+      return pieces_.back();
+    }
+    PairPieces& x = pieces_[static_cast<std::size_t>(at)];
     if (x.a != a || x.b != b) x = pair_pieces(a, b, 0, g);
     return x;
   }
 
  private:
-  std::vector<PairPieces> slots_;
+  std::vector<int> at_;             // by edge id and direction: place in pieces_, or -1
+  std::vector<PairPieces> pieces_;  // in the order met
 };
 
 // The dihedral angles of the loaded tetrahedron, each asked of the cache
