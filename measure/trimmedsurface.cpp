@@ -67,19 +67,23 @@ struct Span {
 // Sorted, disjoint, non-empty spans.
 typedef std::vector<Span> Spans;
 
-// Adds to `out` the angles of [lo, hi] (hi - lo <= 2 pi) where
-// A + B cos t + C sin t < 0.
-void negative_part(double A, double B, double C, double lo, double hi, Spans& out) {
+// How A + B cos t + C sin t stands against 0, K = |(B, C)|.
+enum class Sign { kNever, kEverywhere, kPart };
+Sign sign_of(double A, double B, double C, double& K) {
   // A above |(B, C)| by far more than rounding: never negative, as below
   // (A + K > 0, A - K >= 0), without the root.  (A below 1e100: its square
   // is finite, and an infinite B^2 + C^2 fails the test.)
-  if (A > 0 && A < 1e100 && A * A >= (B * B + C * C) * (1 + 1e-10)) return;
-  const double K = std::hypot(B, C);
-  if (!(A + K > 0)) {  // negative everywhere (or NaN: nothing to trust)
-    if (A + K <= 0) out.push_back(Span{lo, hi});
-    return;
-  }
-  if (!(A - K < 0)) return;  // never negative
+  if (A > 0 && A < 1e100 && A * A >= (B * B + C * C) * (1 + 1e-10)) return Sign::kNever;
+  K = std::hypot(B, C);
+  if (!(A + K > 0))  // negative everywhere (or NaN: nothing to trust)
+    return A + K <= 0 ? Sign::kEverywhere : Sign::kNever;
+  if (!(A - K < 0)) return Sign::kNever;
+  return Sign::kPart;
+}
+
+// The angles of [lo, hi] where the form is negative, for one negative in
+// part (sign_of gave K).
+void negative_angles(double A, double B, double C, double K, double lo, double hi, Spans& out) {
   const double phi = std::atan2(C, B), delta = std::acos(std::max(-1.0, std::min(1.0, -A / K)));
   // Negative on (phi + delta, phi + 2 pi - delta) and its shifts by turns.
   double a = phi + delta, b = phi + kTwoPi - delta;
@@ -89,6 +93,22 @@ void negative_part(double A, double B, double C, double lo, double hi, Spans& ou
   for (int k = 0; k < 3; ++k, a += kTwoPi, b += kTwoPi) {
     const double x = std::max(a, lo), y = std::min(b, hi);
     if (y > x) out.push_back(Span{x, y});
+  }
+}
+
+// Adds to `out` the angles of [lo, hi] (hi - lo <= 2 pi) where
+// A + B cos t + C sin t < 0.
+void negative_part(double A, double B, double C, double lo, double hi, Spans& out) {
+  double K = 0;
+  switch (sign_of(A, B, C, K)) {
+    case Sign::kNever:
+      return;
+    case Sign::kEverywhere:
+      out.push_back(Span{lo, hi});
+      return;
+    case Sign::kPart:
+      negative_angles(A, B, C, K, lo, hi, out);
+      return;
   }
 }
 
@@ -426,8 +446,18 @@ class Neighbourhood {
       double lo, hi;
       int ball;
     };
+    // Each ball's form first: a ball that covers the whole circle leaves
+    // no free angle whatever the others cover (the sweep below starts at
+    // 0 and its cover of [0, 2 pi] takes it past 2 pi), so no other
+    // ball's angles are needed.
+    struct Form {
+      double A, B, C, K;
+      int ball;
+    };
+    static thread_local std::vector<Form> forms;
     static thread_local std::vector<Cover> covers;
     static thread_local Spans s;
+    forms.clear();
     covers.clear();
     for (int l : overlaps(i)) {
       if (l == k) continue;
@@ -437,9 +467,15 @@ class Neighbourhood {
       if (!(dot(w, w) < r * r)) continue;
       const double A = dot(w, w) + o.rho * o.rho - L.R * L.R;
       const double B = 2 * o.rho * dot(w, o.e1), C = 2 * o.rho * dot(w, o.e2);
+      double K = 0;
+      const Sign sign = sign_of(A, B, C, K);
+      if (sign == Sign::kEverywhere) return;  // no free span
+      if (sign == Sign::kPart) forms.push_back(Form{A, B, C, K, l});
+    }
+    for (const Form& g : forms) {
       s.clear();
-      negative_part(A, B, C, 0, kTwoPi, s);
-      for (const Span& x : s) covers.push_back(Cover{x.lo, x.hi, l});
+      negative_angles(g.A, g.B, g.C, g.K, 0, kTwoPi, s);
+      for (const Span& x : s) covers.push_back(Cover{x.lo, x.hi, g.ball});
     }
     if (covers.empty()) {
       f.whole = true;
