@@ -636,11 +636,11 @@ class Boundary {
   // of A's boundary) between two of them, with the arcs and vertices on
   // them, whose points come within `margin` of the box.  With `sites`
   // (points in the box), only the circles whose points come within
-  // `margin` of one of them.
+  // `site_margin` (at most `margin`) of one of them.
   Boundary(const Atoms& atoms, const Neighbourhood& near,
            const std::vector<std::pair<int, int>>& pairs, double p, const V3& lo, const V3& hi,
-           double margin, const std::vector<V3>* sites = nullptr)
-      : p_(p), ring_(sites != nullptr), sites_(sites) {
+           double margin, const std::vector<V3>* sites = nullptr, double site_margin = 0)
+      : p_(p), ring_(sites != nullptr), sites_(sites), site_margin_(site_margin) {
     near.atoms_near(lo, hi, margin + near.largest_radius(), [&](int i) {
       const info& a = atoms[static_cast<std::size_t>(i)];
       const double R = a.radius + p;
@@ -762,7 +762,9 @@ class Boundary {
       if (std::sqrt(h * h + r * r) - half > margin) return;
       // Only the patches of vertices at the sites are measured, and all
       // that one meets (competitors, owners, its vertex's balls) lies within
-      // 2p < margin of it.  A circle farther from every site adds none of
+      // 2p of its vertex, itself within 0.01 of its site: within the site
+      // margin (at least 2p + 0.02) of the site, whatever the rounding of
+      // the distances.  A circle farther from every site adds none of
       // that: not a vertex nearer (a vertex near lies on three circles near,
       // so the first of them still makes it, the same bits), nor a ball
       // before one near (those within the margin of the box come first, by
@@ -772,7 +774,7 @@ class Boundary {
         const V3 u = sub(x, g.o.m);
         const double hu = dot(u, g.o.a);
         const double ru = std::sqrt(std::max(0.0, dot(u, u) - hu * hu)) - g.o.rho;
-        if (hu * hu + ru * ru <= margin * margin) {
+        if (hu * hu + ru * ru <= site_margin_ * site_margin_) {
           near_site = true;
           break;
         }
@@ -884,6 +886,7 @@ class Boundary {
   double p_;
   bool ring_;  // circles kept by their points' distance, not their discs'
   const std::vector<V3>* sites_;
+  double site_margin_;
   std::vector<Ball> balls_;
   KeyMap circle_of_;
   CellLists vertex_cells_, arc_cells_;
@@ -2652,6 +2655,9 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
   std::vector<std::pair<int, int>> pairs;
   auto none = [](bool, int) { return false; };
   const double margin = 2 * probe + 0.1;
+  // A patch reads nothing beyond 2p of its vertex, which lies within 0.01
+  // of its site (below): the circles kept are those within this of a site.
+  const double site_margin = 2 * probe + 0.02;
   // The changes are added by the cell of a coarse grid that holds the
   // patch's probe position (cells in order, each cell's patches in the
   // order of its boundary's vertices).  A patch's measure depends only on
@@ -2711,7 +2717,7 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
       hi = V3{std::max(hi.x, y.x), std::max(hi.y, y.y), std::max(hi.z, y.z)};
     }
     neighbourhood.boundary_edges(lo, hi, margin, pairs);
-    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, &sites);
+    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, &sites, site_margin);
     // The sites by x: a site within 0.01 of a point lies within 0.02 of it
     // in x, beyond any rounding.
     by_x = sites;
