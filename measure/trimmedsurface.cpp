@@ -1902,9 +1902,11 @@ void torus_frame(const Boundary& B, const Piece& q, TorusFrame& f) {
   f.made.assign(q.owners.size() * q.owners.size(), 0);
 }
 
+// `extra_run`: whether the piece has extra competitors (`extra` may hold
+// only those of them that can meet the slice).
 void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double b,
-                 const Competitors& pts, const Competitors& extra, bool coarse, Tally& t,
-                 RunUse* use) {
+                 const Competitors& pts, const Competitors& extra, bool extra_run, bool coarse,
+                 Tally& t, RunUse* use) {
   const double p = B.probe();
   const Circle& o = B.circles()[q.circle];
   const V3 e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
@@ -1929,7 +1931,7 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
   };
   cut_by(pts, poly);
   double vol, area;
-  if (!extra.at.empty()) {
+  if (extra_run) {
     disc_part(poly, p, o.rho, &vol, &area);
     const double left = area;
     cut_by(extra, poly);
@@ -2011,9 +2013,11 @@ const double kTolerance = 1e-5;
 // Adds the torus's slices over [a, b], by adaptive Gauss-Kronrod on the
 // area and volume sums.
 // Its tallies are dead by the time it recurses: one set serves every level.
+// Points that no slice of a half can meet are left out of its lists (each
+// level's lists kept from use to use).
 void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double a, double b,
-                 const Competitors& pts, const Competitors& extra, bool coarse, double tol,
-                 int depth, Tally& t, RunUse* use) {
+                 const Competitors& pts, const Competitors& extra, bool extra_run, bool coarse,
+                 double tol, int depth, Tally& t, RunUse* use) {
   const std::size_t n = q.owners.size();
   static thread_local Tally kron, gauss, slice;
   kron.reset(n);
@@ -2023,7 +2027,7 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
     const int i = k < 4 ? k : 6 - k;
     const double x = k < 4 ? c - h * kNode[i] : c + h * kNode[i];
     slice.reset(n);
-    torus_slice(B, q, f, x, pts, extra, coarse, slice, use);
+    torus_slice(B, q, f, x, pts, extra, extra_run, coarse, slice, use);
     kron.add(slice, kKronrod[i]);
     if (i % 2 == 1) gauss.add(slice, kGauss[i / 2]);
   }
@@ -2036,8 +2040,35 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
     t.add(kron, h);
     return;
   }
-  torus_range(B, q, f, a, c, pts, extra, coarse, tol / 2, depth - 1, t, use);
-  torus_range(B, q, f, c, b, pts, extra, coarse, tol / 2, depth - 1, t, use);
+  // A slice at angle x in [s - r, s + r] is about the circle's point y(x),
+  // within rho r of y(s) (a chord is no longer than its arc).  A point
+  // farther than 2p + rho r from y(s), by more than the rounding of y, is
+  // farther than 2p from y(x): its line misses the slice's disc (h^2 =
+  // |d|^4 / 4 > p^2 |d|^2 >= p^2 (a^2 + c^2)), a test that passes over it
+  // there.  Each half is cut by the others alone, in the same order (and a
+  // coarse run's lists keep only the coarse set, the only ones it reads).
+  struct Level {
+    Competitors pts, extra;
+  };
+  static thread_local std::vector<Level> level;
+  if (level.size() < static_cast<std::size_t>(depth)) level.resize(static_cast<std::size_t>(depth));
+  Level& next = level[static_cast<std::size_t>(depth - 1)];
+  const double p = B.probe();
+  const Circle& o = B.circles()[q.circle];
+  auto keep = [&](double lo, double hi, const Competitors& from, Competitors& to) {
+    const V3 y = o.point((lo + hi) / 2);
+    const double far = 2 * p + o.rho * (hi - lo) / 2 + 1e-6 * (1 + p + o.rho);
+    to.clear();
+    for (std::size_t k = 0; k < from.at.size(); ++k)
+      if (!(coarse && !from.coarse(k)) && dist2(from.at[k], y) < far * far)
+        to.add(from.at[k], from.kind[k]);
+  };
+  keep(a, c, pts, next.pts);
+  keep(a, c, extra, next.extra);
+  torus_range(B, q, f, a, c, next.pts, next.extra, extra_run, coarse, tol / 2, depth - 1, t, use);
+  keep(c, b, pts, next.pts);
+  keep(c, b, extra, next.extra);
+  torus_range(B, q, f, c, b, next.pts, next.extra, extra_run, coarse, tol / 2, depth - 1, t, use);
 }
 
 // The measures of a piece with its competitor arcs stood for by points
@@ -2249,7 +2280,8 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
     if (q.kind == Piece::kPatch)
       patch_measure(B, q, pts, extra, coarse, out, use);
     else
-      torus_range(B, q, frame, q.b0, q.b1, pts, extra, coarse, kTolerance, 6, out, use);
+      torus_range(B, q, frame, q.b0, q.b1, pts, extra, !extra.at.empty(), coarse, kTolerance, 6,
+                  out, use);
   };
   RunUse use;
   run(false, t, &use);
