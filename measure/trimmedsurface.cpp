@@ -1903,10 +1903,11 @@ void torus_frame(const Boundary& B, const Piece& q, TorusFrame& f) {
 }
 
 // `extra_run`: whether the piece has extra competitors (`extra` may hold
-// only those of them that can meet the slice).
+// only those of them that can meet the slice).  A coarse run's lists hold
+// the coarse set alone.
 void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double b,
-                 const Competitors& pts, const Competitors& extra, bool extra_run, bool coarse,
-                 Tally& t, RunUse* use) {
+                 const Competitors& pts, const Competitors& extra, bool extra_run, Tally& t,
+                 RunUse* use) {
   const double p = B.probe();
   const Circle& o = B.circles()[q.circle];
   const V3 e = add(times(std::cos(b), o.e1), times(std::sin(b), o.e2));
@@ -1919,7 +1920,6 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
   poly = f.start;
   auto cut_by = [&](const Competitors& zs, std::vector<P2>& g) {
     for (std::size_t k = 0; k < zs.at.size(); ++k) {
-      if (coarse && !zs.coarse(k)) continue;
       const V3 d = sub(zs.at[k], y);
       const double a = dot(d, w), c = dot(d, o.a), h = dot(d, d) / 2;
       if (h * h >= p * p * (a * a + c * c)) continue;  // the line misses the disc
@@ -2016,8 +2016,8 @@ const double kTolerance = 1e-5;
 // Points that no slice of a half can meet are left out of its lists (each
 // level's lists kept from use to use).
 void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double a, double b,
-                 const Competitors& pts, const Competitors& extra, bool extra_run, bool coarse,
-                 double tol, int depth, Tally& t, RunUse* use) {
+                 const Competitors& pts, const Competitors& extra, bool extra_run, double tol,
+                 int depth, Tally& t, RunUse* use) {
   const std::size_t n = q.owners.size();
   static thread_local Tally kron, gauss, slice;
   kron.reset(n);
@@ -2027,7 +2027,7 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
     const int i = k < 4 ? k : 6 - k;
     const double x = k < 4 ? c - h * kNode[i] : c + h * kNode[i];
     slice.reset(n);
-    torus_slice(B, q, f, x, pts, extra, extra_run, coarse, slice, use);
+    torus_slice(B, q, f, x, pts, extra, extra_run, slice, use);
     kron.add(slice, kKronrod[i]);
     if (i % 2 == 1) gauss.add(slice, kGauss[i / 2]);
   }
@@ -2045,8 +2045,7 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
   // farther than 2p + rho r from y(s), by more than the rounding of y, is
   // farther than 2p from y(x): its line misses the slice's disc (h^2 =
   // |d|^4 / 4 > p^2 |d|^2 >= p^2 (a^2 + c^2)), a test that passes over it
-  // there.  Each half is cut by the others alone, in the same order (and a
-  // coarse run's lists keep only the coarse set, the only ones it reads).
+  // there.  Each half is cut by the others alone, in the same order.
   struct Level {
     Competitors pts, extra;
   };
@@ -2060,15 +2059,15 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
     const double far = 2 * p + o.rho * (hi - lo) / 2 + 1e-6 * (1 + p + o.rho);
     to.clear();
     for (std::size_t k = 0; k < from.at.size(); ++k)
-      if (!(coarse && !from.coarse(k)) && dist2(from.at[k], y) < far * far)
+      if (dist2(from.at[k], y) < far * far)
         to.add(from.at[k], from.kind[k]);
   };
   keep(a, c, pts, next.pts);
   keep(a, c, extra, next.extra);
-  torus_range(B, q, f, a, c, next.pts, next.extra, extra_run, coarse, tol / 2, depth - 1, t, use);
+  torus_range(B, q, f, a, c, next.pts, next.extra, extra_run, tol / 2, depth - 1, t, use);
   keep(c, b, pts, next.pts);
   keep(c, b, extra, next.extra);
-  torus_range(B, q, f, c, b, next.pts, next.extra, extra_run, coarse, tol / 2, depth - 1, t, use);
+  torus_range(B, q, f, c, b, next.pts, next.extra, extra_run, tol / 2, depth - 1, t, use);
 }
 
 // The measures of a piece with its competitor arcs stood for by points
@@ -2237,12 +2236,21 @@ bool torus_is_cut(const Boundary& B, const Piece& q, const Competitors& pts, boo
 // Buffers of measure(), kept from piece to piece.
 struct MeasureScratch {
   Competitors pts, extra, all;
+  Competitors coarse_pts, coarse_extra;  // the coarse sets alone, for a torus
   TorusFrame frame;
   Tally wide, fine;
 };
 MeasureScratch& measure_scratch() {
   static thread_local MeasureScratch s;
   return s;
+}
+
+// The points of the coarse set, in order.
+const Competitors& coarse_set(const Competitors& from, Competitors& to) {
+  to.clear();
+  for (std::size_t k = 0; k < from.at.size(); ++k)
+    if (from.coarse(k)) to.add(from.at[k], from.kind[k]);
+  return to;
 }
 
 bool measure(const Boundary& B, const Piece& q, Tally& t) {
@@ -2279,9 +2287,12 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
     out.reset(q.owners.size());
     if (q.kind == Piece::kPatch)
       patch_measure(B, q, pts, extra, coarse, out, use);
+    else if (!coarse)
+      torus_range(B, q, frame, q.b0, q.b1, pts, extra, !extra.at.empty(), kTolerance, 6, out,
+                  use);
     else
-      torus_range(B, q, frame, q.b0, q.b1, pts, extra, !extra.at.empty(), coarse, kTolerance, 6,
-                  out, use);
+      torus_range(B, q, frame, q.b0, q.b1, coarse_set(pts, z.coarse_pts),
+                  coarse_set(extra, z.coarse_extra), !extra.at.empty(), kTolerance, 6, out, use);
   };
   RunUse use;
   run(false, t, &use);
