@@ -1949,6 +1949,13 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
       B, q, y,
       [&](const V3& g, double gap) {
         const double gu = dot(g, w), gv = dot(g, o.a);
+        // Both bounds below are at least gap - 2p |(gu, gv)| (each greatest
+        // cosine term at most |(gu, gv)|, up to rounding): a gap clearly
+        // above that makes them, and so the answer, true.  (The gap within
+        // 1e-100 and 1e100: no square overflows or vanishes unnoticed.)
+        if (gap > 1e-100 && gap < 1e100 &&
+            gap * gap >= 4 * p * p * (gu * gu + gv * gv) * (1 + 1e-9))
+          return true;
         double in = HUGE_VAL;
         for (const P2& x : poly) in = std::min(in, gu * x.u + gv * x.v);
         // As for a patch: the polygon's corners may settle it alone.
