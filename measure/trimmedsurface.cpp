@@ -67,19 +67,23 @@ struct Span {
 // Sorted, disjoint, non-empty spans.
 typedef std::vector<Span> Spans;
 
-// Adds to `out` the angles of [lo, hi] (hi - lo <= 2 pi) where
-// A + B cos t + C sin t < 0.
-void negative_part(double A, double B, double C, double lo, double hi, Spans& out) {
+// How A + B cos t + C sin t stands against 0, K = |(B, C)|.
+enum class Sign { kNever, kEverywhere, kPart };
+Sign sign_of(double A, double B, double C, double& K) {
   // A above |(B, C)| by far more than rounding: never negative, as below
   // (A + K > 0, A - K >= 0), without the root.  (A below 1e100: its square
   // is finite, and an infinite B^2 + C^2 fails the test.)
-  if (A > 0 && A < 1e100 && A * A >= (B * B + C * C) * (1 + 1e-10)) return;
-  const double K = std::hypot(B, C);
-  if (!(A + K > 0)) {  // negative everywhere (or NaN: nothing to trust)
-    if (A + K <= 0) out.push_back(Span{lo, hi});
-    return;
-  }
-  if (!(A - K < 0)) return;  // never negative
+  if (A > 0 && A < 1e100 && A * A >= (B * B + C * C) * (1 + 1e-10)) return Sign::kNever;
+  K = std::hypot(B, C);
+  if (!(A + K > 0))  // negative everywhere (or NaN: nothing to trust)
+    return A + K <= 0 ? Sign::kEverywhere : Sign::kNever;
+  if (!(A - K < 0)) return Sign::kNever;
+  return Sign::kPart;
+}
+
+// The angles of [lo, hi] where the form is negative, for one negative in
+// part (sign_of gave K).
+void negative_angles(double A, double B, double C, double K, double lo, double hi, Spans& out) {
   const double phi = std::atan2(C, B), delta = std::acos(std::max(-1.0, std::min(1.0, -A / K)));
   // Negative on (phi + delta, phi + 2 pi - delta) and its shifts by turns.
   double a = phi + delta, b = phi + kTwoPi - delta;
@@ -89,6 +93,22 @@ void negative_part(double A, double B, double C, double lo, double hi, Spans& ou
   for (int k = 0; k < 3; ++k, a += kTwoPi, b += kTwoPi) {
     const double x = std::max(a, lo), y = std::min(b, hi);
     if (y > x) out.push_back(Span{x, y});
+  }
+}
+
+// Adds to `out` the angles of [lo, hi] (hi - lo <= 2 pi) where
+// A + B cos t + C sin t < 0.
+void negative_part(double A, double B, double C, double lo, double hi, Spans& out) {
+  double K = 0;
+  switch (sign_of(A, B, C, K)) {
+    case Sign::kNever:
+      return;
+    case Sign::kEverywhere:
+      out.push_back(Span{lo, hi});
+      return;
+    case Sign::kPart:
+      negative_angles(A, B, C, K, lo, hi, out);
+      return;
   }
 }
 
@@ -426,8 +446,18 @@ class Neighbourhood {
       double lo, hi;
       int ball;
     };
+    // Each ball's form first: a ball that covers the whole circle leaves
+    // no free angle whatever the others cover (the sweep below starts at
+    // 0 and its cover of [0, 2 pi] takes it past 2 pi), so no other
+    // ball's angles are needed.
+    struct Form {
+      double A, B, C, K;
+      int ball;
+    };
+    static thread_local std::vector<Form> forms;
     static thread_local std::vector<Cover> covers;
     static thread_local Spans s;
+    forms.clear();
     covers.clear();
     for (int l : overlaps(i)) {
       if (l == k) continue;
@@ -437,9 +467,15 @@ class Neighbourhood {
       if (!(dot(w, w) < r * r)) continue;
       const double A = dot(w, w) + o.rho * o.rho - L.R * L.R;
       const double B = 2 * o.rho * dot(w, o.e1), C = 2 * o.rho * dot(w, o.e2);
+      double K = 0;
+      const Sign sign = sign_of(A, B, C, K);
+      if (sign == Sign::kEverywhere) return;  // no free span
+      if (sign == Sign::kPart) forms.push_back(Form{A, B, C, K, l});
+    }
+    for (const Form& g : forms) {
       s.clear();
-      negative_part(A, B, C, 0, kTwoPi, s);
-      for (const Span& x : s) covers.push_back(Cover{x.lo, x.hi, l});
+      negative_angles(g.A, g.B, g.C, g.K, 0, kTwoPi, s);
+      for (const Span& x : s) covers.push_back(Cover{x.lo, x.hi, g.ball});
     }
     if (covers.empty()) {
       f.whole = true;
@@ -600,11 +636,11 @@ class Boundary {
   // of A's boundary) between two of them, with the arcs and vertices on
   // them, whose points come within `margin` of the box.  With `sites`
   // (points in the box), only the circles whose points come within
-  // `margin` of one of them.
+  // `site_margin` (at most `margin`) of one of them.
   Boundary(const Atoms& atoms, const Neighbourhood& near,
            const std::vector<std::pair<int, int>>& pairs, double p, const V3& lo, const V3& hi,
-           double margin, const std::vector<V3>* sites = nullptr)
-      : p_(p), ring_(sites != nullptr), sites_(sites) {
+           double margin, const std::vector<V3>* sites = nullptr, double site_margin = 0)
+      : p_(p), ring_(sites != nullptr), sites_(sites), site_margin_(site_margin) {
     near.atoms_near(lo, hi, margin + near.largest_radius(), [&](int i) {
       const info& a = atoms[static_cast<std::size_t>(i)];
       const double R = a.radius + p;
@@ -726,7 +762,9 @@ class Boundary {
       if (std::sqrt(h * h + r * r) - half > margin) return;
       // Only the patches of vertices at the sites are measured, and all
       // that one meets (competitors, owners, its vertex's balls) lies within
-      // 2p < margin of it.  A circle farther from every site adds none of
+      // 2p of its vertex, itself within 0.01 of its site: within the site
+      // margin (at least 2p + 0.02) of the site, whatever the rounding of
+      // the distances.  A circle farther from every site adds none of
       // that: not a vertex nearer (a vertex near lies on three circles near,
       // so the first of them still makes it, the same bits), nor a ball
       // before one near (those within the margin of the box come first, by
@@ -736,7 +774,7 @@ class Boundary {
         const V3 u = sub(x, g.o.m);
         const double hu = dot(u, g.o.a);
         const double ru = std::sqrt(std::max(0.0, dot(u, u) - hu * hu)) - g.o.rho;
-        if (hu * hu + ru * ru <= margin * margin) {
+        if (hu * hu + ru * ru <= site_margin_ * site_margin_) {
           near_site = true;
           break;
         }
@@ -848,6 +886,7 @@ class Boundary {
   double p_;
   bool ring_;  // circles kept by their points' distance, not their discs'
   const std::vector<V3>* sites_;
+  double site_margin_;
   std::vector<Ball> balls_;
   KeyMap circle_of_;
   CellLists vertex_cells_, arc_cells_;
@@ -1863,8 +1902,11 @@ void torus_frame(const Boundary& B, const Piece& q, TorusFrame& f) {
   f.made.assign(q.owners.size() * q.owners.size(), 0);
 }
 
+// `extra_run`: whether the piece has extra competitors (`extra` may hold
+// only those of them that can meet the slice).  A coarse run's lists hold
+// the coarse set alone.
 void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double b,
-                 const Competitors& pts, const Competitors& extra, bool coarse, Tally& t,
+                 const Competitors& pts, const Competitors& extra, bool extra_run, Tally& t,
                  RunUse* use) {
   const double p = B.probe();
   const Circle& o = B.circles()[q.circle];
@@ -1878,7 +1920,6 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
   poly = f.start;
   auto cut_by = [&](const Competitors& zs, std::vector<P2>& g) {
     for (std::size_t k = 0; k < zs.at.size(); ++k) {
-      if (coarse && !zs.coarse(k)) continue;
       const V3 d = sub(zs.at[k], y);
       const double a = dot(d, w), c = dot(d, o.a), h = dot(d, d) / 2;
       if (h * h >= p * p * (a * a + c * c)) continue;  // the line misses the disc
@@ -1890,7 +1931,7 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
   };
   cut_by(pts, poly);
   double vol, area;
-  if (!extra.at.empty()) {
+  if (extra_run) {
     disc_part(poly, p, o.rho, &vol, &area);
     const double left = area;
     cut_by(extra, poly);
@@ -1908,6 +1949,13 @@ void torus_slice(const Boundary& B, const Piece& q, const TorusFrame& f, double 
       B, q, y,
       [&](const V3& g, double gap) {
         const double gu = dot(g, w), gv = dot(g, o.a);
+        // Both bounds below are at least gap - 2p |(gu, gv)| (each greatest
+        // cosine term at most |(gu, gv)|, up to rounding): a gap clearly
+        // above that makes them, and so the answer, true.  (The gap within
+        // 1e-100 and 1e100: no square overflows or vanishes unnoticed.)
+        if (gap > 1e-100 && gap < 1e100 &&
+            gap * gap >= 4 * p * p * (gu * gu + gv * gv) * (1 + 1e-9))
+          return true;
         double in = HUGE_VAL;
         for (const P2& x : poly) in = std::min(in, gu * x.u + gv * x.v);
         // As for a patch: the polygon's corners may settle it alone.
@@ -1972,8 +2020,10 @@ const double kTolerance = 1e-5;
 // Adds the torus's slices over [a, b], by adaptive Gauss-Kronrod on the
 // area and volume sums.
 // Its tallies are dead by the time it recurses: one set serves every level.
+// Points that no slice of a half can meet are left out of its lists (each
+// level's lists kept from use to use).
 void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double a, double b,
-                 const Competitors& pts, const Competitors& extra, bool coarse, double tol,
+                 const Competitors& pts, const Competitors& extra, bool extra_run, double tol,
                  int depth, Tally& t, RunUse* use) {
   const std::size_t n = q.owners.size();
   static thread_local Tally kron, gauss, slice;
@@ -1984,7 +2034,7 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
     const int i = k < 4 ? k : 6 - k;
     const double x = k < 4 ? c - h * kNode[i] : c + h * kNode[i];
     slice.reset(n);
-    torus_slice(B, q, f, x, pts, extra, coarse, slice, use);
+    torus_slice(B, q, f, x, pts, extra, extra_run, slice, use);
     kron.add(slice, kKronrod[i]);
     if (i % 2 == 1) gauss.add(slice, kGauss[i / 2]);
   }
@@ -1997,8 +2047,34 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
     t.add(kron, h);
     return;
   }
-  torus_range(B, q, f, a, c, pts, extra, coarse, tol / 2, depth - 1, t, use);
-  torus_range(B, q, f, c, b, pts, extra, coarse, tol / 2, depth - 1, t, use);
+  // A slice at angle x in [s - r, s + r] is about the circle's point y(x),
+  // within rho r of y(s) (a chord is no longer than its arc).  A point
+  // farther than 2p + rho r from y(s), by more than the rounding of y, is
+  // farther than 2p from y(x): its line misses the slice's disc (h^2 =
+  // |d|^4 / 4 > p^2 |d|^2 >= p^2 (a^2 + c^2)), a test that passes over it
+  // there.  Each half is cut by the others alone, in the same order.
+  struct Level {
+    Competitors pts, extra;
+  };
+  static thread_local std::vector<Level> level;
+  if (level.size() < static_cast<std::size_t>(depth)) level.resize(static_cast<std::size_t>(depth));
+  Level& next = level[static_cast<std::size_t>(depth - 1)];
+  const double p = B.probe();
+  const Circle& o = B.circles()[q.circle];
+  auto keep = [&](double lo, double hi, const Competitors& from, Competitors& to) {
+    const V3 y = o.point((lo + hi) / 2);
+    const double far = 2 * p + o.rho * (hi - lo) / 2 + 1e-6 * (1 + p + o.rho);
+    to.clear();
+    for (std::size_t k = 0; k < from.at.size(); ++k)
+      if (dist2(from.at[k], y) < far * far)
+        to.add(from.at[k], from.kind[k]);
+  };
+  keep(a, c, pts, next.pts);
+  keep(a, c, extra, next.extra);
+  torus_range(B, q, f, a, c, next.pts, next.extra, extra_run, tol / 2, depth - 1, t, use);
+  keep(c, b, pts, next.pts);
+  keep(c, b, extra, next.extra);
+  torus_range(B, q, f, c, b, next.pts, next.extra, extra_run, tol / 2, depth - 1, t, use);
 }
 
 // The measures of a piece with its competitor arcs stood for by points
@@ -2167,12 +2243,21 @@ bool torus_is_cut(const Boundary& B, const Piece& q, const Competitors& pts, boo
 // Buffers of measure(), kept from piece to piece.
 struct MeasureScratch {
   Competitors pts, extra, all;
+  Competitors coarse_pts, coarse_extra;  // the coarse sets alone, for a torus
   TorusFrame frame;
   Tally wide, fine;
 };
 MeasureScratch& measure_scratch() {
   static thread_local MeasureScratch s;
   return s;
+}
+
+// The points of the coarse set, in order.
+const Competitors& coarse_set(const Competitors& from, Competitors& to) {
+  to.clear();
+  for (std::size_t k = 0; k < from.at.size(); ++k)
+    if (from.coarse(k)) to.add(from.at[k], from.kind[k]);
+  return to;
 }
 
 bool measure(const Boundary& B, const Piece& q, Tally& t) {
@@ -2209,8 +2294,12 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
     out.reset(q.owners.size());
     if (q.kind == Piece::kPatch)
       patch_measure(B, q, pts, extra, coarse, out, use);
+    else if (!coarse)
+      torus_range(B, q, frame, q.b0, q.b1, pts, extra, !extra.at.empty(), kTolerance, 6, out,
+                  use);
     else
-      torus_range(B, q, frame, q.b0, q.b1, pts, extra, coarse, kTolerance, 6, out, use);
+      torus_range(B, q, frame, q.b0, q.b1, coarse_set(pts, z.coarse_pts),
+                  coarse_set(extra, z.coarse_extra), !extra.at.empty(), kTolerance, 6, out, use);
   };
   RunUse use;
   run(false, t, &use);
@@ -2616,6 +2705,9 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
   std::vector<std::pair<int, int>> pairs;
   auto none = [](bool, int) { return false; };
   const double margin = 2 * probe + 0.1;
+  // A patch reads nothing beyond 2p of its vertex, which lies within 0.01
+  // of its site (below): the circles kept are those within this of a site.
+  const double site_margin = 2 * probe + 0.02;
   // The changes are added by the cell of a coarse grid that holds the
   // patch's probe position (cells in order, each cell's patches in the
   // order of its boundary's vertices).  A patch's measure depends only on
@@ -2675,7 +2767,7 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
       hi = V3{std::max(hi.x, y.x), std::max(hi.y, y.y), std::max(hi.z, y.z)};
     }
     neighbourhood.boundary_edges(lo, hi, margin, pairs);
-    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, &sites);
+    const Boundary B(atoms, neighbourhood, pairs, probe, lo, hi, margin, &sites, site_margin);
     // The sites by x: a site within 0.01 of a point lies within 0.02 of it
     // in x, beyond any rounding.
     by_x = sites;
