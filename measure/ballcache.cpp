@@ -308,7 +308,6 @@ Torus BallCache::torus(int i, int j, int cusp) {
 
 // ---- TetraBalls ----------------------------------------------------------------------
 
-constexpr int TetraBalls::kEdgeOf[4][4];
 constexpr int TetraBalls::kFaceOrders[6][3];
 
 void TetraBalls::load(const info* const* atoms) {
@@ -581,7 +580,7 @@ void TetraBalls::complete() {
       while (c == a || c == b) ++c;
       const int d = 6 - a - b - c;
       const int kc = key(a, b, c), kd = key(a, b, d);
-      wedge_[kEdgeOf[a][b]] = turn_between(normal_[kc], length_[kc], normal_[kd], length_[kd]);
+      wedge_[kTetraEdgeOf[a][b]] = turn_between(normal_[kc], length_[kc], normal_[kd], length_[kd]);
     }
 }
 

@@ -252,7 +252,7 @@ class TetraBalls {
     return plus_[key(a, b, c)] + minus_[key(a, b, c)];
   }
   // dihedral(c_a, c_b, c_c, c_d) for the other two vertices c and d.
-  double wedge(int a, int b) const { return wedge_[kEdgeOf[a][b]]; }
+  double wedge(int a, int b) const { return wedge_[kTetraEdgeOf[a][b]]; }
   double segment2_angle(int a, int b, int c, int d) const {
     return minus_[key(a, b, c)] + plus_[key(a, b, d)] - wedge(a, b);
   }
@@ -273,7 +273,6 @@ class TetraBalls {
   }
 
  private:
-  static constexpr int kEdgeOf[4][4] = {{-1, 0, 1, 2}, {0, -1, 3, 4}, {1, 3, -1, 5}, {2, 4, 5, -1}};
   static constexpr int key(int a, int b, int c) { return a * 16 + b * 4 + c; }
   void make_height(int a, int b);
   const ballmath::V3& centre2(int a, int b);
