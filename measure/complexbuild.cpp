@@ -182,8 +182,12 @@ double alpha_radius(double radius, double probe, double alpha) {
 
 namespace {
 
-// make_records, with the centres of the tetrahedra and triangles given (3 per
-// record, tetrahedra first), or null to compute them.
+// First pass over the simplex list: for every tetrahedron, triangle and edge
+// makes a record with the defaults and its id, points its vertices at the
+// atom records (simplex order) and sets its power centre: given in centres
+// for the tetrahedra and triangles (3 per record, tetrahedra first), or
+// computed when null.  The atom records must be complete; the record vectors
+// are sized once, so pointers into them stay valid afterwards.
 void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe,
                   const double* centres) {
   std::size_t n4 = 0, n3 = 0, n2 = 0;
@@ -229,14 +233,6 @@ void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, d
     }
   }
 }
-
-}  // namespace
-
-void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe) {
-  make_records(list, rec, probe, nullptr);
-}
-
-namespace {
 
 // The vertex indices of the records of one kind, N vertices each, one
 // record after the other in record order: from the simplex list the records

@@ -171,13 +171,6 @@ enum class ComplexUse {
 void build_complex(const std::vector<Bead>& beads, SimplexList& list, double probe, double alpha,
                    ComplexUse use, ComplexRecords& rec);
 
-// First pass over the simplex list: for every tetrahedron, triangle and edge
-// makes a record with the defaults and its id, points its vertices at the
-// atom records (simplex order) and sets its power centre.  The atom records
-// must be complete; the record vectors are sized once, so pointers into them
-// stay valid afterwards.
-void make_records(const std::vector<ListedSimplex>& list, ComplexRecords& rec, double probe);
-
 // Sets the faces (v0v1v2, v0v1v3, v0v2v3, v1v2v3) and edges (v0v1, v0v2,
 // v0v3, v1v2, v1v3, v2v3) of every tetrahedron and the edges (v0v1, v0v2,
 // v1v2) of every triangle, found by their vertices among the records (null
