@@ -882,9 +882,9 @@ void build_complex(const std::vector<Bead>& beads, SimplexList& list, double pro
   // With grown radii the complex at alpha is the simplices of size <= 0.
   const double threshold = pockets ? alpha : 0.0;
   make_atoms(beads, probe, alpha, use, rec.atoms);
-  // The centres and the judges' powers are functions of the balls: on the
-  // same balls (bit for bit) and with no atom absent, which the judges
-  // read, a second build takes what the first kept.
+  // The centres and what the judges make of the records are functions of
+  // the balls: on the same balls (bit for bit) and with no atom absent,
+  // which the judges read, a second build takes what the first kept.
   SimplexList::Judged& judged = list.judged;
   const bool absent = any_absent(rec.atoms);
   const bool take = !absent && same_balls(rec.atoms, probe, judged.balls);
