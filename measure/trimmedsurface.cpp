@@ -397,22 +397,20 @@ class Neighbourhood {
     mutable std::vector<double> spacing;
   };
   Ball ball_of(int i) const { return ball(i); }
-  // Without `spans`, the circle alone: its spans wait until asked for.
-  const FreeCircle& circle(int i, int k, bool spans = true) const {
+  // The circle alone: its spans wait until covered() asks for them.
+  const FreeCircle& circle(int i, int k) const {
     const auto found = circle_at_.try_emplace(static_cast<long long>(i) * (1 << 30) + k,
                                               static_cast<int>(circles_.size()));
     if (found.second) {
       circles_.emplace_back();
       make_circle(i, k, circles_.back());
     }
-    FreeCircle& f = circles_[static_cast<std::size_t>(found.first)];
-    if (spans && f.meets && !f.covered) cover_circle(i, f);
-    return f;
+    return circles_[static_cast<std::size_t>(found.first)];
   }
   // The same circle with its spans.
   const FreeCircle& covered(const FreeCircle& f) const {
     FreeCircle& g = const_cast<FreeCircle&>(f);  // one of circles_
-    if (g.meets && !g.covered) cover_circle(g.o.j, g);
+    if (g.meets && !g.covered) cover_circle(g);
     return g;
   }
 
@@ -437,9 +435,9 @@ class Neighbourhood {
     o.e1 = orthogonal(o.a);
     o.e2 = cross(o.a, o.e1);
   }
-  void cover_circle(int i, FreeCircle& f) const {
+  void cover_circle(FreeCircle& f) const {
     f.covered = true;
-    const int k = f.o.k;
+    const int i = f.o.j, k = f.o.k;
     const Circle& o = f.o;
     // The angles covered by each other ball, with the ball that covers them.
     struct Cover {
@@ -748,7 +746,7 @@ class Boundary {
  private:
   void add_circle(const Neighbourhood& near, int j, int k, const V3& lo, const V3& hi,
                   double margin) {
-    const Neighbourhood::FreeCircle& g = near.circle(balls_[j].atom, balls_[k].atom, false);
+    const Neighbourhood::FreeCircle& g = near.circle(balls_[j].atom, balls_[k].atom);
     if (!g.meets) return;
     if (box_gap(g.o.m, lo, hi) > g.o.rho + margin) return;
     if (ring_) {
