@@ -638,7 +638,7 @@ class Boundary {
   Boundary(const Atoms& atoms, const Neighbourhood& near,
            const std::vector<std::pair<int, int>>& pairs, double p, const V3& lo, const V3& hi,
            double margin, const std::vector<V3>* sites = nullptr, double site_margin = 0)
-      : p_(p), ring_(sites != nullptr), sites_(sites), site_margin_(site_margin) {
+      : p_(p), sites_(sites), site_margin_(site_margin) {
     near.atoms_near(lo, hi, margin + near.largest_radius(), [&](int i) {
       const info& a = atoms[static_cast<std::size_t>(i)];
       const double R = a.radius + p;
@@ -749,7 +749,7 @@ class Boundary {
     const Neighbourhood::FreeCircle& g = near.circle(balls_[j].atom, balls_[k].atom);
     if (!g.meets) return;
     if (box_gap(g.o.m, lo, hi) > g.o.rho + margin) return;
-    if (ring_) {
+    if (sites_ != nullptr) {
       // The circle itself, not only its disc, must come within the margin:
       // measured from the box's centre, less its half diagonal.
       const V3 mid = times(0.5, add(lo, hi));
@@ -882,7 +882,7 @@ class Boundary {
   }
 
   double p_;
-  bool ring_;  // circles kept by their points' distance, not their discs'
+  // With sites, circles are kept by their points' distance, not their discs'.
   const std::vector<V3>* sites_;
   double site_margin_;
   std::vector<Ball> balls_;
