@@ -435,7 +435,9 @@ class Neighbourhood {
     o.e1 = orthogonal(o.a);
     o.e2 = cross(o.a, o.e1);
   }
-  void cover_circle(FreeCircle& f) const {
+  // Out of line: inlined into the making of a boundary (its one caller)
+  // it costs more instructions.
+  [[gnu::noinline]] void cover_circle(FreeCircle& f) const {
     f.covered = true;
     const int i = f.o.j, k = f.o.k;
     const Circle& o = f.o;
