@@ -2718,8 +2718,8 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
   // cells of a block; the vertices of one cell keep their order in it.
   // Where the margin is wide against the cells (large probes) their
   // boundaries overlap much: a block's edge is then about twice the
-  // margin, and the changes wait until every block is measured.  Else each
-  // block is a cell, met in order, and its changes are added at once.
+  // margin; else each block is a cell.  The changes wait until every block
+  // is measured.
   const double cell = 6.0;
   std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
   for (std::size_t i = 0; i < at.size(); ++i) groups[grid_cell(at[i], cell)].push_back(i);
@@ -2730,7 +2730,6 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
   std::vector<Group> cells;
   cells.reserve(groups.size());
   const long per = std::max(1L, std::lround(2 * margin / cell));  // cells per block edge
-  const bool direct = per == 1;
   auto block_of = [per](long c) { return c < 0 ? -((per - 1 - c) / per) : c / per; };
   std::map<std::array<long, 3>, std::vector<std::size_t>> blocks;  // cells by block
   for (const auto& g : groups) {
@@ -2788,8 +2787,7 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
       std::array<int, 4> mine;
       vertex_key(B, static_cast<int>(k), mine.data(), mine[3]);
       bool made = false;
-      MeasuredPiece m;
-      std::size_t piece = pieces.size();  // where it is kept, when it is
+      const std::size_t piece = pieces.size();  // where it is kept, when it is
       for (std::size_t c : b.second) {
         const Group& g = cells[c];
         bool near = false;
@@ -2799,13 +2797,9 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
           made = true;
           const Piece q = patch_piece(B, static_cast<int>(k), none);
           if (!taken.empty() && taken.count(flat_key(key_of(B, q)))) break;
-          m = measure_piece(B, q, atoms, cusp);
-          if (!direct) pieces.push_back(std::move(m));
+          pieces.push_back(measure_piece(B, q, atoms, cusp));
         }
-        if (direct)
-          add_change(m, false, change);
-        else
-          measured.push_back(Measured{c, static_cast<int>(k), piece});
+        measured.push_back(Measured{c, static_cast<int>(k), piece});
       }
     }
   }
