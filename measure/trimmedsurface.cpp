@@ -2260,6 +2260,31 @@ const Competitors& coarse_set(const Competitors& from, Competitors& to) {
   return to;
 }
 
+// The cone of a patch: the directions from its vertex to the three centres.
+Cone patch_cone(const Boundary& B, const Piece& q) {
+  const Vertex& vx = B.vertices()[q.vertex];
+  V3 n[3];
+  for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
+  return Cone(n);
+}
+
+// The points of the vertices and arcs listed that can cut a patch, with
+// their bisectors.
+void patch_points(const Boundary& B, const Piece& q, const Cone& cone,
+                  const std::vector<int>& points, const std::vector<int>& arcs, Competitors& out) {
+  const V3& y = B.vertices()[q.vertex].y;
+  competitor_points(B, q, points, arcs, kSpacing, out,
+                    [&](const V3& c, double r) { return beyond_patch(cone, y, B.probe(), c, r); });
+  keep_cutting(y, B.probe(), cone, out);
+}
+
+// The points of the vertices and arcs listed that can cut a torus.
+void torus_points(const Boundary& B, const Piece& q, const std::vector<int>& points,
+                  const std::vector<int>& arcs, Competitors& out) {
+  competitor_points(B, q, points, arcs, kSpacing, out, [](const V3&, double) { return false; });
+  keep_near_arc(B, q, out);
+}
+
 bool measure(const Boundary& B, const Piece& q, Tally& t) {
   MeasureScratch& z = measure_scratch();
   Competitors& pts = z.pts;
@@ -2267,22 +2292,13 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
   pts.clear();
   extra.clear();
   if (q.kind == Piece::kPatch) {
-    const Vertex& vx = B.vertices()[q.vertex];
-    V3 n[3];
-    for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
-    const Cone cone(n);
-    auto beyond = [&](const V3& c, double r) { return beyond_patch(cone, vx.y, B.probe(), c, r); };
-    competitor_points(B, q, q.points, q.arcs, kSpacing, pts, beyond);
-    competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra, beyond);
-    keep_cutting(vx.y, B.probe(), cone, pts);
-    keep_cutting(vx.y, B.probe(), cone, extra);
+    const Cone cone = patch_cone(B, q);
+    patch_points(B, q, cone, q.points, q.arcs, pts);
+    patch_points(B, q, cone, q.extra_points, q.extra_arcs, extra);
     if (pts.at.empty() && extra.at.empty()) return false;
   } else {
-    auto none = [](const V3&, double) { return false; };
-    competitor_points(B, q, q.points, q.arcs, kSpacing, pts, none);
-    competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra, none);
-    keep_near_arc(B, q, pts);
-    keep_near_arc(B, q, extra);
+    torus_points(B, q, q.points, q.arcs, pts);
+    torus_points(B, q, q.extra_points, q.extra_arcs, extra);
     Competitors& all = z.all;
     all = pts;
     all.at.insert(all.at.end(), extra.at.begin(), extra.at.end());
@@ -2327,19 +2343,10 @@ bool cut_by_extra(const Boundary& B, const Piece& q) {
   Competitors& extra = measure_scratch().extra;
   extra.clear();
   if (q.kind == Piece::kPatch) {
-    const Vertex& vx = B.vertices()[q.vertex];
-    V3 n[3];
-    for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
-    const Cone cone(n);
-    competitor_points(
-        B, q, q.extra_points, q.extra_arcs, kSpacing, extra,
-        [&](const V3& c, double r) { return beyond_patch(cone, vx.y, B.probe(), c, r); });
-    keep_cutting(vx.y, B.probe(), cone, extra);
+    patch_points(B, q, patch_cone(B, q), q.extra_points, q.extra_arcs, extra);
     return !extra.at.empty();
   }
-  competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra,
-                    [](const V3&, double) { return false; });
-  keep_near_arc(B, q, extra);
+  torus_points(B, q, q.extra_points, q.extra_arcs, extra);
   return torus_is_cut(B, q, extra, false);
 }
 
