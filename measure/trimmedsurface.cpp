@@ -2077,8 +2077,6 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
   torus_range(B, q, f, c, b, next.pts, next.extra, extra_run, tol / 2, depth - 1, t, use);
 }
 
-// The measures of a piece with its competitor arcs stood for by points
-// `spacing` apart.
 // Keeps the points that come within 2p of the torus's circle points (only
 // those can cut a slice).
 void keep_near_arc(const Boundary& B, const Piece& q, Competitors& pts) {
@@ -2285,6 +2283,8 @@ void torus_points(const Boundary& B, const Piece& q, const std::vector<int>& poi
   keep_near_arc(B, q, out);
 }
 
+// The measures of a piece with its competitor arcs stood for by points
+// kSpacing apart (and twice that, to extrapolate); false when nothing cuts it.
 bool measure(const Boundary& B, const Piece& q, Tally& t) {
   MeasureScratch& z = measure_scratch();
   Competitors& pts = z.pts;
