@@ -397,22 +397,20 @@ class Neighbourhood {
     mutable std::vector<double> spacing;
   };
   Ball ball_of(int i) const { return ball(i); }
-  // Without `spans`, the circle alone: its spans wait until asked for.
-  const FreeCircle& circle(int i, int k, bool spans = true) const {
+  // The circle alone: its spans wait until covered() asks for them.
+  const FreeCircle& circle(int i, int k) const {
     const auto found = circle_at_.try_emplace(static_cast<long long>(i) * (1 << 30) + k,
                                               static_cast<int>(circles_.size()));
     if (found.second) {
       circles_.emplace_back();
       make_circle(i, k, circles_.back());
     }
-    FreeCircle& f = circles_[static_cast<std::size_t>(found.first)];
-    if (spans && f.meets && !f.covered) cover_circle(i, f);
-    return f;
+    return circles_[static_cast<std::size_t>(found.first)];
   }
   // The same circle with its spans.
   const FreeCircle& covered(const FreeCircle& f) const {
     FreeCircle& g = const_cast<FreeCircle&>(f);  // one of circles_
-    if (g.meets && !g.covered) cover_circle(g.o.j, g);
+    if (g.meets && !g.covered) cover_circle(g);
     return g;
   }
 
@@ -437,9 +435,11 @@ class Neighbourhood {
     o.e1 = orthogonal(o.a);
     o.e2 = cross(o.a, o.e1);
   }
-  void cover_circle(int i, FreeCircle& f) const {
+  // Out of line: inlined into the making of a boundary (its one caller)
+  // it costs more instructions.
+  [[gnu::noinline]] void cover_circle(FreeCircle& f) const {
     f.covered = true;
-    const int k = f.o.k;
+    const int i = f.o.j, k = f.o.k;
     const Circle& o = f.o;
     // The angles covered by each other ball, with the ball that covers them.
     struct Cover {
@@ -640,7 +640,7 @@ class Boundary {
   Boundary(const Atoms& atoms, const Neighbourhood& near,
            const std::vector<std::pair<int, int>>& pairs, double p, const V3& lo, const V3& hi,
            double margin, const std::vector<V3>* sites = nullptr, double site_margin = 0)
-      : p_(p), ring_(sites != nullptr), sites_(sites), site_margin_(site_margin) {
+      : p_(p), sites_(sites), site_margin_(site_margin) {
     near.atoms_near(lo, hi, margin + near.largest_radius(), [&](int i) {
       const info& a = atoms[static_cast<std::size_t>(i)];
       const double R = a.radius + p;
@@ -748,10 +748,10 @@ class Boundary {
  private:
   void add_circle(const Neighbourhood& near, int j, int k, const V3& lo, const V3& hi,
                   double margin) {
-    const Neighbourhood::FreeCircle& g = near.circle(balls_[j].atom, balls_[k].atom, false);
+    const Neighbourhood::FreeCircle& g = near.circle(balls_[j].atom, balls_[k].atom);
     if (!g.meets) return;
     if (box_gap(g.o.m, lo, hi) > g.o.rho + margin) return;
-    if (ring_) {
+    if (sites_ != nullptr) {
       // The circle itself, not only its disc, must come within the margin:
       // measured from the box's centre, less its half diagonal.
       const V3 mid = times(0.5, add(lo, hi));
@@ -884,7 +884,7 @@ class Boundary {
   }
 
   double p_;
-  bool ring_;  // circles kept by their points' distance, not their discs'
+  // With sites, circles are kept by their points' distance, not their discs'.
   const std::vector<V3>* sites_;
   double site_margin_;
   std::vector<Ball> balls_;
@@ -2077,8 +2077,6 @@ void torus_range(const Boundary& B, const Piece& q, const TorusFrame& f, double 
   torus_range(B, q, f, c, b, next.pts, next.extra, extra_run, tol / 2, depth - 1, t, use);
 }
 
-// The measures of a piece with its competitor arcs stood for by points
-// `spacing` apart.
 // Keeps the points that come within 2p of the torus's circle points (only
 // those can cut a slice).
 void keep_near_arc(const Boundary& B, const Piece& q, Competitors& pts) {
@@ -2260,6 +2258,33 @@ const Competitors& coarse_set(const Competitors& from, Competitors& to) {
   return to;
 }
 
+// The cone of a patch: the directions from its vertex to the three centres.
+Cone patch_cone(const Boundary& B, const Piece& q) {
+  const Vertex& vx = B.vertices()[q.vertex];
+  V3 n[3];
+  for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
+  return Cone(n);
+}
+
+// The points of the vertices and arcs listed that can cut a patch, with
+// their bisectors.
+void patch_points(const Boundary& B, const Piece& q, const Cone& cone,
+                  const std::vector<int>& points, const std::vector<int>& arcs, Competitors& out) {
+  const V3& y = B.vertices()[q.vertex].y;
+  competitor_points(B, q, points, arcs, kSpacing, out,
+                    [&](const V3& c, double r) { return beyond_patch(cone, y, B.probe(), c, r); });
+  keep_cutting(y, B.probe(), cone, out);
+}
+
+// The points of the vertices and arcs listed that can cut a torus.
+void torus_points(const Boundary& B, const Piece& q, const std::vector<int>& points,
+                  const std::vector<int>& arcs, Competitors& out) {
+  competitor_points(B, q, points, arcs, kSpacing, out, [](const V3&, double) { return false; });
+  keep_near_arc(B, q, out);
+}
+
+// The measures of a piece with its competitor arcs stood for by points
+// kSpacing apart (and twice that, to extrapolate); false when nothing cuts it.
 bool measure(const Boundary& B, const Piece& q, Tally& t) {
   MeasureScratch& z = measure_scratch();
   Competitors& pts = z.pts;
@@ -2267,22 +2292,13 @@ bool measure(const Boundary& B, const Piece& q, Tally& t) {
   pts.clear();
   extra.clear();
   if (q.kind == Piece::kPatch) {
-    const Vertex& vx = B.vertices()[q.vertex];
-    V3 n[3];
-    for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
-    const Cone cone(n);
-    auto beyond = [&](const V3& c, double r) { return beyond_patch(cone, vx.y, B.probe(), c, r); };
-    competitor_points(B, q, q.points, q.arcs, kSpacing, pts, beyond);
-    competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra, beyond);
-    keep_cutting(vx.y, B.probe(), cone, pts);
-    keep_cutting(vx.y, B.probe(), cone, extra);
+    const Cone cone = patch_cone(B, q);
+    patch_points(B, q, cone, q.points, q.arcs, pts);
+    patch_points(B, q, cone, q.extra_points, q.extra_arcs, extra);
     if (pts.at.empty() && extra.at.empty()) return false;
   } else {
-    auto none = [](const V3&, double) { return false; };
-    competitor_points(B, q, q.points, q.arcs, kSpacing, pts, none);
-    competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra, none);
-    keep_near_arc(B, q, pts);
-    keep_near_arc(B, q, extra);
+    torus_points(B, q, q.points, q.arcs, pts);
+    torus_points(B, q, q.extra_points, q.extra_arcs, extra);
     Competitors& all = z.all;
     all = pts;
     all.at.insert(all.at.end(), extra.at.begin(), extra.at.end());
@@ -2327,19 +2343,10 @@ bool cut_by_extra(const Boundary& B, const Piece& q) {
   Competitors& extra = measure_scratch().extra;
   extra.clear();
   if (q.kind == Piece::kPatch) {
-    const Vertex& vx = B.vertices()[q.vertex];
-    V3 n[3];
-    for (int i = 0; i < 3; ++i) n[i] = unit(sub(B.balls()[vx.balls[i]].c, vx.y));
-    const Cone cone(n);
-    competitor_points(
-        B, q, q.extra_points, q.extra_arcs, kSpacing, extra,
-        [&](const V3& c, double r) { return beyond_patch(cone, vx.y, B.probe(), c, r); });
-    keep_cutting(vx.y, B.probe(), cone, extra);
+    patch_points(B, q, patch_cone(B, q), q.extra_points, q.extra_arcs, extra);
     return !extra.at.empty();
   }
-  competitor_points(B, q, q.extra_points, q.extra_arcs, kSpacing, extra,
-                    [](const V3&, double) { return false; });
-  keep_near_arc(B, q, extra);
+  torus_points(B, q, q.extra_points, q.extra_arcs, extra);
   return torus_is_cut(B, q, extra, false);
 }
 
@@ -2718,8 +2725,8 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
   // cells of a block; the vertices of one cell keep their order in it.
   // Where the margin is wide against the cells (large probes) their
   // boundaries overlap much: a block's edge is then about twice the
-  // margin, and the changes wait until every block is measured.  Else each
-  // block is a cell, met in order, and its changes are added at once.
+  // margin; else each block is a cell.  The changes wait until every block
+  // is measured.
   const double cell = 6.0;
   std::map<std::array<long, 3>, std::vector<std::size_t>> groups;
   for (std::size_t i = 0; i < at.size(); ++i) groups[grid_cell(at[i], cell)].push_back(i);
@@ -2730,7 +2737,6 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
   std::vector<Group> cells;
   cells.reserve(groups.size());
   const long per = std::max(1L, std::lround(2 * margin / cell));  // cells per block edge
-  const bool direct = per == 1;
   auto block_of = [per](long c) { return c < 0 ? -((per - 1 - c) / per) : c / per; };
   std::map<std::array<long, 3>, std::vector<std::size_t>> blocks;  // cells by block
   for (const auto& g : groups) {
@@ -2788,8 +2794,7 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
       std::array<int, 4> mine;
       vertex_key(B, static_cast<int>(k), mine.data(), mine[3]);
       bool made = false;
-      MeasuredPiece m;
-      std::size_t piece = pieces.size();  // where it is kept, when it is
+      const std::size_t piece = pieces.size();  // where it is kept, when it is
       for (std::size_t c : b.second) {
         const Group& g = cells[c];
         bool near = false;
@@ -2799,13 +2804,9 @@ std::map<int, SurfaceChange> measure_open(const Neighbourhood& neighbourhood, co
           made = true;
           const Piece q = patch_piece(B, static_cast<int>(k), none);
           if (!taken.empty() && taken.count(flat_key(key_of(B, q)))) break;
-          m = measure_piece(B, q, atoms, cusp);
-          if (!direct) pieces.push_back(std::move(m));
+          pieces.push_back(measure_piece(B, q, atoms, cusp));
         }
-        if (direct)
-          add_change(m, false, change);
-        else
-          measured.push_back(Measured{c, static_cast<int>(k), piece});
+        measured.push_back(Measured{c, static_cast<int>(k), piece});
       }
     }
   }
