@@ -483,9 +483,8 @@ void update_vertex(C0Simplex* v, const C1Simplex* s, bool first) {
 // Set of edges by their ends (smaller id first), open addressing.
 class EdgeSet {
  public:
-  EdgeSet() : slots_(1024, kEmpty) {}
   // Room for about n edges from the start.
-  explicit EdgeSet(std::size_t n) : slots_(room_for(n), kEmpty) {}
+  explicit EdgeSet(std::size_t n = 0) : slots_(room_for(n), kEmpty) {}
   // True when the edge was not in the set yet.
   bool insert(int a, int b) {
     if (2 * (count_ + 1) > slots_.size()) grow();
