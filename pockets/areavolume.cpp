@@ -13,15 +13,9 @@ namespace {
 // exactly.
 const int kMouthShare = 10;
 
-// Radius of the circle where the radical plane of (a, b) cuts sphere a.
-double disk_radius(int a, int b, BallCache& g) {
-  const double R = g.atoms()[a].radius + g.probe();
-  const double h = g.height(a, b);
-  return ballmath::root((2 * R - h) * h);
-}
-
 // What the terms take from an ordered pair (a, b) of balls alone: its torus,
-// the caps and cap heights of both balls and the radius of their circle.
+// the caps and cap heights of both balls and the radius of the circle where
+// their radical plane cuts sphere a.
 struct PairPieces {
   Torus torus;
   double cap_ab = 0.0, cap_ba = 0.0, height_ab = 0.0, height_ba = 0.0, disk = 0.0;
@@ -34,7 +28,7 @@ PairPieces pair_pieces(int a, int b, int cusp, BallCache& g) {
   e.cap_ba = g.cap_volume(b, a);
   e.height_ab = g.height(a, b);
   e.height_ba = g.height(b, a);
-  e.disk = disk_radius(a, b, g);
+  e.disk = disk_radius_of(g.atoms()[a].radius + g.probe(), e.height_ab);
   return e;
 }
 
