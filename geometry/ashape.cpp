@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
-#include <new>
+
+#include "geometry/chunk_store.h"
 
 namespace {
 
@@ -482,9 +483,8 @@ void update_vertex(C0Simplex* v, const C1Simplex* s, bool first) {
 // Set of edges by their ends (smaller id first), open addressing.
 class EdgeSet {
  public:
-  EdgeSet() : slots_(1024, kEmpty) {}
   // Room for about n edges from the start.
-  explicit EdgeSet(std::size_t n) : slots_(room_for(n), kEmpty) {}
+  explicit EdgeSet(std::size_t n = 0) : slots_(room_for(n), kEmpty) {}
   // True when the edge was not in the set yet.
   bool insert(int a, int b) {
     if (2 * (count_ + 1) > slots_.size()) grow();
@@ -526,33 +526,7 @@ class EdgeSet {
 
 // Simplices are made in large batches rather than one allocation each.
 template <class T>
-class CAlpha::Store {
- public:
-  Store() = default;
-  Store(const Store&) = delete;
-  Store& operator=(const Store&) = delete;
-  ~Store() {
-    for (std::size_t c = 0; c < chunks_.size(); ++c) {
-      T* items = reinterpret_cast<T*>(chunks_[c]);
-      std::size_t n = c + 1 < chunks_.size() ? kPer : used_;
-      for (std::size_t k = 0; k < n; ++k) items[k].~T();
-      ::operator delete(chunks_[c]);
-    }
-  }
-  template <class A>
-  T* make(A arg) {
-    if (used_ == kPer || chunks_.empty()) {
-      chunks_.push_back(::operator new(kPer * sizeof(T)));
-      used_ = 0;
-    }
-    return new (reinterpret_cast<T*>(chunks_.back()) + used_++) T(arg);
-  }
-
- private:
-  static constexpr std::size_t kPer = 4096;
-  std::vector<void*> chunks_;
-  std::size_t used_ = 0;
-};
+class CAlpha::Store : public ChunkStore<T, 4096> {};
 
 CAlpha::CAlpha(CD3DW* tri, Content content)
     : tetras_(new Store<C3Simplex>),

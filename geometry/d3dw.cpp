@@ -14,9 +14,8 @@ using d3dw_detail::kNextStep;
 using d3dw_detail::kSymRotStep;
 using d3dw_detail::kSymStep;
 
-// The slot of e's enext's sym from e's slot, and that record.
+// The slot of e's enext's sym from e's slot.
 constexpr int next_sym_slot(int s) { return s + kSymRotStep[s][1]; }
-inline CD3DEdge* next_sym(CD3DEdge* e, int s) { return e + kSymRotStep[s][1]; }
 // The sym of e's k-th enext, and that enext, in one step.
 template <int K>
 inline CD3DEdge* rot_sym(CD3DEdge* e) { return e + kSymRotStep[e->slot()][K]; }
@@ -215,17 +214,17 @@ void CD3DW::flip23(CD3DEdge* e, CD3DEdge* abp, CD3DEdge* bcp, CD3DEdge* cap, CD3
   // Slot 5 of a new triangle (d, p, x) runs (d, x, p); the enext's sym of
   // abd runs (d, a, b), that of abp (p, b, a).
   {
-    CD3DEdge* f[4] = {dpa, dpb + 5, next_sym(abd, abd_s), next_sym(abp, abp_s)};
+    CD3DEdge* f[4] = {dpa, dpb + 5, rot_sym<1>(abd), rot_sym<1>(abp)};
     const int sl[4] = {0, 5, next_sym_slot(abd_s), next_sym_slot(abp_s)};
     set_cell(n1, f, sl);
   }
   {
-    CD3DEdge* f[4] = {dpb, dpc + 5, next_sym(bcd, bcd_s), next_sym(bcp, bcp_s)};
+    CD3DEdge* f[4] = {dpb, dpc + 5, rot_sym<1>(bcd), rot_sym<1>(bcp)};
     const int sl[4] = {0, 5, next_sym_slot(bcd_s), next_sym_slot(bcp_s)};
     set_cell(n2, f, sl);
   }
   {
-    CD3DEdge* f[4] = {dpc, dpa + 5, next_sym(acd, acd_s), next_sym(cap, cap_s)};
+    CD3DEdge* f[4] = {dpc, dpa + 5, rot_sym<1>(acd), rot_sym<1>(cap)};
     const int sl[4] = {0, 5, next_sym_slot(acd_s), next_sym_slot(cap_s)};
     set_cell(n3, f, sl);
   }

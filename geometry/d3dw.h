@@ -224,11 +224,9 @@ struct alignas(16) CD3DCell {
 // The successor of a record: the other face of its cell at its edge,
 // facing out of the cell.
 inline CD3DEdge* CD3DEdge::fnext() const {
-  const std::uintptr_t side = triangle()->side[slot() >= 3];
-  const char* c = reinterpret_cast<const char*>(side & ~std::uintptr_t(15));
-  const int q = int(side & 15), s = slot();
-  CD3DEdge* g = *reinterpret_cast<CD3DEdge* const*>(c + d3dw_detail::kRing.face[0][q][s]);
-  return g + d3dw_detail::kSymRotAt.at[d3dw_detail::kRing.rot[0][q][s] + g->slot()];
+  CD3DEdge* f;
+  d3dw_detail::cell_ring<0>(this, &f);
+  return f;
 }
 
 // Regular (weighted Delaunay) triangulation inside a bounding tetrahedron

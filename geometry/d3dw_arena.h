@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "geometry/chunk_store.h"
 #include "geometry/d3dw.h"
 
 // Triangle blocks and cells are carved from large chunks and reused: about
@@ -143,28 +144,8 @@ struct CD3DW::Arena {
   };
   CellPool cells;
 
-  // The points given to add(), a chunk at a time instead of one allocation
-  // each; destroyed with the arena.
-  struct PointPool {
-    static constexpr std::size_t kPer = 512;
-    std::vector<CXYZW*> chunks;
-    std::size_t used = kPer;  // points made in the last chunk
-    CXYZW* make() {
-      if (used == kPer) {
-        chunks.push_back(static_cast<CXYZW*>(::operator new(kPer * sizeof(CXYZW))));
-        used = 0;
-      }
-      return new (chunks.back() + used++) CXYZW;
-    }
-    ~PointPool() {
-      for (std::size_t c = 0; c < chunks.size(); ++c) {
-        const std::size_t n = c + 1 < chunks.size() ? kPer : used;
-        for (std::size_t i = 0; i < n; ++i) chunks[c][i].~CXYZW();
-        ::operator delete(chunks[c]);
-      }
-    }
-  };
-  PointPool points;
+  // The points given to add(); destroyed with the arena.
+  ChunkStore<CXYZW, 512> points;
 
   Arena() = default;
   Arena(const Arena&) = delete;

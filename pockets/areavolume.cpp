@@ -13,31 +13,22 @@ namespace {
 // exactly.
 const int kMouthShare = 10;
 
-// Radius of the circle where the radical plane of (a, b) cuts sphere a.
-double disk_radius(int a, int b, BallCache& g) {
-  const double R = g.atoms()[a].radius + g.probe();
-  const double h = g.height(a, b);
-  return ballmath::root((2 * R - h) * h);
-}
-
 // What the terms take from an ordered pair (a, b) of balls alone: its torus,
-// the caps and cap heights of both balls and the radius of their circle.
+// the caps and cap heights of both balls and the radius of the circle where
+// their radical plane cuts sphere a.
 struct PairPieces {
-  int a = -1, b = -1;
   Torus torus;
   double cap_ab = 0.0, cap_ba = 0.0, height_ab = 0.0, height_ba = 0.0, disk = 0.0;
 };
 
 PairPieces pair_pieces(int a, int b, int cusp, BallCache& g) {
   PairPieces e;
-  e.a = a;
-  e.b = b;
   e.torus = g.torus(a, b, cusp);
   e.cap_ab = g.cap_volume(a, b);
   e.cap_ba = g.cap_volume(b, a);
   e.height_ab = g.height(a, b);
   e.height_ba = g.height(b, a);
-  e.disk = disk_radius(a, b, g);
+  e.disk = disk_radius_of(g.atoms()[a].radius + g.probe(), e.height_ab);
   return e;
 }
 
@@ -57,17 +48,15 @@ class EdgePieces {
     if (pieces_.capacity() < pieces_.size() + 12)
       pieces_.reserve(std::max(pieces_.size() + 12, 2 * pieces_.capacity()));
   }
-  // (a, b) are the ends of e in either order.
+  // (a, b) are the ends of e in either order; edge ids are unique, so the
+  // id and the order name the pair.
   const PairPieces& of(const edge* e, int a, int b, BallCache& g) {
     int& at = at_[2 * static_cast<std::size_t>(e->id) + (e->v[0]->index == a ? 0 : 1)];
     if (at < 0) {
       at = static_cast<int>(pieces_.size());
       pieces_.push_back(pair_pieces(a, b, 0, g));
-      return pieces_.back();
     }
-    PairPieces& x = pieces_[static_cast<std::size_t>(at)];
-    if (x.a != a || x.b != b) x = pair_pieces(a, b, 0, g);
-    return x;
+    return pieces_[static_cast<std::size_t>(at)];
   }
 
  private:
@@ -78,7 +67,8 @@ class EdgePieces {
 // The dihedral angles of the loaded tetrahedron, each asked of the cache
 // once: with the four balls loaded, the first ask keeps the angle there and
 // every later one, whatever the order of the ends and of the other two,
-// returns it.
+// returns it. The cache's own lookup for those later asks costs more: about
+// 0.35% of letter p on 22,000 atoms.
 class TetraWedges {
  public:
   // place: by atom index, room for every atom; it receives the place of
